@@ -1,0 +1,53 @@
+#pragma once
+// Every modal interaction of the host and its plug-ins goes through this service:
+// real dialogs in an interactive window, scripted answers in tests and headless runs.
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include "dzexport.h"
+
+class QWidget;
+
+struct DzMessageRecord
+{
+    QString title;
+    QString text;
+    QString informativeText;
+};
+
+class DZHOST_EXPORT DzDialogService
+{
+public:
+    DzDialogService() = default;
+
+    // Interactive: real dialogs. Otherwise answers come from the queues below, and an
+    // empty queue answers a message box with its default button and a file dialog with
+    // nothing (cancel).
+    void setInteractive(bool on) { m_interactive = on; }
+    bool isInteractive() const { return m_interactive; }
+
+    QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                                           const QString& informativeText = QString(),
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                           QMessageBox::StandardButton defaultButton = QMessageBox::Ok,
+                                           QWidget* parent = nullptr);
+    QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+    QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+
+    // Scripted answers, used first in, first out.
+    void queueButton(QMessageBox::StandardButton b) { m_buttons.append(b); }
+    void queueFileName(const QString& file) { m_files.append(file); }
+
+    // Everything shown, for tests and for the headless log.
+    const QList<DzMessageRecord>& messages() const { return m_messages; }
+    QStringList fileDialogCaptions() const { return m_fileCaptions; }
+    void clearLog() { m_messages.clear(); m_fileCaptions.clear(); }
+
+private:
+    bool m_interactive = false;
+    QList<QMessageBox::StandardButton> m_buttons;
+    QStringList m_files;
+    QList<DzMessageRecord> m_messages;
+    QStringList m_fileCaptions;
+};

@@ -1,0 +1,107 @@
+#include "dzmaterial.h"
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMutexLocker>
+
+DzProperty::DzProperty(const QString& name, QObject* parent) : DzElement(parent)
+{
+    setLabel(name);
+    setName(name);
+}
+
+QImage DzTexture::getImage() const
+{
+    if (!m_loaded) {
+        m_image = QImage(m_file);
+        m_loaded = true;
+    }
+    return m_image;
+}
+
+DzTexture* DzImageMgr::getImage(const QString& file)
+{
+    QMutexLocker lock(&m_lock);
+    const QString key = QFileInfo(file).absoluteFilePath();
+    if (DzTexture* t = m_textures.value(key)) return t;
+    if (!QFileInfo(file).isFile()) return nullptr;
+    QImageReader reader(file);
+    if (!reader.canRead()) return nullptr;
+    DzTexture* tex = new DzTexture(key, this);
+    m_textures.insert(key, tex);
+    return tex;
+}
+
+namespace {
+const char* const kDiffuse = "Diffuse Color";
+const char* const kOpacity = "Opacity Strength";
+}
+
+QStringList DzDefaultMaterial::propertyNames()
+{
+    return {"Diffuse Color", "Diffuse Strength", "Opacity Strength", "Specular Color", "Specular Strength",
+            "Glossiness", "Ambient Color", "Ambient Strength", "Bump Strength", "Normal Map",
+            "Displacement Strength", "Reflection Strength", "Refraction Strength", "Index of Refraction"};
+}
+
+DzDefaultMaterial::DzDefaultMaterial(QObject* parent) : DzMaterial(parent)
+{
+    auto color = [this](const char* name, const QColor& c) {
+        auto* p = new DzColorProperty(name, c);
+        p->setIsMappable(true);
+        addProperty(p);
+    };
+    auto number = [this](const char* name, double v) {
+        auto* p = new DzFloatProperty(name, v);
+        p->setIsMappable(true);
+        addProperty(p);
+    };
+    color(kDiffuse, Qt::white);
+    number("Diffuse Strength", 1.0);
+    number(kOpacity, 1.0);
+    color("Specular Color", QColor(0x33, 0x33, 0x33));
+    number("Specular Strength", 1.0);
+    number("Glossiness", 0.0);
+    color("Ambient Color", Qt::black);
+    number("Ambient Strength", 1.0);
+    number("Bump Strength", 0.0);
+    // A normal map is an image-only channel.
+    addProperty(new DzImageProperty("Normal Map"));
+    number("Displacement Strength", 0.0);
+    number("Reflection Strength", 0.0);
+    number("Refraction Strength", 0.0);
+    number("Index of Refraction", 1.0);
+}
+
+void DzDefaultMaterial::setDiffuseColor(const QColor& c)
+{
+    if (auto* p = qobject_cast<DzColorProperty*>(findProperty(kDiffuse))) p->setColorValue(c);
+}
+
+QColor DzDefaultMaterial::getDiffuseColor() const
+{
+    auto* p = qobject_cast<DzColorProperty*>(findProperty(kDiffuse));
+    return p ? p->getColorValue() : QColor(Qt::white);
+}
+
+DzTexture* DzDefaultMaterial::getColorMap() const
+{
+    auto* p = qobject_cast<DzNumericProperty*>(findProperty(kDiffuse));
+    return p ? p->getMapValue() : nullptr;
+}
+
+DzTexture* DzDefaultMaterial::getOpacityMap() const
+{
+    auto* p = qobject_cast<DzNumericProperty*>(findProperty(kOpacity));
+    return p ? p->getMapValue() : nullptr;
+}
+
+void DzDefaultMaterial::setBaseOpacity(double v)
+{
+    if (auto* p = qobject_cast<DzNumericProperty*>(findProperty(kOpacity))) p->setDoubleValue(v);
+}
+
+double DzDefaultMaterial::getBaseOpacity() const
+{
+    auto* p = qobject_cast<DzNumericProperty*>(findProperty(kOpacity));
+    return p ? p->getDoubleValue() : 1.0;
+}

@@ -1,0 +1,6 @@
+#include "dzsceneio.h"
+
+bool DzAssetJsonObject::addMember(const QString&, const QJsonValue&)
+{
+    return false;
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything and runs the test suite.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${VERDIX_BUILD_DIR:-$here/build}"
+"$here/scripts/setup.sh" "$build"
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+ctest --output-on-failure -j2 --timeout 900
