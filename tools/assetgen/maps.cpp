@@ -178,34 +178,32 @@ struct Curve {
     QVector<double> width; // half width at each point, normalised units
 };
 
-// Distance from every pixel to the nearest curve, with the half width found there.
-// Brute force over segments is fast enough for a handful of 512 px maps.
+// Strongest band value at every pixel over all curve segments. Each segment only visits the
+// pixels within its reach, which keeps this fast enough to run on every build.
 void bandField(const QVector<Curve> &curves, const std::function<double(double, double)> &profile,
                Field &out)
 {
-    for (int py = 0; py < out.h; ++py) {
-        const double y = (py + 0.5) / out.h;
-        for (int px = 0; px < out.w; ++px) {
-            const double x = (px + 0.5) / out.w;
-            double best = 0.0;
-            for (const Curve &c : curves) {
-                for (int i = 0; i + 1 < c.pts.size(); ++i) {
-                    const QPointF a = c.pts[i], b = c.pts[i + 1];
-                    const double wmax = std::max(c.width[i], c.width[i + 1]);
-                    // Cheap reject: segments farther than the band's reach cannot contribute.
-                    if (x < std::min(a.x(), b.x()) - wmax || x > std::max(a.x(), b.x()) + wmax
-                        || y < std::min(a.y(), b.y()) - wmax || y > std::max(a.y(), b.y()) + wmax)
-                        continue;
-                    const double dx = b.x() - a.x(), dy = b.y() - a.y();
-                    const double len2 = dx * dx + dy * dy;
-                    double t = len2 > 0.0 ? ((x - a.x()) * dx + (y - a.y()) * dy) / len2 : 0.0;
-                    t = clamp01(t);
+    for (const Curve &c : curves) {
+        for (int i = 0; i + 1 < c.pts.size(); ++i) {
+            const QPointF a = c.pts[i], b = c.pts[i + 1];
+            const double reach = std::max(c.width[i], c.width[i + 1]);
+            const int x0 = std::max(0, int(std::floor((std::min(a.x(), b.x()) - reach) * out.w)));
+            const int x1 = std::min(out.w - 1, int(std::ceil((std::max(a.x(), b.x()) + reach) * out.w)));
+            const int y0 = std::max(0, int(std::floor((std::min(a.y(), b.y()) - reach) * out.h)));
+            const int y1 = std::min(out.h - 1, int(std::ceil((std::max(a.y(), b.y()) + reach) * out.h)));
+            const double dx = b.x() - a.x(), dy = b.y() - a.y();
+            const double len2 = dx * dx + dy * dy;
+            for (int py = y0; py <= y1; ++py) {
+                const double y = (py + 0.5) / out.h;
+                for (int px = x0; px <= x1; ++px) {
+                    const double x = (px + 0.5) / out.w;
+                    const double t = len2 > 0.0 ? clamp01(((x - a.x()) * dx + (y - a.y()) * dy) / len2) : 0.0;
                     const double d = std::hypot(x - (a.x() + t * dx), y - (a.y() + t * dy));
                     const double w = c.width[i] + (c.width[i + 1] - c.width[i]) * t;
-                    best = std::max(best, profile(d, w));
+                    double &v = out.at(px, py);
+                    v = std::max(v, profile(d, w) * 255.0);
                 }
             }
-            out.at(px, py) = best * 255.0;
         }
     }
 }

@@ -41,9 +41,20 @@ double Noise::perlin(double x, double y) const
 
     // Sixteen gradient directions spread evenly around the circle avoid the axis-aligned
     // streaks that the classic four/eight gradient sets leave in height maps.
+    struct Dirs {
+        double c[16], s[16];
+        Dirs()
+        {
+            for (int i = 0; i < 16; ++i) {
+                c[i] = std::cos(i * (6.283185307179586 / 16.0));
+                s[i] = std::sin(i * (6.283185307179586 / 16.0));
+            }
+        }
+    };
+    static const Dirs dirs;
     auto grad = [this](std::int32_t gx, std::int32_t gy, double px, double py) {
-        const double a = (hash(gx, gy) & 15u) * (6.283185307179586 / 16.0);
-        return std::cos(a) * px + std::sin(a) * py;
+        const std::uint32_t k = hash(gx, gy) & 15u;
+        return dirs.c[k] * px + dirs.s[k] * py;
     };
     const double n00 = grad(ix, iy, dx, dy);
     const double n10 = grad(ix + 1, iy, dx - 1.0, dy);
