@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -183,6 +184,35 @@ TEST_F(AssetGen, TrunkProfilesWrapAroundTheTrunk)
                                              - qGray(img.pixel(img.width() - 1, y))));
         EXPECT_LE(worst, 12) << "seam where the profile closes around the trunk";
     }
+}
+
+// The pane lists only files without a companion marker, and finds a companion by inserting
+// the marker before the suffix; a misnamed file would be offered as a texture or never found.
+TEST_F(AssetGen, EveryTextureFolderOffersATextureAndCompanionsMatch)
+{
+    const QStringList markers = {"_O.", "_B.", "_N.", "_S.", "_D."};
+    for (const QString &folder : kFolders) {
+        if (!folder.startsWith("Verdix_Texture_"))
+            continue;
+        SCOPED_TRACE(folder.toStdString());
+        int offered = 0;
+        for (const QString &name : QDir(lib(folder)).entryList({"*.png", "*.jpg"}, QDir::Files)) {
+            const auto marker = std::find_if(markers.begin(), markers.end(),
+                                             [&](const QString &m) { return name.contains(m); });
+            if (marker == markers.end()) {
+                ++offered;
+                EXPECT_FALSE(QImage(lib(folder + "/" + name)).isNull()) << name.toStdString();
+                continue;
+            }
+            QString base = name;
+            base.replace(*marker, ".");
+            EXPECT_TRUE(QFileInfo::exists(lib(folder + "/" + base)))
+                << name.toStdString() << " has no texture " << base.toStdString();
+        }
+        EXPECT_GT(offered, 0);
+    }
+    const QImage sheet(lib("Verdix_Texture_Billboard/Butterfly_4X_X2.png"));
+    EXPECT_EQ(sheet.width(), 2 * sheet.height()) << "4 x 2 sheet of square cells";
 }
 
 TEST_F(AssetGen, RerunIsDeterministicAndReplacesFiles)
