@@ -129,11 +129,12 @@ Field hillsFrom(const QVector<Bump> &bumps, std::uint32_t seed, double roughness
 {
     const Noise n(seed);
     Field f = sample(kMapSize, kMapSize, [&](double x, double y) {
+        // A cubic norm joins overlapping hills into one mass but keeps a summit for each,
+        // where a plain sum would stack them into spikes or clip them into a plateau.
         double sum = 0.0;
         for (const Bump &b : bumps)
-            sum += b.a * bell(std::hypot(x - b.cx, y - b.cy), b.r);
-        // Overlapping hills saturate instead of stacking into spikes.
-        const double body = 1.0 - std::exp(-2.2 * sum);
+            sum += std::pow(b.a * bell(std::hypot(x - b.cx, y - b.cy), b.r), 3.0);
+        const double body = std::cbrt(sum);
         const double detail = 1.0 + roughness * n.fbm(x * 9.0, y * 9.0, 4);
         return body * detail;
     });
@@ -155,7 +156,7 @@ Field hillsScattered()
 
 Field hillSingle()
 {
-    return hillsFrom({{0.5, 0.5, 0.42, 1.3}, {0.58, 0.44, 0.2, 0.25}}, 402, 0.08);
+    return hillsFrom({{0.5, 0.5, 0.42, 1.0}, {0.6, 0.42, 0.2, 0.45}}, 402, 0.08);
 }
 
 Field hillChain()
@@ -166,7 +167,7 @@ Field hillChain()
         const double t = 0.12 + i * 0.76 / 7.0;
         const double cx = t;
         const double cy = 0.5 + 0.22 * std::sin(t * 2.0 * kPi * 0.9 + 0.6);
-        bumps.push_back({cx + s.range(-0.03, 0.03), cy, s.range(0.11, 0.17), s.range(0.6, 1.0)});
+        bumps.push_back({cx + s.range(-0.03, 0.03), cy, s.range(0.14, 0.2), s.range(0.6, 1.0)});
     }
     return hillsFrom(bumps, 403, 0.15);
 }
@@ -256,6 +257,27 @@ Field riverFork()
     Field f(kMapSize, kMapSize);
     Curve main = meander({-0.06, 0.2}, {1.06, 0.78}, 0.08, 2.2, 1.0, 0.05, 0.07, 502);
     Curve trib = meander({0.3, 1.06}, {0.52, 0.52}, 0.05, 1.3, 0.2, 0.025, 0.04, 503, 200);
+    // End the tributary where it first reaches the main channel and run it into the main
+    // centre line there, so it cannot cut on through the far bank.
+    auto nearestOnMain = [&](QPointF q) {
+        int best = 0;
+        for (int i = 1; i < main.pts.size(); ++i)
+            if (std::hypot(main.pts[i].x() - q.x(), main.pts[i].y() - q.y())
+                < std::hypot(main.pts[best].x() - q.x(), main.pts[best].y() - q.y()))
+                best = i;
+        return best;
+    };
+    for (int i = 0; i < trib.pts.size(); ++i) {
+        const int j = nearestOnMain(trib.pts[i]);
+        const QPointF m = main.pts[j];
+        if (i >= 2 && std::hypot(m.x() - trib.pts[i].x(), m.y() - trib.pts[i].y()) < main.width[j] * 0.6) {
+            trib.pts.resize(i);
+            trib.width.resize(i);
+            trib.pts.push_back(m);
+            trib.width.push_back(trib.width.last());
+            break;
+        }
+    }
     bandField({main, trib}, riverProfile, f);
     return f;
 }
