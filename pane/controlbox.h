@@ -1,0 +1,141 @@
+#pragma once
+// What a control box is: its type, its widgets and the data the generators keep for it.
+// Boxes live in one fixed table of records indexed by box index; deleting a box moves
+// every later record down, so whatever a subsystem adds to the record moves with its box.
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+class DzIntSlider;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+// Type codes are stored in saved records: never renumber them.
+enum VerdixType : int {
+    TypeLandscape = 1,
+    TypeRock = 2,
+    TypeGrass = 3,
+    TypeBush = 4,
+    TypeTree = 5,
+    TypeIvy = 6,
+    TypeWeed = 7,
+    TypeFlower = 8,
+    TypeMushroom = 9,
+    TypeCrystals = 10,
+    TypeParticles = 11,
+    TypeBillboard = 12,
+    TypeStones = 13,
+};
+constexpr int kFirstType = TypeLandscape;
+constexpr int kLastType = TypeStones;
+
+struct VerdixTypeInfo
+{
+    int code;
+    const char* titleWord;   // "GrassV1.0": new box titles; null when the type has no create
+    const char* labelWord;   // "(%1) GrassV1.0": GetTypeLable
+    const char* iconFile;    // box icon, null when none
+    const char* assetId;     // asset id of the object node, null when the type builds no node
+    const char* addedTo;     // status after placing on a landscape ("%1" = its title)
+    const char* added;       // status without a landscape
+};
+
+// Null for a code outside 1..13.
+const VerdixTypeInfo* typeInfo(int type);
+
+// "(0003) GrassV1.0"; "Error: Label" for an unknown type.
+QString typeLabel(int type, int index);
+// "(0003) GrassV1.0" from the title word; empty for a type without one.
+QString newBoxTitle(int type, int index);
+
+// One material of an object node. Negative specular/glossiness leave the host default.
+struct VerdixMaterialSpec
+{
+    const char* name;
+    QColor diffuse;
+    double specular;  // 0xRRGGBB as a number
+    double glossiness;
+};
+
+// The materials of a type's node, in the order they are added to the shape; empty for
+// types that build no node through the shared builder.
+std::vector<VerdixMaterialSpec> typeMaterials(int type);
+
+// Slider display names of a type in slider order; empty until that type's slider set is
+// defined. The box's sliders vector holds the sliders in exactly this order.
+QStringList typeSliderNames(int type);
+
+constexpr int kMaxControlBoxes = 129;
+constexpr int kComboSlots = 8;  // combo letters 'A'..'H'
+
+struct ControlBox
+{
+    int type = 0;
+
+    // Header widgets, common to every type.
+    QGroupBox* groupBox = nullptr;
+    QLabel* titleLabel = nullptr;
+    QGridLayout* grid = nullptr;
+    QPushButton* imageButton = nullptr;
+    QPushButton* deleteButton = nullptr;
+    QPushButton* showHideButton = nullptr;
+    QPushButton* saveMapButton = nullptr;
+    std::vector<QGroupBox*> sections;  // hidden and shown together
+
+    // The type's sliders in the order of typeSliderNames(type).
+    std::vector<DzIntSlider*> sliders;
+    std::array<QComboBox*, kComboSlots> combos{};  // indexed by letter - 'A'
+    QPushButton* savePresetButton = nullptr;
+    QPushButton* openFileButton = nullptr;
+
+    QImage icon;
+    std::array<QImage, 5> images;  // height maps of a landscape, tree shape
+
+    // Box index of the landscape the object stands on; 0 when none was chosen.
+    int landscapeIndex = 0;
+
+    // Data the generators keep between passes.
+    std::vector<std::vector<float>> heightFields;  // landscape height fields
+    std::vector<float> groundHeights;              // heights under the box's items
+    int builderCount = 0;                          // e.g. part count of trees and flowers
+
+    // The n-th slider of this box's type named name (0 = first occurrence), or null.
+    DzIntSlider* slider(const QString& name, int occurrence = 0) const;
+    QComboBox* combo(char letter) const;
+    void setCombo(char letter, QComboBox* c);
+    // Frees the buffers; the widgets belong to the pane's layouts.
+    void releaseBuffers();
+};
+
+// The pane's boxes, dense and in creation order.
+class ControlBoxTable
+{
+public:
+    int count() const { return m_count; }
+    bool isFull() const { return m_count >= kMaxControlBoxes; }
+
+    ControlBox& operator[](int i) { return m_boxes[size_t(i)]; }
+    const ControlBox& operator[](int i) const { return m_boxes[size_t(i)]; }
+    ControlBox* at(int i) { return (i >= 0 && i < m_count) ? &m_boxes[size_t(i)] : nullptr; }
+    const ControlBox* at(int i) const { return (i >= 0 && i < m_count) ? &m_boxes[size_t(i)] : nullptr; }
+
+    // Claims the next index; -1 when the table is full.
+    int append(int type);
+
+    // Takes index k back: later records move down one place and the count drops.
+    // Landscape references are kept on the same landscape: indices above k drop by one,
+    // references to k itself fall back to 0 ("none").
+    void removeAt(int k);
+
+    void clear();
+
+private:
+    std::array<ControlBox, kMaxControlBoxes> m_boxes{};
+    int m_count = 0;
+};

@@ -1,0 +1,62 @@
+#pragma once
+// Reaches into the pane for the tests: its widgets and tables are private to everyone else.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <dzapp.h>
+#include <dzintslider.h>
+#include <dzpane.h>
+#include "pane/verdixpane.h"
+#include "persistence/verdixscenemodel.h"
+
+class VerdixPaneTestAccess
+{
+public:
+    explicit VerdixPaneTestAccess(ZPK_VerdixPane* p) : pane(p) {}
+    ZPK_VerdixPane* pane;
+
+    ControlBoxTable& boxes() { return pane->m_boxes; }
+    QLabel* status() { return pane->m_statusLabel; }
+    QComboBox* selector() { return pane->m_landscapeSelector; }
+    DzIntSlider* timer() { return pane->m_timerSlider; }
+    QCheckBox* animate() { return pane->m_animateCheck; }
+    QCheckBox* autoOff() { return pane->m_autoOffCheck; }
+    QCheckBox* merge() { return pane->m_mergeCheck; }
+    QCheckBox* lowLod() { return pane->m_lowLodCheck; }
+    QCheckBox* renew() { return pane->m_renewCheck; }
+    QList<QPushButton*> shownCreateButtons()
+    {
+        return {pane->m_createLandscape, pane->m_createStones, pane->m_createGrass,
+                pane->m_createTree,      pane->m_createFlower, pane->m_createBillboard};
+    }
+    QList<QPushButton*> hiddenCreateButtons()
+    {
+        return {pane->m_createRock, pane->m_createBush, pane->m_createIvy,
+                pane->m_createWeed, pane->m_createMushroom, pane->m_createCrystals};
+    }
+    QList<DzIntSlider*> paneSliders()
+    {
+        return {pane->m_gravitySlider, pane->m_frictionSlider, pane->m_windStrengthSlider, pane->m_windSpeedSlider,
+                pane->m_windSpeed2Slider};
+    }
+    VerdixSceneModel* model() { return pane->m_model.data(); }
+    int scriptInputs() const { return pane->m_scriptInputs; }
+    int lastScriptInput() const { return pane->m_lastScriptInput; }
+    void setLoading(bool on) { pane->m_loading = on; }
+
+    void initTextureFolder() { pane->InitTextureFolder(); }
+    QString loadQSFile(const QString& f) { return pane->LoadQSFile(f); }
+    QString loadGround(const QString& f) { return pane->LoadGround(f); }
+    QString loadTree(const QString& f) { return pane->LoadTree(f); }
+    QString typeLable(int t, int i) { return pane->GetTypeLable(t, i); }
+    int findLandscape(const QString& t) { return pane->FindLandScapeIndex(t); }
+};
+
+// The one pane of the test process, created the way the host creates it.
+inline ZPK_VerdixPane* thePane()
+{
+    auto* p = qobject_cast<ZPK_VerdixPane*>(dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane"));
+    if (p && !p->isVisible()) p->show();
+    return p;
+}

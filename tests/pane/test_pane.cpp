@@ -1,0 +1,424 @@
+#include <gtest/gtest.h>
+#include <QGroupBox>
+#include <QMetaMethod>
+#include <dzplugin.h>
+#include <QApplication>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <memory>
+#include <dzscene.h>
+#include "paneaccess.h"
+#include "persistence/verdixscenemodel.h"
+
+TEST(PaneConstruction, FreshPane)
+{
+    std::unique_ptr<QObject> obj(dzApp->getPluginMgr()->createInstance("ZPK_VerdixPane"));
+    auto* pane = qobject_cast<ZPK_VerdixPane*>(obj.get());
+    ASSERT_NE(pane, nullptr);
+    pane->show();
+    VerdixPaneTestAccess a(pane);
+
+    EXPECT_EQ(pane->getTitle(), "Verdix");
+    EXPECT_EQ(pane->windowTitle(), "Verdix");
+    EXPECT_STREQ(pane->metaObject()->className(), "ZPK_VerdixPane");
+    EXPECT_EQ(pane->metaObject()->methodCount() - pane->metaObject()->methodOffset() > 0, true);
+    for (int m = pane->metaObject()->methodOffset(); m < pane->metaObject()->methodCount(); ++m)
+        EXPECT_NE(pane->metaObject()->method(m).methodType(), QMetaMethod::Signal);
+    EXPECT_EQ(pane->minimumSize(), QSize(200, 150));
+
+    for (QPushButton* b : a.shownCreateButtons()) EXPECT_TRUE(b->isVisible()) << qPrintable(b->toolTip());
+    for (QPushButton* b : a.hiddenCreateButtons()) {
+        EXPECT_FALSE(b->isVisible()) << qPrintable(b->toolTip());
+        EXPECT_EQ(b->maximumHeight(), 66);
+    }
+    EXPECT_EQ(a.shownCreateButtons().first()->iconSize(), QSize(128, 64));
+    EXPECT_EQ(a.shownCreateButtons().last()->iconSize(), QSize(64, 64));
+    EXPECT_EQ(a.shownCreateButtons().first()->toolTip(), "Create landscape control box");
+
+    EXPECT_EQ(a.boxes().count(), 0);
+    QWidget* area = pane->findChild<QWidget*>("VerdixArea");
+    ASSERT_NE(area, nullptr);
+    EXPECT_TRUE(area->findChildren<QGroupBox*>().isEmpty());
+    EXPECT_EQ(a.selector()->count(), 0);
+    EXPECT_TRUE(a.status()->text().isEmpty());
+
+    EXPECT_TRUE(a.animate()->isChecked());
+    EXPECT_FALSE(a.autoOff()->isChecked());
+    EXPECT_FALSE(a.merge()->isChecked());
+    EXPECT_FALSE(a.lowLod()->isChecked());
+    EXPECT_FALSE(a.renew()->isChecked());
+    EXPECT_EQ(a.renew()->toolTip(), "When a scene is opened, recreate the objects");
+
+    DzIntSlider* timer = a.timer();
+    EXPECT_EQ(timer->getLabel(), "Timer");
+    EXPECT_EQ(timer->getValue(), 30);
+    timer->setValue(3);
+    EXPECT_EQ(timer->getValue(), 15);
+    timer->setValue(5000);
+    EXPECT_EQ(timer->getValue(), 1000);
+
+    const QStringList names = {"Gravity", "Friction", "Wind Strength 1", "Wind Speed", "Wind Speed2"};
+    const int values[] = {6, 0, 100, 100, 0};
+    const int maxima[] = {20, 200, 200, 200, 200};
+    const QList<DzIntSlider*> sliders = a.paneSliders();
+    for (int k = 0; k < sliders.size(); ++k) {
+        EXPECT_EQ(sliders[k]->getLabel(), names[k]);
+        EXPECT_EQ(sliders[k]->getValue(), values[k]);
+        EXPECT_EQ(sliders[k]->getMax(), maxima[k]);
+        EXPECT_FALSE(sliders[k]->getDisplayAsPercent());
+    }
+    EXPECT_EQ(sliders[0]->getMin(), 1);
+    EXPECT_EQ(sliders[4]->toolTip(), "Set this to 0 & timeline to 38 frames for global seamless animation!");
+
+    EXPECT_TRUE(dzApp->isMultiThreadingEnabled());
+    ASSERT_NE(a.model(), nullptr);
+    EXPECT_EQ(dzScene->findDataItem("VerdixSceneModel") != nullptr, true);
+}
+
+TEST(PaneConstruction, SceneClearGivesAFreshElement)
+{
+    VerdixPaneTestAccess a(thePane());
+    a.model()->setCoolText("old document");
+    dzScene->clear();
+    ASSERT_NE(a.model(), nullptr);
+    EXPECT_TRUE(a.model()->coolText().isEmpty());
+    EXPECT_EQ(dzScene->findDataItem("VerdixSceneModel"), a.model());
+}
+
+// Every slot the pane will offer, in declaration order; built ones are in the meta-object.
+struct SlotEntry
+{
+    const char* signature;
+    bool built;
+};
+static const SlotEntry kSlots[] = {
+    {"VerdixScriptInput(int)", true},
+    {"InputFromTrekko(float,float)", true},
+    {"OutputToKorg()", false},
+    {"Asm_ClosePane()", false},
+    {"blockRefresh()", true},
+    {"unblockRefresh()", true},
+    {"nodeAboutToRemove(DzNode*)", false},
+    {"nodeRemoved(DzNode*)", false},
+    {"RenderStart(DzRenderer*)", false},
+    {"SceneLoadOrSave()", false},
+    {"SceneSaving()", true},
+    {"setupMaxSpin()", false},
+    {"Network_AddControlBox(QString,QString,int)", false},
+    {"SetupSlider(DzIntSlider*,QString,int,int,int,int,int)", true},
+    {"SetupSliderInt(DzIntSlider*,QString,int,int,int,int,int)", true},
+    {"ControlBox_ShowHideButtonPress()", false},
+    {"ControlBox_DeleteButtonPress()", false},
+    {"ControlBox_DeleteControl(bool,bool)", false},
+    {"ControlBox_ImageButtonPress()", false},
+    {"ColourBox()", false},
+    {"refreshSelected(DzNode*)", false},
+    {"SliderNewLandscape(DzIntSlider*,QString,int,int,int)", false},
+    {"SliderNewTree(DzIntSlider*,QString,int,int,int)", false},
+    {"SliderNewStone(DzIntSlider*,QString,int,int,int)", false},
+    {"SliderNewFlower(DzIntSlider*,QString,int,int,int)", false},
+    {"SliderNewGrass(DzIntSlider*,QString,int,int,int)", false},
+    {"SliderNewBB(DzIntSlider*,QString,int,int,int)", false},
+    {"Animation_Play()", false},
+    {"Animation_Stop()", false},
+    {"Animation_Draw()", false},
+    {"SetupTimer(int)", false},
+    {"lerpA(float,float,float)", false},
+    {"lerpB(float,float,float)", false},
+    {"InitTextureFolder()", true},
+    {"LoadQSFile(QString)", true},
+    {"LoadGround(QString)", true},
+    {"LoadRiver(QString)", true},
+    {"LoadHill(QString)", true},
+    {"LoadFlat(QString)", true},
+    {"LoadPath(QString)", true},
+    {"LoadUser(QString)", true},
+    {"LoadTree(QString)", true},
+    {"ReadSaveControls(int,int,QString,QString&,bool)", false},
+    {"WriteSaveControls(int,int,QString,QString&)", false},
+    {"SavePreset(int,int,QString,QString)", false},
+    {"OpenPreset(int,int,QString,QString,bool)", false},
+    {"processMaterials(DzNode*,QString,QString,QString)", false},
+    {"processMaterialsDouble(DzNode*,QString,QString,double)", false},
+    {"WarnMissingFolder(QString)", true},
+    {"GravityChanged(int)", false},
+    {"KorgSetSlider(DzIntSlider*,int)", false},
+    {"KorgSetSliderNeg(DzIntSlider*,int)", false},
+    {"KorgSetSliderZero(DzIntSlider*)", false},
+    {"KorgSetSliderDef(DzIntSlider*,int)", false},
+    {"SetSpecularCol(DzMaterial*,double)", true},
+    {"SetGlossiness(DzMaterial*,double)", true},
+    {"WindowVeiwShowHide()", false},
+    {"LowLODMode()", false},
+    {"UpdateFrame(DzTime)", false},
+    {"GetTypeLable(int,int)", true},
+    {"PutOnLandscape()", false},
+    {"RefreshAllLandscape()", false},
+    {"SwapLandscape()", false},
+    {"SwapAllLandscape()", false},
+    {"FindLandScapeIndex(QString)", true},
+    {"ImagetoHeightMap(BYTE*,QImage)", false},
+    {"UpdateLandScape(int,bool)", false},
+    {"SliderMoveLandScape(int)", false},
+    {"LoadComboMapImage(int)", false},
+    {"Button_CreateLandscape()", false},
+    {"Button_AddPolyLandscape(int,DzFacetMesh*)", false},
+    {"SaveUserHeightMap()", false},
+    {"fHeight(int,float,float,DzVec3*,int*,int*)", false},
+    {"Vec3Cross(const DzVec3*,const DzVec3*)", false},
+    {"AllObjectsOnLandScape(int)", false},
+    {"AllObjectsWithNoLandScape()", false},
+    {"AllObjectsOnLandScapeShow(int)", false},
+    {"LoadTexureLandscape(int)", false},
+    {"LoadTexureLandscapeBlend(int)", false},
+    {"RedoComboSwapBox()", false},
+    {"Button_CreateRock()", false},
+    {"CreateRock()", false},
+    {"ControlBox_ResetRockPress()", false},
+    {"RocksOnLandScape(int)", false},
+    {"Button_CreateGroundHeightPointer()", false},
+    {"Button_CreateStones()", false},
+    {"Button_AddPolyStones(int,DzFacetMesh*)", false},
+    {"UpdateStones(int,bool)", false},
+    {"SliderUpdateStones(int)", false},
+    {"LoadTexureStonesGrass(int)", false},
+    {"LoadTexureStones(int)", false},
+    {"Button_CreateGrass()", false},
+    {"Button_AddPolyGrass(int,DzFacetMesh*)", false},
+    {"UpdateGrass(int,bool)", false},
+    {"SliderUpdateGrass(int)", false},
+    {"LoadTexureGrass(int)", false},
+    {"LoadTexureTreeLeaf(int)", false},
+    {"LoadTexureTreeFruit(int)", false},
+    {"LoadTexureTreeBark(int)", false},
+    {"LoadTexureTreeTrunk(int)", false},
+    {"LoadTexureToMaterial(char,int,QString,QString)", false},
+    {"LoadComboMapImageTree(int)", false},
+    {"Button_SaveTreePreset()", false},
+    {"Button_OpenTreePreset(int)", false},
+    {"Button_OpenTreeFile()", false},
+    {"Button_CreateTree()", false},
+    {"Button_AddPolyTree(int,DzFacetMesh*)", false},
+    {"Button_AnimatePolyTree(int)", false},
+    {"UpdateTree(int,bool)", false},
+    {"SliderUpdateTree(int)", false},
+    {"Add_Line(const DzVec3*,const DzVec3*,float,float,DzFacetMesh*,int)", false},
+    {"Button_CreateBush()", false},
+    {"Button_CreateIvy()", false},
+    {"Button_CreateWeed()", false},
+    {"LoadTexureFlowerStem(int)", false},
+    {"LoadTexureFlowerLeaf(int)", false},
+    {"LoadTexureFlowerPetalIn(int)", false},
+    {"LoadTexureFlowerPetalOut(int)", false},
+    {"LoadTexureFlowerPistil(int)", false},
+    {"Button_SaveFlowerPreset()", false},
+    {"Button_OpenFlowerPreset(int)", false},
+    {"Button_OpenFlowerFile()", false},
+    {"Button_CreateFlower()", false},
+    {"Button_AnimateFlower(int,bool)", false},
+    {"Button_AddPolyFlower(int,DzFacetMesh*)", false},
+    {"SliderUpdateFlower(int)", false},
+    {"UpdateFlower(int,bool)", false},
+    {"Button_CreateMushroom()", false},
+    {"Button_CreateCrystals()", false},
+    {"Button_CreateBillboard()", false},
+    {"Button_AddPolyBillboard(int,DzFacetMesh*)", false},
+    {"UpdateBillboard(int,bool)", false},
+    {"SliderUpdateBillboard(int)", false},
+    {"LoadTexureBillboard(int)", false},
+    {"on_DeleteAllButton_pressed()", false},
+    {"SaveScene()", false},
+    {"OpenScene()", false},
+    {"ObjectMapping_Open()", false},
+    {"ObjectMapping_Close()", false},
+    {"ObjectMapping_Add(DzNode*,DzVec3,float,float)", false},
+    {"ObjectMapping_Animation()", false},
+    {"createModel()", true},
+    {"readModel()", false},
+    {"saveModelData()", false},
+    {"openModelData()", false},
+};
+
+TEST(PaneSlots, DeclaredInOrderWithTheirSignatures)
+{
+    const QMetaObject* mo = &ZPK_VerdixPane::staticMetaObject;
+    QStringList actual, publicOnes;
+    for (int m = mo->methodOffset(); m < mo->methodCount(); ++m) {
+        const QMetaMethod method = mo->method(m);
+        if (method.methodType() != QMetaMethod::Slot) continue;
+        actual << QString::fromLatin1(method.methodSignature());
+        if (method.access() == QMetaMethod::Public) publicOnes << actual.last();
+    }
+    QStringList expected;
+    for (const SlotEntry& e : kSlots)
+        if (e.built) expected << QString::fromLatin1(QMetaObject::normalizedSignature(e.signature));
+    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(publicOnes, QStringList({"VerdixScriptInput(int)", "InputFromTrekko(float,float)"}));
+}
+
+TEST(PaneSlots, ResultsThroughTheMetaObject)
+{
+    ZPK_VerdixPane* pane = thePane();
+    QString label;
+    ASSERT_TRUE(QMetaObject::invokeMethod(pane, "GetTypeLable", Q_RETURN_ARG(QString, label), Q_ARG(int, 3),
+                                          Q_ARG(int, 3)));
+    EXPECT_EQ(label, "(0003) GrassV1.0");
+    int index = -1;
+    ASSERT_TRUE(QMetaObject::invokeMethod(pane, "FindLandScapeIndex", Q_RETURN_ARG(int, index),
+                                          Q_ARG(QString, QString())));
+    EXPECT_EQ(index, 0);
+}
+
+TEST(ControlBoxModel, TypeLabels)
+{
+    VerdixPaneTestAccess a(thePane());
+    EXPECT_EQ(a.typeLable(1, 0), "(0000) LandscapeV1.0");
+    EXPECT_EQ(a.typeLable(2, 12), "(0012) RockV1.0");  // the rock's label word differs from its title word
+    EXPECT_EQ(newBoxTitle(2, 12), "(0012) RocksV1.0");
+    EXPECT_EQ(a.typeLable(11, 9), "(0009) ParticlesV1.0");
+    EXPECT_EQ(a.typeLable(13, 128), "(0128) StonesV1.0");
+    EXPECT_EQ(a.typeLable(8, 1234), "(1234) FlowerV1.0");
+    EXPECT_EQ(a.typeLable(14, 5), "Error: Label");
+    EXPECT_EQ(a.typeLable(0, 5), "Error: Label");
+    EXPECT_EQ(newBoxTitle(11, 0), "");
+    EXPECT_STREQ(typeInfo(TypeFlower)->assetId, "tree");
+    EXPECT_EQ(typeInfo(TypeBush)->assetId, nullptr);
+}
+
+TEST(ControlBoxModel, FindLandscapeByTitleLabel)
+{
+    VerdixPaneTestAccess a(thePane());
+    ControlBoxTable& t = a.boxes();
+    t.clear();
+    const int types[] = {TypeGrass, TypeLandscape, TypeTree, TypeLandscape};
+    std::vector<std::unique_ptr<QLabel>> labels;
+    for (int k = 0; k < 4; ++k) {
+        const int i = t.append(types[k]);
+        labels.emplace_back(new QLabel(newBoxTitle(types[k], i)));
+        t[i].titleLabel = labels.back().get();
+    }
+    EXPECT_EQ(a.findLandscape(""), 0);
+    EXPECT_EQ(a.findLandscape("(0001) LandscapeV1.0"), 1);
+    EXPECT_EQ(a.findLandscape("(0003) LandscapeV1.0"), 3);
+    EXPECT_EQ(a.findLandscape("(0003) landscapeV1.0"), 0);
+    // Only landscape boxes count, even when another box carries the text.
+    labels[2]->setText("(0009) LandscapeV1.0");
+    EXPECT_EQ(a.findLandscape("(0009) LandscapeV1.0"), 0);
+    t.clear();
+}
+
+TEST(ControlBoxModel, TableCapacityAndCompaction)
+{
+    ControlBoxTable t;
+    for (int k = 0; k < kMaxControlBoxes; ++k) ASSERT_EQ(t.append(TypeGrass), k);
+    EXPECT_TRUE(t.isFull());
+    EXPECT_EQ(t.append(TypeGrass), -1);
+    EXPECT_EQ(t.count(), 129);
+    t.clear();
+
+    // 0 land, 1 grass on 0, 2 land, 3 tree on 2, 4 grass on 2
+    const int types[] = {TypeLandscape, TypeGrass, TypeLandscape, TypeTree, TypeGrass};
+    const int lands[] = {0, 0, 0, 2, 2};
+    for (int k = 0; k < 5; ++k) {
+        t.append(types[k]);
+        t[k].landscapeIndex = lands[k];
+        t[k].builderCount = 10 + k;
+        t[k].groundHeights.assign(size_t(k + 1), float(k));
+    }
+    t.removeAt(1);
+    ASSERT_EQ(t.count(), 4);
+    EXPECT_EQ(t[1].type, TypeLandscape);
+    EXPECT_EQ(t[1].builderCount, 12);
+    EXPECT_EQ(t[2].groundHeights, std::vector<float>(4, 3.f));
+    // References follow their landscape to its new index.
+    EXPECT_EQ(t[2].landscapeIndex, 1);
+    EXPECT_EQ(t[3].landscapeIndex, 1);
+    // The freed slot is empty again.
+    EXPECT_EQ(t[4].type, 0);
+    EXPECT_TRUE(t[4].groundHeights.empty());
+    EXPECT_EQ(t.at(4), nullptr);
+
+    // Deleting a landscape leaves its objects standing on none.
+    t.removeAt(1);
+    EXPECT_EQ(t[1].landscapeIndex, 0);
+    EXPECT_EQ(t[2].landscapeIndex, 0);
+    t.removeAt(7);  // out of range: nothing happens
+    EXPECT_EQ(t.count(), 3);
+}
+
+TEST(ControlBoxModel, SliderAndComboAccess)
+{
+    ControlBox b;
+    b.type = TypeGrass;
+    std::unique_ptr<QComboBox> combo(new QComboBox);
+    b.setCombo('C', combo.get());
+    EXPECT_EQ(b.combo('C'), combo.get());
+    EXPECT_EQ(b.combo('A'), nullptr);
+    EXPECT_EQ(b.combo('I'), nullptr);
+    b.setCombo('Z', combo.get());  // outside A..H: ignored
+    EXPECT_EQ(b.combo('H'), nullptr);
+    // Without a slider set nothing is found by name.
+    EXPECT_EQ(b.slider("Amount"), nullptr);
+}
+
+TEST(SceneModel, TextAndStorage)
+{
+    VerdixSceneModel model;
+    EXPECT_EQ(model.getName(), "VerdixSceneModel");
+    EXPECT_TRUE(model.isSceneOwned());
+    int changes = 0;
+    QObject::connect(&model, &VerdixSceneModel::coolTextChanged, [&](const QString&) { ++changes; });
+    model.setCoolText("doc");
+    model.setCoolText("doc");
+    EXPECT_EQ(changes, 1);
+
+    MySceneModelIO io;
+    VerdixSceneModel empty;
+    EXPECT_FALSE(io.shouldWrite(&empty, nullptr));
+    EXPECT_TRUE(io.shouldWrite(&model, nullptr));
+    IDzJsonIO writer;
+    EXPECT_EQ(io.writeExtraInstance(&model, &writer, nullptr), DZ_NO_ERROR);
+    EXPECT_EQ(writer.object().value("Verdix_text").toString(), "doc");
+
+    DzAssetFile file("scene.duf");
+    DzAssetJsonItem item(&file, writer.object());
+    std::unique_ptr<DzAssetJsonObject> reader(io.startInstanceRead(&item));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(io.pendingRead()->file, &file);
+    EXPECT_FALSE(reader->addMember("other", QJsonValue("x")));
+    EXPECT_TRUE(reader->addMember("Verdix_text", QJsonValue("stored document")));
+    VerdixSceneModel target;
+    EXPECT_EQ(io.applyInstanceToObject(&target, nullptr), DZ_NO_ERROR);
+    EXPECT_EQ(target.coolText(), "stored document");
+    io.resolveInstance(&target, nullptr);
+    EXPECT_EQ(dzApp->getStatusLine(), "Verdix stored document");
+
+    QObject stranger;
+    io.applyInstanceToObject(&stranger, nullptr);
+    EXPECT_EQ(dzApp->getStatusLine(), "Verdix Item Not Found!");
+
+    thePane();
+    EXPECT_EQ(io.getObjectForInstance(&item, nullptr), dzScene->findDataItem("VerdixSceneModel"));
+    EXPECT_NE(io.getObjectForInstance(&item, nullptr), nullptr);
+}
+
+TEST(PaneConstruction, ShowsInAWindow)
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    ZPK_VerdixPane* pane = thePane();
+    QWidget* oldParent = pane->parentWidget();
+    layout->addWidget(pane);
+    window.resize(820, 700);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(pane->isVisible());
+    const QPixmap shot = pane->grab();
+    EXPECT_FALSE(shot.isNull());
+    EXPECT_GE(shot.width(), 200);
+    const QByteArray out = qgetenv("VERDIX_PANE_SCREENSHOT");
+    if (!out.isEmpty()) shot.save(QString::fromLocal8Bit(out));
+    layout->removeWidget(pane);
+    pane->setParent(oldParent);
+}

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSet>
+#include <dzapp.h>
+#include <dzplugin.h>
+#include <dzplugin.h>
+#include <dzscript.h>
+#include "paneaccess.h"
+
+extern "C" DzPlugin* getPluginDefinition();
+extern "C" DzVersion getSDKVersion();
+
+TEST(PluginDefinition, IsBuiltOnceWithItsIdentity)
+{
+    DzPlugin* a = getPluginDefinition();
+    ASSERT_NE(a, nullptr);
+    DzClassFactory* firstFactory = a->getClassFactory(0);
+    DzPlugin* b = getPluginDefinition();
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(b->getNumClassFactories(), 4);
+    EXPECT_EQ(b->getClassFactory(0), firstFactory);
+
+    const DzVersion sdk = getSDKVersion();
+    EXPECT_EQ(sdk.toString(), "4.5.0.100");
+    EXPECT_EQ(a->getName(), "Verdix");
+    EXPECT_EQ(a->getAuthor(), "ZPK Halvorn");
+    EXPECT_EQ(a->getVersion().toString(), "1.0.0.114");
+}
+
+TEST(PluginDefinition, DescriptionLinesInOrder)
+{
+    const QStringList lines = getPluginDefinition()->getDescription().split("<br/>");
+    const QStringList expected = {
+        "<font color='BLACK'>Verdix</font>",
+        "Release update: 19th June 2019",
+        "Landscapes V1.0",
+        "Stones V1.0",
+        "Grass V1.0",
+        "Flowers V1.0",
+        "Trees v1.0",
+        "Billboard v1.0",
+        "Creates a landscape with animated wind effects on flowers trees and grass.",
+        "Animated billboards with look at camera.",
+    };
+    EXPECT_EQ(lines, expected);
+    // The small-v versions close the list of versions.
+    const int lastCapital = lines.lastIndexOf(QRegExp(".* V1\\.0"));
+    const int firstSmall = lines.indexOf(QRegExp(".* v1\\.0"));
+    EXPECT_LT(lastCapital, firstSmall);
+    EXPECT_EQ(lines.lastIndexOf(QRegExp(".* v1\\.0")), 7);
+}
+
+TEST(PluginDefinition, FactoriesAndSceneDataRegistration)
+{
+    DzPlugin* p = getPluginDefinition();
+    const QStringList classes = {"ZPK_VerdixPaneAction", "ZPK_VerdixPane", "VerdixSceneModel", "MySceneModelIO"};
+    QSet<QString> ids;
+    for (int i = 0; i < p->getNumClassFactories(); ++i) {
+        DzClassFactory* f = p->getClassFactory(i);
+        EXPECT_EQ(f->getClassName(), classes.value(i));
+        EXPECT_EQ(QString(f->metaObject()->className()), classes.value(i));
+        EXPECT_FALSE(f->getClassID().isNull());
+        ids.insert(f->getClassID().toString());
+    }
+    EXPECT_EQ(ids.size(), 4);
+
+    const auto ios = p->sceneDataIOs();
+    ASSERT_EQ(ios.size(), 1);
+    EXPECT_EQ(ios[0].path, "studio/scene_data/verdix_scene_data");
+    EXPECT_EQ(ios[0].ioClassName, "MySceneModelIO");
+    EXPECT_EQ(ios[0].dataClassName, "VerdixSceneModel");
+}
+
+TEST(PluginDefinition, PaneActionOpensThePane)
+{
+    QObject* obj = dzApp->getPluginMgr()->createInstance("ZPK_VerdixPaneAction");
+    auto* action = qobject_cast<DzPaneAction*>(obj);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->getPaneClass(), "ZPK_VerdixPane");
+    ZPK_VerdixPane* pane = thePane();
+    int shown = 0;
+    auto c = QObject::connect(dzApp->getPaneMgr(), &DzPaneMgr::paneShowRequested,
+                              [&](DzPane* p) { shown += (p == pane); });
+    action->trigger();
+    QObject::disconnect(c);
+    EXPECT_EQ(shown, 1);
+    delete action;
+}
+
+TEST(ScriptRegistration, HostScriptReachesThePublicSlot)
+{
+    ZPK_VerdixPane* pane = thePane();
+    ASSERT_NE(pane, nullptr);
+    VerdixPaneTestAccess access(pane);
+    const int before = access.scriptInputs();
+
+    DzScript script;
+    script.addLine("var p = MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\");");
+    script.addLine("p.VerdixScriptInput(5);");
+    ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
+    EXPECT_EQ(access.scriptInputs(), before + 1);
+    EXPECT_EQ(access.lastScriptInput(), 5);
+
+    // While stored values are replayed the input is ignored.
+    access.setLoading(true);
+    ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
+    access.setLoading(false);
+    EXPECT_EQ(access.scriptInputs(), before + 1);
+
+    script.clear();
+    script.addLine("MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\").InputFromTrekko(1.5, -2);");
+    EXPECT_TRUE(script.execute()) << qPrintable(script.errorMessage());
+}
+
+TEST(ScriptRegistration, ClassNamesAreScriptGlobals)
+{
+    DzScript script;
+    script.addLine("var names = ['ZPK_VerdixPane', 'ZPK_VerdixPaneAction', 'VerdixSceneModel', 'MySceneModelIO'];");
+    script.addLine("for (var k = 0; k < names.length; ++k)");
+    script.addLine("  if (typeof this[names[k]] == 'undefined') throw 'missing ' + names[k];");
+    EXPECT_TRUE(script.execute()) << qPrintable(script.errorMessage());
+
+    script.clear();
+    script.addLine("if (typeof this['ZPK_NoSuchPane'] == 'undefined') throw 'missing';");
+    EXPECT_FALSE(script.execute());
+}
+
+TEST(PluginDefinition, LibraryExportsTheEntryPoints)
+{
+    const QString lib = QCoreApplication::applicationDirPath() + "/plugins/libverdix.so";
+    if (!QFileInfo::exists(lib)) GTEST_SKIP() << "no plug-in library beside the tests";
+    QString error;
+    // The host loads the library this process already uses: the same definition comes back.
+    DzPlugin* loaded = dzApp->getPluginMgr()->loadPlugin(lib, &error);
+    EXPECT_EQ(loaded, getPluginDefinition()) << qPrintable(error);
+}
