@@ -1,5 +1,7 @@
 #include "pane/slidersets.h"
 
+#include <QDir>
+
 #include <vector>
 
 namespace verdix {
@@ -585,6 +587,18 @@ bool isCompanionMap(const QString& fileName)
     for (const char* m : {"_O.", "_B.", "_N.", "_S.", "_D."})
         if (fileName.contains(QLatin1String(m))) return true;
     return false;
+}
+
+QStringList listComboFiles(const QString& folder, FileFilter filter)
+{
+    const QStringList filters = nameFilters(filter);
+    if (filters.isEmpty() || folder.isEmpty()) return {};
+    const QDir dir(folder);
+    if (!dir.exists()) return {};
+    QStringList out;
+    for (const QString& name : dir.entryList(filters, QDir::Files, QDir::Name))
+        if (filter != FileFilter::Textures || !isCompanionMap(name)) out << name;
+    return out;
 }
 
 } // namespace verdix

@@ -167,5 +167,8 @@ int sliderIndexInSection(int type, const QString& sectionTitle, const QString& n
 QStringList nameFilters(FileFilter filter);
 // True when a file name must be left out of a texture combo (a companion map).
 bool isCompanionMap(const QString& fileName);
+// The file names a combo lists after its placeholder: files only, matching the filter,
+// sorted by name, companion maps left out of texture combos. Empty for a missing folder.
+QStringList listComboFiles(const QString& folder, FileFilter filter);
 
 } // namespace verdix

@@ -147,6 +147,7 @@ RecordRead readRecord(const QString& text, const ReadTarget& target)
     r.sliders.fill(0, count);
     r.sliderSet.fill(false, count);
     r.comboIndex.fill(-1, l.recordCombos.size());
+    for (int c = 0; c < l.recordCombos.size(); ++c) r.comboText.append(QString());
     if (text.isEmpty()) return r;
 
     const QStringList f = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
@@ -169,8 +170,11 @@ RecordRead readRecord(const QString& text, const ReadTarget& target)
             if (k >= n) return ReadStatus::Truncated;
             if (f[k] == kEnd) return ReadStatus::Complete;
             const int idx = target.comboItems.value(c).indexOf(f[k]);
+            r.comboText[c] = f[k];
             if (target.type == TypeLandscape) {
-                if (idx < 0) return ReadStatus::UnknownCombo;
+                // A typed name in the editable combo is never in its list; losing the
+                // whole landscape over it would be worse than leaving that combo alone.
+                if (idx < 0 && !l.combos[l.recordCombos[c]].editable) return ReadStatus::UnknownCombo;
                 r.comboIndex[c] = idx > 0 ? idx : -1;
             } else {
                 r.comboIndex[c] = idx;
@@ -431,6 +435,14 @@ int SetDocument::boxLines() const
     int n = 0;
     for (const SetDocumentLine& l : lines) n += l.kind == SetDocumentLine::Box ? 1 : 0;
     return n;
+}
+
+QVector<int> SetDocument::boxTypes() const
+{
+    QVector<int> out;
+    for (const SetDocumentLine& l : lines)
+        if (l.kind == SetDocumentLine::Box) out << l.type;
+    return out;
 }
 
 SetDocument splitSetDocument(const QString& text)

@@ -96,6 +96,8 @@ struct RecordRead
     QVector<bool> sliderSet;
     // Per record combo: the item index to select, -1 to leave the combo alone.
     QVector<int> comboIndex;
+    // Per record combo: the text the record holds (empty when not reached).
+    QStringList comboText;
     bool hasPosition = false;
     DzVec3 position;
     bool materialsRead = false;
@@ -166,6 +168,8 @@ struct SetDocument
     QVector<int> landscapeList;
     bool hasLandscapeList = false;
     int boxLines() const;
+    // Types of the box lines in order: the boxes the opening will create.
+    QVector<int> boxTypes() const;
 };
 
 SetDocument splitSetDocument(const QString& text);

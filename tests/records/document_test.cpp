@@ -32,6 +32,7 @@ TEST(SetDocument, SplitFindsBoxesInOrder)
     for (const SetDocumentLine& l : doc.lines)
         if (l.kind == SetDocumentLine::Box) seen << l.type;
     EXPECT_EQ(seen, (QVector<int>{TypeLandscape, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard}));
+    EXPECT_EQ(doc.boxTypes(), seen);
     EXPECT_EQ(doc.lines[2].text, records[1]);
     EXPECT_EQ(doc.lines.last().kind, SetDocumentLine::LandscapeList);
     EXPECT_TRUE(doc.hasLandscapeList);

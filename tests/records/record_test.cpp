@@ -272,6 +272,16 @@ TEST(Record, LandscapeCombosPositionAndNode)
     EXPECT_EQ(r.comboIndex[4], -1);
     EXPECT_EQ(r.appliedSliderCount(), 0);
 
+    // A name typed into the editable "User" combo is not in its list: that combo is left
+    // alone and the read goes on.
+    target.comboItems[3] << "Ground_A.png";
+    land.combos[5] = "typed by hand.dat";
+    r = readRecord(writeRecord(land), target);
+    EXPECT_EQ(r.status, ReadStatus::Complete);
+    EXPECT_EQ(r.comboIndex[5], -1);
+    EXPECT_EQ(r.comboText[5], "typed by hand.dat");
+    EXPECT_EQ(r.appliedSliderCount(), 15);
+
     // A tree's unknown shape leaves its combo but reads on.
     BoxSnapshot tree = defaultSnapshot(TypeTree, "TreeV1.0");
     tree.combos[0] = "gone.png";

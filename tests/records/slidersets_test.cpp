@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QString>
 
 #include "pane/slidersets.h"
@@ -198,7 +200,7 @@ TEST(SliderSets, ComboLettersAndTextureSlots)
     EXPECT_EQ(letters(TypeBillboard), "C");
 
     struct Slot { int type; char letter; const char* slot; const char* folder; };
-    const Slot slots[] = {
+    const Slot expected[] = {
         {1, 'G', "LoadTexureLandscape(int)", "Verdix_Texture_Landscape"},
         {1, 'H', "LoadTexureLandscapeBlend(int)", "Verdix_Texture_Landscape_Alpha"},
         {3, 'C', "LoadTexureGrass(int)", "Verdix_Texture_Grass"},
@@ -218,8 +220,8 @@ TEST(SliderSets, ComboLettersAndTextureSlots)
     int textures = 0;
     for (int t : kAllTypes)
         for (const ComboSpec& c : layoutFor(t).combos) textures += c.isTexture() ? 1 : 0;
-    EXPECT_EQ(textures, int(sizeof slots / sizeof slots[0]));
-    for (const Slot& s : slots) {
+    EXPECT_EQ(textures, int(sizeof expected / sizeof expected[0]));
+    for (const Slot& s : expected) {
         const TypeLayout& l = layoutFor(s.type);
         const int c = l.comboForLetter(s.letter);
         ASSERT_GE(c, 0) << s.slot;
@@ -334,4 +336,22 @@ TEST(SliderSets, FileFiltersAndCompanionMaps)
     EXPECT_FALSE(isCompanionMap("bark.png"));
     EXPECT_FALSE(isCompanionMap("bark_b.png"));
     EXPECT_FALSE(isCompanionMap("A_Bush.png"));
+}
+
+TEST(SliderSets, ComboFileLists)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"b.png", "a.jpg", "bark_B.png", "bark_N.tif", "notes.txt", "map.dat", "c.bmp", "d.gif"}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QDir(dir.path()).mkdir("sub.png");
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Textures), (QStringList{"a.jpg", "b.png", "c.bmp"}));
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Maps),
+              (QStringList{"a.jpg", "b.png", "bark_B.png", "bark_N.tif", "c.bmp"}));
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Dat), QStringList{"map.dat"});
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Presets), QStringList{"notes.txt"});
+    EXPECT_TRUE(listComboFiles(dir.path(), FileFilter::None).isEmpty());
+    EXPECT_TRUE(listComboFiles(dir.filePath("missing"), FileFilter::Textures).isEmpty());
 }
