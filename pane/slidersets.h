@@ -152,7 +152,18 @@ struct CommonBoxWidgets
     static constexpr const char* saveMapIcon = "save_map.png";
     static constexpr const char* buttonStyle = "padding:0px;";
     static constexpr const char* buttonGroupStyle = "border: none";
+    static constexpr int groupMinHeight = 50;
+    static constexpr int groupMaxHeight = 800;
+    static constexpr int deleteMaxSize = 16;
+    static constexpr int imageMaxSize = 40;
+    static constexpr int imageIconSize = 50;
+    static constexpr int buttonGroupWidth = 64;
+    static constexpr int buttonGroupHeight = 36;
 };
+
+// Images a new box loads at creation, in order: the landscape's five height maps (through
+// LoadGround, LoadRiver, LoadHill, LoadFlat, LoadPath) and the tree's shape (LoadTree).
+QStringList defaultImagesFor(int type);
 
 // The layout of type; an empty layout (no widgets beyond the header) for unknown codes.
 const TypeLayout& layoutFor(int type);

@@ -3,9 +3,15 @@
 //
 // A record is a comma-terminated field list with no escaping; files written here must be
 // readable by every other build, so the field order and number formats are fixed. The
-// functions below work on plain snapshots: the pane fills a BoxSnapshot from a box's
-// sliders, combos and node, and applies a RecordRead back, so nothing here touches a
-// widget.
+// functions below work on plain snapshots, so nothing here touches a widget:
+//
+//   writing: fill a BoxSnapshot (sliders in record order through
+//            TypeLayout::sliderAtRecordPosition, texts of TypeLayout::recordCombos, the
+//            landscape node's world position, collectMaterials(node)), then appendRecord.
+//   reading: fill a ReadTarget (combo items, whether the node exists), call readRecord,
+//            show RecordRead::message when set, then set the combos with an index >= 0,
+//            setValue the sliders marked in sliderSet, move the node to position when
+//            hasPosition, and replay materials with applyMaterials when materialsRead.
 #include <QString>
 #include <QStringList>
 #include <QVector>
