@@ -10,17 +10,17 @@ namespace {
 constexpr GridPlace H(int col) { return {-1, 0, col}; }
 constexpr GridPlace at(int section, int row, int col) { return {section, row, col}; }
 
-constexpr SliderSpec s(const char* name, int min, int max, int def, GridPlace place)
+constexpr SliderDef s(const char* name, int min, int max, int def, GridPlace place)
 {
     return {name, min, max, def, false, nullptr, place, true, false};
 }
-constexpr SliderSpec pct(SliderSpec x) { x.percent = true; return x; }
-constexpr SliderSpec tip(SliderSpec x, const char* text) { x.tooltip = text; return x; }
+constexpr SliderDef pct(SliderDef x) { x.percent = true; return x; }
+constexpr SliderDef tip(SliderDef x, const char* text) { x.tooltip = text; return x; }
 // Moves of these sliders rebuild every box of the type rather than the focused one.
-constexpr SliderSpec unscanned(SliderSpec x) { x.focusScanned = false; return x; }
-constexpr SliderSpec pos(SliderSpec x) { x.position = true; return x; }
+constexpr SliderDef unscanned(SliderDef x) { x.focusScanned = false; return x; }
+constexpr SliderDef pos(SliderDef x) { x.position = true; return x; }
 
-constexpr ComboSpec combo(const char* placeholder, const char* folder, FileFilter filter, const char* slot,
+constexpr ComboDef combo(const char* placeholder, const char* folder, FileFilter filter, const char* slot,
                           char letter, GridPlace place, bool editable = false)
 {
     return {placeholder, folder, filter, slot, letter, editable, place};
@@ -30,8 +30,8 @@ template <class T, int N>
 constexpr TableView<T> view(const T (&a)[N]) { return {a, N}; }
 
 // ---- Landscape -------------------------------------------------------------------------
-const SectionSpec kLandSections[] = {{"LANDSCAPE SHAPING"}, {"LOD LEVEL OF DETAIL"}, {"LANDSCAPE TEXTURES"}};
-const SliderSpec kLandSliders[] = {
+const SectionDef kLandSections[] = {{"LANDSCAPE SHAPING"}, {"LOD LEVEL OF DETAIL"}, {"LANDSCAPE TEXTURES"}};
+const SliderDef kLandSliders[] = {
     pct(s("Land", -100, 100, 0, at(0, 1, 0))),
     pct(s("River", -100, 100, 0, at(0, 1, 1))),
     pct(s("Hill", -100, 100, 0, at(0, 1, 2))),
@@ -48,7 +48,7 @@ const SliderSpec kLandSliders[] = {
     s("TILES", 1, 100, 20, at(1, 0, 3)),
     pct(s("Size Y", 0, 1000, 100, at(1, 0, 1))),
 };
-const ComboSpec kLandCombos[] = {
+const ComboDef kLandCombos[] = {
     combo("Landscape", "Verdix_Landscape_Ground", FileFilter::Maps, "LoadComboMapImage(int)", 'A', at(0, 0, 0)),
     combo("River", "Verdix_Landscape_River", FileFilter::Maps, "LoadComboMapImage(int)", 'B', at(0, 0, 1)),
     combo("Hill", "Verdix_Landscape_Hill", FileFilter::Maps, "LoadComboMapImage(int)", 'C', at(0, 0, 2)),
@@ -60,8 +60,8 @@ const ComboSpec kLandCombos[] = {
     combo("Landscape Blend None", "Verdix_Texture_Landscape_Alpha", FileFilter::Textures,
           "LoadTexureLandscapeBlend(int)", 'H', at(2, 0, 1)),
 };
-const ButtonSpec kLandButtons[] = {
-    {ButtonSpec::SaveMap, "save_map.png", "Save total height data", "SaveUserHeightMap()", "padding:0px;", 0,
+const ButtonDef kLandButtons[] = {
+    {ButtonDef::SaveMap, "save_map.png", "Save total height data", "SaveUserHeightMap()", "padding:0px;", 0,
      at(0, 2, 5)},
 };
 const char* const kLandRecord[] = {"Land",    "River",     "Hill",  "Flat",   "Path",
@@ -70,26 +70,26 @@ const char* const kLandRecord[] = {"Land",    "River",     "Hill",  "Flat",   "P
 const int kLandRecordCombos[] = {0, 1, 2, 3, 4, 5, 6, 7};
 
 // ---- Rock (one grid, no sections; the image button holds column 0) ----------------------
-const SliderSpec kRockSliders[] = {
+const SliderDef kRockSliders[] = {
     unscanned(pct(s("Shape", -100, 100, 0, at(-1, 1, 1)))),
     unscanned(pct(s("Shape", -100, 100, 0, at(-1, 1, 2)))),
     unscanned(pct(s("Shape", -100, 100, 0, at(-1, 1, 3)))),
     unscanned(pct(s("Shape", -100, 100, 0, at(-1, 1, 4)))),
 };
-const ComboSpec kRockCombos[] = {
+const ComboDef kRockCombos[] = {
     combo("Rock A", "Verdix_Ground", FileFilter::Maps, nullptr, 'A', at(-1, 0, 1)),
     combo("Rock B", nullptr, FileFilter::None, nullptr, 'B', at(-1, 0, 2)),
     combo("Rock C", nullptr, FileFilter::None, nullptr, 'C', at(-1, 0, 3)),
     combo("Rock B", nullptr, FileFilter::None, nullptr, 'D', at(-1, 0, 4)),
 };
-const ButtonSpec kRockButtons[] = {
-    {ButtonSpec::ResetRock, "refresh.png", "Refresh to start", "ControlBox_ResetRockPress()", "padding:0px;", 44,
+const ButtonDef kRockButtons[] = {
+    {ButtonDef::ResetRock, "refresh.png", "Refresh to start", "ControlBox_ResetRockPress()", "padding:0px;", 44,
      at(-1, 1, 5)},
 };
 
 // ---- Grass -----------------------------------------------------------------------------
-const SectionSpec kGrassSections[] = {{"GRASS SETTINGS"}};
-const SliderSpec kGrassSliders[] = {
+const SectionDef kGrassSections[] = {{"GRASS SETTINGS"}};
+const SliderDef kGrassSliders[] = {
     s("Amount", 1, 200000, 1000, at(0, 0, 0)),
     s("Area size X", 1, 4000, 100, at(0, 0, 1)),
     s("Full off X", 0, 200, 0, at(0, 0, 2)),
@@ -115,13 +115,13 @@ const SliderSpec kGrassSliders[] = {
     pos(s("Move X", -10000, 10000, 0, H(1))),
     pos(s("Move Z", -10000, 10000, 0, H(2))),
 };
-const ComboSpec kGrassCombos[] = {
+const ComboDef kGrassCombos[] = {
     combo("Grass Textures", "Verdix_Texture_Grass", FileFilter::Textures, "LoadTexureGrass(int)", 'C', at(0, 2, 0)),
 };
 
 // ---- Stones ----------------------------------------------------------------------------
-const SectionSpec kStonesSections[] = {{"GRASS SETTINGS"}, {"STONE SETTINGS"}, {"STONE LAYOUT RANDOM"}};
-const SliderSpec kStonesSliders[] = {
+const SectionDef kStonesSections[] = {{"GRASS SETTINGS"}, {"STONE SETTINGS"}, {"STONE LAYOUT RANDOM"}};
+const SliderDef kStonesSliders[] = {
     s("Grass", 0, 100, 10, at(0, 0, 0)),
     s("Area size X", 1, 4000, 100, at(0, 0, 1)),
     s("Full off X", 0, 200, 0, at(0, 0, 2)),
@@ -157,7 +157,7 @@ const SliderSpec kStonesSliders[] = {
     s("StandOff Z", 1, 100, 10, at(1, 1, 3)),
     s("Rough", -100, 100, 0, at(1, 2, 3)),
 };
-const ComboSpec kStonesCombos[] = {
+const ComboDef kStonesCombos[] = {
     combo("Grass Textures", "Verdix_Texture_Grass", FileFilter::Textures, "LoadTexureStonesGrass(int)", 'C',
           at(0, 2, 0)),
     combo("Stone Textures", "Verdix_Texture_Stones", FileFilter::Textures, "LoadTexureStones(int)", 'D',
@@ -165,9 +165,9 @@ const ComboSpec kStonesCombos[] = {
 };
 
 // ---- Tree ------------------------------------------------------------------------------
-const SectionSpec kTreeSections[] = {{"TRUNK SETTINGS"}, {"BRANCH SETTINGS"}, {"TWIG SETTINGS"},
+const SectionDef kTreeSections[] = {{"TRUNK SETTINGS"}, {"BRANCH SETTINGS"}, {"TWIG SETTINGS"},
                                      {"LEAF SETTINGS"},  {"FRUIT SETTINGS"},  {"WIND SETTINGS"}};
-const SliderSpec kTreeSliders[] = {
+const SliderDef kTreeSliders[] = {
     s("Seed", 0, 10000, 0, H(3)),                         // 1
     s("Image Shape", 0, 100, 0, at(0, 0, 1)),
     s("Trunk Sides", 2, 256, 32, at(0, 1, 0)),
@@ -254,7 +254,7 @@ const SliderSpec kTreeSliders[] = {
     pos(s("X", -10000, 10000, 0, H(4))),
     pos(s("Z", -10000, 10000, 0, H(5))),                  // 85
 };
-const ComboSpec kTreeCombos[] = {
+const ComboDef kTreeCombos[] = {
     combo("Tree Presets", "Verdix_Presets_Tree", FileFilter::Presets, "Button_OpenTreePreset(int)", 'A', H(0)),
     combo("Shapes", "Verdix_Shapes_Tree", FileFilter::Maps, "LoadComboMapImageTree(int)", 'B', at(0, 0, 0)),
     combo("Trunk Textures", "Verdix_Texture_Tree_Bark", FileFilter::Textures, "LoadTexureTreeTrunk(int)", 'F',
@@ -266,9 +266,9 @@ const ComboSpec kTreeCombos[] = {
     combo("Fruit Textures", "Verdix_Texture_Tree_Fruit", FileFilter::Textures, "LoadTexureTreeFruit(int)", 'D',
           at(4, 0, 0)),
 };
-const ButtonSpec kTreeButtons[] = {
-    {ButtonSpec::SavePreset, "save.png", "Save tree preset", "Button_SaveTreePreset()", nullptr, 0, H(1)},
-    {ButtonSpec::OpenPreset, "OpenFile.png", "Open tree preset", "Button_OpenTreeFile()", nullptr, 0, H(2)},
+const ButtonDef kTreeButtons[] = {
+    {ButtonDef::SavePreset, "save.png", "Save tree preset", "Button_SaveTreePreset()", nullptr, 0, H(1)},
+    {ButtonDef::OpenPreset, "OpenFile.png", "Open tree preset", "Button_OpenTreeFile()", nullptr, 0, H(2)},
 };
 // Record order by 1-based creation position; 0 is the slot a tree has no slider for.
 const int kTreeRecordPositions[] = {
@@ -280,9 +280,9 @@ const int kTreeRecordPositions[] = {
 const int kTreeRecordCombos[] = {1};
 
 // ---- Flower ----------------------------------------------------------------------------
-const SectionSpec kFlowerSections[] = {{"FLOWER SETTINGS"}, {"STEM SETTINGS"},   {"PETAL SETTINGS"},
+const SectionDef kFlowerSections[] = {{"FLOWER SETTINGS"}, {"STEM SETTINGS"},   {"PETAL SETTINGS"},
                                        {"LEAF SETTINGS"},   {"LAYOUT SETTINGS"}, {"WIND SETTINGS"}};
-const SliderSpec kFlowerSliders[] = {
+const SliderDef kFlowerSliders[] = {
     s("Seed", 0, 10000, 0, H(3)),
     pos(s("X", -10000, 10000, 0, H(4))),
     pos(s("Z", -10000, 10000, 0, H(5))),
@@ -349,7 +349,7 @@ const SliderSpec kFlowerSliders[] = {
     s("Wind Leaf", 0, 200, 100, at(5, 0, 1)),
     s("Wind Petal", 0, 200, 100, at(5, 0, 2)),
 };
-const ComboSpec kFlowerCombos[] = {
+const ComboDef kFlowerCombos[] = {
     combo("Plant Presets", "Verdix_Presets_Flower", FileFilter::Presets, "Button_OpenFlowerPreset(int)", 'A', H(0)),
     combo("Stem Textures", "Verdix_Texture_Flower_Stem", FileFilter::Textures, "LoadTexureFlowerStem(int)", 'B',
           at(0, 0, 0)),
@@ -362,9 +362,9 @@ const ComboSpec kFlowerCombos[] = {
     combo("Pistil Textures", "Verdix_Texture_Flower_Pistil", FileFilter::Textures, "LoadTexureFlowerPistil(int)",
           'F', at(0, 0, 4)),
 };
-const ButtonSpec kFlowerButtons[] = {
-    {ButtonSpec::SavePreset, "save.png", "Save flower preset", "Button_SaveFlowerPreset()", nullptr, 0, H(1)},
-    {ButtonSpec::OpenPreset, "OpenFile.png", "Open flower preset", "Button_OpenFlowerFile()", nullptr, 0, H(2)},
+const ButtonDef kFlowerButtons[] = {
+    {ButtonDef::SavePreset, "save.png", "Save flower preset", "Button_SaveFlowerPreset()", nullptr, 0, H(1)},
+    {ButtonDef::OpenPreset, "OpenFile.png", "Open flower preset", "Button_OpenFlowerFile()", nullptr, 0, H(2)},
 };
 const char* const kFlowerRecord[] = {
     "X", "Z", "Seed", "Stem Sides", "Stem LOD", "Stem Count", "Stem Count RND", "Stem Height", "Stem Height RND",
@@ -381,9 +381,9 @@ const char* const kFlowerRecord[] = {
 };
 
 // ---- Billboard -------------------------------------------------------------------------
-const SectionSpec kBillboardSections[] = {
+const SectionDef kBillboardSections[] = {
     {"BILLBOARD SETTINGS"}, {"LAYOUT SETTINGS"}, {"MAPPING & ANIMATION SETTINGS"}};
-const SliderSpec kBillboardSliders[] = {
+const SliderDef kBillboardSliders[] = {
     s("Amount", 1, 10000, 100, at(0, 0, 0)),
     s("Area size X", 1, 4000, 1000, at(0, 0, 1)),
     s("Full off X", 0, 500, 0, at(0, 0, 2)),
@@ -408,7 +408,7 @@ const SliderSpec kBillboardSliders[] = {
     pos(s("Move X", -10000, 10000, 0, H(1))),
     pos(s("Move Z", -10000, 10000, 0, H(2))),
 };
-const ComboSpec kBillboardCombos[] = {
+const ComboDef kBillboardCombos[] = {
     combo("Billboard Textures", "Verdix_Texture_Billboard", FileFilter::Textures, "LoadTexureBillboard(int)", 'C',
           at(2, 0, 0)),
 };
@@ -422,7 +422,7 @@ struct Built
     TypeLayout empty;
 };
 
-int findIn(const SliderSpec* sl, int n, const char* name)
+int findIn(const SliderDef* sl, int n, const char* name)
 {
     for (int i = 0; i < n; ++i)
         if (QLatin1String(sl[i].name) == QLatin1String(name)) return i;
@@ -430,7 +430,7 @@ int findIn(const SliderSpec* sl, int n, const char* name)
 }
 
 template <int N, int M>
-std::vector<int> byNames(const SliderSpec (&sl)[N], const char* const (&names)[M])
+std::vector<int> byNames(const SliderDef (&sl)[N], const char* const (&names)[M])
 {
     std::vector<int> out;
     for (const char* n : names) out.push_back(findIn(sl, N, n));
@@ -438,7 +438,7 @@ std::vector<int> byNames(const SliderSpec (&sl)[N], const char* const (&names)[M
 }
 
 template <int N>
-std::vector<int> identity(const SliderSpec (&)[N])
+std::vector<int> identity(const SliderDef (&)[N])
 {
     std::vector<int> out;
     for (int i = 0; i < N; ++i) out.push_back(i);

@@ -50,7 +50,7 @@ struct GridPlace
     int col;
 };
 
-struct SliderSpec
+struct SliderDef
 {
     const char* name;
     int min;
@@ -75,7 +75,7 @@ enum class FileFilter {
     Presets,   // *.txt single-record preset files
 };
 
-struct ComboSpec
+struct ComboDef
 {
     const char* placeholder;
     const char* folderKey;  // asset folder name under the texture root; nullptr: none
@@ -89,7 +89,7 @@ struct ComboSpec
     int table() const { return letter - 'A'; }
 };
 
-struct ButtonSpec
+struct ButtonDef
 {
     enum Role { SavePreset, OpenPreset, SaveMap, ResetRock };
     Role role;
@@ -101,7 +101,7 @@ struct ButtonSpec
     GridPlace place;
 };
 
-struct SectionSpec
+struct SectionDef
 {
     const char* title;
 };
@@ -116,10 +116,10 @@ struct TypeLayout
     bool headerGroup;
     // The show/hide button is connected (not for the rock and the header-only types).
     bool showHide;
-    TableView<SectionSpec> sections;
-    TableView<SliderSpec> sliders;     // creation order
-    TableView<ComboSpec> combos;       // creation order
-    TableView<ButtonSpec> buttons;
+    TableView<SectionDef> sections;
+    TableView<SliderDef> sliders;     // creation order
+    TableView<ComboDef> combos;       // creation order
+    TableView<ButtonDef> buttons;
     // Record order: creation indices of the sliders as records store them; -1 marks a
     // record position that this type has no slider for (never written nor read).
     TableView<int> recordOrder;

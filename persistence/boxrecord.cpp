@@ -36,11 +36,11 @@ bool storable(const QString& t)
 int clampTo(qlonglong v, int lo, int hi) { return int(v < lo ? lo : (v > hi ? hi : v)); }
 
 // Text that is not a number counts 0; the slider then clamps to its range.
-int sliderValue(const QString& field, const SliderSpec& spec)
+int sliderValue(const QString& field, const SliderDef& slider)
 {
     bool ok = false;
     const qlonglong v = field.toLongLong(&ok);
-    return clampTo(ok ? v : 0, spec.min, spec.max);
+    return clampTo(ok ? v : 0, slider.min, slider.max);
 }
 
 float floatValue(const QString& field)
@@ -95,9 +95,9 @@ void appendRecord(const BoxSnapshot& snap, QString& text)
     if (!l.hasRecord()) return;
 
     for (int c = 0; c < l.recordCombos.size(); ++c) {
-        const ComboSpec& spec = l.combos[l.recordCombos[c]];
-        const QString t = snap.combos.value(c, QLatin1String(spec.placeholder));
-        text += storable(t) ? t : QString(QLatin1String(spec.placeholder));
+        const ComboDef& combo = l.combos[l.recordCombos[c]];
+        const QString t = snap.combos.value(c, QLatin1String(combo.placeholder));
+        text += storable(t) ? t : QString(QLatin1String(combo.placeholder));
         text += comma;
     }
     const int count = l.recordSliderCount();
@@ -183,16 +183,16 @@ RecordRead readRecord(const QString& text, const ReadTarget& target)
         }
         for (int p = 0; p < count; ++p) {
             if (k >= n) return ReadStatus::Truncated;
-            const SliderSpec& spec = l.sliders[l.sliderAtRecordPosition(p)];
+            const SliderDef& slider = l.sliders[l.sliderAtRecordPosition(p)];
             if (f[k] == kEnd) {
                 if (zeroOnEnd(target.type, p, count)) {
-                    r.sliders[p] = clampTo(0, spec.min, spec.max);
+                    r.sliders[p] = clampTo(0, slider.min, slider.max);
                     r.sliderSet[p] = true;
                 }
                 return ReadStatus::Complete;
             }
-            if (!(target.isPresets && spec.position)) {
-                r.sliders[p] = sliderValue(f[k], spec);
+            if (!(target.isPresets && slider.position)) {
+                r.sliders[p] = sliderValue(f[k], slider);
                 r.sliderSet[p] = true;
             }
             ++k;

@@ -79,7 +79,7 @@ void expectSane(const RecordRead& r, const ReadTarget& t)
     ASSERT_EQ(r.sliders.size(), l.recordSliderCount());
     for (int p = 0; p < r.sliders.size(); ++p) {
         if (!r.sliderSet[p]) continue;
-        const SliderSpec& s = l.sliders[l.sliderAtRecordPosition(p)];
+        const SliderDef& s = l.sliders[l.sliderAtRecordPosition(p)];
         ASSERT_GE(r.sliders[p], s.min) << s.name;
         ASSERT_LE(r.sliders[p], s.max) << s.name;
         if (t.isPresets) {

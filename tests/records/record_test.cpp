@@ -40,8 +40,8 @@ BoxSnapshot randomSnapshot(int type, Lcg& rng, const ReadTarget& target)
     BoxSnapshot s = defaultSnapshot(type, setRecordHeader(type));
     const TypeLayout& l = layoutFor(type);
     for (int p = 0; p < s.sliders.size(); ++p) {
-        const SliderSpec& spec = l.sliders[l.sliderAtRecordPosition(p)];
-        s.sliders[p] = rng.range(spec.min, spec.max);
+        const SliderDef& slider = l.sliders[l.sliderAtRecordPosition(p)];
+        s.sliders[p] = rng.range(slider.min, slider.max);
     }
     for (int c = 0; c < s.combos.size(); ++c) s.combos[c] = target.comboItems[c][rng.range(0, 3)];
     if (type == TypeLandscape) {
@@ -217,7 +217,7 @@ TEST(Record, PresetsKeepThePositionSliders)
         BoxSnapshot preset = defaultSnapshot(type, "P");
         const TypeLayout& l = layoutFor(type);
         for (int p = 0; p < preset.sliders.size(); ++p) {
-            const SliderSpec& s = l.sliders[l.sliderAtRecordPosition(p)];
+            const SliderDef& s = l.sliders[l.sliderAtRecordPosition(p)];
             preset.sliders[p] = s.max;
         }
         ReadTarget target = targetFor(type);
@@ -226,7 +226,7 @@ TEST(Record, PresetsKeepThePositionSliders)
         BoxSnapshot box = defaultSnapshot(type, "P");
         applyRead(readRecord(writeRecord(preset), target), target, box);
         for (int p = 0; p < box.sliders.size(); ++p) {
-            const SliderSpec& s = l.sliders[l.sliderAtRecordPosition(p)];
+            const SliderDef& s = l.sliders[l.sliderAtRecordPosition(p)];
             EXPECT_EQ(box.sliders[p], s.position ? s.def : s.max) << s.name;
         }
     }

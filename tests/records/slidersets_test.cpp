@@ -16,7 +16,7 @@ QString name(int type, int i) { return QLatin1String(layoutFor(type).sliders[i].
 QString letters(int type)
 {
     QString out;
-    for (const ComboSpec& c : layoutFor(type).combos) out += QLatin1Char(c.letter);
+    for (const ComboDef& c : layoutFor(type).combos) out += QLatin1Char(c.letter);
     return out;
 }
 
@@ -66,16 +66,16 @@ TEST(SliderSets, SpotChecksOfNamesRangesDefaults)
 {
     EXPECT_EQ(name(TypeTree, 83), "X");
     EXPECT_EQ(name(TypeTree, 84), "Z");
-    const SliderSpec& amount = layoutFor(TypeGrass).sliders[0];
+    const SliderDef& amount = layoutFor(TypeGrass).sliders[0];
     EXPECT_STREQ(amount.name, "Amount");
     EXPECT_EQ(amount.min, 1);
     EXPECT_EQ(amount.max, 200000);
     EXPECT_EQ(amount.def, 1000);
-    const SliderSpec& bending = layoutFor(TypeTree).sliders[sliderIndex(TypeTree, "Bending Hi")];
+    const SliderDef& bending = layoutFor(TypeTree).sliders[sliderIndex(TypeTree, "Bending Hi")];
     EXPECT_EQ(bending.min, -200);
     EXPECT_EQ(bending.max, 200);
     EXPECT_EQ(bending.def, 10);
-    const SliderSpec& ashape = layoutFor(TypeFlower).sliders[sliderIndex(TypeFlower, "A Shape")];
+    const SliderDef& ashape = layoutFor(TypeFlower).sliders[sliderIndex(TypeFlower, "A Shape")];
     EXPECT_EQ(ashape.def, 1);
     EXPECT_TRUE(ashape.percent);
     EXPECT_STREQ(layoutFor(TypeLandscape).sliders[sliderIndex(TypeLandscape, "DeNoise")].tooltip,
@@ -85,7 +85,7 @@ TEST(SliderSets, SpotChecksOfNamesRangesDefaults)
 
     // Every default the slider is given lies inside its range.
     for (int t : kAllTypes)
-        for (const SliderSpec& s : layoutFor(t).sliders) {
+        for (const SliderDef& s : layoutFor(t).sliders) {
             EXPECT_LE(s.min, s.def) << s.name;
             EXPECT_LE(s.def, s.max) << s.name;
         }
@@ -95,7 +95,7 @@ TEST(SliderSets, PercentSlidersPerType)
 {
     auto percentNames = [](int type) {
         QStringList out;
-        for (const SliderSpec& s : layoutFor(type).sliders)
+        for (const SliderDef& s : layoutFor(type).sliders)
             if (s.percent) out << QLatin1String(s.name);
         return out;
     };
@@ -157,7 +157,7 @@ TEST(SliderSets, RecordOrdersThatDifferFromCreation)
     EXPECT_EQ(flower.last(), "Petal Taper");
     EXPECT_EQ(recordNames(TypeGrass), [] {
         QStringList all;
-        for (const SliderSpec& s : layoutFor(TypeGrass).sliders) all << QLatin1String(s.name);
+        for (const SliderDef& s : layoutFor(TypeGrass).sliders) all << QLatin1String(s.name);
         return all;
     }());
 
@@ -213,7 +213,7 @@ TEST(SliderSets, ComboLettersAndTextureSlots)
     };
     int textures = 0;
     for (int t : kAllTypes)
-        for (const ComboSpec& c : layoutFor(t).combos) textures += c.isTexture() ? 1 : 0;
+        for (const ComboDef& c : layoutFor(t).combos) textures += c.isTexture() ? 1 : 0;
     EXPECT_EQ(textures, int(sizeof expected / sizeof expected[0]));
     for (const Slot& s : expected) {
         const TypeLayout& l = layoutFor(s.type);
@@ -231,7 +231,7 @@ TEST(SliderSets, ComboLettersAndTextureSlots)
     EXPECT_TRUE(layoutFor(TypeLandscape).combos[5].editable);
     int editable = 0;
     for (int t : kAllTypes)
-        for (const ComboSpec& c : layoutFor(t).combos) editable += c.editable ? 1 : 0;
+        for (const ComboDef& c : layoutFor(t).combos) editable += c.editable ? 1 : 0;
     EXPECT_EQ(editable, 1);
 
 }
@@ -240,7 +240,7 @@ TEST(SliderSets, FocusExceptionsOfTheSliderRouting)
 {
     auto unscannedNames = [](int type) {
         QStringList out;
-        for (const SliderSpec& s : layoutFor(type).sliders)
+        for (const SliderDef& s : layoutFor(type).sliders)
             if (!s.focusScanned) out << QLatin1String(s.name);
         return out;
     };
@@ -266,9 +266,9 @@ TEST(SliderSets, NoTwoWidgetsShareAGridCell)
             EXPECT_FALSE(cells.contains(key)) << l.name << ": " << what << " at " << qPrintable(key);
             cells.insert(key);
         };
-        for (const SliderSpec& s : l.sliders) claim(s.place, s.name);
-        for (const ComboSpec& c : l.combos) claim(c.place, c.placeholder);
-        for (const ButtonSpec& b : l.buttons) claim(b.place, b.tooltip);
+        for (const SliderDef& s : l.sliders) claim(s.place, s.name);
+        for (const ComboDef& c : l.combos) claim(c.place, c.placeholder);
+        for (const ButtonDef& b : l.buttons) claim(b.place, b.tooltip);
     }
     // Header rows hold the seed and the position sliders.
     for (int t : {TypeGrass, TypeStones, TypeBillboard}) {
@@ -282,7 +282,7 @@ TEST(SliderSets, PositionSliders)
 {
     auto positions = [](int type) {
         QStringList out;
-        for (const SliderSpec& s : layoutFor(type).sliders)
+        for (const SliderDef& s : layoutFor(type).sliders)
             if (s.position) out << QLatin1String(s.name);
         return out;
     };
