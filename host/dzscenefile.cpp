@@ -60,6 +60,7 @@
 #include <QtEndian>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -76,6 +77,9 @@
 static_assert(sizeof(DzVec3) == 3 * sizeof(float), "vertices are written as packed float triples");
 static_assert(sizeof(DzPnt2) == 2 * sizeof(float), "UVs are written as packed float pairs");
 static_assert(sizeof(float) == sizeof(quint32), "float32 expected");
+static_assert(sizeof(DzFacet) == 9 * sizeof(qint32) && offsetof(DzFacet, m_uvwIdx) == 16 &&
+                  offsetof(DzFacet, m_materialIdx) == 32,
+              "facets are read as nine packed int32");
 
 namespace {
 
@@ -338,14 +342,11 @@ struct MaterialRec
     std::vector<PropertyRec> properties;
 };
 
+// Meshes are decoded straight into a mesh that belongs to no scene yet: a big terrain is
+// then copied once, from the file into its final arrays.
 struct MeshRec
 {
-    QString name;
-    int activeMaterial = 0;
-    std::vector<DzVec3> vertices;
-    QString uvClass;  // empty: the mesh has no UV map
-    std::vector<DzPnt2> uvs;
-    std::vector<DzFacet> facets;
+    std::unique_ptr<DzFacetMesh> mesh;
 };
 
 struct ShapeRec
@@ -392,43 +393,117 @@ bool isNumericClass(const QString& cls)
     return cls == "DzFloatProperty" || cls == "DzColorProperty" || cls == "DzNumericProperty";
 }
 
-// Strict base64: exactly the length that bytes need, the standard alphabet, padding only
-// where it belongs. Reads straight from the JSON string into the destination array.
-bool decodeBase64(const QString& s, char* out, qint64 bytes)
+// Long strings (mesh blobs) are cut out of the text before it goes to the JSON parser and
+// decoded from the file's bytes in place; the parser sees a short placeholder instead. Only
+// strings without escapes qualify, and base64 never has any.
+constexpr qint64 kBlobMinLength = 4096;
+const char* const kBlobMark = "\x01" "blob#";
+
+struct BlobText
 {
-    static const auto table = [] {
-        std::array<qint8, 128> t{};
-        t.fill(-1);
-        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i) t[size_t(alphabet[i])] = qint8(i);
-        return t;
-    }();
-    const qint64 groups = (bytes + 2) / 3;
-    if (qint64(s.size()) != groups * 4) return false;
-    const int pad = int((3 - bytes % 3) % 3);
-    const ushort* p = reinterpret_cast<const ushort*>(s.constData());
-    qint64 o = 0;
-    for (qint64 g = 0; g < groups; ++g, p += 4) {
-        const bool last = (g == groups - 1);
-        quint32 triple = 0;
-        for (int k = 0; k < 4; ++k) {
-            const ushort c = p[k];
-            int v;
-            if (last && k >= 4 - pad) {
-                if (c != '=') return false;
-                v = 0;
-            } else {
-                if (c >= 128 || (v = table[c]) < 0) return false;
-            }
-            triple = (triple << 6) | quint32(v);
+    const char* data = nullptr;
+    qint64 size = 0;
+};
+
+QByteArray cutOutBlobs(const char* p, qint64 n, std::vector<BlobText>& blobs)
+{
+    QByteArray out;
+    qint64 copied = 0;
+    qint64 i = 0;
+    while (i < n) {
+        const char* q = static_cast<const char*>(std::memchr(p + i, '"', size_t(n - i)));
+        if (!q) break;
+        const qint64 start = q - p;  // the opening quote
+        const char* end = static_cast<const char*>(std::memchr(q + 1, '"', size_t(n - start - 1)));
+        if (!end) break;  // unterminated: the parser will say so
+        const char* bs = static_cast<const char*>(std::memchr(q + 1, '\\', size_t(end - q - 1)));
+        if (bs) {
+            // An escaped string: walk it by hand to its real end.
+            qint64 j = bs - p;
+            while (j < n && p[j] != '"') j += (p[j] == '\\') ? 2 : 1;
+            i = j + 1;
+            continue;
         }
-        const int n = last ? 3 - pad : 3;
-        const char b[3] = {char(triple >> 16), char(triple >> 8), char(triple)};
-        std::memcpy(out + o, b, size_t(n));
-        o += n;
+        const qint64 len = end - q - 1;
+        if (len >= kBlobMinLength) {
+            if (out.isEmpty()) out.reserve(1 << 16);
+            out.append(p + copied, int(start - copied));
+            out += "\"\\u0001blob#";
+            out += QByteArray::number(qulonglong(blobs.size()));
+            out += '"';
+            blobs.push_back({q + 1, len});
+            copied = (end - p) + 1;
+        }
+        i = (end - p) + 1;
     }
-    return true;
+    if (copied == 0) return QByteArray::fromRawData(p, int(n));
+    out.append(p + copied, int(n - copied));
+    return out;
 }
+
+// Strict base64 of a known byte count: exact length, the standard alphabet, padding only
+// where it belongs. Decodes by ranges so callers can stream into their own arrays.
+class Base64Text
+{
+public:
+    Base64Text(const char* s, qint64 len) : m_s(s), m_len(len) {}
+
+    bool holds(qint64 bytes)
+    {
+        m_bytes = bytes;
+        m_groups = (bytes + 2) / 3;
+        if (m_len != m_groups * 4) return false;
+        const int pad = int((3 - bytes % 3) % 3);
+        for (int k = 0; k < pad; ++k)
+            if (m_s[m_len - 1 - k] != '=') return false;
+        return true;
+    }
+
+    // Bytes [offset, offset + n); offset is a multiple of three.
+    bool decode(qint64 offset, qint64 n, char* out) const
+    {
+        const qint8* t = table();
+        const qint64 g0 = offset / 3;
+        const qint64 g1 = (offset + n + 2) / 3;
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(m_s) + g0 * 4;
+        qint64 left = n;
+        for (qint64 g = g0; g < g1; ++g, p += 4) {
+            qint8 v[4];
+            if (g == m_groups - 1) {
+                const int pad = int((3 - m_bytes % 3) % 3);
+                for (int k = 0; k < 4; ++k) v[k] = (k >= 4 - pad) ? 0 : t[p[k]];
+            } else {
+                v[0] = t[p[0]], v[1] = t[p[1]], v[2] = t[p[2]], v[3] = t[p[3]];
+            }
+            if ((v[0] | v[1] | v[2] | v[3]) < 0) return false;
+            const quint32 triple = quint32(v[0]) << 18 | quint32(v[1]) << 12 | quint32(v[2]) << 6 | quint32(v[3]);
+            const char b[3] = {char(triple >> 16), char(triple >> 8), char(triple)};
+            const int k = int(qMin<qint64>(3, left));
+            std::memcpy(out, b, size_t(k));
+            out += k;
+            left -= k;
+        }
+        return true;
+    }
+
+private:
+    static const qint8* table()
+    {
+        static const auto t = [] {
+            std::array<qint8, 256> a{};
+            a.fill(-1);
+            const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+            for (int i = 0; i < 64; ++i) a[size_t(static_cast<unsigned char>(alphabet[i]))] = qint8(i);
+            return a;
+        }();
+        return t.data();
+    }
+
+    const char* m_s;
+    qint64 m_len;
+    qint64 m_bytes = 0;
+    qint64 m_groups = 0;
+};
 
 class Reader
 {
@@ -583,20 +658,69 @@ public:
         return true;
     }
 
-    // A blob of count items of words 32-bit words each, into dst (count * words words).
-    bool getBlob(const QJsonObject& o, const char* key, qint64 count, int words, void* dst)
+    const std::vector<BlobText>* blobs = nullptr;
+
+    // The base64 text of a blob member, cut out of the file or (short ones) inline.
+    bool getBlobText(const QJsonObject& o, const char* key, QByteArray& keep, BlobText& out)
     {
         QJsonValue v;
         if (!member(o, key, v)) return false;
         if (!v.isString()) return wrongType(key, "a base64 string");
+        const QString s = v.toString();
+        if (s.startsWith(QLatin1String(kBlobMark)) && blobs) {
+            bool ok = false;
+            const qulonglong i = s.midRef(int(std::strlen(kBlobMark))).toULongLong(&ok);
+            if (ok && i < blobs->size()) {
+                out = (*blobs)[size_t(i)];
+                return true;
+            }
+        }
+        keep = s.toLatin1();
+        out = {keep.constData(), keep.size()};
+        return true;
+    }
+
+    // count items of words 32-bit little-endian words each, into dst.
+    bool getBlob(const QJsonObject& o, const char* key, qint64 count, int words, void* dst)
+    {
+        QByteArray keep;
+        BlobText text;
+        if (!getBlobText(o, key, keep, text)) return false;
+        Base64Text b64(text.data, text.size);
         const qint64 bytes = count * words * 4;
-        if (!decodeBase64(v.toString(), static_cast<char*>(dst), bytes))
-            return fail(QString("\"%1\" does not hold %2 items").arg(key).arg(count));
+        if (!b64.holds(bytes) || !b64.decode(0, bytes, static_cast<char*>(dst))) return blobFail(key, count);
         qFromLittleEndian<quint32>(dst, qsizetype(count * words), dst);
         return true;
     }
 
+    // Facets stream through a small buffer into the mesh.
+    bool getFacets(const QJsonObject& o, const char* key, qint64 count, DzFacetMesh* mesh)
+    {
+        QByteArray keep;
+        BlobText text;
+        if (!getBlobText(o, key, keep, text)) return false;
+        Base64Text b64(text.data, text.size);
+        if (!b64.holds(count * qint64(sizeof(DzFacet)))) return blobFail(key, count);
+        mesh->preSizeFacets(int(count));
+        constexpr qint64 kChunk = 16384;
+        std::vector<DzFacet> buf(size_t(qMin(count, kChunk)));
+        for (qint64 first = 0; first < count; first += kChunk) {
+            const qint64 n = qMin(kChunk, count - first);
+            if (!b64.decode(first * qint64(sizeof(DzFacet)), n * qint64(sizeof(DzFacet)),
+                            reinterpret_cast<char*>(buf.data())))
+                return blobFail(key, count);
+            qFromLittleEndian<quint32>(buf.data(), qsizetype(n * kIntsPerFacet), buf.data());
+            for (qint64 i = 0; i < n; ++i) mesh->addFacet(buf[size_t(i)]);
+        }
+        return true;
+    }
+
 private:
+    bool blobFail(const char* key, qint64 count)
+    {
+        return fail(QString("\"%1\" does not hold %2 items").arg(QLatin1String(key)).arg(count));
+    }
+
     bool wrongType(const char* key, const QString& what)
     {
         return fail(QString("\"%1\" must be %2").arg(QLatin1String(key), what));
@@ -639,39 +763,40 @@ bool readMaterial(Reader& r, const QJsonObject& o, MaterialRec& m)
     return true;
 }
 
-bool readMesh(Reader& r, const QJsonObject& o, int numMaterials, MeshRec& m)
+bool readMesh(Reader& r, const QJsonObject& o, int numMaterials, MeshRec& rec)
 {
     static const QStringList meshClasses{"DzFacetMesh"};
     static const QStringList uvClasses{"DzUVSet", "DzMap"};
-    QString cls;
-    int numVerts = 0, numUVs = 0, numFacets = 0;
+    QString cls, name, uvClass;
+    int activeMaterial = 0, numVerts = 0, numUVs = 0, numFacets = 0;
     bool noUVs = true;
-    if (!r.getClass(o, meshClasses, cls) || !r.getString(o, "name", m.name) ||
-        !r.getInt(o, "active_material", m.activeMaterial) ||
+    if (!r.getClass(o, meshClasses, cls) || !r.getString(o, "name", name) ||
+        !r.getInt(o, "active_material", activeMaterial) ||
         !r.getInt(o, "vertex_count", numVerts, 0, std::numeric_limits<int>::max() / 12) ||
-        !r.getStringOrNull(o, "uv_class", m.uvClass, noUVs) ||
+        !r.getStringOrNull(o, "uv_class", uvClass, noUVs) ||
         !r.getInt(o, "uv_count", numUVs, 0, std::numeric_limits<int>::max() / 8) ||
-        !r.getInt(o, "facet_count", numFacets, 0, std::numeric_limits<int>::max() / (kIntsPerFacet * 4)))
+        !r.getInt(o, "facet_count", numFacets, 0, std::numeric_limits<int>::max() / int(sizeof(DzFacet))))
         return false;
-    if (!noUVs && !uvClasses.contains(m.uvClass)) return r.fail(QString("unknown class %1").arg(quoted(m.uvClass)));
+    if (!noUVs && !uvClasses.contains(uvClass)) return r.fail(QString("unknown class %1").arg(quoted(uvClass)));
     if (noUVs && numUVs != 0) return r.fail("UVs without a UV map");
 
-    m.vertices.resize(size_t(numVerts));
-    if (!r.getBlob(o, "vertices", numVerts, 3, m.vertices.data())) return false;
-    m.uvs.resize(size_t(numUVs));
-    if (!r.getBlob(o, "uvs", numUVs, 2, m.uvs.data())) return false;
-
-    std::vector<qint32> ints(size_t(numFacets) * kIntsPerFacet);
-    if (!r.getBlob(o, "facets", numFacets, kIntsPerFacet, ints.data())) return false;
-    m.facets.resize(size_t(numFacets));
-    const qint32* p = ints.data();
-    for (DzFacet& f : m.facets) {
-        for (int k = 0; k < 4; ++k) f.m_vertIdx[k] = *p++;
-        for (int k = 0; k < 4; ++k) f.m_uvwIdx[k] = *p++;
-        f.m_materialIdx = *p++;
+    rec.mesh.reset(new DzFacetMesh);
+    DzFacetMesh* mesh = rec.mesh.get();
+    mesh->setObjectName(name);
+    mesh->setNumVertices(numVerts);
+    if (!r.getBlob(o, "vertices", numVerts, 3, mesh->getVerticesPtr())) return false;
+    if (!noUVs) {
+        DzMap* map = uvClass == "DzUVSet" ? new DzUVSet : new DzMap;
+        mesh->setUVList(map);
+        map->setNumValues(numUVs);
+        if (!r.getBlob(o, "uvs", numUVs, 2, map->getPnt2ArrayPtr())) return false;
+    } else if (!r.getBlob(o, "uvs", 0, 2, nullptr)) {
+        return false;
     }
-    const QString bad = checkFacets(m.facets.data(), numFacets, numVerts, numUVs, numMaterials);
+    if (!r.getFacets(o, "facets", numFacets, mesh)) return false;
+    const QString bad = checkFacets(mesh->getFacetsPtr(), numFacets, numVerts, numUVs, numMaterials);
     if (!bad.isEmpty()) return r.fail(bad);
+    mesh->activateMaterial(activeMaterial);
     return true;
 }
 
@@ -860,28 +985,15 @@ DzMaterial* buildMaterial(const MaterialRec& rec, TextureResolver& textures)
     return mat;
 }
 
-DzFacetMesh* buildMesh(const MeshRec& rec)
+DzFacetMesh* takeMesh(MeshRec& rec)
 {
-    auto* mesh = new DzFacetMesh;
-    mesh->setObjectName(rec.name);
+    DzFacetMesh* mesh = rec.mesh.release();
     mesh->beginEdit();
-    mesh->setNumVertices(int(rec.vertices.size()));
-    if (!rec.vertices.empty())
-        std::memcpy(mesh->getVerticesPtr(), rec.vertices.data(), rec.vertices.size() * sizeof(DzVec3));
-    if (!rec.uvClass.isEmpty()) {
-        DzMap* map = rec.uvClass == "DzUVSet" ? new DzUVSet : new DzMap;
-        map->setNumValues(int(rec.uvs.size()));
-        if (!rec.uvs.empty()) std::memcpy(map->getPnt2ArrayPtr(), rec.uvs.data(), rec.uvs.size() * sizeof(DzPnt2));
-        mesh->setUVList(map);
-    }
-    mesh->preSizeFacets(int(rec.facets.size()));
-    for (const DzFacet& f : rec.facets) mesh->addFacet(f);
-    mesh->activateMaterial(rec.activeMaterial);
-    mesh->finishEdit();
+    mesh->finishEdit();  // a new revision for whoever draws it
     return mesh;
 }
 
-DzNode* buildNode(const NodeRec& rec, TextureResolver& textures)
+DzNode* buildNode(NodeRec& rec, TextureResolver& textures)
 {
     auto* node = new DzNode;
     node->setName(rec.name);
@@ -901,12 +1013,12 @@ DzNode* buildNode(const NodeRec& rec, TextureResolver& textures)
         auto* obj = new DzObject;
         obj->setName(rec.object->name);
         obj->setLabel(rec.object->label);
-        for (const ShapeRec& sr : rec.object->shapes) {
+        for (ShapeRec& sr : rec.object->shapes) {
             DzShape* shape = sr.cls == "DzFacetShape" ? new DzFacetShape : new DzShape;
             shape->setName(sr.name);
             shape->setLabel(sr.label);
             for (const MaterialRec& mr : sr.materials) shape->addMaterial(buildMaterial(mr, textures));
-            if (sr.mesh) static_cast<DzFacetShape*>(shape)->setFacetMesh(buildMesh(*sr.mesh));
+            if (sr.mesh) static_cast<DzFacetShape*>(shape)->setFacetMesh(takeMesh(*sr.mesh));
             obj->addShape(shape);
         }
         node->setObject(obj);
@@ -1170,15 +1282,26 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         QFile in(file);
         if (!QFileInfo(file).isFile()) return fail("no such file");
         if (!in.open(QIODevice::ReadOnly)) return fail(in.errorString());
-        QByteArray data = in.readAll();
-        if (data.isEmpty()) return fail("the file is empty");
+        const qint64 size = in.size();
+        if (size == 0) return fail("the file is empty");
+        if (size >= qint64(std::numeric_limits<int>::max())) return fail("the file is too large");
+        // Mapped rather than read: the blobs are decoded from the page cache in place.
+        QByteArray readData;
+        const char* bytes = reinterpret_cast<const char*>(in.map(0, size));
+        if (!bytes) {
+            readData = in.readAll();
+            if (readData.size() != size) return fail(in.errorString());
+            bytes = readData.constData();
+        }
+        std::vector<BlobText> blobs;
+        const QByteArray text = cutOutBlobs(bytes, size, blobs);
         QJsonParseError perr;
-        const QJsonDocument doc = QJsonDocument::fromJson(data, &perr);
-        data = QByteArray();
+        const QJsonDocument doc = QJsonDocument::fromJson(text, &perr);
         if (perr.error != QJsonParseError::NoError)
-            return fail(QString("not a scene file (%1 at byte %2)").arg(perr.errorString()).arg(perr.offset));
+            return fail(QString("not a scene file (%1)").arg(perr.errorString()));
         if (!doc.isObject()) return fail("not a Verdix host scene file");
         Reader r;
+        r.blobs = &blobs;
         if (!readScene(r, doc.object(), rec)) return fail(r.error);
     }
 

@@ -514,6 +514,19 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
              s[5] = '*';
              m["vertices"] = s;
          }), "\"vertices\""},
+        {"not base64 in a long blob", editNode(2, [](QJsonObject& n) {
+             QJsonObject obj = n["object"].toObject();
+             QJsonArray shapes = obj["shapes"].toArray();
+             QJsonObject shape = shapes[0].toObject();
+             QJsonObject mesh = shape["mesh"].toObject();
+             QString s = mesh["facets"].toString();
+             s[s.size() - 9] = '.';
+             mesh["facets"] = s;
+             shape["mesh"] = mesh;
+             shapes[0] = shape;
+             obj["shapes"] = shapes;
+             n["object"] = obj;
+         }), "\"facets\" does not hold 100 items"},
         {"parent cycle", edit([](QJsonObject& r) {
              QJsonArray nodes = r["nodes"].toArray();
              QJsonObject tree = nodes[2].toObject();
