@@ -393,9 +393,10 @@ bool isNumericClass(const QString& cls)
     return cls == "DzFloatProperty" || cls == "DzColorProperty" || cls == "DzNumericProperty";
 }
 
-// Long strings (mesh blobs) are cut out of the text before it goes to the JSON parser and
-// decoded from the file's bytes in place; the parser sees a short placeholder instead. Only
-// strings without escapes qualify, and base64 never has any.
+// Long mesh blobs are cut out of the text before it goes to the JSON parser and decoded from
+// the file's bytes in place; the parser sees a short placeholder instead. Only the values of
+// the blob members qualify (labels and plug-in texts stay as they are), and only strings
+// without escapes, which base64 never has.
 constexpr qint64 kBlobMinLength = 4096;
 const char* const kBlobMark = "\x01" "blob#";
 
@@ -405,12 +406,35 @@ struct BlobText
     qint64 size = 0;
 };
 
+bool isBlobKey(const char* p, qint64 len)
+{
+    static const QByteArray keys[] = {"vertices", "uvs", "facets"};
+    for (const QByteArray& k : keys)
+        if (len == k.size() && std::memcmp(p, k.constData(), size_t(len)) == 0) return true;
+    return false;
+}
+
+// Whether only white space and one colon lie between two tokens.
+bool onlyColonBetween(const char* p, qint64 from, qint64 to)
+{
+    int colons = 0;
+    for (qint64 i = from; i < to; ++i) {
+        const char c = p[i];
+        if (c == ':') ++colons;
+        else if (c != ' ' && c != '\n' && c != '\r' && c != '\t') return false;
+    }
+    return colons == 1;
+}
+
 QByteArray cutOutBlobs(const char* p, qint64 n, std::vector<BlobText>& blobs)
 {
     QByteArray out;
     qint64 copied = 0;
     qint64 i = 0;
+    // The string before the current one: a key when only a colon follows it.
+    qint64 prevStart = -1, prevLen = 0, prevEnd = -1;
     while (i < n) {
+        // Outside strings JSON has no quotes, so this visits every string in order.
         const char* q = static_cast<const char*>(std::memchr(p + i, '"', size_t(n - i)));
         if (!q) break;
         const qint64 start = q - p;  // the opening quote
@@ -421,11 +445,14 @@ QByteArray cutOutBlobs(const char* p, qint64 n, std::vector<BlobText>& blobs)
             // An escaped string: walk it by hand to its real end.
             qint64 j = bs - p;
             while (j < n && p[j] != '"') j += (p[j] == '\\') ? 2 : 1;
+            prevStart = -1;
+            prevEnd = j;
             i = j + 1;
             continue;
         }
         const qint64 len = end - q - 1;
-        if (len >= kBlobMinLength) {
+        if (len >= kBlobMinLength && prevStart >= 0 && isBlobKey(p + prevStart, prevLen) &&
+            onlyColonBetween(p, prevEnd + 1, start)) {
             if (out.isEmpty()) out.reserve(1 << 16);
             out.append(p + copied, int(start - copied));
             out += "\"\\u0001blob#";
@@ -434,7 +461,10 @@ QByteArray cutOutBlobs(const char* p, qint64 n, std::vector<BlobText>& blobs)
             blobs.push_back({q + 1, len});
             copied = (end - p) + 1;
         }
-        i = (end - p) + 1;
+        prevStart = start + 1;
+        prevLen = len;
+        prevEnd = end - p;
+        i = prevEnd + 1;
     }
     if (copied == 0) return QByteArray::fromRawData(p, int(n));
     out.append(p + copied, int(n - copied));

@@ -361,6 +361,9 @@ protected:
         model()->text = "line one\nline \"two\" ünïcode ✓";
     }
 
+    // Texts as long as a mesh blob, without escapes.
+    static QString longText(QChar c) { return QString(20000, c); }
+
     QTemporaryDir m_tmp;
     QString m_png;
     QMetaObject::Connection m_fresh;
@@ -420,6 +423,22 @@ TEST_F(SceneFile, SaveClearLoadBringsEverythingBackExactly)
     EXPECT_EQ(mesh->getFacet(1).m_materialIdx, 1);
     EXPECT_TRUE(std::signbit(mesh->getVertex(0).y()));
     EXPECT_TRUE(std::isnan(mesh->getVertex(2).y()));
+}
+
+TEST_F(SceneFile, LongTextsSurviveNextToLongBlobs)
+{
+    buildScene();
+    DzNode* tree = dzScene->findNodeByLabel("(0001) Tree");
+    tree->setLabel(longText('L'));
+    tree->setAssetId(longText('A'));
+    model()->text = longText('T');
+    const QList<NodeShot> before = shoot();
+    const QString file = path("long.json");
+    ASSERT_TRUE(dzScene->saveScene(file));
+    QString error;
+    ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
+    expectSame(before, shoot());
+    EXPECT_EQ(model()->text, longText('T'));
 }
 
 TEST_F(SceneFile, EmptySceneDataIsNotWritten)
