@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+#include <dzgeometry.h>
+#include <QPointer>
+#include <thread>
+
+TEST(Mesh, VerticesGrowOnAddAndOutOfRangeWritesAreIgnored)
+{
+    DzFacetMesh mesh;
+    EXPECT_EQ(mesh.addVertex(1.f, 2.f, 3.f), 0);
+    EXPECT_EQ(mesh.addVertex(DzVec3(4.f, 5.f, 6.f)), 1);
+    mesh.setVertex(0, DzVec3(-1.f, -2.f, -3.f));
+    mesh.setVertex(-1, DzVec3(9.f, 9.f, 9.f));
+    mesh.setVertex(2, DzVec3(9.f, 9.f, 9.f));
+    ASSERT_EQ(mesh.getNumVertices(), 2);
+    EXPECT_EQ(mesh.getVertex(0), DzVec3(-1.f, -2.f, -3.f));
+    EXPECT_EQ(mesh.getVertex(1), DzVec3(4.f, 5.f, 6.f));
+    EXPECT_EQ(mesh.getVertex(7), DzVec3());
+
+    // A pre-sized mesh takes writes anywhere in its range.
+    mesh.setNumVertices(100);
+    mesh.setVertex(99, DzVec3(7.f, 8.f, 9.f));
+    EXPECT_EQ(mesh.getVerticesPtr()[99], DzVec3(7.f, 8.f, 9.f));
+}
+
+TEST(Mesh, FacetsTakeTheActiveMaterialAndTrianglesEndInMinusOne)
+{
+    DzFacetMesh mesh;
+    for (int i = 0; i < 4; ++i) mesh.addVertex(float(i), 0.f, 0.f);
+    const int quad[4] = {0, 1, 2, 3};
+    const int tri[4] = {0, 1, 2, -1};
+    const int uv[4] = {3, 2, 1, 0};
+    mesh.addFacet(quad, uv);
+    mesh.activateMaterial(2);
+    mesh.addFacet(tri);
+    mesh.addFacet(quad);
+    ASSERT_EQ(mesh.getNumFacets(), 3);
+    EXPECT_TRUE(mesh.getFacet(0).isQuad());
+    EXPECT_FALSE(mesh.getFacet(1).isQuad());
+    EXPECT_EQ(mesh.getFacet(0).m_materialIdx, 0);
+    EXPECT_EQ(mesh.getFacet(1).m_materialIdx, 2);
+    EXPECT_EQ(mesh.getFacet(2).m_materialIdx, 2);
+    EXPECT_EQ(mesh.getFacet(0).m_uvwIdx[0], 3);
+    EXPECT_EQ(mesh.getFacet(1).m_uvwIdx[0], -1);
+
+    // Emptied and refilled in place: the facets go, the vertex array stays for the refill.
+    mesh.removeAllFacets();
+    EXPECT_EQ(mesh.getNumFacets(), 0);
+    EXPECT_EQ(mesh.getNumVertices(), 4);
+}
+
+TEST(Mesh, UVMapAppendsSetsInRangeAndClears)
+{
+    DzFacetMesh mesh;
+    auto* map = new DzUVSet;
+    EXPECT_EQ(map->appendPnt2Vec(DzPnt2(0.f, 0.f)), 0);
+    EXPECT_EQ(map->appendPnt2Vec(DzPnt2(1.f, 0.5f)), 1);
+    map->setPnt2Value(0, DzPnt2(0.25f, 0.75f));
+    map->setPnt2Value(5, DzPnt2(9.f, 9.f));
+    mesh.setUVList(map);
+    ASSERT_EQ(mesh.getUVs(), map);
+    EXPECT_EQ(map->getNumValues(), 2);
+    EXPECT_EQ(map->getPnt2Value(0), DzPnt2(0.25f, 0.75f));
+    EXPECT_EQ(map->getPnt2Value(1), DzPnt2(1.f, 0.5f));
+    map->clearAllData();
+    EXPECT_EQ(map->getNumValues(), 0);
+    // Replacing the list frees the old one; the mesh frees the last.
+    QPointer<DzMap> old(map);
+    mesh.setUVList(new DzMap);
+    EXPECT_TRUE(old.isNull());
+}
+
+TEST(Mesh, RevisionMovesOnlyWhenAnEditFinishes)
+{
+    DzFacetMesh mesh;
+    const quint64 r0 = mesh.revision();
+    mesh.beginEdit();
+    mesh.addVertex(1.f, 1.f, 1.f);
+    EXPECT_TRUE(mesh.isEditing());
+    EXPECT_EQ(mesh.revision(), r0);
+    mesh.finishEdit();
+    EXPECT_FALSE(mesh.isEditing());
+    EXPECT_GT(mesh.revision(), r0);
+    const quint64 r1 = mesh.revision();
+    (void)mesh.getVertex(0);
+    EXPECT_EQ(mesh.revision(), r1);
+}
+
+TEST(Mesh, TwoThreadsWriteTwoMeshesAtOnce)
+{
+    constexpr int kVerts = 1 << 20;
+    DzFacetMesh a, b;
+    a.setNumVertices(kVerts);
+    b.setNumVertices(kVerts);
+    auto writer = [](DzFacetMesh* m, float sign) {
+        for (int pass = 0; pass < 3; ++pass) {
+            m->beginEdit();
+            for (int i = 0; i < kVerts; ++i) m->setVertex(i, DzVec3(sign * float(i), float(pass), sign));
+            m->finishEdit();
+        }
+    };
+    const quint64 ra = a.revision(), rb = b.revision();
+    std::thread ta(writer, &a, 1.f), tb(writer, &b, -1.f);
+    ta.join();
+    tb.join();
+    EXPECT_EQ(a.revision(), ra + 3);
+    EXPECT_EQ(b.revision(), rb + 3);
+    int wrong = 0;
+    for (int i = 0; i < kVerts; ++i) {
+        wrong += a.getVertex(i) != DzVec3(float(i), 2.f, 1.f);
+        wrong += b.getVertex(i) != DzVec3(-float(i), 2.f, -1.f);
+    }
+    EXPECT_EQ(wrong, 0);
+}

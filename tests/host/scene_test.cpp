@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
+#include <dzapp.h>
+#include <dznode.h>
+#include <dzscene.h>
+
+namespace {
+
+class Scene : public ::testing::Test
+{
+protected:
+    void SetUp() override { dzScene->clear(); }
+    void TearDown() override
+    {
+        dzScene->clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    static DzNode* node(const QString& label, const DzVec3& pos = DzVec3())
+    {
+        auto* n = new DzNode;
+        n->setLabel(label);
+        n->setLocalPos(pos);
+        dzScene->addNode(n);
+        return n;
+    }
+};
+
+void expectNear(const DzVec3& a, const DzVec3& b)
+{
+    EXPECT_NEAR(a.x(), b.x(), 1e-4f);
+    EXPECT_NEAR(a.y(), b.y(), 1e-4f);
+    EXPECT_NEAR(a.z(), b.z(), 1e-4f);
+}
+
+}  // namespace
+
+TEST_F(Scene, FindNodeByLabelWantsTheFirstExactMatch)
+{
+    node("(0001) Grass 2");
+    DzNode* first = node("(0001) Grass");
+    node("(0001) Grass");
+    EXPECT_EQ(dzScene->findNodeByLabel("(0001) Grass"), first);
+    EXPECT_EQ(dzScene->findNodeByLabel("(0001) Gras"), nullptr);
+    EXPECT_EQ(dzScene->findNodeByLabel("(0001) grass"), nullptr);
+    EXPECT_EQ(dzScene->findNodeByLabel(""), nullptr);
+    // Relabelled nodes are found by their new label only.
+    first->setLabel("(0002) Tree");
+    EXPECT_EQ(dzScene->findNodeByLabel("(0002) Tree"), first);
+    EXPECT_NE(dzScene->findNodeByLabel("(0001) Grass"), first);
+}
+
+TEST_F(Scene, RemoveNodeUnparentsChildrenInPlaceAndDeletesLater)
+{
+    DzNode* parent = node("parent", DzVec3(10.f, 0.f, 0.f));
+    parent->setLocalRot(DzQuat::fromAxisAngle(DzVec3(0.f, 1.f, 0.f), 1.5707963f));
+    DzNode* child = node("child");
+    parent->addNodeChild(child, false);
+    child->setLocalPos(DzVec3(1.f, 2.f, 3.f));
+    const DzVec3 world = child->getWSPos();
+
+    int removed = 0;
+    auto c = QObject::connect(dzScene, &DzScene::nodeRemoved, [&](DzNode* n) { removed += (n == parent); });
+    QPointer<DzNode> guard(parent);
+    dzScene->removeNode(parent);
+    dzScene->removeNode(parent);  // a second removal is a no-op
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(dzScene->getNumNodes(), 1);
+    EXPECT_EQ(child->getNodeParent(), nullptr);
+    expectNear(child->getWSPos(), world);
+    EXPECT_FALSE(guard.isNull());  // receivers of nodeRemoved may still look at it
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    QObject::disconnect(c);
+}
+
+TEST_F(Scene, PrimarySelectionSignalsOncePerChange)
+{
+    DzNode* a = node("a");
+    DzNode* b = node("b");
+    QList<DzNode*> seen;
+    auto c = QObject::connect(dzScene, &DzScene::primarySelectionChanged, [&](DzNode* n) { seen << n; });
+    dzScene->setPrimarySelection(a);
+    dzScene->setPrimarySelection(a);
+    dzScene->setPrimarySelection(b);
+    DzNode outsider;
+    dzScene->setPrimarySelection(&outsider);
+    EXPECT_EQ(dzScene->getPrimarySelection(), b);
+    EXPECT_TRUE(a->isSelected());
+    EXPECT_FALSE(outsider.isSelected());
+    dzScene->removeNode(b);
+    EXPECT_EQ(dzScene->getPrimarySelection(), nullptr);
+    EXPECT_EQ(seen, (QList<DzNode*>{a, b, nullptr}));
+    QObject::disconnect(c);
+}
+
+TEST_F(Scene, SetTimeSignalsChangesOnly)
+{
+    QList<DzTime> seen;
+    auto c = QObject::connect(dzScene, &DzScene::timeChanged, [&](DzTime t) { seen << t; });
+    dzScene->setTime(160);
+    dzScene->setTime(160);
+    dzScene->setTime(320);
+    EXPECT_EQ(seen, (QList<DzTime>{160, 320}));
+    QObject::disconnect(c);
+}
+
+TEST_F(Scene, ChildAddedNotInPlaceFollowsItsParent)
+{
+    DzNode* parent = node("parent", DzVec3(100.f, 0.f, 0.f));
+    DzNode* child = node("child", DzVec3(1.f, 2.f, 3.f));
+    parent->addNodeChild(child, false);
+    expectNear(child->getWSPos(), DzVec3(101.f, 2.f, 3.f));
+    expectNear(child->getLocalPos(), DzVec3(1.f, 2.f, 3.f));
+    parent->setLocalPos(DzVec3(0.f, 50.f, 0.f));
+    expectNear(child->getWSPos(), DzVec3(1.f, 52.f, 3.f));
+
+    // Scaled and turned parent: the child rides along.
+    parent->setLocalScale(DzVec3(2.f, 2.f, 2.f));
+    parent->setLocalRot(DzQuat::fromAxisAngle(DzVec3(0.f, 0.f, 1.f), 3.14159265f));
+    expectNear(child->getWSPos(), DzVec3(-2.f, 46.f, 6.f));
+
+    // setWSPos places it in the world whatever the parent does.
+    child->setWSPos(DzVec3(5.f, 5.f, 5.f));
+    expectNear(child->getWSPos(), DzVec3(5.f, 5.f, 5.f));
+}
+
+TEST_F(Scene, ChildAddedInPlaceKeepsItsWorldPositionAndCyclesAreRefused)
+{
+    DzNode* parent = node("parent", DzVec3(100.f, 0.f, 0.f));
+    parent->setLocalRot(DzQuat::fromAxisAngle(DzVec3(0.f, 1.f, 0.f), 0.7f));
+    DzNode* child = node("child", DzVec3(1.f, 2.f, 3.f));
+    parent->addNodeChild(child, true);
+    EXPECT_EQ(child->getNodeParent(), parent);
+    expectNear(child->getWSPos(), DzVec3(1.f, 2.f, 3.f));
+
+    child->addNodeChild(parent, false);
+    EXPECT_EQ(parent->getNodeParent(), nullptr);
+    EXPECT_EQ(child->getNumNodeChildren(), 0);
+}
