@@ -105,9 +105,9 @@ protected:
         QApplication::setActiveWindow(pane->window());
         QApplication::processEvents();
     }
-    QList<QString> messages() const
+    QStringList messages() const
     {
-        QList<QString> out;
+        QStringList out;
         for (const DzMessageRecord& m : dzApp->dialogs()->messages()) out << m.title + ": " + m.text;
         return out;
     }
