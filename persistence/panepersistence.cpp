@@ -343,7 +343,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         }
     };
 
-    // 7. Events are let through now and then, not after every one of possibly many lines.
+    // 7. Events are let through after each box, and now and then over other lines.
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     auto letEventsThrough = [&](bool always) {
@@ -376,7 +376,8 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
             break;
         }
         m_progress->setValue(++handled);
-        letEventsThrough(false);
+        // A new box posts layout and paint events; they are cheapest while few.
+        letEventsThrough(line.kind == verdix::SetDocumentLine::Box);
     }
 
     // 9.
