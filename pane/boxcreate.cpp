@@ -185,7 +185,8 @@ void ZPK_VerdixPane::buildTypePart(int i)
     QHBoxLayout* headerGroupLayout = nullptr;
     if (layout.headerGroup) {
         headerGroup = new QGroupBox(box.groupBox);
-        headerGroup->setStyleSheet(W::buttonGroupStyle);
+        // Style sheets drop the palette: keep the header's labels readable on the dark box.
+        headerGroup->setStyleSheet(QString("QGroupBox { %1 } QLabel { color: white }").arg(W::buttonGroupStyle));
         headerGroupLayout = new QHBoxLayout(headerGroup);
         headerGroupLayout->setContentsMargins(0, 0, 0, 0);
         headerGroupLayout->setSpacing(1);

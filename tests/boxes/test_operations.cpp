@@ -176,4 +176,11 @@ TEST_F(Operations, ShowHideFoldsTheSections)
     for (QGroupBox* s : box(1).sections) EXPECT_FALSE(s->isHidden());
     press(box(2).showHideButton);  // a reserved box has nothing to fold
     EXPECT_EQ(a->boxes().count(), 3);
+    const QByteArray out = qgetenv("VERDIX_BOX_SCREENSHOT");
+    if (!out.isEmpty()) {
+        press(box(0).showHideButton);
+        pane->resize(900, 1400);
+        QApplication::processEvents();
+        pane->grab().save(QString::fromLocal8Bit(out));
+    }
 }
