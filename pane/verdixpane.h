@@ -59,7 +59,9 @@ public:
     bool updateBox(int i);
 
     // The slider-change routing every type's slider slot runs: the box whose slider has
-    // keyboard focus is updated alone; without focus every box of the type is.
+    // keyboard focus is updated alone; without focus every box of the type is. A type's
+    // SliderUpdate... slot is just routeSliderChange(type): it is connected by name to the
+    // type's sliders as soon as it exists, and the update found by name does the work.
     void routeSliderChange(int type);
     // Where all-box updates of the background types run; the pane owns it.
     void setBatchRunner(std::unique_ptr<VerdixBatchRunner> runner);
