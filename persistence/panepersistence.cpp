@@ -281,7 +281,6 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
             return false;
         }
         m_lastLoadedScene = file;
-        m_mergeCheck->setChecked(false);
     }
 
     // Text that is not a set document must not cost the pane its boxes.
@@ -291,6 +290,8 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         return false;
     }
     if (fileOpening && m_model) m_model->setCoolText(text);
+    // A host scene load always replaces the boxes.
+    if (!fileOpening) m_mergeCheck->setChecked(false);
 
     // 3. Merge decision.
     if (fileOpening && !m_mergeCheck->isChecked() && m_boxes.count() > 0 && !m_noDialogs) {
