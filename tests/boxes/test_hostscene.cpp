@@ -41,10 +41,12 @@ TEST_F(HostScene, SavedSceneBringsItsBoxesBackOnce)
     dzScene->clear();
     EXPECT_TRUE(a->model()->coolText().isEmpty());
     slider(1, "Amount")->setValue(1);
+    a->merge()->setChecked(true);  // a host load replaces the boxes whatever it says
 
     ASSERT_TRUE(dzScene->loadScene(path("a.duf"), &error)) << qPrintable(error);
     EXPECT_EQ(a->status()->text(), "Scene load finished..");
     ASSERT_EQ(a->boxes().count(), 3);
+    EXPECT_FALSE(a->merge()->isChecked());
     EXPECT_EQ(slider(0, "Size XZ")->getValue(), 321);
     EXPECT_EQ(slider(1, "Amount")->getValue(), 2468);
     EXPECT_EQ(slider(2, "Trunk Sides")->getValue(), 9);
