@@ -258,6 +258,22 @@ TEST_F(Documents, PresetButtonsFindTheirBoxByFocus)
     box(t0).combo('A')->setCurrentIndex(1);  // the list's own signal opens it
     EXPECT_EQ(slider(t0, "Trunk Sides")->getValue(), 77);
     EXPECT_EQ(slider(t0, "X")->getValue(), -40);
+
+    // The open-file button asks for the file; a file that cannot be read says so.
+    slider(t0, "Trunk Sides")->setValue(5);
+    box(t0).openFileButton->setFocus();
+    QApplication::processEvents();
+    dzApp->dialogs()->clearLog();
+    dzApp->dialogs()->queueFileName(root.path() + "/Verdix_Presets_Tree/gone.txt");
+    QMetaObject::invokeMethod(pane, "Button_OpenTreeFile");
+    EXPECT_EQ(messages().filter("error: ").size(), 1);
+    EXPECT_EQ(slider(t0, "Trunk Sides")->getValue(), 5);
+    dzApp->dialogs()->queueFileName(root.path() + "/Verdix_Presets_Tree/tall.txt");
+    QMetaObject::invokeMethod(pane, "Button_OpenTreeFile");
+    EXPECT_EQ(dzApp->dialogs()->fileDialogCaptions().last(), "Open File");
+    EXPECT_EQ(slider(t0, "Trunk Sides")->getValue(), 77);
+    EXPECT_EQ(slider(t0, "X")->getValue(), -40);
+
     const verdix::SetDocument doc = verdix::splitSetDocument(a->model()->coolText());
     ASSERT_GE(doc.lines.size(), 2);
     EXPECT_TRUE(doc.lines[1].text.startsWith("TreeV1.0,Shapes,77,")) << qPrintable(doc.lines[1].text.left(40));
