@@ -1,6 +1,7 @@
 #include "pane/controlbox.h"
 #include <utility>
 #include <dzintslider.h>
+#include "pane/slidersets.h"
 
 namespace {
 
@@ -78,11 +79,9 @@ std::vector<VerdixMaterialSpec> typeMaterials(int type)
 
 QStringList typeSliderNames(int type)
 {
-    // Each type's slider set is added here as it is defined.
-    switch (type) {
-    default:
-        return {};
-    }
+    QStringList names;
+    for (const verdix::SliderDef& d : verdix::layoutFor(type).sliders) names << QString::fromLatin1(d.name);
+    return names;
 }
 
 DzIntSlider* ControlBox::slider(const QString& name, int occurrence) const

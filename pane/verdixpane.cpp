@@ -21,6 +21,7 @@
 namespace VerdixFlags {
 std::atomic<bool> refreshBlocked{false};
 std::atomic<bool> deleteAllArmed{false};
+std::atomic<bool> progress{true};
 }
 
 ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
@@ -128,6 +129,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_lowLodCheck = checkBox("LowLOD", "Switch to a low Level of detail mode", 68);
     m_renewCheck = checkBox("Renew", "When a scene is opened, recreate the objects", 60);
     m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName("VerdixStatusLabel");
 
     // 6. Pane-wide sliders.
     auto* settingsFrame = new QFrame(this);
@@ -189,35 +191,46 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_mainLayout->addWidget(m_scroll, 1);
     setMinimumSize(200, 150);
 
-    // 8. Connections. The slots of the actions, the animation and the scene storage are
-    // connected here as each of them is built, in this order:
-    //   "Delete all" clicked()          -> on_DeleteAllButton_pressed()
-    //   controller clicked()            -> OutputToKorg()
-    //   "Save all" clicked()            -> SaveScene()
-    //   "Open all" clicked()            -> OpenScene()
-    //   refresh clicked()               -> RefreshAllLandscape()
-    //   external object clicked()       -> PutOnLandscape()
-    //   create buttons clicked()        -> Button_CreateLandscape(), Button_CreateRock(),
-    //                                      Button_CreateStones(), Button_CreateGrass(),
-    //                                      Button_CreateTree(), Button_CreateWeed(),
-    //                                      Button_CreateFlower(), Button_CreateCrystals(),
-    //                                      Button_CreateBillboard()
-    //                                      (bush, ivy and mushroom stay unconnected)
-    //   "Gravity" valueChanged(int)     -> GravityChanged(int)
-    //   swap clicked()                  -> SwapLandscape()
-    //   play clicked()                  -> Animation_Play()
-    //   view window clicked()           -> WindowVeiwShowHide()
-    //   "Timer" valueChanged(int)       -> SetupTimer(int)
-    //   "LowLOD" clicked()              -> LowLODMode()
-    //   scene sceneLoadStarting()       -> Animation_Stop()
-    //   scene sceneClearStarting()      -> Animation_Stop()
-    //   scene sceneLoaded()             -> SceneLoadOrSave()
-    //   scene playbackStarted()         -> Animation_Stop()
-    //   scene primarySelectionChanged() -> refreshSelected(DzNode*)
-    //   scene timeChanged(DzTime)       -> UpdateFrame(DzTime)
-    //   scene aboutToRender(DzRenderer*)-> RenderStart(DzRenderer*)
-    //   application closing()           -> Asm_ClosePane()
-    //   timer timeout()                 -> Animation_Draw()
+    // 8. Connections, in this order. A slot that is not built yet stays unconnected.
+    struct Link
+    {
+        QObject* sender;
+        const char* signal;
+        const char* slot;
+    };
+    const Link links[] = {
+        {m_deleteAllButton, "clicked()", "on_DeleteAllButton_pressed()"},
+        {m_korgButton, "clicked()", "OutputToKorg()"},
+        {m_saveAllButton, "clicked()", "SaveScene()"},
+        {m_openAllButton, "clicked()", "OpenScene()"},
+        {m_refreshButton, "clicked()", "RefreshAllLandscape()"},
+        {m_externalButton, "clicked()", "PutOnLandscape()"},
+        // Bush, ivy and mushroom stay unconnected.
+        {m_createLandscape, "clicked()", "Button_CreateLandscape()"},
+        {m_createRock, "clicked()", "Button_CreateRock()"},
+        {m_createStones, "clicked()", "Button_CreateStones()"},
+        {m_createGrass, "clicked()", "Button_CreateGrass()"},
+        {m_createTree, "clicked()", "Button_CreateTree()"},
+        {m_createWeed, "clicked()", "Button_CreateWeed()"},
+        {m_createFlower, "clicked()", "Button_CreateFlower()"},
+        {m_createCrystals, "clicked()", "Button_CreateCrystals()"},
+        {m_createBillboard, "clicked()", "Button_CreateBillboard()"},
+        {m_gravitySlider, "valueChanged(int)", "GravityChanged(int)"},
+        {m_swapButton, "clicked()", "SwapLandscape()"},
+        {m_playButton, "clicked()", "Animation_Play()"},
+        {m_viewWindowButton, "clicked()", "WindowVeiwShowHide()"},
+        {m_timerSlider, "valueChanged(int)", "SetupTimer(int)"},
+        {m_lowLodCheck, "clicked()", "LowLODMode()"},
+        {dzScene, "sceneLoadStarting()", "Animation_Stop()"},
+        {dzScene, "sceneClearStarting()", "Animation_Stop()"},
+        {dzScene, "sceneLoaded()", "SceneLoadOrSave()"},
+        {dzScene, "playbackStarted()", "Animation_Stop()"},
+        {dzScene, "primarySelectionChanged(DzNode*)", "refreshSelected(DzNode*)"},
+        {dzScene, "timeChanged(DzTime)", "UpdateFrame(DzTime)"},
+        {dzScene, "aboutToRender(DzRenderer*)", "RenderStart(DzRenderer*)"},
+        {dzApp, "closing()", "Asm_ClosePane()"},
+    };
+    for (const Link& l : links) connectToSlot(l.sender, l.signal, l.slot);
 
     // 9. The pane's background tasks need the host's worker threads.
     if (dzApp && !dzApp->isMultiThreadingEnabled()) dzApp->enableMultiThreading(true);
@@ -225,6 +238,8 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     // 10. The animation timer; only play starts it.
     m_timer = new QTimer(this);
     m_timer->setInterval(m_timerInterval);
+    connectToSlot(m_timer, "timeout()", "Animation_Draw()");
+    m_batchRunner.reset(new VerdixPoolRunner);
 
     // 11. Every scene carries the pane's data element from the start.
     if (dzScene) connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(createModel()));

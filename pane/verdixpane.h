@@ -4,9 +4,13 @@
 #include <QMutex>
 #include <QPointer>
 #include <QString>
+#include <QList>
+#include <dznode.h>
 #include <dzpane.h>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include "pane/batchrunner.h"
 #include "pane/controlbox.h"
 
 class DzFacetMesh;
@@ -24,6 +28,7 @@ class QScrollArea;
 class QTimer;
 class QVBoxLayout;
 class VerdixSceneModel;
+class DzNode;
 
 class ZPK_VerdixPane : public DzPane
 {
@@ -42,6 +47,29 @@ public:
     // it is taken over). The box must already hold index i.
     DzNode* BuildObjectNode(int Type, int i, const QString& Title, const MeshFill& fill);
 
+    // ---- Generators by type ------------------------------------------------------------
+    // Each generated type has a create slot and an update slot, found by name so that a
+    // generator is wired as soon as its slots exist. A type whose slots are missing still
+    // gets its box and widgets (its sliders then rebuild nothing).
+    bool generatorWired(int type) const;
+    QList<int> wiredGeneratorTypes() const;
+    // Creates one box of type as its create button would; false when no box was added.
+    bool createBoxOfType(int type);
+    // Runs the type's update of box i; false when the type has no update wired.
+    bool updateBox(int i);
+
+    // The slider-change routing every type's slider slot runs: the box whose slider has
+    // keyboard focus is updated alone; without focus every box of the type is. A type's
+    // SliderUpdate... slot is just routeSliderChange(type): it is connected by name to the
+    // type's sliders as soon as it exists, and the update found by name does the work.
+    void routeSliderChange(int type);
+    // Where all-box updates of the background types run; the pane owns it.
+    void setBatchRunner(std::unique_ptr<VerdixBatchRunner> runner);
+
+    // Opens a set document file without any dialog, replacing the pane's boxes. False
+    // (with a status message, nothing changed) when the file cannot be read.
+    Q_INVOKABLE bool openSetDocument(const QString& path);
+
 public slots:
     void VerdixScriptInput(int In);
     void InputFromTrekko(float X, float Z);
@@ -49,9 +77,26 @@ public slots:
 private slots:
     void blockRefresh();
     void unblockRefresh();
+    void nodeAboutToRemove(DzNode* node);
+    void nodeRemoved(DzNode* node);
+    void SceneLoadOrSave();
     void SceneSaving();
+    void setupMaxSpin();
+    void Network_AddControlBox(QString ImageFileName, QString ControlTitle, int ControlBoxType);
     void SetupSlider(DzIntSlider* Slider, QString Name, int row, int col, int Min, int Max, int DefValue);
     void SetupSliderInt(DzIntSlider* Slider, QString Name, int row, int col, int Min, int Max, int DefValue);
+    void ControlBox_ShowHideButtonPress();
+    void ControlBox_DeleteButtonPress();
+    void ControlBox_DeleteControl(bool BypassButton, bool ChangeLabel);
+    void ControlBox_ImageButtonPress();
+    void ColourBox();
+    void refreshSelected(DzNode* node);
+    void SliderNewLandscape(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
+    void SliderNewTree(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
+    void SliderNewStone(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
+    void SliderNewFlower(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
+    void SliderNewGrass(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
+    void SliderNewBB(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
     void InitTextureFolder();
     QString LoadQSFile(QString input);
     QString LoadGround(QString input);
@@ -61,12 +106,33 @@ private slots:
     QString LoadPath(QString input);
     QString LoadUser(QString input);
     QString LoadTree(QString input);
+    void ReadSaveControls(int i, int Type, QString HeaderName, QString& Text, bool isPresets);
+    void WriteSaveControls(int i, int Type, QString HeaderName, QString& Text);
+    void SavePreset(int Index, int Type, QString FolderName, QString HeaderName);
+    void OpenPreset(int i, int Type, QString FolderName, QString HeaderName, bool isPreset);
     void WarnMissingFolder(QString input);
     void SetSpecularCol(DzMaterial* mat, double val);
     void SetGlossiness(DzMaterial* mat, double val);
     QString GetTypeLable(int Type, int i);
     int FindLandScapeIndex(QString Text);
+    void Button_SaveTreePreset();
+    void Button_OpenTreePreset(int input);
+    void Button_OpenTreeFile();
+    void Button_CreateBush();
+    void Button_CreateIvy();
+    void Button_CreateWeed();
+    void Button_SaveFlowerPreset();
+    void Button_OpenFlowerPreset(int input);
+    void Button_OpenFlowerFile();
+    void Button_CreateMushroom();
+    void Button_CreateCrystals();
+    void on_DeleteAllButton_pressed();
+    void SaveScene();
+    void OpenScene();
     void createModel();
+    void readModel();
+    void saveModelData();
+    void openModelData();
 
 private:
     friend class VerdixPaneTestAccess;
@@ -76,6 +142,30 @@ private:
     QString loadAssetFile(int folder, const QString& input);
     // Sets a slider up the way every slider of the pane is: range, value, label.
     void setupSliderCommon(DzIntSlider* s, const QString& name, int min, int max, int value);
+
+    // Slots reached by name: present only once their subsystem has been built.
+    bool hasSlot(const char* signature) const;
+    bool connectToSlot(QObject* sender, const char* signal, const char* slot);
+    // Invokes a slot without arguments when the pane has it.
+    bool invokeIfPresent(const char* name);
+    // Box creation.
+    void setupBoxSlider(const char* setupSlot, DzIntSlider* s, const QString& name, int min, int max, int value);
+    void buildTypePart(int i);
+    void createWithoutGenerator(int type);
+    void createReservedBox(int type);
+    void rebuildLandscapeSelector();
+    // Box operations.
+    int findBoxByDownButton(QPushButton* ControlBox::*button) const;
+    // Persistence.
+    QString buildSetDocument();
+    // The opening of a set document; fileOpening allows merging and skips the same-scene
+    // check. Returns false when nothing was opened.
+    bool openDocument(const QString& text, bool fileOpening);
+    bool readTextFile(const QString& path, QString* text, QString* error) const;
+    bool writeTextFile(const QString& path, const QString& text, QString* error) const;
+    void errorBox(const QString& text);
+    int boxWithFocus(int type, QWidget* (*widgetOf)(const ControlBox&)) const;
+    void presetButton(int type, bool save, QWidget* (*widgetOf)(const ControlBox&));
 
     // Pane state.
     ControlBoxTable m_boxes;
@@ -88,6 +178,19 @@ private:
     float m_gravity = 6.0f;
     QTimer* m_timer = nullptr;
     QPointer<VerdixSceneModel> m_model;
+    // Set while a long operation runs; the animation tick stops the timer on it.
+    bool m_busy = false;
+    // Set while a set document builds its boxes.
+    bool m_sceneOpening = false;
+    // Dialogs are skipped when a set document is opened from the command line.
+    bool m_noDialogs = false;
+    // The node last selected in the scene that belongs to no box.
+    QPointer<DzNode> m_externalObject;
+    // The host scene file whose boxes were built last; a second load of it builds nothing.
+    QString m_lastLoadedScene;
+    std::unique_ptr<VerdixBatchRunner> m_batchRunner;
+    // Test hook: replaces a type's update slot.
+    std::function<void(int, bool)> m_updateOverride[kLastType + 1];
 
     // Script input waiting for the controller bridge.
     QMutex m_bridgeLock;
@@ -153,4 +256,6 @@ private:
 namespace VerdixFlags {
 extern std::atomic<bool> refreshBlocked;
 extern std::atomic<bool> deleteAllArmed;
+// Cleared while a set document is opened; long landscape and plant passes test it.
+extern std::atomic<bool> progress;
 }

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <functional>
 #include <dzapp.h>
 #include <dzintslider.h>
 #include <dzpane.h>
@@ -44,6 +45,49 @@ public:
     int scriptInputs() const { return pane->m_scriptInputs; }
     int lastScriptInput() const { return pane->m_lastScriptInput; }
     void setLoading(bool on) { pane->m_loading = on; }
+
+    QPushButton* deleteAllButton() { return pane->m_deleteAllButton; }
+    QLabel* preview() { return pane->m_previewLabel; }
+    QWidget* area() { return pane->m_area; }
+    int selectedBox() const { return pane->m_selectedBox; }
+    DzNode* externalObject() { return pane->m_externalObject.data(); }
+    QString lastLoadedScene() const { return pane->m_lastLoadedScene; }
+    void setUpdateOverride(int type, std::function<void(int, bool)> f) { pane->m_updateOverride[type] = std::move(f); }
+
+    // Slots and steps reached by name in the product.
+    void addControlBox(const QString& icon, const QString& title, int type)
+    {
+        pane->Network_AddControlBox(icon, title, type);
+    }
+    void createBush() { pane->Button_CreateBush(); }
+    void createWeed() { pane->Button_CreateWeed(); }
+    void deleteControl(bool bypass, bool change) { pane->ControlBox_DeleteControl(bypass, change); }
+    void deleteAll() { pane->on_DeleteAllButton_pressed(); }
+    void colourBox() { pane->ColourBox(); }
+    void refreshSelected(DzNode* n) { pane->refreshSelected(n); }
+    void write(int i, int type, const QString& header, QString& text) { pane->WriteSaveControls(i, type, header, text); }
+    void read(int i, int type, const QString& header, QString& text, bool presets)
+    {
+        pane->ReadSaveControls(i, type, header, text, presets);
+    }
+    void saveModelData() { pane->saveModelData(); }
+    void openModelData() { pane->openModelData(); }
+    void saveScene() { pane->SaveScene(); }
+    void openScene() { pane->OpenScene(); }
+    void sceneLoadOrSave() { pane->SceneLoadOrSave(); }
+    void savePreset(int i, int type, const QString& folder, const QString& header)
+    {
+        pane->SavePreset(i, type, folder, header);
+    }
+    void saveTreePreset() { pane->Button_SaveTreePreset(); }
+    void openTreePreset() { pane->Button_OpenTreePreset(0); }
+    bool openDocument(const QString& text, bool fileOpening, bool dialogs = false)
+    {
+        pane->m_noDialogs = !dialogs;
+        const bool ok = pane->openDocument(text, fileOpening);
+        pane->m_noDialogs = false;
+        return ok;
+    }
 
     void initTextureFolder() { pane->InitTextureFolder(); }
     QString loadQSFile(const QString& f) { return pane->LoadQSFile(f); }

@@ -1,0 +1,140 @@
+#pragma once
+// The pane of the test process, emptied before each test, with an asset root of its own.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <dzdialogs.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <mutex>
+#include <vector>
+#include "paneaccess.h"
+#include "pane/slidersets.h"
+#include "plugin/assetfolders.h"
+
+class BoxTest : public ::testing::Test
+{
+protected:
+    ZPK_VerdixPane* pane = nullptr;
+    std::unique_ptr<VerdixPaneTestAccess> a;
+    QTemporaryDir root;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VerdixAssets::setTextureRoot(root.path());
+        pane = thePane();
+        a.reset(new VerdixPaneTestAccess(pane));
+        reset();
+    }
+    void TearDown() override
+    {
+        reset();
+        VerdixAssets::setTextureRoot(VerdixAssets::defaultTextureRoot());
+    }
+    void reset()
+    {
+        a->setLoading(false);
+        for (int t = 0; t <= kLastType; ++t) a->setUpdateOverride(t, nullptr);
+        pane->setBatchRunner(nullptr);
+        while (a->boxes().count() > 0) a->deleteControl(true, false);
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        a->selector()->clear();
+        for (QCheckBox* c : {a->merge(), a->renew(), a->autoOff()}) c->setChecked(false);
+        dzScene->clear();
+        a->status()->clear();
+        dzApp->dialogs()->clearLog();
+        VerdixFlags::refreshBlocked = false;
+        VerdixFlags::deleteAllArmed = false;
+    }
+
+    void file(const QString& rel, const QByteArray& bytes = "x")
+    {
+        const QString path = root.path() + "/" + rel;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void image(const QString& rel)
+    {
+        const QString path = root.path() + "/" + rel;
+        QDir().mkpath(QFileInfo(path).path());
+        QImage img(4, 4, QImage::Format_RGB32);
+        img.fill(Qt::green);
+        ASSERT_TRUE(img.save(path));
+    }
+
+    // A box as its generator's create operation makes it: the box, then its node.
+    int addBox(int type, bool withNode = true)
+    {
+        const int i = a->boxes().count();
+        const QString title = newBoxTitle(type, i);
+        a->addControlBox(QString::fromLatin1(typeInfo(type)->iconFile), title, type);
+        if (a->boxes().count() != i + 1) return -1;
+        if (withNode && typeInfo(type)->assetId) pane->BuildObjectNode(type, i, title, nullptr);
+        if (type == TypeLandscape) {
+            a->selector()->addItem(title);
+            a->selector()->setCurrentIndex(a->selector()->findText(title));
+        }
+        return i;
+    }
+    ControlBox& box(int i) { return a->boxes()[i]; }
+    DzIntSlider* slider(int i, const char* name, int occurrence = 0) { return box(i).slider(name, occurrence); }
+    DzNode* nodeOf(int i) { return dzScene->findNodeByLabel(box(i).groupBox->title()); }
+
+    // A press as the mouse gives it: the button is down while pressed() is delivered.
+    static void press(QPushButton* b)
+    {
+        const QPoint c = b->rect().center();
+        QMouseEvent down(QEvent::MouseButtonPress, c, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(b, &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, c, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(b, &up);
+        QApplication::processEvents();
+    }
+    void showPane()
+    {
+        pane->show();
+        QApplication::setActiveWindow(pane->window());
+        QApplication::processEvents();
+    }
+    QStringList messages() const
+    {
+        QStringList out;
+        for (const DzMessageRecord& m : dzApp->dialogs()->messages()) out << m.title + ": " + m.text;
+        return out;
+    }
+};
+
+// Records every update the routing asks for.
+struct UpdateLog
+{
+    std::mutex lock;
+    std::vector<int> boxes;
+    std::function<void(int, bool)> hook()
+    {
+        return [this](int i, bool) {
+            std::lock_guard<std::mutex> g(lock);
+            boxes.push_back(i);
+        };
+    }
+    std::vector<int> sorted()
+    {
+        std::lock_guard<std::mutex> g(lock);
+        std::vector<int> v = boxes;
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> g(lock);
+        boxes.clear();
+    }
+};

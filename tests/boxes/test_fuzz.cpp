@@ -1,0 +1,141 @@
+#include "boxfixture.h"
+#include <QElapsedTimer>
+#include "persistence/boxrecord.h"
+
+namespace {
+
+struct Lcg
+{
+    quint32 state;
+    int next()
+    {
+        state = state * 214013u + 2531011u;
+        return int((state >> 16) & 0x7FFF);
+    }
+    int below(int n) { return n <= 0 ? 0 : int(((qint64(next()) << 15) | next()) % n); }
+};
+
+QString mutate(QString doc, Lcg& rng)
+{
+    static const QString alphabet = QStringLiteral(",,,;;\n\n0123456789-+.eVGTLx ");
+    const int edits = 1 + rng.below(4);
+    for (int e = 0; e < edits; ++e) {
+        const int at = rng.below(doc.size() + 1);
+        switch (rng.below(6)) {
+        case 0: doc.remove(at, 1 + rng.below(40)); break;
+        case 1:
+            for (int n = 1 + rng.below(6); n > 0; --n) doc.insert(at, alphabet[rng.below(alphabet.size())]);
+            break;
+        case 2: doc.truncate(at); break;
+        case 3: {  // a line twice
+            const int start = doc.lastIndexOf('\n', at - 1) + 1;
+            const int end = doc.indexOf('\n', at);
+            const QString line = doc.mid(start, end < 0 ? -1 : end - start + 1);
+            doc.insert(start, line);
+            break;
+        }
+        case 4: {  // a field replaced by text that is no number
+            const int comma = doc.indexOf(',', at);
+            if (comma > 0) doc.insert(comma, QStringLiteral("abc"));
+            break;
+        }
+        default:
+            if (!doc.isEmpty()) doc[qMin(at, doc.size() - 1)] = doc[qMin(at, doc.size() - 1)].toUpper();
+            break;
+        }
+    }
+    return doc;
+}
+
+class Fuzz : public BoxTest
+{
+protected:
+    QStringList titles()
+    {
+        QStringList t;
+        for (int i = 0; i < a->boxes().count(); ++i) t << box(i).groupBox->title();
+        return t;
+    }
+    // The stored document always describes the boxes the pane holds.
+    void expectStoredMatchesPane()
+    {
+        const verdix::SetDocument stored = verdix::splitSetDocument(a->model()->coolText());
+        EXPECT_EQ(stored.boxLines(), a->boxes().count());
+    }
+};
+
+}  // namespace
+
+TEST_F(Fuzz, MutatedDocumentsNeverLoseABox)
+{
+    for (int type : {TypeLandscape, TypeGrass, TypeBillboard}) addBox(type);
+    slider(1, "Amount")->setValue(12345);
+    a->saveModelData();
+    const QString base = a->model()->coolText();
+
+    // Nothing here needs painting; a shown pane would repaint its column after every box.
+    pane->hide();
+    Lcg rng{0xC0FFEEu};
+    QElapsedTimer clock;
+    clock.start();
+    int opened = 0, refused = 0;
+    for (int round = 0; round < 2000; ++round) {
+        const QString doc = mutate(base, rng);
+        const QStringList before = titles();
+        const verdix::SetDocument parsed = verdix::splitSetDocument(doc);
+        const bool ok = a->openDocument(doc, true);
+        if (ok) {
+            ++opened;
+            ASSERT_EQ(a->boxes().count(), qMin(parsed.boxLines(), kMaxControlBoxes)) << qPrintable(doc);
+            for (int i = 0; i < a->boxes().count(); ++i) ASSERT_EQ(box(i).type, parsed.boxTypes()[i]);
+        } else {
+            ++refused;
+            ASSERT_EQ(titles(), before) << qPrintable(doc);
+        }
+        expectStoredMatchesPane();
+        EXPECT_FALSE(VerdixFlags::refreshBlocked);
+        // Every few rounds start again from the whole set, so that later rounds have boxes.
+        if (a->boxes().count() < 2) ASSERT_TRUE(a->openDocument(base, true));
+        QApplication::processEvents();
+    }
+    EXPECT_GT(opened, 500);
+    EXPECT_GT(refused, 40);
+    EXPECT_LT(clock.elapsed(), 45000);
+    pane->show();
+}
+
+TEST_F(Fuzz, EmptyHugeAndTruncatedDocuments)
+{
+    addBox(TypeGrass);
+    addBox(TypeLandscape);
+    a->saveModelData();
+    const QStringList kept = titles();
+    for (const QString& doc : {QString(), QString("VerdixV1."), QString(";;;;;;;;;;;;"), QString(1000, QChar(',')),
+                               QString("\n\n\n\n\n\n\n\n\n\n\n"), QString("GrassV1.0,1,2,3,;\n;")}) {
+        EXPECT_FALSE(a->openDocument(doc, true)) << qPrintable(doc.left(20));
+        EXPECT_EQ(titles(), kept);
+    }
+    expectStoredMatchesPane();
+
+    // 10 MB in one record line: read as far as the grass has sliders.
+    QString huge = "VerdixV1.0,6,2018\nGrassV1.0,";
+    huge.reserve(10 * 1024 * 1024 + 64);
+    while (huge.size() < 10 * 1024 * 1024) huge += QStringLiteral("77,");
+    huge += "\n;";
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(a->openDocument(huge, true));
+    ASSERT_EQ(a->boxes().count(), 1);
+    EXPECT_EQ(slider(0, "Amount")->getValue(), 77);
+    EXPECT_EQ(slider(0, "Move Z")->getValue(), 77);
+
+    // 10 MB of box lines: the pane fills up to its limit and refuses the rest quietly.
+    QString many = "VerdixV1.0,6,2018\n";
+    while (many.size() < 10 * 1024 * 1024) many += QStringLiteral("BillboardV1.0,3,;\nNoSuchThing,1,;\n");
+    many += ";";
+    ASSERT_TRUE(a->openDocument(many, true));
+    EXPECT_EQ(a->boxes().count(), kMaxControlBoxes);
+    EXPECT_EQ(slider(128, "Amount")->getValue(), 3);
+    EXPECT_LT(clock.elapsed(), 15000);
+    expectStoredMatchesPane();
+}
