@@ -83,6 +83,11 @@ public:
     QString getApplicationDir() const;
     void setApplicationDirOverride(const QString& dir) { m_appDirOverride = dir; }
 
+    // A texture root chosen by the application (verdix-host --assets); when set, the pane
+    // uses it instead of the root named in its configuration file.
+    void setTextureRootOverride(const QString& dir) { m_textureRootOverride = dir; }
+    QString getTextureRootOverride() const { return m_textureRootOverride; }
+
     // Announces that the application is about to close.
     void emitClosing() { emit closing(); }
 
@@ -98,6 +103,7 @@ public:
 private:
     QString m_status;
     QString m_appDirOverride;
+    QString m_textureRootOverride;
     DzImageMgr* m_imageMgr;
     DzMainWindow* m_mainWindow;
     DzPaneMgr* m_paneMgr;

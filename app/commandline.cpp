@@ -1,0 +1,359 @@
+#include "commandline.h"
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMetaMethod>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+#include <dzapp.h>
+#include <dzdialogs.h>
+#include <dzpane.h>
+#include <dzplugin.h>
+#include <dzscene.h>
+#include <dzscript.h>
+#include "mainwindow.h"
+#include "privatedisplay.h"
+#include "renderer.h"
+#include "sceneexport.h"
+
+QString usageText()
+{
+    return "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
+           "                   [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
+           "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
+           "Options run in the order above, whatever order they are written in.\n";
+}
+
+namespace {
+
+bool checkInput(const QString& opt, const QString& file, QString* error)
+{
+    const QFileInfo fi(file);
+    if (!fi.exists()) {
+        *error = QString("%1: no such file: %2").arg(opt, file);
+        return false;
+    }
+    if (!fi.isFile() || !fi.isReadable()) {
+        *error = QString("%1: cannot read %2").arg(opt, file);
+        return false;
+    }
+    return true;
+}
+
+bool checkOutput(const QString& opt, const QString& file, QString* error)
+{
+    const QFileInfo fi(file);
+    if (fi.exists() && (fi.isDir() || !fi.isWritable())) {
+        *error = QString("%1: cannot write %2").arg(opt, file);
+        return false;
+    }
+    const QFileInfo dir(fi.absolutePath());
+    if (!dir.isDir()) {
+        *error = QString("%1: cannot write %2: folder %3 does not exist").arg(opt, file, dir.filePath());
+        return false;
+    }
+    if (!dir.isWritable()) {
+        *error = QString("%1: cannot write %2: folder %3 is not writable").arg(opt, file, dir.filePath());
+        return false;
+    }
+    return true;
+}
+
+QMetaMethod paneMethod(QObject* pane, const char* signature)
+{
+    if (!pane) return QMetaMethod();
+    const QMetaObject* mo = pane->metaObject();
+    const int i = mo->indexOfMethod(QMetaObject::normalizedSignature(signature).constData());
+    return i >= 0 ? mo->method(i) : QMetaMethod();
+}
+
+// Calls a pane slot found by name; a slot returning bool reports failure through it.
+bool callPane(QObject* pane, const QMetaMethod& m, QGenericArgument arg = QGenericArgument())
+{
+    if (m.returnType() == QMetaType::Bool) {
+        bool ok = true;
+        m.invoke(pane, Qt::DirectConnection, Q_RETURN_ARG(bool, ok), arg);
+        return ok;
+    }
+    m.invoke(pane, Qt::DirectConnection, arg);
+    return true;
+}
+
+QString paneStatus(QObject* pane)
+{
+    if (!pane) return QString();
+    auto* label = pane->findChild<QLabel*>(kStatusLabelName);
+    return label ? label->text() : QString();
+}
+
+} // namespace
+
+bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
+{
+    QString why;
+    QStringList seen;
+    for (int i = 0; i < args.size(); ++i) {
+        QString opt = args[i];
+        QString value;
+        bool hasInline = false;
+        if (opt.startsWith("--") && opt.contains('=')) {
+            value = opt.mid(opt.indexOf('=') + 1);
+            opt = opt.left(opt.indexOf('='));
+            hasInline = true;
+        }
+        auto takeValue = [&](QString* v) {
+            if (hasInline) {
+                *v = value;
+            } else if (i + 1 < args.size() && !args[i + 1].startsWith("--")) {
+                *v = args[++i];
+            } else {
+                *error = QString("%1 needs a value").arg(opt);
+                return false;
+            }
+            if (v->isEmpty()) {
+                *error = QString("%1 needs a value").arg(opt);
+                return false;
+            }
+            return true;
+        };
+        auto once = [&]() {
+            if (seen.contains(opt)) {
+                *error = QString("%1 given more than once").arg(opt);
+                return false;
+            }
+            seen.append(opt);
+            return true;
+        };
+        const bool flag = opt == "--headless" || opt == "--status" || opt == "--help" || opt == "-h";
+        if (flag && hasInline) {
+            *error = QString("%1 takes no value").arg(opt);
+            return false;
+        }
+        if (opt == "--headless") {
+            cl->headless = true;
+        } else if (opt == "--status") {
+            cl->status = true;
+        } else if (opt == "--help" || opt == "-h") {
+            cl->help = true;
+        } else if (opt == "--assets") {
+            if (!once() || !takeValue(&cl->assets)) return false;
+            if (!QFileInfo(cl->assets).isDir()) {
+                *error = QString("--assets: no such folder: %1").arg(cl->assets);
+                return false;
+            }
+        } else if (opt == "--load-scene" || opt == "--open-set" || opt == "--script") {
+            QString* dst = opt == "--load-scene" ? &cl->loadScene : opt == "--open-set" ? &cl->openSet : &cl->script;
+            if (!once() || !takeValue(dst) || !checkInput(opt, *dst, error)) return false;
+        } else if (opt == "--time") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->frame = v.toLongLong(&ok);
+            if (!ok) {
+                *error = QString("--time: not a frame number: %1").arg(v);
+                return false;
+            }
+            cl->hasTime = true;
+        } else if (opt == "--ticks") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->ticks = v.toInt(&ok);
+            if (!ok || cl->ticks < 0) {
+                *error = QString("--ticks: not a count: %1").arg(v);
+                return false;
+            }
+            cl->hasTicks = true;
+        } else if (opt == "--save-scene") {
+            if (!once() || !takeValue(&cl->saveScene) || !checkOutput(opt, cl->saveScene, error)) return false;
+        } else if (opt == "--export") {
+            QString v;
+            if (!takeValue(&v)) return false;
+            if (!isExportFormat(v)) {
+                *error = QString("--export: unknown format of %1 (use .obj, .gltf or .glb)").arg(v);
+                return false;
+            }
+            if (!checkOutput(opt, v, error)) return false;
+            cl->exports.append(v);
+        } else if (opt == "--screenshot") {
+            QString v;
+            if (!takeValue(&v)) return false;
+            if (QFileInfo(v).suffix().toLower() != "png") {
+                *error = QString("--screenshot: %1 is not a .png file").arg(v);
+                return false;
+            }
+            if (!checkOutput(opt, v, error)) return false;
+            cl->screenshots.append(v);
+        } else if (opt == "--screenshot-size") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            const QStringList wh = v.toLower().split('x');
+            bool okW = false, okH = false;
+            const int w = wh.size() == 2 ? wh[0].toInt(&okW) : 0;
+            const int h = wh.size() == 2 ? wh[1].toInt(&okH) : 0;
+            if (!okW || !okH || w < 16 || h < 16 || w > 8192 || h > 8192) {
+                *error = QString("--screenshot-size: not a size WxH (16 to 8192): %1").arg(v);
+                return false;
+            }
+            cl->screenshotSize = QSize(w, h);
+        } else {
+            *error = QString("unknown option: %1 (see --help)").arg(args[i]);
+            return false;
+        }
+    }
+    return true;
+}
+
+int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* error)
+{
+    QString why;
+    if (!cl.loadScene.isEmpty()) {
+        if (!dzScene->loadScene(cl.loadScene, &why)) {
+            *error = QString("--load-scene %1: %2").arg(cl.loadScene, why);
+            return kExitUsage;
+        }
+        QCoreApplication::processEvents();
+    }
+    if (!cl.openSet.isEmpty()) {
+        const QMetaMethod m = paneMethod(pane, "openSetDocument(QString)");
+        if (!m.isValid()) {
+            *error = "--open-set is not available yet";
+            return kExitRunFailed;
+        }
+        if (!callPane(pane, m, Q_ARG(QString, cl.openSet))) {
+            const QString status = paneStatus(pane);
+            *error = QString("--open-set %1: %2").arg(cl.openSet, status.isEmpty() ? "cannot open the set" : status);
+            return kExitRunFailed;
+        }
+        QCoreApplication::processEvents();
+    }
+    if (!cl.script.isEmpty()) {
+        QFile f(cl.script);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            *error = QString("--script: cannot read %1").arg(cl.script);
+            return kExitRunFailed;
+        }
+        DzScript script;
+        const QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+        for (const QString& line : lines) script.addLine(line);
+        if (!script.execute()) {
+            *error = QString("--script %1: %2").arg(cl.script, script.errorMessage());
+            return kExitRunFailed;
+        }
+        QCoreApplication::processEvents();
+    }
+    if (cl.hasTime) {
+        dzScene->setTime(DzTime(cl.frame) * dzScene->getTimeStep());
+        QCoreApplication::processEvents();
+    }
+    if (cl.hasTicks) {
+        const QMetaMethod m = paneMethod(pane, "Animation_Draw()");
+        if (!m.isValid()) {
+            *error = "--ticks is not available yet";
+            return kExitRunFailed;
+        }
+        for (int i = 0; i < cl.ticks; ++i) {
+            callPane(pane, m);
+            QCoreApplication::processEvents();
+        }
+    }
+    if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
+        *error = QString("--save-scene %1: %2").arg(cl.saveScene, why);
+        return kExitRunFailed;
+    }
+    for (const QString& file : cl.exports) {
+        if (!exportScene(file, &why)) {
+            *error = QString("--export: %1").arg(why);
+            return kExitRunFailed;
+        }
+    }
+    for (const QString& file : cl.screenshots) {
+        const QImage img = renderSceneImage(cl.screenshotSize, &why);
+        if (img.isNull()) {
+            *error = QString("--screenshot: %1").arg(why);
+            return kExitRunFailed;
+        }
+        if (!img.save(file, "PNG")) {
+            *error = QString("--screenshot: cannot write %1").arg(file);
+            return kExitRunFailed;
+        }
+    }
+    if (cl.status) {
+        out << paneStatus(pane) << '\n';
+        out.flush();
+    }
+    return 0;
+}
+
+int runHostApplication(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+    CommandLine cl;
+    QString error;
+    if (!parseCommandLine(args, &cl, &error)) {
+        std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
+        return kExitUsage;
+    }
+    if (cl.help) {
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    }
+    PrivateDisplay display;
+    if (cl.headless) {
+        const QByteArray forced = qgetenv("QT_QPA_PLATFORM");
+        // Qt warns on stderr when this is missing and then uses the same folder; batch runs
+        // keep stderr for their own one-line messages.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(uint(getuid()));
+            QDir().mkpath(QString::fromLocal8Bit(dir));
+            QFile::setPermissions(QString::fromLocal8Bit(dir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", dir);
+        }
+        if (forced.isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The offscreen platform reaches OpenGL through an X display only.
+        if (!cl.screenshots.isEmpty() && (forced.isEmpty() || forced == "offscreen")) display.ensure();
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("verdix-host");
+    int rc = 0;
+    {
+        DzHostSession session;
+        if (!cl.assets.isEmpty()) dzApp->setTextureRootOverride(QDir(cl.assets).absolutePath());
+        const QString lib = dzApp->getApplicationDir() + "/plugins/libverdix.so";
+        if (!dzApp->getPluginMgr()->loadPlugin(lib, &error)) {
+            std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
+            return kExitPluginFailed;
+        }
+        QTextStream out(stdout);
+        if (cl.headless) {
+            dzApp->getPaneMgr()->showPane(kPaneClass);
+            rc = runCommands(cl, dzApp->getPaneMgr()->findPaneByClass(kPaneClass), out, &error);
+            if (rc != 0) std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
+        } else {
+            dzApp->dialogs()->setInteractive(true);
+            std::unique_ptr<MainWindow> window(new MainWindow);
+            window->createPane();
+            window->show();
+            QCoreApplication::processEvents();
+            // In the window a failed option is reported and the session goes on, with the
+            // scene as it stands.
+            const int crc = runCommands(cl, dzApp->getPaneMgr()->findPaneByClass(kPaneClass), out, &error);
+            if (crc != 0) {
+                std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
+                dzApp->statusLine(error);
+            }
+            rc = app.exec();
+            dzApp->emitClosing();
+            window.reset();
+            return rc;
+        }
+        dzApp->emitClosing();
+    }
+    return rc;
+}

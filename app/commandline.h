@@ -1,0 +1,52 @@
+#pragma once
+// verdix-host's command line: parsed and checked as a whole before anything runs, then run
+// in its fixed order (whatever order the options were written in).
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class DzPane;
+class QTextStream;
+
+struct CommandLine
+{
+    bool headless = false;
+    bool help = false;
+    QString assets;
+    QString loadScene;
+    QString openSet;
+    QString script;
+    bool hasTime = false;
+    qint64 frame = 0;
+    bool hasTicks = false;
+    int ticks = 0;
+    QString saveScene;
+    QStringList exports;
+    QStringList screenshots;
+    QSize screenshotSize{1280, 720};
+    bool status = false;
+};
+
+QString usageText();
+
+// args without the program name. False with error set to one line on unknown options,
+// missing values, missing input files and outputs that cannot be written.
+bool parseCommandLine(const QStringList& args, CommandLine* out, QString* error);
+
+// Runs every option after --assets in order against dzScene and pane (may be null).
+// Returns 0, or the exit code with error set at the first failure; output of --status
+// goes to out.
+int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* error);
+
+// The pane the application creates at start.
+constexpr const char* kPaneClass = "ZPK_VerdixPane";
+constexpr const char* kPaneActionClass = "ZPK_VerdixPaneAction";
+constexpr const char* kStatusLabelName = "VerdixStatusLabel";
+
+// Exit codes.
+constexpr int kExitPluginFailed = 1;
+constexpr int kExitUsage = 2;      // also a scene that fails to load
+constexpr int kExitRunFailed = 3;
+
+// The whole application: what main() runs.
+int runHostApplication(int argc, char** argv);

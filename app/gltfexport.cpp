@@ -1,0 +1,275 @@
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QImage>
+#include <QSaveFile>
+#include <assimp/Exporter.hpp>
+#include <assimp/material.h>
+#include <assimp/scene.h>
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+#include <dzgeometry.h>
+#include <dzmaterial.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+#include "meshbuffers.h"
+#include "sceneexport.h"
+#include "scenemeshes.h"
+
+namespace {
+
+aiString aiStr(const QString& s)
+{
+    return aiString(s.toUtf8().constData());
+}
+
+aiMatrix4x4 toAi(const DzTransform& t)
+{
+    const QMatrix4x4 m = toMatrix(t);
+    return aiMatrix4x4(m(0, 0), m(0, 1), m(0, 2), m(0, 3), m(1, 0), m(1, 1), m(1, 2), m(1, 3), m(2, 0), m(2, 1),
+                       m(2, 2), m(2, 3), m(3, 0), m(3, 1), m(3, 2), m(3, 3));
+}
+
+// Collects the scene under construction; the vectors become the aiScene's arrays at the end.
+struct Builder
+{
+    std::vector<aiMesh*> meshes;
+    std::vector<aiMaterial*> materials;
+    std::vector<aiTexture*> textures;
+    QHash<DzTexture*, int> textureIndex;
+    QHash<DzNode*, bool> included;
+    QString error;
+
+    ~Builder()
+    {
+        for (aiMesh* m : meshes) delete m;
+        for (aiMaterial* m : materials) delete m;
+        for (aiTexture* t : textures) delete t;
+    }
+
+    // glTF knows PNG and JPEG only; everything goes in as PNG bytes, PNG files unchanged.
+    int embed(DzTexture* tex)
+    {
+        auto it = textureIndex.find(tex);
+        if (it != textureIndex.end()) return it.value();
+        QByteArray bytes;
+        QFile f(tex->getFilename());
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray head = f.peek(8);
+            if (head.startsWith("\x89PNG")) bytes = f.readAll();
+        }
+        if (bytes.isEmpty()) {
+            const QImage img = tex->getImage();
+            if (img.isNull()) {
+                textureIndex.insert(tex, -1);
+                return -1;
+            }
+            QBuffer buf(&bytes);
+            buf.open(QIODevice::WriteOnly);
+            img.save(&buf, "PNG");
+        }
+        auto* t = new aiTexture;
+        t->mWidth = unsigned(bytes.size());
+        t->mHeight = 0;
+        std::strcpy(t->achFormatHint, "png");
+        t->pcData = new aiTexel[(size_t(bytes.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+        std::memcpy(t->pcData, bytes.constData(), size_t(bytes.size()));
+        t->mFilename = aiStr(QFileInfo(tex->getFilename()).fileName());
+        textures.push_back(t);
+        const int idx = int(textures.size()) - 1;
+        textureIndex.insert(tex, idx);
+        return idx;
+    }
+
+    unsigned material(DzNode* node, DzMaterial* mat)
+    {
+        auto* out = new aiMaterial;
+        const QString matName = mat ? (mat->getLabel().isEmpty() ? mat->getName() : mat->getLabel()) : "default";
+        aiString name = aiStr(node->getLabel() + "_" + matName);
+        out->AddProperty(&name, AI_MATKEY_NAME);
+        auto* dm = qobject_cast<DzDefaultMaterial*>(mat);
+        const QColor c = dm ? dm->getDiffuseColor() : QColor(Qt::white);
+        const float opacity = dm ? float(qBound(0.0, dm->getBaseOpacity(), 1.0)) : 1.f;
+        aiColor4D base(float(c.redF()), float(c.greenF()), float(c.blueF()), opacity);
+        aiColor3D diffuse(base.r, base.g, base.b);
+        out->AddProperty(&base, 1, AI_MATKEY_BASE_COLOR);
+        out->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
+        out->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
+        if (dm && dm->getColorMap()) {
+            const int t = embed(dm->getColorMap());
+            if (t >= 0) {
+                aiString path(QString("*%1").arg(t).toUtf8().constData());
+                out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
+                out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_BASE_COLOR, 0));
+            }
+        }
+        materials.push_back(out);
+        return unsigned(materials.size() - 1);
+    }
+
+    // One aiMesh per material the node's facets use, in the node's own space.
+    std::vector<unsigned> nodeMeshes(const MeshNode& mn)
+    {
+        std::vector<unsigned> out;
+        const DzFacetMesh& mesh = *mn.mesh;
+        MeshBuffers smooth;
+        buildMeshBuffers(mesh, smooth);
+        const int nv = mesh.getNumVertices();
+        const DzMap* uvMap = mesh.getUVs();
+        const int nuv = uvMap ? uvMap->getNumValues() : 0;
+        const DzFacet* f = mesh.getFacetsPtr();
+        const int nf = mesh.getNumFacets();
+        const int nmat = mn.shape->getNumMaterials();
+
+        QMap<int, std::vector<int>> byMaterial;
+        for (int i = 0; i < nf; ++i) {
+            const int corners = f[i].isQuad() ? 4 : 3;
+            bool ok = true;
+            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+            if (!ok) continue;
+            int m = f[i].m_materialIdx;
+            if (m < 0 || m >= nmat) m = 0;
+            byMaterial[m].push_back(i);
+        }
+        for (auto it = byMaterial.begin(); it != byMaterial.end(); ++it) {
+            std::unordered_map<uint64_t, unsigned> corner;
+            std::vector<aiVector3D> pos, nrm, uv;
+            std::vector<unsigned> tri;
+            auto index = [&](int vi, int ui) {
+                if (ui < 0 || ui >= nuv) ui = -1;
+                const uint64_t key = (uint64_t(uint32_t(vi)) << 32) | uint32_t(ui);
+                auto c = corner.find(key);
+                if (c != corner.end()) return c->second;
+                const GpuVertex& g = smooth.vertices[size_t(vi)];
+                pos.emplace_back(g.px, g.py, g.pz);
+                nrm.emplace_back(g.nx, g.ny, g.nz);
+                const DzPnt2 p = ui >= 0 ? uvMap->getPnt2Value(ui) : DzPnt2();
+                uv.emplace_back(p.u, p.v, 0.f);
+                const unsigned idx = unsigned(pos.size() - 1);
+                corner.emplace(key, idx);
+                return idx;
+            };
+            for (int fi : it.value()) {
+                const DzFacet& fa = f[fi];
+                unsigned c[4];
+                const int corners = fa.isQuad() ? 4 : 3;
+                for (int k = 0; k < corners; ++k) c[k] = index(fa.m_vertIdx[k], fa.m_uvwIdx[k]);
+                tri.insert(tri.end(), {c[0], c[1], c[2]});
+                if (corners == 4) tri.insert(tri.end(), {c[0], c[2], c[3]});
+            }
+            auto* am = new aiMesh;
+            am->mName = aiStr(mn.node->getLabel());
+            am->mPrimitiveTypes = aiPrimitiveType_TRIANGLE;
+            am->mNumVertices = unsigned(pos.size());
+            am->mVertices = new aiVector3D[pos.size()];
+            am->mNormals = new aiVector3D[pos.size()];
+            std::copy(pos.begin(), pos.end(), am->mVertices);
+            std::copy(nrm.begin(), nrm.end(), am->mNormals);
+            if (nuv > 0) {
+                am->mTextureCoords[0] = new aiVector3D[pos.size()];
+                am->mNumUVComponents[0] = 2;
+                std::copy(uv.begin(), uv.end(), am->mTextureCoords[0]);
+            }
+            am->mNumFaces = unsigned(tri.size() / 3);
+            am->mFaces = new aiFace[am->mNumFaces];
+            for (unsigned i = 0; i < am->mNumFaces; ++i) {
+                am->mFaces[i].mNumIndices = 3;
+                am->mFaces[i].mIndices = new unsigned[3]{tri[3 * i], tri[3 * i + 1], tri[3 * i + 2]};
+            }
+            am->mMaterialIndex = material(mn.node, facetMaterial(mn, it.key()));
+            meshes.push_back(am);
+            out.push_back(unsigned(meshes.size() - 1));
+        }
+        return out;
+    }
+
+    aiNode* node(DzNode* n)
+    {
+        auto* out = new aiNode(n->getLabel().toStdString());
+        out->mTransformation = toAi(n->getLocalTransform());
+        const MeshNode mn = meshNodeOf(n);
+        if (n->isVisible() && mn.mesh && mn.mesh->getNumFacets() > 0) {
+            const std::vector<unsigned> ids = nodeMeshes(mn);
+            if (!ids.empty()) {
+                out->mNumMeshes = unsigned(ids.size());
+                out->mMeshes = new unsigned[ids.size()];
+                std::copy(ids.begin(), ids.end(), out->mMeshes);
+            }
+        }
+        std::vector<aiNode*> kids;
+        for (int i = 0; i < n->getNumNodeChildren(); ++i)
+            if (DzNode* c = n->getNodeChild(i); included.contains(c)) kids.push_back(node(c));
+        if (!kids.empty()) out->addChildren(unsigned(kids.size()), kids.data());
+        return out;
+    }
+};
+
+template <class T>
+T** release(std::vector<T*>& v, unsigned& count)
+{
+    count = unsigned(v.size());
+    if (v.empty()) return nullptr;
+    T** arr = new T*[v.size()];
+    std::copy(v.begin(), v.end(), arr);
+    v.clear();
+    return arr;
+}
+
+} // namespace
+
+bool exportGltf(const QString& file, bool binary, QString* error)
+{
+    Builder b;
+    std::unique_ptr<aiScene> scene(new aiScene);
+    scene->mRootNode = new aiNode("Scene");
+    const QList<DzNode*> nodes = dzScene ? dzScene->nodeList() : QList<DzNode*>();
+    for (DzNode* n : nodes) b.included.insert(n, true);
+    std::vector<aiNode*> roots;
+    for (DzNode* n : nodes)
+        if (!n->getNodeParent() || !b.included.contains(n->getNodeParent())) roots.push_back(b.node(n));
+    if (!roots.empty()) scene->mRootNode->addChildren(unsigned(roots.size()), roots.data());
+    if (b.materials.empty()) {
+        // glTF writers expect at least one material.
+        auto* m = new aiMaterial;
+        aiString name("default");
+        m->AddProperty(&name, AI_MATKEY_NAME);
+        b.materials.push_back(m);
+    }
+    scene->mMeshes = release(b.meshes, scene->mNumMeshes);
+    scene->mMaterials = release(b.materials, scene->mNumMaterials);
+    scene->mTextures = release(b.textures, scene->mNumTextures);
+
+    const QFileInfo info(file);
+    if (!QFileInfo(info.path()).isDir()) {
+        if (error) *error = QString("Cannot write %1: folder does not exist").arg(file);
+        return false;
+    }
+    Assimp::Exporter exporter;
+    const aiReturn rc = exporter.Export(scene.get(), binary ? "glb2" : "gltf2", QFile::encodeName(file).toStdString());
+    if (rc != aiReturn_SUCCESS) {
+        if (error) *error = QString("Cannot write %1: %2").arg(file, QString::fromUtf8(exporter.GetErrorString()));
+        return false;
+    }
+    return true;
+}
+
+bool isExportFormat(const QString& file)
+{
+    const QString ext = QFileInfo(file).suffix().toLower();
+    return ext == "obj" || ext == "gltf" || ext == "glb";
+}
+
+bool exportScene(const QString& file, QString* error)
+{
+    const QString ext = QFileInfo(file).suffix().toLower();
+    if (ext == "obj") return exportObj(file, error);
+    if (ext == "gltf") return exportGltf(file, false, error);
+    if (ext == "glb") return exportGltf(file, true, error);
+    if (error) *error = QString("Unknown export format: %1 (use .obj, .gltf or .glb)").arg(file);
+    return false;
+}

@@ -1,0 +1,161 @@
+#include "mainwindow.h"
+#include <QAction>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <dzapp.h>
+#include <dzdialogs.h>
+#include <dzpane.h>
+#include <dzplugin.h>
+#include <dzscene.h>
+#include "commandline.h"
+#include "outliner.h"
+#include "sceneexport.h"
+#include "timeline.h"
+#include "viewport.h"
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName("VerdixHostWindow");
+    setWindowTitle("Verdix Host");
+    resize(1500, 920);
+    m_viewport = new Viewport(this);
+    setCentralWidget(m_viewport);
+
+    auto* outlinerDock = new QDockWidget("Scene", this);
+    outlinerDock->setObjectName("OutlinerDock");
+    m_outliner = new Outliner(outlinerDock);
+    outlinerDock->setWidget(m_outliner);
+    addDockWidget(Qt::LeftDockWidgetArea, outlinerDock);
+
+    auto* timelineDock = new QDockWidget("Timeline", this);
+    timelineDock->setObjectName("TimelineDock");
+    m_timeline = new Timeline(timelineDock);
+    timelineDock->setWidget(m_timeline);
+    addDockWidget(Qt::BottomDockWidgetArea, timelineDock);
+
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction("&New scene", this, &MainWindow::newScene, QKeySequence::New);
+    file->addAction("&Open scene...", this, &MainWindow::openScene, QKeySequence::Open);
+    file->addAction("&Save scene...", this, &MainWindow::saveScene, QKeySequence::Save);
+    file->addAction("&Export...", this, &MainWindow::exportScene);
+    file->addSeparator();
+    file->addAction("&Quit", this, &QWidget::close, QKeySequence::Quit);
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction("&Frame all", m_viewport, &Viewport::frameAll);
+    m_windowMenu = menuBar()->addMenu("&Window");
+    m_windowMenu->addAction(outlinerDock->toggleViewAction());
+    m_windowMenu->addAction(timelineDock->toggleViewAction());
+    m_windowMenu->addSeparator();
+
+    m_statusText = new QLabel(this);
+    m_progress = new QProgressBar(this);
+    m_progress->setMaximumWidth(220);
+    m_progress->setVisible(false);
+    statusBar()->addWidget(m_statusText, 1);
+    statusBar()->addPermanentWidget(m_progress);
+    if (dzApp) {
+        m_statusText->setText(dzApp->getStatusLine());
+        connect(dzApp, &DzApp::statusLineChanged, m_statusText, &QLabel::setText);
+        connect(dzApp, &DzApp::progressChanged, this, [this](const QString& label, int value, int maximum) {
+            m_progress->setFormat(label.isEmpty() ? QString("%p%") : label + " %p%");
+            m_progress->setRange(0, std::max(0, maximum));
+            m_progress->setValue(value);
+            // Done when the value reaches a positive maximum; a zero maximum means busy.
+            m_progress->setVisible(maximum <= 0 || value < maximum);
+        });
+        connect(dzApp->getPaneMgr(), &DzPaneMgr::paneCreated, this, &MainWindow::dockPane);
+        connect(dzApp->getPaneMgr(), &DzPaneMgr::paneShowRequested, this, &MainWindow::dockPane);
+        for (DzPane* p : dzApp->getPaneMgr()->panes()) dockPane(p);
+    }
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createPane()
+{
+    if (!dzApp) return;
+    QObject* made = dzApp->getPluginMgr()->createInstance(kPaneActionClass);
+    QAction* action = qobject_cast<QAction*>(made);
+    if (!action) {
+        delete made;
+        action = new QAction(this);
+        connect(action, &QAction::triggered, this, []() { dzApp->getPaneMgr()->showPane(kPaneClass); });
+    }
+    action->setParent(this);
+    if (action->text().isEmpty()) action->setText("Verdix");
+    action->setObjectName("VerdixPaneAction");
+    m_windowMenu->addAction(action);
+    dzApp->getPaneMgr()->showPane(kPaneClass);
+}
+
+void MainWindow::dockPane(DzPane* pane)
+{
+    if (!pane) return;
+    const QString name = QString("Dock_%1").arg(pane->metaObject()->className());
+    QDockWidget* dock = findChild<QDockWidget*>(name);
+    if (!dock) {
+        dock = new QDockWidget(pane->getTitle().isEmpty() ? QString(pane->metaObject()->className()) : pane->getTitle(),
+                               this);
+        dock->setObjectName(name);
+        dock->setWidget(pane);
+        addDockWidget(Qt::RightDockWidgetArea, dock);
+        m_windowMenu->addAction(dock->toggleViewAction());
+    }
+    dock->show();
+    dock->raise();
+}
+
+void MainWindow::report(const QString& text)
+{
+    if (dzApp) dzApp->statusLine(text);
+}
+
+void MainWindow::newScene()
+{
+    if (dzScene) dzScene->clear();
+    report("New scene");
+}
+
+void MainWindow::openScene()
+{
+    const QString file = dzApp->dialogs()->getOpenFileName(this, "Open scene", QString(), "Scenes (*.duf *.json);;All files (*)");
+    if (file.isEmpty()) return;
+    QString error;
+    if (!dzScene->loadScene(file, &error)) {
+        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Open scene", error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
+        return;
+    }
+    report("Opened " + file);
+    m_viewport->frameAll();
+}
+
+void MainWindow::saveScene()
+{
+    const QString file = dzApp->dialogs()->getSaveFileName(this, "Save scene", dzScene->getFilename(), "Scenes (*.duf *.json)");
+    if (file.isEmpty()) return;
+    QString error;
+    if (!dzScene->saveScene(file, &error)) {
+        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Save scene", error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
+        return;
+    }
+    report("Saved " + file);
+}
+
+void MainWindow::exportScene()
+{
+    const QString file = dzApp->dialogs()->getSaveFileName(this, "Export", QString(),
+                                                           "glTF binary (*.glb);;glTF (*.gltf);;Wavefront OBJ (*.obj)");
+    if (file.isEmpty()) return;
+    QString error;
+    if (!::exportScene(file, &error)) {
+        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Export", error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
+        return;
+    }
+    report("Exported " + file);
+}

@@ -1,0 +1,114 @@
+#include "meshbuffers.h"
+#include <unordered_map>
+#include <dzgeometry.h>
+
+namespace {
+
+bool validFacet(const DzFacet& f, int nv)
+{
+    const int corners = f.isQuad() ? 4 : 3;
+    for (int k = 0; k < corners; ++k)
+        if (f.m_vertIdx[k] < 0 || f.m_vertIdx[k] >= nv) return false;
+    return true;
+}
+
+} // namespace
+
+void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out)
+{
+    const int nv = mesh.getNumVertices();
+    const int nf = mesh.getNumFacets();
+    const DzVec3* pos = mesh.getVerticesPtr();
+    const DzFacet* facets = mesh.getFacetsPtr();
+    const DzMap* uvMap = mesh.getUVs();
+    const int nuv = uvMap ? uvMap->getNumValues() : 0;
+    const DzPnt2* uvs = uvMap ? uvMap->getPnt2ArrayPtr() : nullptr;
+
+    std::vector<DzVec3> normals(static_cast<size_t>(nv));
+    for (int i = 0; i < nf; ++i) {
+        const DzFacet& f = facets[i];
+        if (!validFacet(f, nv)) continue;
+        const DzVec3& a = pos[f.m_vertIdx[0]];
+        const DzVec3& b = pos[f.m_vertIdx[1]];
+        const DzVec3& c = pos[f.m_vertIdx[2]];
+        DzVec3 n;
+        if (f.isQuad()) n = (c - a).cross(pos[f.m_vertIdx[3]] - b) * 0.5f;
+        else n = (b - a).cross(c - a) * 0.5f;
+        const int corners = f.isQuad() ? 4 : 3;
+        for (int k = 0; k < corners; ++k) normals[size_t(f.m_vertIdx[k])] += n;
+    }
+
+    out.vertices.resize(size_t(nv));
+    for (int i = 0; i < nv; ++i) {
+        DzVec3 n = normals[size_t(i)];
+        const float len = n.length();
+        n = len > 0.f ? n / len : DzVec3(0.f, 1.f, 0.f);
+        out.vertices[size_t(i)] = {pos[i].m_x, pos[i].m_y, pos[i].m_z, n.m_x, n.m_y, n.m_z, 0.f, 0.f};
+    }
+
+    // A vertex takes the UV of the first corner that uses it; a corner with another UV
+    // gets a copy of the vertex.
+    std::vector<int> vertUv(size_t(nv), -2);
+    std::unordered_map<uint64_t, uint32_t> splits;
+    auto cornerIndex = [&](int vi, int ui) -> uint32_t {
+        if (ui < 0 || ui >= nuv) ui = -1;
+        int& owner = vertUv[size_t(vi)];
+        if (owner == -2) {
+            owner = ui;
+            if (ui >= 0) {
+                out.vertices[size_t(vi)].u = uvs[ui].u;
+                out.vertices[size_t(vi)].v = uvs[ui].v;
+            }
+            return uint32_t(vi);
+        }
+        if (owner == ui) return uint32_t(vi);
+        const DzPnt2 want = ui >= 0 ? uvs[ui] : DzPnt2();
+        const DzPnt2 have = owner >= 0 ? uvs[owner] : DzPnt2();
+        if (want == have) return uint32_t(vi);
+        const uint64_t key = (uint64_t(uint32_t(vi)) << 32) | uint32_t(ui);
+        auto it = splits.find(key);
+        if (it != splits.end()) return it->second;
+        GpuVertex copy = out.vertices[size_t(vi)];
+        copy.u = want.u;
+        copy.v = want.v;
+        out.vertices.push_back(copy);
+        const uint32_t idx = uint32_t(out.vertices.size() - 1);
+        splits.emplace(key, idx);
+        return idx;
+    };
+
+    // Counting sort of the triangles by material.
+    int maxMat = 0;
+    for (int i = 0; i < nf; ++i) maxMat = std::max(maxMat, facets[i].m_materialIdx);
+    std::vector<uint32_t> counts(size_t(maxMat) + 1, 0);
+    for (int i = 0; i < nf; ++i) {
+        const DzFacet& f = facets[i];
+        if (!validFacet(f, nv)) continue;
+        counts[size_t(std::max(0, f.m_materialIdx))] += f.isQuad() ? 6 : 3;
+    }
+    std::vector<uint32_t> cursor(counts.size(), 0);
+    uint32_t total = 0;
+    out.ranges.clear();
+    for (size_t m = 0; m < counts.size(); ++m) {
+        cursor[m] = total;
+        if (counts[m]) out.ranges.push_back({int(m), total, counts[m]});
+        total += counts[m];
+    }
+    out.indices.resize(total);
+    for (int i = 0; i < nf; ++i) {
+        const DzFacet& f = facets[i];
+        if (!validFacet(f, nv)) continue;
+        uint32_t c[4];
+        const int corners = f.isQuad() ? 4 : 3;
+        for (int k = 0; k < corners; ++k) c[k] = cornerIndex(f.m_vertIdx[k], f.m_uvwIdx[k]);
+        uint32_t& w = cursor[size_t(std::max(0, f.m_materialIdx))];
+        out.indices[w++] = c[0];
+        out.indices[w++] = c[1];
+        out.indices[w++] = c[2];
+        if (corners == 4) {
+            out.indices[w++] = c[0];
+            out.indices[w++] = c[2];
+            out.indices[w++] = c[3];
+        }
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+// GPU-ready arrays built from one facet mesh: interleaved vertices with smooth normals,
+// and triangle indices grouped by material so each material is one draw call.
+#include <cstdint>
+#include <vector>
+
+class DzFacetMesh;
+
+struct GpuVertex
+{
+    float px, py, pz;
+    float nx, ny, nz;
+    float u, v;
+};
+
+struct MaterialRange
+{
+    int material = 0;
+    uint32_t first = 0; // first index
+    uint32_t count = 0; // number of indices
+};
+
+struct MeshBuffers
+{
+    std::vector<GpuVertex> vertices;
+    std::vector<uint32_t> indices;
+    std::vector<MaterialRange> ranges;
+};
+
+// Smooth per-vertex normals, area-weighted over the facets that use each vertex. A vertex
+// used with two different UV points is split so both keep their UVs; quads become two
+// triangles; facets with indices outside the mesh are skipped.
+void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out);

@@ -1,0 +1,145 @@
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <cstdio>
+#include <dzgeometry.h>
+#include <dzmaterial.h>
+#include <dznode.h>
+#include <dzshape.h>
+#include "sceneexport.h"
+#include "scenemeshes.h"
+
+namespace {
+
+QString mtlName(const QString& s)
+{
+    // MTL names end at white space in most readers.
+    QString out = s.trimmed();
+    for (QChar& c : out)
+        if (c.isSpace()) c = '_';
+    return out.isEmpty() ? QStringLiteral("material") : out;
+}
+
+QByteArray fmt(const char* f, double a, double b)
+{
+    char buf[96];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
+QByteArray fmt3(const char* f, double a, double b, double c)
+{
+    char buf[128];
+    std::snprintf(buf, sizeof buf, f, a, b, c);
+    return buf;
+}
+
+QString oneLine(QString s)
+{
+    s.replace('\n', ' ').replace('\r', ' ');
+    return s;
+}
+
+} // namespace
+
+bool exportObj(const QString& file, QString* error)
+{
+    const QFileInfo info(file);
+    const QString mtlFile = info.path() + "/" + info.completeBaseName() + ".mtl";
+    QSaveFile obj(file), mtl(mtlFile);
+    if (!obj.open(QIODevice::WriteOnly)) {
+        if (error) *error = QString("Cannot write %1: %2").arg(file, obj.errorString());
+        return false;
+    }
+    if (!mtl.open(QIODevice::WriteOnly)) {
+        if (error) *error = QString("Cannot write %1: %2").arg(mtlFile, mtl.errorString());
+        return false;
+    }
+    obj.write("# verdix-host\n");
+    obj.write("mtllib " + QFileInfo(mtlFile).fileName().toUtf8() + "\n");
+    mtl.write("# verdix-host\n");
+
+    QHash<QString, int> usedNames;
+    qint64 vBase = 1, vtBase = 1;
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        const DzFacetMesh* mesh = mn.mesh;
+        const DzTransform ws = mn.node->getWSTransform();
+        obj.write("o " + oneLine(mn.node->getLabel()).toUtf8() + "\n");
+        const int nv = mesh->getNumVertices();
+        const DzVec3* v = mesh->getVerticesPtr();
+        for (int i = 0; i < nv; ++i) {
+            const DzVec3 w = ws.apply(v[i]);
+            obj.write(fmt3("v %.9g %.9g %.9g\n", w.m_x, w.m_y, w.m_z));
+        }
+        const DzMap* uv = mesh->getUVs();
+        const int nuv = uv ? uv->getNumValues() : 0;
+        for (int i = 0; i < nuv; ++i) {
+            const DzPnt2 p = uv->getPnt2Value(i);
+            obj.write(fmt("vt %.9g %.9g\n", p.u, p.v));
+        }
+
+        // One MTL entry per material of this node's shape, named after node and material.
+        QHash<int, QString> names;
+        const int nmat = mn.shape->getNumMaterials();
+        for (int m = 0; m < nmat; ++m) {
+            DzMaterial* mat = mn.shape->getMaterial(m);
+            const QString base = mtlName(mn.node->getLabel() + "_" +
+                                         (mat->getLabel().isEmpty() ? mat->getName() : mat->getLabel()));
+            QString name = base;
+            for (int k = 2; usedNames.contains(name); ++k) name = base + "_" + QString::number(k);
+            usedNames.insert(name, 1);
+            names.insert(m, name);
+            mtl.write("\nnewmtl " + name.toUtf8() + "\n");
+            auto* dm = qobject_cast<DzDefaultMaterial*>(mat);
+            const QColor c = dm ? dm->getDiffuseColor() : QColor(Qt::white);
+            mtl.write(fmt3("Kd %.6g %.6g %.6g\n", c.redF(), c.greenF(), c.blueF()));
+            if (dm) {
+                mtl.write("d " + QByteArray::number(dm->getBaseOpacity(), 'g', 6) + "\n");
+                if (DzTexture* t = dm->getColorMap()) mtl.write("map_Kd " + t->getFilename().toUtf8() + "\n");
+                if (DzTexture* t = dm->getOpacityMap()) mtl.write("map_d " + t->getFilename().toUtf8() + "\n");
+            }
+        }
+
+        int current = -1;
+        const DzFacet* f = mesh->getFacetsPtr();
+        for (int i = 0, n = mesh->getNumFacets(); i < n; ++i) {
+            const int corners = f[i].isQuad() ? 4 : 3;
+            bool ok = true;
+            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+            if (!ok) continue;
+            int matIdx = f[i].m_materialIdx;
+            if (matIdx < 0 || matIdx >= nmat) matIdx = 0;
+            if (nmat > 0 && matIdx != current) {
+                current = matIdx;
+                obj.write("usemtl " + names.value(matIdx).toUtf8() + "\n");
+            }
+            // A face gives UVs for all its corners or for none.
+            bool withUv = true;
+            for (int k = 0; k < corners; ++k) withUv = withUv && f[i].m_uvwIdx[k] >= 0 && f[i].m_uvwIdx[k] < nuv;
+            QByteArray line("f");
+            for (int k = 0; k < corners; ++k) {
+                line += ' ';
+                line += QByteArray::number(vBase + f[i].m_vertIdx[k]);
+                const int t = f[i].m_uvwIdx[k];
+                if (withUv) {
+                    line += '/';
+                    line += QByteArray::number(vtBase + t);
+                }
+            }
+            line += '\n';
+            obj.write(line);
+        }
+        vBase += nv;
+        vtBase += nuv;
+    }
+    if (!mtl.commit()) {
+        if (error) *error = QString("Cannot write %1: %2").arg(mtlFile, mtl.errorString());
+        return false;
+    }
+    if (!obj.commit()) {
+        if (error) *error = QString("Cannot write %1: %2").arg(file, obj.errorString());
+        return false;
+    }
+    return true;
+}

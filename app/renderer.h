@@ -1,0 +1,72 @@
+#pragma once
+// Draws the host scene with OpenGL: the ground grid, every visible mesh node in world
+// space with its materials, and the selected node highlighted. Works in any current
+// context (the viewport widget or an offscreen surface for screenshots).
+#include <QHash>
+#include <QMatrix4x4>
+#include <QOpenGLFunctions>
+#include <QPointer>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+#include "meshbuffers.h"
+#include "scenemeshes.h"
+
+class QOpenGLShaderProgram;
+class QOpenGLTexture;
+class DzTexture;
+
+class SceneRenderer : protected QOpenGLFunctions
+{
+public:
+    SceneRenderer();
+    ~SceneRenderer();
+
+    // Call with the context current; false with error set when the shaders do not build.
+    bool initialize(QString* error = nullptr);
+    // Call with the context current before the context goes away.
+    void release();
+
+    // Re-uploads the meshes whose revision changed since their last upload and forgets
+    // meshes that left the scene. Returns true when anything changed.
+    bool sync();
+    void render(const QMatrix4x4& view, const QMatrix4x4& proj, int width, int height, DzNode* selected);
+
+    // Number of mesh uploads so far; lets callers see that unchanged meshes stay put.
+    int uploadCount() const { return m_uploads; }
+    qint64 uploadedVertices() const { return m_uploadedVertices; }
+
+private:
+    struct GpuMesh
+    {
+        QPointer<DzFacetMesh> mesh;
+        quint64 revision = 0;
+        GLuint vbo = 0, ibo = 0;
+        std::vector<MaterialRange> ranges;
+        Bounds localBounds;
+    };
+    struct GpuTexture
+    {
+        QPointer<DzTexture> source;
+        QOpenGLTexture* texture = nullptr;
+    };
+
+    void upload(GpuMesh& g, const DzFacetMesh& mesh);
+    void freeMesh(GpuMesh& g);
+    QOpenGLTexture* texture(DzTexture* t);
+    void drawGrid(const QMatrix4x4& viewProj);
+    void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
+
+    std::unique_ptr<QOpenGLShaderProgram> m_meshProgram, m_lineProgram;
+    std::unordered_map<const DzFacetMesh*, GpuMesh> m_meshes;
+    std::unordered_map<const DzTexture*, GpuTexture> m_textures;
+    GLuint m_lineVbo = 0;
+    MeshBuffers m_scratch;
+    bool m_ready = false;
+    int m_uploads = 0;
+    qint64 m_uploadedVertices = 0;
+};
+
+// Renders the current scene offscreen, framed from above at an angle; a null image with
+// error set when no OpenGL context can be made.
+QImage renderSceneImage(const QSize& size, QString* error);

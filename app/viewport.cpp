@@ -1,0 +1,201 @@
+#include "viewport.h"
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <limits>
+#include <dzgeometry.h>
+#include <dznode.h>
+#include <dzscene.h>
+
+Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(320, 240);
+    m_camera.readFrom(hostCamera());
+    // Worker threads edit meshes during animation ticks; the view looks for new revisions
+    // at its own pace instead of being told.
+    m_poll.setInterval(30);
+    connect(&m_poll, &QTimer::timeout, this, &Viewport::poll);
+    m_poll.start();
+    if (dzScene) {
+        auto repaint = [this]() { update(); };
+        connect(dzScene, &DzScene::nodeAdded, this, repaint);
+        connect(dzScene, &DzScene::nodeRemoved, this, repaint);
+        connect(dzScene, &DzScene::sceneCleared, this, repaint);
+        connect(dzScene, &DzScene::primarySelectionChanged, this, repaint);
+        connect(dzScene, &DzScene::timeChanged, this, repaint);
+    }
+}
+
+Viewport::~Viewport()
+{
+    makeCurrent();
+    m_renderer.release();
+    doneCurrent();
+}
+
+void Viewport::initializeGL()
+{
+    QString error;
+    m_glReady = m_renderer.initialize(&error);
+    if (!m_glReady) qWarning("verdix-host: %s", qPrintable(error));
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this]() {
+        makeCurrent();
+        m_renderer.release();
+        doneCurrent();
+    });
+}
+
+void Viewport::paintGL()
+{
+    m_renderer.sync();
+    const int dpr = devicePixelRatio();
+    m_renderer.render(m_camera.view(), m_camera.projection(float(width()) / float(std::max(1, height()))),
+                      width() * dpr, height() * dpr, dzScene ? dzScene->getPrimarySelection() : nullptr);
+}
+
+void Viewport::poll()
+{
+    if (!dzScene || !isVisible()) return;
+    // A cheap look at the revisions; paintGL uploads only the meshes that changed.
+    QHash<const DzFacetMesh*, quint64> now;
+    for (const MeshNode& mn : sceneMeshNodes(true)) now.insert(mn.mesh, mn.mesh->revision());
+    if (now != m_seenRevisions) {
+        m_seenRevisions = now;
+        update();
+    }
+}
+
+void Viewport::cameraChanged()
+{
+    m_camera.writeTo(hostCamera());
+    update();
+}
+
+void Viewport::frameAll()
+{
+    m_camera.frame(sceneBounds(), float(width()) / float(std::max(1, height())));
+    cameraChanged();
+}
+
+void Viewport::mousePressEvent(QMouseEvent* e)
+{
+    m_pressPos = m_lastPos = e->pos();
+    m_moved = false;
+    m_dragButton = e->button();
+    m_panning = e->button() == Qt::MiddleButton ||
+                (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
+}
+
+void Viewport::mouseMoveEvent(QMouseEvent* e)
+{
+    if (m_dragButton == Qt::NoButton) return;
+    const QPoint d = e->pos() - m_lastPos;
+    m_lastPos = e->pos();
+    if ((e->pos() - m_pressPos).manhattanLength() > 3) m_moved = true;
+    if (m_panning) {
+        m_camera.pan(float(d.x()) / float(std::max(1, height())), float(d.y()) / float(std::max(1, height())));
+    } else if (m_dragButton == Qt::LeftButton) {
+        m_camera.orbit(-d.x() * 0.4f, d.y() * 0.4f);
+    } else {
+        return;
+    }
+    cameraChanged();
+}
+
+void Viewport::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && !m_moved && dzScene) {
+        DzNode* hit = pick(e->pos());
+        if (hit) dzScene->setPrimarySelection(hit);
+        else dzScene->selectAllNodes(false);
+    }
+    m_dragButton = Qt::NoButton;
+}
+
+void Viewport::wheelEvent(QWheelEvent* e)
+{
+    const float steps = float(e->angleDelta().y()) / 120.f;
+    m_camera.zoom(std::pow(0.85f, steps));
+    cameraChanged();
+}
+
+void Viewport::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F) frameAll();
+    else QOpenGLWidget::keyPressEvent(e);
+}
+
+namespace {
+
+// Möller–Trumbore; the distance along the ray or a negative value.
+float hitTriangle(const QVector3D& o, const QVector3D& d, const QVector3D& a, const QVector3D& b, const QVector3D& c)
+{
+    const QVector3D e1 = b - a, e2 = c - a;
+    const QVector3D p = QVector3D::crossProduct(d, e2);
+    const float det = QVector3D::dotProduct(e1, p);
+    if (std::abs(det) < 1e-12f) return -1.f;
+    const float inv = 1.f / det;
+    const QVector3D t = o - a;
+    const float u = QVector3D::dotProduct(t, p) * inv;
+    if (u < 0.f || u > 1.f) return -1.f;
+    const QVector3D q = QVector3D::crossProduct(t, e1);
+    const float v = QVector3D::dotProduct(d, q) * inv;
+    if (v < 0.f || u + v > 1.f) return -1.f;
+    return QVector3D::dotProduct(e2, q) * inv;
+}
+
+bool hitBox(const QVector3D& o, const QVector3D& d, const Bounds& b)
+{
+    float t0 = 0.f, t1 = std::numeric_limits<float>::max();
+    for (int i = 0; i < 3; ++i) {
+        const float inv = 1.f / (std::abs(d[i]) > 1e-12f ? d[i] : 1e-12f);
+        float n = (b.min[i] - o[i]) * inv, f = (b.max[i] - o[i]) * inv;
+        if (n > f) std::swap(n, f);
+        t0 = std::max(t0, n);
+        t1 = std::min(t1, f);
+        if (t0 > t1) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+DzNode* Viewport::pick(const QPoint& pos) const
+{
+    const float aspect = float(width()) / float(std::max(1, height()));
+    const float x = 2.f * (float(pos.x()) + 0.5f) / float(std::max(1, width())) - 1.f;
+    const float y = 1.f - 2.f * (float(pos.y()) + 0.5f) / float(std::max(1, height()));
+    QVector3D o, d;
+    m_camera.ray(x, y, aspect, &o, &d);
+    DzNode* best = nullptr;
+    float bestT = std::numeric_limits<float>::max();
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        if (!mn.node->isSelectable()) continue;
+        if (!hitBox(o, d, nodeBounds(mn))) continue;
+        // Test in the node's own space; distances stay comparable through the world hit point.
+        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+        const QMatrix4x4 inv = model.inverted();
+        const QVector3D lo = inv.map(o), ld = inv.mapVector(d);
+        const DzVec3* v = mn.mesh->getVerticesPtr();
+        const int nv = mn.mesh->getNumVertices();
+        const DzFacet* f = mn.mesh->getFacetsPtr();
+        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
+            const int corners = f[i].isQuad() ? 4 : 3;
+            bool ok = true;
+            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+            if (!ok) continue;
+            for (int t = 0; t + 2 < corners; ++t) {
+                const float s = hitTriangle(lo, ld, toQt(v[f[i].m_vertIdx[0]]), toQt(v[f[i].m_vertIdx[t + 1]]),
+                                            toQt(v[f[i].m_vertIdx[t + 2]]));
+                if (s <= 0.f) continue;
+                const float wt = (model.map(lo + ld * s) - o).length();
+                if (wt < bestT) {
+                    bestT = wt;
+                    best = mn.node;
+                }
+            }
+        }
+    }
+    return best;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The 3D view: orbit (left drag), pan (middle or shift-left drag), zoom (wheel), frame
+// all (F), click to select. Meshes the pane edits are picked up by their revision.
+#include <QOpenGLWidget>
+#include <QHash>
+#include <QPoint>
+#include <QTimer>
+#include "orbitcamera.h"
+#include "renderer.h"
+
+class DzNode;
+
+class Viewport : public QOpenGLWidget
+{
+    Q_OBJECT
+public:
+    explicit Viewport(QWidget* parent = nullptr);
+    ~Viewport() override;
+
+    OrbitCamera& camera() { return m_camera; }
+    const SceneRenderer& renderer() const { return m_renderer; }
+    // The node under widget position pos (nearest triangle hit), or null.
+    DzNode* pick(const QPoint& pos) const;
+    bool hasGL() const { return m_glReady; }
+
+public slots:
+    void frameAll();
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private slots:
+    void poll();
+
+private:
+    void cameraChanged();
+
+    OrbitCamera m_camera;
+    SceneRenderer m_renderer;
+    QTimer m_poll;
+    QHash<const DzFacetMesh*, quint64> m_seenRevisions;
+    QPoint m_pressPos, m_lastPos;
+    Qt::MouseButton m_dragButton = Qt::NoButton;
+    bool m_panning = false;
+    bool m_moved = false;
+    bool m_glReady = false;
+};

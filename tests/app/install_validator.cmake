@@ -1,0 +1,15 @@
+# Installs the npm package gltf-validator into DIR unless it is there already.
+if(EXISTS ${DIR}/node_modules/gltf-validator/package.json)
+  return()
+endif()
+find_program(NPM npm)
+if(NOT NPM)
+  message(STATUS "npm not found: the glTF validator checks will be skipped")
+  return()
+endif()
+file(MAKE_DIRECTORY ${DIR})
+execute_process(COMMAND ${NPM} install --no-audit --no-fund --prefix ${DIR} gltf-validator
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "npm install gltf-validator failed (${rc})")
+endif()

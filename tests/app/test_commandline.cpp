@@ -1,0 +1,216 @@
+// The command line: checked as a whole first, run in its fixed order, one clear line per
+// failure, and the real executable behaving the same.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <gtest/gtest.h>
+#include <dzapp.h>
+#include <dzscene.h>
+#include "commandline.h"
+#include "sceneexport.h"
+#include "testscene.h"
+
+namespace {
+
+struct Run
+{
+    int code = -1;
+    QString out, err;
+};
+
+Run runHost(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(VERDIX_HOST_EXE, args);
+    EXPECT_TRUE(p.waitForFinished(120000));
+    Run r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+bool parse(const QStringList& args, CommandLine* cl, QString* error) { return parseCommandLine(args, cl, error); }
+
+} // namespace
+
+TEST(CommandLine, ParsesEveryOptionWhateverTheirOrder)
+{
+    QTemporaryDir dir;
+    const QString in = dir.path() + "/in.txt";
+    QFile(in).open(QIODevice::WriteOnly);
+    CommandLine cl;
+    QString error;
+    ASSERT_TRUE(parse({"--status", "--export", dir.path() + "/a.obj", "--time", "12", "--headless", "--script", in,
+                       "--export=" + dir.path() + "/b.glb", "--ticks", "4", "--assets", dir.path(), "--screenshot",
+                       dir.path() + "/s.png", "--screenshot-size", "640x360", "--open-set", in, "--load-scene", in,
+                       "--save-scene", dir.path() + "/s.duf"},
+                      &cl, &error))
+        << qPrintable(error);
+    EXPECT_TRUE(cl.headless);
+    EXPECT_TRUE(cl.status);
+    EXPECT_EQ(cl.exports, QStringList({dir.path() + "/a.obj", dir.path() + "/b.glb"}));
+    EXPECT_TRUE(cl.hasTime);
+    EXPECT_EQ(cl.frame, 12);
+    EXPECT_EQ(cl.ticks, 4);
+    EXPECT_EQ(cl.screenshotSize, QSize(640, 360));
+    EXPECT_EQ(cl.loadScene, in);
+    EXPECT_EQ(cl.openSet, in);
+}
+
+TEST(CommandLine, RefusesBadInputWithOneClearLine)
+{
+    QTemporaryDir dir;
+    const QString locked = dir.path() + "/locked";
+    QDir().mkpath(locked);
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    struct Case
+    {
+        QStringList args;
+        QString expect;
+    } cases[] = {
+        {{"--frobnicate"}, "unknown option: --frobnicate"},
+        {{"--export"}, "--export needs a value"},
+        {{"--time", "--headless"}, "--time needs a value"},
+        {{"--time", "soon"}, "--time: not a frame number: soon"},
+        {{"--ticks", "-3"}, "--ticks: not a count: -3"},
+        {{"--load-scene", dir.path() + "/none.duf"}, "--load-scene: no such file"},
+        {{"--script", dir.path()}, "--script: cannot read"},
+        {{"--assets", dir.path() + "/nowhere"}, "--assets: no such folder"},
+        {{"--export", dir.path() + "/x.fbx"}, "--export: unknown format"},
+        {{"--export", dir.path() + "/no/such/x.obj"}, "does not exist"},
+        {{"--screenshot", dir.path() + "/x.jpg"}, "is not a .png file"},
+        {{"--time", "1", "--time", "2"}, "--time given more than once"},
+        {{"--headless=yes"}, "--headless takes no value"},
+    };
+    for (const Case& c : cases) {
+        CommandLine cl;
+        QString error;
+        EXPECT_FALSE(parse(c.args, &cl, &error)) << qPrintable(c.args.join(' '));
+        EXPECT_TRUE(error.contains(c.expect)) << qPrintable(error) << " for " << qPrintable(c.args.join(' '));
+        EXPECT_FALSE(error.contains('\n'));
+    }
+    // A read-only folder only matters when the test does not run as root.
+    if (!QFileInfo(locked).isWritable()) {
+        CommandLine cl;
+        QString error;
+        EXPECT_FALSE(parse({"--save-scene", locked + "/s.duf"}, &cl, &error));
+        EXPECT_TRUE(error.contains("not writable")) << qPrintable(error);
+    }
+}
+
+TEST(CommandLine, RunsPaneSlotsInOrderAndPrintsThePaneStatus)
+{
+    registerStandInPlugin();
+    QTemporaryDir dir;
+    buildTestScene(dir.path());
+    const QString set = dir.path() + "/garden.set";
+    QFile(set).open(QIODevice::WriteOnly);
+    dzApp->getPaneMgr()->showPane(kPaneClass);
+    auto* pane = qobject_cast<ZPK_VerdixPane*>(dzApp->getPaneMgr()->findPaneByClass(kPaneClass));
+    ASSERT_TRUE(pane);
+    pane->ticks = 0;
+
+    CommandLine cl;
+    QString error;
+    ASSERT_TRUE(parse({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"},
+                      &cl, &error));
+    QString printed;
+    QTextStream out(&printed);
+    ASSERT_EQ(runCommands(cl, pane, out, &error), 0) << qPrintable(error);
+    EXPECT_EQ(pane->openedSets.last(), set);
+    EXPECT_EQ(pane->ticks, 3);
+    EXPECT_EQ(dzScene->getTime(), 7 * dzScene->getTimeStep());
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/o.obj"));
+    // --status comes last, after the ticks.
+    EXPECT_EQ(printed, "Tick 3\n");
+
+    // A pane that reports failure makes the run fail, with the pane's own words; the
+    // scene is untouched.
+    const int nodes = dzScene->getNumNodes();
+    QFile::remove(set);
+    CommandLine bad;
+    bad.openSet = set;
+    EXPECT_EQ(runCommands(bad, pane, out, &error), kExitRunFailed);
+    EXPECT_TRUE(error.contains("Set not found")) << qPrintable(error);
+    EXPECT_EQ(dzScene->getNumNodes(), nodes);
+
+    // Without a pane the slots are missing, and the run says so instead of pretending.
+    CommandLine ticks;
+    ticks.hasTicks = true;
+    ticks.ticks = 1;
+    EXPECT_EQ(runCommands(ticks, nullptr, out, &error), kExitRunFailed);
+    EXPECT_EQ(error, "--ticks is not available yet");
+    CommandLine status;
+    status.status = true;
+    printed.clear();
+    EXPECT_EQ(runCommands(status, nullptr, out, &error), 0);
+    EXPECT_EQ(printed, "\n");
+}
+
+TEST(CommandLine, ScriptErrorsFailTheRun)
+{
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/bad.js";
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("var x = ;\n");
+    f.close();
+    CommandLine cl;
+    cl.script = file;
+    QString printed, error;
+    QTextStream out(&printed);
+    EXPECT_EQ(runCommands(cl, nullptr, out, &error), kExitRunFailed);
+    EXPECT_TRUE(error.startsWith("--script " + file + ": Line 1")) << qPrintable(error);
+}
+
+TEST(Executable, BadCommandLinesExitNonZeroWithOneLine)
+{
+    QTemporaryDir dir;
+    const QStringList bad[] = {{"--headless", "--what"},
+                               {"--headless", "--export"},
+                               {"--headless", "--load-scene", dir.path() + "/missing.duf"},
+                               {"--headless", "--export", dir.path() + "/nope/out.obj"}};
+    for (const QStringList& args : bad) {
+        const Run r = runHost(args);
+        EXPECT_NE(r.code, 0) << qPrintable(args.join(' '));
+        EXPECT_TRUE(r.err.startsWith("verdix-host: ")) << qPrintable(r.err);
+        EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
+    }
+}
+
+TEST(Executable, HeadlessRunWithoutOptionsSucceeds)
+{
+    const Run r = runHost({"--headless", "--status"});
+    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(r.out.endsWith("\n"));
+}
+
+// Goes through the real executable with a scene file; needs the host's scene files, and
+// skips (saying so) until they are available in this build.
+TEST(Executable, LoadSceneThenExportAndScreenshotNeedsSceneFiles)
+{
+    QTemporaryDir dir;
+    TestScene ts = buildTestScene(dir.path());
+    const QString sceneFile = dir.path() + "/scene.duf";
+    QString error;
+    if (!dzScene->saveScene(sceneFile, &error)) GTEST_SKIP() << "host scene files not available: " << qPrintable(error);
+    const QString obj = dir.path() + "/cli.obj", glb = dir.path() + "/cli.glb", png = dir.path() + "/cli.png";
+    const Run r = runHost({"--screenshot", png, "--export", obj, "--headless", "--export", glb, "--load-scene", sceneFile});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    // Same file as the in-process export of the same scene.
+    const QString ref = dir.path() + "/ref.obj";
+    ASSERT_TRUE(exportObj(ref, &error));
+    QFile a(obj), b(ref);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(a.readAll(), b.readAll());
+    EXPECT_GT(QFileInfo(glb).size(), 0);
+    EXPECT_FALSE(QImage(png).isNull());
+}

@@ -1,0 +1,278 @@
+// Exports read back: every vertex, facet and material of the visible mesh nodes returns.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <dzapp.h>
+#include "sceneexport.h"
+#include "scenemeshes.h"
+#include "testscene.h"
+
+namespace {
+
+struct ObjFile
+{
+    struct Object
+    {
+        QString name;
+        std::vector<QVector3D> v;
+        std::vector<std::vector<QString>> faces; // corner tokens
+        std::vector<QString> faceMaterial;
+    };
+    std::vector<Object> objects;
+    std::vector<QVector3D> allV;
+    std::vector<QPointF> allVt;
+    QString mtllib;
+};
+
+ObjFile readObj(const QString& file)
+{
+    ObjFile out;
+    QFile f(file);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    QString current;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        const QStringList t = line.split(' ', Qt::SkipEmptyParts);
+        if (t.isEmpty()) continue;
+        if (t[0] == "o") {
+            out.objects.push_back({line.mid(2), {}, {}, {}});
+        } else if (t[0] == "mtllib") {
+            out.mtllib = line.mid(7);
+        } else if (t[0] == "v") {
+            const QVector3D p(t[1].toFloat(), t[2].toFloat(), t[3].toFloat());
+            out.allV.push_back(p);
+            out.objects.back().v.push_back(p);
+        } else if (t[0] == "vt") {
+            out.allVt.push_back(QPointF(t[1].toDouble(), t[2].toDouble()));
+        } else if (t[0] == "usemtl") {
+            current = t[1];
+        } else if (t[0] == "f") {
+            out.objects.back().faces.push_back(std::vector<QString>(t.begin() + 1, t.end()));
+            out.objects.back().faceMaterial.push_back(current);
+        }
+    }
+    return out;
+}
+
+std::map<QString, QStringList> readMtl(const QString& file)
+{
+    std::map<QString, QStringList> out;
+    QFile f(file);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text));
+    QString current;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.startsWith("newmtl ")) current = line.mid(7);
+        else if (!line.isEmpty() && !line.startsWith('#')) out[current].append(line);
+    }
+    return out;
+}
+
+QVector3D world(DzNode* n, int i)
+{
+    return toQt(n->getWSTransform().apply(meshNodeOf(n).mesh->getVertex(i)));
+}
+
+class ExportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        scene = buildTestScene(dir.path());
+    }
+    QTemporaryDir dir;
+    TestScene scene;
+};
+
+} // namespace
+
+TEST_F(ExportTest, ObjCarriesEveryVertexFacetAndMaterialInWorldSpace)
+{
+    const QString file = dir.path() + "/scene.obj";
+    QString error;
+    ASSERT_TRUE(exportObj(file, &error)) << qPrintable(error);
+    const ObjFile obj = readObj(file);
+    EXPECT_EQ(obj.mtllib, "scene.mtl");
+    // The hidden node stays out.
+    ASSERT_EQ(obj.objects.size(), 2u);
+    EXPECT_EQ(obj.objects[0].name, "Ground plane");
+    EXPECT_EQ(obj.objects[1].name, "Rock (0001)");
+
+    const DzNode* nodes[2] = {scene.ground, scene.rock};
+    int base = 1, uvBase = 1;
+    for (int o = 0; o < 2; ++o) {
+        DzNode* node = const_cast<DzNode*>(nodes[o]);
+        const MeshNode mn = meshNodeOf(node);
+        const ObjFile::Object& ob = obj.objects[size_t(o)];
+        ASSERT_EQ(int(ob.v.size()), mn.mesh->getNumVertices());
+        for (int i = 0; i < mn.mesh->getNumVertices(); ++i) {
+            const QVector3D w = world(node, i);
+            // 9 significant digits hold a float exactly.
+            EXPECT_EQ(ob.v[size_t(i)], w) << o << " vertex " << i;
+        }
+        ASSERT_EQ(int(ob.faces.size()), mn.mesh->getNumFacets());
+        for (int i = 0; i < mn.mesh->getNumFacets(); ++i) {
+            const DzFacet& f = mn.mesh->getFacet(i);
+            const std::vector<QString>& corners = ob.faces[size_t(i)];
+            ASSERT_EQ(int(corners.size()), f.isQuad() ? 4 : 3) << "quads stay quads, triangles stay triangles";
+            for (size_t k = 0; k < corners.size(); ++k) {
+                const QStringList parts = corners[k].split('/');
+                EXPECT_EQ(parts[0].toInt(), base + f.m_vertIdx[k]);
+                if (f.m_uvwIdx[k] >= 0) {
+                    ASSERT_EQ(parts.size(), 2);
+                    const int vt = parts[1].toInt();
+                    EXPECT_EQ(vt, uvBase + f.m_uvwIdx[k]);
+                    const DzPnt2 uv = mn.mesh->getUVs()->getPnt2Value(f.m_uvwIdx[k]);
+                    EXPECT_FLOAT_EQ(float(obj.allVt[size_t(vt - 1)].x()), uv.u);
+                    EXPECT_FLOAT_EQ(float(obj.allVt[size_t(vt - 1)].y()), uv.v);
+                } else {
+                    EXPECT_EQ(parts.size(), 1);
+                }
+            }
+            const QString want = QString(node->getLabel() + "_" + mn.shape->getMaterial(f.m_materialIdx)->getLabel())
+                                     .replace(' ', '_');
+            EXPECT_EQ(ob.faceMaterial[size_t(i)], want);
+        }
+        base += mn.mesh->getNumVertices();
+        uvBase += mn.mesh->getUVs()->getNumValues();
+    }
+
+    const auto mtl = readMtl(dir.path() + "/scene.mtl");
+    ASSERT_EQ(mtl.size(), 3u);
+    const QStringList soil = mtl.at("Ground_plane_Soil");
+    EXPECT_TRUE(soil.contains(QString("Kd %1 %2 %3").arg(200 / 255.0, 0, 'g', 6).arg(40 / 255.0, 0, 'g', 6).arg(30 / 255.0, 0, 'g', 6)))
+        << qPrintable(soil.join(" | "));
+    EXPECT_TRUE(soil.contains("map_Kd " + QFileInfo(scene.texture).absoluteFilePath()));
+    EXPECT_TRUE(mtl.at("Rock_(0001)_Moss").contains(QString("Kd %1 %2 %3").arg(40 / 255.0, 0, 'g', 6).arg(160 / 255.0, 0, 'g', 6).arg(40 / 255.0, 0, 'g', 6)));
+    EXPECT_EQ(mtl.count("Rock_(0001)_Stone"), 1u);
+}
+
+TEST_F(ExportTest, ObjWritesOpacityMapsAndRefusesUnwritableTargets)
+{
+    auto* mat = qobject_cast<DzDefaultMaterial*>(meshNodeOf(scene.rock).shape->getMaterial(1));
+    auto* opacity = qobject_cast<DzNumericProperty*>(mat->findProperty("Opacity Strength"));
+    opacity->setMap(dzApp->getImageMgr()->getImage(scene.texture));
+    QString error;
+    ASSERT_TRUE(exportObj(dir.path() + "/a.obj", &error));
+    EXPECT_TRUE(readMtl(dir.path() + "/a.mtl").at("Rock_(0001)_Moss").contains("map_d " + QFileInfo(scene.texture).absoluteFilePath()));
+
+    EXPECT_FALSE(exportObj(dir.path() + "/missing/a.obj", &error));
+    EXPECT_TRUE(error.contains("missing/a.obj")) << qPrintable(error);
+    EXPECT_FALSE(exportScene(dir.path() + "/a.fbx", &error));
+}
+
+namespace {
+
+void collect(const aiScene* s, const aiNode* n, const aiMatrix4x4& parent, std::map<QString, std::pair<const aiNode*, aiMatrix4x4>>& out)
+{
+    const aiMatrix4x4 m = parent * n->mTransformation;
+    out[QString::fromUtf8(n->mName.C_Str())] = {n, m};
+    for (unsigned i = 0; i < n->mNumChildren; ++i) collect(s, n->mChildren[i], m, out);
+}
+
+QString validatorScript() { return GLTF_VALIDATE_SCRIPT; }
+
+// Runs the Khronos validator; empty when it passes, else its report. Skips without npm.
+QString validate(const QString& file, bool* skipped)
+{
+    *skipped = false;
+    const QString dir = GLTF_VALIDATOR_DIR;
+    if (!QFileInfo::exists(dir + "/node_modules/gltf-validator/package.json")) {
+        *skipped = true;
+        return QString();
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("NODE_PATH", dir + "/node_modules");
+    p.setProcessEnvironment(env);
+    p.start("node", {validatorScript(), file});
+    if (!p.waitForFinished(60000)) return "validator did not finish";
+    const QString out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+    return p.exitCode() == 0 ? QString() : out;
+}
+
+} // namespace
+
+class GltfExportTest : public ExportTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(GltfExportTest, ReimportsWithHierarchyMaterialsAndEveryTriangleAndPassesTheValidator)
+{
+    const bool binary = GetParam();
+    const QString file = dir.path() + (binary ? "/scene.glb" : "/scene.gltf");
+    QString error;
+    ASSERT_TRUE(exportGltf(file, binary, &error)) << qPrintable(error);
+
+    Assimp::Importer importer;
+    const aiScene* s = importer.ReadFile(file.toStdString(), 0);
+    ASSERT_TRUE(s) << importer.GetErrorString();
+    std::map<QString, std::pair<const aiNode*, aiMatrix4x4>> nodes;
+    collect(s, s->mRootNode, aiMatrix4x4(), nodes);
+    ASSERT_TRUE(nodes.count("Ground plane"));
+    ASSERT_TRUE(nodes.count("Rock (0001)"));
+    EXPECT_EQ(QString(nodes["Rock (0001)"].first->mParent->mName.C_Str()), "Ground plane") << "hierarchy kept";
+
+    for (DzNode* node : {scene.ground, scene.rock}) {
+        const MeshNode mn = meshNodeOf(node);
+        const auto& entry = nodes[node->getLabel()];
+        const aiNode* an = entry.first;
+        // One mesh per material used.
+        std::map<int, int> trianglesByMaterial;
+        for (int i = 0; i < mn.mesh->getNumFacets(); ++i)
+            trianglesByMaterial[mn.mesh->getFacet(i).m_materialIdx] += mn.mesh->getFacet(i).isQuad() ? 2 : 1;
+        ASSERT_EQ(an->mNumMeshes, unsigned(trianglesByMaterial.size()));
+        std::vector<bool> vertexSeen(size_t(mn.mesh->getNumVertices()), false);
+        for (unsigned k = 0; k < an->mNumMeshes; ++k) {
+            const aiMesh* m = s->mMeshes[an->mMeshes[k]];
+            const aiMaterial* mat = s->mMaterials[m->mMaterialIndex];
+            aiString name;
+            mat->Get(AI_MATKEY_NAME, name);
+            const QString matName = QString::fromUtf8(name.C_Str());
+            int idx = -1;
+            for (int j = 0; j < mn.shape->getNumMaterials(); ++j)
+                if (matName == node->getLabel() + "_" + mn.shape->getMaterial(j)->getLabel()) idx = j;
+            ASSERT_GE(idx, 0) << qPrintable(matName);
+            EXPECT_EQ(int(m->mNumFaces), trianglesByMaterial[idx]);
+            aiColor4D base;
+            ASSERT_EQ(mat->Get(AI_MATKEY_BASE_COLOR, base), aiReturn_SUCCESS);
+            const QColor want = qobject_cast<DzDefaultMaterial*>(mn.shape->getMaterial(idx))->getDiffuseColor();
+            EXPECT_NEAR(base.r, want.redF(), 1e-5);
+            EXPECT_NEAR(base.g, want.greenF(), 1e-5);
+            EXPECT_NEAR(base.b, want.blueF(), 1e-5);
+            EXPECT_EQ(mat->GetTextureCount(aiTextureType_DIFFUSE) + mat->GetTextureCount(aiTextureType_BASE_COLOR) > 0,
+                      node == scene.ground);
+            // Every exported vertex, through the node's world transform, is a mesh vertex in world space.
+            for (unsigned v = 0; v < m->mNumVertices; ++v) {
+                aiVector3D p = entry.second * m->mVertices[v];
+                bool found = false;
+                for (int i = 0; i < mn.mesh->getNumVertices(); ++i) {
+                    const QVector3D w = world(node, i);
+                    if ((w - QVector3D(p.x, p.y, p.z)).length() < 1e-3f) {
+                        vertexSeen[size_t(i)] = true;
+                        found = true;
+                    }
+                }
+                EXPECT_TRUE(found) << "vertex " << v << " of " << qPrintable(node->getLabel());
+            }
+        }
+        for (size_t i = 0; i < vertexSeen.size(); ++i) EXPECT_TRUE(vertexSeen[i]) << "lost vertex " << i;
+    }
+    EXPECT_FALSE(nodes.count("Hidden") && nodes["Hidden"].first->mNumMeshes > 0) << "hidden meshes stay out";
+
+    bool skipped = false;
+    const QString report = validate(file, &skipped);
+    if (skipped) GTEST_SKIP() << "gltf-validator not installed (npm missing): validation skipped";
+    EXPECT_TRUE(report.isEmpty()) << qPrintable(report);
+}
+
+INSTANTIATE_TEST_SUITE_P(TextAndBinary, GltfExportTest, ::testing::Values(false, true));
