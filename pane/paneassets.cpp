@@ -16,6 +16,11 @@ QString applicationDir() { return dzApp ? dzApp->getApplicationDir() : QString()
 void ZPK_VerdixPane::InitTextureFolder()
 {
     QString root;
+    // The host's own choice of library (its --assets option) comes before the config file.
+    if (dzApp && !dzApp->getTextureRootOverride().isEmpty()) {
+        VerdixAssets::setTextureRoot(dzApp->getTextureRootOverride());
+        return;
+    }
     // A missing or unreadable file keeps the default root without a word.
     if (VerdixAssets::readConfiguredRoot(VerdixAssets::configFilePath(applicationDir()), &root))
         VerdixAssets::setTextureRoot(root);

@@ -15,13 +15,13 @@
 
 namespace {
 
-struct Run
+struct HostRun
 {
     int code = -1;
     QString out, err;
 };
 
-Run runHost(const QStringList& args)
+HostRun runHost(const QStringList& args)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -29,7 +29,7 @@ Run runHost(const QStringList& args)
     p.setProcessEnvironment(env);
     p.start(VERDIX_HOST_EXE, args);
     EXPECT_TRUE(p.waitForFinished(120000));
-    Run r;
+    HostRun r;
     r.code = p.exitCode();
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
@@ -178,7 +178,7 @@ TEST(Executable, BadCommandLinesExitNonZeroWithOneLine)
                                {"--headless", "--load-scene", dir.path() + "/missing.duf"},
                                {"--headless", "--export", dir.path() + "/nope/out.obj"}};
     for (const QStringList& args : bad) {
-        const Run r = runHost(args);
+        const HostRun r = runHost(args);
         EXPECT_NE(r.code, 0) << qPrintable(args.join(' '));
         EXPECT_TRUE(r.err.startsWith("verdix-host: ")) << qPrintable(r.err);
         EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
@@ -187,7 +187,7 @@ TEST(Executable, BadCommandLinesExitNonZeroWithOneLine)
 
 TEST(Executable, HeadlessRunWithoutOptionsSucceeds)
 {
-    const Run r = runHost({"--headless", "--status"});
+    const HostRun r = runHost({"--headless", "--status"});
     EXPECT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(r.out.endsWith("\n"));
@@ -203,10 +203,12 @@ TEST(Executable, LoadSceneThenExportAndScreenshotNeedsSceneFiles)
     QString error;
     if (!dzScene->saveScene(sceneFile, &error)) GTEST_SKIP() << "host scene files not available: " << qPrintable(error);
     const QString obj = dir.path() + "/cli.obj", glb = dir.path() + "/cli.glb", png = dir.path() + "/cli.png";
-    const Run r = runHost({"--screenshot", png, "--export", obj, "--headless", "--export", glb, "--load-scene", sceneFile});
+    const HostRun r = runHost({"--screenshot", png, "--export", obj, "--headless", "--export", glb, "--load-scene", sceneFile});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     // Same file as the in-process export of the same scene.
-    const QString ref = dir.path() + "/ref.obj";
+    // Same base name in its own folder, so that the mtllib lines agree too.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("ref"));
+    const QString ref = dir.path() + "/ref/cli.obj";
     ASSERT_TRUE(exportObj(ref, &error));
     QFile a(obj), b(ref);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

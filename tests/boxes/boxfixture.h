@@ -27,8 +27,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VerdixAssets::setTextureRoot(root.path());
+        // The pane reads the configured root when it is built; the test's root comes after.
         pane = thePane();
+        VerdixAssets::setTextureRoot(root.path());
         a.reset(new VerdixPaneTestAccess(pane));
         reset();
     }
