@@ -104,6 +104,12 @@ struct ControlBox
     std::vector<std::vector<float>> heightFields;  // landscape height fields
     std::vector<float> groundHeights;              // heights under the box's items
     int builderCount = 0;                          // e.g. part count of trees and flowers
+    // Landscape: what the last topology build used, for the height query.
+
+    // Height query: the terrain mesh cache.
+
+    // Grass: per-box generator state.
+
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.
     DzIntSlider* slider(const QString& name, int occurrence = 0) const;

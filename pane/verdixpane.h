@@ -134,6 +134,18 @@ private slots:
     void saveModelData();
     void openModelData();
 
+    // ---- Landscape: height-map sources and the terrain mesh -----------------------------
+    // (landscape/)
+
+    // ---- Landscape: height query and placement on landscapes ----------------------------
+    // (landscape/)
+
+    // ---- Grass --------------------------------------------------------------------------
+    // (vegetation/)
+
+    // ---- Animation driver and background updates ----------------------------------------
+    // (animation/)
+
 private:
     friend class VerdixPaneTestAccess;
 
@@ -199,6 +211,14 @@ private:
     // Companion-pane requests waiting for the height query.
     float m_trekkoX = 0.f, m_trekkoZ = 0.f;
     int m_trekkoRequests = 0;
+
+    // ---- Landscape state (sources, mesh) ----
+
+    // ---- Height query and placement state ----
+
+    // ---- Grass state ----
+
+    // ---- Animation driver state ----
 
     // Widgets.
     QVBoxLayout* m_mainLayout = nullptr;
