@@ -69,6 +69,8 @@ public:
     // Opens a set document file without any dialog, replacing the pane's boxes. False
     // (with a status message, nothing changed) when the file cannot be read.
     Q_INVOKABLE bool openSetDocument(const QString& path);
+    // The set document of the pane's boxes as they stand, for scripts.
+    Q_INVOKABLE QString setDocumentText() { return buildSetDocument(); }
 
 public slots:
     void VerdixScriptInput(int In);
