@@ -1,0 +1,153 @@
+// Viewport cost of one big mesh: the re-upload after an edit (smooth normals, index
+// building, buffer upload) and a frame drawn from the GPU buffers, on whatever OpenGL the
+// machine offers (Mesa's software renderer here). Needs a display or Xvfb; starts its own
+// Xvfb when none is set.
+#include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <benchmark/benchmark.h>
+#include <dzapp.h>
+#include <dzgeometry.h>
+#include <dzmaterial.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include "orbitcamera.h"
+#include "privatedisplay.h"
+#include "renderer.h"
+#include "scenemeshes.h"
+
+namespace {
+
+constexpr int kSide = 2000;  // 2000 x 2000 = 4 million vertices, 4 million quads (almost)
+DzFacetMesh* g_mesh = nullptr;
+
+void buildTerrain()
+{
+    auto* node = new DzNode;
+    node->setLabel("Terrain");
+    auto* obj = new DzObject;
+    auto* shape = new DzFacetShape;
+    auto* mesh = new DzFacetMesh;
+    mesh->setUVList(new DzUVSet);
+    shape->setFacetMesh(mesh);
+    auto* mat = new DzDefaultMaterial;
+    mat->setName("Ground");
+    mat->setDiffuseColor(QColor(90, 140, 60));
+    shape->addMaterial(mat);
+    obj->addShape(shape);
+    node->setObject(obj);
+    mesh->beginEdit();
+    mesh->preSizeVertexArray(kSide * kSide);
+    const float step = 2.f;
+    for (int j = 0; j < kSide; ++j)
+        for (int i = 0; i < kSide; ++i) {
+            const float x = (i - kSide / 2) * step, z = (j - kSide / 2) * step;
+            mesh->addVertex(x, 20.f * std::sin(x * 0.01f) * std::cos(z * 0.013f), z);
+            mesh->getUVs()->appendPnt2Vec(DzPnt2(float(i) / kSide, float(j) / kSide));
+        }
+    for (int j = 0; j + 1 < kSide; ++j)
+        for (int i = 0; i + 1 < kSide; ++i) {
+            const int a = j * kSide + i;
+            const int q[4] = {a, a + kSide, a + kSide + 1, a + 1};
+            mesh->addFacet(q, q);
+        }
+    mesh->finishEdit();
+    dzScene->addNode(node);
+    g_mesh = mesh;
+}
+
+struct Gl
+{
+    QOpenGLContext ctx;
+    QOffscreenSurface surface;
+    std::unique_ptr<QOpenGLFramebufferObject> fbo;
+    SceneRenderer renderer;
+    OrbitCamera cam;
+    QSize size{1280, 720};
+    bool ok = false;
+
+    Gl()
+    {
+        QSurfaceFormat fmt;
+        fmt.setDepthBufferSize(24);
+        ctx.setFormat(fmt);
+        if (!ctx.create()) return;
+        surface.setFormat(ctx.format());
+        surface.create();
+        if (!ctx.makeCurrent(&surface)) return;
+        QOpenGLFramebufferObjectFormat ff;
+        ff.setAttachment(QOpenGLFramebufferObject::Depth);
+        fbo.reset(new QOpenGLFramebufferObject(size, ff));
+        QString why;
+        if (!fbo->isValid() || !renderer.initialize(&why)) return;
+        cam.yawDeg = 35.f;
+        cam.pitchDeg = 35.f;
+        cam.frame(sceneBounds(), float(size.width()) / size.height());
+        fbo->bind();
+        renderer.sync();
+        ok = true;
+    }
+    ~Gl()
+    {
+        if (!ok) return;
+        renderer.release();
+        fbo.reset();
+        ctx.doneCurrent();
+    }
+    void draw()
+    {
+        renderer.render(cam.view(), cam.projection(float(size.width()) / size.height()), size.width(), size.height(),
+                        nullptr);
+        ctx.functions()->glFinish();
+    }
+};
+Gl* g_gl = nullptr;
+
+// A finished edit bumps the mesh's revision: the next sync rebuilds and re-uploads it.
+void BM_ViewportUpload4M(benchmark::State& state)
+{
+    float y = 0.f;
+    for (auto _ : state) {
+        g_mesh->beginEdit();
+        g_mesh->setVertex(0, DzVec3(-2000.f, y += 0.01f, -2000.f));
+        g_mesh->finishEdit();
+        if (!g_gl->renderer.sync()) state.SkipWithError("mesh was not re-uploaded");
+        g_gl->ctx.functions()->glFinish();
+    }
+    state.counters["vertices"] = double(g_mesh->getNumVertices());
+}
+BENCHMARK(BM_ViewportUpload4M)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_ViewportDraw4M(benchmark::State& state)
+{
+    for (auto _ : state) g_gl->draw();
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ViewportDraw4M)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    PrivateDisplay display;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    display.ensure();
+    QGuiApplication app(argc, argv);
+    DzHostSession session;
+    buildTerrain();
+    Gl gl;
+    if (!gl.ok) {
+        std::fprintf(stderr, "bench_viewport: no OpenGL context (needs a display or Xvfb)\n");
+        return 1;
+    }
+    g_gl = &gl;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
