@@ -219,16 +219,22 @@ void ZPK_VerdixPane::PutOnLandscape()
     }
     if (!m_externalObject->isSelected()) return;
     const DzVec3 P = m_externalObject->getWSPos();
+    // Box 0 is the base terrain: where it answers, its height stands even below the others;
+    // elsewhere the highest non-zero answer wins, the miss value included.
     float y = 0.f;
-    for (int i = 0; i < m_boxes.count(); ++i) {
+    bool baseHit = false;
+    for (int i = 0; i < m_boxes.count() && !baseHit; ++i) {
         const ControlBox& box = m_boxes[i];
         if (box.type != TypeLandscape) continue;
         DzNode* node = (dzScene && box.titleLabel) ? dzScene->findNodeByLabel(box.titleLabel->text()) : nullptr;
         const DzVec3 Q = node ? node->getWSPos() : DzVec3();
         const float h = fHeight(i, P.x() - Q.x(), P.z() - Q.z(), nullptr, nullptr, nullptr);
-        // Box 0 is the base terrain: its answer stands even below the others.
-        if (i == 0) y = h;
-        else if (h != 0.f) y = std::max(y, h);
+        if (i == 0) {
+            y = h;
+            baseHit = h != 0.f && h != kHeightMiss;
+        } else if (h != 0.f) {
+            y = std::max(y, h);
+        }
     }
     m_externalObject->setWSPos(DzVec3(P.x(), y, P.z()));
 }

@@ -130,7 +130,7 @@ TEST(HeightCore, NormalPointsDownOnFlatAndAgainstTheSlope)
 
 TEST(HeightCore, CachesOutsideTheGridOrStaleStillFindTheCell)
 {
-    const TestTerrain t = TestTerrain::make(20, 20, 1.f, bumpy);  // N = 400
+    const TestTerrain t = TestTerrain::make(20, 20, 20.f, bumpy);  // N = 400, cells of 1
     const float x = -197.3f, z = 155.2f;
     const float want = query(t, x, z);
     // 500 is past N: starts at 0 and still answers; so do negative and stale caches.

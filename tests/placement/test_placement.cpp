@@ -83,7 +83,7 @@ TEST_F(PlacementTest, ObjectsOnALandscapeAreReevaluatedAndNothingElse)
 
     // More objects than the ring has slots: every one still runs once.
     calls.seen.clear();
-    for (int k = 0; k < 70; ++k) addBox(TypeGrass, false);
+    for (int k = 0; k < 70; ++k) a->boxes()[addBox(TypeGrass, false)].landscapeIndex = l1;
     call("AllObjectsOnLandScape", l1);
     EXPECT_EQ(calls.sorted().size(), 4u + 70u);
 }
