@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <array>
 #include <vector>
+#include "vegetation/grasscore.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -109,6 +110,12 @@ struct ControlBox
     // Height query: the terrain mesh cache.
 
     // Grass: per-box generator state.
+    // The sliders as last read on the GUI thread; passes on worker threads use these.
+    GrassParams grassParams;
+    QString grassTitle;
+    bool grassParamsReady = false;
+    int grassLandscape = 0;
+    GrassUpdateInfo grassLastPass;
 
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.
