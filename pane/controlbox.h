@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <atomic>
 #include <vector>
 #include "vegetation/grasscore.h"
 
@@ -106,8 +107,22 @@ struct ControlBox
     std::vector<float> groundHeights;              // heights under the box's items
     int builderCount = 0;                          // e.g. part count of trees and flowers
     // Landscape: what the last topology build used, for the height query.
+    int storedTiles = 0, storedDivisions = 0;
+    float storedTileSize = 0.f;
 
-    // Height query: the terrain mesh cache.
+    // Height query: the terrain mesh cache. Background queries may fill it at the same
+    // time (all with the same mesh), hence atomic; copies move with the box on compaction.
+    struct TerrainMeshCache
+    {
+        std::atomic<class DzVertexMesh*> mesh{nullptr};
+        TerrainMeshCache() = default;
+        TerrainMeshCache(const TerrainMeshCache& o) : mesh(o.mesh.load()) {}
+        TerrainMeshCache& operator=(const TerrainMeshCache& o)
+        {
+            mesh.store(o.mesh.load());
+            return *this;
+        }
+    } terrainMesh;
 
     // Grass: per-box generator state.
     // The sliders as last read on the GUI thread; passes on worker threads use these.

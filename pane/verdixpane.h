@@ -12,8 +12,10 @@
 #include <memory>
 #include "pane/batchrunner.h"
 #include "pane/controlbox.h"
+#include "landscape/heightquery.h"
 
 class DzFacetMesh;
+class DzVertexMesh;
 class DzIntSlider;
 class DzMaterial;
 class DzNode;
@@ -140,6 +142,31 @@ private slots:
 
     // ---- Landscape: height query and placement on landscapes ----------------------------
     // (landscape/)
+public slots:
+    // Height of landscape box ControlBoxIndex at (PosX, PosZ) of its own mesh; 1e-9 outside
+    // it, 0 when the box is no landscape or has no terrain. Safe from background tasks.
+    float fHeight(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache, int* jCache);
+    DzVec3 Vec3Cross(const DzVec3* pV1, const DzVec3* pV2);
+public:
+    // The same query with its own result, for callers that need the triangle on any thread.
+    HeightAnswer heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
+                              int* jCache);
+    // Set when the last GUI-thread query that found a triangle used the cell's first one.
+    bool heightFirstTriangle() const { return m_heightFirstTriangle.load(); }
+    // Forgets box i's terrain mesh: a topology build, a delete and a swap call it.
+    void clearTerrainMeshCache(int i);
+    void clearAllTerrainMeshCaches();
+private slots:
+    void SliderMoveLandScape(int Input);
+    void AllObjectsOnLandScape(int SliderIndex);
+    void AllObjectsOnLandScapeShow(int SliderIndex);
+    void AllObjectsWithNoLandScape();
+    void SwapLandscape();
+    void SwapAllLandscape();
+    void RefreshAllLandscape();
+    void PutOnLandscape();
+    void RedoComboSwapBox();
+    void Button_CreateGroundHeightPointer();
 
     // ---- Grass --------------------------------------------------------------------------
     // (vegetation/)
@@ -230,6 +257,15 @@ private:
     // ---- Landscape state (sources, mesh) ----
 
     // ---- Height query and placement state ----
+    DzVertexMesh* terrainMeshOf(int i);
+    // Re-evaluates the generator-type boxes picked by wanted through the task ring;
+    // interactive lets pending events through after each wait for a busy slot.
+    void updateObjectsThroughRing(const std::function<bool(int)>& wanted, bool interactive, bool lookFirst);
+    // Runs box i's update with its heights recomputed; false when its type has none.
+    bool updateWithHeights(int i);
+    std::atomic<bool> m_heightFirstTriangle{false};
+    // box index x 256 + map slot of the map the preview label shows; -1 when none.
+    int m_previewKey = -1;
 
     // ---- Grass state ----
     // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.

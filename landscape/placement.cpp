@@ -1,0 +1,304 @@
+// Tying objects to landscapes: slider routing of landscape boxes, re-evaluation of the
+// objects standing on a terrain, swapping, refreshing, dropping a scene object onto the
+// terrains and the landscape selector's list.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPixmap>
+#include <QThread>
+#include <dzgeometry.h>
+#include <dzintslider.h>
+#include <dzmaterial.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+#include "animation/taskring.h"
+#include "pane/verdixpane.h"
+
+namespace {
+
+// The update slot of each type whose objects stand on a terrain, plus the landscape's own.
+const char* heightUpdateSlot(int type)
+{
+    switch (type) {
+    case TypeLandscape: return "UpdateLandScape";
+    case TypeGrass: return "UpdateGrass";
+    case TypeStones: return "UpdateStones";
+    case TypeTree: return "UpdateTree";
+    case TypeFlower: return "UpdateFlower";
+    case TypeBillboard: return "UpdateBillboard";
+    default: return nullptr;
+    }
+}
+
+bool standsOnTerrain(int type)
+{
+    return type == TypeGrass || type == TypeStones || type == TypeTree || type == TypeFlower ||
+           type == TypeBillboard;
+}
+
+// The landscape sliders whose focus picks the box, in the order they are asked; the first
+// five are the map weights with their map slot.
+const char* const kFocusSliders[] = {"Land", "River", "Hill", "Flat", "Path", "Smooth",
+                                     "DeNoise", "Size XZ", "DIVISIONS", "TILES", "Size Y"};
+constexpr int kMapWeights = 5;
+
+}  // namespace
+
+bool ZPK_VerdixPane::updateWithHeights(int i)
+{
+    const ControlBox* box = m_boxes.at(i);
+    if (!box) return false;
+    const int type = box->type;
+    const char* slot = heightUpdateSlot(type);
+    if (!slot) return false;
+    if (m_updateOverride[type]) {
+        m_updateOverride[type](i, true);
+        return true;
+    }
+    if (!hasSlot((QByteArray(slot) + "(int,bool)").constData())) return false;
+    return QMetaObject::invokeMethod(this, slot, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, true));
+}
+
+// ---- Slider routing ----------------------------------------------------------------------
+
+void ZPK_VerdixPane::SliderMoveLandScape(int Input)
+{
+    Q_UNUSED(Input);
+    if (m_loading) return;
+    for (int i = 0; i < m_boxes.count(); ++i) {
+        const ControlBox& box = m_boxes[i];
+        if (!box.groupBox || box.type != TypeLandscape) continue;
+        for (int k = 0; k < int(sizeof kFocusSliders / sizeof *kFocusSliders); ++k) {
+            DzIntSlider* s = box.slider(QString::fromLatin1(kFocusSliders[k]));
+            if (!s || !s->hasFocus()) continue;
+            if (k < kMapWeights && m_previewLabel) {
+                const int key = i * 256 + k + 1;
+                if (m_previewKey != key) {
+                    m_previewKey = key;
+                    m_previewLabel->setPixmap(QPixmap::fromImage(box.images[size_t(k)]));
+                    m_previewLabel->show();
+                }
+            }
+            updateWithHeights(i);
+            return;
+        }
+    }
+    // No focus: a value set by code, or a slider that decides no box.
+    for (int i = 0; i < m_boxes.count(); ++i)
+        if (m_boxes[i].groupBox && m_boxes[i].type == TypeLandscape) updateWithHeights(i);
+}
+
+// ---- Re-evaluating objects ---------------------------------------------------------------
+
+void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wanted, bool interactive,
+                                              bool lookFirst)
+{
+    VerdixFlags::progress = false;
+    {
+        TaskRing ring;
+        for (int i = 0; i < m_boxes.count(); ++i) {
+            if (!standsOnTerrain(m_boxes[i].type) || !wanted(i)) continue;
+            const int waitedBefore = ring.waiting();
+            ring.acquire();
+            if (interactive && ring.waiting() != waitedBefore) QApplication::processEvents();
+            ring.start([this, i] { updateWithHeights(i); });
+        }
+        if (lookFirst) ring.finish(10);
+        else {
+            QThread::msleep(10);
+            ring.waitAll();
+        }
+    }
+    VerdixFlags::progress = true;
+}
+
+void ZPK_VerdixPane::AllObjectsOnLandScape(int SliderIndex)
+{
+    updateObjectsThroughRing([this, SliderIndex](int i) { return m_boxes[i].landscapeIndex == SliderIndex; }, false,
+                             false);
+}
+
+void ZPK_VerdixPane::AllObjectsOnLandScapeShow(int SliderIndex)
+{
+    updateObjectsThroughRing([this, SliderIndex](int i) { return m_boxes[i].landscapeIndex == SliderIndex; }, true,
+                             true);
+}
+
+void ZPK_VerdixPane::AllObjectsWithNoLandScape()
+{
+    updateObjectsThroughRing([](int) { return true; }, true, false);
+}
+
+// ---- Swapping ----------------------------------------------------------------------------
+
+void ZPK_VerdixPane::SwapLandscape()
+{
+    if (m_boxes.count() == 0) return;
+    const QString landscapeTitle = m_landscapeSelector ? m_landscapeSelector->currentText() : QString();
+    const int L = FindLandScapeIndex(landscapeTitle);
+    const ControlBox* target = m_boxes.at(L);
+    if (!target || target->type != TypeLandscape) {
+        setStatus("Landscape can't swap, Press Object Icon!");
+        return;
+    }
+    const int s = m_selectedBox;
+    ControlBox* box = m_boxes.at(s);
+    if (!box) return;
+    box->landscapeIndex = L;
+    clearTerrainMeshCache(s);
+
+    if (box->type == TypeLandscape) {
+        // Its terrain rests on L at the next refresh; nodes of landscapes are never parented.
+        setStatus(QString("Landscape %1 sitting on %2").arg(s).arg(L));
+        return;
+    }
+    if (!standsOnTerrain(box->type)) return;
+    updateWithHeights(s);
+
+    DzNode* landscapeNode = dzScene ? dzScene->findNodeByLabel(landscapeTitle) : nullptr;
+    DzNode* objectNode = (dzScene && box->titleLabel) ? dzScene->findNodeByLabel(box->titleLabel->text()) : nullptr;
+    if (landscapeNode && objectNode) {
+        landscapeNode->addNodeChild(objectNode, false);
+        setStatus(QString("Object Swap to landscape %1").arg(L));
+        saveModelData();
+    } else {
+        setStatus("ERROR: Swap");
+    }
+}
+
+void ZPK_VerdixPane::SwapAllLandscape()
+{
+    if (m_boxes.count() == 0) return;
+    VerdixFlags::progress = false;
+    for (int i = 0; i < m_boxes.count(); ++i) {
+        ControlBox& box = m_boxes[i];
+        if (box.type == TypeLandscape) continue;
+        const ControlBox* land = m_boxes.at(box.landscapeIndex);
+        if (!land || land->type != TypeLandscape) continue;
+        clearTerrainMeshCache(i);
+        if (!standsOnTerrain(box.type)) continue;
+        updateWithHeights(i);
+        DzNode* landNode = (dzScene && land->titleLabel) ? dzScene->findNodeByLabel(land->titleLabel->text()) : nullptr;
+        DzNode* node = (dzScene && box.titleLabel) ? dzScene->findNodeByLabel(box.titleLabel->text()) : nullptr;
+        if (landNode && node) {
+            landNode->addNodeChild(node, false);
+            QApplication::processEvents();
+        }
+    }
+    VerdixFlags::progress = true;
+}
+
+// ---- Refreshing --------------------------------------------------------------------------
+
+void ZPK_VerdixPane::RefreshAllLandscape()
+{
+    if (m_boxes.count() == 0) return;
+    invokeIfPresent("Animation_Stop");
+    m_busy = true;
+    setStatus("Please wait refreshing landscape...");
+    QApplication::processEvents();
+    const bool autoOff = m_autoOffCheck && m_autoOffCheck->isChecked();
+    if (m_autoOffCheck) m_autoOffCheck->setChecked(false);
+    for (int i = 0; i < m_boxes.count(); ++i)
+        if (m_boxes[i].type == TypeLandscape) updateWithHeights(i);
+    if (m_autoOffCheck) m_autoOffCheck->setChecked(autoOff);
+    m_busy = false;
+    saveModelData();
+    setStatus("Landscape refreshed.");
+}
+
+// ---- Dropping a scene object onto the terrains -------------------------------------------
+
+void ZPK_VerdixPane::PutOnLandscape()
+{
+    if (!m_externalObject) {
+        setStatus("Don't use this for Ver-dix objects!");
+        return;
+    }
+    if (!m_externalObject->isSelected()) return;
+    const DzVec3 P = m_externalObject->getWSPos();
+    float y = 0.f;
+    for (int i = 0; i < m_boxes.count(); ++i) {
+        const ControlBox& box = m_boxes[i];
+        if (box.type != TypeLandscape) continue;
+        DzNode* node = (dzScene && box.titleLabel) ? dzScene->findNodeByLabel(box.titleLabel->text()) : nullptr;
+        const DzVec3 Q = node ? node->getWSPos() : DzVec3();
+        const float h = fHeight(i, P.x() - Q.x(), P.z() - Q.z(), nullptr, nullptr, nullptr);
+        // Box 0 is the base terrain: its answer stands even below the others.
+        if (i == 0) y = h;
+        else if (h != 0.f) y = std::max(y, h);
+    }
+    m_externalObject->setWSPos(DzVec3(P.x(), y, P.z()));
+}
+
+// ---- The landscape selector --------------------------------------------------------------
+
+void ZPK_VerdixPane::RedoComboSwapBox()
+{
+    if (m_landscapeSelector) rebuildLandscapeSelector();
+}
+
+// ---- Height marker -----------------------------------------------------------------------
+
+void ZPK_VerdixPane::Button_CreateGroundHeightPointer()
+{
+    const int i = m_boxes.count();
+    const QString title = newBoxTitle(TypeRock, i);
+    Network_AddControlBox("GrowRock.png", title, TypeRock);
+    if (!dzScene || dzScene->findNodeByLabel(title)) return;
+
+    // This query's own triangle, not whatever an earlier query left behind.
+    const HeightAnswer a = heightAnswer(0, -19.f, -28.f, nullptr, nullptr, nullptr);
+    if (a.hit == HeightHit::Found) m_heightFirstTriangle = a.firstTriangle;
+    const float h = a.height;
+    const bool first = a.hit == HeightHit::Found && a.firstTriangle;
+
+    auto* node = new DzNode;
+    node->beginEdit();
+    node->setLabel(title);
+    node->setName(title);
+    node->setAssetId("rock");
+    node->setVisible(true);
+    node->setSelectable(true);
+    node->setVisibleInRender(true);
+    node->setRenderPriority(1);
+
+    auto* mat = new DzDefaultMaterial;
+    mat->setName("Material");
+    mat->setLabel("Material");
+    mat->setDiffuseColor(first ? QColor(255, 0, 0, 255) : QColor(0, 255, 0, 255));
+    mat->setSmoothingOn(true);
+    mat->setBaseOpacity(1.0);
+
+    auto* mesh = new DzFacetMesh;
+    mesh->beginEdit();
+    auto* uvs = new DzUVSet;
+    for (const DzPnt2& p : {DzPnt2(0, 0), DzPnt2(1, 0), DzPnt2(1, 1), DzPnt2(0, 1)}) uvs->appendPnt2Vec(p);
+    mesh->setUVList(uvs);
+    mesh->addVertex(-18.99f, h, -28.f);
+    mesh->addVertex(-19.01f, h, -28.f);
+    mesh->addVertex(-20.f, h + 10.f, -28.f);
+    mesh->addVertex(-18.f, h + 10.f, -28.f);
+    const int quad[4] = {0, 1, 2, 3};
+    mesh->activateMaterial(0);
+    mesh->addFacet(quad, quad);
+    mesh->finishEdit();
+
+    auto* shape = new DzFacetShape;
+    shape->setFacetMesh(mesh);
+    shape->addMaterial(mat);
+    auto* object = new DzObject;
+    object->addShape(shape);
+    node->setObject(object);
+    node->finishEdit();
+
+    DzPresentation* presentation = node->getPresentation();
+    if (!presentation) {
+        presentation = new DzPresentation;
+        node->setPresentation(presentation);
+    }
+    presentation->setType("Prop");
+    dzScene->addNode(node);
+}

@@ -1,0 +1,74 @@
+// The pane's side of the height query: finding a landscape box's terrain mesh in the scene
+// and keeping it per box.
+#include <QLabel>
+#include <QThread>
+#include <dzgeometry.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+#include "pane/verdixpane.h"
+
+DzVertexMesh* ZPK_VerdixPane::terrainMeshOf(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    if (!box) return nullptr;
+    if (DzVertexMesh* mesh = box->terrainMesh.mesh.load()) return mesh;
+    // The scene is changed only on the GUI thread and never while background queries run.
+    if (!dzScene || !box->titleLabel) return nullptr;
+    DzNode* node = dzScene->findNodeByLabel(box->titleLabel->text());
+    DzObject* object = node ? node->getObject() : nullptr;
+    if (!object) return nullptr;
+    DzShape* shape = object->getCurrentShape();
+    if (!shape) shape = object->getShape(0);
+    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
+    DzVertexMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+    if (!mesh) return nullptr;
+    // A mesh deleted with its node must not be read again through the cache.
+    connect(mesh, &QObject::destroyed, this, [this](QObject* gone) {
+        for (int k = 0; k < m_boxes.count(); ++k) {
+            DzVertexMesh* expected = static_cast<DzVertexMesh*>(gone);
+            m_boxes[k].terrainMesh.mesh.compare_exchange_strong(expected, nullptr);
+        }
+    }, Qt::DirectConnection);
+    box->terrainMesh.mesh.store(mesh);
+    return mesh;
+}
+
+void ZPK_VerdixPane::clearTerrainMeshCache(int i)
+{
+    if (ControlBox* box = m_boxes.at(i)) box->terrainMesh.mesh.store(nullptr);
+}
+
+void ZPK_VerdixPane::clearAllTerrainMeshCaches()
+{
+    for (int k = 0; k < kMaxControlBoxes; ++k) m_boxes[k].terrainMesh.mesh.store(nullptr);
+}
+
+HeightAnswer ZPK_VerdixPane::heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal,
+                                          int* iCache, int* jCache)
+{
+    HeightAnswer none;
+    none.hit = HeightHit::NotFound;
+    const ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeLandscape) return none;
+    const DzVertexMesh* mesh = terrainMeshOf(ControlBoxIndex);
+    if (!mesh) return none;
+    const TerrainGrid grid = TerrainGrid::fromLayout(mesh->getVerticesPtr(), mesh->getNumVertices(), box->storedTiles,
+                                                     box->storedDivisions, box->storedTileSize);
+    return terrainHeight(grid, PosX, PosZ, TNormal, iCache, jCache);
+}
+
+float ZPK_VerdixPane::fHeight(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
+                              int* jCache)
+{
+    const HeightAnswer a = heightAnswer(ControlBoxIndex, PosX, PosZ, TNormal, iCache, jCache);
+    // Only the GUI thread reads the pane-wide flag; background tasks keep their own answer.
+    if (a.hit == HeightHit::Found && QThread::currentThread() == thread()) m_heightFirstTriangle = a.firstTriangle;
+    return a.height;
+}
+
+DzVec3 ZPK_VerdixPane::Vec3Cross(const DzVec3* pV1, const DzVec3* pV2)
+{
+    if (!pV1 || !pV2) return DzVec3();
+    return crossProduct(*pV1, *pV2);
+}
