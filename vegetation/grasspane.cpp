@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QMetaMethod>
+#include <QPointer>
 #include <QThread>
 #include <dzintslider.h>
 #include <dznode.h>
@@ -13,6 +13,7 @@
 
 #include "pane/verdixpane.h"
 #include "vegetation/grasscore.h"
+#include "animation/taskring.h"
 
 namespace {
 
@@ -22,24 +23,11 @@ struct PaneGround : GroundSampler
 {
     ZPK_VerdixPane* pane;
     int landscape;
-    QMetaMethod query;
 
-    PaneGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land)
-    {
-        const int k = p->metaObject()->indexOfMethod("fHeight(int,float,float,DzVec3*,int*,int*)");
-        if (k >= 0) query = p->metaObject()->method(k);
-    }
+    PaneGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
     float height(float x, float z) const override
     {
-        // Without a height query the patch lies on the ground plane.
-        if (!query.isValid()) return 0.f;
-        float y = 0.f;
-        DzVec3* normal = nullptr;
-        int* iCache = nullptr;
-        int* jCache = nullptr;
-        query.invoke(pane, Qt::DirectConnection, Q_RETURN_ARG(float, y), Q_ARG(int, landscape), Q_ARG(float, x),
-                     Q_ARG(float, z), Q_ARG(DzVec3*, normal), Q_ARG(int*, iCache), Q_ARG(int*, jCache));
-        return y;
+        return pane->fHeight(landscape, x, z, nullptr, nullptr, nullptr);
     }
 };
 
@@ -62,6 +50,15 @@ void ZPK_VerdixPane::reportStatus(const QString& text)
 
 void ZPK_VerdixPane::captureGrassParams(int i)
 {
+    // Every ring the pane's subsystems build on the GUI thread refreshes the snapshots first.
+    static QPointer<ZPK_VerdixPane> hooked;
+    if (hooked != this && QThread::currentThread() == thread()) {
+        hooked = this;
+        QPointer<ZPK_VerdixPane> self(this);
+        setTaskRingPrepare([self] {
+            if (self) self->captureAllGrassParams();
+        });
+    }
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeGrass) return;
     GrassParams p;
