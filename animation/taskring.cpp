@@ -1,5 +1,6 @@
 #include "animation/taskring.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QtConcurrent>
@@ -16,7 +17,24 @@ qint64 processMs()
     }();
     return clock.elapsed();
 }
+// Set and read on the GUI thread only.
+std::function<void()>& prepareHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+bool onGuiThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
 } // namespace
+
+void setTaskRingPrepare(std::function<void()> prepare)
+{
+    if (onGuiThread()) prepareHook() = std::move(prepare);
+}
 
 int taskRingWorkerCount(int processors)
 {
@@ -38,6 +56,7 @@ TaskRing::TaskRing(int workers) : m_workers(taskRingWorkerCount(workers))
 {
     for (auto& d : m_done) d.store(true, std::memory_order_relaxed);
     m_startMs = processMs();
+    if (onGuiThread() && prepareHook()) prepareHook()();
 }
 
 TaskRing::~TaskRing() { waitAll(); }

@@ -37,6 +37,10 @@ struct TaskRingStats
 // "Time:%1 UsedThreads:%2 MaxThreads:%3 Waiting:%4"
 QString taskRingStatus(const TaskRingStats& stats);
 
+// Runs on the GUI thread each time a ring is built there, before any of its tasks start,
+// so the pane can copy the widget state that passes on worker threads read.
+void setTaskRingPrepare(std::function<void()> prepare);
+
 class TaskRing
 {
 public:

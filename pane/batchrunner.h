@@ -12,7 +12,7 @@ public:
     virtual void runAndWait(const std::vector<std::function<void()>>& tasks) = 0;
 };
 
-// The default: the tasks on the global thread pool, waited for in order.
+// The default: the animation task ring (bounded by the processor count), all tasks awaited.
 class VerdixPoolRunner : public VerdixBatchRunner
 {
 public:

@@ -13,6 +13,7 @@
 #include <dzintslider.h>
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
+#include "animation/taskring.h"
 #include "plugin/assetfolders.h"
 
 bool ZPK_VerdixPane::hasSlot(const char* signature) const
@@ -399,9 +400,8 @@ void ZPK_VerdixPane::Button_CreateCrystals() { createReservedBox(TypeCrystals); 
 
 void VerdixPoolRunner::runAndWait(const std::vector<std::function<void()>>& tasks)
 {
-    QList<QFuture<void>> running;
-    for (const std::function<void()>& t : tasks) running << QtConcurrent::run(t);
-    for (QFuture<void>& f : running) f.waitForFinished();
+    // The animation's ring: at most one task per processor in flight, a short pause, all awaited.
+    runTaskBatch(tasks, 10, taskRingWorkerCount());
 }
 
 void ZPK_VerdixPane::setBatchRunner(std::unique_ptr<VerdixBatchRunner> runner)

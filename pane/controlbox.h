@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <vector>
+#include "vegetation/grasscore.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -124,6 +125,12 @@ struct ControlBox
     } terrainMesh;
 
     // Grass: per-box generator state.
+    // The sliders as last read on the GUI thread; passes on worker threads use these.
+    GrassParams grassParams;
+    QString grassTitle;
+    bool grassParamsReady = false;
+    int grassLandscape = 0;
+    GrassUpdateInfo grassLastPass;
 
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.

@@ -19,6 +19,7 @@ class DzVertexMesh;
 class DzIntSlider;
 class DzMaterial;
 class DzNode;
+class DzRenderer;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -171,9 +172,23 @@ private slots:
 
     // ---- Grass --------------------------------------------------------------------------
     // (vegetation/)
+    void Button_CreateGrass();
+    void Button_AddPolyGrass(int ControlBoxIndex, DzFacetMesh* mesh);
+    void UpdateGrass(int SliderIndex, bool ResetCache);
+    void SliderUpdateGrass(int ControlBoxIndex);
 
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
+    void Animation_Play();
+    void Animation_Stop();
+    void Animation_Draw();
+    void SetupTimer(int Milsec);
+    void UpdateFrame(DzTime myTime);
+    void LowLODMode();
+    void RenderStart(DzRenderer* renderer);
+    void Asm_ClosePane();
+    void WindowVeiwShowHide();
+    void GravityChanged(int Gravity);
 
 private:
     friend class VerdixPaneTestAccess;
@@ -255,8 +270,26 @@ private:
     int m_previewKey = -1;
 
     // ---- Grass state ----
+    // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.
+    void captureGrassParams(int i);
+    void captureAllGrassParams();
+    // Status text from any thread: worker threads post it to the GUI thread.
+    void reportStatus(const QString& text);
 
     // ---- Animation driver state ----
+    // The task of box i for one tick; empty when its type does not animate.
+    std::function<void()> tickTask(int i);
+    bool m_playing = false;
+    // Mirrors the "LowLOD" check box; read by worker passes.
+    std::atomic<bool> m_lowLOD{false};
+    QMutex m_animationLock;
+    QMutex m_lodLock;
+    // Object-mapping steps share one table: they run one after another.
+    QMutex m_mappingLock;
+    // Figures of the last tick, for the status line and the tests.
+    int m_ticks = 0;
+    int m_lastTickUsed = 0;
+    int m_lastTickWaiting = 0;
 
     // Widgets.
     QVBoxLayout* m_mainLayout = nullptr;

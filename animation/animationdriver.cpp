@@ -1,0 +1,171 @@
+// The animation tick, play and stop, timeline mode and the small slots around them.
+#include <QCheckBox>
+#include <QFrame>
+#include <QIcon>
+#include <QMetaMethod>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <dzscene.h>
+
+#include "animation/taskring.h"
+#include "pane/verdixpane.h"
+
+namespace {
+
+// The update a background task runs for one box, found by name: a generator joins the
+// tick as soon as its slot exists.
+bool invokeBoxSlot(QObject* pane, const char* name, int i, bool withFlag, bool flag)
+{
+    if (withFlag)
+        return QMetaObject::invokeMethod(pane, name, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, flag));
+    return QMetaObject::invokeMethod(pane, name, Qt::DirectConnection, Q_ARG(int, i));
+}
+
+bool hasMethod(const QObject* o, const char* signature)
+{
+    return o->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(signature).constData()) >= 0;
+}
+
+}  // namespace
+
+void ZPK_VerdixPane::Animation_Play()
+{
+    if (m_boxes.count() == 0) return;
+    if (m_playing) {
+        if (m_playButton) m_playButton->setIcon(QIcon(LoadQSFile("Play.png")));
+        if (m_timer && m_timer->isActive()) m_timer->stop();
+        m_playing = false;
+        setCursor(Qt::ArrowCursor);
+    } else {
+        m_playing = true;
+        if (m_playButton) m_playButton->setIcon(QIcon(LoadQSFile("Pause.png")));
+        if (m_timer && !m_timer->isActive()) m_timer->start(m_timerInterval);
+    }
+}
+
+void ZPK_VerdixPane::Animation_Stop()
+{
+    if (m_playButton) m_playButton->setIcon(QIcon(LoadQSFile("Play.png")));
+    if (m_timer && m_timer->isActive()) m_timer->stop();
+    m_playing = false;
+    setCursor(Qt::ArrowCursor);
+}
+
+void ZPK_VerdixPane::SetupTimer(int Milsec)
+{
+    m_timerInterval = Milsec;
+    if (m_timer && m_timer->isActive()) m_timer->setInterval(Milsec);
+}
+
+std::function<void()> ZPK_VerdixPane::tickTask(int i)
+{
+    switch (m_boxes[i].type) {
+    case TypeRock:
+        if (!hasMethod(this, "ObjectMapping_Animation()")) return {};
+        return [this] {
+            QMutexLocker one(&m_mappingLock);
+            QMetaObject::invokeMethod(this, "ObjectMapping_Animation", Qt::DirectConnection);
+        };
+    case TypeGrass:
+        return [this, i] { UpdateGrass(i, false); };
+    case TypeStones:
+        if (!hasMethod(this, "UpdateStones(int,bool)")) return {};
+        return [this, i] { invokeBoxSlot(this, "UpdateStones", i, true, false); };
+    case TypeTree:
+        if (!hasMethod(this, "Button_AnimatePolyTree(int)")) return {};
+        return [this, i] { invokeBoxSlot(this, "Button_AnimatePolyTree", i, false, false); };
+    case TypeFlower:
+        if (!hasMethod(this, "Button_AnimateFlower(int,bool)")) return {};
+        return [this, i] { invokeBoxSlot(this, "Button_AnimateFlower", i, true, false); };
+    case TypeBillboard:
+        if (!hasMethod(this, "UpdateBillboard(int,bool)")) return {};
+        return [this, i] { invokeBoxSlot(this, "UpdateBillboard", i, true, false); };
+    default:
+        return {};
+    }
+}
+
+void ZPK_VerdixPane::Animation_Draw()
+{
+    QMutexLocker lock(&m_animationLock);
+    if (m_boxes.count() == 0 || m_busy) {
+        Animation_Stop();
+        return;
+    }
+    if (VerdixFlags::refreshBlocked) return;
+
+    const AnimationCounters c = tickCountersBegin({m_phase, m_frame});
+    m_phase = c.phase;
+    m_frame = c.frame;
+    // Worker passes read these snapshots instead of the widgets.
+    captureAllGrassParams();
+
+    TaskRing ring(m_workerCount);
+    for (int i = 0; i < m_boxes.count() && !m_busy; ++i) {
+        // Once the ring has wrapped, a slot still busy is waited for and counted.
+        ring.acquire();
+        std::function<void()> task = tickTask(i);
+        if (task) ring.start(std::move(task));
+    }
+    const TaskRingStats st = ring.finish(dzScene && dzScene->isPlaying() ? 0 : 20);
+    setStatus(taskRingStatus(st));
+    m_lastTickUsed = st.used;
+    m_lastTickWaiting = st.waiting;
+    ++m_ticks;
+
+    const AnimationCounters e = tickCountersEnd({m_phase, m_frame});
+    m_phase = e.phase;
+    m_frame = e.frame;
+}
+
+void ZPK_VerdixPane::UpdateFrame(DzTime myTime)
+{
+    const TimelinePosition t = timelinePosition(myTime, dzScene ? dzScene->getTimeStep() : 1);
+    if (m_timer && m_timer->isActive()) Animation_Stop();
+    m_frame = t.frame;
+    m_phase = t.phase;
+    if (m_animateCheck && m_animateCheck->isChecked()) Animation_Draw();
+}
+
+void ZPK_VerdixPane::LowLODMode()
+{
+    QMutexLocker lock(&m_lodLock);
+    m_busy = true;
+    VerdixFlags::refreshBlocked = true;
+    m_lowLOD = m_lowLodCheck && m_lowLodCheck->isChecked();
+    setStatus(m_lowLOD ? QStringLiteral("Low LOD enabled") : QStringLiteral("Low LOD disabled"));
+    if (!invokeIfPresent("AllObjectsWithNoLandScape")) {
+        // Until the landscape placement is wired, the grass boxes are the objects there are.
+        captureAllGrassParams();
+        std::vector<std::function<void()>> tasks;
+        for (int i = 0; i < m_boxes.count(); ++i)
+            if (m_boxes[i].type == TypeGrass) tasks.push_back([this, i] { UpdateGrass(i, true); });
+        if (!tasks.empty()) runTaskBatch(tasks, 10, m_workerCount);
+    }
+    if (m_progress) m_progress->setValue(0);
+    m_busy = false;
+    VerdixFlags::refreshBlocked = false;
+}
+
+void ZPK_VerdixPane::RenderStart(DzRenderer*) { Animation_Stop(); }
+
+void ZPK_VerdixPane::Asm_ClosePane()
+{
+    VerdixFlags::refreshBlocked = true;
+    Animation_Stop();
+    for (int i = 0; i < m_boxes.count(); ++i) {
+        m_boxes[i].releaseBuffers();
+        for (QImage& img : m_boxes[i].images) img = QImage();
+    }
+    invokeIfPresent("ObjectMapping_Close");
+}
+
+void ZPK_VerdixPane::WindowVeiwShowHide()
+{
+    if (!m_previewFrame) return;
+    if (m_previewFrame->isHidden()) m_previewFrame->show();
+    else m_previewFrame->hide();
+}
+
+void ZPK_VerdixPane::GravityChanged(int Gravity) { m_gravity = float(Gravity); }

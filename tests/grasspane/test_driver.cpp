@@ -1,0 +1,178 @@
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include "grasspaneaccess.h"
+
+TEST_F(GrassPaneTest, PlayWithoutBoxesStaysStopped)
+{
+    a->play();
+    EXPECT_FALSE(a->playing());
+    EXPECT_FALSE(a->timer()->isActive());
+    // A tick that finds no boxes stops a running timer instead of spinning.
+    a->timer()->start(1000);
+    a->draw();
+    EXPECT_FALSE(a->timer()->isActive());
+    EXPECT_EQ(a->ticks(), a->ticks());
+}
+
+TEST_F(GrassPaneTest, PlayTogglesTheTimerWithItsInterval)
+{
+    grass(10);
+    a->setupTimer(250);
+    a->play();
+    EXPECT_TRUE(a->playing());
+    ASSERT_TRUE(a->timer()->isActive());
+    EXPECT_EQ(a->timer()->interval(), 250);
+    a->setupTimer(40);
+    EXPECT_EQ(a->timer()->interval(), 40);
+    a->play();
+    EXPECT_FALSE(a->playing());
+    EXPECT_FALSE(a->timer()->isActive());
+    a->setupTimer(30);
+    a->play();
+    // A render, a scene load and the host's own playback all stop it.
+    dzScene->emitAboutToRender(nullptr);
+    EXPECT_FALSE(a->timer()->isActive());
+    a->play();
+    dzScene->play();
+    EXPECT_FALSE(a->timer()->isActive());
+    dzScene->stop();
+}
+
+TEST_F(GrassPaneTest, TimerTicksSwayTheGrassAndAdvanceTheCounters)
+{
+    const int i = grass(300);
+    const std::vector<DzVec3> still = verts(i);
+    a->setupTimer(15);
+    a->play();
+    QElapsedTimer t;
+    t.start();
+    while (a->ticks() < 3 && t.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    a->stop();
+    ASSERT_GE(a->ticks(), 3);
+    EXPECT_GE(a->frame(), 3);
+    EXPECT_FLOAT_EQ(a->phase(), 1.0f + float(a->frame()));
+    const std::vector<DzVec3> swayed = verts(i);
+    ASSERT_EQ(swayed.size(), still.size());
+    // Roots stay where they are; the tips move with the wind.
+    EXPECT_EQ(swayed[0].m_x, still[0].m_x);
+    EXPECT_EQ(swayed[0].m_y, still[0].m_y);
+    EXPECT_NE(swayed[13].m_x, still[13].m_x);
+    EXPECT_TRUE(QRegularExpression("^Time:\\d+ UsedThreads:1 MaxThreads:\\d+ Waiting:\\d+$")
+                    .match(a->status()->text())
+                    .hasMatch())
+        << qPrintable(a->status()->text());
+}
+
+TEST_F(GrassPaneTest, TickCountersWrapAndBlockedTicksDoNothing)
+{
+    grass(10);
+    a->phase() = 100000.5f;
+    a->frame() = 100001;
+    a->draw();
+    EXPECT_FLOAT_EQ(a->phase(), 2.0f);
+    EXPECT_EQ(a->frame(), 1);
+
+    VerdixFlags::refreshBlocked = true;
+    const int ticks = a->ticks();
+    a->draw();
+    EXPECT_EQ(a->ticks(), ticks);
+    EXPECT_EQ(a->frame(), 1);
+    VerdixFlags::refreshBlocked = false;
+
+    // A busy pane stops the animation at the next tick.
+    a->play();
+    a->busy() = true;
+    a->draw();
+    EXPECT_FALSE(a->timer()->isActive());
+    EXPECT_EQ(a->frame(), 1);
+    a->busy() = false;
+}
+
+TEST_F(GrassPaneTest, ReusedRingSlotIsCountedAsWaiting)
+{
+    for (int k = 0; k < 5; ++k) grass(40000);
+    grass(1);
+    a->workers() = 2;
+    a->draw();
+    EXPECT_EQ(a->lastUsed(), 6);
+    // Five long passes through two slots: the third start finds slot 0 still busy.
+    EXPECT_GE(a->lastWaiting(), 1);
+    EXPECT_TRUE(a->status()->text().contains("UsedThreads:6 MaxThreads:2 Waiting:")) << qPrintable(a->status()->text());
+}
+
+TEST_F(GrassPaneTest, TimelineSetsTheCountersAndTicksWhenAnimating)
+{
+    const int i = grass(100);
+    dzScene->setTimeStep(160);
+    const int ticks = a->ticks();
+    a->updateFrame(4800);
+    EXPECT_EQ(a->frame(), 30);
+    EXPECT_FLOAT_EQ(a->phase(), 51.0f);
+    EXPECT_EQ(a->ticks(), ticks) << "no tick without Animate";
+
+    a->animate()->setChecked(true);
+    const std::vector<DzVec3> before = verts(i);
+    a->play();
+    dzScene->setTime(9600);  // through the scene's signal
+    EXPECT_FALSE(a->timer()->isActive()) << "a timeline change stops the timer";
+    EXPECT_EQ(a->ticks(), ticks + 1);
+    EXPECT_EQ(a->frame(), 61);
+    EXPECT_FLOAT_EQ(a->phase(), 102.0f);
+    EXPECT_FALSE(same(verts(i), before));
+
+    // A step of 0 counts as 1: 4800 ticks per second, one frame per tick.
+    a->animate()->setChecked(false);
+    dzScene->setTimeStep(0);
+    a->updateFrame(96);
+    EXPECT_EQ(a->frame(), 96);
+    EXPECT_FLOAT_EQ(a->phase(), 50.0f / 4800.0f * 96.0f + 1.0f);
+}
+
+TEST_F(GrassPaneTest, AllBoxUpdatesRunInTheRing)
+{
+    for (int k = 0; k < 5; ++k) grass(200);
+    std::vector<std::vector<DzVec3>> before;
+    for (int k = 0; k < 5; ++k) before.push_back(verts(k));
+    // A value set by code (no focus): every grass box is updated, off the GUI thread.
+    a->windStrength()->setValue(150);
+    slider(2, "Height Min")->setValue(60);
+    for (int k = 0; k < 5; ++k) EXPECT_FALSE(same(verts(k), before[size_t(k)])) << k;
+    EXPECT_EQ(a->boxes()[0].grassParams.HeightMin, 20);
+    EXPECT_EQ(a->boxes()[2].grassParams.HeightMin, 60);
+    EXPECT_EQ(a->boxes()[4].grassParams.WindStrength1, 150);
+    a->windStrength()->setValue(100);
+}
+
+TEST_F(GrassPaneTest, SmallSlotsGravityPreviewAndClosing)
+{
+    a->gravitySlider()->setValue(11);
+    EXPECT_FLOAT_EQ(a->gravity(), 11.0f);
+    a->timerSlider()->setValue(120);
+    EXPECT_EQ(a->timerInterval(), 120);
+
+    const int i = grass(100);
+    ASSERT_FALSE(a->boxes()[i].groundHeights.empty());
+    a->closePane();
+    EXPECT_TRUE(VerdixFlags::refreshBlocked);
+    EXPECT_TRUE(a->boxes()[i].groundHeights.empty());
+    const int frame = a->frame();
+    a->draw();
+    EXPECT_EQ(a->frame(), frame);
+    VerdixFlags::refreshBlocked = false;
+    // The cache is rebuilt by the next pass.
+    a->updateGrass(i, false);
+    EXPECT_EQ(a->boxes()[i].groundHeights.size(), 10000u);
+    a->timerSlider()->setValue(30);
+}
+
+// Many boxes and ticks: run under ThreadSanitizer by scripts/tsan_grass.sh.
+TEST_F(GrassPaneTest, SixtyFourBoxesTwoHundredTicks)
+{
+    for (int k = 0; k < 64; ++k) grass(10);
+    ASSERT_EQ(a->boxes().count(), 64);
+    const int ticks = a->ticks();
+    for (int t = 0; t < 200; ++t) a->draw();
+    EXPECT_EQ(a->ticks(), ticks + 200);
+    EXPECT_EQ(a->lastUsed(), 64);
+    for (int k = 0; k < 64; ++k) EXPECT_EQ(mesh(k)->getNumVertices(), 2 * 7 * 10);
+}

@@ -1,0 +1,181 @@
+#include <QMetaObject>
+#include <thread>
+#include <QtConcurrent/QtConcurrentRun>
+#include <dzmaterial.h>
+#include "grasspaneaccess.h"
+
+TEST_F(GrassPaneTest, CreateBuildsTheNodeMaterialAndFullPatch)
+{
+    const int i = grass();
+    DzNode* node = dzScene->findNodeByLabel("(0000) GrassV1.0");
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->getAssetId(), "grass");
+    auto* shape = qobject_cast<DzFacetShape*>(node->getObject()->getShape(0));
+    ASSERT_NE(shape, nullptr);
+    ASSERT_NE(shape->findMaterial("Grass"), nullptr);
+    DzFacetMesh* m = mesh(i);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->getNumVertices(), 2 * 7 * 1000);
+    EXPECT_EQ(m->getNumFacets(), 6 * 1000);
+    // Blades stand up: the top of blade 0 lies above its root.
+    EXPECT_GT(m->getVertex(2 * 6).m_y, m->getVertex(0).m_y + 3.f);
+    EXPECT_EQ(a->status()->text(), "Added grass");
+    EXPECT_TRUE(a->boxes()[i].grassLastPass.refilled);
+}
+
+TEST_F(GrassPaneTest, ExistingNodeIsKeptWithoutRenew)
+{
+    grass(50);
+    const std::vector<DzVec3> first = verts(0);
+    // Box 0 goes away but its node stays; the next box 0 finds the node under its title.
+    a->deleteControl();
+    ASSERT_NE(dzScene->findNodeByLabel("(0000) GrassV1.0"), nullptr);
+    a->createGrass();
+    ASSERT_EQ(a->boxes().count(), 1);
+    EXPECT_TRUE(same(verts(0), first));
+    EXPECT_EQ(a->boxes()[0].grassLastPass.clumps, 0) << "no pass ran over the kept node";
+}
+
+TEST_F(GrassPaneTest, SamePassOnTheMainThreadAndInATaskGivesTheSameVertices)
+{
+    const int i = grass(3000);
+    set(i, "Seed", 17);
+    set(i, "Shape", 40);
+    set(i, "Clump RND", 7);
+    a->updateGrass(i, false);
+    const std::vector<DzVec3> mainPass = verts(i);
+    a->updateGrass(i, false);
+    EXPECT_TRUE(same(verts(i), mainPass));
+
+    // Disturb the generator of this thread: the pass must not depend on it.
+    for (int k = 0; k < 17; ++k) vxRand();
+    // A thread of its own: a pool task not yet started may be run by the waiting thread.
+    std::thread([this, i] {
+        vxSrand(999);
+        QMetaObject::invokeMethod(pane, "UpdateGrass", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false));
+    }).join();
+    EXPECT_TRUE(same(verts(i), mainPass));
+}
+
+TEST_F(GrassPaneTest, TaskPassUsesTheSnapshotNotTheWidgets)
+{
+    const int i = grass(200);
+    const std::vector<DzVec3> before = verts(i);
+    a->setLoading(true);
+    slider(i, "Seed")->setValue(500);
+    a->setLoading(false);
+    // Without a GUI-thread capture the worker keeps the sliders it last saw.
+    EXPECT_EQ(a->boxes()[i].grassParams.Seed, 0);
+    std::thread([this, i] { a->updateGrass(i, false); }).join();
+    EXPECT_EQ(a->boxes()[i].grassParams.Seed, 0);
+    EXPECT_TRUE(same(verts(i), before));
+    a->captureGrass(i);
+    std::thread([this, i] { a->updateGrass(i, false); }).join();
+    EXPECT_FALSE(same(verts(i), before));
+}
+
+TEST_F(GrassPaneTest, FullCacheMeansNoHeightQueries)
+{
+    const int i = grass(2000);
+    set(i, "Clump RND", 5);
+    const GrassUpdateInfo fill = a->boxes()[i].grassLastPass;
+    EXPECT_TRUE(fill.refilled);
+    EXPECT_GT(fill.clumps, 0);
+    EXPECT_EQ(fill.heightQueries, fill.clumps);
+    EXPECT_EQ(a->boxes()[i].groundHeights.size(), 10000u);
+
+    a->updateGrass(i, false);
+    EXPECT_EQ(a->boxes()[i].grassLastPass.heightQueries, 0);
+    EXPECT_FALSE(a->boxes()[i].grassLastPass.refilled);
+
+    // More blades than the cache holds: it grows and is filled again, even on a tick.
+    a->setLoading(true);
+    slider(i, "Amount")->setValue(12000);
+    a->setLoading(false);
+    a->updateGrass(i, false);
+    EXPECT_TRUE(a->boxes()[i].grassLastPass.refilled);
+    EXPECT_EQ(a->boxes()[i].groundHeights.size(), 12000u);
+    a->updateGrass(i, false);
+    EXPECT_EQ(a->boxes()[i].grassLastPass.heightQueries, 0);
+}
+
+TEST_F(GrassPaneTest, OnlyAmountAndLodRebuildTheTopology)
+{
+    const int i = grass(500);
+    struct Case { const char* name; int value; bool rebuild; };
+    const Case cases[] = {{"Seed", 3, false},       {"Height Min", 40, false}, {"Shape", 100, false},
+                          {"Rotate", 30, false},    {"Move X", 50, false},     {"Amount", 600, true},
+                          {"Grass LOD", 3, true},   {"Clump Min", 4, false},   {"Grass LOD", 3, false}};
+    for (const Case& c : cases) {
+        const int facets = mesh(i)->getNumFacets();
+        set(i, c.name, c.value);
+        EXPECT_EQ(a->boxes()[i].grassLastPass.rebuilt, c.rebuild) << c.name;
+        if (!c.rebuild) EXPECT_EQ(mesh(i)->getNumFacets(), facets) << c.name;
+        EXPECT_EQ(mesh(i)->getNumVertices(), 2 * (slider(i, "Grass LOD")->value() + 1) * slider(i, "Amount")->value());
+    }
+    EXPECT_EQ(mesh(i)->getNumFacets(), 3 * 600);
+}
+
+TEST_F(GrassPaneTest, LowLevelOfDetailShowsAHundredBlades)
+{
+    const int i = grass(5000);
+    a->lowLod()->setChecked(true);
+    a->lowLODMode();
+    EXPECT_TRUE(a->lowLODFlag());
+    EXPECT_EQ(a->status()->text(), "Low LOD enabled");
+    EXPECT_EQ(mesh(i)->getNumVertices(), 2 * 7 * 100);
+    EXPECT_FALSE(VerdixFlags::refreshBlocked);
+    EXPECT_FALSE(a->busy());
+    a->lowLod()->setChecked(false);
+    a->lowLODMode();
+    EXPECT_EQ(a->status()->text(), "Low LOD disabled");
+    EXPECT_EQ(mesh(i)->getNumVertices(), 2 * 7 * 5000);
+}
+
+TEST_F(GrassPaneTest, FailuresLeaveTheMeshAndSayWhy)
+{
+    const int i = grass(100);
+    dzScene->removeNode(dzScene->findNodeByLabel("(0000) GrassV1.0"));
+    a->updateGrass(i, true);
+    EXPECT_EQ(a->status()->text(), "Error: Mesh (0000) GrassV1.0 missing!");
+
+    // A node without an object.
+    auto* bare = new DzNode;
+    bare->setLabel("(0000) GrassV1.0");
+    dzScene->addNode(bare);
+    a->updateGrass(i, true);
+    EXPECT_EQ(a->status()->text(), "Missing object!");
+    bare->setObject(new DzObject);
+    a->updateGrass(i, true);
+    EXPECT_EQ(a->status()->text(), "No shapes in object!");
+    bare->getObject()->addShape(new DzFacetShape);
+    a->updateGrass(i, true);
+    EXPECT_EQ(a->status()->text(), "No geometry in object!");
+
+    // From a worker the message reaches the label through the GUI thread.
+    a->status()->clear();
+    std::thread([this, i] { a->updateGrass(i, false); }).join();
+    QApplication::processEvents();
+    EXPECT_EQ(a->status()->text(), "No geometry in object!");
+}
+
+TEST_F(GrassPaneTest, RecordRoundTripsThroughTheUpdate)
+{
+    const int i = grass(800);
+    const std::pair<const char*, int> values[] = {{"Seed", 42},   {"Shape", 100},  {"Ring", 30},   {"Rotate", 45},
+                                                  {"Height Min", 35}, {"Clump RND", 9}, {"Wind", 150}, {"Move Z", -70}};
+    for (const auto& v : values) set(i, v.first, v.second);
+    QString text;
+    a->write(i, text);
+    ASSERT_FALSE(text.isEmpty());
+
+    const int j = grass();
+    a->read(j, text);
+    for (const QString& name : typeSliderNames(TypeGrass))
+        EXPECT_EQ(a->boxes()[j].slider(name)->value(), a->boxes()[i].slider(name)->value()) << qPrintable(name);
+    // Same sliders, different box index: the seed differs by the index, the count not.
+    EXPECT_EQ(mesh(j)->getNumVertices(), mesh(i)->getNumVertices());
+    QString again;
+    a->write(j, again);
+    EXPECT_EQ(again, text);
+}
