@@ -1,4 +1,6 @@
 #include "outliner.h"
+#include "selection.h"
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QTimer>
 #include <dznode.h>
@@ -69,7 +71,7 @@ DzNode* Outliner::nodeFor(QTreeWidgetItem* item) const
 void Outliner::onItemClicked(QTreeWidgetItem* item)
 {
     if (m_updatingSelection || !dzScene) return;
-    if (DzNode* n = nodeFor(item)) dzScene->setPrimarySelection(n);
+    if (DzNode* n = nodeFor(item)) clickSelect(n, QGuiApplication::keyboardModifiers() & Qt::ControlModifier);
 }
 
 void Outliner::onPrimarySelectionChanged(DzNode* node)

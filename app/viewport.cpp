@@ -1,4 +1,5 @@
 #include "viewport.h"
+#include "selection.h"
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -107,7 +108,7 @@ void Viewport::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton && !m_moved && dzScene) {
         DzNode* hit = pick(e->pos());
-        if (hit) dzScene->setPrimarySelection(hit);
+        if (hit) clickSelect(hit, e->modifiers() & Qt::ControlModifier);
         else dzScene->selectAllNodes(false);
     }
     m_dragButton = Qt::NoButton;

@@ -1,0 +1,134 @@
+// The window as a user meets it: the pane docked beside the viewport, the outliner picking
+// nodes for the pane, the timeline moving the scene's time, and the screenshot showing the
+// scene's meshes in their colours.
+#include <QApplication>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <dzapp.h>
+#include <dzscene.h>
+#include "mainwindow.h"
+#include "outliner.h"
+#include "renderer.h"
+#include "timeline.h"
+#include "testscene.h"
+
+namespace {
+
+void click(QWidget* w, const QPoint& at)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+}
+
+}  // namespace
+
+TEST(Window, PaneDocksAndAnOutlinerClickSelectsTheNodeForThePane)
+{
+    registerStandInPlugin();
+    QTemporaryDir dir;
+    const TestScene ts = buildTestScene(dir.path());
+    MainWindow w;
+    w.createPane();
+    w.resize(1280, 800);
+    w.show();
+    QApplication::processEvents();
+
+    QDockWidget* dock = w.findChild<QDockWidget*>("Dock_ZPK_VerdixPane");
+    ASSERT_NE(dock, nullptr);
+    EXPECT_TRUE(dock->isVisible());
+    EXPECT_NE(dock->findChild<QLabel*>("VerdixStatusLabel"), nullptr);
+
+    Outliner* out = w.outliner();
+    out->rebuild();
+    out->expandAll();
+    QApplication::processEvents();
+    // The rock hangs under the ground in the tree, as in the scene.
+    QTreeWidgetItem* rockItem = out->itemFor(ts.rock);
+    ASSERT_NE(rockItem, nullptr);
+    EXPECT_EQ(rockItem->parent(), out->itemFor(ts.ground));
+    EXPECT_EQ(rockItem->text(0), "Rock (0001)");
+
+    QList<DzNode*> announced;
+    QObject::connect(dzScene, &DzScene::primarySelectionChanged, out, [&](DzNode* n) { announced << n; });
+    const QRect r = out->visualItemRect(rockItem);
+    ASSERT_FALSE(r.isEmpty());
+    click(out->viewport(), r.center());
+    QApplication::processEvents();
+    EXPECT_EQ(dzScene->getPrimarySelection(), ts.rock);
+    EXPECT_TRUE(ts.rock->isSelected());
+    ASSERT_FALSE(announced.isEmpty());
+    EXPECT_EQ(announced.last(), ts.rock);
+
+    click(out->viewport(), out->visualItemRect(out->itemFor(ts.ground)).center());
+    QApplication::processEvents();
+    EXPECT_EQ(dzScene->getPrimarySelection(), ts.ground);
+    EXPECT_FALSE(ts.rock->isSelected());
+    dzScene->clear();
+}
+
+TEST(Window, TimelineMovesTheSceneTimeAndPlayAdvancesIt)
+{
+    dzScene->clear();
+    MainWindow w;
+    w.show();
+    QList<DzTime> times;
+    int started = 0;
+    QObject::connect(dzScene, &DzScene::timeChanged, &w, [&](DzTime t) { times << t; });
+    QObject::connect(dzScene, &DzScene::playbackStarted, &w, [&]() { ++started; });
+    w.timeline()->slider()->setValue(12);
+    ASSERT_FALSE(times.isEmpty());
+    EXPECT_EQ(dzScene->getTime(), times.last());
+    EXPECT_EQ(dzScene->getTime(), 12 * dzScene->getTimeStep());
+
+    const DzTime before = dzScene->getTime();
+    w.timeline()->playButton()->click();
+    EXPECT_TRUE(w.timeline()->isPlaying());
+    EXPECT_EQ(started, 1);
+    for (int n = 0; n < 50 && dzScene->getTime() == before; ++n) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    EXPECT_NE(dzScene->getTime(), before);
+    w.timeline()->playButton()->click();
+    EXPECT_FALSE(w.timeline()->isPlaying());
+}
+
+TEST(Screenshot, ShowsTheMeshesInTheirColoursOverTheBackground)
+{
+    QTemporaryDir dir;
+    buildTestScene(dir.path());
+    QString error;
+    const QImage img = renderSceneImage(QSize(640, 360), &error);
+    ASSERT_FALSE(img.isNull()) << qPrintable(error);
+    EXPECT_EQ(img.size(), QSize(640, 360));
+    // Not blank: the picture varies, and the ground's red and the rock's grey-blue appear.
+    double sum = 0, sum2 = 0;
+    int red = 0, stone = 0, moss = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            const double l = c.red() + c.green() + c.blue();
+            sum += l;
+            sum2 += l * l;
+            if (c.red() > 2 * c.green() && c.red() > 2 * c.blue() && c.red() > 60) ++red;
+            if (c.green() > c.red() * 1.5 && c.green() > c.blue() * 1.5 && c.green() > 40) ++moss;
+            if (c.blue() > c.red() && c.blue() >= c.green() && std::abs(c.red() - c.green()) < 20 && c.blue() > 40)
+                ++stone;
+        }
+    const double n = double(img.width()) * img.height();
+    const double variance = sum2 / n - (sum / n) * (sum / n);
+    EXPECT_GT(variance, 100.0);
+    EXPECT_GT(red, int(n * 0.05)) << "the textured red ground covers a good part of the view";
+    EXPECT_GT(moss + stone, 50) << "the rock's materials show";
+    dzScene->clear();
+}
