@@ -16,7 +16,8 @@ TEST_F(Creation, LimitOf129BoxesAndTheirTitles)
     EXPECT_EQ(box(128).groupBox->title(), "(0128) BushV1.0");
     EXPECT_EQ(a->selectedBox(), 128);
 
-    // The 130th box leaves no trace: no widget, no status, nothing in the tables.
+    // The 130th box leaves no trace: no widget, no node, no status, nothing in the tables.
+    const int nodesBefore = dzScene->getNumNodes();
     const int groups = a->area()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly).size();
     a->status()->setText("before");
     a->createWeed();
@@ -25,8 +26,9 @@ TEST_F(Creation, LimitOf129BoxesAndTheirTitles)
     EXPECT_EQ(a->boxes().count(), 129);
     EXPECT_EQ(a->area()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly).size(), groups);
     EXPECT_EQ(a->status()->text(), "before");
-    // Reserved and unwired types build no node.
-    EXPECT_EQ(dzScene->getNumNodes(), nodes);
+    EXPECT_EQ(dzScene->getNumNodes(), nodesBefore);
+    // Reserved types build no node; the grass boxes built one each.
+    EXPECT_EQ(nodesBefore, nodes + 3);
 }
 
 TEST_F(Creation, ReservedBoxesHaveTheHeaderOnly)
@@ -115,17 +117,24 @@ TEST_F(Creation, WidgetsFollowTheSliderSets)
 // its boxes are built without a node and its sliders rebuild nothing.
 TEST_F(Creation, WhichGeneratorsAreWired)
 {
-    EXPECT_EQ(pane->wiredGeneratorTypes(), QList<int>());
+    const QList<int> wired = pane->wiredGeneratorTypes();
+    EXPECT_TRUE(wired.contains(TypeGrass));
+    ASSERT_FALSE(wired.contains(TypeTree));
     ASSERT_TRUE(pane->createBoxOfType(TypeLandscape));
-    ASSERT_TRUE(pane->createBoxOfType(TypeGrass));
-    EXPECT_EQ(dzScene->getNumNodes(), 0);
+    const int nodes = dzScene->getNumNodes();
+    ASSERT_TRUE(pane->createBoxOfType(TypeTree));
+    EXPECT_EQ(dzScene->getNumNodes(), nodes);
     EXPECT_FALSE(pane->updateBox(1));
-    // The landscape is still offered to the objects created after it.
+    // The landscape is offered to the objects created after it.
     EXPECT_EQ(a->selector()->currentText(), "(0000) LandscapeV1.0");
     EXPECT_EQ(box(1).landscapeIndex, 0);
+    ASSERT_TRUE(pane->createBoxOfType(TypeGrass));
+    EXPECT_EQ(dzScene->getNumNodes(), nodes + 1);
+    EXPECT_TRUE(pane->updateBox(2));
     // Sliders connect only to slots the pane has.
     const QMetaObject* mo = pane->metaObject();
-    EXPECT_LT(mo->indexOfSlot("SliderUpdateGrass(int)"), 0);
+    EXPECT_LT(mo->indexOfSlot("SliderUpdateTree(int)"), 0);
+    EXPECT_GE(mo->indexOfSlot("SliderUpdateGrass(int)"), 0);
     EXPECT_GE(mo->indexOfSlot("ControlBox_DeleteButtonPress()"), 0);
     const int open = mo->indexOfMethod("openSetDocument(QString)");
     ASSERT_GE(open, 0);

@@ -25,9 +25,11 @@ protected:
     UpdateLog log;
     std::atomic<int> batches{0}, tasks{0};
 
-    // The type's slider slot is the generator's; here every slider runs the routing itself.
+    // The type's slider slot is the generator's; where a generator has not arrived yet, the
+    // sliders run the routing themselves.
     void route(int i, int type)
     {
+        if (pane->wiredGeneratorTypes().contains(type)) return;
         for (DzIntSlider* s : box(i).sliders)
             QObject::connect(s, &DzIntSlider::valueChanged, pane, [this, type](int) { pane->routeSliderChange(type); });
     }
