@@ -179,6 +179,8 @@ TEST_F(Sample, OpensAndSavesBackUnchanged)
     const std::vector<float> h = heights(0);
     EXPECT_GT(*std::max_element(h.begin(), h.end()) - *std::min_element(h.begin(), h.end()), 50.f);
     EXPECT_EQ(pane->setDocumentText(), text);
+    // The asset library offers the same set in its scene folder.
+    EXPECT_EQ(readAll(QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Landscape_Sample.txt")), text);
 }
 
 TEST_F(Sample, ApplicationExportsBothTerrains)
