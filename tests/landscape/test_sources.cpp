@@ -31,26 +31,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Sources, DefaultMapsAreTheBoxsFirstTerrain)
-{
-    defaultMaps(255);
-    const int i = small();
-    EXPECT_TRUE(dzApp->dialogs()->messages().isEmpty());
-    set(i, {{"Land", 100}});
-    for (float y : heights(i)) ASSERT_EQ(y, 255.f);
-
-    // Grey is the plain mean of the three channels: (255, 255, 0) reads 170.
-    QImage yellow(2, 2, QImage::Format_RGB32);
-    yellow.fill(qRgb(255, 255, 0));
-    ASSERT_TRUE(yellow.save(at("Verdix_Landscape_Ground/Yellow.png")));
-    const int j = small();
-    QComboBox* land = box(j).combo('A');
-    ASSERT_GE(land->findText("Yellow.png"), 1);
-    land->setCurrentIndex(land->findText("Yellow.png"));
-    set(j, {{"Land", 100}});
-    for (float y : heights(j)) ASSERT_EQ(y, 170.f);
-}
-
 TEST_F(Sources, ChoosingAMapReloadsItsSlotAndShowsIt)
 {
     defaultMaps(255, 255);
@@ -117,9 +97,6 @@ TEST_F(Sources, FloatFilesOfEverySize)
     EXPECT_EQ(h.front(), 1.f);     // row 0, column 0
     EXPECT_EQ(h.back(), 9.f);      // the tenth float is never sampled
     EXPECT_EQ(*std::max_element(h.begin(), h.end()), 9.f);
-
-    chooseUser(i, "nine.dat");
-    EXPECT_EQ(status(), "Float data height map, FileSize=36 MapSize=3");
 
     // Three bytes: read, but no side length, so the slot stays out of the blend.
     chooseUser(i, "three.dat");

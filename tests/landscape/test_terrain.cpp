@@ -44,13 +44,6 @@ TEST_F(Terrain, CreationBuildsAFlatGridNamedByTheBox)
     EXPECT_EQ(vertex(i, 0, 0), DzVec3(-2000.f, 0.f, 2000.f));
     EXPECT_EQ(vertex(i, 400, 400), DzVec3(2000.f, 0.f, -2000.f));
 
-    // A box rebuilt over a node already in the scene takes that node over.
-    a->deleteControl(true, false);
-    a->selector()->clear();
-    const int nodes = dzScene->getNumNodes();
-    const int again = createLandscape();
-    EXPECT_EQ(nodeOf(again), node);
-    EXPECT_EQ(dzScene->getNumNodes(), nodes);
 }
 
 TEST_F(Terrain, OneTileOfOneDivisionIsASingleQuad)
