@@ -104,7 +104,7 @@ void ZPK_VerdixPane::buildHeightMapsFromImages(int i)
 QString ZPK_VerdixPane::userFolder()
 {
     const QString folder = VerdixAssets::folder(VerdixAssets::Folder::LandscapeUser, VerdixAssets::textureRoot());
-    if (!QFileInfo(folder).isDir()) WarnMissingFolder(QString());
+    if (!QFileInfo(folder).isDir()) WarnMissingFolder(VerdixAssets::folderName(VerdixAssets::Folder::LandscapeUser));
     return folder;
 }
 
