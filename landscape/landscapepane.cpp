@@ -17,6 +17,7 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include <new>
 #include "landscape/heightmaps.h"
 #include "landscape/terraincore.h"
 #include "pane/slidersets.h"
@@ -333,7 +334,15 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             mesh->removeAllFacets();
             if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
             mesh->clearAllVertices();
-            Button_AddPolyLandscape(i, mesh);
+            // The largest grid needs some 6 GB; without it the update ends with a report
+            // and an empty mesh rather than taking the host down.
+            try {
+                Button_AddPolyLandscape(i, mesh);
+            } catch (const std::bad_alloc&) {
+                mesh->removeAllFacets();
+                if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
+                mesh->clearAllVertices();
+            }
             setStatus(QString("Mesh %1 Updated its size!").arg(title));
             if (mesh->getNumVertices() != VV) {
                 setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
@@ -367,7 +376,14 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
 
         // 6.-9. and 11.: the heights are computed straight into the height field, which
         // then is what the vertices carry.
-        if ((long long)box->heightField.size() < VV) box->heightField.resize(size_t(VV));
+        if ((long long)box->heightField.size() < VV) {
+            try {
+                box->heightField.resize(size_t(VV));
+            } catch (const std::bad_alloc&) {
+                setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
+                return;
+            }
+        }
         box->heightFieldLength = int(VV);
         float* y = box->heightField.data();
         computeTerrainHeights(p, sources, y);
