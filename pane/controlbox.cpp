@@ -110,6 +110,12 @@ void ControlBox::setCombo(char letter, QComboBox* c)
 void ControlBox::releaseBuffers()
 {
     std::vector<std::vector<float>>().swap(heightFields);
+    for (HeightMapBytes& m : heightMaps) m = HeightMapBytes();
+    std::vector<float>().swap(userMap);
+    userMapBytes = 0;
+    mapSize = 0;
+    std::vector<float>().swap(heightField);
+    heightFieldLength = 0;
     std::vector<float>().swap(groundHeights);
 }
 

@@ -109,6 +109,24 @@ struct ControlBox
     // Landscape: what the last topology build used, for the height query.
     int storedTiles = 0, storedDivisions = 0;
     float storedTileSize = 0.f;
+    // Landscape: the byte grids of the five image slots (Land, River, Hill, Flat, Path),
+    // each made from images[k] when that image was loaded; empty bytes = no height map.
+    struct HeightMapBytes
+    {
+        int width = 0, height = 0;
+        std::vector<unsigned char> bytes;
+        bool present() const { return !bytes.empty(); }
+    };
+    std::array<HeightMapBytes, 5> heightMaps;
+    // Landscape: the User slot's float file as read (padded to whole floats), its size in
+    // bytes and its side length; mapSize 0 = no user map.
+    std::vector<float> userMap;
+    long long userMapBytes = 0;
+    int mapSize = 0;
+    // Landscape: the final height of every vertex after the last update, row by row.
+    // Grown when too small, never shrunk; heightFieldLength is what the last update wrote.
+    std::vector<float> heightField;
+    int heightFieldLength = 0;
 
     // Height query: the terrain mesh cache. Background queries may fill it at the same
     // time (all with the same mesh), hence atomic; copies move with the box on compaction.

@@ -1,7 +1,9 @@
 #pragma once
 // The Verdix pane. One class holds every slot because hosts, scripts and the maker's
 // other panes reach them by name; the definitions live with their subsystems.
+#include <QImage>
 #include <QMutex>
+#include <QRecursiveMutex>
 #include <QPointer>
 #include <QString>
 #include <QList>
@@ -32,6 +34,9 @@ class QTimer;
 class QVBoxLayout;
 class VerdixSceneModel;
 class DzNode;
+
+// Byte grids of the height maps.
+typedef unsigned char BYTE;
 
 class ZPK_VerdixPane : public DzPane
 {
@@ -141,6 +146,12 @@ private slots:
 
     // ---- Landscape: height-map sources and the terrain mesh -----------------------------
     // (landscape/)
+    void ImagetoHeightMap(BYTE* bMem, QImage Image);
+    void UpdateLandScape(int SliderIndex, bool UpdateObjects);
+    void LoadComboMapImage(int Index);
+    void Button_CreateLandscape();
+    void Button_AddPolyLandscape(int ControlBoxIndex, DzFacetMesh* mesh);
+    void SaveUserHeightMap();
 
     // ---- Landscape: height query and placement on landscapes ----------------------------
     // (landscape/)
@@ -257,6 +268,18 @@ private:
     int m_trekkoRequests = 0;
 
     // ---- Landscape state (sources, mesh) ----
+    // Makes the byte grids of box i's loaded map images (at creation).
+    void buildHeightMapsFromImages(int i);
+    // Reloads one map slot of box i from its combo's current text; false when the whole
+    // map loading must end (a User file that cannot be opened).
+    bool loadMapSlot(int i, int slot);
+    // Relists the User combo of box i from the folder its names are resolved in.
+    void refreshUserCombo(int i);
+    // The User folder, warning when it is missing.
+    QString userFolder();
+    // Two landscape updates never run at the same time; a nested one on the same thread
+    // (an update reached from inside another) must not dead-lock.
+    QRecursiveMutex m_landscapeLock;
 
     // ---- Height query and placement state ----
     DzVertexMesh* terrainMeshOf(int i);

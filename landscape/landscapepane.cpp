@@ -1,0 +1,428 @@
+// The landscape box's slots: creation, the grid topology, the height update with its map
+// slots, map loading from the combos and saving the terrain's heights. The terrain itself
+// is computed by terraincore.cpp; this file gathers its inputs and writes the result.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <dzapp.h>
+#include <dzdialogs.h>
+#include <dzgeometry.h>
+#include <dzintslider.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+#include <new>
+#include "landscape/heightmaps.h"
+#include "landscape/terraincore.h"
+#include "pane/slidersets.h"
+#include "pane/verdixpane.h"
+#include "plugin/assetfolders.h"
+
+namespace {
+
+// The weight slider of each map slot, in slot order.
+const char* const kWeightSliders[kTerrainSlots] = {"Land", "River", "Hill", "Flat", "Path", "User"};
+
+int sliderValue(const ControlBox& box, const char* name, int fallback)
+{
+    const DzIntSlider* s = box.slider(QString::fromLatin1(name));
+    return s ? s->value() : fallback;
+}
+
+TerrainLayout layoutFromSliders(const ControlBox& box)
+{
+    TerrainLayout l;
+    l.divisions = sliderValue(box, "DIVISIONS", l.divisions);
+    l.tiles = sliderValue(box, "TILES", l.tiles);
+    l.tileSize = float(sliderValue(box, "Size XZ", int(l.tileSize)));
+    // A slider set by code outside its range must not make an empty or negative grid.
+    l.divisions = qBound(1, l.divisions, 100);
+    l.tiles = qBound(1, l.tiles, 100);
+    return l;
+}
+
+TerrainParams paramsFromSliders(const ControlBox& box)
+{
+    TerrainParams p;
+    p.layout = layoutFromSliders(box);
+    p.Land = sliderValue(box, "Land", 0);
+    p.River = sliderValue(box, "River", 0);
+    p.Hill = sliderValue(box, "Hill", 0);
+    p.Flat = sliderValue(box, "Flat", 0);
+    p.Path = sliderValue(box, "Path", 0);
+    p.User = sliderValue(box, "User", 0);
+    p.Smooth = sliderValue(box, "Smooth", 0);
+    p.DeNoise = sliderValue(box, "DeNoise", 0);
+    p.Rest = sliderValue(box, "Rest", 0);
+    p.RestYOffset = sliderValue(box, "Rest Y Offset", 0);
+    p.RestBlend = sliderValue(box, "Rest Blend", 10);
+    p.SizeY = sliderValue(box, "Size Y", 100);
+    return p;
+}
+
+void storeLayout(ControlBox& box, const TerrainLayout& l)
+{
+    box.storedTiles = l.tiles;
+    box.storedDivisions = l.divisions;
+    box.storedTileSize = l.tileSize;
+}
+
+// Closes a mesh edit on every way out of an update.
+struct EditScope
+{
+    DzVertexMesh* mesh;
+    explicit EditScope(DzVertexMesh* m) : mesh(m) { mesh->beginEdit(); }
+    ~EditScope() { mesh->finishEdit(); }
+};
+
+}  // namespace
+
+// ---- Height-map sources ------------------------------------------------------------------
+
+void ZPK_VerdixPane::ImagetoHeightMap(BYTE* bMem, QImage Image) { imageToHeightBytes(bMem, Image); }
+
+void ZPK_VerdixPane::buildHeightMapsFromImages(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    if (!box) return;
+    for (int k = 0; k < kImageSlots; ++k) {
+        const QImage& img = box->images[size_t(k)];
+        ControlBox::HeightMapBytes& map = box->heightMaps[size_t(k)];
+        if (img.isNull()) continue;
+        map.width = img.width();
+        map.height = img.height();
+        map.bytes.assign(size_t(map.width) * size_t(map.height), 0);
+        ImagetoHeightMap(map.bytes.data(), img);
+    }
+}
+
+QString ZPK_VerdixPane::userFolder()
+{
+    const QString folder = VerdixAssets::folder(VerdixAssets::Folder::LandscapeUser, VerdixAssets::textureRoot());
+    if (!QFileInfo(folder).isDir()) WarnMissingFolder(VerdixAssets::folderName(VerdixAssets::Folder::LandscapeUser));
+    return folder;
+}
+
+void ZPK_VerdixPane::refreshUserCombo(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    QComboBox* combo = box ? box->combo('F') : nullptr;
+    if (!combo) return;
+    const verdix::TypeLayout& layout = verdix::layoutFor(TypeLandscape);
+    const int c = layout.comboForLetter('F');
+    if (c < 0) return;
+    // Relisted from the folder its names are resolved in, so each file appears once.
+    const QString current = combo->currentText();
+    const QString folder = VerdixAssets::folder(VerdixAssets::Folder::LandscapeUser, VerdixAssets::textureRoot());
+    const bool blocked = combo->blockSignals(true);
+    combo->clear();
+    combo->addItem(QString::fromLatin1(layout.combos[c].placeholder));
+    combo->addItems(verdix::listComboFiles(folder, layout.combos[c].filter));
+    const int keep = combo->findText(current, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (keep >= 0) combo->setCurrentIndex(keep);
+    else combo->setEditText(current);
+    combo->blockSignals(blocked);
+}
+
+bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
+{
+    ControlBox* box = m_boxes.at(i);
+    QComboBox* combo = box ? box->combo(char('A' + slot)) : nullptr;
+    if (!combo) return true;
+    const QString name = combo->currentText();
+
+    if (slot < kImageSlots) {
+        QString path;
+        switch (slot) {
+        case SlotLand: path = LoadGround(name); break;
+        case SlotRiver: path = LoadRiver(name); break;
+        case SlotHill: path = LoadHill(name); break;
+        case SlotFlat: path = LoadFlat(name); break;
+        default: path = LoadPath(name); break;
+        }
+        box = m_boxes.at(i);
+        if (!box) return true;
+        QImage& img = box->images[size_t(slot)];
+        img = QImage(path);
+        // The old byte grid stays; the slot counts as missing until an image loads.
+        if (img.isNull()) return true;
+        m_previewKey = i * 256 + slot + 1;
+        if (m_previewLabel) {
+            m_previewLabel->setPixmap(QPixmap::fromImage(img));
+            m_previewLabel->show();
+        }
+        ControlBox::HeightMapBytes& map = box->heightMaps[size_t(slot)];
+        map = ControlBox::HeightMapBytes();
+        map.width = img.width();
+        map.height = img.height();
+        map.bytes.assign(size_t(map.width) * size_t(map.height), 0);
+        ImagetoHeightMap(map.bytes.data(), img);
+        UpdateLandScape(i, true);
+        return true;
+    }
+
+    // The User slot: a raw float file.
+    const QString path = LoadUser(name);
+    HeightFileRead file = readHeightFile(path);
+    switch (file.status) {
+    case HeightFileRead::OpenFailed:
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error", file.error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
+        return false;
+    case HeightFileRead::TooLarge:
+        // Refused before anything was allocated; the map held so far stays in use.
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(),
+                                     QMessageBox::Ok, QMessageBox::Ok, this);
+        return false;
+    case HeightFileRead::Empty:
+        if ((box = m_boxes.at(i))) box->mapSize = 0;
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(),
+                                     QMessageBox::Ok, QMessageBox::Ok, this);
+        return false;
+    case HeightFileRead::ReadFailed:
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error", file.error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
+        return false;
+    case HeightFileRead::Ok:
+        break;
+    }
+    box = m_boxes.at(i);
+    if (!box) return false;
+    box->userMap.swap(file.values);
+    box->userMapBytes = file.fileSize;
+    box->mapSize = file.mapSize;
+    UpdateLandScape(i, true);
+    setStatus(QString("Float data height map, FileSize=%1 MapSize=%2").arg(file.fileSize).arg(file.mapSize));
+    return true;
+}
+
+void ZPK_VerdixPane::LoadComboMapImage(int Index)
+{
+    if (Index == 0) return;
+    QComboBox* from = qobject_cast<QComboBox*>(sender());
+    bool acted = false;
+    for (int i = 0; i < m_boxes.count(); ++i) {
+        const ControlBox& box = m_boxes[i];
+        if (box.type != TypeLandscape || !box.groupBox) continue;
+        for (int slot = 0; slot < kTerrainSlots; ++slot) {
+            QComboBox* combo = box.combo(char('A' + slot));
+            if (!combo || !box.slider(QString::fromLatin1(kWeightSliders[slot])) || !combo->hasFocus()) continue;
+            acted = true;
+            if (!loadMapSlot(i, slot)) return;
+            break;
+        }
+    }
+    if (acted || !from) return;
+    // A combo changed while the pane's window is not the active one has no focus; its
+    // own signal still names it.
+    for (int i = 0; i < m_boxes.count(); ++i) {
+        const ControlBox& box = m_boxes[i];
+        if (box.type != TypeLandscape || !box.groupBox) continue;
+        for (int slot = 0; slot < kTerrainSlots; ++slot)
+            if (box.combo(char('A' + slot)) == from) {
+                loadMapSlot(i, slot);
+                return;
+            }
+    }
+}
+
+void ZPK_VerdixPane::SaveUserHeightMap()
+{
+    if (m_boxes.count() == 0) return;
+    // The box is the one whose button sent the press; it is known before the dialog,
+    // which takes the press away from the button.
+    int i = findBoxByDownButton(&ControlBox::saveMapButton);
+    if (i < 0) {
+        QPushButton* from = qobject_cast<QPushButton*>(sender());
+        for (int k = 0; k < m_boxes.count() && from; ++k)
+            if (m_boxes[k].saveMapButton == from && m_boxes[k].groupBox) i = k;
+    }
+    if (i < 0) return;
+    const QString path = dzApp->dialogs()->getSaveFileName(this, "Save File", userFolder(), "DAT (*.dat)");
+    if (path.isEmpty()) return;
+    ControlBox* box = m_boxes.at(i);
+    if (!box) return;
+    QString error;
+    const long long count = box->heightField.empty() ? 0 : box->heightFieldLength;
+    if (!writeHeightFile(path, box->heightField.data(), count, &error)) {
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error", error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
+        return;
+    }
+    setStatus(QString("Save landscape data %1").arg(i));
+    refreshUserCombo(i);
+}
+
+// ---- The terrain mesh --------------------------------------------------------------------
+
+void ZPK_VerdixPane::Button_CreateLandscape()
+{
+    const int i = m_boxes.count();
+    if (m_boxes.isFull()) return;
+    const QString title = newBoxTitle(TypeLandscape, i);
+    m_landscapeSelector->addItem(title);
+    m_landscapeSelector->setCurrentIndex(m_landscapeSelector->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeLandscape)->iconFile), title, TypeLandscape);
+    if (m_boxes.count() != i + 1) return;
+    buildHeightMapsFromImages(i);
+    // The heights come with the box's first update; until then the terrain is flat.
+    BuildObjectNode(TypeLandscape, i, title, [this](int k, DzFacetMesh* mesh) {
+        mesh->beginEdit();
+        Button_AddPolyLandscape(k, mesh);
+        mesh->finishEdit();
+    });
+}
+
+void ZPK_VerdixPane::Button_AddPolyLandscape(int ControlBoxIndex, DzFacetMesh* mesh)
+{
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || !mesh) return;
+    const TerrainLayout l = layoutFromSliders(*box);
+    storeLayout(*box, l);
+    clearTerrainMeshCache(ControlBoxIndex);
+    mesh->activateMaterial(0);
+    // Meshes of this host come without a UV list; the terrain brings its own.
+    if (!mesh->getUVs()) mesh->setUVList(new DzUVSet);
+    addTerrainTopology(l, *mesh);
+}
+
+void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
+{
+    const int i = SliderIndex;
+    QMutexLocker lock(&m_landscapeLock);
+    {
+        ControlBox* box = m_boxes.at(i);
+        if (!box || box->type != TypeLandscape || !box->titleLabel) return;
+        const QString title = box->titleLabel->text();
+
+        // 1. The node and its mesh.
+        DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
+        if (!node) {
+            setStatus(QString("Error: Mesh %1 missing!").arg(title));
+            return;
+        }
+        DzObject* object = node->getObject();
+        if (!object) return;
+        DzShape* shape = object->getCurrentShape();
+        if (!shape) shape = object->getShape(0);
+        if (!shape) {
+            setStatus("No shapes in object!");
+            return;
+        }
+        auto* facetShape = qobject_cast<DzFacetShape*>(shape);
+        DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+        if (!mesh) {
+            setStatus("No geometry in object!");
+            return;
+        }
+
+        // 2.
+        const TerrainParams p = paramsFromSliders(*box);
+        const TerrainLayout& l = p.layout;
+        storeLayout(*box, l);
+        const long long VV = l.vertexCount();
+
+        // 3. A new tile or division count needs a new grid.
+        EditScope edit(mesh);
+        if (mesh->getNumVertices() != VV) {
+            mesh->removeAllFacets();
+            if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
+            mesh->clearAllVertices();
+            // The largest grid needs some 6 GB; without it the update ends with a report
+            // and an empty mesh rather than taking the host down.
+            try {
+                Button_AddPolyLandscape(i, mesh);
+            } catch (const std::bad_alloc&) {
+                mesh->removeAllFacets();
+                if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
+                mesh->clearAllVertices();
+            }
+            setStatus(QString("Mesh %1 Updated its size!").arg(title));
+            if (mesh->getNumVertices() != VV) {
+                setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
+                return;
+            }
+        }
+
+        // 4., 5. Which map slots take part.
+        TerrainSlotState state;
+        for (int k = 0; k < kImageSlots; ++k) {
+            state.imageLoaded[k] = !box->images[size_t(k)].isNull();
+            state.mapPresent[k] = box->heightMaps[size_t(k)].present();
+        }
+        state.mapSize = box->mapSize;
+        state.userFloats = (long long)box->userMap.size();
+        const TerrainJudgement judged = judgeTerrainSlots(state, p);
+        for (const QString& m : judged.messages) setStatus(m);
+        if (!judged.stop.isEmpty()) return;
+
+        TerrainSources sources;
+        for (int k = 0; k < kImageSlots; ++k) {
+            const ControlBox::HeightMapBytes& map = box->heightMaps[size_t(k)];
+            sources.active[k] = judged.active[k];
+            sources.maps[k].bytes = map.bytes.data();
+            sources.maps[k].width = map.width;
+            sources.maps[k].height = map.height;
+        }
+        sources.userActive = judged.userActive;
+        sources.user = box->userMap.data();
+        sources.userSize = box->mapSize;
+
+        // 6.-9. and 11.: the heights are computed straight into the height field, which
+        // then is what the vertices carry.
+        if ((long long)box->heightField.size() < VV) {
+            try {
+                box->heightField.resize(size_t(VV));
+            } catch (const std::bad_alloc&) {
+                setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
+                return;
+            }
+        }
+        box->heightFieldLength = int(VV);
+        float* y = box->heightField.data();
+        computeTerrainHeights(p, sources, y);
+
+        // 10. Resting the edge on the landscape this one sits on.
+        const int j = box->landscapeIndex;
+        const ControlBox* other = m_boxes.at(j);
+        DzNode* otherNode = nullptr;
+        if (p.Rest != 0 && j != i && other && other->type == TypeLandscape && other->titleLabel)
+            otherNode = dzScene->findNodeByLabel(other->titleLabel->text());
+        if (otherNode) {
+            const DzVec3 P = node->getWSPos(), Q = otherNode->getWSPos();
+            TerrainRest rest;
+            rest.rest = p.rest();
+            rest.restY = p.restY();
+            rest.blend = p.RestBlend;
+            rest.flagX = P.x() >= Q.x();
+            rest.flagZ = P.z() >= Q.z();
+            rest.dx = P.x() - Q.x();
+            rest.dz = P.z() - Q.z();
+            rest.dy = P.y() - Q.y();
+            // Each query starts at the cell the point falls in by the other grid's layout,
+            // so a jump to the next line costs a cell test, not a search of the whole grid.
+            const TerrainLayout ol{other->storedTiles, other->storedDivisions, other->storedTileSize};
+            const int oN = ol.cells();
+            const float oHalf = ol.half(), oExtent = ol.extent();
+            int ic = 0, jc = 0;
+            restTerrain(l, rest, y, [&](float x, float z) {
+                if (oN > 0 && oExtent > 0.f) {
+                    ic = qBound(0, int((oHalf + x) / oExtent * float(oN)), oN - 1);
+                    jc = qBound(0, int((oHalf - z) / oExtent * float(oN)), oN - 1);
+                }
+                return fHeight(j, x, z, nullptr, &ic, &jc);
+            });
+        }
+
+        writeTerrainVertices(l, y, mesh->getVerticesPtr());
+        // 12. The edit closes here.
+    }
+    if (UpdateObjects && !(m_autoOffCheck && m_autoOffCheck->isChecked())) AllObjectsOnLandScape(i);
+    saveModelData();
+}

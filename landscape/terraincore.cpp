@@ -1,0 +1,391 @@
+#include "landscape/terraincore.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include <dzgeometry.h>
+#include <dzmath.h>
+#include "landscape/heightquery.h"
+
+int TerrainParams::weight(int slot) const
+{
+    switch (slot) {
+    case SlotLand: return Land;
+    case SlotRiver: return River;
+    case SlotHill: return Hill;
+    case SlotFlat: return Flat;
+    case SlotPath: return Path;
+    case SlotUser: return User;
+    default: return 0;
+    }
+}
+
+TerrainJudgement judgeTerrainSlots(const TerrainSlotState& state, const TerrainParams& p)
+{
+    TerrainJudgement j;
+    static const char* const kLetters = "ABCDE";
+    int missing = 0;
+    for (int k = 0; k < kImageSlots; ++k) {
+        j.active[k] = state.imageLoaded[k];
+        if (state.imageLoaded[k]) continue;
+        if (k < SlotPath) {
+            j.messages << QString("Map%1 image missing!").arg(QLatin1Char(kLetters[k]));
+            ++missing;
+        } else {
+            j.messages << QString("MapE image missing! %1").arg(missing + 1);
+        }
+    }
+    for (int k = 0; k < kImageSlots; ++k)
+        if (p.weight(k) == 0) j.active[k] = false;
+    // A User file too short for its side length would be read past its end.
+    const long long needed = (long long)state.mapSize * state.mapSize;
+    j.userActive = p.User != 0 && state.mapSize != 0 && state.userFloats > 0 && needed <= state.userFloats;
+    for (int k = 0; k < kImageSlots; ++k) {
+        if (state.mapPresent[k]) continue;
+        j.stop = QString("Error Map%1!").arg(QLatin1Char(kLetters[k]));
+        j.messages << j.stop;
+        break;
+    }
+    return j;
+}
+
+namespace {
+
+// Sample column of each grid column for a map of width w: floor(c * w / V).
+std::vector<int> sampleColumns(int w, int V)
+{
+    std::vector<int> out(static_cast<size_t>(V));
+    for (int c = 0; c < V; ++c) out[size_t(c)] = int((long long)c * w / V);
+    return out;
+}
+int sampleRow(int r, int h, int V) { return int((long long)r * h / V); }
+
+// The factor of each vertex in a relaxation pass: one constant (smoothing) or the Path
+// map's value scaled by the Path weight.
+template <bool PerVertex>
+struct RelaxFactor
+{
+    float constant = 0.f;
+    float lut[256] = {};
+    const unsigned char* map = nullptr;
+    int W = 0, H = 0, V = 0;
+    std::vector<int> cols;
+
+    const unsigned char* row(int r) const
+    {
+        return PerVertex ? map + (long long)sampleRow(r, H, V) * W : nullptr;
+    }
+    float at(const unsigned char* rowBytes, int c) const
+    {
+        return PerVertex ? lut[rowBytes[cols[size_t(c)]]] : constant;
+    }
+};
+
+inline float relax(float v, float p, float f)
+{
+    const float moved = v + ((v + p) * 0.5f - v) * f;
+    return f != 0.f ? moved : v;
+}
+
+// Rows are independent lines: eight are walked side by side so their running values
+// advance together instead of one long dependency chain.
+constexpr int kInterleave = 8;
+
+template <bool Reverse, bool PerVertex>
+void relaxRows(int N, int V, float* y, const RelaxFactor<PerVertex>& F)
+{
+    for (int r0 = 0; r0 <= N; r0 += kInterleave) {
+        const int g = std::min(kInterleave, N + 1 - r0);
+        float* row[kInterleave];
+        const unsigned char* bytes[kInterleave];
+        float p[kInterleave];
+        for (int k = 0; k < g; ++k) {
+            row[k] = y + (long long)(r0 + k) * V;
+            bytes[k] = F.row(r0 + k);
+            // The running value starts at the line's first vertex in forward order.
+            p[k] = row[k][0];
+        }
+        if (g == kInterleave) {
+            for (int s = 0; s <= N; ++s) {
+                const int c = Reverse ? N - s : s;
+                for (int k = 0; k < kInterleave; ++k) {
+                    const float v = relax(row[k][c], p[k], F.at(bytes[k], c));
+                    row[k][c] = v;
+                    p[k] = v;
+                }
+            }
+        } else {
+            for (int s = 0; s <= N; ++s) {
+                const int c = Reverse ? N - s : s;
+                for (int k = 0; k < g; ++k) {
+                    const float v = relax(row[k][c], p[k], F.at(bytes[k], c));
+                    row[k][c] = v;
+                    p[k] = v;
+                }
+            }
+        }
+    }
+}
+
+template <bool Reverse, bool PerVertex>
+void relaxColumns(int N, int V, float* y, const RelaxFactor<PerVertex>& F)
+{
+    std::vector<float> p(y, y + V);
+    for (int s = 0; s <= N; ++s) {
+        const int r = Reverse ? N - s : s;
+        float* row = y + (long long)r * V;
+        const unsigned char* bytes = F.row(r);
+        float* pp = p.data();
+        for (int c = 0; c < V; ++c) {
+            const float v = relax(row[c], pp[c], F.at(bytes, c));
+            row[c] = v;
+            pp[c] = v;
+        }
+    }
+}
+
+template <bool PerVertex>
+void relaxFourWays(const TerrainLayout& l, float* y, const RelaxFactor<PerVertex>& F)
+{
+    const int N = l.cells(), V = l.side();
+    relaxRows<false>(N, V, y, F);
+    relaxRows<true>(N, V, y, F);
+    relaxColumns<false>(N, V, y, F);
+    relaxColumns<true>(N, V, y, F);
+}
+
+inline bool extremum(float a, float b, float n) { return (b > a && b > n) || (b < a && b < n); }
+
+}  // namespace
+
+void blendTerrain(const TerrainParams& p, const TerrainSources& s, float* y)
+{
+    const TerrainLayout& l = p.layout;
+    const int N = l.cells(), V = l.side();
+    (void)N;
+    const float land = p.land(), river = p.river(), hill = p.hill(), flat = p.flat(), user = p.user();
+    const float sy = p.sy();
+    const bool A = s.active[SlotLand], B = s.active[SlotRiver], C = s.active[SlotHill], D = s.active[SlotFlat];
+    const bool U = s.userActive && s.user && s.userSize > 0;
+
+    std::vector<int> cols[kImageSlots];
+    for (int k = 0; k < kImageSlots; ++k)
+        if (s.active[k]) cols[k] = sampleColumns(s.maps[k].width, V);
+    std::vector<int> userCols;
+    if (U) userCols = sampleColumns(s.userSize, V);
+
+    for (int r = 0; r < V; ++r) {
+        const unsigned char* row[kImageSlots] = {};
+        for (int k = 0; k < kImageSlots; ++k)
+            if (s.active[k]) row[k] = s.maps[k].bytes + (long long)sampleRow(r, s.maps[k].height, V) * s.maps[k].width;
+        const float* urow = U ? s.user + (long long)sampleRow(r, s.userSize, V) * s.userSize : nullptr;
+        float* out = y + (long long)r * V;
+        for (int c = 0; c < V; ++c) {
+            float h = 0.f;
+            if (U) h = urow[userCols[size_t(c)]] * user;
+            if (A) h += float(row[SlotLand][cols[SlotLand][size_t(c)]]) * land;
+            const int vC = C ? int(row[SlotHill][cols[SlotHill][size_t(c)]]) : 0;
+            if (C) h += float(vC + vC) * hill;
+            if (B) {
+                float b = float(row[SlotRiver][cols[SlotRiver][size_t(c)]]) * river;
+                // Hills lift the river bed: the higher the hill, the shallower the cut.
+                if (C && vC > 0) b = b * (1.f - float(vC) * hill * 0.002f);
+                h -= b;
+            }
+            if (D) {
+                const int vD = row[SlotFlat][cols[SlotFlat][size_t(c)]];
+                if (vD > 0) h = h * (1.f - (float(vD) * 0.392f / 100.f) * flat);
+            }
+            out[c] = h * sy;
+        }
+    }
+}
+
+void relaxTerrainPath(const TerrainParams& p, const TerrainSources& s, float* y)
+{
+    if (!s.active[SlotPath]) return;
+    const TerrainLayout& l = p.layout;
+    RelaxFactor<true> F;
+    const float path = p.path();
+    for (int e = 0; e < 256; ++e) F.lut[e] = e > 0 ? float(e) * 0.0039215f * path : 0.f;
+    F.map = s.maps[SlotPath].bytes;
+    F.W = s.maps[SlotPath].width;
+    F.H = s.maps[SlotPath].height;
+    F.V = l.side();
+    F.cols = sampleColumns(F.W, F.V);
+    relaxFourWays(l, y, F);
+}
+
+void smoothTerrain(const TerrainLayout& l, float smooth, float* y)
+{
+    if (smooth == 0.f) return;
+    RelaxFactor<false> F;
+    F.constant = smooth;
+    relaxFourWays(l, y, F);
+}
+
+void denoiseTerrain(const TerrainLayout& l, float denoise, float* y)
+{
+    if (denoise == 0.f) return;
+    const int N = l.cells(), V = l.side();
+    if (N < 2) return;  // no interior vertex
+    auto treat = [denoise](float a, float b, float n) {
+        return extremum(a, b, n) ? b + ((n * 0.5f + a * 0.5f) - b) * denoise : b;
+    };
+    // Rows: each vertex sees its left neighbour as already treated.
+    for (int r0 = 0; r0 <= N; r0 += kInterleave) {
+        const int g = std::min(kInterleave, N + 1 - r0);
+        float* row[kInterleave];
+        for (int k = 0; k < g; ++k) row[k] = y + (long long)(r0 + k) * V;
+        for (int c = 1; c < N; ++c)
+            for (int k = 0; k < g; ++k) row[k][c] = treat(row[k][c - 1], row[k][c], row[k][c + 1]);
+    }
+    // Columns: the row above is already treated.
+    for (int r = 1; r < N; ++r) {
+        const float* above = y + (long long)(r - 1) * V;
+        float* row = y + (long long)r * V;
+        const float* below = y + (long long)(r + 1) * V;
+        for (int c = 0; c < V; ++c) row[c] = treat(above[c], row[c], below[c]);
+    }
+}
+
+void computeTerrainHeights(const TerrainParams& p, const TerrainSources& s, float* y)
+{
+    blendTerrain(p, s, y);
+    relaxTerrainPath(p, s, y);
+    smoothTerrain(p.layout, p.smooth(), y);
+    denoiseTerrain(p.layout, p.denoise(), y);
+}
+
+TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float* y, const OtherTerrainHeight& other)
+{
+    TerrainRestInfo info;
+    const int N = l.cells(), V = l.side();
+    const int RB = std::max(1, R.blend);
+    // Row rr and step s are counted from the side that faces the other terrain.
+    auto rowOf = [&](int rr) { return R.flagZ ? N - rr : rr; };
+    auto colOf = [&](int s) { return R.flagX ? s : N - s; };
+    auto index = [&](int rr, int s) { return (long long)rowOf(rr) * V + colOf(s); };
+    auto otherAt = [&](int rr, int s) { return other(l.x(colOf(s)) + R.dx, l.z(rowOf(rr)) + R.dz); };
+    // The other terrain's height in this node's frame, raised by the offset.
+    auto rested = [&](float v, float h) { return v + (((h - R.dy) + R.restY) - v) * R.rest; };
+    const float step = (90.f / float(RB)) * 0.017453292f;
+    auto eased = [&](float a, float v, int k) { return a + (v - a) * std::sin(float(k) * step); };
+
+    // 1. Rows.
+    int maxMiss = 0, firstMiss = V;
+    long long blendCount = 0;
+    bool blendComplete = false;
+    for (int rr = 0; rr <= N; ++rr) {
+        float anchor = 0.f;
+        for (int s = 0; s <= N; ++s) {
+            const float h = otherAt(rr, s);
+            const long long k0 = index(rr, s);
+            if (h != kHeightMiss) {
+                y[k0] = rested(y[k0], h);
+                anchor = y[k0];
+                continue;
+            }
+            maxMiss = std::max(maxMiss, s);
+            if (s == 0) {
+                firstMiss = std::min(firstMiss, rr);
+                break;
+            }
+            const int n = std::min(RB, V - s);
+            for (int k = 0; k < n; ++k) {
+                const long long at = index(rr, s + k);
+                y[at] = eased(anchor, y[at], k);
+            }
+            if (!blendComplete) {
+                blendCount += n;
+                blendComplete = n == RB;
+            }
+            break;
+        }
+    }
+
+    // 2. Columns.
+    int columns = V, startRow = 0;
+    if (blendCount != 0) {
+        columns = std::min(maxMiss, V);
+        startRow = std::max(firstMiss - 1, 0);
+    }
+    for (int s = 0; s < columns; ++s) {
+        float anchor = 0.f;
+        for (int rr = startRow; rr <= N; ++rr) {
+            const float h = otherAt(rr, s);
+            if (h != kHeightMiss) {
+                anchor = y[index(rr, s)];
+                continue;
+            }
+            if (rr == startRow) break;
+            const int n = std::min(RB, V - rr);
+            for (int k = 0; k < n; ++k) {
+                const long long at = index(rr + k, s);
+                y[at] = eased(anchor, y[at], k);
+            }
+            break;
+        }
+    }
+
+    // 3. Corner: the columns past the overlap, eased from the row before the start row
+    // (from the start row itself when it is the facing edge).
+    const long long cornerEnd = std::min<long long>(columns + blendCount, V);
+    const int anchorRow = startRow > 0 ? startRow - 1 : startRow;
+    for (long long s = columns; s < cornerEnd; ++s) {
+        const float anchor = y[index(anchorRow, int(s))];
+        const int n = std::min(RB, V - startRow);
+        for (int k = 0; k < n; ++k) {
+            const long long at = index(startRow + k, int(s));
+            y[at] = eased(anchor, y[at], k);
+        }
+    }
+
+    info.maxMiss = maxMiss;
+    info.firstMiss = firstMiss;
+    info.blendCount = blendCount;
+    info.columns = columns;
+    info.startRow = startRow;
+    return info;
+}
+
+void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
+{
+    DzMap* uvs = mesh.getUVs();
+    if (!uvs) return;
+    const int N = l.cells(), V = l.side();
+    const float n = float(N);
+    mesh.activateMaterial(0);
+    mesh.preSizeVertexArray(V * V);
+    uvs->preSizeArray(uvs->getNumValues() + V * V);
+    std::vector<float> xs(static_cast<size_t>(V));
+    for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
+    for (int r = 0; r < V; ++r) {
+        const float z = l.z(r);
+        const float v = -(float(r) / n);
+        for (int c = 0; c < V; ++c) {
+            mesh.addVertex(xs[size_t(c)], 0.f, z);
+            uvs->appendPnt2Vec(DzPnt2(float(c) / n, v));
+        }
+    }
+    mesh.preSizeFacets(N * N);
+    for (int r = 0; r < N; ++r) {
+        for (int c = 0; c < N; ++c) {
+            const int q[4] = {r * V + c, r * V + c + 1, (r + 1) * V + c + 1, (r + 1) * V + c};
+            mesh.addFacet(q, q);
+        }
+    }
+}
+
+void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices)
+{
+    const int V = l.side();
+    std::vector<float> xs(static_cast<size_t>(V));
+    for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
+    for (int r = 0; r < V; ++r) {
+        const float z = l.z(r);
+        const long long base = (long long)r * V;
+        for (int c = 0; c < V; ++c) vertices[base + c] = DzVec3(xs[size_t(c)], y[base + c], z);
+    }
+}

@@ -1,0 +1,218 @@
+// The landscape box's terrain in the scene: creation, updates, the grid rebuilt when its
+// size changes, the failures the update reports, the objects standing on it and resting
+// one terrain on another.
+#include <dzmaterial.h>
+#include "landscapefixture.h"
+
+namespace {
+
+class Terrain : public LandscapeTest
+{
+protected:
+    const DzVec3& vertex(int i, int r, int c)
+    {
+        const int V = box(i).storedTiles * box(i).storedDivisions + 1;
+        return mesh(i)->getVerticesPtr()[r * V + c];
+    }
+};
+
+}  // namespace
+
+TEST_F(Terrain, CreationBuildsAFlatGridNamedByTheBox)
+{
+    defaultMaps(255);
+    const int i = createLandscape();
+    EXPECT_EQ(status(), "Added landscape");
+    DzNode* node = nodeOf(i);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->getLabel(), "(0000) LandscapeV1.0");
+    EXPECT_EQ(node->getAssetId(), "land");
+    EXPECT_EQ(node->getNodeParent(), nullptr);
+    EXPECT_EQ(a->selector()->currentText(), "(0000) LandscapeV1.0");
+    auto* shape = qobject_cast<DzFacetShape*>(node->getObject()->getShape(0));
+    ASSERT_NE(shape, nullptr);
+    ASSERT_EQ(shape->getNumMaterials(), 1);
+    EXPECT_EQ(shape->getMaterial(0)->getName(), "Landscape");
+    DzFacetMesh* m = mesh(i);
+    ASSERT_EQ(m->getNumVertices(), 401 * 401);
+    EXPECT_EQ(m->getNumFacets(), 400 * 400);
+    EXPECT_EQ(m->getUVs()->getNumValues(), 401 * 401);
+    for (float y : heights(i)) ASSERT_EQ(y, 0.f);
+    EXPECT_EQ(box(i).storedTiles, 20);
+    EXPECT_EQ(box(i).storedDivisions, 20);
+    EXPECT_EQ(box(i).storedTileSize, 200.f);
+    EXPECT_EQ(vertex(i, 0, 0), DzVec3(-2000.f, 0.f, 2000.f));
+    EXPECT_EQ(vertex(i, 400, 400), DzVec3(2000.f, 0.f, -2000.f));
+
+}
+
+TEST_F(Terrain, OneTileOfOneDivisionIsASingleQuad)
+{
+    defaultMaps(255);
+    const int i = createLandscape();
+    set(i, {{"TILES", 1}, {"DIVISIONS", 1}, {"Land", 100}, {"Smooth", 400}, {"DeNoise", 100}, {"Size XZ", 8}});
+    ASSERT_EQ(mesh(i)->getNumVertices(), 4);
+    ASSERT_EQ(mesh(i)->getNumFacets(), 1);
+    EXPECT_EQ(heights(i), std::vector<float>(4, 255.f));
+    EXPECT_EQ(vertex(i, 1, 1), DzVec3(4.f, 255.f, -4.f));
+    EXPECT_EQ(box(i).heightFieldLength, 4);
+}
+
+TEST_F(Terrain, NewTileCountRebuildsTheGridAndTheHeightQueryFollows)
+{
+    defaultMaps();
+    greyMap(kGround, 64, 64, [](int x, int y) { return (x * 3 + y) % 256; });
+    const int i = createLandscape();
+    set(i, {{"Land", 100}, {"DIVISIONS", 4}});
+    ASSERT_EQ(mesh(i)->getNumVertices(), 81 * 81);
+    const quint64 revision = mesh(i)->revision();
+    // A point past the new, smaller extent is still over the old one.
+    EXPECT_NE(pane->fHeight(i, 1500.f, 0.f, nullptr, nullptr, nullptr), kHeightMiss);
+
+    showPane();
+    slider(i, "TILES")->setValue(10);  // as a script would: the routing updates the box
+    EXPECT_EQ(status(), "Mesh (0000) LandscapeV1.0 Updated its size!");
+    ASSERT_EQ(mesh(i)->getNumVertices(), 41 * 41);
+    EXPECT_EQ(mesh(i)->getNumFacets(), 40 * 40);
+    EXPECT_GT(mesh(i)->revision(), revision);
+    EXPECT_FALSE(mesh(i)->isEditing());
+    EXPECT_EQ(box(i).storedTiles, 10);
+    EXPECT_EQ(box(i).heightFieldLength, 41 * 41);
+
+    EXPECT_EQ(pane->fHeight(i, 1500.f, 0.f, nullptr, nullptr, nullptr), kHeightMiss);
+    for (int r : {0, 7, 40})
+        for (int c : {0, 13, 40}) {
+            const DzVec3 v = vertex(i, r, c);
+            EXPECT_NEAR(pane->fHeight(i, v.x(), v.z(), nullptr, nullptr, nullptr), v.y(), 1e-3) << r << "," << c;
+        }
+    // The terrain is the map sampled on the new grid, not the old one.
+    auto grey = [](int r, int c) { return float(((c * 64 / 41) * 3 + r * 64 / 41) % 256); };
+    EXPECT_EQ(vertex(i, 40, 40).y(), grey(40, 40));
+    EXPECT_EQ(vertex(i, 0, 1).y(), grey(0, 1));
+    EXPECT_EQ(vertex(i, 21, 9).y(), grey(21, 9));
+}
+
+TEST_F(Terrain, MissingPathImageStopsEveryUpdateUntilOneIsChosen)
+{
+    defaultMaps(255);
+    QFile::remove(at(kPath));
+    const int i = createLandscape();
+    for (int k = 0; k < 2; ++k) {
+        set(i, {{"Land", 100}, {"TILES", 1}, {"DIVISIONS", 2}});
+        EXPECT_EQ(status(), "Error MapE!");
+    }
+    // Stopped after the grid was rebuilt: the new grid, still flat.
+    ASSERT_EQ(mesh(i)->getNumVertices(), 9);
+    for (float y : heights(i)) ASSERT_EQ(y, 0.f);
+
+    flatMap("Verdix_Landscape_Path/Path_B.jpg", 128);
+    QComboBox* path = box(i).combo('E');
+    path->addItem("Path_B.jpg");
+    path->setCurrentIndex(path->count() - 1);
+    EXPECT_EQ(heights(i), std::vector<float>(9, 255.f));
+}
+
+TEST_F(Terrain, FailuresLeaveTheMeshAlone)
+{
+    defaultMaps(255);
+    const int i = createLandscape();
+    set(i, {{"TILES", 1}, {"DIVISIONS", 2}});
+    DzNode* node = nodeOf(i);
+
+    DzFacetMesh* m = mesh(i);
+    node->setLabel("renamed");
+    set(i, {{"Land", 100}});
+    EXPECT_EQ(status(), "Error: Mesh (0000) LandscapeV1.0 missing!");
+    for (int k = 0; k < m->getNumVertices(); ++k) ASSERT_EQ(m->getVertex(k).y(), 0.f);
+    node->setLabel("(0000) LandscapeV1.0");
+
+    // An object without shapes, then a shape without geometry.
+    node->setObject(new DzObject);
+    set(i, {});
+    EXPECT_EQ(status(), "No shapes in object!");
+    auto* object = new DzObject;
+    object->addShape(new DzFacetShape);
+    node->setObject(object);
+    set(i, {});
+    EXPECT_EQ(status(), "No geometry in object!");
+}
+
+TEST_F(Terrain, ObjectsOnTheLandscapeFollowUnlessAutoOff)
+{
+    defaultMaps(255);
+    const int l = createLandscape();
+    set(l, {{"TILES", 1}, {"DIVISIONS", 2}});
+    UpdateLog log;
+    a->setUpdateOverride(TypeGrass, log.hook());
+    const int g = addBox(TypeGrass);
+    ASSERT_EQ(box(g).landscapeIndex, l);
+    const int other = addBox(TypeGrass);
+    box(other).landscapeIndex = 57;  // stands elsewhere
+
+    slider(l, "Land")->setValue(50);  // routed: the update re-places its objects
+    EXPECT_EQ(log.sorted(), std::vector<int>({g}));
+    log.clear();
+    pane->updateBox(l);  // the opening's update re-places nothing
+    EXPECT_TRUE(log.sorted().empty());
+    a->autoOff()->setChecked(true);
+    slider(l, "Land")->setValue(60);
+    EXPECT_TRUE(log.sorted().empty());
+    EXPECT_EQ(heights(l).front(), 255.f * 0.6f);
+}
+
+TEST_F(Terrain, RestJoinsTwoTerrainsWithoutAStepAtTheSeam)
+{
+    defaultMaps();
+    greyMap(kGround, 21, 21, [](int x, int y) { return 40 + x * 6 + y * 3; });
+    const int A = createLandscape();
+    set(A, {{"TILES", 2}, {"DIVISIONS", 10}, {"Size XZ", 10}, {"Land", 100}});  // x, z in -10..10
+    flatMap("Verdix_Landscape_Ground/Level.png", 30);
+    const int B = createLandscape();
+    QComboBox* land = box(B).combo('A');
+    land->setCurrentIndex(land->findText("Level.png"));
+    box(B).landscapeIndex = A;
+    const DzVec3 P(10.f, 1.5f, 5.f);
+    nodeOf(B)->setWSPos(P);
+    set(B, {{"TILES", 2}, {"DIVISIONS", 10}, {"Size XZ", 10}, {"Land", 100}, {"Rest Blend", 5}});
+    const std::vector<float> alone = heights(B);
+    ASSERT_EQ(alone.front(), 30.f);
+    set(B, {{"Rest", 100}});
+
+    const DzVec3 Q = nodeOf(A)->getWSPos();
+    auto aWorld = [&](float wx, float wz) { return pane->fHeight(A, wx - Q.x(), wz - Q.z(), nullptr, nullptr, nullptr) + Q.y(); };
+    // B's rows 5..20 and columns 0..10 lie over A: there B stands on A's surface.
+    for (int r = 5; r <= 20; ++r)
+        for (int c = 0; c <= 10; ++c) {
+            const DzVec3 v = vertex(B, r, c);
+            ASSERT_NEAR(v.y() + P.y(), aWorld(v.x() + P.x(), v.z() + P.z()), 1e-3) << r << "," << c;
+        }
+    // At A's +X edge and at its +Z edge the first vertex past it carries on at the height
+    // of the last one on it; further out B eases back to its own level.
+    for (int r = 6; r <= 20; ++r) EXPECT_EQ(vertex(B, r, 11).y(), vertex(B, r, 10).y()) << r;
+    for (int c = 0; c <= 10; ++c) EXPECT_EQ(vertex(B, 4, c).y(), vertex(B, 5, c).y()) << c;
+    // Nowhere a step: no two neighbours differ by more than A's own steepest step plus the
+    // first easing step from A's surface back to B's level (without resting, B's level
+    // next to A's surface would be a cliff of up to 180).
+    float steepA = 0.f, gap = 0.f;
+    for (int r = 0; r <= 20; ++r)
+        for (int c = 0; c <= 20; ++c) {
+            const DzVec3 v = vertex(A, r, c);
+            gap = std::max(gap, std::fabs(v.y() - 30.f));
+            if (c < 20) steepA = std::max(steepA, std::fabs(vertex(A, r, c + 1).y() - v.y()));
+            if (r < 20) steepA = std::max(steepA, std::fabs(vertex(A, r + 1, c).y() - v.y()));
+        }
+    const float bound = steepA + gap * std::sin(18.f * 0.017453292f) + 1e-3f;
+    for (int r = 0; r <= 20; ++r)
+        for (int c = 0; c < 20; ++c) {
+            ASSERT_LE(std::fabs(vertex(B, r, c + 1).y() - vertex(B, r, c).y()), bound) << r << "," << c;
+            ASSERT_LE(std::fabs(vertex(B, c + 1, r).y() - vertex(B, c, r).y()), bound) << c << "," << r;
+        }
+    EXPECT_EQ(vertex(B, 10, 20).y(), 30.f);
+    // Away from A nothing moved.
+    EXPECT_EQ(vertex(B, 0, 20).y(), alone[20]);
+
+    // Standing on itself is no rest at all.
+    box(B).landscapeIndex = B;
+    set(B, {});
+    EXPECT_EQ(heights(B), alone);
+}
