@@ -105,7 +105,7 @@ TEST_F(Fuzz, MutatedDocumentsNeverLoseABox)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     EXPECT_GT(opened, 150);
-    EXPECT_GT(refused, 12);
+    EXPECT_GT(refused, 8);
     pane->show();
 }
 
