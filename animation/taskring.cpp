@@ -151,10 +151,10 @@ int taskPoolThreadCount() { return TaskPool::instance().threadCount(); }
 
 // ---- The ring ----------------------------------------------------------------------------
 
-TaskRing::TaskRing(int workers) : m_workers(taskRingWorkerCount(workers))
+TaskRing::TaskRing(int workers, bool prepare) : m_workers(taskRingWorkerCount(workers))
 {
     m_startMs = processMs();
-    if (onGuiThread() && prepareHook()) prepareHook()();
+    if (prepare && onGuiThread() && prepareHook()) prepareHook()();
 }
 
 TaskRing::~TaskRing() { waitAll(); }

@@ -45,7 +45,9 @@ class TaskRing
 public:
     static constexpr int kMaxSlots = 64;
 
-    explicit TaskRing(int workers = taskRingWorkerCount());
+    // prepare false skips the GUI thread's snapshot hook, for a caller that has just taken
+    // the snapshots itself.
+    explicit TaskRing(int workers = taskRingWorkerCount(), bool prepare = true);
     ~TaskRing(); // waits for every task still running
     TaskRing(const TaskRing&) = delete;
     TaskRing& operator=(const TaskRing&) = delete;
