@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -56,12 +57,17 @@ QString taskRingStatus(const TaskRingStats& s)
 
 // ---- Worker threads ----------------------------------------------------------------------
 
+namespace {
+constexpr int kSpins = 200;
+}
+
 struct TaskRing::Job
 {
     enum State { Queued, Running, Done };
     std::mutex m;
     std::condition_variable cv;
     State state = Queued;
+    std::atomic<bool> finished{false};
     std::function<void()> task;
 
     // Runs the task unless someone else already took it; true when this call ran it.
@@ -80,6 +86,7 @@ struct TaskRing::Job
         {
             std::lock_guard<std::mutex> lock(m);
             state = Done;
+            finished.store(true, std::memory_order_release);
         }
         cv.notify_all();
         return true;
@@ -91,6 +98,9 @@ struct TaskRing::Job
     }
     void wait()
     {
+        // No spinning here: on a machine with as many cores as workers a spinning poster
+        // takes time from the workers it waits for.
+        if (finished.load(std::memory_order_acquire)) return;
         std::unique_lock<std::mutex> lock(m);
         cv.wait(lock, [this] { return state == Done; });
     }
@@ -114,8 +124,15 @@ public:
             std::lock_guard<std::mutex> lock(m_lock);
             for (; m_threads < wantThreads; ++m_threads) std::thread([this] { work(); }).detach();
             m_queue.push_back(std::move(job));
+            m_pending.fetch_add(1, std::memory_order_release);
         }
         m_ready.notify_one();
+    }
+    // True when every worker is running a task, so a queued one would wait for some time.
+    bool allBusy()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_idle == 0;
     }
     int threadCount()
     {
@@ -128,11 +145,18 @@ private:
     {
         for (;;) {
             std::shared_ptr<TaskRing::Job> job;
+            // The ring posts the next task right after the last one ends: a short look
+            // before sleeping catches it without a wake-up.
+            for (int k = 0; k < kSpins && m_pending.load(std::memory_order_acquire) == 0; ++k)
+                std::this_thread::yield();
             {
                 std::unique_lock<std::mutex> lock(m_lock);
+                ++m_idle;
                 m_ready.wait(lock, [this] { return !m_queue.empty(); });
+                --m_idle;
                 job = std::move(m_queue.front());
                 m_queue.pop_front();
+                m_pending.fetch_sub(1, std::memory_order_relaxed);
             }
             // A waiter may have run it already (it found the task not yet started).
             job->runIfQueued();
@@ -143,6 +167,8 @@ private:
     std::condition_variable m_ready;
     std::deque<std::shared_ptr<TaskRing::Job>> m_queue;
     int m_threads = 0;
+    int m_idle = 0;
+    std::atomic<int> m_pending{0};
 };
 
 } // namespace
@@ -167,8 +193,10 @@ bool TaskRing::slotBusy(int s) const
 void TaskRing::waitSlot(int s)
 {
     if (!m_jobs[s]) return;
-    // A task no worker has taken yet runs here rather than keep this thread idle.
-    if (!m_jobs[s]->runIfQueued()) m_jobs[s]->wait();
+    // A task that no worker can take soon (every one of them is busy, for instance with tasks
+    // that wait for this ring) runs here. Otherwise a worker takes it: the thread that posts
+    // the tasks must not sit on one while the workers run dry.
+    if (!(TaskPool::instance().allBusy() && m_jobs[s]->runIfQueued())) m_jobs[s]->wait();
     m_jobs[s].reset();
 }
 
