@@ -129,11 +129,7 @@ public:
         m_ready.notify_one();
     }
     // True when every worker is running a task, so a queued one would wait for some time.
-    bool allBusy()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_idle == 0;
-    }
+    bool allBusy() { return m_idle.load(std::memory_order_acquire) == 0; }
     int threadCount()
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -145,15 +141,16 @@ private:
     {
         for (;;) {
             std::shared_ptr<TaskRing::Job> job;
+            // Idle from here on: a worker looking for its next task is about to take it.
+            m_idle.fetch_add(1, std::memory_order_acq_rel);
             // The ring posts the next task right after the last one ends: a short look
             // before sleeping catches it without a wake-up.
             for (int k = 0; k < kSpins && m_pending.load(std::memory_order_acquire) == 0; ++k)
                 std::this_thread::yield();
             {
                 std::unique_lock<std::mutex> lock(m_lock);
-                ++m_idle;
                 m_ready.wait(lock, [this] { return !m_queue.empty(); });
-                --m_idle;
+                m_idle.fetch_sub(1, std::memory_order_acq_rel);
                 job = std::move(m_queue.front());
                 m_queue.pop_front();
                 m_pending.fetch_sub(1, std::memory_order_relaxed);
@@ -167,7 +164,7 @@ private:
     std::condition_variable m_ready;
     std::deque<std::shared_ptr<TaskRing::Job>> m_queue;
     int m_threads = 0;
-    int m_idle = 0;
+    std::atomic<int> m_idle{0};
     std::atomic<int> m_pending{0};
 };
 
