@@ -98,10 +98,11 @@ void ZPK_VerdixPane::Animation_Draw()
     const AnimationCounters c = tickCountersBegin({m_phase, m_frame});
     m_phase = c.phase;
     m_frame = c.frame;
-    // Worker passes read these snapshots instead of the widgets.
+    // Worker passes read these snapshots instead of the widgets; the ring need not take
+    // them a second time.
     captureAllGrassParams();
 
-    TaskRing ring(m_workerCount);
+    TaskRing ring(m_workerCount, false);
     for (int i = 0; i < m_boxes.count() && !m_busy; ++i) {
         // Once the ring has wrapped, a slot still busy is waited for and counted.
         ring.acquire();

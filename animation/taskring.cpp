@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
-#include <QtConcurrent>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -52,43 +55,161 @@ QString taskRingStatus(const TaskRingStats& s)
         .arg(s.waiting);
 }
 
-TaskRing::TaskRing(int workers) : m_workers(taskRingWorkerCount(workers))
+// ---- Worker threads ----------------------------------------------------------------------
+
+namespace {
+constexpr int kSpins = 200;
+}
+
+struct TaskRing::Job
 {
-    for (auto& d : m_done) d.store(true, std::memory_order_relaxed);
+    enum State { Queued, Running, Done };
+    std::mutex m;
+    std::condition_variable cv;
+    State state = Queued;
+    std::atomic<bool> finished{false};
+    std::function<void()> task;
+
+    // Runs the task unless someone else already took it; true when this call ran it.
+    bool runIfQueued()
+    {
+        std::function<void()> t;
+        {
+            std::lock_guard<std::mutex> lock(m);
+            if (state != Queued) return false;
+            state = Running;
+            t = std::move(task);
+        }
+        t();
+        // The task's captures go before the waiter hears of the end.
+        t = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m);
+            state = Done;
+            finished.store(true, std::memory_order_release);
+        }
+        cv.notify_all();
+        return true;
+    }
+    bool done()
+    {
+        std::lock_guard<std::mutex> lock(m);
+        return state == Done;
+    }
+    void wait()
+    {
+        // No spinning here: on a machine with as many cores as workers a spinning poster
+        // takes time from the workers it waits for.
+        if (finished.load(std::memory_order_acquire)) return;
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [this] { return state == Done; });
+    }
+};
+
+namespace {
+
+class TaskPool
+{
+public:
+    // Lives as long as the process: its threads wait on it until the very end, when nothing
+    // is queued any more, so it is never torn down under them.
+    static TaskPool& instance()
+    {
+        static TaskPool* pool = new TaskPool;
+        return *pool;
+    }
+    void post(std::shared_ptr<TaskRing::Job> job, int wantThreads)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            for (; m_threads < wantThreads; ++m_threads) std::thread([this] { work(); }).detach();
+            m_queue.push_back(std::move(job));
+            m_pending.fetch_add(1, std::memory_order_release);
+        }
+        m_ready.notify_one();
+    }
+    // True when every worker is running a task, so a queued one would wait for some time.
+    bool allBusy() { return m_idle.load(std::memory_order_acquire) == 0; }
+    int threadCount()
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_threads;
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            std::shared_ptr<TaskRing::Job> job;
+            // Idle from here on: a worker looking for its next task is about to take it.
+            m_idle.fetch_add(1, std::memory_order_acq_rel);
+            // The ring posts the next task right after the last one ends: a short look
+            // before sleeping catches it without a wake-up.
+            for (int k = 0; k < kSpins && m_pending.load(std::memory_order_acquire) == 0; ++k)
+                std::this_thread::yield();
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_ready.wait(lock, [this] { return !m_queue.empty(); });
+                m_idle.fetch_sub(1, std::memory_order_acq_rel);
+                job = std::move(m_queue.front());
+                m_queue.pop_front();
+                m_pending.fetch_sub(1, std::memory_order_relaxed);
+            }
+            // A waiter may have run it already (it found the task not yet started).
+            job->runIfQueued();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_ready;
+    std::deque<std::shared_ptr<TaskRing::Job>> m_queue;
+    int m_threads = 0;
+    std::atomic<int> m_idle{0};
+    std::atomic<int> m_pending{0};
+};
+
+} // namespace
+
+int taskPoolThreadCount() { return TaskPool::instance().threadCount(); }
+
+// ---- The ring ----------------------------------------------------------------------------
+
+TaskRing::TaskRing(int workers, bool prepare) : m_workers(taskRingWorkerCount(workers))
+{
     m_startMs = processMs();
-    if (onGuiThread() && prepareHook()) prepareHook()();
+    if (prepare && onGuiThread() && prepareHook()) prepareHook()();
 }
 
 TaskRing::~TaskRing() { waitAll(); }
 
 bool TaskRing::slotBusy(int s) const
 {
-    return !m_futures[s].isFinished();
+    return m_jobs[s] && !m_jobs[s]->done();
+}
+
+void TaskRing::waitSlot(int s)
+{
+    if (!m_jobs[s]) return;
+    // A task that no worker can take soon (every one of them is busy, for instance with tasks
+    // that wait for this ring) runs here. Otherwise a worker takes it: the thread that posts
+    // the tasks must not sit on one while the workers run dry.
+    if (!(TaskPool::instance().allBusy() && m_jobs[s]->runIfQueued())) m_jobs[s]->wait();
+    m_jobs[s].reset();
 }
 
 void TaskRing::acquire()
 {
-    if (m_wrapped && slotBusy(m_slot)) {
-        ++m_waiting;
-        m_futures[m_slot].waitForFinished();
-    }
-    m_futures[m_slot].waitForFinished();
-    (void)m_done[m_slot].load(std::memory_order_acquire);
+    if (m_wrapped && slotBusy(m_slot)) ++m_waiting;
+    waitSlot(m_slot);
 }
 
 void TaskRing::start(std::function<void()> task)
 {
     acquire();
-    const int s = m_slot;
-    m_done[s].store(false, std::memory_order_relaxed);
-    m_epoch.fetch_add(1, std::memory_order_release);
-    std::atomic<bool>* done = &m_done[s];
-    std::atomic<unsigned>* epoch = &m_epoch;
-    m_futures[s] = QtConcurrent::run([task = std::move(task), done, epoch] {
-        (void)epoch->load(std::memory_order_acquire);
-        task();
-        done->store(true, std::memory_order_release);
-    });
+    auto job = std::make_shared<Job>();
+    job->task = std::move(task);
+    m_jobs[m_slot] = job;
+    TaskPool::instance().post(std::move(job), m_workers);
     ++m_used;
     if (++m_slot >= m_workers) {
         m_slot = 0;
@@ -107,10 +228,7 @@ int TaskRing::runningCount() const
 void TaskRing::waitAll()
 {
     const int last = m_wrapped ? m_workers : m_slot;
-    for (int s = 0; s < last; ++s) {
-        m_futures[s].waitForFinished();
-        (void)m_done[s].load(std::memory_order_acquire);
-    }
+    for (int s = 0; s < last; ++s) waitSlot(s);
 }
 
 TaskRingStats TaskRing::finish(int pauseMs)

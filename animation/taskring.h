@@ -13,10 +13,9 @@
 //     runTaskBatch(tasks) with one task per selected box, in box order.
 //   UpdateFrame(myTime): TimelinePosition t = timelinePosition(myTime, dzScene->getTimeStep());
 //     frame counter = t.frame, phase counter = t.phase.
-#include <QFuture>
 #include <QString>
-#include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "dzmath.h"
@@ -46,7 +45,9 @@ class TaskRing
 public:
     static constexpr int kMaxSlots = 64;
 
-    explicit TaskRing(int workers = taskRingWorkerCount());
+    // prepare false skips the GUI thread's snapshot hook, for a caller that has just taken
+    // the snapshots itself.
+    explicit TaskRing(int workers = taskRingWorkerCount(), bool prepare = true);
     ~TaskRing(); // waits for every task still running
     TaskRing(const TaskRing&) = delete;
     TaskRing& operator=(const TaskRing&) = delete;
@@ -68,8 +69,12 @@ public:
     TaskRingStats finish(int pauseMs);
     void waitAll();
 
+    // One task in flight; shared with the worker that runs it.
+    struct Job;
+
 private:
     bool slotBusy(int s) const;
+    void waitSlot(int s);
 
     int m_workers;
     int m_slot = 0;
@@ -77,12 +82,13 @@ private:
     int m_used = 0;
     int m_waiting = 0;
     qint64 m_startMs = 0;
-    QFuture<void> m_futures[kMaxSlots];
-    // Completion flags written by the tasks in our own code, so the hand-over of each box's
-    // data back to the caller is visible to race checkers that cannot see into Qt.
-    std::atomic<bool> m_done[kMaxSlots];
-    std::atomic<unsigned> m_epoch{0};
+    std::shared_ptr<Job> m_jobs[kMaxSlots];
 };
+
+// The process's worker threads that run the ring's tasks, at least as many as the largest
+// ring asked for. Their hand-overs are plain mutexes and condition variables, so a race
+// checker sees every one of them.
+int taskPoolThreadCount();
 
 // One pass over a list of box updates: started in order through a ring, a pause, then every
 // task awaited.

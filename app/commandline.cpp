@@ -248,17 +248,27 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
         QCoreApplication::processEvents();
     }
     if (cl.hasTime) {
-        dzScene->setTime(DzTime(cl.frame) * dzScene->getTimeStep());
+        const DzTime t = DzTime(cl.frame) * dzScene->getTimeStep();
+        if (dzScene->getTime() == t) {
+            // The scene emits nothing for the time it already has (a fresh scene at frame 0,
+            // a loaded scene saved at that frame), yet the pane must still follow it.
+            const QMetaMethod follow = paneMethod(pane, "UpdateFrame(DzTime)");
+            if (follow.isValid()) callPane(pane, follow, Q_ARG(DzTime, t));
+        } else {
+            dzScene->setTime(t);
+        }
         QCoreApplication::processEvents();
     }
     if (cl.hasTicks) {
-        const QMetaMethod m = paneMethod(pane, "Animation_Draw()");
-        if (!m.isValid()) {
-            *error = "--ticks is not available yet";
+        const QMetaMethod tick = paneMethod(pane, "Animation_Draw()");
+        if (!tick.isValid()) {
+            *error = "--ticks: no pane to animate";
             return kExitRunFailed;
         }
+        // Each tick waits for its background tasks; events between ticks deliver what the
+        // tasks posted (status lines) as the window's event loop would.
         for (int i = 0; i < cl.ticks; ++i) {
-            callPane(pane, m);
+            callPane(pane, tick);
             QCoreApplication::processEvents();
         }
     }

@@ -1,11 +1,62 @@
 // Grass update and animation tick timings. Run: build/bin/bench_grass --benchmark_repetitions=5
+// The Core* cases drive the generator and the ring alone; the Pane* cases run the pane's own
+// tick (Animation_Draw) over real grass boxes, with the host timeline playing so that the
+// tick's pause is 0 and what is timed is the tick's own work.
 #include <benchmark/benchmark.h>
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCheckBox>
 #include <memory>
 
 #include "animation/taskring.h"
+#include "dzapp.h"
 #include "dzgeometry.h"
+#include "dzintslider.h"
+#include "dzpane.h"
+#include "dzplugin.h"
+#include "dzscene.h"
+#include "pane/verdixpane.h"
 #include "vegetation/grasscore.h"
+
+// The pane's private state as the benchmark drives it.
+class VerdixPaneTestAccess
+{
+public:
+    static ZPK_VerdixPane* pane()
+    {
+        return qobject_cast<ZPK_VerdixPane*>(dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane"));
+    }
+    // n grass boxes of the given blade count, nothing else in the pane.
+    static void grassBoxes(int n, int blades)
+    {
+        ZPK_VerdixPane* p = pane();
+        p->m_animateCheck->setChecked(false);
+        while (p->m_boxes.count() > 0) p->ControlBox_DeleteControl(true, false);
+        dzScene->clear();
+        for (int i = 0; i < n; ++i) {
+            p->Button_CreateGrass();
+            p->m_loading = true;
+            p->m_boxes[i].slider("Amount")->setValue(blades);
+            p->m_loading = false;
+            p->UpdateGrass(i, true);
+        }
+        // The timeline plays (a cleared scene stops it): the tick does not pause.
+        dzScene->play();
+    }
+    static void tick(int workers)
+    {
+        ZPK_VerdixPane* p = pane();
+        p->m_workerCount = workers;
+        p->Animation_Draw();
+    }
+    // The same passes one after another on this thread, with the counters of a tick.
+    static void serialTick()
+    {
+        ZPK_VerdixPane* p = pane();
+        for (int i = 0; i < p->m_boxes.count(); ++i) p->UpdateGrass(i, false);
+        p->m_phase += 1.f;
+        p->m_frame += 1;
+    }
+};
 
 namespace {
 struct Flat : GroundSampler
@@ -81,12 +132,56 @@ void BM_TickOverhead64x10(benchmark::State& st)
     }
 }
 BENCHMARK(BM_TickOverhead64x10)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_PaneTick8x50kSerial(benchmark::State& st)
+{
+    VerdixPaneTestAccess::grassBoxes(8, 50000);
+    for (auto _ : st) VerdixPaneTestAccess::serialTick();
+}
+BENCHMARK(BM_PaneTick8x50kSerial)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PaneTick8x50kRing2(benchmark::State& st)
+{
+    VerdixPaneTestAccess::grassBoxes(8, 50000);
+    for (auto _ : st) {
+        VerdixPaneTestAccess::tick(2);
+        st.PauseTiming();
+        QCoreApplication::processEvents();
+        st.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PaneTick8x50kRing2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The whole tick of 64 small boxes; the pause is 0 while the timeline plays.
+void BM_PaneTickOverhead64x10(benchmark::State& st)
+{
+    VerdixPaneTestAccess::grassBoxes(64, 10);
+    for (auto _ : st) {
+        VerdixPaneTestAccess::tick(taskRingWorkerCount());
+        // What the window's event loop does between two timer ticks (label repaints).
+        st.PauseTiming();
+        QCoreApplication::processEvents();
+        st.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PaneTickOverhead64x10)->Unit(benchmark::kMicrosecond)->UseRealTime();
 } // namespace
+
+extern "C" DzPlugin* getPluginDefinition();
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
+    DzHostSession session;
+    QString error;
+    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) {
+        fprintf(stderr, "cannot register the plug-in: %s\n", qPrintable(error));
+        return 2;
+    }
+    VerdixPaneTestAccess::pane()->show();
     benchmark::RunSpecifiedBenchmarks();
+    dzScene->stop();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
+#include <array>
 #include <dzintslider.h>
 #include <dznode.h>
 #include <dzscene.h>
@@ -31,9 +32,34 @@ struct PaneGround : GroundSampler
     }
 };
 
-int sliderValue(const ControlBox& box, const char* name, int fallback)
+// The grass sliders the pass reads, by display name.
+enum GrassSlider {
+    gAmount, gAreaSizeX, gAreaSizeZ, gFullOffX, gFullOffZ, gClumpMin, gClumpRND, gGrassLOD, gHeightMin,
+    gHeightRND, gBendMin, gBendRND, gThickMin, gThickRND, gShape, gRing, gRotate, gSeed, gWind,
+    gSectorSize, gSectorStart, gMoveX, gMoveZ, gSliderCount
+};
+const char* const kGrassSliderNames[gSliderCount] = {
+    "Amount", "Area size X", "Area size Z", "Full off X", "Full off Z", "Clump Min", "Clump RND", "Grass LOD",
+    "Height Min", "Height RND", "Bend Min", "Bend RND", "Thick Min", "Thick RND", "Shape", "Ring", "Rotate", "Seed",
+    "Wind", "Sector Size", "Sector Start", "Move X", "Move Z"};
+
+// Where each of them sits in a grass box's slider row. Looked up once: every tick reads all
+// of them for every grass box, and a look-up by name walks the type's whole name list.
+const std::array<int, gSliderCount>& grassSliderPositions()
 {
-    const DzIntSlider* s = box.slider(QString::fromLatin1(name));
+    static const std::array<int, gSliderCount> positions = [] {
+        std::array<int, gSliderCount> pos{};
+        const QStringList names = typeSliderNames(TypeGrass);
+        for (int k = 0; k < gSliderCount; ++k) pos[size_t(k)] = names.indexOf(QString::fromLatin1(kGrassSliderNames[k]));
+        return pos;
+    }();
+    return positions;
+}
+
+int sliderValue(const ControlBox& box, GrassSlider which, int fallback)
+{
+    const int k = grassSliderPositions()[size_t(which)];
+    const DzIntSlider* s = (k >= 0 && size_t(k) < box.sliders.size()) ? box.sliders[size_t(k)] : nullptr;
     return s ? s->value() : fallback;
 }
 
@@ -63,29 +89,29 @@ void ZPK_VerdixPane::captureGrassParams(int i)
     if (!box || box->type != TypeGrass) return;
     GrassParams p;
     const ControlBox& b = *box;
-    p.Amount = sliderValue(b, "Amount", p.Amount);
-    p.AreaSizeX = sliderValue(b, "Area size X", p.AreaSizeX);
-    p.AreaSizeZ = sliderValue(b, "Area size Z", p.AreaSizeZ);
-    p.FullOffX = sliderValue(b, "Full off X", p.FullOffX);
-    p.FullOffZ = sliderValue(b, "Full off Z", p.FullOffZ);
-    p.ClumpMin = sliderValue(b, "Clump Min", p.ClumpMin);
-    p.ClumpRND = sliderValue(b, "Clump RND", p.ClumpRND);
-    p.GrassLOD = sliderValue(b, "Grass LOD", p.GrassLOD);
-    p.HeightMin = sliderValue(b, "Height Min", p.HeightMin);
-    p.HeightRND = sliderValue(b, "Height RND", p.HeightRND);
-    p.BendMin = sliderValue(b, "Bend Min", p.BendMin);
-    p.BendRND = sliderValue(b, "Bend RND", p.BendRND);
-    p.ThickMin = sliderValue(b, "Thick Min", p.ThickMin);
-    p.ThickRND = sliderValue(b, "Thick RND", p.ThickRND);
-    p.Shape = sliderValue(b, "Shape", p.Shape);
-    p.Ring = sliderValue(b, "Ring", p.Ring);
-    p.Rotate = sliderValue(b, "Rotate", p.Rotate);
-    p.Seed = sliderValue(b, "Seed", p.Seed);
-    p.Wind = sliderValue(b, "Wind", p.Wind);
-    p.SectorSize = sliderValue(b, "Sector Size", p.SectorSize);
-    p.SectorStart = sliderValue(b, "Sector Start", p.SectorStart);
-    p.MoveX = sliderValue(b, "Move X", p.MoveX);
-    p.MoveZ = sliderValue(b, "Move Z", p.MoveZ);
+    p.Amount = sliderValue(b, gAmount, p.Amount);
+    p.AreaSizeX = sliderValue(b, gAreaSizeX, p.AreaSizeX);
+    p.AreaSizeZ = sliderValue(b, gAreaSizeZ, p.AreaSizeZ);
+    p.FullOffX = sliderValue(b, gFullOffX, p.FullOffX);
+    p.FullOffZ = sliderValue(b, gFullOffZ, p.FullOffZ);
+    p.ClumpMin = sliderValue(b, gClumpMin, p.ClumpMin);
+    p.ClumpRND = sliderValue(b, gClumpRND, p.ClumpRND);
+    p.GrassLOD = sliderValue(b, gGrassLOD, p.GrassLOD);
+    p.HeightMin = sliderValue(b, gHeightMin, p.HeightMin);
+    p.HeightRND = sliderValue(b, gHeightRND, p.HeightRND);
+    p.BendMin = sliderValue(b, gBendMin, p.BendMin);
+    p.BendRND = sliderValue(b, gBendRND, p.BendRND);
+    p.ThickMin = sliderValue(b, gThickMin, p.ThickMin);
+    p.ThickRND = sliderValue(b, gThickRND, p.ThickRND);
+    p.Shape = sliderValue(b, gShape, p.Shape);
+    p.Ring = sliderValue(b, gRing, p.Ring);
+    p.Rotate = sliderValue(b, gRotate, p.Rotate);
+    p.Seed = sliderValue(b, gSeed, p.Seed);
+    p.Wind = sliderValue(b, gWind, p.Wind);
+    p.SectorSize = sliderValue(b, gSectorSize, p.SectorSize);
+    p.SectorStart = sliderValue(b, gSectorStart, p.SectorStart);
+    p.MoveX = sliderValue(b, gMoveX, p.MoveX);
+    p.MoveZ = sliderValue(b, gMoveZ, p.MoveZ);
     if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
     if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
     if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();

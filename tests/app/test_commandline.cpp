@@ -141,12 +141,20 @@ TEST(CommandLine, RunsPaneSlotsInOrderAndPrintsThePaneStatus)
     EXPECT_TRUE(error.contains("Set not found")) << qPrintable(error);
     EXPECT_EQ(dzScene->getNumNodes(), nodes);
 
-    // Without a pane the slots are missing, and the run says so instead of pretending.
+    // The scene says nothing when its time does not change, yet the pane is told the time.
+    pane->followedTimes.clear();
+    CommandLine same;
+    same.hasTime = true;
+    same.frame = 7;
+    ASSERT_EQ(runCommands(same, pane, out, &error), 0) << qPrintable(error);
+    EXPECT_EQ(pane->followedTimes, QList<DzTime>{7 * dzScene->getTimeStep()});
+
+    // Without a pane there is nothing to tick, and the run says so instead of pretending.
     CommandLine ticks;
     ticks.hasTicks = true;
     ticks.ticks = 1;
     EXPECT_EQ(runCommands(ticks, nullptr, out, &error), kExitRunFailed);
-    EXPECT_EQ(error, "--ticks is not available yet");
+    EXPECT_EQ(error, "--ticks: no pane to animate");
     CommandLine status;
     status.status = true;
     printed.clear();

@@ -125,6 +125,8 @@ void ZPK_VerdixPane::Animation_Draw()
     status->setText(QString("Tick %1").arg(ticks));
 }
 
+void ZPK_VerdixPane::UpdateFrame(DzTime t) { followedTimes.append(t); }
+
 void registerStandInPlugin()
 {
     static DzPlugin* plugin = nullptr;

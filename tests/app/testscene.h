@@ -36,10 +36,12 @@ public:
     QLabel* status;
     int ticks = 0;
     QStringList openedSets;
+    QList<DzTime> followedTimes;
 
 public slots:
     bool openSetDocument(const QString& file);
     void Animation_Draw();
+    void UpdateFrame(DzTime t);
 };
 
 class ZPK_VerdixPaneAction : public DzPaneAction

@@ -169,3 +169,29 @@ TEST(TaskRing, ManyGrassBoxesTickedThroughTheRingMatchASingleThread)
         EXPECT_TRUE(vertices(ref) == vertices(boxes[size_t(i)]->mesh)) << i;
     }
 }
+
+// A task that runs a batch of its own while every worker is busy with such tasks: the inner
+// tasks must still run (a waiter runs a task no worker has taken) instead of deadlocking.
+TEST(TaskRing, NestedBatchesFinishWhileEveryWorkerWaits)
+{
+    std::atomic<int> inner{0};
+    std::vector<std::function<void()>> outer;
+    for (int k = 0; k < 4; ++k)
+        outer.push_back([&inner] {
+            std::vector<std::function<void()>> tasks(6, [&inner] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                ++inner;
+            });
+            runTaskBatch(tasks, 0, 2);
+        });
+    std::atomic<bool> finished{false};
+    std::thread runner([&] {
+        runTaskBatch(outer, 0, 2);
+        finished = true;
+    });
+    for (int ms = 0; ms < 10000 && !finished.load(); ms += 5) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(finished.load()) << "nested batches deadlocked";
+    runner.join();
+    EXPECT_EQ(inner.load(), 24);
+    EXPECT_GE(taskPoolThreadCount(), 2);
+}

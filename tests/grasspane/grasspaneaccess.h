@@ -31,6 +31,7 @@ public:
     QCheckBox* animate() { return pane->m_animateCheck; }
     QCheckBox* lowLod() { return pane->m_lowLodCheck; }
     QTimer* timer() { return pane->m_timer; }
+    QPushButton* playButton() { return pane->m_playButton; }
     DzIntSlider* timerSlider() { return pane->m_timerSlider; }
     DzIntSlider* windStrength() { return pane->m_windStrengthSlider; }
     DzIntSlider* gravitySlider() { return pane->m_gravitySlider; }

@@ -165,7 +165,7 @@ TEST_F(GrassPaneTest, SmallSlotsGravityPreviewAndClosing)
     a->timerSlider()->setValue(30);
 }
 
-// Many boxes and ticks: run under ThreadSanitizer by scripts/tsan_grass.sh.
+// Many boxes and ticks: run under ThreadSanitizer by scripts/tsan.sh.
 TEST_F(GrassPaneTest, SixtyFourBoxesTwoHundredTicks)
 {
     for (int k = 0; k < 64; ++k) grass(10);

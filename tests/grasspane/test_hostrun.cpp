@@ -1,0 +1,137 @@
+// The grass boxes in the host application: a set document opened headless, run through
+// --time and --ticks, exported; the exported blades must be exactly the ones this process
+// computes for the phase those options should have produced.
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cmath>
+#include "grasspaneaccess.h"
+
+namespace {
+
+struct HostRun
+{
+    int code = -1;
+    QString out, err;
+};
+
+HostRun runHost(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(VERDIX_HOST_EXE, args);
+    EXPECT_TRUE(p.waitForFinished(120000));
+    HostRun r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+// Vertices of every object of an OBJ file by object name.
+QMap<QString, std::vector<DzVec3>> readObj(const QString& file)
+{
+    QMap<QString, std::vector<DzVec3>> out;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return out;
+    QTextStream in(&f);
+    std::vector<DzVec3>* cur = nullptr;
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.startsWith("o ")) {
+            cur = &out[line.mid(2)];
+        } else if (line.startsWith("v ") && cur) {
+            const QStringList p = line.split(' ', Qt::SkipEmptyParts);
+            if (p.size() == 4) cur->push_back(DzVec3(p[1].toFloat(), p[2].toFloat(), p[3].toFloat()));
+        }
+    }
+    return out;
+}
+
+// The largest coordinate difference; infinity when the counts differ.
+float maxDiff(const std::vector<DzVec3>& x, const std::vector<DzVec3>& y)
+{
+    if (x.size() != y.size() || x.empty()) return INFINITY;
+    float d = 0.f;
+    for (size_t k = 0; k < x.size(); ++k)
+        d = std::max({d, std::fabs(x[k].m_x - y[k].m_x), std::fabs(x[k].m_y - y[k].m_y), std::fabs(x[k].m_z - y[k].m_z)});
+    return d;
+}
+
+}  // namespace
+
+TEST_F(GrassPaneTest, HostTicksAndTimeMoveTheExportedBlades)
+{
+    grass(300);
+    const int j = grass(200);
+    set(j, "Seed", 9);
+    set(j, "Wind", 170);
+    set(j, "Shape", 100);
+    const QString titles[2] = {newBoxTitle(TypeGrass, 0), newBoxTitle(TypeGrass, j)};
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString doc = dir.path() + "/patches.txt";
+    {
+        QFile f(doc);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(pane->setDocumentText().toLatin1());
+    }
+    // What this process computes for the two boxes at a given phase.
+    auto expected = [&](float phase) {
+        a->phase() = phase;
+        a->updateGrass(0, false);
+        a->updateGrass(j, false);
+        return std::make_pair(verts(0), verts(j));
+    };
+
+    struct Run
+    {
+        QStringList args;
+        float phase;  // of the last pass before the export
+    };
+    // A fresh pane starts at phase 1 and each tick passes at its phase, then adds one. A time
+    // sets the counters (the 30 fps timeline at frame 30 gives phase 51) and, with "Animate"
+    // ticked as a new pane has it, ticks once; so does frame 0 on a scene already at time 0.
+    const float at12 = timelinePosition(12 * 160, 160).phase;
+    const Run runs[] = {
+        {{"--ticks", "0"}, 1.f},
+        {{"--ticks", "3"}, 3.f},
+        {{"--time", "30"}, 51.f},
+        {{"--time", "30", "--ticks", "1"}, 52.f},
+        {{"--time", "30", "--ticks", "4"}, 55.f},
+        {{"--time", "12", "--ticks", "2"}, at12 + 2.f},
+        {{"--time", "0", "--ticks", "2"}, 3.f},
+    };
+    std::vector<std::vector<DzVec3>> tips;
+    for (const Run& run : runs) {
+        const QString obj = dir.path() + "/out.obj";
+        QFile::remove(obj);
+        const QStringList args = QStringList{"--headless", "--open-set", doc} + run.args
+                               + QStringList{"--export", obj, "--status"};
+        const HostRun r = runHost(args);
+        ASSERT_EQ(r.code, 0) << qPrintable(args.join(' ')) << "\n" << qPrintable(r.err);
+        const QMap<QString, std::vector<DzVec3>> got = readObj(obj);
+        const auto want = expected(run.phase);
+        ASSERT_TRUE(got.contains(titles[0]) && got.contains(titles[1])) << qPrintable(args.join(' '));
+        EXPECT_LT(maxDiff(got[titles[0]], want.first), 1e-4f) << qPrintable(args.join(' '));
+        EXPECT_LT(maxDiff(got[titles[1]], want.second), 1e-4f) << qPrintable(args.join(' '));
+        tips.push_back(got[titles[0]]);
+        const bool ticked = run.args.contains("--time") || run.args.last() != "0";
+        if (ticked)
+            EXPECT_TRUE(QRegularExpression("^Time:\\d+ UsedThreads:2 MaxThreads:\\d+ Waiting:\\d+\\n$")
+                            .match(r.out)
+                            .hasMatch())
+                << qPrintable(r.out);
+    }
+    // The ticks really moved the blades: roots stay, tips sway.
+    ASSERT_EQ(tips[0].size(), tips[1].size());
+    EXPECT_EQ(tips[0][0].m_x, tips[1][0].m_x);
+    EXPECT_GT(maxDiff(tips[0], tips[1]), 1e-3f);
+    EXPECT_GT(maxDiff(tips[1], tips[2]), 1e-3f);
+}
