@@ -201,3 +201,54 @@ TEST_F(Sample, ApplicationExportsBothTerrains)
     EXPECT_TRUE(text.contains("o (0001) LandscapeV1.0\n"));
     EXPECT_EQ(text.count(QRegExp("\nv ")), 121 * 121 + 81 * 81);
 }
+
+// The meadow of the asset library: one rolling terrain under grass patches of every shape.
+// Written through the pane's own save; run by hand when the sample changes:
+//   landscape_tests --gtest_also_run_disabled_tests --gtest_filter=Sample.DISABLED_WriteMeadow
+TEST_F(Sample, DISABLED_WriteMeadow)
+{
+    const int L = createLandscape();
+    QComboBox* hill = box(L).combo('C');
+    ASSERT_GE(hill->findText("Hill_B.png"), 1);
+    hill->setCurrentIndex(hill->findText("Hill_B.png"));
+    set(L, {{"Land", 30}, {"Hill", 45}, {"Smooth", 40}, {"TILES", 4}, {"DIVISIONS", 25}, {"Size XZ", 200},
+            {"Size Y", 60}});
+    struct Patch { int shape, ax, az, mx, mz, amount, ring, sector, rot, seed; };
+    const Patch patches[] = {{0, 120, 80, -200, -160, 6000, 1, 0, 20, 3},       // rectangle
+                             {100, 90, 90, 180, -150, 6000, 1, 0, 0, 7},         // circle
+                             {1, 70, 70, -170, 190, 5000, 1, 0, 0, 11},          // outline
+                             {40, 80, 60, 160, 180, 5000, 40, 180, 0, 19},       // blended, half ring
+                             {100, 60, 60, 0, 0, 4000, 50, 0, 0, 23}};           // ring round the middle
+    for (const Patch& p : patches) {
+        const int g = a->boxes().count();
+        ASSERT_TRUE(pane->createBoxOfType(TypeGrass));
+        set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
+                {"Move Z", p.mz}, {"Amount", p.amount}, {"Ring", p.ring}, {"Sector Size", p.sector},
+                {"Rotate", p.rot}, {"Seed", p.seed}, {"Height Min", 30}, {"Height RND", 15}, {"Clump Min", 3},
+                {"Clump RND", 6}});
+        ASSERT_EQ(box(g).landscapeIndex, L);
+    }
+    dzApp->dialogs()->queueFileName(LANDSCAPE_DATA_DIR "/Meadow.txt");
+    a->saveScene();
+    ASSERT_FALSE(readAll(LANDSCAPE_DATA_DIR "/Meadow.txt").isEmpty());
+}
+
+TEST_F(Sample, MeadowGrassStandsOnItsTerrain)
+{
+    const QString meadow = QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Meadow.txt");
+    ASSERT_EQ(readAll(meadow), readAll(LANDSCAPE_DATA_DIR "/Meadow.txt"));
+    ASSERT_TRUE(pane->openSetDocument(meadow)) << qPrintable(status());
+    ASSERT_EQ(a->boxes().count(), 6);
+    const std::vector<float> ground = heights(0);
+    ASSERT_GT(*std::max_element(ground.begin(), ground.end()) - *std::min_element(ground.begin(), ground.end()), 10.f);
+    for (int g = 1; g < 6; ++g) {
+        ASSERT_EQ(box(g).type, TypeGrass);
+        const DzFacetMesh* m = mesh(g);
+        ASSERT_NE(m, nullptr) << g;
+        ASSERT_GT(m->getNumVertices(), 1000) << g;
+        // The first blade's first vertex is at its root, on the ground under it.
+        const DzVec3 root = m->getVertex(0);
+        const float h = pane->fHeight(0, root.x(), root.z(), nullptr, nullptr, nullptr);
+        EXPECT_NEAR(root.y(), h, 1.0f) << g;
+    }
+}
