@@ -93,7 +93,7 @@ void ZPK_VerdixPane::Animation_Draw()
         Animation_Stop();
         return;
     }
-    if (VerdixFlags::refreshBlocked) return;
+    if (VerdixFlags::refreshBlocked || m_replacing) return;
 
     const AnimationCounters c = tickCountersBegin({m_phase, m_frame});
     m_phase = c.phase;

@@ -96,6 +96,8 @@ void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wa
                                               bool lookFirst)
 {
     VerdixFlags::progress = false;
+    const bool wasReplacing = m_replacing;
+    m_replacing = true;
     {
         TaskRing ring;
         for (int i = 0; i < m_boxes.count(); ++i) {
@@ -111,6 +113,7 @@ void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wa
             ring.waitAll();
         }
     }
+    m_replacing = wasReplacing;
     VerdixFlags::progress = true;
 }
 

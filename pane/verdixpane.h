@@ -247,6 +247,9 @@ private:
     QPointer<VerdixSceneModel> m_model;
     // Set while a long operation runs; the animation tick stops the timer on it.
     bool m_busy = false;
+    // Set while objects are re-placed through the ring with events handled; a tick then
+    // waits for the next timer instead of starting tasks on boxes that are still running.
+    bool m_replacing = false;
     // Set while a set document builds its boxes.
     bool m_sceneOpening = false;
     // Dialogs are skipped when a set document is opened from the command line.

@@ -2,6 +2,10 @@
 #include "boxfixture.h"
 #include <dzmaterial.h>
 #include "terrainfixture.h"
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <atomic>
 
 class PlacementTest : public BoxTest
 {
@@ -267,4 +271,27 @@ TEST_F(PlacementTest, HeightMarkerStandsOnLandscapeZero)
     EXPECT_EQ(mat->getName(), "Material");
     // (-19, -28) lies in cell (r, c) with u = 0.2, v = 0.6 below its corner A: the second triangle.
     EXPECT_EQ(mat->getDiffuseColor(), QColor(0, 255, 0));
+}
+
+// Re-placing with the view kept alive handles events while its tasks run; an animation tick
+// arriving then must not start tasks of its own on boxes that are still being rebuilt.
+TEST_F(PlacementTest, TickArrivingWhileObjectsAreReplacedWaits)
+{
+    const int l0 = landscape(flatAt(0));
+    for (int k = 0; k < 12; ++k) addBox(TypeGrass);
+    std::atomic<int> running{0}, overlapped{0};
+    a->setUpdateOverride(TypeGrass, [&](int, bool) {
+        if (running.fetch_add(1) >= QThreadPool::globalInstance()->maxThreadCount()) ++overlapped;
+        QThread::msleep(15);
+        --running;
+    });
+    a->status()->setText("before");
+    QTimer::singleShot(0, pane, [this] { QMetaObject::invokeMethod(pane, "Animation_Draw", Qt::DirectConnection); });
+    call("AllObjectsOnLandScapeShow", l0);
+    EXPECT_FALSE(a->status()->text().startsWith("Time:")) << qPrintable(a->status()->text());
+    EXPECT_EQ(overlapped, 0);
+    // Once the objects stand, ticks run again.
+    QMetaObject::invokeMethod(pane, "Animation_Draw", Qt::DirectConnection);
+    QApplication::processEvents();
+    EXPECT_TRUE(a->status()->text().startsWith("Time:")) << qPrintable(a->status()->text());
 }
