@@ -12,29 +12,9 @@
 #include "commandline.h"
 #include "sceneexport.h"
 #include "testscene.h"
+#include "../hostrun.h"
 
 namespace {
-
-struct HostRun
-{
-    int code = -1;
-    QString out, err;
-};
-
-HostRun runHost(const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.start(VERDIX_HOST_EXE, args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    HostRun r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 bool parse(const QStringList& args, CommandLine* cl, QString* error) { return parseCommandLine(args, cl, error); }
 

@@ -9,29 +9,9 @@
 #include <QTextStream>
 #include <cmath>
 #include "grasspaneaccess.h"
+#include "../hostrun.h"
 
 namespace {
-
-struct HostRun
-{
-    int code = -1;
-    QString out, err;
-};
-
-HostRun runHost(const QStringList& args)
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.start(VERDIX_HOST_EXE, args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    HostRun r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 // Vertices of every object of an OBJ file by object name.
 QMap<QString, std::vector<DzVec3>> readObj(const QString& file)

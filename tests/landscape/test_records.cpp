@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QTextStream>
 #include "landscapefixture.h"
+#include "../hostrun.h"
 
 namespace {
 
@@ -187,15 +188,10 @@ TEST_F(Sample, ApplicationExportsBothTerrains)
 {
     QTemporaryDir out;
     const QString obj = out.path() + "/l.obj";
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    p.setProcessEnvironment(env);
-    p.start(VERDIX_HOST_EXE, {"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--export", obj,
-                              "--status"});
-    ASSERT_TRUE(p.waitForFinished(120000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), "Scene load finished..");
+    const HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--export", obj,
+                               "--status"});
+    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out.trimmed(), "Scene load finished..");
     const QString text = readAll(obj);
     EXPECT_TRUE(text.contains("o (0000) LandscapeV1.0\n"));
     EXPECT_TRUE(text.contains("o (0001) LandscapeV1.0\n"));

@@ -1,3 +1,5 @@
+// One start for every test program of the plug-in: an offscreen application, a host session
+// and the plug-in registered, as the host application does it.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <dzapp.h>
