@@ -301,7 +301,7 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         if (!box || box->type != TypeLandscape || !box->titleLabel) return;
         const QString title = box->titleLabel->text();
 
-        // 1. The node and its mesh.
+        // The node and its mesh.
         DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
         if (!node) {
             setStatus(QString("Error: Mesh %1 missing!").arg(title));
@@ -322,13 +322,12 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             return;
         }
 
-        // 2.
         const TerrainParams p = paramsFromSliders(*box);
         const TerrainLayout& l = p.layout;
         storeLayout(*box, l);
         const long long VV = l.vertexCount();
 
-        // 3. A new tile or division count needs a new grid.
+        // A new tile or division count needs a new grid.
         EditScope edit(mesh);
         if (mesh->getNumVertices() != VV) {
             mesh->removeAllFacets();
@@ -350,7 +349,7 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             }
         }
 
-        // 4., 5. Which map slots take part.
+        // Which map slots take part.
         TerrainSlotState state;
         for (int k = 0; k < kImageSlots; ++k) {
             state.imageLoaded[k] = !box->images[size_t(k)].isNull();
@@ -374,7 +373,7 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         sources.user = box->userMap.data();
         sources.userSize = box->mapSize;
 
-        // 6.-9. and 11.: the heights are computed straight into the height field, which
+        // The heights are computed straight into the height field, which
         // then is what the vertices carry.
         if ((long long)box->heightField.size() < VV) {
             try {
@@ -388,7 +387,7 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         float* y = box->heightField.data();
         computeTerrainHeights(p, sources, y);
 
-        // 10. Resting the edge on the landscape this one sits on.
+        // Resting the edge on the landscape this one sits on.
         const int j = box->landscapeIndex;
         const ControlBox* other = m_boxes.at(j);
         DzNode* otherNode = nullptr;
@@ -405,23 +404,13 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             rest.dx = P.x() - Q.x();
             rest.dz = P.z() - Q.z();
             rest.dy = P.y() - Q.y();
-            // Each query starts at the cell the point falls in by the other grid's layout,
-            // so a jump to the next line costs a cell test, not a search of the whole grid.
-            const TerrainLayout ol{other->storedTiles, other->storedDivisions, other->storedTileSize};
-            const int oN = ol.cells();
-            const float oHalf = ol.half(), oExtent = ol.extent();
-            int ic = 0, jc = 0;
-            restTerrain(l, rest, y, [&](float x, float z) {
-                if (oN > 0 && oExtent > 0.f) {
-                    ic = qBound(0, int((oHalf + x) / oExtent * float(oN)), oN - 1);
-                    jc = qBound(0, int((oHalf - z) / oExtent * float(oN)), oN - 1);
-                }
-                return fHeight(j, x, z, nullptr, &ic, &jc);
-            });
+            // Without caches each query starts at the cell the point falls in by the other
+            // grid's layout, so a jump to the next line costs a cell test, not a search.
+            restTerrain(l, rest, y, [&](float x, float z) { return fHeight(j, x, z, nullptr, nullptr, nullptr); });
         }
 
         writeTerrainVertices(l, y, mesh->getVerticesPtr());
-        // 12. The edit closes here.
+        // The edit closes here.
     }
     if (UpdateObjects && !(m_autoOffCheck && m_autoOffCheck->isChecked())) AllObjectsOnLandScape(i);
     saveModelData();

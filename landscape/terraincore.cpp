@@ -273,7 +273,7 @@ TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float*
     const float step = (90.f / float(RB)) * 0.017453292f;
     auto eased = [&](float a, float v, int k) { return a + (v - a) * std::sin(float(k) * step); };
 
-    // 1. Rows.
+    // Rows.
     int maxMiss = 0, firstMiss = V;
     long long blendCount = 0;
     bool blendComplete = false;
@@ -305,7 +305,7 @@ TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float*
         }
     }
 
-    // 2. Columns.
+    // Columns.
     int columns = V, startRow = 0;
     if (blendCount != 0) {
         columns = std::min(maxMiss, V);
@@ -329,7 +329,7 @@ TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float*
         }
     }
 
-    // 3. Corner: the columns past the overlap, eased from the row before the start row
+    // Corner: the columns past the overlap, eased from the row before the start row
     // (from the start row itself when it is the facing edge).
     const long long cornerEnd = std::min<long long>(columns + blendCount, V);
     const int anchorRow = startRow > 0 ? startRow - 1 : startRow;

@@ -100,18 +100,17 @@ QString comboFolder(const char* key)
 
 void ZPK_VerdixPane::Network_AddControlBox(QString ImageFileName, QString ControlTitle, int ControlBoxType)
 {
-    // 1. At most 129 boxes; a refused box leaves no trace.
+    // At most 129 boxes; a refused box leaves no trace.
     const int i = m_boxes.count();
     if (i > kMaxControlBoxes - 1) return;
-    // 2.
+    // A new box disarms "delete all".
     VerdixFlags::deleteAllArmed = false;
-    // 3.
     m_boxes.append(ControlBoxType);
     ControlBox& box = m_boxes[i];
     const QString iconPath = LoadQSFile(ImageFileName);
     if (!iconPath.isEmpty()) box.icon = QImage(iconPath);
 
-    // 4.-9. Header widgets.
+    // Header widgets.
     using W = verdix::CommonBoxWidgets;
     box.groupBox = new QGroupBox(ControlTitle, m_area);
     box.groupBox->setMinimumHeight(W::groupMinHeight);
@@ -140,23 +139,19 @@ void ZPK_VerdixPane::Network_AddControlBox(QString ImageFileName, QString Contro
     box.imageButton->setMaximumSize(W::imageMaxSize, W::imageMaxSize);
     box.imageButton->setIconSize(QSize(W::imageIconSize, W::imageIconSize));
     box.imageButton->setEnabled(true);
-    // 10.
     box.builderCount = 0;
 
-    // 11.
+    // The sliders and sections of the box's type.
     buildTypePart(i);
 
-    // 12.
     m_boxColumn->addWidget(box.groupBox);
     m_selectedBox = i;
 
-    // 13.
     const verdix::TypeLayout& layout = verdix::layoutFor(ControlBoxType);
     connectToSlot(box.imageButton, "pressed()", W::imageSlot);
     connectToSlot(box.deleteButton, "pressed()", W::deleteSlot);
     if (layout.showHide) connectToSlot(box.showHideButton, "pressed()", W::showHideSlot);
 
-    // 14.
     ColourBox();
 }
 

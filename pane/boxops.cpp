@@ -55,7 +55,7 @@ void ZPK_VerdixPane::ControlBox_DeleteButtonPress() { ControlBox_DeleteControl(f
 
 void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabel)
 {
-    // 1. The box whose delete button is down, or the first box.
+    // The box whose delete button is down, or the first box.
     int k = -1;
     for (int i = 0; i < m_boxes.count() && k < 0; ++i) {
         const ControlBox& box = m_boxes[i];
@@ -67,7 +67,7 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
         return;
     }
 
-    // 2.-3. The widgets go with their group box. The button being pressed may be one of
+    // The widgets go with their group box. The button being pressed may be one of
     // them, so the box is deleted once the press has been delivered.
     ControlBox& box = m_boxes[k];
     const int deletedType = box.type;
@@ -87,12 +87,11 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
     for (int j = k + 1; j < count; ++j) landscapeMoved |= m_boxes[j].type == TypeLandscape;
     const QString selected = m_landscapeSelector->currentText();
 
-    // 4. and 6. Later boxes move down; landscape references follow their landscape.
+    // Later boxes move down; landscape references follow their landscape.
     m_boxes.removeAt(k);
     if (m_selectedBox > k) --m_selectedBox;
     else if (m_selectedBox == k) m_selectedBox = 0;
 
-    // 5.
     bool nodeMissing = false;
     if (ChangeLabel) {
         if (dzScene) {
@@ -110,7 +109,7 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
         }
     }
 
-    // 7. The selector lists landscapes by title: it changes when one goes and when one is
+    // The selector lists landscapes by title: it changes when one goes and when one is
     // renumbered.
     if (wasLandscape || (ChangeLabel && landscapeMoved)) {
         if (!invokeIfPresent("RedoComboSwapBox")) rebuildLandscapeSelector();
@@ -125,7 +124,6 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
         }
     }
 
-    // 8.-9.
     if (!nodeMissing) setStatus(QString("Deleted control box %1").arg(k));
     if (!BypassButton) saveModelData();
 }

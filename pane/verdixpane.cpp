@@ -26,7 +26,7 @@ std::atomic<bool> progress{true};
 
 ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
 {
-    // 1. Pane state.
+    // Pane state.
     m_workerCount = qBound(2, QThread::idealThreadCount(), 64);
     m_loading = false;
     VerdixFlags::refreshBlocked = false;
@@ -34,7 +34,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_timerInterval = 30;
     m_phase = 1.0f;
 
-    // 2. Main layout and the scrolling box column.
+    // Main layout and the scrolling box column.
     m_mainLayout = new QVBoxLayout(this);
     m_mainLayout->setContentsMargins(1, 1, 1, 1);
     m_mainLayout->setSpacing(1);
@@ -47,7 +47,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_boxColumn->setAlignment(Qt::AlignTop);
     m_scroll->setWidget(m_area);
 
-    // 3. Toolbar buttons; the icons come from the asset folders, so find them first.
+    // Toolbar buttons; the icons come from the asset folders, so find them first.
     InitTextureFolder();
     m_deleteAllButton = makeToolButton("DeleteAll.png", "Delete all", 25, 25);
     m_korgButton = makeToolButton("KorgNanoKontrol2.png", "Connect Korg nanoKONTROL2 with this plugin", 32, 25);
@@ -55,7 +55,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_openAllButton = makeToolButton("open.png", "Open all", 32, 25);
     m_externalButton = makeToolButton("signpost.png", "Put on landscape, external object.", 32, 25);
 
-    // 4. Create buttons: six shown in one row, the others exist for scripts only.
+    // Create buttons: six shown in one row, the others exist for scripts only.
     auto createButton = [this](const char* icon, const char* tip, bool wide) {
         auto* b = new QPushButton(this);
         b->setIcon(QIcon(LoadQSFile(icon)));
@@ -89,7 +89,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     for (QPushButton* hidden : {m_createRock, m_createBush, m_createIvy, m_createWeed, m_createMushroom, m_createCrystals})
         hidden->hide();
 
-    // 5. Progress bar, landscape row, "Timer" slider and check boxes.
+    // Progress bar, landscape row, "Timer" slider and check boxes.
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 30);
     m_progress->setMaximumHeight(7);
@@ -131,7 +131,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName("VerdixStatusLabel");
 
-    // 6. Pane-wide sliders.
+    // Pane-wide sliders.
     auto* settingsFrame = new QFrame(this);
     m_settingsGrid = new QGridLayout(settingsFrame);
     m_settingsGrid->setContentsMargins(1, 1, 1, 1);
@@ -149,7 +149,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     SetupSliderInt(m_windSpeed2Slider, "Wind Speed2", 1, 4, 0, 200, 0);
     m_windSpeed2Slider->setToolTip("Set this to 0 & timeline to 38 frames for global seamless animation!");
 
-    // 7. Preview, then the rows from top to bottom.
+    // Preview, then the rows from top to bottom.
     m_previewFrame = new QFrame(this);
     m_previewFrame->setAutoFillBackground(true);
     QPalette black = m_previewFrame->palette();
@@ -191,7 +191,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_mainLayout->addWidget(m_scroll, 1);
     setMinimumSize(200, 150);
 
-    // 8. Connections, in this order. A slot that is not built yet stays unconnected.
+    // Connections, in this order. A slot that is not built yet stays unconnected.
     struct Link
     {
         QObject* sender;
@@ -232,16 +232,16 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     };
     for (const Link& l : links) connectToSlot(l.sender, l.signal, l.slot);
 
-    // 9. The pane's background tasks need the host's worker threads.
+    // The pane's background tasks need the host's worker threads.
     if (dzApp && !dzApp->isMultiThreadingEnabled()) dzApp->enableMultiThreading(true);
 
-    // 10. The animation timer; only play starts it.
+    // The animation timer; only play starts it.
     m_timer = new QTimer(this);
     m_timer->setInterval(m_timerInterval);
     connectToSlot(m_timer, "timeout()", "Animation_Draw()");
     m_batchRunner.reset(new VerdixPoolRunner);
 
-    // 11. Every scene carries the pane's data element from the start.
+    // Every scene carries the pane's data element from the start.
     if (dzScene) connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(createModel()));
     createModel();
 }

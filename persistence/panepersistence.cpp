@@ -269,10 +269,9 @@ void ZPK_VerdixPane::SceneLoadOrSave()
 
 bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
 {
-    // 1.
     if (text.size() < 10) return false;
 
-    // 2. A host load into the scene whose boxes are already built (an object merged in,
+    // A host load into the scene whose boxes are already built (an object merged in,
     // the same file again) builds nothing.
     if (!fileOpening) {
         const QString file = dzScene ? dzScene->getFilename() : QString();
@@ -293,7 +292,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
     // A host scene load always replaces the boxes.
     if (!fileOpening) m_mergeCheck->setChecked(false);
 
-    // 3. Merge decision.
+    // Merge decision.
     if (fileOpening && !m_mergeCheck->isChecked() && m_boxes.count() > 0 && !m_noDialogs) {
         const QMessageBox::StandardButton answer = dzApp->dialogs()->messageBox(
             QMessageBox::Warning, "Verdix",
@@ -308,7 +307,6 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         m_mergeCheck->setChecked(answer == QMessageBox::Yes);
     }
 
-    // 4.
     setStatus("Processing...");
     int base = 0, target = 0;
     if (!m_mergeCheck->isChecked()) {
@@ -325,14 +323,12 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         if (!t || t->type != TypeLandscape) target = base;
     }
 
-    // 5.
     const int selectorIndex = m_landscapeSelector->currentIndex();
     m_sceneOpening = true;
     m_loading = true;
     m_busy = true;
     VerdixFlags::progress = false;
 
-    // 6.
     m_progress->setRange(0, qMax(0, doc.lines.size() - 1));
 
     auto applyLandscapeList = [&](const QVector<int>& list) {
@@ -344,7 +340,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         }
     };
 
-    // 7. Events are let through after each box, and now and then over other lines.
+    // Events are let through after each box, and now and then over other lines.
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     auto letEventsThrough = [&](bool always) {
@@ -381,7 +377,6 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         letEventsThrough(line.kind == verdix::SetDocumentLine::Box);
     }
 
-    // 9.
     m_sceneOpening = false;
     const int total = m_boxes.count();
     if (landscapes > 0) {
@@ -411,7 +406,6 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
         letEventsThrough(true);
     }
 
-    // 10.
     m_busy = false;
     m_loading = false;
     VerdixFlags::progress = true;
