@@ -20,5 +20,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
 
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+# A compiler cache, where the machine has one, lets several work trees share their objects.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
