@@ -120,7 +120,7 @@ namespace {
 class Sample : public LandscapeTest
 {
 protected:
-    const QString sample = QStringLiteral(LANDSCAPE_DATA_DIR "/landscape.txt");
+    const QString sample = QStringLiteral(VERDIX_SAMPLE_DIR "/Verdix_Scene/Landscape_Sample.txt");
     void SetUp() override
     {
         LandscapeTest::SetUp();
@@ -224,15 +224,15 @@ TEST_F(Sample, DISABLED_WriteMeadow)
                 {"Clump RND", 6}});
         ASSERT_EQ(box(g).landscapeIndex, L);
     }
-    dzApp->dialogs()->queueFileName(LANDSCAPE_DATA_DIR "/Meadow.txt");
+    dzApp->dialogs()->queueFileName(VERDIX_SAMPLE_DIR "/Verdix_Scene/Meadow.txt");
     a->saveScene();
-    ASSERT_FALSE(readAll(LANDSCAPE_DATA_DIR "/Meadow.txt").isEmpty());
+    ASSERT_FALSE(readAll(VERDIX_SAMPLE_DIR "/Verdix_Scene/Meadow.txt").isEmpty());
 }
 
 TEST_F(Sample, MeadowGrassStandsOnItsTerrain)
 {
     const QString meadow = QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Meadow.txt");
-    ASSERT_EQ(readAll(meadow), readAll(LANDSCAPE_DATA_DIR "/Meadow.txt"));
+    ASSERT_EQ(readAll(meadow), readAll(VERDIX_SAMPLE_DIR "/Verdix_Scene/Meadow.txt"));
     ASSERT_TRUE(pane->openSetDocument(meadow)) << qPrintable(status());
     ASSERT_EQ(a->boxes().count(), 6);
     const std::vector<float> ground = heights(0);
