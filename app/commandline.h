@@ -43,10 +43,14 @@ constexpr const char* kPaneClass = "ZPK_VerdixPane";
 constexpr const char* kPaneActionClass = "ZPK_VerdixPaneAction";
 constexpr const char* kStatusLabelName = "VerdixStatusLabel";
 
-// Exit codes.
-constexpr int kExitPluginFailed = 1;
-constexpr int kExitUsage = 2;      // also a scene that fails to load
-constexpr int kExitRunFailed = 3;
+// Exit codes: one table for every run, printed by --help. A run that exits 0 did everything
+// it was asked.
+constexpr int kExitOk = 0;
+constexpr int kExitPluginFailed = 1;   // the plug-in library did not load or made no pane
+constexpr int kExitUsage = 2;          // unknown option, missing or out-of-range value
+constexpr int kExitInputFailed = 3;    // a file to read is missing, unreadable or not valid
+constexpr int kExitRunFailed = 4;      // the run reported an error (a message box, a failed step)
+constexpr int kExitWriteFailed = 5;    // a file to write could not be written completely
 
 // The whole application: what main() runs.
 int runHostApplication(int argc, char** argv);
