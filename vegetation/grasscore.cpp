@@ -123,8 +123,6 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
     const int hx = AX / 2, hz = AZ / 2;
     const float rotA = float(p.Rotate) * 0.01745329f;
     const float rotC = std::cos(rotA), rotS = std::sin(rotA);
-    const float fL = float(L);
-    const float fL2 = float(L * L);
     const float pi = 3.14159265f;
 
     sink.begin(N, L);
@@ -204,55 +202,18 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
         float sb = std::cos(fi + s1 * 0.1f * w) * strength;
         if (s2 > 0.f) sb += std::cos(s2 * 0.05f * w + fi) * strength;
 
-        float dy = hgt / fL;
-        const float ddy = hgt / fL2;
-        const float dw = wd / fL;
-        float half = wd + 0.01f;
-        const float zoff = wd * 0.5f;
-        const float cP = std::cos(phi), sP = std::sin(phi);
-        // Per-segment rotation steps, the same for every level of this blade.
-        const float rxA = bend / fL, ryA = 2.f * sb / fL;
-        const float cX = std::cos(rxA), sX = std::sin(rxA);
-        const float cY = std::cos(ryA), sY = std::sin(ryA);
-
-        auto world = [&](float px, float py, float pz) {
-            return DzVec3(px * cP + pz * sP + x, py + y, px * sP - pz * cP + z);
-        };
-        v[0] = world(-0.7f * half, 0.f, zoff);
-        v[1] = world(0.7f * half, 0.f, zoff);
-
-        float m[3][3] = {{1.f, 0.f, 0.f}, {0.f, 1.f, 0.f}, {0.f, 0.f, 1.f}};
-        float Y = 0.f;
-        for (int k = 1; k <= L; ++k) {
-            Y = Y + dy;
-            half = half - dw;
-            dy = dy - ddy;
-            // M = Rx * M, then M = Ry * M: the rows a rotation leaves alone stay untouched.
-            for (int col = 0; col < 3; ++col) {
-                const float r1 = m[1][col], r2 = m[2][col];
-                m[1][col] = cX * r1 + (-sX) * r2;
-                m[2][col] = sX * r1 + cX * r2;
-            }
-            for (int col = 0; col < 3; ++col) {
-                const float r0 = m[0][col], r2 = m[2][col];
-                m[0][col] = cY * r0 + sY * r2;
-                m[2][col] = (-sY) * r0 + cY * r2;
-            }
-            const float Px = m[0][0] * half + m[0][1] * Y + m[0][2] * zoff;
-            const float Py = m[1][0] * half + m[1][1] * Y + m[1][2] * zoff;
-            const float Pz = m[2][0] * half + m[2][1] * Y + m[2][2] * zoff;
-            const float Qx = m[0][0] * -half + m[0][1] * Y + m[0][2] * zoff;
-            const float Qy = m[1][0] * -half + m[1][1] * Y + m[1][2] * zoff;
-            const float Qz = m[2][0] * -half + m[2][1] * Y + m[2][2] * zoff;
-            const DzVec3 P = world(Px, Py, Pz), Q = world(Qx, Qy, Qz);
-            if (k & 1) {
-                v[2 * k] = P;
-                v[2 * k + 1] = Q;
-            } else {
-                v[2 * k] = Q;
-                v[2 * k + 1] = P;
-            }
-        }
+        GrassBlade blade;
+        blade.x = x;
+        blade.y = y;
+        blade.z = z;
+        blade.phi = phi;
+        blade.height = hgt;
+        blade.width = wd;
+        blade.halfWidth = wd + 0.01f;
+        blade.bend = bend;
+        blade.sway = sb;
+        blade.lod = L;
+        grassBladeVertices(blade, v);
         sink.blade(v, 2 * (L + 1));
     }
     vxRandState() = rng.state;
@@ -260,6 +221,64 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
 }
 
 } // namespace
+
+void grassBladeVertices(const GrassBlade& b, DzVec3* v)
+{
+    const int L = b.lod;
+    const float fL = float(L);
+    const float fL2 = float(L * L);
+    const float hgt = b.height, wd = b.width;
+    const float x = b.x, y = b.y, z = b.z;
+    float dy = hgt / fL;
+    const float ddy = hgt / fL2;
+    const float dw = wd / fL;
+    float half = b.halfWidth;
+    const float zoff = wd * 0.5f;
+    const float cP = std::cos(b.phi), sP = std::sin(b.phi);
+    // Per-segment rotation steps, the same for every level of this blade.
+    const float rxA = b.bend / fL, ryA = 2.f * b.sway / fL;
+    const float cX = std::cos(rxA), sX = std::sin(rxA);
+    const float cY = std::cos(ryA), sY = std::sin(ryA);
+
+    auto world = [&](float px, float py, float pz) {
+        return DzVec3(px * cP + pz * sP + x, py + y, px * sP - pz * cP + z);
+    };
+    v[0] = world(-0.7f * half, 0.f, zoff);
+    v[1] = world(0.7f * half, 0.f, zoff);
+
+    float m[3][3] = {{1.f, 0.f, 0.f}, {0.f, 1.f, 0.f}, {0.f, 0.f, 1.f}};
+    float Y = 0.f;
+    for (int k = 1; k <= L; ++k) {
+        Y = Y + dy;
+        half = half - dw;
+        dy = dy - ddy;
+        // M = Rx * M, then M = Ry * M: the rows a rotation leaves alone stay untouched.
+        for (int col = 0; col < 3; ++col) {
+            const float r1 = m[1][col], r2 = m[2][col];
+            m[1][col] = cX * r1 + (-sX) * r2;
+            m[2][col] = sX * r1 + cX * r2;
+        }
+        for (int col = 0; col < 3; ++col) {
+            const float r0 = m[0][col], r2 = m[2][col];
+            m[0][col] = cY * r0 + sY * r2;
+            m[2][col] = (-sY) * r0 + cY * r2;
+        }
+        const float Px = m[0][0] * half + m[0][1] * Y + m[0][2] * zoff;
+        const float Py = m[1][0] * half + m[1][1] * Y + m[1][2] * zoff;
+        const float Pz = m[2][0] * half + m[2][1] * Y + m[2][2] * zoff;
+        const float Qx = m[0][0] * -half + m[0][1] * Y + m[0][2] * zoff;
+        const float Qy = m[1][0] * -half + m[1][1] * Y + m[1][2] * zoff;
+        const float Qz = m[2][0] * -half + m[2][1] * Y + m[2][2] * zoff;
+        const DzVec3 P = world(Px, Py, Pz), Q = world(Qx, Qy, Qz);
+        if (k & 1) {
+            v[2 * k] = P;
+            v[2 * k + 1] = Q;
+        } else {
+            v[2 * k] = Q;
+            v[2 * k + 1] = P;
+        }
+    }
+}
 
 GrassParams GrassParams::clamped() const
 {

@@ -15,6 +15,7 @@
 #include <vector>
 
 class DzFacetMesh;
+class DzVec3;
 
 struct GrassParams
 {
@@ -88,6 +89,23 @@ QString updateGrassCore(const GrassParams& p, DzFacetMesh& mesh, std::vector<flo
 // Lays down the topology (vertices, quads, shared UV strip) for the current "Amount" and
 // "Grass LOD"; positions are placeholders on flat ground until the next update.
 void addPolyGrassCore(const GrassParams& p, DzFacetMesh& mesh);
+
+// One blade standing at (x, y, z), turned by phi, bent forward by bend and swayed sideways by
+// sway over its lod segments; halfWidth is its half width at the root, width its width.
+// Writes the 2 (lod + 1) vertices level by level in the zig-zag order of the patch's quads.
+// Stones grow the same blades round their waists.
+struct GrassBlade
+{
+    float x = 0.f, y = 0.f, z = 0.f;
+    float phi = 0.f;
+    float height = 1.f;
+    float width = 0.1f;
+    float halfWidth = 0.11f;
+    float bend = 0.f;
+    float sway = 0.f;
+    int lod = 1;
+};
+void grassBladeVertices(const GrassBlade& blade, DzVec3* out);
 
 // Status messages of the adapter's checks.
 namespace GrassMessages {
