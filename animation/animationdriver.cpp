@@ -5,6 +5,8 @@
 #include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <dzscene.h>
 
@@ -86,6 +88,24 @@ std::function<void()> ZPK_VerdixPane::tickTask(int i)
     }
 }
 
+void ZPK_VerdixPane::installWorkerSnapshotHook()
+{
+    static QPointer<ZPK_VerdixPane> hooked;
+    if (hooked == this || QThread::currentThread() != thread()) return;
+    hooked = this;
+    QPointer<ZPK_VerdixPane> self(this);
+    setTaskRingPrepare([self] {
+        if (self) self->captureWorkerSnapshots();
+    });
+}
+
+void ZPK_VerdixPane::captureWorkerSnapshots()
+{
+    captureAllGrassParams();
+    captureAllStonesParams();
+    captureAllBillboardParams();
+}
+
 void ZPK_VerdixPane::Animation_Draw()
 {
     QMutexLocker lock(&m_animationLock);
@@ -100,7 +120,7 @@ void ZPK_VerdixPane::Animation_Draw()
     m_frame = c.frame;
     // Worker passes read these snapshots instead of the widgets; the ring need not take
     // them a second time.
-    captureAllGrassParams();
+    captureWorkerSnapshots();
 
     TaskRing ring(m_workerCount, false);
     for (int i = 0; i < m_boxes.count() && !m_busy; ++i) {

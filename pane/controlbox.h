@@ -7,9 +7,12 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <initializer_list>
 #include <atomic>
 #include <vector>
 #include "vegetation/grasscore.h"
+#include "animation/billboardcore.h"
+#include "objects/stonescore.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -150,6 +153,22 @@ struct ControlBox
     int grassLandscape = 0;
     GrassUpdateInfo grassLastPass;
 
+    // Stones: per-box generator state, the snapshot as for grass.
+    StonesParams stonesParams;
+    QString stonesTitle;
+    bool stonesParamsReady = false;
+    int stonesLandscape = 0;
+    StonesUpdateInfo stonesLastPass;
+
+    // Billboard: per-box generator state, the snapshot as for grass.
+    BillboardParams billboardParams;
+    QString billboardTitle;
+    bool billboardParamsReady = false;
+    int billboardLandscape = 0;
+    // UV entries the last topology build laid down; a different sheet size rebuilds.
+    int billboardUVEntries = 0;
+    BillboardUpdateInfo billboardLastPass;
+
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.
     DzIntSlider* slider(const QString& name, int occurrence = 0) const;
@@ -157,6 +176,19 @@ struct ControlBox
     void setCombo(char letter, QComboBox* c);
     // Frees the buffers; the widgets belong to the pane's layouts.
     void releaseBuffers();
+};
+
+// Reads a box's sliders by display name. The positions are looked up once: ticks read every
+// slider of every animated box, and a look-up by name walks the type's whole name list.
+class SliderReader
+{
+public:
+    SliderReader(int type, std::initializer_list<const char*> names);
+    // The k-th named slider's value, or fallback when the box has no such slider.
+    int value(const ControlBox& box, int k, int fallback) const;
+
+private:
+    std::vector<int> m_positions;
 };
 
 // The pane's boxes, dense and in creation order.

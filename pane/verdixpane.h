@@ -188,6 +188,20 @@ private slots:
     void UpdateGrass(int SliderIndex, bool ResetCache);
     void SliderUpdateGrass(int ControlBoxIndex);
 
+    // ---- Stones -------------------------------------------------------------------------
+    // (objects/)
+    void Button_CreateStones();
+    void Button_AddPolyStones(int ControlBoxIndex, DzFacetMesh* mesh);
+    void UpdateStones(int SliderIndex, bool ResetCache);
+    void SliderUpdateStones(int ControlBoxIndex);
+
+    // ---- Billboards ---------------------------------------------------------------------
+    // (animation/)
+    void Button_CreateBillboard();
+    void Button_AddPolyBillboard(int ControlBoxIndex, DzFacetMesh* mesh);
+    void UpdateBillboard(int SliderIndex, bool ResetCache);
+    void SliderUpdateBillboard(int ControlBoxIndex);
+
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
     void Animation_Play();
@@ -302,7 +316,23 @@ private:
     // Status text from any thread: worker threads post it to the GUI thread.
     void reportStatus(const QString& text);
 
+    // ---- Stones state ----
+    // Box i's sliders and the pane-wide wind inputs into its snapshot; GUI thread.
+    void captureStonesParams(int i);
+    void captureAllStonesParams();
+
+    // ---- Billboard state ----
+    // Box i's sliders, the frame counter and the camera into its snapshot; GUI thread.
+    void captureBillboardParams(int i);
+    void captureAllBillboardParams();
+    // World position of the active viewport's camera; the origin when there is none.
+    DzVec3 activeCameraPosition() const;
+
     // ---- Animation driver state ----
+    // Passes on worker threads read snapshots of the widgets: every ring built on the GUI
+    // thread takes them for every type first.
+    void installWorkerSnapshotHook();
+    void captureWorkerSnapshots();
     // The task of box i for one tick; empty when its type does not animate.
     std::function<void()> tickTask(int i);
     bool m_playing = false;

@@ -1,0 +1,122 @@
+// The billboard box's slots: creation, topology, the update pass and its slider routing.
+// The pass itself is the core in billboardcore.cpp; this file only gathers its inputs.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QThread>
+#include <dzapp.h>
+#include <dzgeometry.h>
+#include <dzintslider.h>
+#include <dznode.h>
+
+#include "animation/billboardcore.h"
+#include "pane/paneground.h"
+#include "pane/verdixpane.h"
+
+namespace {
+
+// The order of the reads below.
+const SliderReader& billboardSliders()
+{
+    static const SliderReader reader(
+        TypeBillboard, {"Amount", "Area size X", "Full off X", "Animate Start RND", "Spin LOD", "Area size Z",
+                        "Full off Z", "Animate End", "Height Min", "Height RND", "Map X", "Map Z", "Width Min",
+                        "Width RND", "Shape", "Ring", "Rotate", "Seed", "Animate Off On", "Sector Size",
+                        "Sector Start", "Move X", "Move Z"});
+    return reader;
+}
+
+}  // namespace
+
+DzVec3 ZPK_VerdixPane::activeCameraPosition() const
+{
+    DzMainWindow* mw = dzApp ? dzApp->getInterface() : nullptr;
+    DzViewportMgr* vm = mw ? mw->getViewportMgr() : nullptr;
+    DzViewport* vp = vm ? vm->getActiveViewport() : nullptr;
+    Dz3DViewport* v3 = vp ? vp->get3DViewport() : nullptr;
+    DzCameraNode* cam = v3 ? v3->getCamera() : nullptr;
+    return cam ? cam->getWSPos() : DzVec3(0.f, 0.f, 0.f);
+}
+
+void ZPK_VerdixPane::captureBillboardParams(int i)
+{
+    installWorkerSnapshotHook();
+    ControlBox* box = m_boxes.at(i);
+    if (!box || box->type != TypeBillboard) return;
+    const SliderReader& r = billboardSliders();
+    BillboardParams p;
+    int k = 0;
+    for (int* field : {&p.Amount, &p.AreaSizeX, &p.FullOffX, &p.AnimateStartRND, &p.SpinLOD, &p.AreaSizeZ,
+                       &p.FullOffZ, &p.AnimateEnd, &p.HeightMin, &p.HeightRND, &p.MapX, &p.MapZ, &p.WidthMin,
+                       &p.WidthRND, &p.Shape, &p.Ring, &p.Rotate, &p.Seed, &p.AnimateOffOn, &p.SectorSize,
+                       &p.SectorStart, &p.MoveX, &p.MoveZ})
+        *field = r.value(*box, k++, *field);
+    p.lowLOD = m_lowLOD.load();
+    p.frame = m_frame;
+    p.camera = activeCameraPosition();
+    box->billboardParams = p;
+    box->billboardTitle = box->titleLabel ? box->titleLabel->text() : newBoxTitle(TypeBillboard, i);
+    box->billboardLandscape = box->landscapeIndex;
+    box->billboardParamsReady = true;
+}
+
+void ZPK_VerdixPane::captureAllBillboardParams()
+{
+    for (int i = 0; i < m_boxes.count(); ++i)
+        if (m_boxes[i].type == TypeBillboard) captureBillboardParams(i);
+}
+
+void ZPK_VerdixPane::Button_CreateBillboard()
+{
+    const int i = m_boxes.count();
+    const QString title = newBoxTitle(TypeBillboard, i);
+    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeBillboard)->iconFile), title, TypeBillboard);
+    if (m_boxes.count() != i + 1) return;
+
+    // An existing node of that title stays as it is unless "Renew" asks for a new one.
+    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
+    if (keepExisting) {
+        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
+        return;
+    }
+    BuildObjectNode(TypeBillboard, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyBillboard(k, mesh); });
+    UpdateBillboard(i, true);
+}
+
+void ZPK_VerdixPane::Button_AddPolyBillboard(int ControlBoxIndex, DzFacetMesh* mesh)
+{
+    if (!mesh) return;
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeBillboard) return;
+    if (QThread::currentThread() == thread()) captureBillboardParams(ControlBoxIndex);
+    box->billboardUVEntries = addPolyBillboardCore(box->billboardParams, *mesh);
+}
+
+void ZPK_VerdixPane::UpdateBillboard(int SliderIndex, bool ResetCache)
+{
+    ControlBox* box = m_boxes.at(SliderIndex);
+    if (!box || box->type != TypeBillboard) return;
+    // Widgets and the camera are read on the GUI thread only; a pass on a worker uses the
+    // snapshot that the tick and the batch updates take just before they start it.
+    if (QThread::currentThread() == thread()) captureBillboardParams(SliderIndex);
+    else if (!box->billboardParamsReady) return;
+
+    QString message;
+    DzFacetMesh* mesh = objectNodeMesh(box->billboardTitle, &message);
+    if (!mesh) {
+        if (!message.isEmpty()) reportStatus(message);
+        return;
+    }
+    PaneGroundSampler ground(this, box->billboardLandscape);
+    BillboardUpdateInfo info;
+    const QString msg = updateBillboardCore(box->billboardParams, *mesh, box->groundHeights, box->billboardUVEntries,
+                                            ground, ResetCache, &info);
+    box->billboardLastPass = info;
+    if (!msg.isEmpty()) reportStatus(msg);
+}
+
+void ZPK_VerdixPane::SliderUpdateBillboard(int)
+{
+    // Billboard boxes are updated on this thread, the focused one alone or all in turn.
+    routeSliderChange(TypeBillboard);
+}

@@ -1,0 +1,115 @@
+// The stones box's slots: creation, topology, the update pass and its slider routing.
+// The pass itself is the core in stonescore.cpp; this file only gathers its inputs.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QThread>
+#include <dzgeometry.h>
+#include <dzintslider.h>
+
+#include "objects/stonescore.h"
+#include "pane/paneground.h"
+#include "pane/verdixpane.h"
+
+namespace {
+
+// The order of the reads below.
+const SliderReader& stonesSliders()
+{
+    static const SliderReader reader(
+        TypeStones, {"Grass", "Area size X", "Full off X", "Clump Min", "Grass LOD", "Area size Z", "Full off Z",
+                     "Clump RND", "Height Min", "Height RND", "Bend Min", "Bend RND", "Width Min", "Width RND",
+                     "A Shape", "A Ring", "A Rotate", "Seed", "Wind", "A Sector Size", "A Sector Start",
+                     "Stone Map X", "Stone Map Y", "Move X", "Move Z", "Stone Amount", "Stone LOD", "Stone Size X",
+                     "Stone Size Y", "Stone Size Z", "Stone Offset Y", "StandOff X", "StandOff Z", "Rough"});
+    return reader;
+}
+
+}  // namespace
+
+void ZPK_VerdixPane::captureStonesParams(int i)
+{
+    installWorkerSnapshotHook();
+    ControlBox* box = m_boxes.at(i);
+    if (!box || box->type != TypeStones) return;
+    const SliderReader& r = stonesSliders();
+    StonesParams p;
+    int k = 0;
+    for (int* field : {&p.Grass, &p.AreaSizeX, &p.FullOffX, &p.ClumpMin, &p.GrassLOD, &p.AreaSizeZ, &p.FullOffZ,
+                       &p.ClumpRND, &p.HeightMin, &p.HeightRND, &p.BendMin, &p.BendRND, &p.WidthMin, &p.WidthRND,
+                       &p.AShape, &p.ARing, &p.ARotate, &p.Seed, &p.Wind, &p.ASectorSize, &p.ASectorStart,
+                       &p.StoneMapX, &p.StoneMapY, &p.MoveX, &p.MoveZ, &p.StoneAmount, &p.StoneLOD, &p.StoneSizeX,
+                       &p.StoneSizeY, &p.StoneSizeZ, &p.StoneOffsetY, &p.StandOffX, &p.StandOffZ, &p.Rough})
+        *field = r.value(*box, k++, *field);
+    if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
+    if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
+    if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();
+    p.phase = m_phase;
+    p.lowLOD = m_lowLOD.load();
+    box->stonesParams = p;
+    box->stonesTitle = box->titleLabel ? box->titleLabel->text() : newBoxTitle(TypeStones, i);
+    box->stonesLandscape = box->landscapeIndex;
+    box->stonesParamsReady = true;
+}
+
+void ZPK_VerdixPane::captureAllStonesParams()
+{
+    for (int i = 0; i < m_boxes.count(); ++i)
+        if (m_boxes[i].type == TypeStones) captureStonesParams(i);
+}
+
+void ZPK_VerdixPane::Button_CreateStones()
+{
+    const int i = m_boxes.count();
+    const QString title = newBoxTitle(TypeStones, i);
+    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeStones)->iconFile), title, TypeStones);
+    if (m_boxes.count() != i + 1) return;
+
+    // An existing node of that title stays as it is unless "Renew" asks for a new one.
+    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
+    if (keepExisting) {
+        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
+        return;
+    }
+    BuildObjectNode(TypeStones, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyStones(k, mesh); });
+    UpdateStones(i, true);
+    saveModelData();
+}
+
+void ZPK_VerdixPane::Button_AddPolyStones(int ControlBoxIndex, DzFacetMesh* mesh)
+{
+    if (!mesh) return;
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeStones) return;
+    if (QThread::currentThread() == thread()) captureStonesParams(ControlBoxIndex);
+    addPolyStonesCore(box->stonesParams, *mesh);
+}
+
+void ZPK_VerdixPane::UpdateStones(int SliderIndex, bool ResetCache)
+{
+    ControlBox* box = m_boxes.at(SliderIndex);
+    if (!box || box->type != TypeStones) return;
+    // Widgets are read on the GUI thread only; a pass on a worker uses the last snapshot.
+    if (QThread::currentThread() == thread()) captureStonesParams(SliderIndex);
+    else if (!box->stonesParamsReady) return;
+
+    QString message;
+    DzFacetMesh* mesh = objectNodeMesh(box->stonesTitle, &message);
+    if (!mesh) {
+        if (!message.isEmpty()) reportStatus(message);
+        return;
+    }
+    PaneGroundSampler ground(this, box->stonesLandscape);
+    StonesUpdateInfo info;
+    const QString msg = updateStonesCore(box->stonesParams, *mesh, box->groundHeights, ground, ResetCache, &info);
+    box->stonesLastPass = info;
+    if (!msg.isEmpty()) reportStatus(msg);
+}
+
+void ZPK_VerdixPane::SliderUpdateStones(int)
+{
+    if (m_loading) return;
+    // The all-box update runs on workers: they need every box's sliders as they are now.
+    captureAllStonesParams();
+    routeSliderChange(TypeStones);
+}

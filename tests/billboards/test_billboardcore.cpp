@@ -1,0 +1,347 @@
+// The billboard field's core: stars of planes facing the camera, the sprite sheet and its
+// animation, the layout and the ground cache, without a pane.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <cmath>
+#include <set>
+#include <thread>
+#include <vector>
+#include <dzgeometry.h>
+#include "animation/billboardcore.h"
+#include "plugin/verdixrandom.h"
+
+namespace {
+
+struct Slope : GroundSampler
+{
+    mutable std::atomic<int> queries{0};
+    float height(float x, float z) const override
+    {
+        ++queries;
+        return 0.02f * x - 0.01f * z + 3.f;
+    }
+};
+
+struct Field
+{
+    BillboardParams p;
+    DzFacetMesh mesh;
+    std::vector<float> cache;
+    int uvEntries = 0;
+    Slope ground;
+    BillboardUpdateInfo info;
+
+    QString update(bool reset = true)
+    {
+        return updateBillboardCore(p, mesh, cache, uvEntries, ground, reset, &info);
+    }
+    DzVec3 v(int k) const { return mesh.getVertex(k); }
+    // Horizontal direction of facet f's bottom edge, A to B.
+    DzVec3 edge(int f) const
+    {
+        DzVec3 e = v(4 * f + 1) - v(4 * f);
+        e.setY(0.f);
+        return e.normalized();
+    }
+    // Where billboard b stands: the middle of its first plane's bottom edge.
+    DzVec3 foot(int b) const { return (v(4 * b * p.planes()) + v(4 * b * p.planes() + 1)) * 0.5f; }
+    std::vector<DzVec3> all() const
+    {
+        return std::vector<DzVec3>(mesh.getVerticesPtr(), mesh.getVerticesPtr() + mesh.getNumVertices());
+    }
+};
+
+float degreesBetween(const DzVec3& a, const DzVec3& b)
+{
+    const float c = std::max(-1.f, std::min(1.f, a.dot(b)));
+    return std::acos(c) * 57.29578f;
+}
+
+// The first plane of every billboard of f looks at the camera: its bottom edge runs at right
+// angles to the line from the camera to the billboard.
+void expectFacingCamera(const Field& f, const DzVec3& cam)
+{
+    for (int b = 0; b < f.p.billboards(); ++b) {
+        DzVec3 toB = f.foot(b) - cam;
+        toB.setY(0.f);
+        ASSERT_NEAR(f.edge(b * f.p.planes()).dot(toB.normalized()), 0.f, 2e-3f) << "billboard " << b;
+    }
+}
+
+}  // namespace
+
+TEST(BillboardCore, StarsOfOneFourAndSevenPlanes)
+{
+    for (int P : {1, 4, 7}) {
+        Field f;
+        f.p.Amount = 30;
+        f.p.SpinLOD = P;
+        f.p.camera = DzVec3(15.f, 40.f, -700.f);
+        ASSERT_EQ(f.update(), "");
+        ASSERT_EQ(f.mesh.getNumFacets(), 30 * P);
+        ASSERT_EQ(f.mesh.getNumVertices(), 30 * P * 4);
+        // Four corners of their own per facet, in facet order.
+        const DzFacet& last = f.mesh.getFacet(30 * P - 1);
+        EXPECT_EQ(last.m_vertIdx[0], 4 * (30 * P - 1));
+        EXPECT_EQ(last.m_vertIdx[3], 4 * (30 * P - 1) + 3);
+        expectFacingCamera(f, f.p.camera);
+        // Half a turn split by whole degrees: 45 for four planes, 25 for seven.
+        const float step = float(180 / P);
+        for (int b = 0; b < 30; ++b)
+            for (int k = 1; k < P; ++k) {
+                const DzVec3 e0 = f.edge(b * P), ek = f.edge(b * P + k);
+                // Planes are lines through the billboard: compare their angle modulo 180.
+                const float angle = std::atan2(e0.x() * ek.z() - e0.z() * ek.x(), e0.dot(ek)) * 57.29578f;
+                EXPECT_NEAR(std::fmod(angle + 360.f, 180.f), std::fmod(k * step, 180.f), 0.05f) << P << " " << k;
+            }
+        // The star of seven does not close: its last plane is 150 degrees round, not 154.
+        if (P == 7) EXPECT_NEAR(degreesBetween(f.edge(0), f.edge(6)), 150.f, 0.05f);
+    }
+}
+
+TEST(BillboardCore, QuadsStandOnTheirGroundWithTheirSize)
+{
+    Field f;
+    f.p.Amount = 50;
+    f.p.WidthMin = 40;
+    f.p.WidthRND = 10;
+    f.p.HeightMin = 60;
+    f.p.HeightRND = 20;
+    ASSERT_EQ(f.update(), "");
+    for (int b = 0; b < 50; ++b) {
+        const DzVec3 A = f.v(4 * b), B = f.v(4 * b + 1), C = f.v(4 * b + 2), D = f.v(4 * b + 3);
+        const DzVec3 foot = f.foot(b);
+        EXPECT_NEAR(A.y(), f.ground.height(foot.x(), foot.z()), 1e-3f);
+        EXPECT_EQ(A.y(), B.y());
+        const float w = (B - A).length(), h = D.y() - A.y();
+        EXPECT_GE(w, 40.f - 1e-3f);
+        EXPECT_LE(w, 49.f + 1e-3f);
+        EXPECT_GE(h, 60.f);
+        EXPECT_LE(h, 79.f);
+        EXPECT_NEAR((C - B).y(), h, 1e-4f);
+    }
+}
+
+TEST(BillboardCore, SheetCellsAndTheirUVs)
+{
+    // One cell: every facet shows the whole sheet.
+    Field one;
+    one.p.Amount = 20;
+    one.p.SpinLOD = 3;
+    ASSERT_EQ(one.update(), "");
+    ASSERT_EQ(one.mesh.getUVs()->getNumValues(), 4);
+    for (int f = 0; f < 60; ++f)
+        for (int c = 0; c < 4; ++c) ASSERT_EQ(one.mesh.getFacet(f).m_uvwIdx[c], c);
+    EXPECT_EQ(one.mesh.getUVs()->getPnt2Value(2), DzPnt2(1.f, 1.f));
+
+    // A 2 x 1 sheet already picks random cells, the same at every rebuild.
+    Field two;
+    two.p.Amount = 40;
+    two.p.MapX = 2;
+    ASSERT_EQ(two.update(), "");
+    std::set<int> cells;
+    std::vector<int> first;
+    for (int f = 0; f < 40; ++f) {
+        const DzFacet& fc = two.mesh.getFacet(f);
+        ASSERT_EQ(fc.m_uvwIdx[0] % 4, 0);
+        for (int c = 1; c < 4; ++c) ASSERT_EQ(fc.m_uvwIdx[c], fc.m_uvwIdx[0] + c);
+        cells.insert(fc.m_uvwIdx[0] / 4);
+        first.push_back(fc.m_uvwIdx[0]);
+    }
+    EXPECT_EQ(cells, (std::set<int>{0, 1}));
+    addPolyBillboardCore(two.p, two.mesh);
+    for (int f = 0; f < 40; ++f) EXPECT_EQ(two.mesh.getFacet(f).m_uvwIdx[0], first[size_t(f)]);
+
+    // The table runs rows from v = 0 upward, columns left to right: cell (1, 2) of a 3 x 4 sheet.
+    Field sheet;
+    sheet.p.MapX = 3;
+    sheet.p.MapZ = 4;
+    ASSERT_EQ(sheet.update(), "");
+    const DzMap* uv = sheet.mesh.getUVs();
+    ASSERT_EQ(uv->getNumValues(), 48);
+    const int c = 2 * 3 + 1;
+    EXPECT_NEAR(uv->getPnt2Value(4 * c).u, 1.f / 3.f, 1e-6f);
+    EXPECT_NEAR(uv->getPnt2Value(4 * c).v, 0.5f, 1e-6f);
+    EXPECT_NEAR(uv->getPnt2Value(4 * c + 2).u, 2.f / 3.f, 1e-6f);
+    EXPECT_NEAR(uv->getPnt2Value(4 * c + 2).v, 0.75f, 1e-6f);
+}
+
+TEST(BillboardCore, AnimationEndZeroHoldsTheFirstCellAndAFullEndCyclesAll)
+{
+    Field f;
+    f.p.Amount = 10;
+    f.p.MapX = 4;
+    f.p.MapZ = 2;
+    f.p.AnimateOffOn = 1;
+    f.p.AnimateStartRND = 5;
+    f.p.AnimateEnd = 0;
+    for (int frame = 0; frame < 20; ++frame) {
+        f.p.frame = frame;
+        ASSERT_EQ(f.update(false), "");
+        ASSERT_EQ(f.info.frameShown, 0) << frame;
+        // Cell 0 of the animation is the sheet's top-left corner.
+        EXPECT_EQ(f.mesh.getUVs()->getPnt2Value(3), DzPnt2(0.f, 1.f));
+    }
+
+    f.p.AnimateEnd = 7;
+    std::set<int> shown;
+    for (int frame = 0; frame < 8; ++frame) {
+        f.p.frame = frame;
+        ASSERT_EQ(f.update(false), "");
+        shown.insert(f.info.frameShown);
+        // Every cell of the table shows the same frame: row 0 at the top of the image.
+        const int col = f.info.frameShown % 4, row = f.info.frameShown / 4;
+        const DzMap* uv = f.mesh.getUVs();
+        for (int cell = 0; cell < 8; ++cell) {
+            EXPECT_NEAR(uv->getPnt2Value(4 * cell).u, col * 0.25f, 1e-6f);
+            EXPECT_NEAR(uv->getPnt2Value(4 * cell + 2).v, 1.f - row * 0.5f, 1e-6f);
+            EXPECT_NEAR(uv->getPnt2Value(4 * cell).v, 0.5f - row * 0.5f, 1e-6f);
+        }
+    }
+    EXPECT_EQ(shown.size(), 8u);
+    // The next frames start the cycle again.
+    f.p.frame = 8;
+    ASSERT_EQ(f.update(false), "");
+    const int again = f.info.frameShown;
+    f.p.frame = 0;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_EQ(f.info.frameShown, again);
+
+    // Off: the UVs keep what the animation wrote last.
+    const DzPnt2 kept = f.mesh.getUVs()->getPnt2Value(0);
+    f.p.AnimateOffOn = 0;
+    f.p.frame = 5;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_EQ(f.info.frameShown, -1);
+    EXPECT_EQ(f.mesh.getUVs()->getPnt2Value(0), kept);
+}
+
+TEST(BillboardCore, MovedCameraTurnsEveryFirstPlaneAndMovesNoBillboard)
+{
+    Field f;
+    f.p.Amount = 200;
+    f.p.SpinLOD = 3;
+    f.p.camera = DzVec3(2500.f, 300.f, 0.f);
+    ASSERT_EQ(f.update(), "");
+    expectFacingCamera(f, f.p.camera);
+    std::vector<DzVec3> feet;
+    for (int b = 0; b < 200; ++b) feet.push_back(f.foot(b));
+
+    f.p.camera = DzVec3(-400.f, 80.f, 1900.f);
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_FALSE(f.info.rebuilt);
+    expectFacingCamera(f, f.p.camera);
+    for (int b = 0; b < 200; ++b) {
+        EXPECT_NEAR((f.foot(b) - feet[size_t(b)]).length(), 0.f, 1e-3f) << b;
+    }
+}
+
+TEST(BillboardCore, SameUpdateGivesTheSameVerticesOnAnyThread)
+{
+    Field f;
+    f.p.Amount = 500;
+    f.p.SpinLOD = 4;
+    f.p.Seed = 321;
+    f.p.Shape = 40;
+    f.p.FullOffX = 7;
+    f.p.camera = DzVec3(100.f, 50.f, 90.f);
+    ASSERT_EQ(f.update(), "");
+    const std::vector<DzVec3> first = f.all();
+    for (int k = 0; k < 13; ++k) vxRand();
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_EQ(f.all(), first);
+    std::thread([&f] {
+        vxSrand(77);
+        f.update(false);
+    }).join();
+    EXPECT_EQ(f.all(), first);
+    // Another seed is another field.
+    f.p.Seed = 322;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_NE(f.all(), first);
+}
+
+TEST(BillboardCore, TicksReadTheGroundFromTheCacheAndRebuildOnlyForNewCounts)
+{
+    Field f;
+    f.p.Amount = 300;
+    ASSERT_EQ(f.update(false), "");
+    // The first pass has no cache: it asks the ground for every billboard and keeps it.
+    EXPECT_TRUE(f.info.refilled);
+    EXPECT_EQ(f.ground.queries.load(), 300);
+    EXPECT_EQ(f.cache.size(), 10000u);
+    const std::vector<DzVec3> before = f.all();
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_EQ(f.ground.queries.load(), 300);
+    EXPECT_FALSE(f.info.rebuilt);
+    EXPECT_EQ(f.all(), before);
+
+    f.p.Seed = 9;
+    ASSERT_EQ(f.update(true), "");
+    EXPECT_FALSE(f.info.rebuilt) << "a new layout over the same counts keeps the facets";
+    EXPECT_EQ(f.ground.queries.load(), 600);
+    f.p.MapZ = 3;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_TRUE(f.info.rebuilt);
+    EXPECT_EQ(f.mesh.getUVs()->getNumValues(), 12);
+    f.p.SpinLOD = 2;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_TRUE(f.info.rebuilt);
+    EXPECT_EQ(f.mesh.getNumVertices(), 300 * 2 * 4);
+
+    // The most billboards a box can have fit the first cache; low level of detail keeps 100.
+    f.p.Amount = 10000;
+    f.p.SpinLOD = 1;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_EQ(f.cache.size(), 10000u);
+    EXPECT_EQ(f.mesh.getNumFacets(), 10000);
+    f.p.lowLOD = true;
+    ASSERT_EQ(f.update(false), "");
+    EXPECT_EQ(f.mesh.getNumFacets(), 100);
+}
+
+TEST(BillboardCore, RectangleDiscAndRing)
+{
+    Field rect;
+    rect.p.Amount = 2000;
+    rect.p.Shape = 0;
+    rect.p.Ring = 100;
+    rect.p.AreaSizeX = 400;
+    rect.p.AreaSizeZ = 200;
+    rect.p.HeightRND = 1;
+    rect.p.WidthMin = 2;
+    ASSERT_EQ(rect.update(), "");
+    float maxX = 0.f, maxZ = 0.f;
+    for (int b = 0; b < 2000; ++b) {
+        maxX = std::max(maxX, std::fabs(rect.foot(b).x()));
+        maxZ = std::max(maxZ, std::fabs(rect.foot(b).z()));
+    }
+    // Uniform over +-(A + R): the extremes come close to the edges and never beyond.
+    EXPECT_LE(maxX, 500.5f);
+    EXPECT_GT(maxX, 480.f);
+    EXPECT_LE(maxZ, 300.5f);
+    EXPECT_GT(maxZ, 280.f);
+
+    Field disc;
+    disc.p.Amount = 2000;
+    disc.p.Shape = 100;
+    disc.p.Ring = 300;
+    disc.p.AreaSizeX = disc.p.AreaSizeZ = 500;
+    disc.p.MoveX = 1000;
+    disc.p.WidthMin = 2;
+    ASSERT_EQ(disc.update(), "");
+    float rMin = 1e9f, rMax = 0.f;
+    int inner = 0;
+    for (int b = 0; b < 2000; ++b) {
+        const DzVec3 c = disc.foot(b) - DzVec3(1000.f, 0.f, 0.f);
+        const float r = std::sqrt(c.x() * c.x() + c.z() * c.z());
+        rMin = std::min(rMin, r);
+        rMax = std::max(rMax, r);
+        inner += r < 0.99f * (300.f + 250.f) ? 1 : 0;
+    }
+    // The ring leaves a free disc; the outline reaches 0.99 of area plus ring.
+    EXPECT_GE(rMin, 0.98f * 300.f);
+    EXPECT_LE(rMax, 0.99f * 800.f + 1.f);
+    // Uniform in area: the inner half of the radii holds about a quarter of the billboards.
+    EXPECT_NEAR(float(inner) / 2000.f, 0.25f, 0.05f);
+}

@@ -1,0 +1,112 @@
+// Billboard boxes in the pane: created by their button, turned to the viewport's camera by
+// the animation tick, the same on every thread, and re-placed when their terrain changes.
+#include <QThread>
+#include <cmath>
+#include <thread>
+#include "animation/taskring.h"
+#include "fieldfixture.h"
+#include "plugin/verdixrandom.h"
+
+namespace {
+
+class BillboardPane : public FieldTest
+{
+protected:
+    // Largest misalignment of a first plane with the line from the camera to its billboard.
+    float worstFacing(int i, const DzVec3& cam)
+    {
+        const std::vector<DzVec3> v = verts(i);
+        const int P = slider(i, "Spin LOD")->value();
+        float worst = 0.f;
+        for (size_t f = 0; f + 3 < v.size(); f += size_t(4 * P)) {
+            DzVec3 edge = v[f + 1] - v[f], to = (v[f] + v[f + 1]) * 0.5f - cam;
+            edge.setY(0.f);
+            to.setY(0.f);
+            worst = std::max(worst, std::fabs(edge.normalized().dot(to.normalized())));
+        }
+        return worst;
+    }
+};
+
+}  // namespace
+
+TEST_F(BillboardPane, CreateBuildsTheNodeAndTheTickTurnsItToTheCamera)
+{
+    const int i = create(TypeBillboard);
+    DzNode* node = nodeOf(i);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->getAssetId(), "billboard");
+    EXPECT_EQ(status(), "Added Billboard");
+    ASSERT_EQ(mesh(i)->getNumVertices(), 100 * 4);
+    set(i, {{"Spin LOD", 3}, {"Amount", 250}});
+    ASSERT_EQ(mesh(i)->getNumVertices(), 250 * 3 * 4);
+
+    // The camera is orbited: the next ticks, on the ring's workers, turn every billboard.
+    for (const DzVec3& cam : {DzVec3(3000.f, 500.f, 200.f), DzVec3(-800.f, 200.f, -2600.f)}) {
+        camera()->setWSPos(cam);
+        EXPECT_GT(worstFacing(i, cam), 0.05f);
+        tick();
+        EXPECT_LT(worstFacing(i, cam), 2e-3f);
+    }
+    EXPECT_EQ(box(i).billboardParams.frame, 1) << "the second tick read the frame counter";
+}
+
+TEST_F(BillboardPane, DeletedNodeReportsTheMissingMesh)
+{
+    for (int k = 0; k < 5; ++k) a->createBush();
+    const int i = create(TypeBillboard);
+    ASSERT_EQ(i, 5);
+    dzScene->removeNode(nodeOf(i));
+    update("UpdateBillboard", i, true);
+    EXPECT_EQ(status(), "Error: Mesh (0005) BillboardV1.0 missing!");
+    // From the tick's workers the message arrives the same.
+    a->status()->clear();
+    tick();
+    QApplication::processEvents();
+    EXPECT_EQ(status(), "Error: Mesh (0005) BillboardV1.0 missing!");
+}
+
+TEST_F(BillboardPane, MainThreadAndRingTaskGiveTheSameVertices)
+{
+    const int i = create(TypeBillboard);
+    set(i, {{"Amount", 800}, {"Spin LOD", 4}, {"Seed", 55}, {"Shape", 30}, {"Map X", 4}, {"Map Z", 2},
+            {"Animate Off On", 1}, {"Animate End", 7}});
+    camera()->setWSPos(DzVec3(120.f, 40.f, -300.f));
+    update("UpdateBillboard", i, false);
+    const std::vector<DzVec3> main = verts(i);
+    for (int k = 0; k < 7; ++k) vxRand();
+    {
+        TaskRing ring(2);
+        ring.start([this, i] {
+            vxSrand(4242);
+            QMetaObject::invokeMethod(pane, "UpdateBillboard", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false));
+        });
+        ring.finish(0);
+    }
+    EXPECT_EQ(verts(i), main);
+    std::thread([this, i] {
+        QMetaObject::invokeMethod(pane, "UpdateBillboard", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false));
+    }).join();
+    EXPECT_EQ(verts(i), main);
+}
+
+TEST_F(BillboardPane, BillboardsAndStonesFollowTheirTerrain)
+{
+    defaultMaps(200);
+    const int L = createLandscape();
+    set(L, {{"Land", 0}});
+    const int b = create(TypeBillboard);
+    const int s = create(TypeStones);
+    ASSERT_EQ(box(b).landscapeIndex, L);
+    ASSERT_EQ(box(s).landscapeIndex, L);
+    set(b, {{"Area size X", 60}, {"Area size Z", 60}, {"Ring", 0}, {"Amount", 50}});
+    const float before = verts(b)[0].y();
+    const float stoneBefore = verts(s)[6 * 12].y();
+    // The terrain is raised: its update re-places both boxes, through the ring, on the new heights.
+    set(L, {{"Land", 100}}, false);
+    update("UpdateLandScape", L, true);
+    const DzVec3 foot = (verts(b)[0] + verts(b)[1]) * 0.5f;
+    EXPECT_GT(foot.y(), before + 10.f);
+    EXPECT_NEAR(foot.y(), pane->fHeight(L, foot.x(), foot.z(), nullptr, nullptr, nullptr), 0.01f);
+    EXPECT_GT(verts(s)[6 * 12].y(), stoneBefore + 10.f);
+}

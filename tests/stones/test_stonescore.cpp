@@ -1,0 +1,260 @@
+// The stone field's core: dome stones on their ground, tufts round their waists, the atlas,
+// and wind ticks that rewrite the blades alone.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <cmath>
+#include <set>
+#include <vector>
+#include <dzgeometry.h>
+#include "objects/stonescore.h"
+
+namespace {
+
+// A plane rising by rx per unit along x and rz along z.
+struct Plane : GroundSampler
+{
+    float rx = 0.f, rz = 0.f, base = 0.f;
+    mutable std::atomic<int> queries{0};
+    float height(float x, float z) const override
+    {
+        ++queries;
+        return base + rx * x + rz * z;
+    }
+};
+
+struct Field
+{
+    StonesParams p;
+    DzFacetMesh mesh;
+    std::vector<float> cache;
+    Plane ground;
+    StonesUpdateInfo info;
+
+    QString update(bool reset = true) { return updateStonesCore(p, mesh, cache, ground, reset, &info); }
+    int K() const { return p.ringVertices(); }
+    int stoneVerts() const { return p.stones() * 8 * K(); }
+    DzVec3 v(int k) const { return mesh.getVertex(k); }
+    // Stone s's axis point on ring r: the mean of the ring.
+    DzVec3 ringCentre(int s, int r) const
+    {
+        DzVec3 c;
+        for (int j = 0; j < K(); ++j) c += v(s * 8 * K() + r * K() + j);
+        return c / float(K());
+    }
+    std::vector<DzVec3> all() const
+    {
+        return std::vector<DzVec3>(mesh.getVerticesPtr(), mesh.getVerticesPtr() + mesh.getNumVertices());
+    }
+    int facetsOf(int material) const
+    {
+        int n = 0;
+        for (int f = 0; f < mesh.getNumFacets(); ++f) n += mesh.getFacet(f).m_materialIdx == material ? 1 : 0;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST(StonesCore, StonesWithoutGrassAndTriangularStones)
+{
+    Field f;
+    f.p.Grass = 0;
+    f.p.StoneAmount = 30;
+    ASSERT_EQ(f.update(), "");
+    EXPECT_EQ(f.mesh.getNumVertices(), 30 * 8 * 12);
+    EXPECT_EQ(f.mesh.getNumFacets(), 30 * 7 * 12);
+    EXPECT_EQ(f.facetsOf(1), 0);
+    EXPECT_EQ(f.info.blades, 0);
+    // Blade strip first, then one tile of 8 rings of 13 points.
+    EXPECT_EQ(f.mesh.getUVs()->getNumValues(), 2 * 7 + 8 * 13);
+
+    Field tri;
+    tri.p.StoneLOD = 3;
+    tri.p.Grass = 0;
+    tri.p.StoneAmount = 5;
+    ASSERT_EQ(tri.update(), "");
+    EXPECT_EQ(tri.mesh.getNumVertices(), 5 * 24);
+    // Each band closes on itself: the last quad of a band joins its last vertex to its first.
+    const DzFacet& close = tri.mesh.getFacet(2);
+    EXPECT_EQ(close.m_vertIdx[0], 2);
+    EXPECT_EQ(close.m_vertIdx[1], 0);
+    EXPECT_EQ(close.m_vertIdx[2], 3);
+    EXPECT_EQ(close.m_vertIdx[3], 5);
+}
+
+TEST(StonesCore, DomesStandOnTheGroundAtTheirOffset)
+{
+    Field f;
+    f.p.Grass = 0;
+    f.p.StoneOffsetY = 25;
+    f.ground.base = 7.f;
+    ASSERT_EQ(f.update(), "");
+    for (int s = 0; s < f.p.stones(); ++s) {
+        const DzVec3 ground = f.ringCentre(s, 6);  // height factor 0: the ground line
+        EXPECT_NEAR(ground.y(), 7.f + 2.5f, 1e-3f) << s;
+        const DzVec3 top = f.ringCentre(s, 0), waist = f.ringCentre(s, 4);
+        EXPECT_GT(top.y(), waist.y());
+        EXPECT_GT(waist.y(), ground.y());
+        EXPECT_LT(f.ringCentre(s, 7).y(), ground.y());
+        // The waist is the widest ring: 0.95 of up to 1.5 x "Stone Size X" / 10.
+        const DzVec3 w0 = f.v(s * 96 + 4 * 12) - waist;
+        EXPECT_LE(std::sqrt(w0.x() * w0.x() + w0.z() * w0.z()), 0.95f * 1.5f * 5.f + 1e-3f);
+    }
+}
+
+TEST(StonesCore, StonesLeanWithTheSlopeUnderThem)
+{
+    // Ground rising along +x: the stone's axis follows the normal (-0.5, 1, 0), leaning
+    // downhill, and does not lean sideways.
+    for (int axis = 0; axis < 2; ++axis) {
+        Field f;
+        f.p.Grass = 0;
+        f.p.StoneAmount = 10;
+        (axis == 0 ? f.ground.rx : f.ground.rz) = 0.5f;
+        ASSERT_EQ(f.update(), "");
+        EXPECT_TRUE(f.info.steep);
+        for (int s = 0; s < 10; ++s) {
+            const DzVec3 up = (f.ringCentre(s, 0) - f.ringCentre(s, 7)).normalized();
+            const float along = axis == 0 ? up.x() : up.z();
+            const float across = axis == 0 ? up.z() : up.x();
+            EXPECT_NEAR(along / up.y(), -0.5f, 1e-3f) << axis << " " << s;
+            EXPECT_NEAR(across, 0.f, 1e-4f) << axis << " " << s;
+        }
+    }
+    // Rising both ways is as steep as falling both ways.
+    Field down;
+    down.p.Grass = 0;
+    down.ground.rx = 0.2f;
+    down.ground.rz = 0.2f;
+    ASSERT_EQ(down.update(), "");
+    EXPECT_TRUE(down.info.steep);
+    Field flat;
+    flat.p.Grass = 0;
+    ASSERT_EQ(flat.update(), "");
+    EXPECT_FALSE(flat.info.steep);
+}
+
+TEST(StonesCore, TuftsGrowRoundTheWaists)
+{
+    // "Grass" 1 gives every stone exactly one blade; single-blade clumps root at their spot.
+    Field f;
+    f.p.Grass = 1;
+    f.p.StoneAmount = 40;
+    f.p.ClumpMin = 1;
+    f.p.ClumpRND = 1;
+    f.p.GrassLOD = 4;
+    ASSERT_EQ(f.update(), "");
+    ASSERT_EQ(f.info.blades, 40);
+    ASSERT_EQ(f.mesh.getNumVertices(), f.stoneVerts() + 40 * 10);
+    EXPECT_EQ(f.facetsOf(1), 40 * 4);
+    // Blade quads use the shared strip: (0, 1, 2, 3), (3, 2, 5, 4), then +4 two back.
+    const DzFacet& q1 = f.mesh.getFacet(f.mesh.getNumFacets() - 4 + 1);
+    EXPECT_EQ(q1.m_uvwIdx[0], 3);
+    EXPECT_EQ(q1.m_uvwIdx[2], 5);
+    for (int b = 0; b < 40; ++b) {
+        const DzVec3 root = (f.v(f.stoneVerts() + 10 * b) + f.v(f.stoneVerts() + 10 * b + 1)) * 0.5f;
+        const DzVec3 waist = f.ringCentre(b, 4);
+        const float d = std::hypot(root.x() - waist.x(), root.z() - waist.z());
+        const float r = (f.v(b * 96 + 48) - waist).length();  // ring 4, vertex 0
+        // Pushed out from the waist by 1 to 2.25 times, give or take the blade's own offset.
+        EXPECT_GE(d, r - 0.25f) << b;
+        EXPECT_LE(d, 2.25f * 1.5f * 0.95f * 5.f + 0.25f) << b;
+        EXPECT_NEAR(root.y(), 0.f, 1e-4f) << "flat ground, no offset";
+        // Blades stand up.
+        EXPECT_GT(f.v(f.stoneVerts() + 10 * b + 8).y(), 5.f);
+    }
+}
+
+TEST(StonesCore, AtlasColumnsPickedPerStone)
+{
+    Field f;
+    f.p.Grass = 0;
+    f.p.StoneMapX = 3;
+    f.p.StoneMapY = 1;
+    f.p.StoneAmount = 60;
+    ASSERT_EQ(f.update(), "");
+    const int K = 12, strip = 2 * 7, tile = 8 * (K + 1);
+    ASSERT_EQ(f.mesh.getUVs()->getNumValues(), strip + 3 * tile);
+    std::set<int> columns;
+    for (int s = 0; s < 60; ++s) {
+        std::set<int> own;
+        for (int q = 0; q < 7 * K; ++q) {
+            const DzFacet& fc = f.mesh.getFacet(s * 7 * K + q);
+            for (int c = 0; c < 4; ++c) own.insert((fc.m_uvwIdx[c] - strip) / tile);
+        }
+        ASSERT_EQ(own.size(), 1u) << "stone " << s << " spans tiles";
+        columns.insert(*own.begin());
+        // Its u values lie within its third of the sheet.
+        const DzFacet& fc = f.mesh.getFacet(s * 7 * K);
+        const float u = f.mesh.getUVs()->getPnt2Value(fc.m_uvwIdx[1]).u;
+        EXPECT_GE(u, *own.begin() / 3.f - 1e-5f);
+        EXPECT_LE(u, (*own.begin() + 1) / 3.f + 1e-5f);
+    }
+    EXPECT_EQ(columns, (std::set<int>{0, 1, 2}));
+}
+
+TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
+{
+    for (int rough : {0, 60}) {
+        Field f;
+        f.p.StoneAmount = 80;
+        f.p.Grass = 12;
+        f.p.Rough = rough;
+        f.p.StoneLOD = 9;
+        f.ground.rx = 0.3f;  // steep: tufts stand on the ground under their roots
+        ASSERT_EQ(f.update(), "");
+        ASSERT_TRUE(f.info.steep);
+        const int queries = f.ground.queries.load();
+        const std::vector<DzVec3> before = f.all();
+        const int facets = f.mesh.getNumFacets();
+
+        f.p.phase = 37.f;
+        f.p.Wind = 180;
+        ASSERT_EQ(f.update(false), "") << "the tick lays out as many blades as the build";
+        EXPECT_EQ(f.ground.queries.load(), queries);
+        EXPECT_EQ(f.mesh.getNumFacets(), facets);
+        EXPECT_EQ(f.info.stoneVerticesWritten, 0);
+        EXPECT_EQ(f.info.bladeVerticesWritten, f.mesh.getNumVertices() - f.stoneVerts());
+        const std::vector<DzVec3> after = f.all();
+        for (int k = 0; k < f.stoneVerts(); ++k) ASSERT_EQ(after[size_t(k)], before[size_t(k)]) << k;
+        int moved = 0;
+        for (size_t k = size_t(f.stoneVerts()); k < after.size(); ++k) moved += after[k] != before[k] ? 1 : 0;
+        EXPECT_GT(moved, int(after.size() - size_t(f.stoneVerts())) / 2) << rough;
+        // Roots stay on the ground.
+        const DzVec3 root = (after[size_t(f.stoneVerts())] + after[size_t(f.stoneVerts()) + 1]) * 0.5f;
+        EXPECT_NEAR(root.y(), 0.3f * root.x(), 0.1f);
+
+        // Back at the first phase, the tick gives back the built blades exactly.
+        f.p.phase = 1.f;
+        f.p.Wind = 100;
+        ASSERT_EQ(f.update(false), "");
+        EXPECT_EQ(f.all(), before);
+    }
+}
+
+TEST(StonesCore, SliderMaximaKeepTheBladeLimit)
+{
+    Field f;
+    f.p.StoneAmount = 1000;
+    f.p.StoneLOD = 50;
+    f.p.Grass = 100;
+    f.p.GrassLOD = 32;
+    ASSERT_EQ(f.update(), "");
+    EXPECT_EQ(f.info.blades, kMaxStoneBlades);
+    EXPECT_EQ(f.mesh.getNumVertices(), 1000 * 8 * 50 + kMaxStoneBlades * 66);
+    // Low level of detail: 20 stones.
+    f.p.lowLOD = true;
+    ASSERT_EQ(f.update(), "");
+    EXPECT_EQ(f.p.stones(), 20);
+    EXPECT_EQ(f.facetsOf(0), 20 * 7 * 50);
+}
+
+TEST(StonesCore, ATickOverAMeshOfOtherCountsReportsTheOverflow)
+{
+    Field f;
+    f.p.StoneAmount = 10;
+    ASSERT_EQ(f.update(), "");
+    f.p.StoneAmount = 12;
+    const QString msg = f.update(false);
+    EXPECT_TRUE(msg.startsWith("Error: setVertex(index:")) << qPrintable(msg);
+}
