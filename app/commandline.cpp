@@ -17,6 +17,8 @@
 #include <dzscene.h>
 #include <dzscript.h>
 #include "mainwindow.h"
+#include "orbitcamera.h"
+#include "renderer.h"
 #include "privatedisplay.h"
 #include "renderer.h"
 #include "sceneexport.h"
@@ -246,6 +248,11 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             return kExitRunFailed;
         }
         QCoreApplication::processEvents();
+    }
+    if (cl.headless) {
+        // Without a viewport the host camera stands where the screenshots look from, so that
+        // what faces the camera faces the picture.
+        screenshotCamera(cl.screenshotSize).writeTo(hostCamera());
     }
     if (cl.hasTime) {
         const DzTime t = DzTime(cl.frame) * dzScene->getTimeStep();

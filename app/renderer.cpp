@@ -319,6 +319,15 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     m_meshProgram->release();
 }
 
+OrbitCamera screenshotCamera(const QSize& size)
+{
+    OrbitCamera cam;
+    cam.yawDeg = 35.f;
+    cam.pitchDeg = 35.f;
+    cam.frame(sceneBounds(), float(size.width()) / float(std::max(1, size.height())));
+    return cam;
+}
+
 QImage renderSceneImage(const QSize& size, QString* error)
 {
     QSurfaceFormat fmt;
@@ -350,11 +359,8 @@ QImage renderSceneImage(const QSize& size, QString* error)
             ctx.doneCurrent();
             return QImage();
         }
-        OrbitCamera cam;
-        cam.yawDeg = 35.f;
-        cam.pitchDeg = 35.f;
+        const OrbitCamera cam = screenshotCamera(size);
         const float aspect = float(size.width()) / float(size.height());
-        cam.frame(sceneBounds(), aspect);
         fbo.bind();
         renderer.sync();
         renderer.render(cam.view(), cam.projection(aspect), size.width(), size.height(), nullptr);

@@ -70,3 +70,5 @@ private:
 // Renders the current scene offscreen, framed from above at an angle; a null image with
 // error set when no OpenGL context can be made.
 QImage renderSceneImage(const QSize& size, QString* error);
+// The camera those images look from.
+class OrbitCamera screenshotCamera(const QSize& size);
