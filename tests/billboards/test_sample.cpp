@@ -117,5 +117,8 @@ TEST_F(Butterflies, HeadlessRunTicksExportsAndShowsIt)
     const QString obj = readAll(out.path() + "/b.obj");
     EXPECT_TRUE(obj.contains("o (0004) StonesV1.0\n"));
     EXPECT_TRUE(obj.contains("o (0006) BillboardV1.0\n"));
-    EXPECT_TRUE(obj.contains("usemtl Stones\n") && obj.contains("usemtl Grass\n") && obj.contains("usemtl Billboard\n"));
+    // The stones' two materials, each over its own facets.
+    EXPECT_TRUE(obj.contains("usemtl (0004)_StonesV1.0_Stones\n"));
+    EXPECT_TRUE(obj.contains("usemtl (0004)_StonesV1.0_Grass\n"));
+    EXPECT_TRUE(obj.contains("usemtl (0006)_BillboardV1.0_Billboard\n"));
 }
