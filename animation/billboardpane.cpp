@@ -68,18 +68,8 @@ void ZPK_VerdixPane::captureAllBillboardParams()
 
 void ZPK_VerdixPane::Button_CreateBillboard()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeBillboard, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeBillboard)->iconFile), title, TypeBillboard);
-    if (m_boxes.count() != i + 1) return;
-
-    // An existing node of that title stays as it is unless "Renew" asks for a new one.
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeBillboard, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyBillboard(k, mesh); });
+    const int i = AddGeneratedBox(TypeBillboard, [this](int k, DzFacetMesh* mesh) { Button_AddPolyBillboard(k, mesh); });
+    if (i < 0) return;
     UpdateBillboard(i, true);
 }
 

@@ -60,18 +60,8 @@ void ZPK_VerdixPane::captureAllStonesParams()
 
 void ZPK_VerdixPane::Button_CreateStones()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeStones, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeStones)->iconFile), title, TypeStones);
-    if (m_boxes.count() != i + 1) return;
-
-    // An existing node of that title stays as it is unless "Renew" asks for a new one.
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeStones, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyStones(k, mesh); });
+    const int i = AddGeneratedBox(TypeStones, [this](int k, DzFacetMesh* mesh) { Button_AddPolyStones(k, mesh); });
+    if (i < 0) return;
     UpdateStones(i, true);
     saveModelData();
 }

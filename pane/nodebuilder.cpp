@@ -92,3 +92,22 @@ DzNode* ZPK_VerdixPane::BuildObjectNode(int Type, int i, const QString& Title, c
     }
     return node;
 }
+
+int ZPK_VerdixPane::AddGeneratedBox(int Type, const MeshFill& fill)
+{
+    const VerdixTypeInfo* info = typeInfo(Type);
+    if (!info || !info->iconFile) return -1;
+    const int i = m_boxes.count();
+    const QString title = newBoxTitle(Type, i);
+    Network_AddControlBox(QString::fromLatin1(info->iconFile), title, Type);
+    if (m_boxes.count() != i + 1) return -1;
+
+    // An existing node of that title stays as it is unless "Renew" asks for a new one.
+    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
+    if (keepExisting) {
+        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
+        return -1;
+    }
+    BuildObjectNode(Type, i, title, fill);
+    return i;
+}

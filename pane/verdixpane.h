@@ -54,6 +54,11 @@ public:
     // under its landscape and reports it. Returns the box's node (the existing one when
     // it is taken over). The box must already hold index i.
     DzNode* BuildObjectNode(int Type, int i, const QString& Title, const MeshFill& fill);
+    // What every generator's create slot does before its first update: the box with its
+    // widgets, then its node, unless a node of the title is kept ("Renew" unchecked: the
+    // box then just stands on the selected landscape). Returns the new box's index when a
+    // node was built and the box wants its first update, else -1.
+    int AddGeneratedBox(int Type, const MeshFill& fill);
 
     // ---- Generators by type ------------------------------------------------------------
     // Each generated type has a create slot and an update slot, found by name so that a

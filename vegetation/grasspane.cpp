@@ -12,25 +12,12 @@
 #include <dzshape.h>
 #include <dzgeometry.h>
 
+#include "pane/paneground.h"
 #include "pane/verdixpane.h"
 #include "vegetation/grasscore.h"
 #include "animation/taskring.h"
 
 namespace {
-
-// Terrain heights through the pane's height query, callable from any thread: the query
-// takes no lock and terrains are not written while passes run.
-struct PaneGround : GroundSampler
-{
-    ZPK_VerdixPane* pane;
-    int landscape;
-
-    PaneGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override
-    {
-        return pane->fHeight(landscape, x, z, nullptr, nullptr, nullptr);
-    }
-};
 
 // The grass sliders the pass reads, by display name.
 enum GrassSlider {
@@ -124,18 +111,8 @@ void ZPK_VerdixPane::captureAllGrassParams()
 
 void ZPK_VerdixPane::Button_CreateGrass()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeGrass, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeGrass)->iconFile), title, TypeGrass);
-    if (m_boxes.count() != i + 1) return;
-
-    // An existing node of that title stays as it is unless "Renew" asks for a new one.
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeGrass, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyGrass(k, mesh); });
+    const int i = AddGeneratedBox(TypeGrass, [this](int k, DzFacetMesh* mesh) { Button_AddPolyGrass(k, mesh); });
+    if (i < 0) return;
     UpdateGrass(i, true);
 }
 
@@ -185,7 +162,7 @@ void ZPK_VerdixPane::UpdateGrass(int SliderIndex, bool ResetCache)
         return;
     }
 
-    PaneGround ground(this, box->grassLandscape);
+    PaneGroundSampler ground(this, box->grassLandscape);
     GrassUpdateInfo info;
     const QString msg = updateGrassCore(box->grassParams, *mesh, box->groundHeights, ground, ResetCache, &info);
     box->grassLastPass = info;
