@@ -151,19 +151,6 @@ TEST(BillboardCore, SheetCellsAndTheirUVs)
     EXPECT_EQ(cells, (std::set<int>{0, 1}));
     addPolyBillboardCore(two.p, two.mesh);
     for (int f = 0; f < 40; ++f) EXPECT_EQ(two.mesh.getFacet(f).m_uvwIdx[0], first[size_t(f)]);
-
-    // The table runs rows from v = 0 upward, columns left to right: cell (1, 2) of a 3 x 4 sheet.
-    Field sheet;
-    sheet.p.MapX = 3;
-    sheet.p.MapZ = 4;
-    ASSERT_EQ(sheet.update(), "");
-    const DzMap* uv = sheet.mesh.getUVs();
-    ASSERT_EQ(uv->getNumValues(), 48);
-    const int c = 2 * 3 + 1;
-    EXPECT_NEAR(uv->getPnt2Value(4 * c).u, 1.f / 3.f, 1e-6f);
-    EXPECT_NEAR(uv->getPnt2Value(4 * c).v, 0.5f, 1e-6f);
-    EXPECT_NEAR(uv->getPnt2Value(4 * c + 2).u, 2.f / 3.f, 1e-6f);
-    EXPECT_NEAR(uv->getPnt2Value(4 * c + 2).v, 0.75f, 1e-6f);
 }
 
 TEST(BillboardCore, AnimationEndZeroHoldsTheFirstCellAndAFullEndCyclesAll)
@@ -288,16 +275,6 @@ TEST(BillboardCore, TicksReadTheGroundFromTheCacheAndRebuildOnlyForNewCounts)
     ASSERT_EQ(f.update(false), "");
     EXPECT_TRUE(f.info.rebuilt);
     EXPECT_EQ(f.mesh.getNumVertices(), 300 * 2 * 4);
-
-    // The most billboards a box can have fit the first cache; low level of detail keeps 100.
-    f.p.Amount = 10000;
-    f.p.SpinLOD = 1;
-    ASSERT_EQ(f.update(false), "");
-    EXPECT_EQ(f.cache.size(), 10000u);
-    EXPECT_EQ(f.mesh.getNumFacets(), 10000);
-    f.p.lowLOD = true;
-    ASSERT_EQ(f.update(false), "");
-    EXPECT_EQ(f.mesh.getNumFacets(), 100);
 }
 
 TEST(BillboardCore, RectangleDiscAndRing)

@@ -110,11 +110,3 @@ TEST_F(StonesPane, SetDocumentAndHostSceneBringBackTheSameField)
     ASSERT_EQ(shape->getNumMaterials(), 2);
     EXPECT_EQ(shape->getMaterial(1)->getName(), "Grass");
 }
-
-TEST_F(StonesPane, DeletedNodeReportsTheMissingMesh)
-{
-    const int i = create(TypeStones);
-    dzScene->removeNode(nodeOf(i));
-    update("UpdateStones", i, false);
-    EXPECT_EQ(status(), "Error: Mesh (0000) StonesV1.0 missing!");
-}
