@@ -1,0 +1,107 @@
+// The controller maps as data: every control names a widget its type really has, and the
+// values a control's travel gives.
+#include <gtest/gtest.h>
+#include "bridges/korgmap.h"
+#include "pane/controlbox.h"
+#include "pane/slidersets.h"
+
+using verdix::KorgAction;
+using verdix::KorgMessage;
+using verdix::KorgOp;
+using verdix::TypeLayout;
+using verdix::decodeKorgMessage;
+using verdix::korgAction;
+using verdix::korgComboIndex;
+using verdix::korgMap;
+using verdix::korgNegativeValue;
+using verdix::korgSetValue;
+using verdix::korgZeroValue;
+using verdix::layoutFor;
+using verdix::packKorgMessage;
+using verdix::sliderIndex;
+
+TEST(KorgMap, EveryControlNamesAWidgetOfItsType)
+{
+    int mapped = 0;
+    for (int type = kFirstType; type <= kLastType; ++type) {
+        const TypeLayout& layout = layoutFor(type);
+        for (const auto& entry : korgMap(type)) {
+            const int cc = entry.first;
+            const KorgAction& act = entry.second;
+            ++mapped;
+            // Only the controller's four rows of eight exist.
+            EXPECT_TRUE((cc >= 0 && cc <= 7) || (cc >= 16 && cc <= 23) || (cc >= 32 && cc <= 39) ||
+                        (cc >= 48 && cc <= 55))
+                << type << " cc " << cc;
+            if (act.op == KorgOp::ComboStep) {
+                EXPECT_LT(act.combo, layout.combos.size()) << type << " cc " << cc;
+                continue;
+            }
+            const int s = sliderIndex(type, act.slider);
+            ASSERT_GE(s, 0) << "type " << type << " cc " << cc << " has no slider " << qPrintable(act.slider);
+            if (act.op == KorgOp::Default) {
+                EXPECT_GE(act.value, layout.sliders[s].min) << qPrintable(act.slider);
+                EXPECT_LE(act.value, layout.sliders[s].max) << qPrintable(act.slider);
+            }
+        }
+    }
+    // Grass 32, billboard 24, landscape 24, tree 7, flower 25, stones 16.
+    EXPECT_EQ(mapped, 32 + 24 + 24 + 7 + 25 + 16);
+    for (int type : std::initializer_list<int>{TypeRock, TypeBush, TypeIvy, TypeWeed, TypeMushroom, TypeCrystals, TypeParticles, 0, 99})
+        EXPECT_TRUE(korgMap(type).empty()) << type;
+}
+
+TEST(KorgMap, GroupsRunInControlOrder)
+{
+    EXPECT_EQ(korgAction(TypeGrass, 0).slider, "Ring");
+    EXPECT_EQ(korgAction(TypeGrass, 6).slider, "Thick RND");
+    EXPECT_EQ(korgAction(TypeGrass, 7).op, KorgOp::NegativeSet);
+    EXPECT_EQ(korgAction(TypeGrass, 39).slider, "Move X");
+    EXPECT_EQ(korgAction(TypeGrass, 52).value, 40);
+    EXPECT_EQ(korgAction(TypeBillboard, 5).op, KorgOp::None);
+    EXPECT_EQ(korgAction(TypeBillboard, 23).slider, "Move X");
+    EXPECT_EQ(korgAction(TypeLandscape, 21).combo, 5);
+    EXPECT_EQ(korgAction(TypeLandscape, 22).slider, "DeNoise");
+    EXPECT_EQ(korgAction(TypeLandscape, 48).op, KorgOp::None);
+    EXPECT_EQ(korgAction(TypeFlower, 39).slider, "X");
+    EXPECT_EQ(korgAction(TypeFlower, 55).op, KorgOp::Zero);
+    EXPECT_EQ(korgAction(TypeStones, 36).op, KorgOp::None);
+    EXPECT_EQ(korgAction(TypeTree, 19).op, KorgOp::None);
+}
+
+TEST(KorgMap, TravelOfAControl)
+{
+    // Both ends of the travel reach both ends of the range, wide ranges included.
+    for (auto range : {std::make_pair(1, 200000), std::make_pair(-100, 100), std::make_pair(0, 4000),
+                       std::make_pair(2, 256), std::make_pair(-10000, 10000)}) {
+        EXPECT_EQ(korgSetValue(range.first, range.second, 127), range.second);
+        EXPECT_EQ(korgSetValue(range.first, range.second, 0), range.first);
+    }
+    // Truncated toward zero on either side of it.
+    EXPECT_EQ(korgSetValue(-100, 100, 100), 57);   // 57.48
+    EXPECT_EQ(korgSetValue(-100, 100, 27), -57);   // -57.48
+    // A fader running the other way.
+    EXPECT_EQ(korgNegativeValue(-10000, 10000, 0), 10000);
+    EXPECT_EQ(korgNegativeValue(-10000, 10000, 127), -10000);
+    EXPECT_EQ(korgZeroValue(0, 4000), 4000);
+    EXPECT_EQ(korgZeroValue(-300, 300), 0);
+    // Five items: the placeholder is never chosen, nor is anything at the top.
+    EXPECT_EQ(korgComboIndex(5, 0), 1);
+    EXPECT_EQ(korgComboIndex(5, 64), 3);
+    EXPECT_EQ(korgComboIndex(5, 126), 4);
+    EXPECT_EQ(korgComboIndex(5, 127), -1);
+    EXPECT_EQ(korgComboIndex(1, 0), -1);
+    EXPECT_EQ(korgComboIndex(0, 0), -1);
+}
+
+TEST(KorgMap, MessagesUnpackAsTheControllerPanePacksThem)
+{
+    const KorgMessage m = decodeKorgMessage(packKorgMessage(176, 23, 99));
+    EXPECT_EQ(m.status, 176);
+    EXPECT_EQ(m.cc, 23);
+    EXPECT_EQ(m.value, 99);
+    EXPECT_EQ(decodeKorgMessage(176 + 7 * 256 + 127 * 65536).value, 127);
+    // No more than a data byte's seven bits, whatever a script hands in.
+    EXPECT_EQ(decodeKorgMessage(packKorgMessage(176, 0, 255)).value, 127);
+    EXPECT_EQ(decodeKorgMessage(-1).status, 255);
+}
