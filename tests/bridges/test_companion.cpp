@@ -36,11 +36,7 @@ TEST(CompanionHeight, TheHighestLandscapeUnderThePointAnswers)
     EXPECT_EQ(companionHeight({on(0, 17.f), on(3, 12.f), on(5, 30.f)}), 30.f);
     // A later landscape answering 0 has no say, even over lower ground.
     EXPECT_EQ(companionHeight({on(0, -20.f), on(2, 0.f)}), -20.f);
-}
-
-TEST(CompanionHeight, ALandscapeThePointIsNotOverHasNoSay)
-{
-    // Low ground next to a landscape the point is off: the ground, not the miss value.
+    // A landscape the point is not over has no say: low ground next to a landscape the point is off: the ground, not the miss value.
     EXPECT_EQ(companionHeight({off(0), on(1, -35.f)}), -35.f);
     EXPECT_EQ(companionHeight({on(0, -35.f), off(1)}), -35.f);
     EXPECT_EQ(companionHeight({off(0), off(1)}), 0.f);
