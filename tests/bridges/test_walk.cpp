@@ -124,6 +124,22 @@ TEST_F(Walk, CameraStaysAtEyeHeightWalkingAcrossTheSeam)
     EXPECT_NEAR(walker->heading(), 5.0, 1e-9);
 }
 
+TEST_F(Walk, ALandscapeWithoutItsNodeStandsAtTheOriginUntilItsTerrainIsGone)
+{
+    walker->placeAt(900.0, -250.0, 0.0);
+    ASSERT_GT(walker->ground(), 0.0);
+    dzScene->removeNode(nodeOf(1));
+    // Out of the scene but not yet deleted: its terrain answers as if it stood at the origin.
+    walker->placeAt(100.0, -250.0, 0.0);
+    const double a = terrains[0].expected(100.f, -250.f), b = terrains[1].expected(100.f, -250.f);
+    EXPECT_NEAR(walker->ground(), std::max(a, b), 1e-4 + std::abs(std::max(a, b)) * 1e-5);
+    // Deleted with its mesh: where only it stood there is no ground any more.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    walker->placeAt(900.0, -250.0, 0.0);
+    EXPECT_TRUE(walker->groundAnswered());
+    EXPECT_EQ(walker->ground(), 0.0);
+}
+
 TEST_F(Walk, WindowDocksBothPanesAndTheViewportFollowsTheWalk)
 {
     auto window = std::make_unique<MainWindow>();
@@ -154,7 +170,7 @@ TEST_F(Walk, WindowDocksBothPanesAndTheViewportFollowsTheWalk)
 }
 
 // The window with both panes at work, for the documentation; run by hand under a display:
-//   xvfb-run -a -s "-screen 0 1600x1000x24" build/bin/bridges_tests \
+//   xvfb-run -a -s "-screen 0 1600x1000x24" build/bin/bridges_tests
 //       --gtest_also_run_disabled_tests --gtest_filter=Walk.DISABLED_Screenshot
 // writes $VERDIX_SCREENSHOT (default /tmp/bridges.png).
 TEST_F(Walk, DISABLED_Screenshot)
