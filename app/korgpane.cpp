@@ -28,11 +28,7 @@ bool sequencerPresent()
 void onMidiMessage(double, std::vector<unsigned char>* message, void* user)
 {
     if (!message || message->size() != 3) return;
-    auto* pane = static_cast<ZPK_KorgPane*>(user);
-    const int status = (*message)[0], data1 = (*message)[1], data2 = (*message)[2];
-    // The port's thread: scripts and widgets belong to the GUI thread.
-    QMetaObject::invokeMethod(pane, [pane, status, data1, data2]() { pane->receiveMessage(status, data1, data2); },
-                              Qt::QueuedConnection);
+    static_cast<ZPK_KorgPane*>(user)->receiveFromPort((*message)[0], (*message)[1], (*message)[2]);
 }
 
 void onMidiError(RtMidiError::Type, const std::string& text, void* user)
@@ -186,6 +182,37 @@ void ZPK_KorgPane::KorgScriptInput(int In)
     if (In == kStartSending) setSending(true);
 }
 
+void ZPK_KorgPane::keepNewest(QList<int>& list, int packed)
+{
+    for (int& w : list)
+        if ((w & 0xFFFF) == (packed & 0xFFFF)) {
+            w = packed;
+            return;
+        }
+    list.append(packed);
+}
+
+void ZPK_KorgPane::receiveFromPort(int status, int data1, int data2)
+{
+    QMutexLocker lock(&m_portLock);
+    keepNewest(m_fromPort, packControlChange(status, data1, data2));
+    if (m_drainPosted) return;
+    m_drainPosted = true;
+    // Scripts and widgets belong to the GUI thread.
+    QMetaObject::invokeMethod(this, &ZPK_KorgPane::drainPort, Qt::QueuedConnection);
+}
+
+void ZPK_KorgPane::drainPort()
+{
+    QList<int> messages;
+    {
+        QMutexLocker lock(&m_portLock);
+        messages.swap(m_fromPort);
+        m_drainPosted = false;
+    }
+    for (int m : messages) receiveMessage(m & 0xFF, (m >> 8) & 0xFF, (m >> 16) & 0xFF);
+}
+
 bool ZPK_KorgPane::receiveMessage(int status, int data1, int data2, QString* error)
 {
     if ((status & 0xF0) != kControlChange) return true;
@@ -194,12 +221,7 @@ bool ZPK_KorgPane::receiveMessage(int status, int data1, int data2, QString* err
     const int packed = packControlChange(status, data1, data2);
     if (m_forwarding) {
         // Only the newest value of a control matters by the time it is delivered.
-        for (int& w : m_waiting)
-            if ((w & 0xFFFF) == (packed & 0xFFFF)) {
-                w = packed;
-                return true;
-            }
-        m_waiting.append(packed);
+        keepNewest(m_waiting, packed);
         return true;
     }
     m_forwarding = true;

@@ -3,6 +3,7 @@
 // once the Verdix pane has asked for it, hands every control change on to that pane through
 // a host script, as any other pane of the host would. Scripts find it by its class name.
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QVector>
 #include <memory>
@@ -32,6 +33,11 @@ public:
     // the forwarding script failed.
     bool receiveMessage(int status, int data1, int data2, QString* error = nullptr);
 
+    // A message from the port's own thread. Messages that pile up while the GUI thread is
+    // busy (a fader swept over a box that takes long to rebuild) are handed on together, the
+    // newest value of each control only.
+    void receiveFromPort(int status, int data1, int data2);
+
     bool isSending() const;
     void setSending(bool on);
     // False where the machine has no MIDI sequencer; the port list stays empty then.
@@ -54,6 +60,9 @@ protected:
 
 private:
     void showState(const QString& text);
+    void drainPort();
+    // Replaces a waiting message of the same control, else appends.
+    static void keepNewest(QList<int>& list, int packed);
 
     std::unique_ptr<RtMidiIn> m_in;
     bool m_midiProbed = false;
@@ -63,6 +72,9 @@ private:
     // through) waits for it; the newest value of each control is enough.
     bool m_forwarding = false;
     QList<int> m_waiting;
+    QMutex m_portLock;
+    QList<int> m_fromPort;
+    bool m_drainPosted = false;
 
     QComboBox* m_ports;
     QPushButton* m_refresh;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
+#include <thread>
 #include <dzscript.h>
 #include "commandline.h"
 #include "hostrun.h"
@@ -105,6 +106,18 @@ TEST_F(KorgPaneTest, ForwardsControlChangesOnceTheVerdixPaneAsks)
     EXPECT_EQ(korg->lastMessageText(), "Last message: control 4 = 1 (channel 4)");
     EXPECT_EQ(slider(g, "Height RND")->getValue(), 500);
     EXPECT_EQ(korg->forwardedCount(), 2);
+
+    // A sweep from the port's thread while the GUI thread is busy: the newest value of each
+    // control goes on, once.
+    std::thread port([korg]() {
+        for (int v = 0; v < 100; ++v) korg->receiveFromPort(0xB0, 4, v);
+        korg->receiveFromPort(0xB0, 1, 127);
+    });
+    port.join();
+    QApplication::processEvents();
+    EXPECT_EQ(korg->forwardedCount(), 4);
+    EXPECT_EQ(slider(g, "Height RND")->getValue(), 1 + 499 * 99 / 127);
+    EXPECT_EQ(slider(g, "Area size Z")->getValue(), 4000);
 }
 
 TEST(MidiFileReading, ControlChangesOfEveryTrackInTimeOrder)
