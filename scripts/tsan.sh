@@ -6,14 +6,16 @@
 #
 #   scripts/tsan.sh                 the tick test
 #   scripts/tsan.sh 'GrassPane*'    any gtest filter over the grass pane tests
+#   VERDIX_TSAN_TARGET=billboard_tests scripts/tsan.sh 'BillboardPane*'   another test program
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VERDIX_TSAN_BUILD_DIR:-$here/build-tsan}"
 filter="${1:-GrassPaneTest.SixtyFourBoxesTwoHundredTicks}"
+target="${VERDIX_TSAN_TARGET:-grasspane_tests}"
 
 # The packages are those of the normal build (scripts/setup.sh installs them).
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERDIX_TSAN=ON >/dev/null
-cmake --build "$build" -j2 --target grasspane_tests
+cmake --build "$build" -j2 --target "$target"
 
 report="$build/tsan-report.txt"
 rm -f "$report" "$report".*
@@ -22,7 +24,7 @@ export QT_QPA_PLATFORM=offscreen
 export TSAN_OPTIONS="halt_on_error=0 exitcode=66 second_deadlock_stack=1 log_path=$report"
 cd "$build/bin"
 set +e
-./grasspane_tests --gtest_filter="$filter"
+"./$target" --gtest_filter="$filter"
 rc=$?
 set -e
 shopt -s nullglob
