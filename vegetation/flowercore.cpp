@@ -590,7 +590,16 @@ int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize
     FlatGround ground;
     FlowerPassInfo local;
     mesh.beginEdit();
-    walkFlower(p, sink, ground, local);
+    try {
+        walkFlower(p, sink, ground, local);
+    } catch (const std::bad_alloc&) {
+        // Sliders at their tops ask for more than memory holds: an empty mesh, not a crash.
+        mesh.removeAllFacets();
+        mesh.clearAllVertices();
+        if (DzMap* uvs = mesh.getUVs()) uvs->clearAllData();
+        local = FlowerPassInfo();
+        local.outOfMemory = true;
+    }
     mesh.finishEdit();
     if (info) *info = local;
     return local.vertices;

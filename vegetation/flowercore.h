@@ -102,6 +102,7 @@ struct FlowerPassInfo
     bool refilled = false;
     int heightQueries = 0;
     bool topologyMismatch = false;  // the mesh held another vertex count than the walk wrote
+    bool outOfMemory = false;       // the topology did not fit in memory; the mesh is empty
 };
 
 // The vertex count of the mesh the topology pass builds for these sliders (one walk).
@@ -124,4 +125,5 @@ inline QString meshMissing(const QString& title) { return QStringLiteral("Error:
 inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
 inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
+inline QString meshMemory() { return QStringLiteral("Error: Flower mesh too large for memory"); }
 }

@@ -115,7 +115,9 @@ void ZPK_VerdixPane::Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh
     if (!box || box->type != TypeFlower) return;
     if (QThread::currentThread() == thread()) captureFlowerParams(ControlBoxIndex);
     else if (!box->flowerParamsReady) return;
-    box->builderCount = addPolyFlowerCore(box->flowerParams, *mesh, box->builderCount);
+    FlowerPassInfo info;
+    box->builderCount = addPolyFlowerCore(box->flowerParams, *mesh, box->builderCount, &info);
+    if (info.outOfMemory) reportStatus(FlowerMessages::meshMemory());
 }
 
 void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
@@ -131,9 +133,10 @@ void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
     FlowerGround ground(this, box->landscapeIndex);
     FlowerPassInfo info;
     QString msg = animateFlowerCore(box->flowerParams, *mesh, box->groundHeights, ground, ResetCache, &info);
-    if (msg.isEmpty() && info.topologyMismatch) {
+    if (msg.isEmpty() && info.topologyMismatch && box->builderCount > 0) {
         // Sliders changed while updates were held back (a record being read): the mesh
-        // no longer fits them, so it is built again before it is written.
+        // no longer fits them, so it is built again before it is written. (A count of 0 is
+        // a topology that did not fit in memory: it is not tried again on every tick.)
         box->builderCount = addPolyFlowerCore(box->flowerParams, *mesh, info.vertices);
         msg = animateFlowerCore(box->flowerParams, *mesh, box->groundHeights, ground, ResetCache, &info);
     }
