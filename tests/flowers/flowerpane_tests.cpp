@@ -132,7 +132,7 @@ TEST_F(Flowers, TicksSwayOnlyWithWindStrength)
     windStrength()->setValue(100);
 }
 
-TEST_F(Flowers, SetDocumentsAndPresetsGiveBackTheSamePlants)
+TEST_F(Flowers, SetDocumentsHostScenesAndPresetsGiveBackTheSamePlants)
 {
     const int i = flower(10);
     set(i, {{"Seed", 321}, {"Stem Count", 2}, {"Leaf Row Count", 4}, {"Petal Layers", 2}, {"X", 40}, {"Z", -30},
@@ -147,6 +147,17 @@ TEST_F(Flowers, SetDocumentsAndPresetsGiveBackTheSamePlants)
     reset();
     ASSERT_TRUE(a->openDocument(doc, true));
     ASSERT_EQ(a->boxes().count(), 1);
+    EXPECT_EQ(verts(0), plants);
+    EXPECT_EQ(pane->setDocumentText(), doc);
+
+    // Stored in a host scene, the box comes back with its node when the scene is loaded.
+    a->saveModelData();
+    QString error;
+    ASSERT_TRUE(dzScene->saveScene(root.path() + "/f.duf", &error)) << qPrintable(error);
+    dzScene->clear();
+    ASSERT_TRUE(dzScene->loadScene(root.path() + "/f.duf", &error)) << qPrintable(error);
+    ASSERT_EQ(a->boxes().count(), 1);
+    EXPECT_EQ(dzScene->getNumNodes(), 1);
     EXPECT_EQ(verts(0), plants);
     EXPECT_EQ(pane->setDocumentText(), doc);
 
