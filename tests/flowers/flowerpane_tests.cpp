@@ -396,11 +396,11 @@ TEST_F(Flowers, DISABLED_WriteMeadow)
     }
     // Each patch from a library preset, then laid out where it stands.
     struct Patch { const char* preset; int x, z, ax, az, shape, ring, rotate, sectorSize, sectorStart; };
-    const Patch patches[] = {{"Daisy.txt", -110, -90, 70, 60, 100, 0, 0, 0, 0},
+    const Patch patches[] = {{"Daisy.txt", 120, 105, 70, 60, 100, 0, 0, 0, 0},
                              {"Poppy_Field.txt", 105, -100, 110, 70, 40, 0, 30, 0, 0},
                              {"Bluebells.txt", -120, 110, 60, 60, 100, 20, 0, 200, 40},
                              {"Sunflower.txt", 15, 15, 35, 30, 100, 0, 0, 0, 0},
-                             {"Tulip.txt", 120, 105, 50, 40, 1, 0, 45, 0, 0},
+                             {"Tulip.txt", -110, -90, 50, 40, 1, 0, 45, 0, 0},
                              {"Wildflower_Mix.txt", 0, 0, 40, 40, 100, 140, 0, 0, 0}};
     for (const Patch& p : patches) {
         const int i = a->boxes().count();
