@@ -132,6 +132,25 @@ TEST_F(Flowers, TicksSwayOnlyWithWindStrength)
     windStrength()->setValue(100);
 }
 
+// Several boxes through many ticks on the ring's workers: each box's pass writes its own mesh
+// from its own snapshot, and every tick gives what the same pass gives on this thread.
+TEST_F(Flowers, ManyBoxesTickTogether)
+{
+    std::vector<int> boxes;
+    for (int k = 0; k < 8; ++k) boxes.push_back(flower(4 + k));
+    for (int t = 0; t < 20; ++t) a->draw();
+    for (int i : boxes) {
+        SCOPED_TRACE(i);
+        const std::vector<DzVec3> ticked = verts(i);
+        ASSERT_EQ(int(ticked.size()), box(i).builderCount);
+        // The phase the last tick used, replayed here.
+        a->phase() -= 1.f;
+        QMetaObject::invokeMethod(pane, "Button_AnimateFlower", Q_ARG(int, i), Q_ARG(bool, false));
+        a->phase() += 1.f;
+        EXPECT_EQ(verts(i), ticked);
+    }
+}
+
 TEST_F(Flowers, SetDocumentsHostScenesAndPresetsGiveBackTheSamePlants)
 {
     const int i = flower(10);
