@@ -60,6 +60,25 @@ void ZPK_VerdixPane::SetupTimer(int Milsec)
     if (m_timer && m_timer->isActive()) m_timer->setInterval(Milsec);
 }
 
+void ZPK_VerdixPane::captureWorkerSnapshots()
+{
+    captureAllGrassParams();
+    captureAllFlowerParams();
+    captureAllStonesParams();
+    captureAllBillboardParams();
+}
+
+void ZPK_VerdixPane::installSnapshotHook()
+{
+    static QPointer<ZPK_VerdixPane> hooked;
+    if (hooked == this || QThread::currentThread() != thread()) return;
+    hooked = this;
+    QPointer<ZPK_VerdixPane> self(this);
+    setTaskRingPrepare([self] {
+        if (self) self->captureWorkerSnapshots();
+    });
+}
+
 std::function<void()> ZPK_VerdixPane::tickTask(int i)
 {
     switch (m_boxes[i].type) {
@@ -86,24 +105,6 @@ std::function<void()> ZPK_VerdixPane::tickTask(int i)
     default:
         return {};
     }
-}
-
-void ZPK_VerdixPane::installWorkerSnapshotHook()
-{
-    static QPointer<ZPK_VerdixPane> hooked;
-    if (hooked == this || QThread::currentThread() != thread()) return;
-    hooked = this;
-    QPointer<ZPK_VerdixPane> self(this);
-    setTaskRingPrepare([self] {
-        if (self) self->captureWorkerSnapshots();
-    });
-}
-
-void ZPK_VerdixPane::captureWorkerSnapshots()
-{
-    captureAllGrassParams();
-    captureAllStonesParams();
-    captureAllBillboardParams();
 }
 
 void ZPK_VerdixPane::Animation_Draw()

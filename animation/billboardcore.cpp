@@ -6,6 +6,7 @@
 
 #include "dzgeometry.h"
 #include "plugin/verdixrandom.h"
+#include "vegetation/patchlayout.h"
 
 namespace {
 
@@ -40,29 +41,6 @@ bool topologyStale(const BillboardParams& p, const DzFacetMesh& mesh, int uvEntr
     return mesh.getNumVertices() != p.verticesNeeded() || uvEntries != p.uvEntriesNeeded() ||
            mesh.getNumFacets() * 4 != p.verticesNeeded() || !uvs || uvs->getNumValues() != p.uvEntriesNeeded();
 }
-
-// The ground under each billboard: queried and stored, or read back from the cache.
-struct CachedGround
-{
-    std::vector<float>& cache;
-    const GroundSampler& sampler;
-    bool refill;
-    std::size_t k = 0;
-    int queries = 0;
-
-    float next(float x, float z)
-    {
-        if (refill) {
-            const float y = sampler.height(x, z);
-            ++queries;
-            if (k < cache.size()) cache[k++] = y;
-            return y;
-        }
-        if (k < cache.size()) return cache[k++];
-        ++queries;
-        return sampler.height(x, z);
-    }
-};
 
 }  // namespace
 

@@ -40,7 +40,7 @@ DzVec3 ZPK_VerdixPane::activeCameraPosition() const
 
 void ZPK_VerdixPane::captureBillboardParams(int i)
 {
-    installWorkerSnapshotHook();
+    installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeBillboard) return;
     const SliderReader& r = billboardSliders();

@@ -6,6 +6,7 @@
 
 #include "dzgeometry.h"
 #include "plugin/verdixrandom.h"
+#include "vegetation/patchlayout.h"
 
 namespace {
 
@@ -175,19 +176,15 @@ int layStones(const StonesParams& p, Sink& sink, StoneGround& ground, StonesUpda
     const int MX = std::max(1, p.StoneMapX), MY = std::max(1, p.StoneMapY);
     const int AX = p.AreaSizeX, AZ = p.AreaSizeZ;
     const int hxA = AX / 2, hzA = AZ / 2;
-    const float R = float(p.ARing);
-    const float b = float(p.AShape) * 0.01f;
-    const float fs = 1.f - float(p.ASectorSize) * 0.002777777f;
-    const float ft = 1.f - float(p.ASectorStart) * 0.002777777f;
-    const float rotA = float(p.ARotate) * 0.01745329f;
-    const float rotC = std::cos(rotA), rotS = std::sin(rotA);
+    // "A Shape" 0 is the plain outline, 100 the circle; other values blend them.
+    const PatchOutline outline = PatchOutline::make(p.AShape, p.ARing, p.ARotate, p.ASectorSize, p.ASectorStart,
+                                                    float(p.AShape) * 0.01f, p.AShape != 0);
     const float standX = float(p.StandOffX) * 0.1f, standZ = float(p.StandOffZ) * 0.1f;
     const float sizeX = float(p.StoneSizeX) * 0.1f, sizeY = float(p.StoneSizeY) * 0.1f;
     const float sizeZ = float(p.StoneSizeZ) * 0.1f;
     const float offsetY = float(p.StoneOffsetY) * 0.1f;
     const float rough = float(p.Rough) * 0.05f;
     const float step = 2.f * 3.14159265f / float(K);
-    const float pi = 3.14159265f;
 
     sink.begin(p, MX, MY);
     ground.rootSlot = std::size_t(3) * std::size_t(S);
@@ -202,32 +199,10 @@ int layStones(const StonesParams& p, Sink& sink, StoneGround& ground, StonesUpda
         if (p.FullOffX != 0 && ++fx >= p.FullOffX) fx = 0;
         if (p.FullOffZ != 0 && ++fz >= p.FullOffZ) fz = 0;
         const float u = unit();
-        float v = unit();
-        if (fs > 0.f) v = v * fs;
-        if (ft > 0.f) v = v + ft;
-        const float theta = 2.f * v * pi;
-        const float r = std::sqrt(u);
-        const float rx = float(AX + fx) * r + R, rz = float(AZ + fz) * r + R;
-        const float st = std::sin(theta), ct = std::cos(theta);
-        const float cx = (st + ct) * 0.7f * rx, cz = (st - ct) * 0.7f * rz;
+        const float v = unit();
         float x, z;
-        if (p.AShape == 100) {
-            x = cx;
-            z = cz;
-        } else {
-            const float tc = std::tan(ct), ts = std::tan(st);
-            x = (tc + ts) * 0.58f * rx;
-            z = (ts - tc) * 0.58f * rz;
-            if (p.AShape != 0) {
-                x = x + (cx - x) * b;
-                z = z + (cz - z) * b;
-            }
-        }
-        if (p.ARotate != 0) {
-            const float xr = x * rotC - z * rotS, zr = x * rotS + z * rotC;
-            x = xr;
-            z = zr;
-        }
+        outline.point(u, v, float(AX + fx), float(AZ + fz), x, z);
+        outline.turn(x, z);
         const float X = x * standX + float(p.MoveX), Z = z * standZ + float(p.MoveZ);
 
         const float h = ground.next(X, Z);

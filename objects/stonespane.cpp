@@ -29,7 +29,7 @@ const SliderReader& stonesSliders()
 
 void ZPK_VerdixPane::captureStonesParams(int i)
 {
-    installWorkerSnapshotHook();
+    installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeStones) return;
     const SliderReader& r = stonesSliders();

@@ -63,7 +63,8 @@ void ZPK_VerdixPane::reportStatus(const QString& text)
 
 void ZPK_VerdixPane::captureGrassParams(int i)
 {
-    installWorkerSnapshotHook();
+    // Every ring the pane's subsystems build on the GUI thread refreshes the snapshots first.
+    installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeGrass) return;
     GrassParams p;
