@@ -4,11 +4,9 @@
 #include <atomic>
 #include <cmath>
 #include <set>
-#include <thread>
 #include <vector>
 #include <dzgeometry.h>
 #include "animation/billboardcore.h"
-#include "plugin/verdixrandom.h"
 
 namespace {
 
@@ -95,30 +93,9 @@ TEST(BillboardCore, StarsOfOneFourAndSevenPlanes)
                 EXPECT_NEAR(std::fmod(angle + 360.f, 180.f), std::fmod(k * step, 180.f), 0.05f) << P << " " << k;
             }
         // The star of seven does not close: its last plane is 150 degrees round, not 154.
-        if (P == 7) EXPECT_NEAR(degreesBetween(f.edge(0), f.edge(6)), 150.f, 0.05f);
-    }
-}
-
-TEST(BillboardCore, QuadsStandOnTheirGroundWithTheirSize)
-{
-    Field f;
-    f.p.Amount = 50;
-    f.p.WidthMin = 40;
-    f.p.WidthRND = 10;
-    f.p.HeightMin = 60;
-    f.p.HeightRND = 20;
-    ASSERT_EQ(f.update(), "");
-    for (int b = 0; b < 50; ++b) {
-        const DzVec3 A = f.v(4 * b), B = f.v(4 * b + 1), C = f.v(4 * b + 2), D = f.v(4 * b + 3);
-        const DzVec3 foot = f.foot(b);
-        EXPECT_NEAR(A.y(), f.ground.height(foot.x(), foot.z()), 1e-3f);
-        EXPECT_EQ(A.y(), B.y());
-        const float w = (B - A).length(), h = D.y() - A.y();
-        EXPECT_GE(w, 40.f - 1e-3f);
-        EXPECT_LE(w, 49.f + 1e-3f);
-        EXPECT_GE(h, 60.f);
-        EXPECT_LE(h, 79.f);
-        EXPECT_NEAR((C - B).y(), h, 1e-4f);
+        if (P == 7) {
+            EXPECT_NEAR(degreesBetween(f.edge(0), f.edge(6)), 150.f, 0.05f);
+        }
     }
 }
 
@@ -203,51 +180,6 @@ TEST(BillboardCore, AnimationEndZeroHoldsTheFirstCellAndAFullEndCyclesAll)
     EXPECT_EQ(f.mesh.getUVs()->getPnt2Value(0), kept);
 }
 
-TEST(BillboardCore, MovedCameraTurnsEveryFirstPlaneAndMovesNoBillboard)
-{
-    Field f;
-    f.p.Amount = 200;
-    f.p.SpinLOD = 3;
-    f.p.camera = DzVec3(2500.f, 300.f, 0.f);
-    ASSERT_EQ(f.update(), "");
-    expectFacingCamera(f, f.p.camera);
-    std::vector<DzVec3> feet;
-    for (int b = 0; b < 200; ++b) feet.push_back(f.foot(b));
-
-    f.p.camera = DzVec3(-400.f, 80.f, 1900.f);
-    ASSERT_EQ(f.update(false), "");
-    EXPECT_FALSE(f.info.rebuilt);
-    expectFacingCamera(f, f.p.camera);
-    for (int b = 0; b < 200; ++b) {
-        EXPECT_NEAR((f.foot(b) - feet[size_t(b)]).length(), 0.f, 1e-3f) << b;
-    }
-}
-
-TEST(BillboardCore, SameUpdateGivesTheSameVerticesOnAnyThread)
-{
-    Field f;
-    f.p.Amount = 500;
-    f.p.SpinLOD = 4;
-    f.p.Seed = 321;
-    f.p.Shape = 40;
-    f.p.FullOffX = 7;
-    f.p.camera = DzVec3(100.f, 50.f, 90.f);
-    ASSERT_EQ(f.update(), "");
-    const std::vector<DzVec3> first = f.all();
-    for (int k = 0; k < 13; ++k) vxRand();
-    ASSERT_EQ(f.update(false), "");
-    EXPECT_EQ(f.all(), first);
-    std::thread([&f] {
-        vxSrand(77);
-        f.update(false);
-    }).join();
-    EXPECT_EQ(f.all(), first);
-    // Another seed is another field.
-    f.p.Seed = 322;
-    ASSERT_EQ(f.update(false), "");
-    EXPECT_NE(f.all(), first);
-}
-
 TEST(BillboardCore, TicksReadTheGroundFromTheCacheAndRebuildOnlyForNewCounts)
 {
     Field f;
@@ -275,50 +207,4 @@ TEST(BillboardCore, TicksReadTheGroundFromTheCacheAndRebuildOnlyForNewCounts)
     ASSERT_EQ(f.update(false), "");
     EXPECT_TRUE(f.info.rebuilt);
     EXPECT_EQ(f.mesh.getNumVertices(), 300 * 2 * 4);
-}
-
-TEST(BillboardCore, RectangleDiscAndRing)
-{
-    Field rect;
-    rect.p.Amount = 2000;
-    rect.p.Shape = 0;
-    rect.p.Ring = 100;
-    rect.p.AreaSizeX = 400;
-    rect.p.AreaSizeZ = 200;
-    rect.p.HeightRND = 1;
-    rect.p.WidthMin = 2;
-    ASSERT_EQ(rect.update(), "");
-    float maxX = 0.f, maxZ = 0.f;
-    for (int b = 0; b < 2000; ++b) {
-        maxX = std::max(maxX, std::fabs(rect.foot(b).x()));
-        maxZ = std::max(maxZ, std::fabs(rect.foot(b).z()));
-    }
-    // Uniform over +-(A + R): the extremes come close to the edges and never beyond.
-    EXPECT_LE(maxX, 500.5f);
-    EXPECT_GT(maxX, 480.f);
-    EXPECT_LE(maxZ, 300.5f);
-    EXPECT_GT(maxZ, 280.f);
-
-    Field disc;
-    disc.p.Amount = 2000;
-    disc.p.Shape = 100;
-    disc.p.Ring = 300;
-    disc.p.AreaSizeX = disc.p.AreaSizeZ = 500;
-    disc.p.MoveX = 1000;
-    disc.p.WidthMin = 2;
-    ASSERT_EQ(disc.update(), "");
-    float rMin = 1e9f, rMax = 0.f;
-    int inner = 0;
-    for (int b = 0; b < 2000; ++b) {
-        const DzVec3 c = disc.foot(b) - DzVec3(1000.f, 0.f, 0.f);
-        const float r = std::sqrt(c.x() * c.x() + c.z() * c.z());
-        rMin = std::min(rMin, r);
-        rMax = std::max(rMax, r);
-        inner += r < 0.99f * (300.f + 250.f) ? 1 : 0;
-    }
-    // The ring leaves a free disc; the outline reaches 0.99 of area plus ring.
-    EXPECT_GE(rMin, 0.98f * 300.f);
-    EXPECT_LE(rMax, 0.99f * 800.f + 1.f);
-    // Uniform in area: the inner half of the radii holds about a quarter of the billboards.
-    EXPECT_NEAR(float(inner) / 2000.f, 0.25f, 0.05f);
 }

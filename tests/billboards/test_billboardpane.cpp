@@ -41,12 +41,17 @@ TEST_F(BillboardPane, CreateBuildsTheNodeAndTheTickTurnsItToTheCamera)
     set(i, {{"Spin LOD", 3}, {"Amount", 250}});
     ASSERT_EQ(mesh(i)->getNumVertices(), 250 * 3 * 4);
 
-    // The camera is orbited: the next ticks, on the ring's workers, turn every billboard.
+    // The camera is orbited: the next ticks, on the ring's workers, turn every billboard
+    // where it stands.
+    const std::vector<DzVec3> start = verts(i);
     for (const DzVec3& cam : {DzVec3(3000.f, 500.f, 200.f), DzVec3(-800.f, 200.f, -2600.f)}) {
         camera()->setWSPos(cam);
         EXPECT_GT(worstFacing(i, cam), 0.05f);
         tick();
         EXPECT_LT(worstFacing(i, cam), 2e-3f);
+        const std::vector<DzVec3> now = verts(i);
+        for (size_t f = 0; f < now.size(); f += 12)
+            ASSERT_NEAR(((now[f] + now[f + 1]) * 0.5f - (start[f] + start[f + 1]) * 0.5f).length(), 0.f, 1e-3f);
     }
     EXPECT_EQ(box(i).billboardParams.frame, 1) << "the second tick read the frame counter";
 }

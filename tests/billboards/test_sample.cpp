@@ -1,10 +1,8 @@
 // The "Butterflies" set of the asset library: a meadow with a stone field and two swarms of
 // animated butterflies, opened over the library the build generates.
 #include <QFile>
-#include <QTemporaryDir>
 #include <set>
 #include "fieldfixture.h"
-#include "../hostrun.h"
 
 namespace {
 
@@ -105,20 +103,4 @@ TEST_F(Butterflies, OpensWithItsMeadowStonesAndAnimatedSwarms)
     to.setY(0.f);
     EXPECT_NEAR(edge.normalized().dot(to.normalized()), 0.f, 2e-3f);
     EXPECT_EQ(pane->setDocumentText(), readAll(sample));
-}
-
-TEST_F(Butterflies, HeadlessRunTicksExportsAndShowsIt)
-{
-    QTemporaryDir out;
-    const HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--ticks", "5",
-                               "--export", out.path() + "/b.obj", "--status"});
-    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_TRUE(r.out.startsWith("Time:")) << qPrintable(r.out);
-    const QString obj = readAll(out.path() + "/b.obj");
-    EXPECT_TRUE(obj.contains("o (0004) StonesV1.0\n"));
-    EXPECT_TRUE(obj.contains("o (0006) BillboardV1.0\n"));
-    // The stones' two materials, each over its own facets.
-    EXPECT_TRUE(obj.contains("usemtl (0004)_StonesV1.0_Stones\n"));
-    EXPECT_TRUE(obj.contains("usemtl (0004)_StonesV1.0_Grass\n"));
-    EXPECT_TRUE(obj.contains("usemtl (0006)_BillboardV1.0_Billboard\n"));
 }

@@ -82,26 +82,6 @@ TEST(StonesCore, StonesWithoutGrassAndTriangularStones)
     EXPECT_EQ(close.m_vertIdx[3], 5);
 }
 
-TEST(StonesCore, DomesStandOnTheGroundAtTheirOffset)
-{
-    Field f;
-    f.p.Grass = 0;
-    f.p.StoneOffsetY = 25;
-    f.ground.base = 7.f;
-    ASSERT_EQ(f.update(), "");
-    for (int s = 0; s < f.p.stones(); ++s) {
-        const DzVec3 ground = f.ringCentre(s, 6);  // height factor 0: the ground line
-        EXPECT_NEAR(ground.y(), 7.f + 2.5f, 1e-3f) << s;
-        const DzVec3 top = f.ringCentre(s, 0), waist = f.ringCentre(s, 4);
-        EXPECT_GT(top.y(), waist.y());
-        EXPECT_GT(waist.y(), ground.y());
-        EXPECT_LT(f.ringCentre(s, 7).y(), ground.y());
-        // The waist is the widest ring: 0.95 of up to 1.5 x "Stone Size X" / 10.
-        const DzVec3 w0 = f.v(s * 96 + 4 * 12) - waist;
-        EXPECT_LE(std::sqrt(w0.x() * w0.x() + w0.z() * w0.z()), 0.95f * 1.5f * 5.f + 1e-3f);
-    }
-}
-
 TEST(StonesCore, StonesLeanWithTheSlopeUnderThem)
 {
     // Ground rising along +x: the stone's axis follows the normal (-0.5, 1, 0), leaning
@@ -163,34 +143,6 @@ TEST(StonesCore, TuftsGrowRoundTheWaists)
         // Blades stand up.
         EXPECT_GT(f.v(f.stoneVerts() + 10 * b + 8).y(), 5.f);
     }
-}
-
-TEST(StonesCore, AtlasColumnsPickedPerStone)
-{
-    Field f;
-    f.p.Grass = 0;
-    f.p.StoneMapX = 3;
-    f.p.StoneMapY = 1;
-    f.p.StoneAmount = 60;
-    ASSERT_EQ(f.update(), "");
-    const int K = 12, strip = 2 * 7, tile = 8 * (K + 1);
-    ASSERT_EQ(f.mesh.getUVs()->getNumValues(), strip + 3 * tile);
-    std::set<int> columns;
-    for (int s = 0; s < 60; ++s) {
-        std::set<int> own;
-        for (int q = 0; q < 7 * K; ++q) {
-            const DzFacet& fc = f.mesh.getFacet(s * 7 * K + q);
-            for (int c = 0; c < 4; ++c) own.insert((fc.m_uvwIdx[c] - strip) / tile);
-        }
-        ASSERT_EQ(own.size(), 1u) << "stone " << s << " spans tiles";
-        columns.insert(*own.begin());
-        // Its u values lie within its third of the sheet.
-        const DzFacet& fc = f.mesh.getFacet(s * 7 * K);
-        const float u = f.mesh.getUVs()->getPnt2Value(fc.m_uvwIdx[1]).u;
-        EXPECT_GE(u, *own.begin() / 3.f - 1e-5f);
-        EXPECT_LE(u, (*own.begin() + 1) / 3.f + 1e-5f);
-    }
-    EXPECT_EQ(columns, (std::set<int>{0, 1, 2}));
 }
 
 TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
