@@ -11,11 +11,16 @@ namespace {
 
 // The contact test of both searches: one definition, so a pair cannot touch in one and
 // miss in the other. Non-finite positions never touch (the arithmetic yields NaN or +inf).
+inline bool touching(float ax, float ay, float az, float ar, float bx, float by, float bz, float br)
+{
+    const float dx = bx - ax, dy = by - ay, dz = bz - az;
+    const float r = ar + br;
+    return dx * dx + dy * dy + dz * dz - r * r <= 0.f;
+}
 inline bool touching(const MappedObject& a, const MappedObject& b)
 {
-    const DzVec3 d = b.position - a.position;
-    const float r = a.radius + b.radius;
-    return d.dot(d) - r * r <= 0.f;
+    return touching(a.position.m_x, a.position.m_y, a.position.m_z, a.radius, b.position.m_x, b.position.m_y,
+                    b.position.m_z, b.radius);
 }
 
 inline bool finite(const DzVec3& v) { return std::isfinite(v.m_x) && std::isfinite(v.m_y) && std::isfinite(v.m_z); }
@@ -56,12 +61,16 @@ public:
             else m_wide.push_back(i);
         }
         m_cell = maxRadius > 0.0 ? 2.0 * maxRadius * (1.0 + 1e-3) : 1.0;
+        // Sorted by cell, the centres and radii side by side: a neighbourhood is nine short
+        // runs of one array.
         m_cells.reserve(size_t(n));
         for (int i = 0; i < n; ++i) {
             const MappedObject& r = recs[size_t(i)];
-            if (m_usable[size_t(i)] && std::isfinite(r.radius)) m_cells.push_back({keyOf(r.position, 0, 0, 0), i});
+            if (!m_usable[size_t(i)] || !std::isfinite(r.radius)) continue;
+            m_cells.push_back({keyOf(r.position, 0, 0, 0), i, r.position.m_x, r.position.m_y, r.position.m_z, r.radius});
         }
-        std::sort(m_cells.begin(), m_cells.end());
+        std::sort(m_cells.begin(), m_cells.end(),
+                  [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.index < b.index; });
     }
 
     std::vector<std::pair<int, int>> contacts() const
@@ -75,21 +84,25 @@ public:
             near.clear();
             if (!std::isfinite(a.radius)) {
                 for (int j = i + 1; j < n; ++j)
-                    if (m_usable[size_t(j)]) near.push_back(j);
+                    if (m_usable[size_t(j)] && touching(a, m_recs[size_t(j)])) near.push_back(j);
             } else {
+                const float ax = a.position.m_x, ay = a.position.m_y, az = a.position.m_z, ar = a.radius;
                 for (int dx = -1; dx <= 1; ++dx)
-                    for (int dy = -1; dy <= 1; ++dy)
-                        for (int dz = -1; dz <= 1; ++dz) {
-                            const std::uint64_t key = keyOf(a.position, dx, dy, dz);
-                            auto it = std::lower_bound(m_cells.begin(), m_cells.end(), Entry{key, i + 1});
-                            for (; it != m_cells.end() && it->key == key; ++it) near.push_back(it->index);
-                        }
+                    for (int dy = -1; dy <= 1; ++dy) {
+                        // The three cells along z are consecutive keys.
+                        const std::uint64_t first = keyOf(a.position, dx, dy, -1);
+                        const std::uint64_t last = first + 2;
+                        auto it = std::lower_bound(m_cells.begin(), m_cells.end(), first,
+                                                   [](const Entry& e, std::uint64_t k) { return e.key < k; });
+                        for (; it != m_cells.end() && it->key <= last; ++it)
+                            if (it->index > i && touching(ax, ay, az, ar, it->x, it->y, it->z, it->r))
+                                near.push_back(it->index);
+                    }
                 for (int j : m_wide)
-                    if (j > i) near.push_back(j);
+                    if (j > i && touching(a, m_recs[size_t(j)])) near.push_back(j);
                 std::sort(near.begin(), near.end());
             }
-            for (int j : near)
-                if (touching(a, m_recs[size_t(j)])) out.emplace_back(i, j);
+            for (int j : near) out.emplace_back(i, j);
         }
         return out;
     }
@@ -99,7 +112,7 @@ private:
     {
         std::uint64_t key;
         int index;
-        bool operator<(const Entry& o) const { return key != o.key ? key < o.key : index < o.index; }
+        float x, y, z, r;
     };
 
     static constexpr std::int64_t kLimit = (std::int64_t(1) << 20) - 2;
@@ -203,8 +216,16 @@ void integrateMapped(std::vector<MappedObject>& records, float g, const MappingG
         p = p + v * 0.5f;
         v = v - v * 0.1f * 0.5f;
 
+        // The query starts at the cell it estimates from the position, not at the cached
+        // cell: from there it only walks to the neighbours, and a rock that falls or bounces
+        // further in one step would have the whole grid scanned. The cell is kept all the same.
         DzVec3 n;
-        const float h = ground.height(p.m_x, p.m_z, &n, &r.groundCache[0], &r.groundCache[1]);
+        const HeightAnswer a = ground.height(p.m_x, p.m_z, &n, nullptr, nullptr);
+        if (a.hit == HeightHit::Found) {
+            r.groundCache[0] = a.column;
+            r.groundCache[1] = a.row;
+        }
+        const float h = a.height;
         if (h >= p.m_y) {
             // On or under the ground: bounce back at a fraction, slide along the slope.
             v.m_y = v.m_y * -0.45f * 0.5f;

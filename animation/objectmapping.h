@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "dzmath.h"
+#include "landscape/heightquery.h"
 
 class DzNode;
 
@@ -38,7 +39,7 @@ struct MappedObject
     // Who registered the record (a rock box's group box), for the reset button.
     QPointer<QObject> owner;
     float radius = 0.f;
-    int groundCache[2] = {0, 0};  // the height query's cell, kept between steps
+    int groundCache[2] = {0, 0};  // the cell of the last ground found
 
     bool simulated() const { return (flags & kSimulated) != 0; }
     // The record lost its node: it neither moves, collides nor is written any more.
@@ -46,12 +47,13 @@ struct MappedObject
     bool moving() const { return restCount < kRestSteps && simulated(); }
 };
 
-// The terrain under the objects. normal receives the downward unit normal of the triangle
-// found (zero on a miss); the caches are the record's own.
+// The terrain under the objects, answering as the terrain height query does: normal
+// receives the downward unit normal of the triangle found (zero on a miss); null caches
+// let the query estimate its start cell.
 struct MappingGround
 {
     virtual ~MappingGround() = default;
-    virtual float height(float x, float z, DzVec3* normal, int* iCache, int* jCache) const = 0;
+    virtual HeightAnswer height(float x, float z, DzVec3* normal, int* iCache, int* jCache) const = 0;
 };
 
 // How touching pairs are found. Both give the same pairs in the same order: Grid buckets the

@@ -10,9 +10,9 @@ struct FirstLandscape : MappingGround
 {
     ZPK_VerdixPane* pane;
     explicit FirstLandscape(ZPK_VerdixPane* p) : pane(p) {}
-    float height(float x, float z, DzVec3* normal, int* iCache, int* jCache) const override
+    HeightAnswer height(float x, float z, DzVec3* normal, int* iCache, int* jCache) const override
     {
-        return pane->heightAnswer(0, x, z, normal, iCache, jCache).height;
+        return pane->heightAnswer(0, x, z, normal, iCache, jCache);
     }
 };
 

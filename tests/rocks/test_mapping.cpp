@@ -14,10 +14,13 @@ struct FlatGround : MappingGround
 {
     float h;
     explicit FlatGround(float y) : h(y) {}
-    float height(float, float, DzVec3* normal, int*, int*) const override
+    HeightAnswer height(float, float, DzVec3* normal, int*, int*) const override
     {
         if (normal) *normal = DzVec3(0.f, -1.f, 0.f);
-        return h;
+        HeightAnswer a;
+        a.height = h;
+        a.hit = HeightHit::Found;
+        return a;
     }
 };
 
@@ -26,9 +29,9 @@ struct GridGround : MappingGround
 {
     TestTerrain t;
     explicit GridGround(TestTerrain terrain) : t(std::move(terrain)) {}
-    float height(float x, float z, DzVec3* normal, int* i, int* j) const override
+    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
     {
-        return terrainHeight(t.grid(), x, z, normal, i, j).height;
+        return terrainHeight(t.grid(), x, z, normal, i, j);
     }
 };
 

@@ -17,9 +17,9 @@ struct GridGround : MappingGround
 {
     const TestTerrain& t;
     explicit GridGround(const TestTerrain& terrain) : t(terrain) {}
-    float height(float x, float z, DzVec3* normal, int* i, int* j) const override
+    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
     {
-        return terrainHeight(t.grid(), x, z, normal, i, j).height;
+        return terrainHeight(t.grid(), x, z, normal, i, j);
     }
 };
 
