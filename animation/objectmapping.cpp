@@ -76,6 +76,7 @@ public:
     std::vector<std::pair<int, int>> contacts() const
     {
         std::vector<std::pair<int, int>> out;
+        out.reserve(m_recs.size() * 4);
         std::vector<int> near;
         const int n = int(m_recs.size());
         for (int i = 0; i < n; ++i) {
@@ -89,18 +90,22 @@ public:
                 const float ax = a.position.m_x, ay = a.position.m_y, az = a.position.m_z, ar = a.radius;
                 for (int dx = -1; dx <= 1; ++dx)
                     for (int dy = -1; dy <= 1; ++dy) {
-                        // The three cells along z are consecutive keys.
+                        // The three cells along z are consecutive keys; within a cell the
+                        // records are in index order, so the search starts past i.
                         const std::uint64_t first = keyOf(a.position, dx, dy, -1);
-                        const std::uint64_t last = first + 2;
-                        auto it = std::lower_bound(m_cells.begin(), m_cells.end(), first,
-                                                   [](const Entry& e, std::uint64_t k) { return e.key < k; });
-                        for (; it != m_cells.end() && it->key <= last; ++it)
-                            if (it->index > i && touching(ax, ay, az, ar, it->x, it->y, it->z, it->r))
-                                near.push_back(it->index);
+                        auto it = m_cells.begin();
+                        for (std::uint64_t key = first; key <= first + 2; ++key) {
+                            it = std::lower_bound(it, m_cells.end(), std::make_pair(key, i + 1),
+                                                  [](const Entry& e, const std::pair<std::uint64_t, int>& k) {
+                                                      return e.key != k.first ? e.key < k.first : e.index < k.second;
+                                                  });
+                            for (; it != m_cells.end() && it->key == key; ++it)
+                                if (touching(ax, ay, az, ar, it->x, it->y, it->z, it->r)) near.push_back(it->index);
+                        }
                     }
                 for (int j : m_wide)
                     if (j > i && touching(a, m_recs[size_t(j)])) near.push_back(j);
-                std::sort(near.begin(), near.end());
+                inOrder(near);
             }
             for (int j : near) out.emplace_back(i, j);
         }
@@ -108,6 +113,24 @@ public:
     }
 
 private:
+    // Puts the partners of one record in index order. In a heap of rocks a record touches
+    // hundreds of others: marking them in a bit set over their index range and reading it
+    // back costs less than sorting them.
+    void inOrder(std::vector<int>& near) const
+    {
+        if (near.size() < 48) {
+            std::sort(near.begin(), near.end());
+            return;
+        }
+        const auto range = std::minmax_element(near.begin(), near.end());
+        const int lo = *range.first, hi = *range.second;
+        m_bits.assign(size_t((hi - lo) / 64 + 1), 0);
+        for (int j : near) m_bits[size_t((j - lo) >> 6)] |= std::uint64_t(1) << ((j - lo) & 63);
+        near.clear();
+        for (size_t w = 0; w < m_bits.size(); ++w)
+            for (std::uint64_t b = m_bits[w]; b; b &= b - 1) near.push_back(lo + int(w * 64) + __builtin_ctzll(b));
+    }
+
     struct Entry
     {
         std::uint64_t key;
@@ -132,6 +155,7 @@ private:
     std::vector<char> m_usable;
     std::vector<int> m_wide;
     std::vector<Entry> m_cells;
+    mutable std::vector<std::uint64_t> m_bits;
     double m_cell = 1.0;
 };
 
