@@ -73,8 +73,7 @@ std::function<void()> ZPK_VerdixPane::tickTask(int i)
         if (!hasMethod(this, "UpdateStones(int,bool)")) return {};
         return [this, i] { invokeBoxSlot(this, "UpdateStones", i, true, false); };
     case TypeTree:
-        if (!hasMethod(this, "Button_AnimatePolyTree(int)")) return {};
-        return [this, i] { invokeBoxSlot(this, "Button_AnimatePolyTree", i, false, false); };
+        return [this, i] { Button_AnimatePolyTree(i); };
     case TypeFlower:
         if (!hasMethod(this, "Button_AnimateFlower(int,bool)")) return {};
         return [this, i] { invokeBoxSlot(this, "Button_AnimateFlower", i, true, false); };
@@ -101,6 +100,7 @@ void ZPK_VerdixPane::Animation_Draw()
     // Worker passes read these snapshots instead of the widgets; the ring need not take
     // them a second time.
     captureAllGrassParams();
+    captureAllTreeParams();
 
     TaskRing ring(m_workerCount, false);
     for (int i = 0; i < m_boxes.count() && !m_busy; ++i) {

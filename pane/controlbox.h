@@ -10,6 +10,7 @@
 #include <atomic>
 #include <vector>
 #include "vegetation/grasscore.h"
+#include "vegetation/treecore.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -149,6 +150,16 @@ struct ControlBox
     bool grassParamsReady = false;
     int grassLandscape = 0;
     GrassUpdateInfo grassLastPass;
+
+    // Tree: the snapshot passes on worker threads read, and what the last build left.
+    TreeParams treeParams;
+    TreeWind treeWind;
+    QString treeTitle;
+    bool treeParamsReady = false;
+    int treeLandscape = 0;
+    TreeBuiltMesh treeBuilt;
+    bool treeLastWind = false;   // the last wind pass re-posed the mesh
+    QString treeShapeName;       // the shape file images[0] and heightMaps[0] hold
 
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.

@@ -188,6 +188,16 @@ private slots:
     void UpdateGrass(int SliderIndex, bool ResetCache);
     void SliderUpdateGrass(int ControlBoxIndex);
 
+    // ---- Trees --------------------------------------------------------------------------
+    // (vegetation/)
+    void Button_CreateTree();
+    void Button_AddPolyTree(int ControlBoxIndex, DzFacetMesh* mesh);
+    void Button_AnimatePolyTree(int ControlBoxIndex);
+    void UpdateTree(int SliderIndex, bool ResetCache);
+    void SliderUpdateTree(int ControlBoxIndex);
+    void LoadComboMapImageTree(int Input);
+    void Add_Line(const DzVec3* p1, const DzVec3* p2, float ThickA, float ThickB, DzFacetMesh* mesh, int DrawType);
+
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
     void Animation_Play();
@@ -301,6 +311,16 @@ private:
     void captureAllGrassParams();
     // Status text from any thread: worker threads post it to the GUI thread.
     void reportStatus(const QString& text);
+
+    // ---- Tree state ----
+    // Reads box i's sliders, the wind inputs and its shape image into the box's snapshot; GUI thread.
+    void captureTreeParams(int i);
+    void captureAllTreeParams();
+    // The snapshot with the box's shape bytes, for one pass.
+    TreeParams treePassParams(int i) const;
+    void loadTreeShapeBytes(int i, const QImage& image);
+    // Tree rebuilds run one at a time.
+    QMutex m_treeLock;
 
     // ---- Animation driver state ----
     // The task of box i for one tick; empty when its type does not animate.
