@@ -54,6 +54,14 @@ public:
     }
     float height(int land, float x, float z) { return pane->fHeight(land, x, z, nullptr, nullptr, nullptr); }
     int count() const { return pane->m_boxes.count(); }
+    void deleteLast() { pane->ControlBox_DeleteControl(true, false); }
+    void setLandscape(int i, const char* name, int v)
+    {
+        pane->m_loading = true;
+        pane->m_boxes[i].slider(QString::fromLatin1(name))->setValue(v);
+        pane->m_loading = false;
+    }
+    void updateLandscape(int i) { pane->UpdateLandScape(i, true); }
 };
 
 int main(int argc, char** argv)
@@ -67,6 +75,8 @@ int main(int argc, char** argv)
     const QString generated = QString::fromLocal8Bit(argv[1]);
     const QString repo = QString::fromLocal8Bit(argv[2]);
     const bool onlyPresets = argc > 3 && QByteArray(argv[3]) == "--only-presets";
+    // --singles DIR: also one set document per preset, the tree alone, for looking at it.
+    const QString singles = argc > 4 && QByteArray(argv[3]) == "--singles" ? QString::fromLocal8Bit(argv[4]) : QString();
     DzHostSession session;
     QString error;
     if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) {
@@ -91,6 +101,18 @@ int main(int argc, char** argv)
         QFile::copy(repo + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file),
                     generated + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file));
     }
+    if (!singles.isEmpty()) {
+        for (const TreePresetDef& def : treePresets()) {
+            while (a.count() > 0) a.deleteLast();
+            const int i = a.createTree();
+            dzApp->dialogs()->queueFileName(generated + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file));
+            a.openPreset(i);
+            a.setXZ(i, 0, 0);
+            QFile f(singles + "/" + QString::fromLatin1(def.file));
+            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(pane->setDocumentText().toLatin1());
+        }
+        return 0;
+    }
     if (onlyPresets) return 0;
 
     // The grove: the meadow's hill and grass, trees of several presets on its slopes.
@@ -98,6 +120,10 @@ int main(int argc, char** argv)
         fprintf(stderr, "cannot open the meadow\n");
         return 4;
     }
+    // A wider, steeper hill than the meadow's, so the trees have room and slopes.
+    a.setLandscape(0, "Size XZ", 500);
+    a.setLandscape(0, "Size Y", 160);
+    a.updateLandscape(0);
     for (const GroveTree& g : groveTrees()) {
         const int i = a.createTree();
         dzApp->dialogs()->queueFileName(generated + "/Verdix_Presets_Tree/" + QString::fromLatin1(g.preset));

@@ -21,20 +21,20 @@ inline const std::vector<TreePresetDef>& treePresets()
     static const std::vector<TreePresetDef> presets = {
         // A broad, spreading crown on a thick fluted trunk; the high-detail one.
         {"Broad Oak.txt",
-         {{"Seed", 0, 17}, {"Tree Height cm", 0, 620}, {"Trunk LOD", 0, 40}, {"Trunk Sides", 0, 128},
+         {{"Seed", 0, 17}, {"Tree Height cm", 0, 560}, {"Trunk LOD", 0, 40}, {"Trunk Sides", 0, 128},
           {"Trunk Shape", 0, 5}, {"Trunk Smooth", 0, 35}, {"Trunk Flute", 0, 10}, {"Trunk Girth max", 0, 380},
           {"Trunk Girth min", 0, 110}, {"Chaos", 0, 8}, {"Chaos Start", 0, 4}, {"Trunk Height", 0, 0},
-          {"BranchA Length cm", 0, 420}, {"BranchB Length cm", 0, 190}, {"Length RND", 0, 80},
+          {"BranchA Length cm", 0, 360}, {"BranchB Length cm", 0, 190}, {"Length RND", 0, 80},
           {"Branch Sides", 0, 32}, {"Branch LOD", 0, 32}, {"BranchB LOD", 0, 20}, {"Shape", 0, 2},
           {"Smooth", 0, 20}, {"Spread", 0, 35}, {"Chaos", 1, 6}, {"Chaos Interval", 0, 3},
-          {"Angle Hi", 0, 45}, {"Angle Lo", 0, 78}, {"Bending Hi", 0, 25}, {"Bending Lo", 0, 35},
-          {"START1", 0, 45}, {"START2", 0, 84}, {"START3", 0, 95}, {"Spin Hi", 0, 2}, {"Spin Low", 0, 2},
+          {"Angle Hi", 0, 35}, {"Angle Lo", 0, 62}, {"Bending Hi", 0, 8}, {"Bending Lo", 0, 12},
+          {"START1", 0, 60}, {"START2", 0, 80}, {"START3", 0, 95}, {"Spin Hi", 0, 1}, {"Spin Low", 0, 2},
           {"Spin RND", 0, 6}, {"Spin Angle", 0, 30}, {"Branch Up", 0, 0}, {"Branch Wall", 0, 12},
           {"Twig Length A", 0, 110}, {"Twig Length B", 0, 70}, {"Twig RND", 0, 30}, {"Twig Sides", 0, 16},
-          {"Twig LOD A", 0, 10}, {"Twig LOD B", 0, 10}, {"Bend Hi", 0, 20}, {"Bend Lo", 0, 30},
+          {"Twig LOD A", 0, 10}, {"Twig LOD B", 0, 10}, {"Bend Hi", 0, 8}, {"Bend Lo", 0, 12},
           {"Spread Hi", 0, 40}, {"Spread Lo", 0, 55}, {"Chaos Hi", 0, 10}, {"Chaos Lo", 0, 10},
           {"End Of Trunk", 0, 2}, {"End Of Branch", 0, 1}, {"Alternate Bias", 0, 30}, {"START3", 1, 90},
-          {"Leaf Size X", 0, 55}, {"Leaf Size Y", 0, 55}, {"Leaf LOD", 0, 100}, {"Floor LOD", 0, 94},
+          {"Leaf Size X", 0, 60}, {"Leaf Size Y", 0, 60}, {"Leaf LOD", 0, 100}, {"Floor LOD", 0, 96},
           {"Up Down", 0, 70}, {"Up Down RND", 0, 60}, {"Left Right RND", 0, 180}, {"Standoff Ground", 0, 30},
           {"Fruit LOD", 0, 0}}},
         // Tall and narrow: short, steep branches all the way up a slender trunk.
@@ -74,11 +74,11 @@ inline const std::vector<TreePresetDef>& treePresets()
           {"Trunk Twist", 0, 30}, {"Chaos", 0, 40}, {"Chaos Start", 0, 2}, {"Sway Z", 0, 10}, {"Trunk Height", 0, 0},
           {"BranchA Length cm", 0, 300}, {"BranchB Length cm", 0, 150}, {"Length RND", 0, 60},
           {"Branch Sides", 0, 10}, {"Branch LOD", 0, 12}, {"BranchB LOD", 0, 8}, {"Smooth", 0, 25},
-          {"Spread", 0, 40}, {"Chaos", 1, 14}, {"Chaos Interval", 0, 2}, {"Angle Hi", 0, 50},
-          {"Angle Lo", 0, 72}, {"Bending Hi", 0, 30}, {"Bending Lo", 0, 40}, {"START1", 0, 50},
+          {"Spread", 0, 40}, {"Chaos", 1, 14}, {"Chaos Interval", 0, 2}, {"Angle Hi", 0, 42},
+          {"Angle Lo", 0, 62}, {"Bending Hi", 0, 10}, {"Bending Lo", 0, 15}, {"START1", 0, 50},
           {"START2", 0, 30}, {"START3", 0, 70}, {"Spin Hi", 0, 2}, {"Spin Low", 0, 3}, {"Spin RND", 0, 15},
           {"Spin Angle", 0, 90}, {"Twig Length A", 0, 70}, {"Twig Length B", 0, 50}, {"Twig RND", 0, 20},
-          {"Twig Sides", 0, 5}, {"Twig LOD A", 0, 8}, {"Twig LOD B", 0, 10}, {"Bend Hi", 0, 30}, {"Bend Lo", 0, 40},
+          {"Twig Sides", 0, 5}, {"Twig LOD A", 0, 8}, {"Twig LOD B", 0, 10}, {"Bend Hi", 0, 10}, {"Bend Lo", 0, 15},
           {"Spread Hi", 0, 35}, {"Spread Lo", 0, 50}, {"Chaos Hi", 0, 15}, {"Chaos Lo", 0, 15},
           {"End Of Trunk", 0, 2}, {"End Of Branch", 0, 2}, {"Alternate Bias", 0, 35}, {"START3", 1, 60},
           {"Leaf Size X", 0, 38}, {"Leaf Size Y", 0, 38}, {"Leaf LOD", 0, 50}, {"Floor LOD", 0, 96},
@@ -113,8 +113,8 @@ struct GroveTree
 inline const std::vector<GroveTree>& groveTrees()
 {
     static const std::vector<GroveTree> trees = {
-        {"Broad Oak.txt", -150, -120}, {"Tall Poplar.txt", 220, -230}, {"Apple Tree.txt", 160, 170},
-        {"Young Sapling.txt", -40, 230}, {"Winter Birch.txt", -260, 120}, {"Young Sapling.txt", 280, 40},
+        {"Broad Oak.txt", -450, -380}, {"Tall Poplar.txt", 560, -600}, {"Apple Tree.txt", 420, 430},
+        {"Young Sapling.txt", -120, 620}, {"Winter Birch.txt", -680, 320}, {"Young Sapling.txt", 720, 80},
     };
     return trees;
 }
