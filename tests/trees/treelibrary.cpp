@@ -2,6 +2,7 @@
 // document, so the library holds exactly what the pane writes.
 //   tree_library_writer <generated library> <repository library> [--only-presets]
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
@@ -34,6 +35,12 @@ public:
     void apply(int i, const TreePresetDef& def)
     {
         pane->m_loading = true;
+        if (def.shape) {
+            QComboBox* shapes = pane->m_boxes[i].combo('B');
+            const int k = shapes ? shapes->findText(QString::fromLatin1(def.shape)) : -1;
+            if (k > 0) shapes->setCurrentIndex(k);
+            else fprintf(stderr, "no shape %s\n", def.shape);
+        }
         for (const TreeSliderValue& v : def.values) {
             DzIntSlider* s = pane->m_boxes[i].slider(QString::fromLatin1(v.name), v.occurrence);
             if (s) s->setValue(v.value);

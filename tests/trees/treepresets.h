@@ -13,6 +13,7 @@ struct TreeSliderValue
 struct TreePresetDef
 {
     const char* file;
+    const char* shape;  // trunk-profile image of the shape list; nullptr: none
     std::vector<TreeSliderValue> values;
 };
 
@@ -20,8 +21,8 @@ inline const std::vector<TreePresetDef>& treePresets()
 {
     static const std::vector<TreePresetDef> presets = {
         // A broad, spreading crown on a thick fluted trunk; the high-detail one.
-        {"Broad Oak.txt",
-         {{"Seed", 0, 17}, {"Tree Height cm", 0, 560}, {"Trunk LOD", 0, 40}, {"Trunk Sides", 0, 128},
+        {"Broad Oak.txt", "Fluted.png",
+         {{"Image Shape", 0, 14}, {"Seed", 0, 17}, {"Tree Height cm", 0, 560}, {"Trunk LOD", 0, 40}, {"Trunk Sides", 0, 128},
           {"Trunk Shape", 0, 5}, {"Trunk Smooth", 0, 35}, {"Trunk Flute", 0, 10}, {"Trunk Girth max", 0, 380},
           {"Trunk Girth min", 0, 110}, {"Chaos", 0, 8}, {"Chaos Start", 0, 4}, {"Trunk Height", 0, 0},
           {"BranchA Length cm", 0, 360}, {"BranchB Length cm", 0, 190}, {"Length RND", 0, 80},
@@ -38,8 +39,8 @@ inline const std::vector<TreePresetDef>& treePresets()
           {"Up Down", 0, 70}, {"Up Down RND", 0, 60}, {"Left Right RND", 0, 180}, {"Standoff Ground", 0, 30},
           {"Fruit LOD", 0, 0}}},
         // Tall and narrow: short, steep branches all the way up a slender trunk.
-        {"Tall Poplar.txt",
-         {{"Seed", 0, 5}, {"Tree Height cm", 0, 1300}, {"Trunk LOD", 0, 30}, {"Trunk Sides", 0, 24},
+        {"Tall Poplar.txt", "Round_Flare.png",
+         {{"Image Shape", 0, 8}, {"Seed", 0, 5}, {"Tree Height cm", 0, 1300}, {"Trunk LOD", 0, 30}, {"Trunk Sides", 0, 24},
           {"Trunk Shape", 0, 3}, {"Trunk Smooth", 0, 10}, {"Trunk Girth max", 0, 260}, {"Trunk Girth min", 0, 70},
           {"Chaos", 0, 6}, {"Chaos Start", 0, 5}, {"Trunk Height", 0, 0}, {"BranchA Length cm", 0, 170},
           {"BranchB Length cm", 0, 90}, {"Length RND", 0, 40}, {"Branch Sides", 0, 8}, {"Branch LOD", 0, 10},
@@ -53,7 +54,7 @@ inline const std::vector<TreePresetDef>& treePresets()
           {"Leaf Size X", 0, 40}, {"Leaf Size Y", 0, 45}, {"Leaf LOD", 0, 100}, {"Floor LOD", 0, 97},
           {"Up Down", 0, 40}, {"Up Down RND", 0, 50}, {"Left Right RND", 0, 180}, {"Fruit LOD", 0, 0}}},
         // A young sapling: a thin stem and a few light branches.
-        {"Young Sapling.txt",
+        {"Young Sapling.txt", nullptr,
          {{"Seed", 0, 3}, {"Tree Height cm", 0, 260}, {"Trunk LOD", 0, 10}, {"Trunk Sides", 0, 12},
           {"Trunk Shape", 0, 2}, {"Trunk Smooth", 0, 5}, {"Trunk Girth max", 0, 110}, {"Trunk Girth min", 0, 30},
           {"Chaos", 0, 10}, {"Chaos Start", 0, 2}, {"Sway X", 0, 6}, {"Trunk Height", 0, 0},
@@ -68,8 +69,8 @@ inline const std::vector<TreePresetDef>& treePresets()
           {"Leaf Size X", 0, 22}, {"Leaf Size Y", 0, 24}, {"Leaf LOD", 0, 100}, {"Floor LOD", 0, 100},
           {"Up Down", 0, 50}, {"Up Down RND", 0, 50}, {"Left Right RND", 0, 180}, {"Fruit LOD", 0, 0}}},
         // A low, crooked apple tree heavy with fruit, some of it in the grass below.
-        {"Apple Tree.txt",
-         {{"Seed", 0, 41}, {"Tree Height cm", 0, 330}, {"Trunk LOD", 0, 14}, {"Trunk Sides", 0, 32},
+        {"Apple Tree.txt", "Gnarled.png",
+         {{"Image Shape", 0, 12}, {"Seed", 0, 41}, {"Tree Height cm", 0, 330}, {"Trunk LOD", 0, 14}, {"Trunk Sides", 0, 32},
           {"Trunk Shape", 0, 4}, {"Trunk Smooth", 0, 40}, {"Trunk Girth max", 0, 300}, {"Trunk Girth min", 0, 90},
           {"Trunk Twist", 0, 30}, {"Chaos", 0, 40}, {"Chaos Start", 0, 2}, {"Sway Z", 0, 10}, {"Trunk Height", 0, 0},
           {"BranchA Length cm", 0, 300}, {"BranchB Length cm", 0, 150}, {"Length RND", 0, 60},
@@ -87,8 +88,8 @@ inline const std::vector<TreePresetDef>& treePresets()
           {"Fruit Sides", 0, 12}, {"Apple Pear", 0, 0}, {"Roll RND", 0, 360}, {"Turn RND", 0, 360},
           {"Standoff Ground", 1, 20}}},
         // A bare winter birch: tall, thin, drooping twigs and not a leaf.
-        {"Winter Birch.txt",
-         {{"Seed", 0, 29}, {"Tree Height cm", 0, 900}, {"Trunk LOD", 0, 24}, {"Trunk Sides", 0, 20},
+        {"Winter Birch.txt", "Round_Flare.png",
+         {{"Image Shape", 0, 6}, {"Seed", 0, 29}, {"Tree Height cm", 0, 900}, {"Trunk LOD", 0, 24}, {"Trunk Sides", 0, 20},
           {"Trunk Shape", 0, 2}, {"Trunk Smooth", 0, 8}, {"Trunk Girth max", 0, 200}, {"Trunk Girth min", 0, 40},
           {"Chaos", 0, 12}, {"Chaos Start", 0, 3}, {"Sway X", 0, -8}, {"Trunk Height", 0, 0},
           {"BranchA Length cm", 0, 280}, {"BranchB Length cm", 0, 140}, {"Length RND", 0, 60},
