@@ -82,6 +82,7 @@ const TreeField kTreeFields[] = {
     {"Wind On Fruit", 0, &TreeParams::WindOnFruit},
 };
 constexpr int kTreeFieldCount = int(sizeof kTreeFields / sizeof *kTreeFields);
+constexpr int kTrunkSidesField = 3;
 
 // Where each field's slider sits in a tree box's slider row, found once.
 const std::array<int, kTreeFieldCount>& treeSliderPositions()
@@ -150,7 +151,9 @@ void ZPK_VerdixPane::captureTreeParams(int i)
     if (!box || box->type != TypeTree) return;
     TreeParams p;
     const auto& pos = treeSliderPositions();
-    if (!box->slider("Trunk Sides")) {
+    const int trunkSides = pos[kTrunkSidesField];
+    const bool hasSliders = trunkSides >= 0 && size_t(trunkSides) < box->sliders.size() && box->sliders[size_t(trunkSides)];
+    if (!hasSliders) {
         p = TreeParams::builtIn();
     } else {
         for (int k = 0; k < kTreeFieldCount; ++k) {

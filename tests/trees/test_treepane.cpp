@@ -1,5 +1,6 @@
 // Tree boxes in the pane: creation, the wind tick, the "Wind On" sliders, the focus rule,
 // records and presets, and a mesh the sliders no longer describe.
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -157,4 +158,32 @@ TEST_F(TreePaneTest, ShippedPresetsAreDifferentTrees)
         counts.insert(m->getNumVertices());
     }
     EXPECT_EQ(int(counts.size()), files.size());
+}
+
+TEST_F(TreePaneTest, TrunkShapeChosenByARecordShapesTheTrunk)
+{
+    const int i = tree();
+    set(i, "Image Shape", 60);
+    const std::vector<DzVec3> plain = verts(i);
+    QComboBox* shapes = a->boxes()[i].combo('B');
+    const int fluted = shapes->findText("Fluted.png");
+    ASSERT_GT(fluted, 0);
+    a->loading() = true;
+    shapes->setCurrentIndex(fluted);  // no focus: as a record or a preset selects it
+    a->loading() = false;
+    a->updateTree(i);
+    const std::vector<DzVec3> shaped = verts(i);
+    ASSERT_EQ(shaped.size(), plain.size());
+    EXPECT_NE(shaped, plain);
+
+    QString text;
+    a->write(i, text);
+    const int j = tree();
+    a->loading() = true;
+    a->read(j, text, false);
+    a->loading() = false;
+    a->updateTree(j);
+    EXPECT_EQ(a->boxes()[j].combo('B')->currentText(), "Fluted.png");
+    // The same trunk, only moved by the box's own place (both stand at X = Z = 0).
+    EXPECT_EQ(verts(j), shaped);
 }
