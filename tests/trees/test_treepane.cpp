@@ -187,3 +187,54 @@ TEST_F(TreePaneTest, TrunkShapeChosenByARecordShapesTheTrunk)
     // The same trunk, only moved by the box's own place (both stand at X = Z = 0).
     EXPECT_EQ(verts(j), shaped);
 }
+
+TEST_F(TreePaneTest, SetDocumentAndHostSceneBringBackTheSameTree)
+{
+    tree();
+    const int j = tree();
+    // Every slider of box j away from its default, within its range, kept small enough to build fast.
+    a->loading() = true;
+    int k = 0;
+    for (DzIntSlider* s : a->boxes()[j].sliders) {
+        const int span = std::min(s->getMax() - s->getMin() + 1, 12);
+        s->setValue(s->getMin() + (k++ * 7 + 3) % span);
+    }
+    a->loading() = false;
+    a->updateTree(j);
+    auto values = [this](int i) {
+        std::vector<int> v;
+        for (DzIntSlider* s : a->boxes()[i].sliders) v.push_back(s->value());
+        return v;
+    };
+    const std::vector<int> sliders0 = values(0), slidersJ = values(j);
+    const std::vector<DzVec3> tree0 = verts(0), treeJ = verts(j);
+    ASSERT_FALSE(treeJ.empty());
+
+    QTemporaryDir dir;
+    const QString doc = dir.filePath("trees.txt");
+    {
+        QFile f(doc);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(pane->setDocumentText().toLatin1());
+    }
+    reset();
+    ASSERT_TRUE(pane->openSetDocument(doc)) << qPrintable(a->status());
+    ASSERT_EQ(a->boxes().count(), 2);
+    EXPECT_EQ(values(0), sliders0);
+    EXPECT_EQ(values(j), slidersJ);
+    EXPECT_EQ(verts(0), tree0);
+    EXPECT_EQ(verts(j), treeJ);
+
+    QMetaObject::invokeMethod(pane, "saveModelData", Qt::DirectConnection);
+    const QString scene = dir.filePath("trees.duf");
+    QString error;
+    ASSERT_TRUE(dzScene->saveScene(scene, &error)) << qPrintable(error);
+    reset();
+    ASSERT_TRUE(dzScene->loadScene(scene, &error)) << qPrintable(error);
+    QApplication::processEvents();
+    ASSERT_EQ(a->boxes().count(), 2);
+    EXPECT_EQ(values(j), slidersJ);
+    EXPECT_EQ(dzScene->getNumNodes(), 2);
+    EXPECT_EQ(verts(0), tree0);
+    EXPECT_EQ(verts(j), treeJ);
+}
