@@ -26,7 +26,7 @@ inline const std::vector<TreePresetDef>& treePresets()
           {"Trunk Shape", 0, 5}, {"Trunk Smooth", 0, 35}, {"Trunk Flute", 0, 10}, {"Trunk Girth max", 0, 380},
           {"Trunk Girth min", 0, 110}, {"Chaos", 0, 8}, {"Chaos Start", 0, 4}, {"Trunk Height", 0, 0},
           {"BranchA Length cm", 0, 340}, {"BranchB Length cm", 0, 190}, {"Length RND", 0, 80},
-          {"Branch Sides", 0, 32}, {"Branch LOD", 0, 32}, {"BranchB LOD", 0, 14}, {"Shape", 0, 2},
+          {"Branch Sides", 0, 32}, {"Branch LOD", 0, 32}, {"BranchB LOD", 0, 16}, {"Shape", 0, 2},
           {"Smooth", 0, 20}, {"Spread", 0, 35}, {"Chaos", 1, 6}, {"Chaos Interval", 0, 3},
           {"Angle Hi", 0, 15}, {"Angle Lo", 0, 58}, {"Bending Hi", 0, 8}, {"Bending Lo", 0, 12},
           {"START1", 0, 60}, {"START2", 0, 86}, {"START3", 0, 95}, {"Spin Hi", 0, 1}, {"Spin Low", 0, 2},
