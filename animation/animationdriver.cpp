@@ -66,6 +66,8 @@ void ZPK_VerdixPane::captureWorkerSnapshots()
     captureAllFlowerParams();
     captureAllStonesParams();
     captureAllBillboardParams();
+
+    captureAllTreeParams();
 }
 
 void ZPK_VerdixPane::installSnapshotHook()
@@ -94,8 +96,7 @@ std::function<void()> ZPK_VerdixPane::tickTask(int i)
         if (!hasMethod(this, "UpdateStones(int,bool)")) return {};
         return [this, i] { invokeBoxSlot(this, "UpdateStones", i, true, false); };
     case TypeTree:
-        if (!hasMethod(this, "Button_AnimatePolyTree(int)")) return {};
-        return [this, i] { invokeBoxSlot(this, "Button_AnimatePolyTree", i, false, false); };
+        return [this, i] { Button_AnimatePolyTree(i); };
     case TypeFlower:
         if (!hasMethod(this, "Button_AnimateFlower(int,bool)")) return {};
         return [this, i] { invokeBoxSlot(this, "Button_AnimateFlower", i, true, false); };

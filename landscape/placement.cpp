@@ -96,6 +96,8 @@ void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wa
                                               bool lookFirst)
 {
     VerdixFlags::progress = false;
+    // Tree passes on workers read the sliders as they stand now.
+    captureAllTreeParams();
     const bool wasReplacing = m_replacing;
     m_replacing = true;
     {

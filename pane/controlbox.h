@@ -13,6 +13,8 @@
 #include "vegetation/grasscore.h"
 #include "animation/billboardcore.h"
 #include "objects/stonescore.h"
+
+#include "vegetation/treecore.h"
 #include "vegetation/flowercore.h"
 
 class DzIntSlider;
@@ -173,6 +175,16 @@ struct ControlBox
     // UV entries the last topology build laid down; a different sheet size rebuilds.
     int billboardUVEntries = 0;
     BillboardUpdateInfo billboardLastPass;
+
+    // Tree: the snapshot passes on worker threads read, and what the last build left.
+    TreeParams treeParams;
+    TreeWind treeWind;
+    QString treeTitle;
+    bool treeParamsReady = false;
+    int treeLandscape = 0;
+    TreeBuiltMesh treeBuilt;
+    bool treeLastWind = false;   // the last wind pass re-posed the mesh
+    QString treeShapeName;       // the shape file images[0] and heightMaps[0] hold
 
     // Flower: the sliders as last read on the GUI thread, for passes on worker threads.
     FlowerParams flowerParams;

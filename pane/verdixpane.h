@@ -211,6 +211,16 @@ private slots:
     void UpdateBillboard(int SliderIndex, bool ResetCache);
     void SliderUpdateBillboard(int ControlBoxIndex);
 
+    // ---- Trees --------------------------------------------------------------------------
+    // (vegetation/)
+    void Button_CreateTree();
+    void Button_AddPolyTree(int ControlBoxIndex, DzFacetMesh* mesh);
+    void Button_AnimatePolyTree(int ControlBoxIndex);
+    void UpdateTree(int SliderIndex, bool ResetCache);
+    void SliderUpdateTree(int ControlBoxIndex);
+    void LoadComboMapImageTree(int Input);
+    void Add_Line(const DzVec3* p1, const DzVec3* p2, float ThickA, float ThickB, DzFacetMesh* mesh, int DrawType);
+
     // ---- Flowers ------------------------------------------------------------------------
     // (vegetation/)
     void Button_CreateFlower();
@@ -366,6 +376,16 @@ private:
     void captureAllBillboardParams();
     // World position of the active viewport's camera; the origin when there is none.
     DzVec3 activeCameraPosition() const;
+
+    // ---- Tree state ----
+    // Reads box i's sliders, the wind inputs and its shape image into the box's snapshot; GUI thread.
+    void captureTreeParams(int i);
+    void captureAllTreeParams();
+    // The snapshot with the box's shape bytes, for one pass.
+    TreeParams treePassParams(int i) const;
+    void loadTreeShapeBytes(int i, const QImage& image);
+    // Tree rebuilds run one at a time.
+    QMutex m_treeLock;
 
     // ---- Flower state ----
     // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.

@@ -119,10 +119,15 @@ TEST_F(Creation, WhichGeneratorsAreWired)
 {
     const QList<int> wired = pane->wiredGeneratorTypes();
     EXPECT_TRUE(wired.contains(TypeGrass));
-    ASSERT_FALSE(wired.contains(TypeTree));
+    EXPECT_TRUE(wired.contains(TypeTree));
+    // A generated type still waiting for its generator, while there is one.
+    int unwired = 0;
+    for (int t : {TypeFlower, TypeStones, TypeBillboard})
+        if (!wired.contains(t)) unwired = t;
+    if (unwired == 0) GTEST_SKIP() << "every generated type is wired";
     ASSERT_TRUE(pane->createBoxOfType(TypeLandscape));
     const int nodes = dzScene->getNumNodes();
-    ASSERT_TRUE(pane->createBoxOfType(TypeTree));
+    ASSERT_TRUE(pane->createBoxOfType(unwired));
     EXPECT_EQ(dzScene->getNumNodes(), nodes);
     EXPECT_FALSE(pane->updateBox(1));
     // The landscape is offered to the objects created after it.
@@ -133,7 +138,7 @@ TEST_F(Creation, WhichGeneratorsAreWired)
     EXPECT_TRUE(pane->updateBox(2));
     // Sliders connect only to slots the pane has.
     const QMetaObject* mo = pane->metaObject();
-    EXPECT_LT(mo->indexOfSlot("SliderUpdateTree(int)"), 0);
+    EXPECT_GE(mo->indexOfSlot("SliderUpdateTree(int)"), 0);
     EXPECT_GE(mo->indexOfSlot("SliderUpdateGrass(int)"), 0);
     EXPECT_GE(mo->indexOfSlot("ControlBox_DeleteButtonPress()"), 0);
     const int open = mo->indexOfMethod("openSetDocument(QString)");

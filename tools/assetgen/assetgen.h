@@ -28,6 +28,8 @@ namespace assetgen {
 // Parts of writeLibrary, each writing into its own folders under an existing root.
 bool writeHeightMaps(const QString &libraryRoot, QString *error);
 bool writeTreeShapes(const QString &libraryRoot, QString *error);
+// The trunk profiles the tree presets choose (treeshapes.cpp).
+bool writeTreeShapeProfiles(const QString &libraryRoot, QString *error);
 bool writeTextures(const QString &libraryRoot, QString *error);
 
 } // namespace assetgen

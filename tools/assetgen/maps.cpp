@@ -440,7 +440,7 @@ bool writeTreeShapes(const QString &root, QString *error)
         {"Verdix_Shapes_Tree", "Twisted.png", "PNG", trunkTwisted},
         {"Verdix_Shapes_Tree", "Baobab.png", "PNG", trunkBaobab},
     };
-    return writeJobs(root, jobs, error);
+    return writeJobs(root, jobs, error) && writeTreeShapeProfiles(root, error);
 }
 
 bool writeLibrary(const QString &root, QString *error)
