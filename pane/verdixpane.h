@@ -188,6 +188,29 @@ private slots:
     void UpdateGrass(int SliderIndex, bool ResetCache);
     void SliderUpdateGrass(int ControlBoxIndex);
 
+    // ---- Materials and textures ---------------------------------------------------------
+    // (materials/)
+    void LoadTexureLandscape(int);
+    void LoadTexureLandscapeBlend(int);
+    void LoadTexureGrass(int);
+    void LoadTexureStones(int);
+    void LoadTexureStonesGrass(int);
+    void LoadTexureTreeLeaf(int);
+    void LoadTexureTreeFruit(int);
+    void LoadTexureTreeBark(int);
+    void LoadTexureTreeTrunk(int);
+    void LoadTexureFlowerStem(int);
+    void LoadTexureFlowerLeaf(int);
+    void LoadTexureFlowerPetalIn(int);
+    void LoadTexureFlowerPetalOut(int);
+    void LoadTexureFlowerPistil(int);
+    void LoadTexureBillboard(int);
+    // Puts the texture chosen in the focused combo of table ABCD of a box of ObjectType on
+    // its material MaterialName; dirText is the combo's folder with its trailing separator.
+    void LoadTexureToMaterial(char ABCD, int ObjectType, QString dirText, QString MaterialName);
+    void processMaterials(DzNode* node, QString matName, QString propName, QString texturePath);
+    void processMaterialsDouble(DzNode* node, QString matName, QString propName, double dValue);
+
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
     void Animation_Play();
