@@ -367,12 +367,12 @@ bool writeCutoutTextures(const QString &root, QString *error)
                                {QColor(110, 50, 20), QColor(180, 100, 40), QColor(220, 160, 100), 1},
                                {QColor(150, 20, 30), QColor(210, 60, 40), QColor(240, 140, 110), 2}};
     const Cutout list[] = {
-        {"Verdix_Texture_Grass/Grass_Green", 1024, 1024, QColor(70, 128, 40),
-         grassCard(QColor(34, 80, 22), QColor(128, 178, 66), QColor(150, 196, 90), 1), 0.15},
+        {"Verdix_Texture_Grass/Grass_Green", 1024, 1024, QColor(100, 150, 52),
+         grassCard(QColor(72, 122, 38), QColor(150, 196, 78), QColor(170, 212, 104), 1), 0.15},
         {"Verdix_Texture_Grass/Grass_Dry", 1024, 1024, QColor(150, 130, 70),
-         grassCard(QColor(96, 84, 40), QColor(214, 190, 118), QColor(230, 210, 150), 2), 0.15},
+         grassCard(QColor(128, 112, 56), QColor(222, 200, 128), QColor(236, 216, 156), 2), 0.15},
         {"Verdix_Texture_Grass/Grass_Lush", 1024, 1024, QColor(50, 120, 36),
-         grassCard(QColor(20, 70, 18), QColor(90, 176, 50), QColor(120, 200, 80), 3), 0.15},
+         grassCard(QColor(52, 112, 30), QColor(118, 196, 62), QColor(140, 214, 92), 3), 0.15},
         {"Verdix_Texture_Tree_Leaf/Leaf_Oak", 1024, 1024, oak.dark, leafCard(oak), 0.12},
         {"Verdix_Texture_Tree_Leaf/Leaf_Maple", 1024, 1024, maple.dark, leafCard(maple), 0.12},
         {"Verdix_Texture_Tree_Leaf/Leaf_Birch", 1024, 1024, birch.dark, leafCard(birch), 0.12},
