@@ -95,19 +95,21 @@ std::vector<QImage> coverageMipmaps(const QImage& rgba)
             for (int x = 0; x < filtered.width(); ++x) ++hist[p[4 * x + 3]];
         }
         const qint64 keep = qint64(std::llround(wanted * double(total)));
+        // The threshold whose share above it comes closest to the wanted one (ties keep more).
         int threshold = 128;
         if (keep > 0) {
             qint64 seen = 0;
             for (int a = 255; a > 0; --a) {
+                const qint64 before = seen;
                 seen += hist[a];
                 if (seen >= keep) {
-                    threshold = a;
+                    threshold = (seen - keep <= keep - before || a == 255) ? a : a + 1;
                     break;
                 }
             }
         }
+        const double scale = keep > 0 ? std::max(1.0, 128.0 / threshold) : 1.0;
         QImage level = filtered;
-        const double scale = keep > 0 ? 128.0 / threshold : 1.0;
         for (int y = 0; y < level.height(); ++y) {
             uchar* p = level.scanLine(y);
             for (int x = 0; x < level.width(); ++x)

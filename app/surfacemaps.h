@@ -16,8 +16,8 @@ QImage combineOpacity(const QImage& colour, const QImage& opacity);
 AlphaMode alphaModeOf(const QImage& opacity);
 
 // The mip chain of an RGBA cut-out image down to 1 x 1. Each level's alpha is scaled so that
-// the same share of texels stays above one half as in the full image: filtered cut-outs of
-// distant grass would otherwise fall below the threshold and vanish.
+// the share of texels above one half comes as close as the level allows to the full image's:
+// filtered cut-outs of distant grass would otherwise fall below the threshold and vanish.
 std::vector<QImage> coverageMipmaps(const QImage& rgba);
 // Share of texels whose alpha is above one half.
 double alphaCoverage(const QImage& rgba);
