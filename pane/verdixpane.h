@@ -224,6 +224,14 @@ private slots:
     void WindowVeiwShowHide();
     void GravityChanged(int Gravity);
 
+    // ---- Controller and companion-pane bridges ------------------------------------------
+    // (bridges/)
+    void OutputToKorg();
+    void KorgSetSlider(DzIntSlider* Slider, int KorgValue);
+    void KorgSetSliderNeg(DzIntSlider* Slider, int KorgValue);
+    void KorgSetSliderZero(DzIntSlider* Slider);
+    void KorgSetSliderDef(DzIntSlider* Slider, int SliderValue);
+
 private:
     friend class VerdixPaneTestAccess;
 
@@ -285,13 +293,13 @@ private:
     // Test hook: replaces a type's update slot.
     std::function<void(int, bool)> m_updateOverride[kLastType + 1];
 
-    // Script input waiting for the controller bridge.
+    // ---- Controller and companion-pane bridges state ----
+    // One controller message is applied at a time.
     QMutex m_bridgeLock;
-    int m_lastScriptInput = 0;
-    int m_scriptInputs = 0;
-    // Companion-pane requests waiting for the height query.
-    float m_trekkoX = 0.f, m_trekkoZ = 0.f;
-    int m_trekkoRequests = 0;
+    // Messages that arrived while one was being applied on the same thread (an update that
+    // let events through); the running call applies them after its own, in order.
+    QList<int> m_bridgePending;
+    void applyControllerMessage(int In);
 
     // ---- Landscape state (sources, mesh) ----
     // Makes the byte grids of box i's loaded map images (at creation).

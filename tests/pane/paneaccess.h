@@ -42,8 +42,6 @@ public:
                 pane->m_windSpeed2Slider};
     }
     VerdixSceneModel* model() { return pane->m_model.data(); }
-    int scriptInputs() const { return pane->m_scriptInputs; }
-    int lastScriptInput() const { return pane->m_lastScriptInput; }
     void setLoading(bool on) { pane->m_loading = on; }
 
     QPushButton* deleteAllButton() { return pane->m_deleteAllButton; }
