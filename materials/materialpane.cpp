@@ -1,10 +1,14 @@
 // The texture combos of every box type: the chosen image goes on one material of the box's
 // node, with the companion maps found beside it and the sheet's grid read into the sliders.
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPixmap>
+#include <QSignalBlocker>
+#include <dzmaterial.h>
+#include <dzshape.h>
 #include <dzintslider.h>
 #include <dznode.h>
 #include <dzscene.h>
@@ -52,7 +56,60 @@ void setSlider(const ControlBox& box, const char* name, int value)
     if (DzIntSlider* s = box.slider(QString::fromLatin1(name))) s->setValue(value);
 }
 
+// Which material and property each texture combo of a type feeds.
+struct TextureCombo
+{
+    int type;
+    char letter;
+    Folder folder;
+    const char* material;
+};
+
+const TextureCombo kTextureCombos[] = {
+    {TypeLandscape, 'G', Folder::TextureLandscape, "Landscape"},
+    {TypeLandscape, 'H', Folder::TextureLandscapeAlpha, "Landscape"},
+    {TypeGrass, 'C', Folder::TextureGrass, "Grass"},
+    {TypeStones, 'D', Folder::TextureStones, "Stones"},
+    {TypeStones, 'C', Folder::TextureGrass, "Grass"},
+    {TypeTree, 'C', Folder::TextureTreeLeaf, "Leaf"},
+    {TypeTree, 'D', Folder::TextureTreeFruit, "Fruit"},
+    {TypeTree, 'E', Folder::TextureTreeBark, "Stem"},
+    {TypeTree, 'F', Folder::TextureTreeBark, "Trunk"},
+    {TypeFlower, 'B', Folder::TextureFlowerStem, "Stem"},
+    {TypeFlower, 'C', Folder::TextureFlowerLeaf, "Leaf"},
+    {TypeFlower, 'D', Folder::TextureFlowerPetal, "PetalIn"},
+    {TypeFlower, 'E', Folder::TextureFlowerPetal, "PetalOut"},
+    {TypeFlower, 'F', Folder::TextureFlowerPistil, "Pistil"},
+    {TypeBillboard, 'C', Folder::TextureBillboard, "Billboard"},
+};
+
 } // namespace
+
+void ZPK_VerdixPane::showTextureChoices(int i)
+{
+    const ControlBox* box = m_boxes.at(i);
+    if (!box || !box->groupBox || !dzScene) return;
+    DzNode* node = dzScene->findNodeByLabel(box->groupBox->title());
+    DzObject* obj = node ? node->getObject() : nullptr;
+    DzShape* shape = obj ? obj->getShape(0) : nullptr;
+    if (!shape) return;
+    for (const TextureCombo& t : kTextureCombos) {
+        QComboBox* combo = box->type == t.type ? box->combo(t.letter) : nullptr;
+        auto* mat = combo ? qobject_cast<DzDefaultMaterial*>(shape->findMaterial(t.material)) : nullptr;
+        if (!mat) continue;
+        DzTexture* tex = t.letter == 'H' ? mat->getOpacityMap() : mat->getColorMap();
+        if (!tex) continue;
+        const QFileInfo file(tex->getFilename());
+        // Only an image of the combo's own folder is one of its items.
+        if (QFileInfo(VerdixAssets::folder(t.folder, VerdixAssets::textureRoot())).canonicalFilePath() !=
+            file.dir().canonicalPath())
+            continue;
+        const int k = combo->findText(file.fileName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (k <= 0 || k == combo->currentIndex()) continue;
+        const QSignalBlocker quiet(combo);
+        combo->setCurrentIndex(k);
+    }
+}
 
 void ZPK_VerdixPane::LoadTexureLandscape(int)
 {

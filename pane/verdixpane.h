@@ -326,6 +326,11 @@ private:
     // box index x 256 + map slot of the map the preview label shows; -1 when none.
     int m_previewKey = -1;
 
+    // ---- Materials state ----
+    // Selects in box i's texture combos the images its materials carry (a record or a host
+    // scene put them there), without applying anything again.
+    void showTextureChoices(int i);
+
     // ---- Grass state ----
     // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.
     void captureGrassParams(int i);

@@ -200,6 +200,8 @@ TEST_F(Materials, ReopenedDocumentAndHostSceneBringEveryMapBack)
     EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), at("Verdix_Texture_Landscape/Soil_N.png"));
     EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), at("Verdix_Texture_Grass/Blades.png"));
     EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), at("Verdix_Texture_Grass/Blades_O.png"));
+    EXPECT_EQ(box(1).combo('C')->currentText(), "Blades.png") << "the combo shows the texture in use";
+    EXPECT_EQ(box(0).combo('G')->currentText(), "Soil.png");
 
     // A host scene keeps every map, in the scene file and in the pane's own records.
     QString error;
