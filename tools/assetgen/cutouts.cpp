@@ -92,7 +92,8 @@ std::function<void(QPainter &, bool)> grassCard(QColor root, QColor tip, QColor 
 
 // ---- Leaves: base at the bottom, tip at the top ------------------------------------------
 
-QPainterPath ovalLeaf(QPointF base, QPointF tip, double width, int teeth)
+// Teeth (depth small) or rounded lobes (depth large) along the edge.
+QPainterPath ovalLeaf(QPointF base, QPointF tip, double width, int teeth, double depth = 0.06)
 {
     QPainterPath path;
     const QPointF d = tip - base;
@@ -103,7 +104,7 @@ QPainterPath ovalLeaf(QPointF base, QPointF tip, double width, int teeth)
     for (int i = 0; i <= steps; ++i) {
         const double t = double(i) / steps;
         double w = width * std::pow(std::sin(kTexPi * t), 0.8) * (1.0 - 0.35 * t);
-        if (teeth > 0) w *= 1.0 - 0.06 * std::fabs(std::sin(t * teeth * kTexPi));
+        if (teeth > 0) w *= 1.0 - depth * (1.0 - std::pow(std::fabs(std::sin(t * teeth * kTexPi)), 0.7));
         left << base + d * t + n * w;
         right << base + d * t - n * w;
     }
@@ -166,7 +167,7 @@ void drawLeaf(QPainter &p, bool mask, const QRectF &cell, const LeafLook &look)
     if (look.kind == 0)
         shape = ovalLeaf(base, tip, 300 * s, 22);
     else if (look.kind == 1)
-        shape = lobedLeaf(QPointF(cell.center().x(), cell.center().y() - 20 * s), 440 * s, 7, 0.28, 0.6, 1.0);
+        shape = ovalLeaf(base, tip, 380 * s, 5, 0.4);
     else
         shape = lobedLeaf(QPointF(cell.center().x(), cell.center().y() - 10 * s), 470 * s, 5, 0.55, 2.2, 1.0);
     QRadialGradient g(cell.center(), cell.width() * 0.6);

@@ -242,7 +242,7 @@ std::vector<Named> terrain()
         return scaled(c, 0.94 + 0.12 * g + 0.05 * sandB.fbm(u + 0.4, v, 2));
     });
 
-    const QImage meadowN = normalMap(meadowH, 6.0);
+    const QImage meadowN = normalMap(meadowH, 4.0);
     return {
         {"Verdix_Texture_Landscape/Ground_Meadow.png", meadow},
         {"Verdix_Texture_Landscape/Ground_Meadow_N.png", meadowN},
