@@ -51,6 +51,7 @@ public:
     DzNode* externalObject() { return pane->m_externalObject.data(); }
     QString lastLoadedScene() const { return pane->m_lastLoadedScene; }
     void setUpdateOverride(int type, std::function<void(int, bool)> f) { pane->m_updateOverride[type] = std::move(f); }
+    ObjectMapping& mapping() { return pane->m_mapping; }
 
     // Slots and steps reached by name in the product.
     void addControlBox(const QString& icon, const QString& title, int type)
@@ -93,6 +94,14 @@ public:
     QString loadTree(const QString& f) { return pane->LoadTree(f); }
     QString typeLable(int t, int i) { return pane->GetTypeLable(t, i); }
     int findLandscape(const QString& t) { return pane->FindLandScapeIndex(t); }
+
+    // Flowers and the animation tick.
+    float& phase() { return pane->m_phase; }
+    void draw() { pane->Animation_Draw(); }
+    void lowLODMode() { pane->LowLODMode(); }
+    void saveFlowerPreset() { pane->Button_SaveFlowerPreset(); }
+    void openFlowerPreset() { pane->Button_OpenFlowerPreset(0); }
+    void openFlowerFile() { pane->Button_OpenFlowerFile(); }
 };
 
 // The one pane of the test process, created the way the host creates it.
