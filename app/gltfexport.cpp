@@ -5,7 +5,13 @@
 #include <QHash>
 #include <QImage>
 #include <QSaveFile>
+#include <QSet>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtEndian>
 #include <assimp/Exporter.hpp>
+#include <assimp/GltfMaterial.h>
 #include <assimp/material.h>
 #include <assimp/scene.h>
 #include <cstring>
@@ -20,6 +26,7 @@
 #include "meshbuffers.h"
 #include "sceneexport.h"
 #include "scenemeshes.h"
+#include "surfacemaps.h"
 
 namespace {
 
@@ -52,6 +59,30 @@ struct Builder
         for (aiTexture* t : textures) delete t;
     }
 
+    QHash<QPair<DzTexture*, DzTexture*>, int> combinedIndex;
+
+    int addTexture(const QByteArray& bytes, const QString& name)
+    {
+        auto* t = new aiTexture;
+        t->mWidth = unsigned(bytes.size());
+        t->mHeight = 0;
+        std::strcpy(t->achFormatHint, "png");
+        t->pcData = new aiTexel[(size_t(bytes.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+        std::memcpy(t->pcData, bytes.constData(), size_t(bytes.size()));
+        t->mFilename = aiStr(name);
+        textures.push_back(t);
+        return int(textures.size()) - 1;
+    }
+
+    static QByteArray pngBytes(const QImage& img)
+    {
+        QByteArray bytes;
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        img.save(&buf, "PNG");
+        return bytes;
+    }
+
     // glTF knows PNG and JPEG only; everything goes in as PNG bytes, PNG files unchanged.
     int embed(DzTexture* tex)
     {
@@ -65,24 +96,28 @@ struct Builder
         }
         if (bytes.isEmpty()) {
             const QImage img = tex->getImage();
-            if (img.isNull()) {
-                textureIndex.insert(tex, -1);
-                return -1;
-            }
-            QBuffer buf(&bytes);
-            buf.open(QIODevice::WriteOnly);
-            img.save(&buf, "PNG");
+            if (!img.isNull()) bytes = pngBytes(img);
         }
-        auto* t = new aiTexture;
-        t->mWidth = unsigned(bytes.size());
-        t->mHeight = 0;
-        std::strcpy(t->achFormatHint, "png");
-        t->pcData = new aiTexel[(size_t(bytes.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
-        std::memcpy(t->pcData, bytes.constData(), size_t(bytes.size()));
-        t->mFilename = aiStr(QFileInfo(tex->getFilename()).fileName());
-        textures.push_back(t);
-        const int idx = int(textures.size()) - 1;
+        const int idx = bytes.isEmpty() ? -1 : addTexture(bytes, QFileInfo(tex->getFilename()).fileName());
         textureIndex.insert(tex, idx);
+        return idx;
+    }
+
+    // The base colour with the opacity companion as its alpha: glTF has no opacity map of
+    // its own.
+    int embedWithOpacity(DzTexture* colour, DzTexture* opacity)
+    {
+        if (!opacity) return colour ? embed(colour) : -1;
+        const QPair<DzTexture*, DzTexture*> key(colour, opacity);
+        auto it = combinedIndex.find(key);
+        if (it != combinedIndex.end()) return it.value();
+        const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), opacity->getImage());
+        int idx = -1;
+        if (!rgba.isNull()) {
+            const QString base = QFileInfo((colour ? colour : opacity)->getFilename()).completeBaseName();
+            idx = addTexture(pngBytes(rgba.convertToFormat(QImage::Format_ARGB32)), base + "_RGBA.png");
+        }
+        combinedIndex.insert(key, idx);
         return idx;
     }
 
@@ -100,12 +135,30 @@ struct Builder
         out->AddProperty(&base, 1, AI_MATKEY_BASE_COLOR);
         out->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
         out->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
-        if (dm && dm->getColorMap()) {
-            const int t = embed(dm->getColorMap());
+        // The viewport draws every surface from both sides; grass blades and leaves are cards.
+        const int twoSided = 1;
+        out->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+        if (dm && (dm->getColorMap() || dm->getOpacityMap())) {
+            const int t = embedWithOpacity(dm->getColorMap(), dm->getOpacityMap());
             if (t >= 0) {
                 aiString path(QString("*%1").arg(t).toUtf8().constData());
                 out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
                 out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_BASE_COLOR, 0));
+                const AlphaMode mode = dm->getOpacityMap() ? alphaModeOf(dm->getOpacityMap()->getImage())
+                                                           : AlphaMode::Opaque;
+                if (mode != AlphaMode::Opaque) {
+                    aiString alphaMode(mode == AlphaMode::Mask ? "MASK" : "BLEND");
+                    out->AddProperty(&alphaMode, AI_MATKEY_GLTF_ALPHAMODE);
+                    const float cutoff = 0.5f;
+                    if (mode == AlphaMode::Mask) out->AddProperty(&cutoff, 1, AI_MATKEY_GLTF_ALPHACUTOFF);
+                }
+            }
+        }
+        if (dm && dm->getNormalMap()) {
+            const int t = embed(dm->getNormalMap());
+            if (t >= 0) {
+                aiString path(QString("*%1").arg(t).toUtf8().constData());
+                out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_NORMALS, 0));
             }
         }
         materials.push_back(out);
@@ -220,6 +273,104 @@ T** release(std::vector<T*>& v, unsigned& count)
     return arr;
 }
 
+// Names of every extension that an "extensions" object below v holds.
+void usedExtensions(const QJsonValue& v, QSet<QString>& out)
+{
+    if (v.isArray()) {
+        for (const QJsonValue& e : v.toArray()) usedExtensions(e, out);
+    } else if (v.isObject()) {
+        const QJsonObject o = v.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (it.key() == "extensions" && it.value().isObject())
+                for (const QString& name : it.value().toObject().keys()) out.insert(name);
+            if (it.key() != "extensionsUsed" && it.key() != "extensionsRequired") usedExtensions(it.value(), out);
+        }
+    }
+}
+
+QJsonObject withoutExtensions(QJsonObject o, const QStringList& names)
+{
+    QJsonObject ext = o.value("extensions").toObject();
+    for (const QString& n : names) ext.remove(n);
+    if (ext.isEmpty()) o.remove("extensions");
+    else o.insert("extensions", ext);
+    return o;
+}
+
+// The writer adds a volume extension to every material and a polygon encoding to every
+// primitive, neither of which this scene uses; the file then declares only what is left.
+void tidy(QJsonObject& doc)
+{
+    QJsonArray materials = doc.value("materials").toArray();
+    for (int i = 0; i < materials.size(); ++i)
+        materials[i] = withoutExtensions(materials[i].toObject(), {"KHR_materials_volume"});
+    if (!materials.isEmpty()) doc.insert("materials", materials);
+    QJsonArray meshes = doc.value("meshes").toArray();
+    for (int i = 0; i < meshes.size(); ++i) {
+        QJsonObject mesh = meshes[i].toObject();
+        QJsonArray prims = mesh.value("primitives").toArray();
+        for (int k = 0; k < prims.size(); ++k) prims[k] = withoutExtensions(prims[k].toObject(), {"FB_ngon_encoding"});
+        mesh.insert("primitives", prims);
+        meshes[i] = mesh;
+    }
+    if (!meshes.isEmpty()) doc.insert("meshes", meshes);
+    QSet<QString> used;
+    usedExtensions(doc, used);
+    for (const char* key : {"extensionsUsed", "extensionsRequired"}) {
+        QJsonArray kept;
+        for (const QJsonValue& v : doc.value(key).toArray())
+            if (used.contains(v.toString())) kept.append(v);
+        if (kept.isEmpty()) doc.remove(key);
+        else doc.insert(key, kept);
+    }
+}
+
+// Rewrites the JSON of a written .gltf or .glb through tidy.
+bool tidyFile(const QString& file, bool binary, QString* error)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (error) *error = QString("Cannot read back %1: %2").arg(file, in.errorString());
+        return false;
+    }
+    QByteArray bytes = in.readAll();
+    in.close();
+    QByteArray json = bytes, rest;
+    if (binary) {
+        // Header (magic, version, length), then the JSON chunk (length, type, data), then the rest.
+        if (bytes.size() < 20) return true;
+        const quint32 jsonLength = qFromLittleEndian<quint32>(bytes.constData() + 12);
+        if (20 + qint64(jsonLength) > bytes.size()) return true;
+        json = bytes.mid(20, int(jsonLength));
+        rest = bytes.mid(20 + int(jsonLength));
+    }
+    QJsonParseError perr;
+    QJsonDocument doc = QJsonDocument::fromJson(json, &perr);
+    if (!doc.isObject()) {
+        if (error) *error = QString("Cannot read back %1: %2").arg(file, perr.errorString());
+        return false;
+    }
+    QJsonObject root = doc.object();
+    tidy(root);
+    QByteArray out = QJsonDocument(root).toJson(binary ? QJsonDocument::Compact : QJsonDocument::Indented);
+    if (binary) {
+        while (out.size() % 4) out.append(' ');
+        QByteArray glb(20, '\0');
+        qToLittleEndian<quint32>(0x46546C67u, glb.data());
+        qToLittleEndian<quint32>(2u, glb.data() + 4);
+        qToLittleEndian<quint32>(quint32(20 + out.size() + rest.size()), glb.data() + 8);
+        qToLittleEndian<quint32>(quint32(out.size()), glb.data() + 12);
+        qToLittleEndian<quint32>(0x4E4F534Au, glb.data() + 16);
+        out = glb + out + rest;
+    }
+    QSaveFile f(file);
+    if (!f.open(QIODevice::WriteOnly) || f.write(out) != out.size() || !f.commit()) {
+        if (error) *error = QString("Cannot write %1: %2").arg(file, f.errorString());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool exportGltf(const QString& file, bool binary, QString* error)
@@ -255,7 +406,7 @@ bool exportGltf(const QString& file, bool binary, QString* error)
         if (error) *error = QString("Cannot write %1: %2").arg(file, QString::fromUtf8(exporter.GetErrorString()));
         return false;
     }
-    return true;
+    return tidyFile(file, binary, error);
 }
 
 bool isExportFormat(const QString& file)

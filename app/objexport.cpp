@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <cstdio>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
@@ -41,6 +42,49 @@ QString oneLine(QString s)
     return s;
 }
 
+// Copies each texture once into a folder beside the OBJ, so the export can be moved or
+// sent as a whole, and names it relative to the MTL file.
+class ImageCopies
+{
+public:
+    explicit ImageCopies(const QFileInfo& obj)
+        : m_dir(obj.path()), m_folder(obj.completeBaseName() + "_textures") {}
+
+    bool place(DzTexture* t, QString* ref, QString* error)
+    {
+        auto it = m_done.find(t);
+        if (it != m_done.end()) {
+            *ref = it.value();
+            return true;
+        }
+        const QFileInfo src(t->getFilename());
+        QString name = src.fileName();
+        for (int k = 2; m_names.contains(name); ++k) name = src.completeBaseName() + "_" + QString::number(k) + "." + src.suffix();
+        m_names.insert(name);
+        const QString folder = m_dir.filePath(m_folder);
+        const QString target = folder + "/" + name;
+        if (!QDir().mkpath(folder)) {
+            if (error) *error = QString("Cannot write %1: cannot create the folder").arg(folder);
+            return false;
+        }
+        QFile::remove(target);
+        if (!QFile::copy(src.absoluteFilePath(), target)) {
+            if (error) *error = QString("Cannot write %1: cannot copy %2").arg(target, src.absoluteFilePath());
+            return false;
+        }
+        // MTL readers split at white space.
+        *ref = QString(m_folder + "/" + name).replace(' ', "%20");
+        m_done.insert(t, *ref);
+        return true;
+    }
+
+private:
+    QDir m_dir;
+    QString m_folder;
+    QHash<DzTexture*, QString> m_done;
+    QSet<QString> m_names;
+};
+
 } // namespace
 
 bool exportObj(const QString& file, QString* error)
@@ -60,6 +104,7 @@ bool exportObj(const QString& file, QString* error)
     obj.write("mtllib " + QFileInfo(mtlFile).fileName().toUtf8() + "\n");
     mtl.write("# verdix-host\n");
 
+    ImageCopies images(info);
     QHash<QString, int> usedNames;
     qint64 vBase = 1, vtBase = 1;
     for (const MeshNode& mn : sceneMeshNodes(true)) {
@@ -96,8 +141,18 @@ bool exportObj(const QString& file, QString* error)
             mtl.write(fmt3("Kd %.6g %.6g %.6g\n", c.redF(), c.greenF(), c.blueF()));
             if (dm) {
                 mtl.write("d " + QByteArray::number(dm->getBaseOpacity(), 'g', 6) + "\n");
-                if (DzTexture* t = dm->getColorMap()) mtl.write("map_Kd " + t->getFilename().toUtf8() + "\n");
-                if (DzTexture* t = dm->getOpacityMap()) mtl.write("map_d " + t->getFilename().toUtf8() + "\n");
+                auto map = [&](const char* key, DzTexture* t, const QByteArray& options = QByteArray()) {
+                    if (!t) return true;
+                    QString ref;
+                    if (!images.place(t, &ref, error)) return false;
+                    mtl.write(QByteArray(key) + " " + options + ref.toUtf8() + "\n");
+                    return true;
+                };
+                const QByteArray bm = "-bm " + QByteArray::number(dm->getBumpStrength(), 'g', 6) + " ";
+                if (!map("map_Kd", dm->getColorMap()) || !map("map_d", dm->getOpacityMap()) ||
+                    !map("norm", dm->getNormalMap()) ||
+                    !map("bump", dm->getBumpStrength() > 0 ? dm->getBumpMap() : nullptr, bm))
+                    return false;
             }
         }
 

@@ -20,40 +20,89 @@ attribute vec3 aPos;
 attribute vec3 aNormal;
 attribute vec2 aUv;
 uniform mat4 uMvp;
+uniform mat4 uModel;
 uniform mat3 uNormalMat;
 varying vec3 vNormal;
+varying vec3 vPos;
 varying vec2 vUv;
 void main() {
     vNormal = uNormalMat * aNormal;
+    vPos = (uModel * vec4(aPos, 1.0)).xyz;
     vUv = aUv;
     gl_Position = uMvp * vec4(aPos, 1.0);
 }
 )";
 
+// Alpha modes: 0 opaque, 1 cut-out (opacity map of solid and clear parts), 2 blended (a soft
+// opacity map such as a terrain blend mask). Relief: 0 none, 1 normal map, 2 bump map. The
+// tangent frame comes from screen-space derivatives, so meshes need no tangents.
 const char* kMeshFS = R"(
 #version 120
 uniform vec3 uColor;
+uniform float uOpacity;
 uniform int uHasTex;
 uniform sampler2D uTex;
-uniform int uHasOpacity;
-uniform sampler2D uOpacity;
+uniform int uAlphaMode;
+uniform int uCoverage;
+uniform int uRelief;
+uniform sampler2D uReliefTex;
+uniform float uBumpScale;
 uniform vec3 uLightDir;
 uniform float uHighlight;
 varying vec3 vNormal;
+varying vec3 vPos;
 varying vec2 vUv;
+
+vec3 normalMapped(vec3 n) {
+    vec3 dp1 = dFdx(vPos), dp2 = dFdy(vPos);
+    vec2 duv1 = dFdx(vUv), duv2 = dFdy(vUv);
+    vec3 dp2perp = cross(dp2, n), dp1perp = cross(n, dp1);
+    vec3 t = dp2perp * duv1.x + dp1perp * duv2.x;
+    vec3 b = dp2perp * duv1.y + dp1perp * duv2.y;
+    float len = max(dot(t, t), dot(b, b));
+    if (len <= 0.0) return n;
+    float inv = inversesqrt(len);
+    vec3 m = texture2D(uReliefTex, vUv).xyz * 2.0 - 1.0;
+    return normalize(t * inv * m.x + b * inv * m.y + n * m.z);
+}
+
+vec3 bumped(vec3 n) {
+    float h = texture2D(uReliefTex, vUv).r * uBumpScale;
+    vec3 sx = dFdx(vPos), sy = dFdy(vPos);
+    vec3 r1 = cross(sy, n), r2 = cross(n, sx);
+    float det = dot(sx, r1);
+    if (abs(det) <= 0.0) return n;
+    vec3 g = sign(det) * (dFdx(h) * r1 + dFdy(h) * r2);
+    return normalize(abs(det) * n - g);
+}
+
 void main() {
-    if (uHasOpacity != 0) {
-        vec4 o = texture2D(uOpacity, vUv);
-        if (dot(o.rgb, vec3(0.299, 0.587, 0.114)) * o.a < 0.5) discard;
+    vec4 t = uHasTex != 0 ? texture2D(uTex, vUv) : vec4(1.0);
+    float a = t.a * uOpacity;
+    if (uAlphaMode == 1) {
+        // Sharpened over one pixel: crisp edges, and with multisampling the coverage of
+        // blades far away fades instead of flickering on and off.
+        a = (a - 0.5) / max(fwidth(a), 0.0001) + 0.5;
+        if (uCoverage == 0 && a < 0.5) discard;
+        a = clamp(a, 0.0, 1.0);
+        if (a <= 0.0) discard;
+    } else if (uAlphaMode == 2) {
+        if (a <= 0.004) discard;
+    } else {
+        a = 1.0;
     }
-    vec3 c = uColor;
-    if (uHasTex != 0) c *= texture2D(uTex, vUv).rgb;
+    vec3 c = uColor * t.rgb;
     vec3 n = normalize(vNormal);
     if (!gl_FrontFacing) n = -n;
-    float d = max(dot(n, uLightDir), 0.0);
-    c *= 0.35 + 0.65 * d;
+    if (uRelief == 1) n = normalMapped(n);
+    else if (uRelief == 2) n = bumped(n);
+    float d = dot(n, uLightDir);
+    // Cut-out cards (blades, leaves, petals, wings) are thin: light passes through them, so
+    // a card edge-on to the light or turned away is not lit as a dark solid surface.
+    float lit = uAlphaMode == 1 ? 0.6 + 0.4 * abs(d) : 0.35 + 0.65 * max(d, 0.0);
+    c *= lit;
     c = mix(c, vec3(1.0, 0.55, 0.1), uHighlight);
-    gl_FragColor = vec4(c, 1.0);
+    gl_FragColor = vec4(c, a);
 }
 )";
 
@@ -178,7 +227,7 @@ bool SceneRenderer::sync()
         }
     }
     for (auto it = m_textures.begin(); it != m_textures.end();) {
-        if (it->second.source.isNull()) {
+        if ((it->first.first && it->second.colour.isNull()) || (it->first.second && it->second.opacity.isNull())) {
             delete it->second.texture;
             it = m_textures.erase(it);
         } else {
@@ -188,26 +237,70 @@ bool SceneRenderer::sync()
     return changed;
 }
 
-QOpenGLTexture* SceneRenderer::texture(DzTexture* t)
+QOpenGLTexture* SceneRenderer::upload(const QImage& rgba, bool coverageMips)
 {
-    if (!t) return nullptr;
-    auto it = m_textures.find(t);
-    if (it != m_textures.end() && it->second.source == t) return it->second.texture;
+    QOpenGLTexture* tex = nullptr;
+    if (!coverageMips) {
+        // QOpenGLTexture flips the image so v = 0 is its bottom row, as mesh UVs expect.
+        tex = new QOpenGLTexture(rgba.convertToFormat(QImage::Format_RGBA8888));
+    } else {
+        const std::vector<QImage> levels = coverageMipmaps(rgba);
+        tex = new QOpenGLTexture(QOpenGLTexture::Target2D);
+        tex->setSize(rgba.width(), rgba.height());
+        tex->setFormat(QOpenGLTexture::RGBA8_UNorm);
+        tex->setMipLevels(int(levels.size()));
+        tex->allocateStorage(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8);
+        for (size_t l = 0; l < levels.size(); ++l) {
+            const QImage flipped = levels[l].mirrored();
+            tex->setData(int(l), QOpenGLTexture::RGBA, QOpenGLTexture::UInt8, flipped.constBits());
+        }
+    }
+    // Trilinear, and anisotropic where the driver has it: grass and terrain seen at a
+    // grazing angle neither shimmer nor blur into one colour.
+    tex->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
+    if (tex->hasFeature(QOpenGLTexture::AnisotropicFiltering)) tex->setMaximumAnisotropy(8.f);
+    tex->setWrapMode(QOpenGLTexture::Repeat);
+    return tex;
+}
+
+const SceneRenderer::GpuTexture* SceneRenderer::surface(DzTexture* colour, DzTexture* opacity)
+{
+    if (!colour && !opacity) return nullptr;
+    const TextureKey key(colour, opacity);
+    auto it = m_textures.find(key);
+    if (it != m_textures.end() && it->second.colour == colour && it->second.opacity == opacity)
+        return &it->second;
     if (it != m_textures.end()) {
         delete it->second.texture;
         m_textures.erase(it);
     }
     GpuTexture g;
-    g.source = t;
-    const QImage img = t->getImage();
-    if (!img.isNull()) {
-        // QOpenGLTexture flips the image so v = 0 is its bottom row, as mesh UVs expect.
-        g.texture = new QOpenGLTexture(img.convertToFormat(QImage::Format_RGBA8888));
-        g.texture->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
-        g.texture->setWrapMode(QOpenGLTexture::Repeat);
+    g.colour = colour;
+    g.opacity = opacity;
+    const QImage mask = opacity ? opacity->getImage() : QImage();
+    const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), mask);
+    g.alpha = alphaModeOf(mask);
+    if (!rgba.isNull()) g.texture = upload(rgba, g.alpha == AlphaMode::Mask);
+    return &m_textures.emplace(key, g).first->second;
+}
+
+QOpenGLTexture* SceneRenderer::relief(DzTexture* t)
+{
+    if (!t) return nullptr;
+    // Keyed with the texture twice so it never meets the diffuse entry of the same image.
+    const TextureKey key(t, t);
+    auto it = m_textures.find(key);
+    if (it != m_textures.end() && it->second.colour == t) return it->second.texture;
+    if (it != m_textures.end()) {
+        delete it->second.texture;
+        m_textures.erase(it);
     }
-    m_textures.emplace(t, g);
-    return g.texture;
+    GpuTexture g;
+    g.colour = t;
+    g.opacity = t;
+    const QImage img = t->getImage();
+    if (!img.isNull()) g.texture = upload(img, false);
+    return m_textures.emplace(key, g).first->second.texture;
 }
 
 void SceneRenderer::drawGrid(const QMatrix4x4& viewProj)
@@ -258,6 +351,32 @@ void SceneRenderer::drawBox(const QMatrix4x4& mvp, const Bounds& b)
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
+void SceneRenderer::drawRange(const MaterialRange& r, DzDefaultMaterial* dm, const GpuTexture* tex, bool coverage)
+{
+    const QColor c = dm ? dm->getDiffuseColor() : QColor(200, 200, 200);
+    const AlphaMode alpha = tex && tex->texture ? tex->alpha : AlphaMode::Opaque;
+    m_meshProgram->setUniformValue("uColor", QVector3D(float(c.redF()), float(c.greenF()), float(c.blueF())));
+    m_meshProgram->setUniformValue("uOpacity", dm ? float(qBound(0.0, dm->getBaseOpacity(), 1.0)) : 1.f);
+    m_meshProgram->setUniformValue("uHasTex", tex && tex->texture ? 1 : 0);
+    m_meshProgram->setUniformValue("uAlphaMode", alpha == AlphaMode::Mask ? 1 : alpha == AlphaMode::Blend ? 2 : 0);
+    QOpenGLTexture* normal = dm ? relief(dm->getNormalMap()) : nullptr;
+    QOpenGLTexture* bump = !normal && dm && dm->getBumpStrength() > 0 ? relief(dm->getBumpMap()) : nullptr;
+    m_meshProgram->setUniformValue("uRelief", normal ? 1 : bump ? 2 : 0);
+    // Bump heights in scene units (centimetres): a full-strength map lifts its light parts by 1.5.
+    m_meshProgram->setUniformValue("uBumpScale", dm ? float(dm->getBumpStrength() * 1.5) : 0.f);
+    if (normal) normal->bind(1);
+    if (bump) bump->bind(1);
+    if (tex && tex->texture) tex->texture->bind(0);
+    const bool toCoverage = coverage && alpha == AlphaMode::Mask;
+    if (toCoverage) glEnable(GL_SAMPLE_ALPHA_TO_COVERAGE);
+    glDrawElements(GL_TRIANGLES, GLsizei(r.count), GL_UNSIGNED_INT,
+                   reinterpret_cast<void*>(size_t(r.first) * sizeof(uint32_t)));
+    if (toCoverage) glDisable(GL_SAMPLE_ALPHA_TO_COVERAGE);
+    if (tex && tex->texture) tex->texture->release(0);
+    if (normal) normal->release(1);
+    if (bump) bump->release(1);
+}
+
 void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int width, int height, DzNode* selected)
 {
     if (!m_ready) return;
@@ -269,53 +388,64 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     glDisable(GL_CULL_FACE);
     const QMatrix4x4 viewProj = proj * view;
     drawGrid(viewProj);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    const bool coverage = samples > 1;
 
     // Light from above, over the viewer's shoulder.
     const QVector3D light = QVector3D(0.35f, 0.85f, 0.4f).normalized();
     m_meshProgram->bind();
     m_meshProgram->setUniformValue("uLightDir", light);
     m_meshProgram->setUniformValue("uTex", 0);
-    m_meshProgram->setUniformValue("uOpacity", 1);
-    for (const MeshNode& mn : sceneMeshNodes(true)) {
-        auto it = m_meshes.find(mn.mesh);
-        if (it == m_meshes.end() || !it->second.vbo) continue;
-        const GpuMesh& g = it->second;
-        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
-        m_meshProgram->bind();
-        m_meshProgram->setUniformValue("uMvp", viewProj * model);
-        m_meshProgram->setUniformValue("uNormalMat", model.normalMatrix());
-        m_meshProgram->setUniformValue("uHighlight", mn.node == selected ? 0.3f : 0.f);
-        glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
-        glEnableVertexAttribArray(0);
-        glEnableVertexAttribArray(1);
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(0));
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(12));
-        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(24));
-        for (const MaterialRange& r : g.ranges) {
-            auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
-            const QColor c = dm ? dm->getDiffuseColor() : QColor(200, 200, 200);
-            QOpenGLTexture* tex = dm ? texture(dm->getColorMap()) : nullptr;
-            QOpenGLTexture* op = dm ? texture(dm->getOpacityMap()) : nullptr;
-            m_meshProgram->setUniformValue("uColor", QVector3D(float(c.redF()), float(c.greenF()), float(c.blueF())));
-            m_meshProgram->setUniformValue("uHasTex", tex ? 1 : 0);
-            m_meshProgram->setUniformValue("uHasOpacity", op ? 1 : 0);
-            if (op) op->bind(1);
-            if (tex) tex->bind(0);
-            glDrawElements(GL_TRIANGLES, GLsizei(r.count), GL_UNSIGNED_INT,
-                           reinterpret_cast<void*>(size_t(r.first) * sizeof(uint32_t)));
-            if (op) op->release(1);
-            if (tex) tex->release(0);
+    m_meshProgram->setUniformValue("uReliefTex", 1);
+    m_meshProgram->setUniformValue("uCoverage", coverage ? 1 : 0);
+    const QList<MeshNode> nodes = sceneMeshNodes(true);
+    // Opaque and cut-out surfaces first, then the blended ones over them.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         }
-        glDisableVertexAttribArray(0);
-        glDisableVertexAttribArray(1);
-        glDisableVertexAttribArray(2);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-        if (mn.node == selected) drawBox(viewProj * model, g.localBounds);
-        m_meshProgram->bind();
+        for (const MeshNode& mn : nodes) {
+            auto it = m_meshes.find(mn.mesh);
+            if (it == m_meshes.end() || !it->second.vbo) continue;
+            const GpuMesh& g = it->second;
+            const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+            m_meshProgram->bind();
+            m_meshProgram->setUniformValue("uMvp", viewProj * model);
+            m_meshProgram->setUniformValue("uModel", model);
+            m_meshProgram->setUniformValue("uNormalMat", model.normalMatrix());
+            m_meshProgram->setUniformValue("uHighlight", mn.node == selected ? 0.3f : 0.f);
+            bool bound = false;
+            for (const MaterialRange& r : g.ranges) {
+                auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
+                const GpuTexture* tex = dm ? surface(dm->getColorMap(), dm->getOpacityMap()) : nullptr;
+                const bool blended = tex && tex->texture && tex->alpha == AlphaMode::Blend;
+                if (blended != (pass == 1)) continue;
+                if (!bound) {
+                    glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+                    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
+                    glEnableVertexAttribArray(0);
+                    glEnableVertexAttribArray(1);
+                    glEnableVertexAttribArray(2);
+                    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(0));
+                    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(12));
+                    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(24));
+                    bound = true;
+                }
+                drawRange(r, dm, tex, coverage);
+            }
+            if (bound) {
+                glDisableVertexAttribArray(0);
+                glDisableVertexAttribArray(1);
+                glDisableVertexAttribArray(2);
+                glBindBuffer(GL_ARRAY_BUFFER, 0);
+                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+            }
+            if (pass == 1 && mn.node == selected) drawBox(viewProj * model, g.localBounds);
+        }
     }
+    glDisable(GL_BLEND);
     m_meshProgram->release();
 }
 

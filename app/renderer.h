@@ -7,14 +7,17 @@
 #include <QOpenGLFunctions>
 #include <QPointer>
 #include <memory>
+#include <map>
 #include <unordered_map>
 #include <vector>
 #include "meshbuffers.h"
 #include "scenemeshes.h"
+#include "surfacemaps.h"
 
 class QOpenGLShaderProgram;
 class QOpenGLTexture;
 class DzTexture;
+class DzDefaultMaterial;
 
 class SceneRenderer : protected QOpenGLFunctions
 {
@@ -45,21 +48,28 @@ private:
         std::vector<MaterialRange> ranges;
         Bounds localBounds;
     };
+    // One GL texture per pair of images: a diffuse map with its opacity companion as alpha,
+    // or a relief map alone (second image null).
     struct GpuTexture
     {
-        QPointer<DzTexture> source;
+        QPointer<DzTexture> colour, opacity;
         QOpenGLTexture* texture = nullptr;
+        AlphaMode alpha = AlphaMode::Opaque;
     };
+    using TextureKey = std::pair<const DzTexture*, const DzTexture*>;
 
     void upload(GpuMesh& g, const DzFacetMesh& mesh);
     void freeMesh(GpuMesh& g);
-    QOpenGLTexture* texture(DzTexture* t);
+    void drawRange(const MaterialRange& r, DzDefaultMaterial* dm, const GpuTexture* tex, bool coverage);
+    const GpuTexture* surface(DzTexture* colour, DzTexture* opacity);
+    QOpenGLTexture* relief(DzTexture* t);
+    QOpenGLTexture* upload(const QImage& rgba, bool coverageMips);
     void drawGrid(const QMatrix4x4& viewProj);
     void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
 
     std::unique_ptr<QOpenGLShaderProgram> m_meshProgram, m_lineProgram;
     std::unordered_map<const DzFacetMesh*, GpuMesh> m_meshes;
-    std::unordered_map<const DzTexture*, GpuTexture> m_textures;
+    std::map<TextureKey, GpuTexture> m_textures;
     GLuint m_lineVbo = 0;
     MeshBuffers m_scratch;
     bool m_ready = false;

@@ -12,6 +12,11 @@ Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(320, 240);
+    // Multisampling smooths mesh edges and turns the alpha of cut-outs (grass, leaves) into
+    // coverage, so thin blades neither stair-step nor flicker while the camera moves.
+    QSurfaceFormat fmt = format();
+    fmt.setSamples(4);
+    setFormat(fmt);
     m_camera.readFrom(hostCamera());
     // Worker threads edit meshes during animation ticks; the view looks for new revisions
     // at its own pace instead of being told.

@@ -105,3 +105,21 @@ double DzDefaultMaterial::getBaseOpacity() const
     auto* p = qobject_cast<DzNumericProperty*>(findProperty(kOpacity));
     return p ? p->getDoubleValue() : 1.0;
 }
+
+DzTexture* DzDefaultMaterial::getNormalMap() const
+{
+    auto* p = qobject_cast<DzImageProperty*>(findProperty("Normal Map"));
+    return p ? p->getValue() : nullptr;
+}
+
+DzTexture* DzDefaultMaterial::getBumpMap() const
+{
+    auto* p = qobject_cast<DzNumericProperty*>(findProperty("Bump Strength"));
+    return p ? p->getMapValue() : nullptr;
+}
+
+double DzDefaultMaterial::getBumpStrength() const
+{
+    auto* p = qobject_cast<DzNumericProperty*>(findProperty("Bump Strength"));
+    return p ? p->getDoubleValue() : 0.0;
+}

@@ -133,6 +133,10 @@ public:
     QColor getDiffuseColor() const;
     DzTexture* getColorMap() const;
     DzTexture* getOpacityMap() const;
+    // Relief: the "Normal Map" image, or the "Bump Strength" map with its strength.
+    DzTexture* getNormalMap() const;
+    DzTexture* getBumpMap() const;
+    double getBumpStrength() const;
     void setBaseOpacity(double v);
     double getBaseOpacity() const;
     void setSmoothingOn(bool on) { m_smoothing = on; }

@@ -221,6 +221,29 @@ private slots:
     void LoadComboMapImageTree(int Input);
     void Add_Line(const DzVec3* p1, const DzVec3* p2, float ThickA, float ThickB, DzFacetMesh* mesh, int DrawType);
 
+    // ---- Materials and textures ---------------------------------------------------------
+    // (materials/)
+    void LoadTexureLandscape(int);
+    void LoadTexureLandscapeBlend(int);
+    void LoadTexureGrass(int);
+    void LoadTexureStones(int);
+    void LoadTexureStonesGrass(int);
+    void LoadTexureTreeLeaf(int);
+    void LoadTexureTreeFruit(int);
+    void LoadTexureTreeBark(int);
+    void LoadTexureTreeTrunk(int);
+    void LoadTexureFlowerStem(int);
+    void LoadTexureFlowerLeaf(int);
+    void LoadTexureFlowerPetalIn(int);
+    void LoadTexureFlowerPetalOut(int);
+    void LoadTexureFlowerPistil(int);
+    void LoadTexureBillboard(int);
+    // Puts the texture chosen in the focused combo of table ABCD of a box of ObjectType on
+    // its material MaterialName; dirText is the combo's folder with its trailing separator.
+    void LoadTexureToMaterial(char ABCD, int ObjectType, QString dirText, QString MaterialName);
+    void processMaterials(DzNode* node, QString matName, QString propName, QString texturePath);
+    void processMaterialsDouble(DzNode* node, QString matName, QString propName, double dValue);
+
     // ---- Flowers ------------------------------------------------------------------------
     // (vegetation/)
     void Button_CreateFlower();
@@ -357,6 +380,11 @@ private:
     std::atomic<bool> m_heightFirstTriangle{false};
     // box index x 256 + map slot of the map the preview label shows; -1 when none.
     int m_previewKey = -1;
+
+    // ---- Materials state ----
+    // Selects in box i's texture combos the images its materials carry (a record or a host
+    // scene put them there), without applying anything again.
+    void showTextureChoices(int i);
 
     // ---- Grass state ----
     // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.

@@ -314,48 +314,6 @@ void applyMaterials(DzNode* node, const QVector<MaterialRecord>& materials, cons
     }
 }
 
-namespace {
-DzProperty* findMaterialProperty(DzNode* node, const QString& mat, const QString& prop)
-{
-    DzObject* obj = node ? node->getObject() : nullptr;
-    DzShape* shape = obj ? obj->getShape(0) : nullptr;
-    DzMaterial* m = shape ? shape->findMaterial(mat) : nullptr;
-    return m ? m->findProperty(prop) : nullptr;
-}
-} // namespace
-
-void setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
-                        const std::function<void(const QString&)>& report)
-{
-    DzProperty* p = findMaterialProperty(node, mat, prop);
-    if (!p) return;
-    const bool exists = QFileInfo(path).isFile();
-    DzTexture* tex = exists && dzApp ? dzApp->getImageMgr()->getImage(path) : nullptr;
-    if (auto* num = qobject_cast<DzNumericProperty*>(p)) {
-        num->beginEdit();
-        if (!num->isMappable()) num->setIsMappable(true);
-        if (!exists) num->setMap(nullptr);
-        else if (tex) num->setMap(tex);
-        num->finishEdit();
-    } else if (auto* img = qobject_cast<DzImageProperty*>(p)) {
-        img->beginEdit();
-        if (!exists) img->setValue(nullptr);
-        else if (tex) img->setValue(tex);
-        img->finishEdit();
-    } else if (report) {
-        report(QStringLiteral("Did not processMaterials %1").arg(p->getLabel()));
-    }
-}
-
-void setMaterialValue(DzNode* node, const QString& mat, const QString& prop, double value)
-{
-    auto* num = qobject_cast<DzNumericProperty*>(findMaterialProperty(node, mat, prop));
-    if (!num) return;
-    num->beginEdit();
-    num->setDoubleValue(value);
-    num->finishEdit();
-}
-
 MaterialApplier hostMaterialApplier(const std::function<void(const QString&)>& report)
 {
     MaterialApplier a;

@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "dzmath.h"
+#include "materials/materialcore.h"
 
 class DzNode;
 class DzProperty;
@@ -134,12 +135,7 @@ struct MaterialApplier
 // Replays materials in record order through applier.
 void applyMaterials(DzNode* node, const QVector<MaterialRecord>& materials, const MaterialApplier& applier);
 
-// Host-level property setters on the node's first shape: a texture at path (cleared when
-// no file is there) and a numeric value. report receives "Did not processMaterials %1"
-// for a property of a kind that takes no texture.
-void setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
-                        const std::function<void(const QString&)>& report = {});
-void setMaterialValue(DzNode* node, const QString& mat, const QString& prop, double value);
+// Replays through the material setters of materials/materialcore.h.
 MaterialApplier hostMaterialApplier(const std::function<void(const QString&)>& report = {});
 
 // ---- Set documents -----------------------------------------------------------------------

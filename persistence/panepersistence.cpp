@@ -127,6 +127,7 @@ void ZPK_VerdixPane::ReadSaveControls(int i, int Type, QString HeaderName, QStri
                                           Q_ARG(QString, m), Q_ARG(QString, p), Q_ARG(double, v));
             };
         verdix::applyMaterials(node, r.materials, applier);
+        showTextureChoices(i);
     }
 }
 

@@ -151,7 +151,12 @@ TEST_F(ExportTest, ObjCarriesEveryVertexFacetAndMaterialInWorldSpace)
     const QStringList soil = mtl.at("Ground_plane_Soil");
     EXPECT_TRUE(soil.contains(QString("Kd %1 %2 %3").arg(200 / 255.0, 0, 'g', 6).arg(40 / 255.0, 0, 'g', 6).arg(30 / 255.0, 0, 'g', 6)))
         << qPrintable(soil.join(" | "));
-    EXPECT_TRUE(soil.contains("map_Kd " + QFileInfo(scene.texture).absoluteFilePath()));
+    // Textures travel with the export, named relative to the MTL.
+    const QString copy = "scene_textures/" + QFileInfo(scene.texture).fileName();
+    EXPECT_TRUE(soil.contains("map_Kd " + copy)) << qPrintable(soil.join(" | "));
+    QFile original(scene.texture), copied(dir.path() + "/" + copy);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly) && copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), copied.readAll());
     EXPECT_TRUE(mtl.at("Rock_(0001)_Moss").contains(QString("Kd %1 %2 %3").arg(40 / 255.0, 0, 'g', 6).arg(160 / 255.0, 0, 'g', 6).arg(40 / 255.0, 0, 'g', 6)));
     EXPECT_EQ(mtl.count("Rock_(0001)_Stone"), 1u);
 }
@@ -161,9 +166,19 @@ TEST_F(ExportTest, ObjWritesOpacityMapsAndRefusesUnwritableTargets)
     auto* mat = qobject_cast<DzDefaultMaterial*>(meshNodeOf(scene.rock).shape->getMaterial(1));
     auto* opacity = qobject_cast<DzNumericProperty*>(mat->findProperty("Opacity Strength"));
     opacity->setMap(dzApp->getImageMgr()->getImage(scene.texture));
+    auto* bump = qobject_cast<DzNumericProperty*>(mat->findProperty("Bump Strength"));
+    bump->setMap(dzApp->getImageMgr()->getImage(scene.texture));
+    bump->setDoubleValue(0.75);
+    auto* normal = qobject_cast<DzImageProperty*>(mat->findProperty("Normal Map"));
+    normal->setValue(dzApp->getImageMgr()->getImage(scene.texture));
     QString error;
     ASSERT_TRUE(exportObj(dir.path() + "/a.obj", &error));
-    EXPECT_TRUE(readMtl(dir.path() + "/a.mtl").at("Rock_(0001)_Moss").contains("map_d " + QFileInfo(scene.texture).absoluteFilePath()));
+    const QString copy = "a_textures/" + QFileInfo(scene.texture).fileName();
+    const QStringList moss = readMtl(dir.path() + "/a.mtl").at("Rock_(0001)_Moss");
+    EXPECT_TRUE(moss.contains("map_d " + copy)) << qPrintable(moss.join(" | "));
+    EXPECT_TRUE(moss.contains("bump -bm 0.75 " + copy)) << qPrintable(moss.join(" | "));
+    EXPECT_TRUE(moss.contains("norm " + copy)) << qPrintable(moss.join(" | "));
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/" + copy));
 
     EXPECT_FALSE(exportObj(dir.path() + "/missing/a.obj", &error));
     EXPECT_TRUE(error.contains("missing/a.obj")) << qPrintable(error);
@@ -201,6 +216,8 @@ QString validate(const QString& file, bool* skipped)
 }
 
 } // namespace
+
+QString validateGltf(const QString& file, bool* skipped) { return validate(file, skipped); }
 
 class GltfExportTest : public ExportTest, public ::testing::WithParamInterface<bool>
 {

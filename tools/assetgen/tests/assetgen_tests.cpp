@@ -201,7 +201,8 @@ TEST_F(AssetGen, EveryTextureFolderOffersATextureAndCompanionsMatch)
                                              [&](const QString &m) { return name.contains(m); });
             if (marker == markers.end()) {
                 ++offered;
-                EXPECT_FALSE(QImage(lib(folder + "/" + name)).isNull()) << name.toStdString();
+                const QImage img(lib(folder + "/" + name));
+                EXPECT_GE(std::min(img.width(), img.height()), 1024) << name.toStdString();
                 continue;
             }
             QString base = name;
@@ -209,10 +210,51 @@ TEST_F(AssetGen, EveryTextureFolderOffersATextureAndCompanionsMatch)
             EXPECT_TRUE(QFileInfo::exists(lib(folder + "/" + base)))
                 << name.toStdString() << " has no texture " << base.toStdString();
         }
-        EXPECT_GT(offered, 0);
+        EXPECT_GE(offered, 3);
     }
-    const QImage sheet(lib("Verdix_Texture_Billboard/Butterfly_4X_X2.png"));
-    EXPECT_EQ(sheet.width(), 2 * sheet.height()) << "4 x 2 sheet of square cells";
+    // Sheets of square cells, as their grid tags state.
+    const struct { const char *file; int columns, rows; } sheets[] = {
+        {"Verdix_Texture_Billboard/Butterfly_Blue_8X4.png", 8, 4},
+        {"Verdix_Texture_Billboard/Bird_4X2.png", 4, 2},
+        {"Verdix_Texture_Flower_Petal/Petal_Mix_3X2.png", 3, 2},
+        {"Verdix_Texture_Tree_Leaf/Leaf_Autumn_2X2.png", 2, 2},
+    };
+    for (const auto &sh : sheets) {
+        const QImage sheet(lib(sh.file));
+        EXPECT_EQ(sheet.width() * sh.rows, sheet.height() * sh.columns) << sh.file;
+    }
+}
+
+// Cut-out textures need their opacity companion, relief textures their bump or normal map:
+// without them blades and leaves render as cards and terrain as flat colour.
+TEST_F(AssetGen, CutoutsAndReliefTexturesHaveTheirCompanions)
+{
+    const struct { const char *folder; const char *marker; } wanted[] = {
+        {"Verdix_Texture_Grass", "_O."},        {"Verdix_Texture_Tree_Leaf", "_O."},
+        {"Verdix_Texture_Flower_Leaf", "_O."},  {"Verdix_Texture_Flower_Petal", "_O."},
+        {"Verdix_Texture_Billboard", "_O."},    {"Verdix_Texture_Tree_Bark", "_N."},
+        {"Verdix_Texture_Stones", "_B."},       {"Verdix_Texture_Landscape", "_N."},
+    };
+    for (const auto &w : wanted) {
+        for (const QString &name : QDir(lib(w.folder)).entryList({"*.png"}, QDir::Files)) {
+            if (name.contains("_O.") || name.contains("_B.") || name.contains("_N.")) continue;
+            QString companion = name;
+            companion.replace(".png", QString(w.marker) + "png");
+            const QImage map(lib(QString(w.folder) + "/" + companion));
+            ASSERT_FALSE(map.isNull()) << w.folder << "/" << companion.toStdString();
+            const QImage colour(lib(QString(w.folder) + "/" + name));
+            EXPECT_EQ(map.size(), colour.size()) << companion.toStdString();
+            if (QString(w.marker) == "_O.") {
+                // A cut-out has both solid and clear parts.
+                const QImage small = map.scaled(64, 64);
+                int solid = 0, clear = 0;
+                for (int y = 0; y < 64; ++y)
+                    for (int x = 0; x < 64; ++x) (qGray(small.pixel(x, y)) > 128 ? solid : clear)++;
+                EXPECT_GT(solid, 64) << companion.toStdString();
+                EXPECT_GT(clear, 64) << companion.toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(AssetGen, RerunIsDeterministicAndReplacesFiles)

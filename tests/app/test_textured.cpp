@@ -1,0 +1,147 @@
+// A textured sample exported as a user would: the cut-out grass keeps its opacity as the base
+// colour's alpha, the terrain its normal map, and the files pass the Khronos validator.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include "../hostrun.h"
+#include "surfacemaps.h"
+
+QString validateGltf(const QString& file, bool* skipped);
+
+namespace {
+
+QString library(const QString& rel) { return QString(VERDIX_LIBRARY_DIR) + "/" + rel; }
+
+// The JSON chunk and the binary chunk of a .glb.
+bool readGlb(const QString& file, QJsonObject* json, QByteArray* bin)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray b = f.readAll();
+    if (b.size() < 28 || qFromLittleEndian<quint32>(b.constData()) != 0x46546C67u) return false;
+    const quint32 jl = qFromLittleEndian<quint32>(b.constData() + 12);
+    *json = QJsonDocument::fromJson(b.mid(20, int(jl))).object();
+    const int binAt = 20 + int(jl);
+    const quint32 bl = qFromLittleEndian<quint32>(b.constData() + binAt);
+    *bin = b.mid(binAt + 8, int(bl));
+    return !json->isEmpty();
+}
+
+QImage embeddedImage(const QJsonObject& doc, const QByteArray& bin, int textureIndex)
+{
+    const int source = doc["textures"].toArray()[textureIndex].toObject()["source"].toInt(-1);
+    const QJsonObject img = doc["images"].toArray()[source].toObject();
+    if (!img.contains("bufferView")) return QImage();
+    const QJsonObject view = doc["bufferViews"].toArray()[img["bufferView"].toInt()].toObject();
+    return QImage::fromData(bin.mid(view["byteOffset"].toInt(), view["byteLength"].toInt()));
+}
+
+} // namespace
+
+TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheValidator)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString glb = dir.filePath("meadow.glb"), gltf = dir.filePath("meadow.gltf");
+    const HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set",
+                               library("Verdix_Scene/Meadow.txt"), "--export", glb, "--export", gltf});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+
+    QJsonObject doc;
+    QByteArray bin;
+    ASSERT_TRUE(readGlb(glb, &doc, &bin));
+    EXPECT_FALSE(doc.contains("extensionsUsed")) << "no extension is used";
+
+    const QImage colour(library("Verdix_Texture_Grass/Grass_Green.png"));
+    const QImage opacity(library("Verdix_Texture_Grass/Grass_Green_O.png"));
+    ASSERT_FALSE(colour.isNull());
+    ASSERT_FALSE(opacity.isNull());
+    int grass = 0, terrain = 0;
+    for (const QJsonValue& v : doc["materials"].toArray()) {
+        const QJsonObject m = v.toObject();
+        EXPECT_FALSE(m.contains("extensions")) << qPrintable(m["name"].toString());
+        const int tex = m["pbrMetallicRoughness"].toObject()["baseColorTexture"].toObject()["index"].toInt(-1);
+        if (m["name"].toString().endsWith("_Landscape")) {
+            ++terrain;
+            EXPECT_GE(m["normalTexture"].toObject()["index"].toInt(-1), 0) << "the terrain's normal companion";
+            EXPECT_FALSE(m.contains("alphaMode"));
+            continue;
+        }
+        if (!m["name"].toString().endsWith("_Grass")) continue;
+        ++grass;
+        EXPECT_EQ(m["alphaMode"].toString(), "MASK");
+        ASSERT_GE(tex, 0);
+        const QImage embedded = embeddedImage(doc, bin, tex);
+        ASSERT_FALSE(embedded.isNull()) << "the image is in the file";
+        ASSERT_TRUE(embedded.hasAlphaChannel());
+        if (embedded.size() != colour.size()) continue;
+        // Green or lush: compare with the texture the box chose.
+        const QString file = doc["images"].toArray()[doc["textures"].toArray()[tex].toObject()["source"].toInt()]
+                                 .toObject()["name"].toString();
+        const QString base = file.startsWith("Grass_Lush") ? "Grass_Lush" : "Grass_Green";
+        const QImage c(library("Verdix_Texture_Grass/" + base + ".png"));
+        const QImage o(library("Verdix_Texture_Grass/" + base + "_O.png"));
+        for (int y = 3; y < c.height(); y += 97)
+            for (int x = 5; x < c.width(); x += 89) {
+                const QRgb e = embedded.pixel(x, y);
+                EXPECT_EQ(qAlpha(e), qGray(o.pixel(x, y))) << x << "," << y;
+                if (qAlpha(e) > 0) EXPECT_EQ(qRgb(qRed(e), qGreen(e), qBlue(e)), c.pixel(x, y) | 0xFF000000u);
+            }
+    }
+    EXPECT_EQ(terrain, 1);
+    EXPECT_GE(grass, 2);
+
+    for (const QString& file : {glb, gltf}) {
+        bool skipped = false;
+        const QString report = validateGltf(file, &skipped);
+        if (skipped) GTEST_SKIP() << "gltf-validator not installed (npm missing): validation skipped";
+        EXPECT_TRUE(report.isEmpty()) << qPrintable(report);
+    }
+}
+
+// Cut-outs of distant grass keep their share of solid texels down the mip chain; plain
+// filtering lets the thin blade tips fall under the threshold and the grass thins out.
+TEST(SurfaceMaps, CoverageMipmapsKeepTheCutoutsShare)
+{
+    const QImage rgba = combineOpacity(QImage(library("Verdix_Texture_Grass/Grass_Green.png")),
+                                       QImage(library("Verdix_Texture_Grass/Grass_Green_O.png")));
+    ASSERT_EQ(rgba.size(), QSize(1024, 1024));
+    const double want = alphaCoverage(rgba);
+    const std::vector<QImage> levels = coverageMipmaps(rgba);
+    ASSERT_EQ(levels.size(), 11u);
+    EXPECT_EQ(levels.back().size(), QSize(1, 1));
+    for (size_t l = 1; l < levels.size() && levels[l].width() >= 16; ++l) {
+        EXPECT_NEAR(alphaCoverage(levels[l]), want, 0.03) << "level " << l;
+        const QColor mid = levels[l].pixelColor(levels[l].width() / 2, levels[l].height() - 1);
+        EXPECT_GT(mid.green(), mid.red()) << "colour stays the blade's";
+    }
+    // A level whose texels all hold the same quarter alpha cannot show a quarter of solid
+    // texels; it must not become a solid card either.
+    QImage even(8, 8, QImage::Format_RGBA8888);
+    even.fill(QColor(40, 160, 40, 0));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; x += 2)
+            if (y % 2 == 0) even.setPixelColor(x, y, QColor(40, 160, 40, 255));
+    const std::vector<QImage> small = coverageMipmaps(even);
+    ASSERT_EQ(small.size(), 4u);
+    EXPECT_LT(alphaCoverage(small[1]), 0.5);
+    EXPECT_EQ(alphaModeOf(QImage()), AlphaMode::Opaque);
+    QImage soft(64, 64, QImage::Format_Grayscale8);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) soft.setPixelColor(x, y, QColor(x * 4, x * 4, x * 4));
+    EXPECT_EQ(alphaModeOf(soft), AlphaMode::Blend);
+    QImage cut(64, 64, QImage::Format_Grayscale8);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) cut.setPixelColor(x, y, x < 20 ? Qt::white : Qt::black);
+    EXPECT_EQ(alphaModeOf(cut), AlphaMode::Mask);
+    const QImage combined = combineOpacity(QImage(), cut);
+    EXPECT_EQ(combined.pixelColor(0, 0), QColor(255, 255, 255, 255));
+    EXPECT_EQ(combined.pixelColor(40, 0).alpha(), 0);
+}

@@ -1,0 +1,246 @@
+// The texture combos as a user works them: the focused box's material takes the image, its
+// companion maps and the sheet's grid; records and host scenes bring all of it back.
+#include "boxfixture.h"
+#include <QPixmap>
+#include <dzmaterial.h>
+#include <dzshape.h>
+#include "materials/materialcore.h"
+
+namespace {
+
+class Materials : public BoxTest
+{
+protected:
+    DzDefaultMaterial* material(int i, const char* name)
+    {
+        DzNode* n = nodeOf(i);
+        return n ? qobject_cast<DzDefaultMaterial*>(n->getObject()->getShape(0)->findMaterial(name)) : nullptr;
+    }
+    DzNumericProperty* number(int i, const char* mat, const char* prop)
+    {
+        DzDefaultMaterial* m = material(i, mat);
+        return m ? qobject_cast<DzNumericProperty*>(m->findProperty(prop)) : nullptr;
+    }
+    QString mapOf(int i, const char* mat, const char* prop)
+    {
+        DzDefaultMaterial* m = material(i, mat);
+        if (!m) return "no material";
+        DzProperty* p = m->findProperty(prop);
+        if (auto* num = qobject_cast<DzNumericProperty*>(p)) return num->getMapValue() ? num->getMapValue()->getFilename() : "";
+        if (auto* img = qobject_cast<DzImageProperty*>(p)) return img->getValue() ? img->getValue()->getFilename() : "";
+        return "no property";
+    }
+    QString tex(const QString& rel) { return QFileInfo(root.path() + "/" + rel).absoluteFilePath(); }
+    // Picks an item as the user does: the combo has focus while its selection changes.
+    void choose(int i, char letter, const QString& text)
+    {
+        QComboBox* c = box(i).combo(letter);
+        ASSERT_NE(c, nullptr);
+        c->setFocus();
+        QApplication::processEvents();
+        const int k = c->findText(text);
+        ASSERT_GE(k, 0) << qPrintable(text);
+        c->setCurrentIndex(k);
+    }
+};
+
+} // namespace
+
+TEST_F(Materials, OnlyTheFocusedGrassBoxTakesTheTextureAndThePlaceholderClearsOnlyItsMap)
+{
+    image("Verdix_Texture_Grass/Blades.png");
+    image("Verdix_Texture_Grass/Blades_O.png");
+    image("Verdix_Texture_Grass/Tall.png");
+    addBox(TypeGrass);
+    addBox(TypeGrass);
+    showPane();
+    EXPECT_EQ(box(0).combo('C')->count(), 3) << "placeholder and the two textures, no companion";
+
+    choose(1, 'C', "Blades.png");
+    EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), tex("Verdix_Texture_Grass/Blades.png"));
+    EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), tex("Verdix_Texture_Grass/Blades_O.png"));
+    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color"), "");
+    EXPECT_EQ(mapOf(0, "Grass", "Opacity Strength"), "");
+    EXPECT_EQ(a->preview()->pixmap(Qt::ReturnByValue).size(), QSize(4, 4)) << "the texture is previewed";
+
+    choose(0, 'C', "Tall.png");
+    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color"), tex("Verdix_Texture_Grass/Tall.png"));
+    choose(1, 'C', "Grass Textures");
+    EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), "") << "the placeholder clears the focused box";
+    EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), tex("Verdix_Texture_Grass/Blades_O.png"))
+        << "companions of the earlier texture stay";
+    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color"), tex("Verdix_Texture_Grass/Tall.png")) << "the other box keeps its own";
+}
+
+TEST_F(Materials, SheetNamesSetTheGridAndTheAnimationRange)
+{
+    image("Verdix_Texture_Billboard/Bugs_8X4.png");
+    image("Verdix_Texture_Billboard/Birds_12X3.png");
+    image("Verdix_Texture_Billboard/Single.png");
+    image("Verdix_Texture_Tree_Leaf/Leaf_12X_X2.png");
+    addBox(TypeBillboard);
+    addBox(TypeTree);
+    showPane();
+    slider(0, "Animate Start RND")->setValue(7);
+    choose(0, 'C', "Bugs_8X4.png");
+    EXPECT_EQ(slider(0, "Map X")->getValue(), 8);
+    EXPECT_EQ(slider(0, "Map Z")->getValue(), 4);
+    EXPECT_EQ(slider(0, "Animate Start RND")->getValue(), 0);
+    EXPECT_EQ(slider(0, "Animate End")->getValue(), 32);
+    EXPECT_EQ(mapOf(0, "Billboard", "Diffuse Color"), tex("Verdix_Texture_Billboard/Bugs_8X4.png"));
+
+    choose(0, 'C', "Birds_12X3.png");
+    EXPECT_EQ(slider(0, "Map X")->getValue(), 12) << "two-digit tags come first";
+    EXPECT_EQ(slider(0, "Map Z")->getValue(), 3);
+    EXPECT_EQ(slider(0, "Animate End")->getValue(), 36);
+    choose(0, 'C', "Single.png");
+    EXPECT_EQ(slider(0, "Map X")->getValue(), 1);
+    EXPECT_EQ(slider(0, "Animate End")->getValue(), 1);
+
+    // The tree's leaf grid goes to its own sliders, whose range ends at 8.
+    choose(1, 'C', "Leaf_12X_X2.png");
+    EXPECT_EQ(slider(1, "Leaf Maps X")->getValue(), 8) << "12 clamped, not read as 2";
+    EXPECT_EQ(slider(1, "Leaf Maps Y")->getValue(), 2);
+    EXPECT_EQ(mapOf(1, "Leaf", "Diffuse Color"), tex("Verdix_Texture_Tree_Leaf/Leaf_12X_X2.png"));
+    EXPECT_EQ(mapOf(1, "Stem", "Diffuse Color"), "");
+}
+
+TEST_F(Materials, LandscapeBlendTouchesNoSliderAndTakesNoCompanion)
+{
+    image("Verdix_Texture_Landscape/Soil.png");
+    image("Verdix_Texture_Landscape/Soil_N.png");
+    image("Verdix_Texture_Landscape_Alpha/Mask_4X2.png");
+    image("Verdix_Texture_Landscape_Alpha/Mask_4X2_N.png");
+    image("Verdix_Texture_Landscape_Alpha/Mask_4X2_B.png");
+    addBox(TypeLandscape);
+    showPane();
+    std::vector<int> before;
+    for (DzIntSlider* s : box(0).sliders) before.push_back(s->getValue());
+
+    choose(0, 'H', "Mask_4X2.png");
+    EXPECT_EQ(mapOf(0, "Landscape", "Opacity Strength"), tex("Verdix_Texture_Landscape_Alpha/Mask_4X2.png"));
+    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), "");
+    EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), "");
+    EXPECT_EQ(mapOf(0, "Landscape", "Bump Strength"), "");
+    EXPECT_EQ(number(0, "Landscape", "Bump Strength")->getDoubleValue(), 0.0);
+    EXPECT_EQ(a->status()->text(), "Set landscape blending texture");
+    std::vector<int> after;
+    for (DzIntSlider* s : box(0).sliders) after.push_back(s->getValue());
+    EXPECT_EQ(after, before);
+
+    choose(0, 'G', "Soil.png");
+    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), tex("Verdix_Texture_Landscape/Soil.png"));
+    EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), tex("Verdix_Texture_Landscape/Soil_N.png"));
+    EXPECT_EQ(a->status()->text(), "Set landscape texture");
+    choose(0, 'H', "Landscape Blend None");
+    EXPECT_EQ(mapOf(0, "Landscape", "Opacity Strength"), "") << "the blend placeholder clears the opacity map";
+    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), tex("Verdix_Texture_Landscape/Soil.png"));
+}
+
+TEST_F(Materials, CompanionsGoOnTheirPropertiesWithTheirValues)
+{
+    for (const char* n : {"Rock.png", "Rock_O.png", "Rock_B.png", "Rock_N.png", "Rock_S.png", "Rock_D.png", "Plain.png"})
+        image(QString("Verdix_Texture_Stones/") + n);
+    addBox(TypeStones);
+    showPane();
+    number(0, "Stones", "Specular Strength")->setDoubleValue(0.2);
+    choose(0, 'D', "Rock.png");
+    const struct { const char* prop; const char* file; double value; } want[] = {
+        {"Opacity Strength", "Rock_O.png", 1.0}, {"Bump Strength", "Rock_B.png", 1.0},
+        {"Normal Map", "Rock_N.png", -1},        {"Specular Strength", "Rock_S.png", 1.0},
+        {"Displacement Strength", "Rock_D.png", 2.0},
+    };
+    for (const auto& w : want) {
+        EXPECT_EQ(mapOf(0, "Stones", w.prop), tex(QString("Verdix_Texture_Stones/") + w.file)) << w.prop;
+        if (w.value >= 0) EXPECT_EQ(number(0, "Stones", w.prop)->getDoubleValue(), w.value) << w.prop;
+    }
+    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color"), "") << "the stones' grass is another material";
+    // A texture without companions leaves the earlier ones in place.
+    choose(0, 'D', "Plain.png");
+    EXPECT_EQ(mapOf(0, "Stones", "Diffuse Color"), tex("Verdix_Texture_Stones/Plain.png"));
+    EXPECT_EQ(mapOf(0, "Stones", "Bump Strength"), tex("Verdix_Texture_Stones/Rock_B.png"));
+}
+
+TEST_F(Materials, ReopenedDocumentAndHostSceneBringEveryMapBack)
+{
+    image("Verdix_Texture_Landscape/Soil.png");
+    image("Verdix_Texture_Landscape/Soil_N.png");
+    image("Verdix_Texture_Grass/Blades.png");
+    image("Verdix_Texture_Grass/Blades_O.png");
+    addBox(TypeLandscape);
+    addBox(TypeGrass);
+    showPane();
+    choose(0, 'G', "Soil.png");
+    choose(1, 'C', "Blades.png");
+    pane->setFocus();
+    const QString doc = pane->setDocumentText();
+    ASSERT_TRUE(doc.contains("Path,Opacity Strength," + tex("Verdix_Texture_Grass/Blades_O.png")));
+
+    // The library moves (another machine, another build): the document finds it again.
+    QTemporaryDir moved;
+    ASSERT_TRUE(moved.isValid());
+    for (const char* rel : {"Verdix_Texture_Landscape/Soil.png", "Verdix_Texture_Landscape/Soil_N.png",
+                            "Verdix_Texture_Grass/Blades.png", "Verdix_Texture_Grass/Blades_O.png"}) {
+        QDir().mkpath(QFileInfo(moved.filePath(rel)).path());
+        ASSERT_TRUE(QFile::copy(tex(rel), moved.filePath(rel)));
+        ASSERT_TRUE(QFile::remove(tex(rel)));
+    }
+    VerdixAssets::setTextureRoot(moved.path());
+    const QString docFile = moved.filePath("set.txt");
+    {
+        QFile f(docFile);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(doc.toUtf8());
+    }
+    reset();
+    ASSERT_TRUE(pane->openSetDocument(docFile));
+    ASSERT_EQ(a->boxes().count(), 2);
+    auto at = [&](const char* rel) { return QFileInfo(moved.filePath(rel)).absoluteFilePath(); };
+    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), at("Verdix_Texture_Landscape/Soil.png"));
+    EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), at("Verdix_Texture_Landscape/Soil_N.png"));
+    EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), at("Verdix_Texture_Grass/Blades.png"));
+    EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), at("Verdix_Texture_Grass/Blades_O.png"));
+    EXPECT_EQ(box(1).combo('C')->currentText(), "Blades.png") << "the combo shows the texture in use";
+    EXPECT_EQ(box(0).combo('G')->currentText(), "Soil.png");
+
+    // A host scene keeps every map, in the scene file and in the pane's own records.
+    QString error;
+    const QString scene = moved.filePath("a.duf");
+    ASSERT_TRUE(dzScene->saveScene(scene, &error)) << qPrintable(error);
+    dzScene->clear();
+    ASSERT_TRUE(dzScene->loadScene(scene, &error)) << qPrintable(error);
+    ASSERT_EQ(a->boxes().count(), 2);
+    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), at("Verdix_Texture_Landscape/Soil.png"));
+    EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), at("Verdix_Texture_Landscape/Soil_N.png"));
+    EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), at("Verdix_Texture_Grass/Blades.png"));
+    EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), at("Verdix_Texture_Grass/Blades_O.png"));
+}
+
+TEST(MaterialNames, GridTagsCompanionNamesAndMovedPaths)
+{
+    using verdix::readGridTags;
+    EXPECT_EQ(readGridTags("Leaf_12X_X2.png").columns, 12);
+    EXPECT_EQ(readGridTags("Leaf_12X_X2.png").rows, 2);
+    EXPECT_EQ(readGridTags("Sheet_8X4.png").columns, 8);
+    EXPECT_EQ(readGridTags("Sheet_8X4.png").rows, 4);
+    EXPECT_EQ(readGridTags("Mix_40X_X10.png").columns, 40);
+    EXPECT_EQ(readGridTags("Mix_40X_X10.png").rows, 10);
+    EXPECT_EQ(readGridTags("lower_4x_x2.png").columns, 1) << "tags are case-sensitive";
+    EXPECT_EQ(readGridTags("Plain.png").rows, 1);
+    EXPECT_EQ(verdix::companionFileName("bark.png", "_B."), "bark_B.png");
+    EXPECT_EQ(verdix::companionFileName("a.b.tif", "_N."), "a.b_N.tif");
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir().mkpath(dir.filePath("Verdix_Texture_Grass"));
+    QFile f(dir.filePath("Verdix_Texture_Grass/G.png"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    const QString here = QFileInfo(f).absoluteFilePath();
+    using verdix::resolveTexturePath;
+    EXPECT_EQ(resolveTexturePath(here, "/elsewhere"), here);
+    EXPECT_EQ(QFileInfo(resolveTexturePath("C:\\Lib\\Verdix_Texture_Grass\\G.png", dir.path())).absoluteFilePath(), here);
+    EXPECT_EQ(QFileInfo(resolveTexturePath("/old/Verdix_Texture_Grass/G.png", dir.path())).absoluteFilePath(), here);
+    EXPECT_EQ(resolveTexturePath("None", dir.path()), "None");
+    EXPECT_EQ(resolveTexturePath("/old/Verdix_Texture_Grass/Gone.png", dir.path()), "/old/Verdix_Texture_Grass/Gone.png");
+}
