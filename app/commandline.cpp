@@ -14,6 +14,7 @@
 #include <dzdialogs.h>
 #include <dzpane.h>
 #include <dzplugin.h>
+#include <dzsafefile.h>
 #include <dzscene.h>
 #include <dzscript.h>
 #include "mainwindow.h"
@@ -48,7 +49,12 @@ bool checkInput(const QString& opt, const QString& file, QString* error)
 bool checkOutput(const QString& opt, const QString& file, QString* error)
 {
     const QFileInfo fi(file);
-    if (fi.exists() && (fi.isDir() || !fi.isWritable())) {
+    QString why;
+    if (!DzSafeFile::checkTarget(file, &why)) {
+        *error = QString("%1: %2").arg(opt, why);
+        return false;
+    }
+    if (fi.exists() && !fi.isWritable()) {
         *error = QString("%1: cannot write %2").arg(opt, file);
         return false;
     }
@@ -274,12 +280,12 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
     }
     if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
         *error = QString("--save-scene %1: %2").arg(cl.saveScene, why);
-        return kExitRunFailed;
+        return kExitWriteFailed;
     }
     for (const QString& file : cl.exports) {
         if (!exportScene(file, &why)) {
             *error = QString("--export: %1").arg(why);
-            return kExitRunFailed;
+            return kExitWriteFailed;
         }
     }
     for (const QString& file : cl.screenshots) {
@@ -288,9 +294,9 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             *error = QString("--screenshot: %1").arg(why);
             return kExitRunFailed;
         }
-        if (!img.save(file, "PNG")) {
-            *error = QString("--screenshot: cannot write %1").arg(file);
-            return kExitRunFailed;
+        if (!DzSafeFile::writeImage(img, file, "PNG", &why)) {
+            *error = QString("--screenshot: %1").arg(why);
+            return kExitWriteFailed;
         }
     }
     if (cl.status) {

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# AddressSanitizer + UndefinedBehaviorSanitizer run of the whole suite, in a build of its own
+# (build-asan), with two jobs. Any report aborts the process that made it, so the test it ran
+# in fails and so does this script. Leak detection is on; scripts/lsan.supp lists what Qt and
+# the system libraries keep until exit by design, nothing of our own.
+#
+#   scripts/sanitize.sh            build everything, run every test
+#   scripts/sanitize.sh REGEX      only the CTest tests matching REGEX
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${VERDIX_ASAN_BUILD_DIR:-$here/build-asan}"
+regex="${1:-}"
+
+# The packages of the normal build, and the validator the glTF tests use.
+packages=(cmake g++ make pkg-config qtbase5-dev qtscript5-dev libqt5opengl5-dev qt5-image-formats-plugins
+          libassimp-dev libgtest-dev libgmock-dev xvfb xauth libgl1-mesa-dri libgl1-mesa-dev
+          libglu1-mesa-dev fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+fi
+
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+# halt_on_error with -fno-sanitize-recover: the first report ends the process with a failure.
+# The asset generator runs during the build under the same options.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:exitcode=86:detect_stack_use_after_return=0:strict_string_checks=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=87"
+
+# Benchmarks are not tests; they stay out of this build.
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERDIX_ASAN=ON -DVERDIX_BENCHMARKS=OFF \
+      "${launcher[@]}" >/dev/null
+cmake --build "$build" -j2
+
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+args=(--output-on-failure -j2 --timeout 1800)
+[ -n "$regex" ] && args+=(-R "$regex")
+ctest "${args[@]}"
+echo "sanitize: clean"
