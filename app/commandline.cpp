@@ -49,12 +49,7 @@ bool checkInput(const QString& opt, const QString& file, QString* error)
 bool checkOutput(const QString& opt, const QString& file, QString* error)
 {
     const QFileInfo fi(file);
-    QString why;
-    if (!DzSafeFile::checkTarget(file, &why)) {
-        *error = QString("%1: %2").arg(opt, why);
-        return false;
-    }
-    if (fi.exists() && !fi.isWritable()) {
+    if (fi.exists() && (fi.isDir() || !fi.isWritable())) {
         *error = QString("%1: cannot write %2").arg(opt, file);
         return false;
     }
