@@ -34,9 +34,26 @@ const char* kindOf(mode_t m)
     return "not a regular file";
 }
 
+// The process's umask without changing it (umask() can only be read by setting it, which
+// would race with files other threads create meanwhile).
+mode_t currentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (!line.startsWith("Umask:")) continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok) return mode_t(mask & 0777);
+        }
+    }
+    return 022;
+}
+
 // Resolves target to the path that will really be replaced, following links, and checks it.
 // mode receives the permissions the new file should get.
-bool resolveTarget(const QString& target, QString* final, int* mode, QString* why)
+bool resolveTarget(const QString& target, QString* final, int* mode, QString* why, uid_t* uid = nullptr,
+                   gid_t* gid = nullptr)
 {
     if (target.isEmpty()) {
         *why = "Cannot write: no file name given";
@@ -86,10 +103,10 @@ bool resolveTarget(const QString& target, QString* final, int* mode, QString* wh
     *final = canonicalDir + QLatin1Char('/') + info.fileName();
     if (exists) {
         *mode = int(st.st_mode & 07777);
+        if (uid) *uid = st.st_uid;
+        if (gid) *gid = st.st_gid;
     } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        *mode = int(0666 & ~mask);
+        *mode = int(0666 & ~currentUmask());
     }
     return true;
 }
@@ -169,12 +186,16 @@ bool DzSafeFile::open()
     discard();
     m_committed = false;
     m_error.clear();
-    if (!resolveTarget(m_target, &m_final, &m_mode, &m_error)) return false;
+    uid_t uid = uid_t(-1);
+    gid_t gid = gid_t(-1);
+    if (!resolveTarget(m_target, &m_final, &m_mode, &m_error, &uid, &gid)) return false;
     const QFileInfo info(m_final);
     QByteArray tmpl = QFile::encodeName(info.absolutePath() + "/." + info.fileName() + ".tmp-XXXXXX");
     const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) return fail(QString("Cannot write %1: %2").arg(m_target, sysError(errno)));
     m_temp = QFile::decodeName(tmpl);
+    // The replacement keeps the old file's owner (where we may give it) and permissions.
+    if (uid != uid_t(-1)) (void)::fchown(fd, uid, gid);
     (void)::fchmod(fd, mode_t(m_mode));
     m_file = std::make_unique<QFile>();
     if (!m_file->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
