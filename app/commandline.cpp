@@ -17,7 +17,9 @@
 #include <dzsafefile.h>
 #include <dzscene.h>
 #include <dzscript.h>
+#include "korgpane.h"
 #include "mainwindow.h"
+#include "midireplay.h"
 #include "privatedisplay.h"
 #include "renderer.h"
 #include "sceneexport.h"
@@ -25,9 +27,11 @@
 QString usageText()
 {
     return "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
-           "                   [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
+           "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
            "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
-           "Options run in the order above, whatever order they are written in.\n";
+           "Options run in the order above, whatever order they are written in.\n"
+           "--midi-replay plays the control changes of a Standard MIDI File at their times through the MIDI\n"
+           "controller pane into the selected box (after --open-set, the last box made).\n";
 }
 
 namespace {
@@ -150,6 +154,8 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
         } else if (opt == "--load-scene" || opt == "--open-set" || opt == "--script") {
             QString* dst = opt == "--load-scene" ? &cl->loadScene : opt == "--open-set" ? &cl->openSet : &cl->script;
             if (!once() || !takeValue(dst) || !checkInput(opt, *dst, error)) return false;
+        } else if (opt == "--midi-replay") {
+            if (!once() || !takeValue(&cl->midiReplay) || !checkInput(opt, cl->midiReplay, error)) return false;
         } else if (opt == "--time") {
             QString v;
             if (!once() || !takeValue(&v)) return false;
@@ -247,6 +253,17 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             return kExitRunFailed;
         }
         QCoreApplication::processEvents();
+    }
+    if (!cl.midiReplay.isEmpty()) {
+        QVector<TimedControlChange> changes;
+        if (!readControlChanges(cl.midiReplay, &changes, &why)) {
+            *error = QString("--midi-replay: %1").arg(why);
+            return kExitInputFailed;
+        }
+        if (!replayControlChanges(changes, pane, korgPane(), &why)) {
+            *error = QString("--midi-replay %1: %2").arg(cl.midiReplay, why);
+            return kExitRunFailed;
+        }
     }
     if (cl.hasTime) {
         const DzTime t = DzTime(cl.frame) * dzScene->getTimeStep();
@@ -350,6 +367,7 @@ int runHostApplication(int argc, char** argv)
             dzApp->dialogs()->setInteractive(true);
             std::unique_ptr<MainWindow> window(new MainWindow);
             window->createPane();
+            window->createBridgePanes();
             window->show();
             QCoreApplication::processEvents();
             // In the window a failed option is reported and the session goes on, with the
