@@ -14,6 +14,7 @@
 #include <dzdialogs.h>
 #include <dzpane.h>
 #include <dzplugin.h>
+#include <dzsafefile.h>
 #include <dzscene.h>
 #include <dzscript.h>
 #include "korgpane.h"
@@ -297,12 +298,12 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
     }
     if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
         *error = QString("--save-scene %1: %2").arg(cl.saveScene, why);
-        return kExitRunFailed;
+        return kExitWriteFailed;
     }
     for (const QString& file : cl.exports) {
         if (!exportScene(file, &why)) {
             *error = QString("--export: %1").arg(why);
-            return kExitRunFailed;
+            return kExitWriteFailed;
         }
     }
     for (const QString& file : cl.screenshots) {
@@ -311,9 +312,9 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             *error = QString("--screenshot: %1").arg(why);
             return kExitRunFailed;
         }
-        if (!img.save(file, "PNG")) {
-            *error = QString("--screenshot: cannot write %1").arg(file);
-            return kExitRunFailed;
+        if (!DzSafeFile::writeImage(img, file, "PNG", &why)) {
+            *error = QString("--screenshot: %1").arg(why);
+            return kExitWriteFailed;
         }
     }
     if (cl.status) {

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
-#include <QSaveFile>
 #include <QSet>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +19,7 @@
 #include <vector>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
+#include <dzsafefile.h>
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
@@ -241,10 +241,10 @@ struct Builder
         return out;
     }
 
-    aiNode* node(DzNode* n)
+    aiNode* node(DzNode* n, const DzTransform& local)
     {
         auto* out = new aiNode(n->getLabel().toStdString());
-        out->mTransformation = toAi(n->getLocalTransform());
+        out->mTransformation = toAi(local);
         const MeshNode mn = meshNodeOf(n);
         if (n->isVisible() && mn.mesh && mn.mesh->getNumFacets() > 0) {
             const std::vector<unsigned> ids = nodeMeshes(mn);
@@ -254,11 +254,46 @@ struct Builder
                 std::copy(ids.begin(), ids.end(), out->mMeshes);
             }
         }
-        std::vector<aiNode*> kids;
-        for (int i = 0; i < n->getNumNodeChildren(); ++i)
-            if (DzNode* c = n->getNodeChild(i); included.contains(c)) kids.push_back(node(c));
-        if (!kids.empty()) out->addChildren(unsigned(kids.size()), kids.data());
         return out;
+    }
+
+    // The exporter and aiNode's destructor recurse over the node tree, so nesting deeper than
+    // this is flattened: such a node hangs under its ancestor at the limit with its transform
+    // relative to that ancestor, and every node keeps its place in the world.
+    static constexpr int kMaxDepth = 1000;
+
+    // The tree under root, walked with a stack of its own: a scene may be one long chain.
+    aiNode* tree(DzNode* root)
+    {
+        struct Item
+        {
+            DzNode* node;
+            aiNode* parent;    // where the node's aiNode goes; null for the root
+            int depth;         // of the aiNode
+            DzTransform local; // relative to parent's node
+        };
+        std::unordered_map<aiNode*, std::vector<aiNode*>> kids;
+        aiNode* top = nullptr;
+        std::vector<Item> stack{{root, nullptr, 0, root->getLocalTransform()}};
+        while (!stack.empty()) {
+            const Item it = stack.back();
+            stack.pop_back();
+            aiNode* out = node(it.node, it.local);
+            if (it.parent) kids[it.parent].push_back(out);
+            else top = out;
+            const bool flatten = it.depth >= kMaxDepth;
+            // Children in reverse, so that they come off the stack in their order.
+            for (int i = it.node->getNumNodeChildren() - 1; i >= 0; --i) {
+                DzNode* c = it.node->getNodeChild(i);
+                if (!included.contains(c)) continue;
+                if (flatten)
+                    stack.push_back({c, it.parent, it.depth, it.local * c->getLocalTransform()});
+                else
+                    stack.push_back({c, out, it.depth + 1, c->getLocalTransform()});
+            }
+        }
+        for (auto& k : kids) k.first->addChildren(unsigned(k.second.size()), k.second.data());
+        return top;
     }
 };
 
@@ -363,12 +398,7 @@ bool tidyFile(const QString& file, bool binary, QString* error)
         qToLittleEndian<quint32>(0x4E4F534Au, glb.data() + 16);
         out = glb + out + rest;
     }
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly) || f.write(out) != out.size() || !f.commit()) {
-        if (error) *error = QString("Cannot write %1: %2").arg(file, f.errorString());
-        return false;
-    }
-    return true;
+    return DzSafeFile::writeAll(file, out, error);
 }
 
 } // namespace
@@ -382,7 +412,7 @@ bool exportGltf(const QString& file, bool binary, QString* error)
     for (DzNode* n : nodes) b.included.insert(n, true);
     std::vector<aiNode*> roots;
     for (DzNode* n : nodes)
-        if (!n->getNodeParent() || !b.included.contains(n->getNodeParent())) roots.push_back(b.node(n));
+        if (!n->getNodeParent() || !b.included.contains(n->getNodeParent())) roots.push_back(b.tree(n));
     if (!roots.empty()) scene->mRootNode->addChildren(unsigned(roots.size()), roots.data());
     if (b.materials.empty()) {
         // glTF writers expect at least one material.
@@ -395,18 +425,26 @@ bool exportGltf(const QString& file, bool binary, QString* error)
     scene->mMaterials = release(b.materials, scene->mNumMaterials);
     scene->mTextures = release(b.textures, scene->mNumTextures);
 
-    const QFileInfo info(file);
-    if (!QFileInfo(info.path()).isDir()) {
-        if (error) *error = QString("Cannot write %1: folder does not exist").arg(file);
+    // The exporter writes by path, and a .gltf brings its .bin: both go to a folder beside
+    // the target and are moved into place once complete.
+    DzSafeFileSet out(file);
+    if (!out.open()) {
+        if (error) *error = out.errorString();
         return false;
     }
     Assimp::Exporter exporter;
-    const aiReturn rc = exporter.Export(scene.get(), binary ? "glb2" : "gltf2", QFile::encodeName(file).toStdString());
+    const aiReturn rc =
+        exporter.Export(scene.get(), binary ? "glb2" : "gltf2", QFile::encodeName(out.mainTempPath()).toStdString());
     if (rc != aiReturn_SUCCESS) {
         if (error) *error = QString("Cannot write %1: %2").arg(file, QString::fromUtf8(exporter.GetErrorString()));
         return false;
     }
-    return tidyFile(file, binary, error);
+    if (!tidyFile(out.mainTempPath(), binary, error)) return false;
+    if (!out.commit()) {
+        if (error) *error = out.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool isExportFormat(const QString& file)

@@ -1,11 +1,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <cstdio>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
+#include <dzsafefile.h>
 #include <dznode.h>
 #include <dzshape.h>
 #include "sceneexport.h"
@@ -91,15 +91,17 @@ bool exportObj(const QString& file, QString* error)
 {
     const QFileInfo info(file);
     const QString mtlFile = info.path() + "/" + info.completeBaseName() + ".mtl";
-    QSaveFile obj(file), mtl(mtlFile);
-    if (!obj.open(QIODevice::WriteOnly)) {
-        if (error) *error = QString("Cannot write %1: %2").arg(file, obj.errorString());
+    DzSafeFile objFile(file), mtlOut(mtlFile);
+    if (!objFile.open()) {
+        if (error) *error = objFile.errorString();
         return false;
     }
-    if (!mtl.open(QIODevice::WriteOnly)) {
-        if (error) *error = QString("Cannot write %1: %2").arg(mtlFile, mtl.errorString());
+    if (!mtlOut.open()) {
+        if (error) *error = mtlOut.errorString();
         return false;
     }
+    QIODevice& obj = *objFile.device();
+    QIODevice& mtl = *mtlOut.device();
     obj.write("# verdix-host\n");
     obj.write("mtllib " + QFileInfo(mtlFile).fileName().toUtf8() + "\n");
     mtl.write("# verdix-host\n");
@@ -188,12 +190,13 @@ bool exportObj(const QString& file, QString* error)
         vBase += nv;
         vtBase += nuv;
     }
-    if (!mtl.commit()) {
-        if (error) *error = QString("Cannot write %1: %2").arg(mtlFile, mtl.errorString());
+    // The materials first: an OBJ is never newer than the MTL it names.
+    if (!mtlOut.commit()) {
+        if (error) *error = mtlOut.errorString();
         return false;
     }
-    if (!obj.commit()) {
-        if (error) *error = QString("Cannot write %1: %2").arg(file, obj.errorString());
+    if (!objFile.commit()) {
+        if (error) *error = objFile.errorString();
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QTimer>
+#include <vector>
 #include <dznode.h>
 #include <dzscene.h>
 
@@ -35,16 +36,41 @@ void Outliner::scheduleRebuild()
     QTimer::singleShot(0, this, &Outliner::rebuild);
 }
 
-QTreeWidgetItem* Outliner::add(DzNode* node, QTreeWidgetItem* parent)
+QTreeWidgetItem* Outliner::add(DzNode* root, const QSet<DzNode*>& inScene)
 {
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-    item->setText(0, node->getLabel());
-    m_items.insert(node, item);
-    for (int i = 0; i < node->getNumNodeChildren(); ++i) {
-        DzNode* c = node->getNodeChild(i);
-        if (dzScene->nodeList().contains(c)) add(c, item);
+    // Walked with a stack of its own, the items built before they join the view: a scene may
+    // be one chain of a hundred thousand nodes. Qt lays out and deletes item trees
+    // recursively, so nodes nested deeper than kMaxDepth are listed one level under their
+    // ancestor at that depth, which says so in its tooltip.
+    struct Item
+    {
+        DzNode* node;
+        QTreeWidgetItem* parent;
+        int depth;
+    };
+    QHash<QTreeWidgetItem*, QList<QTreeWidgetItem*>> kids;
+    QTreeWidgetItem* top = nullptr;
+    std::vector<Item> stack{{root, nullptr, 0}};
+    while (!stack.empty()) {
+        const Item it = stack.back();
+        stack.pop_back();
+        auto* item = new QTreeWidgetItem(QStringList(it.node->getLabel()));
+        m_items.insert(it.node, item);
+        if (it.parent) kids[it.parent].append(item);
+        else top = item;
+        const bool flatten = it.depth >= kMaxDepth;
+        if (flatten && it.node->getNumNodeChildren() > 0 && it.parent)
+            it.parent->setToolTip(0, QString("Nodes nested deeper than %1 levels are listed here, one level down")
+                                         .arg(kMaxDepth));
+        for (int i = it.node->getNumNodeChildren() - 1; i >= 0; --i) {
+            DzNode* c = it.node->getNodeChild(i);
+            if (!inScene.contains(c)) continue;
+            if (flatten) stack.push_back({c, it.parent, it.depth});
+            else stack.push_back({c, item, it.depth + 1});
+        }
     }
-    return item;
+    for (auto k = kids.begin(); k != kids.end(); ++k) k.key()->addChildren(k.value());
+    return top;
 }
 
 void Outliner::rebuild()
@@ -55,8 +81,11 @@ void Outliner::rebuild()
     m_items.clear();
     if (dzScene) {
         const QList<DzNode*> nodes = dzScene->nodeList();
+        const QSet<DzNode*> inScene(nodes.begin(), nodes.end());
+        QList<QTreeWidgetItem*> tops;
         for (DzNode* n : nodes)
-            if (!n->getNodeParent() || !nodes.contains(n->getNodeParent())) add(n, nullptr);
+            if (!n->getNodeParent() || !inScene.contains(n->getNodeParent())) tops.append(add(n, inScene));
+        addTopLevelItems(tops);
         expandAll();
         if (QTreeWidgetItem* sel = m_items.value(dzScene->getPrimarySelection())) setCurrentItem(sel);
     }

@@ -2,6 +2,7 @@
 // The scene outliner: nodes by label following the hierarchy. Clicking an item makes its
 // node the primary selection.
 #include <QHash>
+#include <QSet>
 #include <QTreeWidget>
 
 class DzNode;
@@ -10,6 +11,10 @@ class Outliner : public QTreeWidget
 {
     Q_OBJECT
 public:
+    // Deepest nesting shown as such; deeper nodes are listed one level under their ancestor
+    // at this depth.
+    static constexpr int kMaxDepth = 64;
+
     explicit Outliner(QWidget* parent = nullptr);
     QTreeWidgetItem* itemFor(DzNode* node) const { return m_items.value(node); }
     DzNode* nodeFor(QTreeWidgetItem* item) const;
@@ -25,7 +30,8 @@ private slots:
 
 private:
     void scheduleRebuild();
-    QTreeWidgetItem* add(DzNode* node, QTreeWidgetItem* parent);
+    // The item tree of root, not yet in the view.
+    QTreeWidgetItem* add(DzNode* root, const QSet<DzNode*>& inScene);
 
     QHash<DzNode*, QTreeWidgetItem*> m_items;
     bool m_pending = false;

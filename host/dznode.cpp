@@ -1,5 +1,6 @@
 #include "dznode.h"
 #include "dzshape.h"
+#include <QVarLengthArray>
 
 DzNode::~DzNode()
 {
@@ -54,7 +55,14 @@ void DzNode::removeNodeChild(DzNode* child, bool inPlace)
 
 DzTransform DzNode::getWSTransform() const
 {
-    return m_parent ? m_parent->getWSTransform() * m_local : m_local;
+    if (!m_parent) return m_local;
+    // Composed from the root down, in the order a recursion would, without its stack depth:
+    // a scene may hold one chain of a hundred thousand parents.
+    QVarLengthArray<const DzNode*, 32> chain;
+    for (const DzNode* n = this; n; n = n->m_parent) chain.append(n);
+    DzTransform t = chain.back()->m_local;
+    for (int i = chain.size() - 2; i >= 0; --i) t = t * chain[i]->m_local;
+    return t;
 }
 
 void DzNode::setWSPos(const DzVec3& p)

@@ -45,7 +45,7 @@
 //
 // Loading parses and checks the whole file into plain records before the scene is touched,
 // so a bad file leaves the current scene and its listeners alone. Saving streams through
-// QSaveFile, so a failed save never destroys the file that was there.
+// DzSafeFile, so a failed save or a crash never destroys the file that was there.
 #include "dzscene.h"
 
 #include <QDir>
@@ -55,9 +55,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QSet>
 #include <QtEndian>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -71,6 +71,7 @@
 #include "dzmaterial.h"
 #include "dznode.h"
 #include "dzplugin.h"
+#include "dzsafefile.h"
 #include "dzsceneio.h"
 #include "dzshape.h"
 
@@ -710,12 +711,18 @@ public:
         return true;
     }
 
-    // count items of words 32-bit little-endian words each, into dst.
-    bool getBlob(const QJsonObject& o, const char* key, qint64 count, int words, void* dst)
+    // The blob of key, checked to hold exactly count items of words 32-bit words each. A
+    // count is only a claim: nothing is allocated for it before the data is known to be there.
+    bool checkBlob(const QJsonObject& o, const char* key, qint64 count, int words, QByteArray& keep, BlobText& out)
     {
-        QByteArray keep;
-        BlobText text;
-        if (!getBlobText(o, key, keep, text)) return false;
+        if (!getBlobText(o, key, keep, out)) return false;
+        if (!Base64Text(out.data, out.size).holds(count * words * 4)) return blobFail(key, count);
+        return true;
+    }
+
+    // A blob checkBlob passed, decoded into dst as little-endian words.
+    bool decodeBlob(const BlobText& text, const char* key, qint64 count, int words, void* dst)
+    {
         Base64Text b64(text.data, text.size);
         const qint64 bytes = count * words * 4;
         if (!b64.holds(bytes) || !b64.decode(0, bytes, static_cast<char*>(dst))) return blobFail(key, count);
@@ -810,18 +817,22 @@ bool readMesh(Reader& r, const QJsonObject& o, int numMaterials, MeshRec& rec)
     if (!noUVs && !uvClasses.contains(uvClass)) return r.fail(QString("unknown class %1").arg(quoted(uvClass)));
     if (noUVs && numUVs != 0) return r.fail("UVs without a UV map");
 
+    // Every count is checked against its blob before the mesh grows to it.
+    QByteArray keepVerts, keepUVs;
+    BlobText vertText, uvText;
+    if (!r.checkBlob(o, "vertices", numVerts, 3, keepVerts, vertText) ||
+        !r.checkBlob(o, "uvs", noUVs ? 0 : numUVs, 2, keepUVs, uvText))
+        return false;
     rec.mesh.reset(new DzFacetMesh);
     DzFacetMesh* mesh = rec.mesh.get();
     mesh->setObjectName(name);
     mesh->setNumVertices(numVerts);
-    if (!r.getBlob(o, "vertices", numVerts, 3, mesh->getVerticesPtr())) return false;
+    if (!r.decodeBlob(vertText, "vertices", numVerts, 3, mesh->getVerticesPtr())) return false;
     if (!noUVs) {
         DzMap* map = uvClass == "DzUVSet" ? new DzUVSet : new DzMap;
         mesh->setUVList(map);
         map->setNumValues(numUVs);
-        if (!r.getBlob(o, "uvs", numUVs, 2, map->getPnt2ArrayPtr())) return false;
-    } else if (!r.getBlob(o, "uvs", 0, 2, nullptr)) {
-        return false;
+        if (!r.decodeBlob(uvText, "uvs", numUVs, 2, map->getPnt2ArrayPtr())) return false;
     }
     if (!r.getFacets(o, "facets", numFacets, mesh)) return false;
     const QString bad = checkFacets(mesh->getFacetsPtr(), numFacets, numVerts, numUVs, numMaterials);
@@ -1213,9 +1224,9 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
         }
     }
 
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
-    JsonWriter w(&out);
+    DzSafeFile out(file);
+    if (!out.open()) return fail(out.errorString());
+    JsonWriter w(out.device());
     w.beginObject();
     w.key("format"); w.value(QString(kFormatTag));
     w.key("version"); w.value(kFormatVersion);
@@ -1288,11 +1299,7 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
     }
     w.endObject();
     w.endObject();
-    if (!w.finish()) {
-        const QString why = out.errorString();
-        out.cancelWriting();
-        return fail(why);
-    }
+    if (!w.finish()) return fail(out.device()->errorString());
     if (!out.commit()) return fail(out.errorString());
 
     scene.m_filename = QFileInfo(file).absoluteFilePath();
@@ -1349,9 +1356,31 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         built.push_back(buildNode(n, textures));
         n.object.reset();  // the mesh now lives in the node; keep the peak low on big scenes
     }
-    // Parents first, so listeners of nodeAdded see the hierarchy as it will stay.
-    for (size_t i = 0; i < rec.nodes.size(); ++i)
-        if (rec.nodes[i].parent >= 0) built[size_t(rec.nodes[i].parent)]->addNodeChild(built[i], false);
+    // Parents first, so listeners of nodeAdded see the hierarchy as it will stay. Deepest
+    // first: an attach checks the parent's ancestors for cycles, and a parent not yet attached
+    // itself has none, so a chain of any length links up in linear time. Within one depth file
+    // order is kept, which keeps each parent's children in file order.
+    {
+        const size_t count = rec.nodes.size();
+        std::vector<int> depth(count, -1);
+        std::vector<size_t> path;
+        for (size_t i = 0; i < count; ++i) {
+            path.clear();
+            size_t n = i;
+            while (depth[n] < 0 && rec.nodes[n].parent >= 0) {
+                path.push_back(n);
+                n = size_t(rec.nodes[n].parent);
+            }
+            int d = depth[n] < 0 ? 0 : depth[n];
+            depth[n] = d;
+            for (auto it = path.rbegin(); it != path.rend(); ++it) depth[*it] = ++d;
+        }
+        std::vector<size_t> order(count);
+        for (size_t i = 0; i < count; ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return depth[a] > depth[b]; });
+        for (size_t i : order)
+            if (rec.nodes[i].parent >= 0) built[size_t(rec.nodes[i].parent)]->addNodeChild(built[i], false);
+    }
     for (DzNode* n : built) scene.addNode(n);
 
     if (!merge) {

@@ -2,7 +2,7 @@
 
 #include <QFile>
 #include <QImage>
-#include <QSaveFile>
+#include <dzsafefile.h>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -79,10 +79,8 @@ HeightFileRead readHeightFile(const QString& path, long long limit)
 
 bool writeHeightFile(const QString& path, const float* values, long long count, QString* error)
 {
-    QSaveFile f(path);
-    // A target whose folder takes no temporary file is still written in place.
-    f.setDirectWriteFallback(true);
-    if (!f.open(QIODevice::WriteOnly)) {
+    DzSafeFile f(path);
+    if (!f.open()) {
         if (error) *error = f.errorString();
         return false;
     }
@@ -96,13 +94,16 @@ bool writeHeightFile(const QString& path, const float* values, long long count, 
 #endif
     long long done = 0;
     while (done < bytes) {
-        const qint64 n = f.write(src + done, bytes - done);
+        const qint64 n = f.device()->write(src + done, bytes - done);
         if (n <= 0) break;
         done += n;
     }
-    if (done != bytes || !f.commit()) {
+    if (done != bytes) {
+        if (error) *error = QString("Cannot write %1: %2").arg(path, f.device()->errorString());
+        return false;
+    }
+    if (!f.commit()) {
         if (error) *error = f.errorString();
-        if (done != bytes) f.cancelWriting();
         return false;
     }
     return true;

@@ -24,9 +24,11 @@ DzVertexMesh* ZPK_VerdixPane::terrainMeshOf(int i)
     DzVertexMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
     if (!mesh) return nullptr;
     // A mesh deleted with its node must not be read again through the cache.
-    connect(mesh, &QObject::destroyed, this, [this](QObject* gone) {
+    // The pointer is compared, never used: by the time destroyed() is emitted the object is
+    // no longer a DzVertexMesh, so it is not cast back to one.
+    connect(mesh, &QObject::destroyed, this, [this, mesh]() {
         for (int k = 0; k < m_boxes.count(); ++k) {
-            DzVertexMesh* expected = static_cast<DzVertexMesh*>(gone);
+            DzVertexMesh* expected = mesh;
             m_boxes[k].terrainMesh.mesh.compare_exchange_strong(expected, nullptr);
         }
     }, Qt::DirectConnection);

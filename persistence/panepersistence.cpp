@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <dzsafefile.h>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -191,16 +192,7 @@ bool ZPK_VerdixPane::readTextFile(const QString& path, QString* text, QString* e
 
 bool ZPK_VerdixPane::writeTextFile(const QString& path, const QString& text, QString* error) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = text.toLatin1();
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    if (!ok && error) *error = file.errorString();
-    file.close();
-    return ok;
+    return DzSafeFile::writeAll(path, text.toLatin1(), error);
 }
 
 void ZPK_VerdixPane::SaveScene()

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <dzapp.h>
 #include <dzscene.h>
 #include "commandline.h"
@@ -203,4 +204,32 @@ TEST(Executable, LoadSceneThenExportAndScreenshotNeedsSceneFiles)
     EXPECT_EQ(a.readAll(), b.readAll());
     EXPECT_GT(QFileInfo(glb).size(), 0);
     EXPECT_FALSE(QImage(png).isNull());
+}
+
+TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.path() + "/scene.duf";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case
+    {
+        QStringList args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--save-scene", fifo}, "a pipe"},
+        {{"--export", dir.path() + "/link.glb"}, "a device"},
+        {{"--export", "/dev/shm/out.obj"}, "system folder"},
+        {{"--screenshot", "/sys/kernel/shot.png"}, "system folder"},
+    };
+    ASSERT_TRUE(QFile::link("/dev/null", dir.path() + "/link.glb"));
+    for (const Case& c : cases) {
+        const HostRun r = runHost(QStringList{"--headless"} + c.args);
+        EXPECT_EQ(r.code, kExitWriteFailed) << qPrintable(c.args.join(' ')) << ": " << qPrintable(r.err);
+        EXPECT_TRUE(r.err.contains(c.says)) << qPrintable(r.err);
+    }
+    struct stat st;
+    ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(QFileInfo(dir.path() + "/link.glb").isSymLink());
 }
