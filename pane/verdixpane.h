@@ -227,7 +227,8 @@ private:
     QString buildSetDocument();
     // The opening of a set document; fileOpening allows merging and skips the same-scene
     // check. Returns false when nothing was opened.
-    bool openDocument(const QString& text, bool fileOpening);
+    // source names the document in messages (a file name); empty for the stored one.
+    bool openDocument(const QString& text, bool fileOpening, const QString& source = QString());
     bool readTextFile(const QString& path, QString* text, QString* error) const;
     bool writeTextFile(const QString& path, const QString& text, QString* error) const;
     void errorBox(const QString& text);

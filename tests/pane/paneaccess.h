@@ -88,6 +88,14 @@ public:
         pane->m_noDialogs = false;
         return ok;
     }
+    // As a batch opening of the file named source.
+    bool openDocument(const QString& text, bool fileOpening, const char* source)
+    {
+        pane->m_noDialogs = true;
+        const bool ok = pane->openDocument(text, fileOpening, QString::fromUtf8(source));
+        pane->m_noDialogs = false;
+        return ok;
+    }
 
     void initTextureFolder() { pane->InitTextureFolder(); }
     QString loadQSFile(const QString& f) { return pane->LoadQSFile(f); }
