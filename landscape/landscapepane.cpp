@@ -149,9 +149,14 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
         box = m_boxes.at(i);
         if (!box) return true;
         QImage& img = box->images[size_t(slot)];
-        img = QImage(path);
-        // The old byte grid stays; the slot counts as missing until an image loads.
-        if (img.isNull()) return true;
+        const MapImageRead read = readMapImage(path);
+        img = read.image;
+        // The old byte grid stays; the slot counts as missing until an image loads. A file
+        // that is not there was reported by the path look-up already.
+        if (img.isNull()) {
+            if (QFileInfo(path).isFile()) errorBox(read.error);
+            return true;
+        }
         m_previewKey = i * 256 + slot + 1;
         if (m_previewLabel) {
             m_previewLabel->setPixmap(QPixmap::fromImage(img));
@@ -172,6 +177,8 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
     HeightFileRead file = readHeightFile(path);
     switch (file.status) {
     case HeightFileRead::OpenFailed:
+    case HeightFileRead::ReadFailed:
+    case HeightFileRead::NotFinite:
         dzApp->dialogs()->messageBox(QMessageBox::Information, "error", file.error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
         return false;
@@ -184,10 +191,6 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
         if ((box = m_boxes.at(i))) box->mapSize = 0;
         dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(),
                                      QMessageBox::Ok, QMessageBox::Ok, this);
-        return false;
-    case HeightFileRead::ReadFailed:
-        dzApp->dialogs()->messageBox(QMessageBox::Information, "error", file.error, QString(), QMessageBox::Ok,
-                                     QMessageBox::Ok, this);
         return false;
     case HeightFileRead::Ok:
         break;

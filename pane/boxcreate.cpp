@@ -1,5 +1,6 @@
 // Building a control box: the common header, then the type's sections, sliders, combo
 // boxes and buttons as the slider-set tables lay them out.
+#include <QFileInfo>
 #include <QComboBox>
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
@@ -13,6 +14,7 @@
 #include <dzintslider.h>
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
+#include "landscape/heightmaps.h"
 #include "animation/taskring.h"
 #include "plugin/assetfolders.h"
 
@@ -284,7 +286,10 @@ void ZPK_VerdixPane::buildTypePart(int i)
         else if (k == 2) path = LoadHill(images[k]);
         else if (k == 3) path = LoadFlat(images[k]);
         else path = LoadPath(images[k]);
-        box.images[size_t(k)] = QImage(path);
+        const MapImageRead read = readMapImage(path);
+        box.images[size_t(k)] = read.image;
+        // A missing file was reported by the path look-up.
+        if (read.image.isNull() && QFileInfo(path).isFile()) errorBox(read.error);
     }
 }
 
