@@ -557,6 +557,13 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
         {"wrong type", editNode(2, [](QJsonObject& n) { n["visible"] = "yes"; }), "\"visible\" must be true or false"},
         {"short transform", editNode(2, [](QJsonObject& n) { n["rot"] = QJsonArray{0, 0, 1}; }), "\"rot\""},
         {"missing member", editNode(1, [](QJsonObject& n) { n.remove("label"); }), "missing \"label\""},
+        {"time step of 0", edit([](QJsonObject& r) { r["time_step"] = 0; }), "\"time_step\" must be a whole number"},
+        {"negative animation end", edit([](QJsonObject& r) { r["anim_end"] = -160; }), "\"anim_end\" must be"},
+        {"negative time", edit([](QJsonObject& r) { r["time"] = -1; }), "\"time\" must be"},
+        {"active material -7", editMesh([](QJsonObject& m) { m["active_material"] = -7; }),
+         "\"active_material\" must be an integer from 0 to 1"},
+        {"active material past the materials", editMesh([](QJsonObject& m) { m["active_material"] = 2000000000; }),
+         "\"active_material\" must be an integer from 0 to 1"},
         {"scene data not an object", edit([](QJsonObject& r) {
              QJsonObject sd = r["scene_data"].toObject();
              sd[kTestDataPath] = "text";
