@@ -25,6 +25,14 @@ QMessageBox::StandardButton DzDialogService::messageBox(QMessageBox::Icon icon, 
     return QMessageBox::StandardButton(box.exec());
 }
 
+void DzDialogService::note(const QString& text)
+{
+    m_notes.append(text);
+    if (!m_echo) return;
+    std::fprintf(stderr, "verdix-host: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 QString DzDialogService::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                          const QString& filter)
 {

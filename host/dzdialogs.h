@@ -34,6 +34,11 @@ public:
                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                            QMessageBox::StandardButton defaultButton = QMessageBox::Ok,
                                            QWidget* parent = nullptr);
+    // A note that asks nothing and reports no error (a long operation about to start):
+    // headless it goes to stderr; the window shows it on its status line instead.
+    void note(const QString& text);
+    QStringList notes() const { return m_notes; }
+
     QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
 
@@ -51,7 +56,12 @@ public:
     // so a caller can tell whether a step it ran reported an error.
     int errorCount() const { return m_errors; }
     QStringList fileDialogCaptions() const { return m_fileCaptions; }
-    void clearLog() { m_messages.clear(); m_fileCaptions.clear(); }
+    void clearLog()
+    {
+        m_messages.clear();
+        m_fileCaptions.clear();
+        m_notes.clear();
+    }
 
 private:
     bool m_interactive = false;
@@ -61,4 +71,5 @@ private:
     QStringList m_files;
     QList<DzMessageRecord> m_messages;
     QStringList m_fileCaptions;
+    QStringList m_notes;
 };

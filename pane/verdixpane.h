@@ -284,6 +284,9 @@ private:
     // Two landscape updates never run at the same time; a nested one on the same thread
     // (an update reached from inside another) must not dead-lock.
     QRecursiveMutex m_landscapeLock;
+    // Bytes of memory the machine has free, -1 when unknown; checked before a new grid.
+    std::function<long long()> m_freeMemory = &availableMemoryBytes;
+    static long long availableMemoryBytes();
 
     // ---- Height query and placement state ----
     DzVertexMesh* terrainMeshOf(int i);
