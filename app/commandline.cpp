@@ -42,6 +42,8 @@ QString usageText()
         "  --screenshot FILE.png   render the viewport to a PNG file (repeatable)\n"
         "  --screenshot-size WxH   size of the screenshots, 16 to 8192 each (default 1280x720)\n"
         "  --status                print the pane's status line last\n"
+        "  --window-shot FILE.png  in the window (not --headless): save a picture of the whole window\n"
+        "                          once the options above ran, then quit\n"
         "  --help, -h              print this text and exit\n"
         "  --version               print the version and exit\n"
         "\n"
@@ -244,6 +246,16 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
                 return false;
             }
             cl->screenshots.append(v);
+        } else if (opt == "--window-shot") {
+            if (!once() || !takeValue(&cl->windowShot)) return false;
+            if (QFileInfo(cl->windowShot).suffix().toLower() != "png") {
+                *error = QString("--window-shot: %1 is not a .png file").arg(cl->windowShot);
+                return false;
+            }
+            if (!checkOutput(opt, cl->windowShot, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
         } else if (opt == "--screenshot-size") {
             QString v;
             if (!once() || !takeValue(&v)) return false;
@@ -473,6 +485,17 @@ int runHostApplication(int argc, char** argv)
             if (crc != 0) {
                 std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
                 dzApp->statusLine(error);
+            }
+            if (!cl.windowShot.isEmpty()) {
+                // Let the layout settle and the viewport draw before the picture is taken.
+                QTimer::singleShot(500, window.get(), [&]() {
+                    if (!window->grab().save(cl.windowShot, "PNG")) {
+                        std::fprintf(stderr, "verdix-host: --window-shot: cannot write %s\n", qPrintable(cl.windowShot));
+                        QCoreApplication::exit(kExitWriteFailed);
+                        return;
+                    }
+                    QCoreApplication::exit(crc);
+                });
             }
             rc = app.exec();
             dzApp->emitClosing();

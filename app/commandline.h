@@ -26,6 +26,8 @@ struct CommandLine
     QStringList screenshots;
     QSize screenshotSize{1280, 720};
     bool status = false;
+    // In the window: a picture of the whole window once the other options ran, then quit.
+    QString windowShot;
 };
 
 QString usageText();
