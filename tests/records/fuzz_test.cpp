@@ -170,36 +170,3 @@ TEST(Fuzz, MutatedDocumentsSplitSafely)
     }
 }
 
-TEST(Fuzz, TenMegabyteInputsFinishInBoundedTime)
-{
-    Lcg rng{99};
-    QString big;
-    big.reserve(10 * 1024 * 1024);
-    big += "VerdixV1.0,6,2018\n";
-    const QString line = seedRecord(TypeTree);
-    while (big.size() < 10 * 1024 * 1024) {
-        big += rng.below(50) == 0 ? QString("OnLandScapeList,1,2,3,;") : line;
-        big += '\n';
-    }
-    QElapsedTimer clock;
-    clock.start();
-    const SetDocument d = splitSetDocument(big);
-    EXPECT_GT(d.boxLines(), 1000);
-    EXPECT_TRUE(d.hasLandscapeList);
-
-    // One record line of 10 MB: a long run of material entries.
-    QString record = writeRecord(defaultSnapshot(TypeGrass, "GrassV1.0"));
-    record.chop(1);
-    record += "+,Grass,";
-    while (record.size() < 10 * 1024 * 1024) record += "Double,Glossiness,0.5,";
-    const RecordRead r = readRecord(record, targetFor(TypeGrass, true));
-    ASSERT_EQ(r.materials.size(), 1);
-    EXPECT_EQ(r.materials[0].properties.size(), 100);
-
-    QString noise(10 * 1024 * 1024, QChar(','));
-    EXPECT_EQ(readRecord(noise, targetFor(TypeStones, true)).status, ReadStatus::HeaderMismatch);
-    const SetDocument commas = splitSetDocument(noise);
-    ASSERT_EQ(commas.lines.size(), 1);
-    EXPECT_EQ(commas.lines[0].kind, SetDocumentLine::Unknown);
-    EXPECT_LT(clock.elapsed(), 30000);
-}
