@@ -16,7 +16,9 @@
 #include <dzplugin.h>
 #include <dzscene.h>
 #include <dzscript.h>
+#include "korgpane.h"
 #include "mainwindow.h"
+#include "midireplay.h"
 #include "privatedisplay.h"
 #include "renderer.h"
 #include "sceneexport.h"
@@ -25,7 +27,7 @@ QString usageText()
 {
     return QString(
         "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
-        "                   [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
+        "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
         "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
         "\n"
         "Options run in the order below, whatever order they are written in.\n"
@@ -35,6 +37,9 @@ QString usageText()
         "  --load-scene FILE       load a host scene file (.duf)\n"
         "  --open-set FILE         open a Verdix set document (.txt) in the pane, replacing its boxes\n"
         "  --script FILE           run a script file line by line\n"
+        "  --midi-replay FILE.mid  play the control changes of a Standard MIDI File at their times through\n"
+        "                          the MIDI controller pane into the selected box (after --open-set, the\n"
+        "                          last box made)\n"
         "  --time FRAME            go to frame FRAME (0 to %1)\n"
         "  --ticks N               run N animation ticks (0 to %2)\n"
         "  --save-scene FILE       save the host scene to FILE\n"
@@ -208,6 +213,12 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
                 rc = kExitInputFailed;
                 return false;
             }
+        } else if (opt == "--midi-replay") {
+            if (!once() || !takeValue(&cl->midiReplay)) return false;
+            if (!checkInput(opt, cl->midiReplay, error)) {
+                rc = kExitInputFailed;
+                return false;
+            }
         } else if (opt == "--time") {
             if (!takeNumber(0, kMaxFrame, &cl->frame)) return false;
             cl->hasTime = true;
@@ -348,6 +359,17 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             return kExitRunFailed;
         }
     }
+    if (!cl.midiReplay.isEmpty()) {
+        QVector<TimedControlChange> changes;
+        if (!readControlChanges(cl.midiReplay, &changes, &why)) {
+            *error = QString("--midi-replay: %1").arg(why);
+            return kExitInputFailed;
+        }
+        if (!replayControlChanges(changes, pane, korgPane(), &why)) {
+            *error = QString("--midi-replay %1: %2").arg(cl.midiReplay, why);
+            return kExitRunFailed;
+        }
+    }
     if (cl.hasTime) {
         StepErrors step;
         DzTime t = 0;
@@ -477,6 +499,7 @@ int runHostApplication(int argc, char** argv)
             dzApp->dialogs()->setInteractive(true);
             std::unique_ptr<MainWindow> window(new MainWindow);
             window->createPane();
+            window->createBridgePanes();
             window->show();
             QCoreApplication::processEvents();
             // In the window a failed option is reported and the session goes on, with the

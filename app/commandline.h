@@ -17,6 +17,7 @@ struct CommandLine
     QString loadScene;
     QString openSet;
     QString script;
+    QString midiReplay;
     bool hasTime = false;
     qint64 frame = 0;
     bool hasTicks = false;

@@ -11,9 +11,11 @@
 #include <dzplugin.h>
 #include <dzscene.h>
 #include "commandline.h"
+#include "korgpane.h"
 #include "outliner.h"
 #include "sceneexport.h"
 #include "timeline.h"
+#include "trekkopane.h"
 #include "viewport.h"
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
@@ -89,6 +91,21 @@ void MainWindow::createPane()
     action->setObjectName("VerdixPaneAction");
     m_windowMenu->addAction(action);
     dzApp->getPaneMgr()->showPane(kPaneClass);
+}
+
+void MainWindow::createBridgePanes()
+{
+    if (!dzApp) return;
+    DzPaneMgr* panes = dzApp->getPaneMgr();
+    korgPane();
+    auto* walk = qobject_cast<ZPK_TrekkoPane*>(panes->findPaneByClass("ZPK_TrekkoPane"));
+    if (!walk) {
+        walk = new ZPK_TrekkoPane;
+        panes->addPane(walk);
+    }
+    connect(walk, &ZPK_TrekkoPane::cameraMoved, m_viewport, &Viewport::followHostCamera, Qt::UniqueConnection);
+    for (const char* name : {"Dock_ZPK_KorgPane", "Dock_ZPK_TrekkoPane"})
+        if (QDockWidget* dock = findChild<QDockWidget*>(name)) addDockWidget(Qt::LeftDockWidgetArea, dock);
 }
 
 void MainWindow::dockPane(DzPane* pane)

@@ -21,6 +21,8 @@ public:
     // Shows the Verdix pane (created through the plug-in) and puts its action in the
     // Window menu.
     void createPane();
+    // The MIDI controller pane and the walk-through pane, docked under the outliner.
+    void createBridgePanes();
 
     Viewport* viewport() const { return m_viewport; }
     Outliner* outliner() const { return m_outliner; }

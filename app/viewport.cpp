@@ -73,6 +73,12 @@ void Viewport::cameraChanged()
     update();
 }
 
+void Viewport::followHostCamera()
+{
+    m_camera.readFrom(hostCamera());
+    update();
+}
+
 void Viewport::frameAll()
 {
     m_camera.frame(sceneBounds(), float(width()) / float(std::max(1, height())));

@@ -25,6 +25,8 @@ public:
 
 public slots:
     void frameAll();
+    // Takes the view from the host camera after someone else (the walk-through) moved it.
+    void followHostCamera();
 
 protected:
     void initializeGL() override;

@@ -283,23 +283,6 @@ void ZPK_VerdixPane::setStatus(const QString& text)
     if (m_statusLabel) m_statusLabel->setText(text);
 }
 
-void ZPK_VerdixPane::VerdixScriptInput(int In)
-{
-    QMutexLocker lock(&m_bridgeLock);
-    if (m_loading) return;
-    // The controller maps per type arrive with the bridge; until then the input is kept.
-    m_lastScriptInput = In;
-    ++m_scriptInputs;
-}
-
-void ZPK_VerdixPane::InputFromTrekko(float X, float Z)
-{
-    // The answer needs the terrain height query; until then the request is kept.
-    m_trekkoX = X;
-    m_trekkoZ = Z;
-    ++m_trekkoRequests;
-}
-
 void ZPK_VerdixPane::blockRefresh() { VerdixFlags::refreshBlocked = true; }
 void ZPK_VerdixPane::unblockRefresh() { VerdixFlags::refreshBlocked = false; }
 void ZPK_VerdixPane::SceneSaving() { VerdixFlags::refreshBlocked = true; }

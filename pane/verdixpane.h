@@ -188,6 +188,14 @@ private slots:
     void UpdateGrass(int SliderIndex, bool ResetCache);
     void SliderUpdateGrass(int ControlBoxIndex);
 
+    // ---- Flowers ------------------------------------------------------------------------
+    // (vegetation/)
+    void Button_CreateFlower();
+    void Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh);
+    void Button_AnimateFlower(int ControlBoxIndex, bool ResetCache);
+    void UpdateFlower(int ControlBoxIndex, bool ResetCache);
+    void SliderUpdateFlower(int ControlBoxIndex);
+
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
     void Animation_Play();
@@ -200,6 +208,14 @@ private slots:
     void Asm_ClosePane();
     void WindowVeiwShowHide();
     void GravityChanged(int Gravity);
+
+    // ---- Controller and companion-pane bridges ------------------------------------------
+    // (bridges/)
+    void OutputToKorg();
+    void KorgSetSlider(DzIntSlider* Slider, int KorgValue);
+    void KorgSetSliderNeg(DzIntSlider* Slider, int KorgValue);
+    void KorgSetSliderZero(DzIntSlider* Slider);
+    void KorgSetSliderDef(DzIntSlider* Slider, int SliderValue);
 
 private:
     friend class VerdixPaneTestAccess;
@@ -263,13 +279,13 @@ private:
     // Test hook: replaces a type's update slot.
     std::function<void(int, bool)> m_updateOverride[kLastType + 1];
 
-    // Script input waiting for the controller bridge.
+    // ---- Controller and companion-pane bridges state ----
+    // One controller message is applied at a time.
     QMutex m_bridgeLock;
-    int m_lastScriptInput = 0;
-    int m_scriptInputs = 0;
-    // Companion-pane requests waiting for the height query.
-    float m_trekkoX = 0.f, m_trekkoZ = 0.f;
-    int m_trekkoRequests = 0;
+    // Messages that arrived while one was being applied on the same thread (an update that
+    // let events through); the running call applies them after its own, in order.
+    QList<int> m_bridgePending;
+    void applyControllerMessage(int In);
 
     // ---- Landscape state (sources, mesh) ----
     // Makes the byte grids of box i's loaded map images (at creation).
@@ -306,9 +322,22 @@ private:
     // Status text from any thread: worker threads post it to the GUI thread.
     void reportStatus(const QString& text);
 
+    // ---- Flower state ----
+    // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.
+    void captureFlowerParams(int i);
+    void captureAllFlowerParams();
+    // The object mesh of box i found by its snapshot title; null with the status message.
+    DzFacetMesh* flowerMesh(int i);
+    // Flower updates run one at a time.
+    QMutex m_flowerLock;
+
     // ---- Animation driver state ----
     // The task of box i for one tick; empty when its type does not animate.
     std::function<void()> tickTask(int i);
+    // Copies the widget state that passes on worker threads read, for every generator that
+    // keeps such a snapshot; every ring built on the GUI thread runs it first.
+    void captureWorkerSnapshots();
+    void installSnapshotHook();
     bool m_playing = false;
     // Mirrors the "LowLOD" check box; read by worker passes.
     std::atomic<bool> m_lowLOD{false};

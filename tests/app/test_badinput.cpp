@@ -189,7 +189,7 @@ TEST(Executable, HelpListsEveryOptionTheExitCodesAndTheVersion)
 {
     const HostRun help = runHost({"--help"});
     EXPECT_EQ(help.code, kExitOk);
-    for (const char* opt : {"--headless", "--assets", "--load-scene", "--open-set", "--script", "--time", "--ticks",
+    for (const char* opt : {"--headless", "--assets", "--load-scene", "--open-set", "--script", "--midi-replay", "--time", "--ticks",
                             "--save-scene", "--export", "--screenshot ", "--screenshot-size", "--status", "--version"})
         EXPECT_TRUE(help.out.contains(QString("\n  ") + opt)) << opt;
     for (int code : {kExitOk, kExitPluginFailed, kExitUsage, kExitInputFailed, kExitRunFailed, kExitWriteFailed})

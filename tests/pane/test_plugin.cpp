@@ -70,20 +70,25 @@ TEST(ScriptRegistration, HostScriptReachesThePublicSlot)
     ZPK_VerdixPane* pane = thePane();
     ASSERT_NE(pane, nullptr);
     VerdixPaneTestAccess access(pane);
-    const int before = access.scriptInputs();
+    while (access.boxes().count() > 0) access.deleteControl(true, false);
+    access.addControlBox("GrassV1.png", newBoxTitle(TypeGrass, 0), TypeGrass);
+    ASSERT_EQ(access.boxes().count(), 1);
+    DzIntSlider* heightRnd = access.boxes()[0].slider("Height RND");
+    ASSERT_NE(heightRnd, nullptr);
+    const int before = heightRnd->getValue();
 
+    // Fader 5 all the way up, packed as the controller pane packs it.
     DzScript script;
     script.addLine("var p = MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\");");
-    script.addLine("p.VerdixScriptInput(5);");
-    ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
-    EXPECT_EQ(access.scriptInputs(), before + 1);
-    EXPECT_EQ(access.lastScriptInput(), 5);
-
+    script.addLine("p.VerdixScriptInput(176 + 4 * 256 + 127 * 65536);");
     // While stored values are replayed the input is ignored.
     access.setLoading(true);
     ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
     access.setLoading(false);
-    EXPECT_EQ(access.scriptInputs(), before + 1);
+    EXPECT_EQ(heightRnd->getValue(), before);
+    ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
+    EXPECT_EQ(heightRnd->getValue(), heightRnd->getMax());
+    access.deleteControl(true, false);
 
     script.clear();
     script.addLine("MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\").InputFromTrekko(1.5, -2);");

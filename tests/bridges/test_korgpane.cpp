@@ -1,0 +1,211 @@
+// The host application's MIDI controller pane and the replay of a recorded session: control
+// changes go through the pane's script into the Verdix pane, once the Verdix pane has asked.
+#include "boxfixture.h"
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+#include <thread>
+#include <dzscript.h>
+#include "commandline.h"
+#include "hostrun.h"
+#include "korgpane.h"
+#include "midifile.h"
+#include "midireplay.h"
+
+namespace {
+
+QPushButton* connectButton(ZPK_VerdixPane* pane)
+{
+    for (QPushButton* b : pane->findChildren<QPushButton*>())
+        if (b->toolTip() == "Connect Korg nanoKONTROL2 with this plugin") return b;
+    return nullptr;
+}
+
+class KorgPaneTest : public BoxTest
+{
+protected:
+    void TearDown() override
+    {
+        delete dzApp->getPaneMgr()->findPaneByClass("ZPK_KorgPane");
+        BoxTest::TearDown();
+    }
+};
+
+// The library's sample of two landscapes, the second made last.
+class Replay : public KorgPaneTest
+{
+protected:
+    QTemporaryDir dir;
+    QString sample = QStringLiteral(VERDIX_SAMPLE_DIR "/Verdix_Scene/Landscape_Sample.txt");
+    void SetUp() override
+    {
+        KorgPaneTest::SetUp();
+        VerdixAssets::setTextureRoot(QStringLiteral(VERDIX_LIBRARY_DIR));
+    }
+    // Land up at 0 s, River to 100 on a second track at 1/8 beat, a note and a change on
+    // the second channel between, Hill down at 1/4 beat, Land zeroed at 7/16 beat; 120
+    // beats a minute, so a beat lasts half a second.
+    QString sessionFile()
+    {
+        using namespace smf;
+        const QByteArray first = track({{0, tempo(500000)}, {0, cc(0, 0, 127)}, {24, cc(0, 2, 0)}});
+        const QByteArray second = track({{12, cc(0, 1, 100)}, {4, noteOn(60, 90)}, {4, cc(1, 3, 100)},
+                                         {22, cc(0, 32, 127)}, {1, noteOff(60)}});
+        const QString path = dir.path() + "/session.mid";
+        EXPECT_TRUE(write(path, smf::file(1, 96, {first, second})));
+        return path;
+    }
+};
+
+}  // namespace
+
+TEST_F(KorgPaneTest, ShowsWhetherTheMachineHasAMidiSystem)
+{
+    ZPK_KorgPane* korg = korgPane();
+    ASSERT_NE(korg, nullptr);
+    EXPECT_EQ(dzApp->getPaneMgr()->findPane("ZPK_KorgPane"), korg);
+    korg->show();
+    QApplication::processEvents();
+    if (QFileInfo::exists("/dev/snd/seq")) {
+        EXPECT_TRUE(korg->hasMidiSystem());
+        EXPECT_NE(korg->stateText(), "no MIDI system on this machine");
+    } else {
+        EXPECT_FALSE(korg->hasMidiSystem());
+        EXPECT_EQ(korg->findChild<QLabel*>("KorgState")->text(), "no MIDI system on this machine");
+        EXPECT_FALSE(korg->findChild<QComboBox*>("KorgPorts")->isEnabled());
+        EXPECT_TRUE(korg->portNames().isEmpty());
+    }
+    EXPECT_EQ(korg->lastMessageText(), "Last message: none");
+}
+
+TEST_F(KorgPaneTest, ForwardsControlChangesOnceTheVerdixPaneAsks)
+{
+    showPane();
+    const int g = addBox(TypeGrass);
+    QPushButton* button = connectButton(pane);
+    ASSERT_NE(button, nullptr);
+    // Without a controller pane the connect script finds nobody and says nothing.
+    dzApp->statusLine("before");
+    button->click();
+    EXPECT_EQ(dzApp->getStatusLine(), "before");
+
+    ZPK_KorgPane* korg = korgPane();
+    const int before = slider(g, "Height RND")->getValue();
+    EXPECT_TRUE(korg->receiveMessage(0xB0, 4, 127));
+    EXPECT_EQ(slider(g, "Height RND")->getValue(), before);
+    EXPECT_EQ(korg->lastMessageText(), "Last message: control 4 = 127 (channel 1)");
+    // Notes are no control changes: not even shown.
+    korg->receiveMessage(0x90, 60, 100);
+    EXPECT_EQ(korg->lastMessageText(), "Last message: control 4 = 127 (channel 1)");
+
+    button->click();
+    ASSERT_TRUE(korg->isSending());
+    EXPECT_TRUE(korg->receiveMessage(0xB0, 4, 127));
+    EXPECT_EQ(slider(g, "Height RND")->getValue(), 500);
+    korg->receiveMessage(0xB3, 4, 1);
+    EXPECT_EQ(korg->lastMessageText(), "Last message: control 4 = 1 (channel 4)");
+    EXPECT_EQ(slider(g, "Height RND")->getValue(), 500);
+    EXPECT_EQ(korg->forwardedCount(), 2);
+
+    // A sweep from the port's thread while the GUI thread is busy: the newest value of each
+    // control goes on, once.
+    std::thread port([korg]() {
+        for (int v = 0; v < 100; ++v) korg->receiveFromPort(0xB0, 4, v);
+        korg->receiveFromPort(0xB0, 1, 127);
+    });
+    port.join();
+    QApplication::processEvents();
+    EXPECT_EQ(korg->forwardedCount(), 4);
+    EXPECT_EQ(slider(g, "Height RND")->getValue(), 1 + 499 * 99 / 127);
+    EXPECT_EQ(slider(g, "Area size Z")->getValue(), 4000);
+}
+
+TEST(MidiFileReading, ControlChangesOfEveryTrackInTimeOrder)
+{
+    using namespace smf;
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/t.mid";
+    // No tempo event: a beat is half a second.
+    ASSERT_TRUE(write(path, file(1, 96,
+                                 {track({{0, cc(0, 7, 64)}, {96, cc(0, 16, 127)}, {0, noteOn(60, 1)}}),
+                                  track({{48, cc(2, 0, 0)}, {144, cc(0, 55, 1)}})})));
+    QVector<TimedControlChange> c;
+    QString error;
+    ASSERT_TRUE(readControlChanges(path, &c, &error)) << qPrintable(error);
+    ASSERT_EQ(c.size(), 4);
+    const double t[] = {0.0, 0.25, 0.5, 1.0};
+    const int status[] = {0xB0, 0xB2, 0xB0, 0xB0}, ctl[] = {7, 0, 16, 55}, val[] = {64, 0, 127, 1};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(c[i].seconds, t[i], 1e-9) << i;
+        EXPECT_EQ(c[i].status, status[i]) << i;
+        EXPECT_EQ(c[i].controller, ctl[i]) << i;
+        EXPECT_EQ(c[i].value, val[i]) << i;
+    }
+
+    // A tempo change halfway: one beat a second at first, then two.
+    ASSERT_TRUE(write(path, file(0, 96,
+                                 {track({{0, tempo(1000000)}, {96, cc(0, 1, 1)}, {0, tempo(500000)},
+                                         {96, cc(0, 2, 2)}})})));
+    ASSERT_TRUE(readControlChanges(path, &c, &error)) << qPrintable(error);
+    ASSERT_EQ(c.size(), 2);
+    EXPECT_NEAR(c[0].seconds, 1.0, 1e-9);
+    EXPECT_NEAR(c[1].seconds, 1.5, 1e-9);
+
+    ASSERT_TRUE(write(path, "MThd but nothing else"));
+    EXPECT_FALSE(readControlChanges(path, &c, &error));
+    EXPECT_TRUE(error.contains("is no Standard MIDI File")) << qPrintable(error);
+    EXPECT_TRUE(c.isEmpty());
+    EXPECT_FALSE(readControlChanges(dir.path() + "/missing.mid", &c, &error));
+}
+
+TEST_F(Replay, MovesTheLastBoxsSlidersInOrderAtTheirTimes)
+{
+    ASSERT_TRUE(pane->openSetDocument(sample)) << qPrintable(a->status()->text());
+    ASSERT_EQ(a->boxes().count(), 2);
+    ASSERT_EQ(a->selectedBox(), 1);
+    QStringList moves;
+    QElapsedTimer clock;
+    QList<qint64> times;
+    for (int i = 0; i < 2; ++i)
+        for (DzIntSlider* s : box(i).sliders)
+            QObject::connect(s, &DzIntSlider::valueChanged, [&moves, &times, &clock, s, i](int v) {
+                moves << QString("%1 %2 %3").arg(i).arg(s->getLabel()).arg(v);
+                times << clock.elapsed();
+            });
+    CommandLine cl;
+    cl.midiReplay = sessionFile();
+    QString out, error;
+    QTextStream stream(&out);
+    clock.start();
+    ASSERT_EQ(runCommands(cl, pane, stream, &error), 0) << qPrintable(error);
+    EXPECT_EQ(moves, QStringList({"1 Land 100", "1 River 57", "1 Hill -100", "1 Land 0"}));
+    // No change comes before its time (a beat is 500 ms).
+    ASSERT_EQ(times.size(), 4);
+    EXPECT_GE(times[1], 62 - 5);
+    EXPECT_GE(times[2], 125 - 5);
+    EXPECT_GE(times[3], 219 - 5);
+    EXPECT_TRUE(korgPane()->isSending());
+}
+
+TEST_F(Replay, BatchRunAppliesTheSessionAfterOpeningTheSet)
+{
+    const QString scene = dir.path() + "/replayed.duf";
+    HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay",
+                         sessionFile(), "--save-scene", scene});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.err, "");
+    QFile f(scene);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    // The second landscape's record in the pane's state, as the session left it.
+    EXPECT_TRUE(f.readAll().contains("Landscape Blend None,0,57,-100,40,")) << "no replayed record in the scene";
+
+    // A file that is no MIDI file: one line, the input exit status, nothing on the output.
+    const QString junk = dir.path() + "/junk.mid";
+    ASSERT_TRUE(smf::write(junk, "RIFF....not a midi file"));
+    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", junk,
+                 "--status"});
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.startsWith("verdix-host: --midi-replay: ")) << qPrintable(r.err);
+}

@@ -1,0 +1,177 @@
+// The controller's messages arriving at the pane's public slot, as the controller pane's script
+// delivers them: the selected box's widgets move through their own change signals.
+#include "boxfixture.h"
+#include <QComboBox>
+#include "bridges/korgmap.h"
+
+using verdix::kKorgControlChange;
+using verdix::packKorgMessage;
+
+namespace {
+
+class MidiBridge : public BoxTest
+{
+protected:
+    UpdateLog log;
+
+    void SetUp() override
+    {
+        BoxTest::SetUp();
+        showPane();
+    }
+    void send(int status, int cc, int v) { pane->VerdixScriptInput(packKorgMessage(status, cc, v)); }
+    void cc(int cc, int v) { send(kKorgControlChange, cc, v); }
+    int value(int i, const char* name) { return slider(i, name)->getValue(); }
+    // Every slider and combo of every box.
+    QList<int> everything()
+    {
+        QList<int> all;
+        for (int i = 0; i < a->boxes().count(); ++i) {
+            for (DzIntSlider* s : box(i).sliders) all << (s ? s->getValue() : -99999);
+            for (QComboBox* c : box(i).combos) all << (c ? c->currentIndex() : -99999);
+        }
+        return all;
+    }
+};
+
+}  // namespace
+
+TEST_F(MidiBridge, ControlsReachBothEndsOfTheSelectedBoxsSliders)
+{
+    const int g = addBox(TypeGrass);
+    a->setUpdateOverride(TypeGrass, log.hook());
+    cc(4, 127);  // fader 5: "Height RND" 1..500
+    EXPECT_EQ(value(g, "Height RND"), 500);
+    cc(4, 0);
+    EXPECT_EQ(value(g, "Height RND"), 1);
+    // Fader 8 runs "Move Z" the other way.
+    cc(7, 0);
+    EXPECT_EQ(value(g, "Move Z"), 10000);
+    cc(7, 127);
+    EXPECT_EQ(value(g, "Move Z"), -10000);
+    cc(16, 127);  // knob 1: "Shape" -300..300
+    EXPECT_EQ(value(g, "Shape"), 300);
+    // S and M buttons put their slider back to its own value, whatever the button sends.
+    slider(g, "Height Min")->setValue(77);
+    cc(36, 0);
+    EXPECT_EQ(value(g, "Height Min"), 20);
+    cc(52, 127);
+    EXPECT_EQ(value(g, "Height RND"), 40);
+}
+
+TEST_F(MidiBridge, OnlyMappedControlChangesOfTheFirstChannelMoveAnything)
+{
+    const int g = addBox(TypeGrass);
+    const int t = addBox(TypeTree);
+    a->setUpdateOverride(TypeGrass, log.hook());
+    a->setUpdateOverride(TypeTree, log.hook());
+    ASSERT_EQ(a->selectedBox(), t);
+    const QList<int> before = everything();
+    // The tree has no knob 4 and no buttons.
+    for (int c : {19, 20, 32, 48, 55, 8, 15, 24, 56, 127}) cc(c, 100);
+    EXPECT_EQ(everything(), before);
+    // A note-on, or a control change on the second channel, of a control the tree does map.
+    send(144, 0, 100);
+    send(177, 0, 100);
+    EXPECT_EQ(everything(), before);
+    cc(0, 127);
+    EXPECT_EQ(value(t, "Trunk LOD"), 50);
+    EXPECT_EQ(value(g, "Ring"), before[0 + typeSliderNames(TypeGrass).indexOf("Ring")]);
+
+    // Nothing while stored values are being replayed.
+    a->setLoading(true);
+    cc(0, 3);
+    a->setLoading(false);
+    EXPECT_EQ(value(t, "Trunk LOD"), 50);
+
+    // A box without a map takes nothing.
+    a->addControlBox("GrowBush.png", newBoxTitle(TypeBush, 2), TypeBush);
+    ASSERT_EQ(a->selectedBox(), 2);
+    const QList<int> withBush = everything();
+    for (int c = 0; c < 64; ++c) cc(c, 3);
+    EXPECT_EQ(everything(), withBush);
+}
+
+TEST_F(MidiBridge, TheSelectedBoxAloneMovesAndRegenerates)
+{
+    const int first = addBox(TypeGrass);
+    const int second = addBox(TypeGrass);
+    a->setUpdateOverride(TypeGrass, log.hook());
+    // A new box is the selected one.
+    cc(1, 127);
+    EXPECT_EQ(value(second, "Area size Z"), 4000);
+    EXPECT_EQ(value(first, "Area size Z"), 100);
+    // The slider took the focus, so its box alone was rebuilt.
+    EXPECT_EQ(log.sorted(), std::vector<int>({second}));
+
+    // Selecting the first box's node in the scene turns the controller to it.
+    DzNode* node = nodeOf(first);
+    ASSERT_NE(node, nullptr);
+    node->setSelected(true);
+    a->refreshSelected(node);
+    ASSERT_EQ(a->selectedBox(), first);
+    log.clear();
+    cc(1, 0);
+    EXPECT_EQ(value(first, "Area size Z"), 1);
+    EXPECT_EQ(value(second, "Area size Z"), 4000);
+    EXPECT_EQ(log.sorted(), std::vector<int>({first}));
+}
+
+TEST_F(MidiBridge, AMessageArrivingDuringAnUpdateWaitsForIt)
+{
+    const int g = addBox(TypeGrass);
+    QStringList seen;
+    bool nested = false;
+    a->setUpdateOverride(TypeGrass, [&](int, bool) {
+        seen << QString("update %1").arg(value(g, "Ring"));
+        // The update lets events through and the controller's next message comes in.
+        if (!nested) {
+            nested = true;
+            cc(0, 0);
+            seen << "back";
+        }
+    });
+    cc(0, 127);
+    // Applied after the running message, not inside it, and not lost.
+    EXPECT_EQ(seen, QStringList({"update 4000", "back", "update 0"}));
+    EXPECT_EQ(value(g, "Ring"), 0);
+}
+
+TEST_F(MidiBridge, KnobsStepThroughALandscapesMaps)
+{
+    for (const char* f : {"G1.png", "G2.png", "G3.png", "G4.png"}) image(QString("Verdix_Landscape_Ground/") + f);
+    const int l = addBox(TypeLandscape);
+    a->setUpdateOverride(TypeLandscape, log.hook());
+    QComboBox* maps = box(l).combo('A');
+    ASSERT_NE(maps, nullptr);
+    ASSERT_EQ(maps->count(), 5);
+    maps->setCurrentIndex(0);
+    cc(16, 0);
+    EXPECT_EQ(maps->currentIndex(), 1);
+    cc(16, 64);  // 64 / 127 x 4 + 1 = 3.01
+    EXPECT_EQ(maps->currentIndex(), 3);
+    cc(16, 127);
+    EXPECT_EQ(maps->currentIndex(), 3);
+    // Faders and the zero buttons shape the terrain.
+    cc(2, 127);
+    EXPECT_EQ(value(l, "Hill"), 100);
+    cc(34, 127);
+    EXPECT_EQ(value(l, "Hill"), 0);
+    cc(23, 127);
+    EXPECT_EQ(value(l, "Smooth"), 400);
+    cc(39, 127);
+    EXPECT_EQ(value(l, "Smooth"), 0);
+}
+
+TEST_F(MidiBridge, ZeroButtonsGiveMaxPlusMin)
+{
+    const int s = addBox(TypeStones);
+    cc(1, 10);
+    ASSERT_EQ(value(s, "A Ring"), 314);  // 4000 x 10 / 127
+    cc(33, 127);
+    EXPECT_EQ(value(s, "A Ring"), 4000);
+    cc(16, 127);
+    ASSERT_EQ(value(s, "A Shape"), 300);
+    cc(32, 0);
+    EXPECT_EQ(value(s, "A Shape"), 0);
+}
