@@ -142,31 +142,3 @@ TEST(Fuzz, MutatedRecordsNeverApplyOutOfRangeValues)
     EXPECT_LT(clock.elapsed(), 20000);
 }
 
-TEST(Fuzz, MutatedDocumentsSplitSafely)
-{
-    Lcg rng{7};
-    QStringList records;
-    for (int type : kRecorded) records << seedRecord(type);
-    const QString seed = joinSetDocument(records, {0, 0, 0, 0, 0, 0});
-    for (int i = 0; i < 2000; ++i) {
-        QString doc = seed;
-        for (int k = 1 + rng.below(4); k > 0; --k) {
-            const int at = rng.below(doc.size());
-            switch (rng.below(4)) {
-            case 0: doc.truncate(at); break;
-            case 1: doc.insert(at, QLatin1Char("\n,;+"[rng.below(4)])); break;
-            case 2: doc.remove(at, 1 + rng.below(40)); break;
-            default: doc[at < doc.size() ? at : 0] = QChar(ushort(1 + rng.below(0xD000))); break;
-            }
-        }
-        const SetDocument d = splitSetDocument(doc);
-        ASSERT_LE(d.landscapeList.size(), kMaxBoxes);
-        for (const SetDocumentLine& l : d.lines) {
-            ASSERT_LE(l.landscapeList.size(), kMaxBoxes);
-            if (l.kind != SetDocumentLine::Box) continue;
-            ReadTarget t = targetFor(l.type, true);
-            expectSane(readRecord(l.text, t), t);
-        }
-    }
-}
-
