@@ -58,9 +58,14 @@ void Viewport::paintGL()
 void Viewport::poll()
 {
     if (!dzScene || !isVisible()) return;
-    // A cheap look at the revisions; paintGL uploads only the meshes that changed.
+    // A cheap look at the revisions and where the nodes stand (the animation moves rocks
+    // without touching their meshes); paintGL uploads only the meshes that changed.
     QHash<const DzFacetMesh*, quint64> now;
-    for (const MeshNode& mn : sceneMeshNodes(true)) now.insert(mn.mesh, mn.mesh->revision());
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        const DzVec3 p = mn.node->getWSPos();
+        const uint where = qHash(QByteArray::fromRawData(reinterpret_cast<const char*>(&p), int(sizeof p)));
+        now.insert(mn.mesh, (mn.mesh->revision() << 32) ^ where);
+    }
     if (now != m_seenRevisions) {
         m_seenRevisions = now;
         update();

@@ -149,21 +149,21 @@ HeightAnswer terrainHeight(const TerrainGrid& g, float PosX, float PosZ, DzVec3*
             const DzVec3& v0 = g.vertices[0];
             c0 = estimate(v0.m_x < 0.f ? g.half + PosX : g.half - PosX, g.extent, N);
             r0 = estimate(v0.m_z < 0.f ? g.half + PosZ : g.half - PosZ, g.extent, N);
-            found = q.cell(r0, c0, &out, normal) || q.scan(&out, normal);
-        } else {
-            // The start cell, then its eight neighbours: left, upper left, up, upper right,
-            // right, lower right, down, lower left. Leaving the grid ends the walk.
-            static const int kMoves[8][2] = {{0, -1}, {-1, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {0, -1}, {0, -1}};
-            int r = r0, c = c0;
-            found = q.cell(r, c, &out, normal);
-            for (int m = 0; !found && m < 8; ++m) {
-                r += kMoves[m][0];
-                c += kMoves[m][1];
-                if (r < 0 || c < 0 || r > V || c > V) break;
-                found = q.cell(r, c, &out, normal);
-            }
-            if (!found) found = q.scan(&out, normal);
         }
+        // The start cell, then its eight neighbours: left, upper left, up, upper right,
+        // right, lower right, down, lower left. Leaving the grid ends the walk. An estimate
+        // can be one cell off for a point within rounding of a cell edge, and the walk spares
+        // it the scan of the whole grid.
+        static const int kMoves[8][2] = {{0, -1}, {-1, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {0, -1}, {0, -1}};
+        int r = r0, c = c0;
+        found = q.cell(r, c, &out, normal);
+        for (int m = 0; !found && m < 8; ++m) {
+            r += kMoves[m][0];
+            c += kMoves[m][1];
+            if (r < 0 || c < 0 || r > V || c > V) break;
+            found = q.cell(r, c, &out, normal);
+        }
+        if (!found) found = q.scan(&out, normal);
     }
 
     if (!found) {

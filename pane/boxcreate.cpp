@@ -270,6 +270,7 @@ void ZPK_VerdixPane::buildTypePart(int i)
         if (d.maxWidth > 0) b->setMaximumWidth(d.maxWidth);
         if (d.role == verdix::ButtonDef::SavePreset) box.savePresetButton = b;
         if (d.role == verdix::ButtonDef::OpenPreset) box.openFileButton = b;
+        if (d.role == verdix::ButtonDef::ResetRock) box.resetButton = b;
         place(b, d.place);
         connectToSlot(b, "pressed()", d.slot);
     }
@@ -366,8 +367,9 @@ QList<int> ZPK_VerdixPane::wiredGeneratorTypes() const
 bool ZPK_VerdixPane::createBoxOfType(int type)
 {
     const int before = m_boxes.count();
+    // Rocks drop onto the selected landscape: without one their create makes no box.
     if (generatorWired(type)) QMetaObject::invokeMethod(this, generatorOf(type)->create, Qt::DirectConnection);
-    else createWithoutGenerator(type);
+    else if (type != TypeRock || !invokeIfPresent("Button_CreateRock")) createWithoutGenerator(type);
     return m_boxes.count() == before + 1;
 }
 

@@ -26,18 +26,24 @@ int ZPK_VerdixPane::findBoxByDownButton(QPushButton* ControlBox::*button) const
 void ZPK_VerdixPane::ControlBox_ImageButtonPress()
 {
     const int i = findBoxByDownButton(&ControlBox::imageButton);
-    if (i < 0) return;
-    ControlBox& box = m_boxes[i];
-    if (box.icon.isNull()) return;
+    if (i < 0 || m_boxes[i].icon.isNull()) return;
+    selectBox(i);
+}
+
+bool ZPK_VerdixPane::selectBox(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    if (!box || !box->groupBox) return false;
     invokeIfPresent("Animation_Stop");
-    m_previewLabel->setPixmap(QPixmap::fromImage(box.icon));
+    if (!box->icon.isNull()) m_previewLabel->setPixmap(QPixmap::fromImage(box->icon));
     m_selectedBox = i;
     ColourBox();
-    if (!dzScene) return;
-    if (DzNode* node = dzScene->findNodeByLabel(box.groupBox->title())) {
+    if (!dzScene) return true;
+    if (DzNode* node = dzScene->findNodeByLabel(box->groupBox->title())) {
         dzScene->selectAllNodes(false);
         dzScene->setPrimarySelection(node);
     }
+    return true;
 }
 
 void ZPK_VerdixPane::ControlBox_ShowHideButtonPress()

@@ -99,6 +99,7 @@ struct ControlBox
     std::array<QComboBox*, kComboSlots> combos{};  // indexed by letter - 'A'
     QPushButton* savePresetButton = nullptr;
     QPushButton* openFileButton = nullptr;
+    QPushButton* resetButton = nullptr;  // rock: back to the start
 
     QImage icon;
     std::array<QImage, 5> images;  // height maps of a landscape, tree shape

@@ -15,6 +15,7 @@
 #include "pane/batchrunner.h"
 #include "pane/controlbox.h"
 #include "landscape/heightquery.h"
+#include "animation/objectmapping.h"
 
 class DzFacetMesh;
 class DzVertexMesh;
@@ -62,7 +63,10 @@ public:
     bool generatorWired(int type) const;
     QList<int> wiredGeneratorTypes() const;
     // Creates one box of type as its create button would; false when no box was added.
-    bool createBoxOfType(int type);
+    Q_INVOKABLE bool createBoxOfType(int type);
+    // Selects box i as its image button does (highlight, preview, its node selected in the
+    // scene); false when there is no such box. For scripts and the command line.
+    Q_INVOKABLE bool selectBox(int i);
     // Runs the type's update of box i; false when the type has no update wired.
     bool updateBox(int i);
 
@@ -195,6 +199,20 @@ private slots:
     void Button_AnimateFlower(int ControlBoxIndex, bool ResetCache);
     void UpdateFlower(int ControlBoxIndex, bool ResetCache);
     void SliderUpdateFlower(int ControlBoxIndex);
+
+    // ---- Rocks --------------------------------------------------------------------------
+    // (objects/)
+    void Button_CreateRock();
+    void CreateRock();
+    void ControlBox_ResetRockPress();
+    void RocksOnLandScape(int SliderIndex);
+
+    // ---- Object mapping -----------------------------------------------------------------
+    // (animation/)
+    bool ObjectMapping_Open();
+    void ObjectMapping_Close();
+    void ObjectMapping_Add(DzNode* Node, DzVec3 XYZ, float Rad, float BoundMax);
+    void ObjectMapping_Animation();
 
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
@@ -330,6 +348,12 @@ private:
     DzFacetMesh* flowerMesh(int i);
     // Flower updates run one at a time.
     QMutex m_flowerLock;
+
+    // ---- Rock and object mapping state ----
+    // The mapped objects of every rock box; stepped by the tick, one step per rock box.
+    ObjectMapping m_mapping;
+    // ObjectMapping_Add with the registering box, so its reset button finds its records.
+    bool addMapped(DzNode* node, const DzVec3& xyz, float rad, float boundMax, QObject* owner);
 
     // ---- Animation driver state ----
     // The task of box i for one tick; empty when its type does not animate.

@@ -51,6 +51,7 @@ public:
     DzNode* externalObject() { return pane->m_externalObject.data(); }
     QString lastLoadedScene() const { return pane->m_lastLoadedScene; }
     void setUpdateOverride(int type, std::function<void(int, bool)> f) { pane->m_updateOverride[type] = std::move(f); }
+    ObjectMapping& mapping() { return pane->m_mapping; }
 
     // Slots and steps reached by name in the product.
     void addControlBox(const QString& icon, const QString& title, int type)

@@ -1,0 +1,320 @@
+// The rock box in the pane: creating its rocks, their meshes, the tick, the reset button and
+// dropping rocks back onto their landscape.
+#include "boxfixture.h"
+#include <QGroupBox>
+#include <QMap>
+#include <QPair>
+#include <cmath>
+#include <dzgeometry.h>
+#include <dzmaterial.h>
+#include <dzshape.h>
+#include "objects/rockmesh.h"
+#include "terrainfixture.h"
+
+namespace {
+
+struct GridGround : MappingGround
+{
+    const TestTerrain& t;
+    explicit GridGround(const TestTerrain& terrain) : t(terrain) {}
+    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
+    {
+        return terrainHeight(t.grid(), x, z, normal, i, j);
+    }
+};
+
+}  // namespace
+
+class RockTest : public BoxTest
+{
+protected:
+    // Cells of 40 / 13 units: the rocks' whole-number starting points never fall on a cell edge.
+    TestTerrain terrain = TestTerrain::make(1, 13, 40.f, bumpy);
+
+    void SetUp() override
+    {
+        BoxTest::SetUp();
+        a->mapping().close();
+        a->paneSliders()[0]->setValue(6);  // "Gravity"
+    }
+    void TearDown() override
+    {
+        a->mapping().close();
+        BoxTest::TearDown();
+    }
+
+    int landscape(const TestTerrain& t)
+    {
+        const int i = addBox(TypeLandscape);
+        EXPECT_GE(i, 0);
+        t.fill(meshOfNode(nodeOf(i)));
+        box(i).storedTiles = t.tiles;
+        box(i).storedDivisions = t.divisions;
+        box(i).storedTileSize = t.tileSize;
+        return i;
+    }
+    // A rock box dropped onto landscape L as a script does it; -1 when none was made.
+    int rocksOn(int L)
+    {
+        EXPECT_TRUE(pane->selectBox(L));
+        const int i = a->boxes().count();
+        return pane->createBoxOfType(TypeRock) ? i : -1;
+    }
+    DzNode* rock(int i, int k) { return dzScene->findNodeByLabel(QString("%1 %2").arg(box(i).groupBox->title()).arg(k)); }
+    void call(const char* slot) { ASSERT_TRUE(QMetaObject::invokeMethod(pane, slot, Qt::DirectConnection)); }
+    void call(const char* slot, int v)
+    {
+        ASSERT_TRUE(QMetaObject::invokeMethod(pane, slot, Qt::DirectConnection, Q_ARG(int, v)));
+    }
+    float ground(const TestTerrain& t, float x, float z)
+    {
+        return terrainHeight(t.grid(), x, z, nullptr, nullptr, nullptr).height;
+    }
+    void flushDeletes()
+    {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+TEST_F(RockTest, CreatingRocksNeedsASelectedLandscapeWithItsNode)
+{
+    landscape(terrain);
+    addBox(TypeGrass);  // now the selected box
+    const int before = a->boxes().count();
+    call("Button_CreateRock");
+    EXPECT_EQ(a->status()->text(), "Please select a landscape!");
+    EXPECT_EQ(a->boxes().count(), before);
+    EXPECT_EQ(a->mapping().count(), 0);
+
+    const int bare = addBox(TypeLandscape, false);
+    EXPECT_EQ(rocksOn(bare), -1);
+    EXPECT_EQ(a->status()->text(), QString("Error can't find %1").arg(newBoxTitle(TypeLandscape, bare)));
+    EXPECT_EQ(a->boxes().count(), before + 1);
+    EXPECT_EQ(dzScene->getNumNodes(), 2) << "the landscape's and the grass box's nodes only";
+}
+
+TEST_F(RockTest, ARockBoxDropsTwentySpheresOntoItsLandscape)
+{
+    const int L = landscape(terrain);
+    const int r = rocksOn(L);
+    ASSERT_EQ(r, 1);
+    EXPECT_EQ(box(r).type, TypeRock);
+    EXPECT_EQ(box(r).groupBox->title(), "(0001) RocksV1.0");
+    EXPECT_EQ(a->status()->text(), "ControlBox_Selected 0");
+    ASSERT_EQ(a->mapping().count(), kRocksPerBox);
+
+    QMap<QPair<int, int>, int> spots;
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        DzNode* n = rock(r, k);
+        ASSERT_NE(n, nullptr) << k;
+        EXPECT_EQ(n->getNodeParent(), nodeOf(L));
+        const DzVec3 p = n->getLocalPos();
+        EXPECT_EQ(p.x(), std::round(p.x()));
+        EXPECT_GE(p.x(), -4.f);
+        EXPECT_LE(p.x(), 5.f);
+        EXPECT_EQ(p.z(), std::round(p.z()));
+        EXPECT_GE(p.z(), -4.f);
+        EXPECT_LE(p.z(), 5.f);
+        ++spots[qMakePair(int(p.x()), int(p.z()))];
+        const float lift = p.y() - ground(terrain, p.x(), p.z());
+        EXPECT_GE(lift, 1.f - 1e-3f) << k;
+        EXPECT_LE(lift, 100.f + 1e-3f) << k;
+
+        // Its record starts where the node starts.
+        const MappedObject& m = a->mapping()[k];
+        EXPECT_EQ(m.node.data(), n);
+        EXPECT_EQ(m.startPosition, p);
+        EXPECT_EQ(m.radius, kRockRadius);
+
+        // One material, red where the ground was found in a cell's first triangle.
+        auto* shape = qobject_cast<DzFacetShape*>(n->getObject()->getShape(0));
+        ASSERT_EQ(shape->getNumMaterials(), 1);
+        auto* mat = qobject_cast<DzDefaultMaterial*>(shape->getMaterial(0));
+        EXPECT_EQ(mat->getName(), "Material");
+        bool first = false;
+        terrain.expected(p.x(), p.z(), &first);
+        EXPECT_EQ(mat->getDiffuseColor(), first ? QColor(255, 0, 0) : QColor(0, 255, 0)) << k;
+        EXPECT_EQ(meshOfNode(n)->getNumVertices(), kRockVertices);
+    }
+    EXPECT_GT(spots.size(), 5) << "the rocks start at different spots";
+}
+
+TEST_F(RockTest, TheRockMeshIsAClosedNoisySphereWithASeam)
+{
+    const int r = rocksOn(landscape(terrain));
+    ASSERT_GE(r, 0);
+    DzFacetMesh* mesh = meshOfNode(rock(r, 4));
+    ASSERT_EQ(mesh->getNumVertices(), kRockVertices);
+    ASSERT_EQ(mesh->getNumFacets(), kRockFacets);
+    ASSERT_EQ(mesh->getUVs()->getNumValues(), kRockUVs);
+    EXPECT_EQ(mesh->getVertex(0), DzVec3(0, 0, 0));
+    EXPECT_EQ(mesh->getVertex(1), DzVec3(0, 10, 0));
+
+    // Ring vertices lie on the sphere of radius 5 around (0, 5, 0), pushed by one noise value
+    // in x and z together.
+    const float pi = 3.14159265f;
+    QSet<int> noises;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 19; ++j) {
+            const float th = i * 2 * pi / 40, ph = (j + 1) * pi / 20;
+            const DzVec3 v = mesh->getVertex(2 + 19 * i + j);
+            const float n = v.x() - 5 * std::sin(ph) * std::sin(th);
+            EXPECT_NEAR(v.z() - 5 * std::sin(ph) * std::cos(th), n, 1e-4f);
+            EXPECT_NEAR(v.y(), 5 - 5 * std::cos(ph), 1e-4f);
+            EXPECT_GE(n, 0.003f - 1e-4f);
+            EXPECT_LE(n, 0.3f + 1e-4f);
+            noises.insert(int(std::lround(n / 0.003f)));
+        }
+    EXPECT_GT(noises.size(), 50) << "noise drawn afresh for every vertex";
+
+    // Closed: every edge is shared by exactly two facets, once in each direction.
+    QMap<QPair<int, int>, int> edges;
+    const DzMap* uvs = mesh->getUVs();
+    int triangles = 0;
+    for (int f = 0; f < mesh->getNumFacets(); ++f) {
+        const DzFacet& facet = mesh->getFacet(f);
+        const int corners = facet.isQuad() ? 4 : 3;
+        triangles += corners == 3;
+        float uMin = 2.f, uMax = -1.f;
+        for (int c = 0; c < corners; ++c) {
+            const int v0 = facet.m_vertIdx[c], v1 = facet.m_vertIdx[(c + 1) % corners];
+            ASSERT_TRUE(v0 >= 0 && v0 < kRockVertices);
+            ++edges[qMakePair(v0, v1)];
+            const int t = facet.m_uvwIdx[c];
+            ASSERT_TRUE(t >= 0 && t < kRockUVs);
+            uMin = std::min(uMin, uvs->getPnt2Value(t).u);
+            uMax = std::max(uMax, uvs->getPnt2Value(t).u);
+        }
+        // No facet stretches back across the texture: the last segment uses the seam at u = 1.
+        EXPECT_LE(uMax - uMin, 1.f / 40 + 0.0125f + 1e-5f) << "facet " << f;
+    }
+    EXPECT_EQ(triangles, 80) << "a fan at each pole";
+    for (auto it = edges.begin(); it != edges.end(); ++it) {
+        EXPECT_EQ(it.value(), 1) << it.key().first << "-" << it.key().second;
+        EXPECT_EQ(edges.value(qMakePair(it.key().second, it.key().first)), 1);
+    }
+}
+
+TEST_F(RockTest, EachRockBoxAdvancesTheRocksOneStepPerTick)
+{
+    const int L = landscape(terrain);
+    ASSERT_GE(rocksOn(L), 0);
+    ASSERT_GE(rocksOn(L), 0);
+    ASSERT_EQ(a->mapping().count(), 2 * kRocksPerBox);
+
+    // Two rock boxes: two steps of the whole table per tick.
+    std::vector<MappedObject> expected = a->mapping().records();
+    const GridGround ground(terrain);
+    for (int tick = 0; tick < 3; ++tick) {
+        call("Animation_Draw");
+        for (int s = 0; s < 2; ++s) {
+            integrateMapped(expected, 6.f, ground);
+            collideMapped(expected);
+        }
+        for (int k = 0; k < a->mapping().count(); ++k) {
+            const MappedObject& m = a->mapping()[k];
+            ASSERT_EQ(m.position, expected[size_t(k)].position) << "tick " << tick << " rock " << k;
+            ASSERT_EQ(m.node->getLocalPos(), m.position) << "tick " << tick << " rock " << k;
+        }
+    }
+    EXPECT_NE(a->mapping()[0].position, a->mapping()[0].startPosition);
+}
+
+TEST_F(RockTest, TheResetButtonPutsOnlyItsOwnBoxBack)
+{
+    showPane();
+    const int L = landscape(terrain);
+    const int r1 = rocksOn(L), r2 = rocksOn(L);
+    ASSERT_GE(r2, 0);
+    for (int s = 0; s < 12; ++s) call("ObjectMapping_Animation");
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        ASSERT_NE(rock(r1, k)->getLocalPos(), a->mapping()[k].startPosition);
+        ASSERT_NE(rock(r2, k)->getLocalPos(), a->mapping()[kRocksPerBox + k].startPosition);
+    }
+
+    ASSERT_NE(box(r2).resetButton, nullptr);
+    EXPECT_EQ(box(r2).resetButton->toolTip(), "Refresh to start");
+    press(box(r2).resetButton);
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        const MappedObject& m1 = a->mapping()[k];
+        const MappedObject& m2 = a->mapping()[kRocksPerBox + k];
+        EXPECT_NE(rock(r1, k)->getLocalPos(), m1.startPosition) << k;
+        EXPECT_NE(m1.position, m1.startPosition) << k;
+        EXPECT_EQ(rock(r2, k)->getLocalPos(), m2.startPosition) << k;
+        EXPECT_EQ(m2.position, m2.startPosition) << k;
+        EXPECT_EQ(m2.velocity, DzVec3()) << k;
+    }
+    // And they fall again from there.
+    call("ObjectMapping_Animation");
+    call("ObjectMapping_Animation");
+    EXPECT_LT(a->mapping()[kRocksPerBox].position.y(), a->mapping()[kRocksPerBox].startPosition.y());
+}
+
+TEST_F(RockTest, RocksOnLandScapeDropsTheRocksOfItsBoxesOnly)
+{
+    const int L0 = landscape(terrain);
+    const TestTerrain other = TestTerrain::make(1, 13, 40.f, [](float, float) { return -30.f; });
+    const int L1 = landscape(other);
+    nodeOf(L0)->setLocalPos(DzVec3(30.f, 0.f, -10.f));
+    a->selector()->setCurrentIndex(a->selector()->findText(box(L0).groupBox->title()));
+    const int r = rocksOn(L0);
+    ASSERT_GE(r, 0);
+    ASSERT_EQ(box(r).landscapeIndex, L0);
+
+    dzScene->removeNode(rock(r, 5));
+    flushDeletes();
+    QVector<DzVec3> before;
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        if (k == 5) continue;
+        DzNode* n = rock(r, k);
+        n->setWSPos(n->getWSPos() + DzVec3(0.f, 50.f, 0.f));
+    }
+    for (int k = 0; k < kRocksPerBox; ++k) before << (k == 5 ? DzVec3() : rock(r, k)->getWSPos());
+
+    call("RocksOnLandScape", L1);
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        if (k == 5) continue;
+        EXPECT_EQ(rock(r, k)->getWSPos(), before[k]) << "no rock box stands on the other landscape";
+    }
+
+    call("RocksOnLandScape", L0);
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        if (k == 5) continue;
+        const DzVec3 p = rock(r, k)->getWSPos();
+        EXPECT_EQ(p.x(), before[k].x());
+        EXPECT_EQ(p.z(), before[k].z());
+        if (k < 5) {
+            EXPECT_FLOAT_EQ(p.y(), ground(terrain, p.x() - 30.f, p.z() + 10.f)) << k;
+            EXPECT_EQ(a->mapping()[k].position, rock(r, k)->getLocalPos()) << "the mapping goes on from there";
+        } else {
+            EXPECT_EQ(p.y(), before[k].y()) << "the missing rock 5 ends the box's rocks";
+        }
+    }
+}
+
+TEST_F(RockTest, ADeletedRockNodeIsNeverWrittenAndTheOthersGoOn)
+{
+    const int r = rocksOn(landscape(terrain));
+    ASSERT_GE(r, 0);
+    const DzVec3 start3 = a->mapping()[3].position;
+    dzScene->removeNode(rock(r, 3));
+    flushDeletes();
+    ASSERT_TRUE(a->mapping()[3].nodeGone());
+
+    for (int t = 0; t < 5; ++t) call("Animation_Draw");
+    EXPECT_EQ(a->mapping()[3].position, start3);
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        if (k == 3) continue;
+        EXPECT_NE(a->mapping()[k].position, a->mapping()[k].startPosition) << k;
+        EXPECT_EQ(rock(r, k)->getLocalPos(), a->mapping()[k].position) << k;
+    }
+
+    // Deleting the boxes leaves the rocks in the scene.
+    const QString label = rock(r, 0)->getLabel();
+    a->deleteControl(true, true);
+    a->deleteControl(true, true);
+    flushDeletes();
+    EXPECT_EQ(a->boxes().count(), 0);
+    EXPECT_NE(dzScene->findNodeByLabel(label), nullptr);
+}
