@@ -27,13 +27,51 @@
 
 QString usageText()
 {
-    return "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
-           "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
-           "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
-           "Options run in the order above, whatever order they are written in.\n"
-           "--midi-replay plays the control changes of a Standard MIDI File at their times through the MIDI\n"
-           "controller pane into the selected box (after --open-set, the last box made).\n";
+    return QString(
+        "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
+        "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
+        "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
+        "\n"
+        "Options run in the order below, whatever order they are written in.\n"
+        "  --headless              run without a window (batch work); every message the window would\n"
+        "                          show goes to stderr\n"
+        "  --assets DIR            use DIR as the asset library (height maps, textures, sample scenes)\n"
+        "  --load-scene FILE       load a host scene file (.duf)\n"
+        "  --open-set FILE         open a Verdix set document (.txt) in the pane, replacing its boxes\n"
+        "  --script FILE           run a script file line by line\n"
+        "  --midi-replay FILE.mid  play the control changes of a Standard MIDI File at their times through\n"
+        "                          the MIDI controller pane into the selected box (after --open-set, the\n"
+        "                          last box made)\n"
+        "  --time FRAME            go to frame FRAME (0 to %1)\n"
+        "  --ticks N               run N animation ticks (0 to %2)\n"
+        "  --save-scene FILE       save the host scene to FILE\n"
+        "  --export FILE           write every mesh in world space; .obj, .gltf or .glb (repeatable)\n"
+        "  --screenshot FILE.png   render the viewport to a PNG file (repeatable)\n"
+        "  --screenshot-size WxH   size of the screenshots, 16 to 8192 each (default 1280x720)\n"
+        "  --status                print the pane's status line last\n"
+        "  --window-shot FILE.png  in the window (not --headless): save a picture of the whole window\n"
+        "                          once the options above ran, then quit\n"
+        "  --help, -h              print this text and exit\n"
+        "  --version               print the version and exit\n"
+        "\n"
+        "Exit codes:\n"
+        "  %3  everything asked was done\n"
+        "  %4  the plug-in library did not load or made no pane\n"
+        "  %5  unknown option, missing or out-of-range value\n"
+        "  %6  a file to read is missing, unreadable or not valid\n"
+        "  %7  the run reported an error (a message, a failed step)\n"
+        "  %8  a file to write could not be written completely\n")
+        .arg(kMaxFrame)
+        .arg(kMaxTicks)
+        .arg(kExitOk)
+        .arg(kExitPluginFailed)
+        .arg(kExitUsage)
+        .arg(kExitInputFailed)
+        .arg(kExitRunFailed)
+        .arg(kExitWriteFailed);
 }
+
+QString versionText() { return QString("verdix-host %1\n").arg(QStringLiteral(VERDIX_VERSION)); }
 
 namespace {
 
@@ -99,9 +137,11 @@ QString paneStatus(QObject* pane)
 
 } // namespace
 
-bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
+bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, int* code)
 {
-    QString why;
+    int unused = 0;
+    int& rc = code ? *code : unused;
+    rc = kExitUsage;
     QStringList seen;
     for (int i = 0; i < args.size(); ++i) {
         QString opt = args[i];
@@ -135,7 +175,20 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
             seen.append(opt);
             return true;
         };
-        const bool flag = opt == "--headless" || opt == "--status" || opt == "--help" || opt == "-h";
+        // A whole number from lo to hi; anything else names the option and its range.
+        auto takeNumber = [&](qint64 lo, qint64 hi, qint64* n) {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            *n = v.toLongLong(&ok);
+            if (!ok || *n < lo || *n > hi) {
+                *error = QString("%1: %2 is not a whole number from %3 to %4").arg(opt, v).arg(lo).arg(hi);
+                return false;
+            }
+            return true;
+        };
+        const bool flag = opt == "--headless" || opt == "--status" || opt == "--help" || opt == "-h" ||
+                          opt == "--version";
         if (flag && hasInline) {
             *error = QString("%1 takes no value").arg(opt);
             return false;
@@ -146,39 +199,42 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
             cl->status = true;
         } else if (opt == "--help" || opt == "-h") {
             cl->help = true;
+        } else if (opt == "--version") {
+            cl->version = true;
         } else if (opt == "--assets") {
             if (!once() || !takeValue(&cl->assets)) return false;
             if (!QFileInfo(cl->assets).isDir()) {
                 *error = QString("--assets: no such folder: %1").arg(cl->assets);
+                rc = kExitInputFailed;
                 return false;
             }
         } else if (opt == "--load-scene" || opt == "--open-set" || opt == "--script") {
             QString* dst = opt == "--load-scene" ? &cl->loadScene : opt == "--open-set" ? &cl->openSet : &cl->script;
-            if (!once() || !takeValue(dst) || !checkInput(opt, *dst, error)) return false;
-        } else if (opt == "--midi-replay") {
-            if (!once() || !takeValue(&cl->midiReplay) || !checkInput(opt, cl->midiReplay, error)) return false;
-        } else if (opt == "--time") {
-            QString v;
-            if (!once() || !takeValue(&v)) return false;
-            bool ok = false;
-            cl->frame = v.toLongLong(&ok);
-            if (!ok) {
-                *error = QString("--time: not a frame number: %1").arg(v);
+            if (!once() || !takeValue(dst)) return false;
+            if (!checkInput(opt, *dst, error)) {
+                rc = kExitInputFailed;
                 return false;
             }
+        } else if (opt == "--midi-replay") {
+            if (!once() || !takeValue(&cl->midiReplay)) return false;
+            if (!checkInput(opt, cl->midiReplay, error)) {
+                rc = kExitInputFailed;
+                return false;
+            }
+        } else if (opt == "--time") {
+            if (!takeNumber(0, kMaxFrame, &cl->frame)) return false;
             cl->hasTime = true;
         } else if (opt == "--ticks") {
-            QString v;
-            if (!once() || !takeValue(&v)) return false;
-            bool ok = false;
-            cl->ticks = v.toInt(&ok);
-            if (!ok || cl->ticks < 0) {
-                *error = QString("--ticks: not a count: %1").arg(v);
-                return false;
-            }
+            qint64 n = 0;
+            if (!takeNumber(0, kMaxTicks, &n)) return false;
+            cl->ticks = int(n);
             cl->hasTicks = true;
         } else if (opt == "--save-scene") {
-            if (!once() || !takeValue(&cl->saveScene) || !checkOutput(opt, cl->saveScene, error)) return false;
+            if (!once() || !takeValue(&cl->saveScene)) return false;
+            if (!checkOutput(opt, cl->saveScene, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
         } else if (opt == "--export") {
             QString v;
             if (!takeValue(&v)) return false;
@@ -186,7 +242,10 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
                 *error = QString("--export: unknown format of %1 (use .obj, .gltf or .glb)").arg(v);
                 return false;
             }
-            if (!checkOutput(opt, v, error)) return false;
+            if (!checkOutput(opt, v, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
             cl->exports.append(v);
         } else if (opt == "--screenshot") {
             QString v;
@@ -195,8 +254,21 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
                 *error = QString("--screenshot: %1 is not a .png file").arg(v);
                 return false;
             }
-            if (!checkOutput(opt, v, error)) return false;
+            if (!checkOutput(opt, v, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
             cl->screenshots.append(v);
+        } else if (opt == "--window-shot") {
+            if (!once() || !takeValue(&cl->windowShot)) return false;
+            if (QFileInfo(cl->windowShot).suffix().toLower() != "png") {
+                *error = QString("--window-shot: %1 is not a .png file").arg(cl->windowShot);
+                return false;
+            }
+            if (!checkOutput(opt, cl->windowShot, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
         } else if (opt == "--screenshot-size") {
             QString v;
             if (!once() || !takeValue(&v)) return false;
@@ -214,18 +286,42 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
             return false;
         }
     }
+    rc = kExitOk;
     return true;
 }
+
+namespace {
+
+// Whether a step reported trouble through a message box (which, headless, already went to
+// stderr); the step then fails even when the slot it ran returned normally.
+class StepErrors
+{
+public:
+    StepErrors() : m_before(dzApp ? dzApp->dialogs()->errorCount() : 0) {}
+    int reported() const { return dzApp ? dzApp->dialogs()->errorCount() - m_before : 0; }
+
+private:
+    int m_before;
+};
+
+QString reportedText(int n) { return n == 1 ? QString("1 error reported") : QString("%1 errors reported").arg(n); }
+
+} // namespace
 
 int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* error)
 {
     QString why;
     if (!cl.loadScene.isEmpty()) {
+        StepErrors step;
         if (!dzScene->loadScene(cl.loadScene, &why)) {
             *error = QString("--load-scene %1: %2").arg(cl.loadScene, why);
-            return kExitUsage;
+            return kExitInputFailed;
         }
         QCoreApplication::processEvents();
+        if (step.reported()) {
+            *error = QString("--load-scene %1: %2").arg(cl.loadScene, reportedText(step.reported()));
+            return kExitInputFailed;
+        }
     }
     if (!cl.openSet.isEmpty()) {
         const QMetaMethod m = paneMethod(pane, "openSetDocument(QString)");
@@ -233,19 +329,25 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             *error = "--open-set is not available yet";
             return kExitRunFailed;
         }
+        StepErrors step;
         if (!callPane(pane, m, Q_ARG(QString, cl.openSet))) {
             const QString status = paneStatus(pane);
             *error = QString("--open-set %1: %2").arg(cl.openSet, status.isEmpty() ? "cannot open the set" : status);
-            return kExitRunFailed;
+            return kExitInputFailed;
         }
         QCoreApplication::processEvents();
+        if (step.reported()) {
+            *error = QString("--open-set %1: %2").arg(cl.openSet, reportedText(step.reported()));
+            return kExitInputFailed;
+        }
     }
     if (!cl.script.isEmpty()) {
         QFile f(cl.script);
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
             *error = QString("--script: cannot read %1").arg(cl.script);
-            return kExitRunFailed;
+            return kExitInputFailed;
         }
+        StepErrors step;
         DzScript script;
         const QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
         for (const QString& line : lines) script.addLine(line);
@@ -254,6 +356,10 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             return kExitRunFailed;
         }
         QCoreApplication::processEvents();
+        if (step.reported()) {
+            *error = QString("--script %1: %2").arg(cl.script, reportedText(step.reported()));
+            return kExitRunFailed;
+        }
     }
     if (!cl.midiReplay.isEmpty()) {
         QVector<TimedControlChange> changes;
@@ -272,7 +378,14 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
         screenshotCamera(cl.screenshotSize).writeTo(hostCamera());
     }
     if (cl.hasTime) {
-        const DzTime t = DzTime(cl.frame) * dzScene->getTimeStep();
+        StepErrors step;
+        DzTime t = 0;
+        if (cl.frame < 0 || __builtin_mul_overflow(DzTime(cl.frame), dzScene->getTimeStep(), &t) || t < 0) {
+            *error = QString("--time: frame %1 times the scene's time step %2 is past the last time a scene holds")
+                         .arg(cl.frame)
+                         .arg(dzScene->getTimeStep());
+            return kExitUsage;
+        }
         if (dzScene->getTime() == t) {
             // The scene emits nothing for the time it already has (a fresh scene at frame 0,
             // a loaded scene saved at that frame), yet the pane must still follow it.
@@ -282,6 +395,10 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             dzScene->setTime(t);
         }
         QCoreApplication::processEvents();
+        if (step.reported()) {
+            *error = QString("--time %1: %2").arg(cl.frame).arg(reportedText(step.reported()));
+            return kExitRunFailed;
+        }
     }
     if (cl.hasTicks) {
         const QMetaMethod tick = paneMethod(pane, "Animation_Draw()");
@@ -289,11 +406,16 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             *error = "--ticks: no pane to animate";
             return kExitRunFailed;
         }
+        StepErrors step;
         // Each tick waits for its background tasks; events between ticks deliver what the
         // tasks posted (status lines) as the window's event loop would.
         for (int i = 0; i < cl.ticks; ++i) {
             callPane(pane, tick);
             QCoreApplication::processEvents();
+        }
+        if (step.reported()) {
+            *error = QString("--ticks %1: %2").arg(cl.ticks).arg(reportedText(step.reported()));
+            return kExitRunFailed;
         }
     }
     if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
@@ -321,7 +443,7 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
         out << paneStatus(pane) << '\n';
         out.flush();
     }
-    return 0;
+    return kExitOk;
 }
 
 int runHostApplication(int argc, char** argv)
@@ -330,13 +452,18 @@ int runHostApplication(int argc, char** argv)
     for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
     CommandLine cl;
     QString error;
-    if (!parseCommandLine(args, &cl, &error)) {
+    int code = kExitUsage;
+    if (!parseCommandLine(args, &cl, &error, &code)) {
         std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
-        return kExitUsage;
+        return code;
     }
     if (cl.help) {
         std::fputs(qPrintable(usageText()), stdout);
-        return 0;
+        return kExitOk;
+    }
+    if (cl.version) {
+        std::fputs(qPrintable(versionText()), stdout);
+        return kExitOk;
     }
     PrivateDisplay display;
     if (cl.headless) {
@@ -366,8 +493,14 @@ int runHostApplication(int argc, char** argv)
         }
         QTextStream out(stdout);
         if (cl.headless) {
+            dzApp->dialogs()->setEchoToStderr(true);
             dzApp->getPaneMgr()->showPane(kPaneClass);
             rc = runCommands(cl, dzApp->getPaneMgr()->findPaneByClass(kPaneClass), out, &error);
+            // Messages shown outside any step (while the pane was built) fail the run too.
+            if (rc == kExitOk && dzApp->dialogs()->errorCount() > 0) {
+                rc = kExitRunFailed;
+                error = reportedText(dzApp->dialogs()->errorCount());
+            }
             if (rc != 0) std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
         } else {
             dzApp->dialogs()->setInteractive(true);
@@ -382,6 +515,18 @@ int runHostApplication(int argc, char** argv)
             if (crc != 0) {
                 std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
                 dzApp->statusLine(error);
+            }
+            if (!cl.windowShot.isEmpty()) {
+                // Let the layout settle and the viewport draw before the picture is taken.
+                QTimer::singleShot(500, window.get(), [&]() {
+                    QString why;
+                    if (!DzSafeFile::writeImage(window->grab().toImage(), cl.windowShot, "PNG", &why)) {
+                        std::fprintf(stderr, "verdix-host: --window-shot: %s\n", qPrintable(why));
+                        QCoreApplication::exit(kExitWriteFailed);
+                        return;
+                    }
+                    QCoreApplication::exit(crc);
+                });
             }
             rc = app.exec();
             dzApp->emitClosing();

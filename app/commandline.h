@@ -12,6 +12,7 @@ struct CommandLine
 {
     bool headless = false;
     bool help = false;
+    bool version = false;
     QString assets;
     QString loadScene;
     QString openSet;
@@ -26,13 +27,21 @@ struct CommandLine
     QStringList screenshots;
     QSize screenshotSize{1280, 720};
     bool status = false;
+    // In the window: a picture of the whole window once the other options ran, then quit.
+    QString windowShot;
 };
 
 QString usageText();
 
 // args without the program name. False with error set to one line on unknown options,
-// missing values, missing input files and outputs that cannot be written.
-bool parseCommandLine(const QStringList& args, CommandLine* out, QString* error);
+// missing or out-of-range values, missing input files and outputs that cannot be written;
+// code (when given) then receives the exit code of the failure from the table below.
+bool parseCommandLine(const QStringList& args, CommandLine* out, QString* error, int* code = nullptr);
+
+// The largest --time frame and --ticks count: frames multiply the scene's time step, and
+// every frame up to this bound stays exact for any step a scene file may hold.
+constexpr qint64 kMaxFrame = 2147483647;
+constexpr int kMaxTicks = 1000000;
 
 // Runs every option after --assets in order against dzScene and pane (may be null).
 // Returns 0, or the exit code with error set at the first failure; output of --status
@@ -52,6 +61,8 @@ constexpr int kExitUsage = 2;          // unknown option, missing or out-of-rang
 constexpr int kExitInputFailed = 3;    // a file to read is missing, unreadable or not valid
 constexpr int kExitRunFailed = 4;      // the run reported an error (a message box, a failed step)
 constexpr int kExitWriteFailed = 5;    // a file to write could not be written completely
+
+QString versionText();
 
 // The whole application: what main() runs.
 int runHostApplication(int argc, char** argv);

@@ -325,7 +325,11 @@ void SceneRenderer::drawGrid(const QMatrix4x4& viewProj)
     m_lineProgram->setUniformValue("uColor", QVector4D(0.42f, 0.44f, 0.47f, 1.f));
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    // The grid lies under the scene: it writes no depth, so a surface in its plane (a new,
+    // flat landscape) covers it instead of fighting it pixel by pixel.
+    glDepthMask(GL_FALSE);
     glDrawArrays(GL_LINES, 0, GLsizei(lines.size() / 3));
+    glDepthMask(GL_TRUE);
     glDisableVertexAttribArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }

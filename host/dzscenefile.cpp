@@ -602,13 +602,16 @@ public:
         return true;
     }
 
-    bool getTime(const QJsonObject& o, const char* key, DzTime& out)
+    bool getTime(const QJsonObject& o, const char* key, DzTime& out, double lo = 0, double hi = kMaxExactInt)
     {
         QJsonValue v;
         if (!member(o, key, v)) return false;
         const double d = v.toDouble();
-        if (!v.isDouble() || d != std::floor(d) || std::fabs(d) > kMaxExactInt)
-            return wrongType(key, "an integer number of ticks");
+        if (!v.isDouble() || d != std::floor(d) || d < lo || d > hi)
+            return fail(QString("\"%1\" must be a whole number of ticks from %2 to %3")
+                            .arg(key)
+                            .arg(qint64(lo))
+                            .arg(qint64(hi)));
         out = DzTime(d);
         return true;
     }
@@ -808,7 +811,7 @@ bool readMesh(Reader& r, const QJsonObject& o, int numMaterials, MeshRec& rec)
     int activeMaterial = 0, numVerts = 0, numUVs = 0, numFacets = 0;
     bool noUVs = true;
     if (!r.getClass(o, meshClasses, cls) || !r.getString(o, "name", name) ||
-        !r.getInt(o, "active_material", activeMaterial) ||
+        !r.getInt(o, "active_material", activeMaterial, 0, qMax(0, numMaterials - 1)) ||
         !r.getInt(o, "vertex_count", numVerts, 0, std::numeric_limits<int>::max() / 12) ||
         !r.getStringOrNull(o, "uv_class", uvClass, noUVs) ||
         !r.getInt(o, "uv_count", numUVs, 0, std::numeric_limits<int>::max() / 8) ||
@@ -920,7 +923,9 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
                           .arg(kFormatVersion));
     QJsonArray nodes;
     QJsonObject sceneData;
-    if (!r.getTime(root, "time", scene.time) || !r.getTime(root, "time_step", scene.timeStep) ||
+    // A frame is at least one tick long and at most an hour; times before the start do not exist.
+    if (!r.getTime(root, "time", scene.time) ||
+        !r.getTime(root, "time_step", scene.timeStep, 1, double(DZ_TICKS_PER_SECOND) * 3600) ||
         !r.getTime(root, "anim_end", scene.animEnd) || !r.getArray(root, "nodes", nodes) ||
         !r.getObject(root, "scene_data", sceneData))
         return false;

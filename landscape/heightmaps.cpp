@@ -1,7 +1,9 @@
 #include "landscape/heightmaps.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <dzsafefile.h>
 #include <QtEndian>
 #include <cmath>
@@ -21,6 +23,40 @@ void imageToHeightBytes(unsigned char* bMem, const QImage& image)
     }
 }
 
+MapImageRead readMapImage(const QString& path, int maxSide)
+{
+    MapImageRead out;
+    if (!QFileInfo(path).isFile()) {
+        out.error = QString("Cannot read the map image %1: no such file").arg(path);
+        return out;
+    }
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > maxSide || size.height() > maxSide)) {
+        out.error = QString("The map image %1 is %2 x %3 pixels, larger than the %4 x %4 a terrain can use")
+                        .arg(path)
+                        .arg(size.width())
+                        .arg(size.height())
+                        .arg(maxSide);
+        return out;
+    }
+    // A format without its size in the header is checked once decoded.
+    if (!reader.read(&out.image) || out.image.isNull()) {
+        out.image = QImage();
+        out.error = QString("Cannot read the map image %1: %2").arg(path, reader.errorString());
+        return out;
+    }
+    if (out.image.width() > maxSide || out.image.height() > maxSide) {
+        out.error = QString("The map image %1 is %2 x %3 pixels, larger than the %4 x %4 a terrain can use")
+                        .arg(path)
+                        .arg(out.image.width())
+                        .arg(out.image.height())
+                        .arg(maxSide);
+        out.image = QImage();
+    }
+    return out;
+}
+
 int heightFileMapSize(long long fileSize)
 {
     if (fileSize <= 0) return 0;
@@ -38,22 +74,24 @@ HeightFileRead readHeightFile(const QString& path, long long limit)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         out.status = HeightFileRead::OpenFailed;
-        out.error = f.errorString();
+        out.error = QString("Cannot open the height file %1: %2").arg(path, f.errorString());
         return out;
     }
     out.fileSize = f.size();
     if (out.fileSize > limit) {
         out.status = HeightFileRead::TooLarge;
-        out.error = QString("%1 holds %2 bytes, more than the %3 bytes a height map may have")
+        out.error = QString("The height file %1 holds %2 bytes, more than the %3 bytes a height map may have")
                         .arg(path)
                         .arg(out.fileSize)
                         .arg(limit);
         return out;
     }
     out.mapSize = heightFileMapSize(out.fileSize);
-    if (out.fileSize == 0) {
+    if (out.mapSize == 0) {
         out.status = HeightFileRead::Empty;
-        out.error = f.errorString();
+        out.error = QString("The height file %1 holds %2 bytes, less than one 4-byte height: it holds no map")
+                        .arg(path)
+                        .arg(out.fileSize);
         return out;
     }
     out.values.assign(size_t((out.fileSize + 3) / 4), 0.f);
@@ -66,13 +104,25 @@ HeightFileRead readHeightFile(const QString& path, long long limit)
     }
     if (got != out.fileSize) {
         out.status = HeightFileRead::ReadFailed;
-        out.error = f.errorString();
+        out.error = QString("Cannot read the height file %1: %2").arg(path, f.errorString());
         std::vector<float>().swap(out.values);
         return out;
     }
 #if Q_BYTE_ORDER == Q_BIG_ENDIAN
     for (float& v : out.values) v = qFromLittleEndian(v);
 #endif
+    // A NaN or an infinity would spread through smoothing and the rest into every mesh
+    // and export that uses the terrain.
+    for (size_t i = 0; i < out.values.size(); ++i) {
+        if (std::isfinite(out.values[i])) continue;
+        out.status = HeightFileRead::NotFinite;
+        out.error = QString("The height file %1 holds %2 at index %3: heights must be finite numbers")
+                        .arg(path)
+                        .arg(double(out.values[i]))
+                        .arg(qulonglong(i));
+        std::vector<float>().swap(out.values);
+        return out;
+    }
     out.status = HeightFileRead::Ok;
     return out;
 }

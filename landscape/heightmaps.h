@@ -1,14 +1,26 @@
 #pragma once
 // Height-map sources without widgets: images turned into byte grids, and the raw float
 // height files (".dat") read and written.
+#include <QImage>
 #include <QString>
 #include <vector>
-
-class QImage;
 
 // Byte of each pixel = (R + G + B) / 3, row by row from the top; alpha ignored. bMem holds
 // width x height bytes. Nothing happens for a null buffer or a null image.
 void imageToHeightBytes(unsigned char* bMem, const QImage& image);
+
+// The most vertices a terrain has along one side (100 tiles of 100 divisions, plus one); a
+// map image wider or taller than this gives a terrain nothing more.
+constexpr int kMaxTerrainSide = 100 * 100 + 1;
+
+// A map image read for a height map. The size is read from the file's header first, so an
+// image past kMaxTerrainSide on a side is refused before its pixels are decoded.
+struct MapImageRead
+{
+    QImage image;   // null when refused or not readable
+    QString error;  // names the file and the reason when image is null
+};
+MapImageRead readMapImage(const QString& path, int maxSide = kMaxTerrainSide);
 
 // The side length of a square float map held in a file of fileSize bytes.
 int heightFileMapSize(long long fileSize);
@@ -19,12 +31,13 @@ constexpr long long kMaxHeightFileBytes = 512LL * 1024 * 1024;
 
 struct HeightFileRead
 {
-    enum Status { Ok, OpenFailed, Empty, TooLarge, ReadFailed };
+    // Empty: fewer bytes than one float. NotFinite: a value is NaN or infinite.
+    enum Status { Ok, OpenFailed, Empty, TooLarge, ReadFailed, NotFinite };
     Status status = OpenFailed;
     long long fileSize = 0;
     int mapSize = 0;
     std::vector<float> values;  // the file's bytes, padded with zeros to whole floats
-    QString error;              // the file's error text
+    QString error;              // names the file and the reason
 };
 HeightFileRead readHeightFile(const QString& path, long long limit = kMaxHeightFileBytes);
 

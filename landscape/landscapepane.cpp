@@ -18,6 +18,8 @@
 #include <dzscene.h>
 #include <dzshape.h>
 #include <new>
+#include <unistd.h>
+#include <QFile>
 #include "landscape/heightmaps.h"
 #include "landscape/terraincore.h"
 #include "pane/slidersets.h"
@@ -149,9 +151,14 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
         box = m_boxes.at(i);
         if (!box) return true;
         QImage& img = box->images[size_t(slot)];
-        img = QImage(path);
-        // The old byte grid stays; the slot counts as missing until an image loads.
-        if (img.isNull()) return true;
+        const MapImageRead read = readMapImage(path);
+        img = read.image;
+        // The old byte grid stays; the slot counts as missing until an image loads. A file
+        // that is not there was reported by the path look-up already.
+        if (img.isNull()) {
+            if (QFileInfo(path).isFile()) errorBox(read.error);
+            return true;
+        }
         m_previewKey = i * 256 + slot + 1;
         if (m_previewLabel) {
             m_previewLabel->setPixmap(QPixmap::fromImage(img));
@@ -172,6 +179,8 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
     HeightFileRead file = readHeightFile(path);
     switch (file.status) {
     case HeightFileRead::OpenFailed:
+    case HeightFileRead::ReadFailed:
+    case HeightFileRead::NotFinite:
         dzApp->dialogs()->messageBox(QMessageBox::Information, "error", file.error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
         return false;
@@ -184,10 +193,6 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
         if ((box = m_boxes.at(i))) box->mapSize = 0;
         dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(),
                                      QMessageBox::Ok, QMessageBox::Ok, this);
-        return false;
-    case HeightFileRead::ReadFailed:
-        dzApp->dialogs()->messageBox(QMessageBox::Information, "error", file.error, QString(), QMessageBox::Ok,
-                                     QMessageBox::Ok, this);
         return false;
     case HeightFileRead::Ok:
         break;
@@ -261,6 +266,26 @@ void ZPK_VerdixPane::SaveUserHeightMap()
 
 // ---- The terrain mesh --------------------------------------------------------------------
 
+long long ZPK_VerdixPane::availableMemoryBytes()
+{
+    // What the kernel could hand out without swapping, page cache included.
+    QFile info("/proc/meminfo");
+    if (info.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        for (QByteArray line = info.readLine(); !line.isEmpty(); line = info.readLine()) {
+            if (!line.startsWith("MemAvailable:")) continue;
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            bool ok = false;
+            const long long kb = parts.size() >= 2 ? parts[1].toLongLong(&ok) : 0;
+            if (ok) return kb * 1024;
+        }
+    }
+#ifdef _SC_AVPHYS_PAGES
+    const long pages = sysconf(_SC_AVPHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && size > 0) return (long long)pages * size;
+#endif
+    return -1;
+}
+
 void ZPK_VerdixPane::Button_CreateLandscape()
 {
     const int i = m_boxes.count();
@@ -327,7 +352,26 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         storeLayout(*box, l);
         const long long VV = l.vertexCount();
 
-        // A new tile or division count needs a new grid.
+        // A new tile or division count needs a new grid. One that does not fit is refused
+        // before the old one is let go; a large one is announced, as it takes a while.
+        if (mesh->getNumVertices() != VV) {
+            const long long held = (long long)mesh->getNumVertices() * (sizeof(DzVec3) + sizeof(DzPnt2)) +
+                                   (long long)mesh->getNumFacets() * (long long)sizeof(DzFacet);
+            const long long free = m_freeMemory ? m_freeMemory() : -1;
+            const TerrainBuildCheck check = checkTerrainBuild(l, free < 0 ? free : free + held);
+            if (check.refuse) {
+                setStatus(check.text);
+                errorBox(check.text);
+                return;
+            }
+            if (!check.text.isEmpty()) {
+                setStatus(check.text);
+                if (dzApp) {
+                    dzApp->statusLine(check.text);
+                    dzApp->dialogs()->note(check.text);
+                }
+            }
+        }
         EditScope edit(mesh);
         if (mesh->getNumVertices() != VV) {
             mesh->removeAllFacets();

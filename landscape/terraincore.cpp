@@ -1,4 +1,6 @@
 #include "landscape/terraincore.h"
+#include <system_error>
+#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -350,6 +352,36 @@ TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float*
     return info;
 }
 
+long long terrainBuildBytes(const TerrainLayout& l)
+{
+    const long long quads = (long long)l.cells() * l.cells();
+    return l.vertexCount() * (long long)(sizeof(DzVec3) + sizeof(DzPnt2) + sizeof(float)) +
+           quads * (long long)sizeof(DzFacet);
+}
+
+namespace {
+QString gigabytes(long long bytes) { return QString::number(double(bytes) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; }
+}  // namespace
+
+TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes)
+{
+    TerrainBuildCheck out;
+    const long long need = terrainBuildBytes(l);
+    const QString grid = QString("%1 x %1").arg(l.side());
+    if (freeBytes >= 0 && need > freeBytes) {
+        out.refuse = true;
+        out.text = QString("Error: a %1 terrain (TILES %2, DIVISIONS %3) needs about %4, more than the %5 free; "
+                           "choose fewer tiles or divisions")
+                       .arg(grid)
+                       .arg(l.tiles)
+                       .arg(l.divisions)
+                       .arg(gigabytes(need), gigabytes(freeBytes));
+    } else if (need > 1024LL * 1024 * 1024) {
+        out.text = QString("Building a %1 terrain: about %2 of memory").arg(grid, gigabytes(need));
+    }
+    return out;
+}
+
 void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
 {
     DzMap* uvs = mesh.getUVs();
@@ -359,23 +391,43 @@ void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
     mesh.activateMaterial(0);
     mesh.preSizeVertexArray(V * V);
     uvs->preSizeArray(uvs->getNumValues() + V * V);
+    mesh.preSizeFacets(N * N);
+    // The quads are two thirds of the bytes and follow from the grid alone: a second thread
+    // lays them down while this one writes the points, so the fresh memory of both arrays
+    // is taken in at once. The arrays are separate; nothing else sees the mesh meanwhile.
+    auto quads = [&mesh, N, V]() {
+        for (int r = 0; r < N; ++r) {
+            for (int c = 0; c < N; ++c) {
+                const int q[4] = {r * V + c, r * V + c + 1, (r + 1) * V + c + 1, (r + 1) * V + c};
+                mesh.addFacet(q, q);
+            }
+        }
+    };
+    std::thread quadThread;
+    const bool split = (long long)N * N >= 65536;
+    if (split) {
+        try {
+            quadThread = std::thread(quads);
+        } catch (const std::system_error&) {
+        }
+    }
     std::vector<float> xs(static_cast<size_t>(V));
     for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
-    for (int r = 0; r < V; ++r) {
-        const float z = l.z(r);
-        const float v = -(float(r) / n);
-        for (int c = 0; c < V; ++c) {
-            mesh.addVertex(xs[size_t(c)], 0.f, z);
-            uvs->appendPnt2Vec(DzPnt2(float(c) / n, v));
+    try {
+        for (int r = 0; r < V; ++r) {
+            const float z = l.z(r);
+            const float v = -(float(r) / n);
+            for (int c = 0; c < V; ++c) {
+                mesh.addVertex(xs[size_t(c)], 0.f, z);
+                uvs->appendPnt2Vec(DzPnt2(float(c) / n, v));
+            }
         }
+    } catch (...) {
+        if (quadThread.joinable()) quadThread.join();
+        throw;
     }
-    mesh.preSizeFacets(N * N);
-    for (int r = 0; r < N; ++r) {
-        for (int c = 0; c < N; ++c) {
-            const int q[4] = {r * V + c, r * V + c + 1, (r + 1) * V + c + 1, (r + 1) * V + c};
-            mesh.addFacet(q, q);
-        }
-    }
+    if (quadThread.joinable()) quadThread.join();
+    else quads();
 }
 
 void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices)

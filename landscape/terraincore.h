@@ -125,6 +125,19 @@ struct TerrainRestInfo
 using OtherTerrainHeight = std::function<float(float x, float z)>;
 TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& r, float* y, const OtherTerrainHeight& other);
 
+// Memory a new grid of layout l takes: vertices, UV points, quads and the height field.
+long long terrainBuildBytes(const TerrainLayout& l);
+
+// What to say before laying a new grid down, given the memory the machine has free
+// (negative when unknown). refuse: the build would not fit, text names the estimate;
+// otherwise text is non-empty for builds past 1 GB.
+struct TerrainBuildCheck
+{
+    bool refuse = false;
+    QString text;
+};
+TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes);
+
 // Appends the grid's vertices (y = 0), UV points and quads to mesh, which must hold a UV
 // map; vertex, UV and facet order as the height query and the exporters expect.
 void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh);

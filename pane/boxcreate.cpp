@@ -1,5 +1,6 @@
 // Building a control box: the common header, then the type's sections, sliders, combo
 // boxes and buttons as the slider-set tables lay them out.
+#include <QFileInfo>
 #include <QComboBox>
 #include <QFuture>
 #include <QtConcurrent/QtConcurrentRun>
@@ -13,6 +14,7 @@
 #include <dzintslider.h>
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
+#include "landscape/heightmaps.h"
 #include "animation/taskring.h"
 #include "plugin/assetfolders.h"
 
@@ -113,8 +115,11 @@ void ZPK_VerdixPane::Network_AddControlBox(QString ImageFileName, QString Contro
     // Header widgets.
     using W = verdix::CommonBoxWidgets;
     box.groupBox = new QGroupBox(ControlTitle, m_area);
-    box.groupBox->setMinimumHeight(W::groupMinHeight);
+    // As tall as its open sections need, never less than the header's 50 pixels: an
+    // explicit minimum height would let the column squeeze the sections over each other
+    // instead of scrolling.
     box.groupBox->setMaximumHeight(W::groupMaxHeight);
+    box.groupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     box.groupBox->setFlat(true);
     box.groupBox->setAutoFillBackground(true);
     QPalette pal = box.groupBox->palette();
@@ -189,9 +194,21 @@ void ZPK_VerdixPane::buildTypePart(int i)
     }
     grid->addWidget(box.imageButton, 0, 0);
     int headerCols = 0;
+    // A section wider than three columns (the landscape's six map slots) is laid out in
+    // bands of three, one under the other, so that a box is no wider than the pane.
+    constexpr int kBandColumns = 3;
+    QVector<int> sectionRows(sectionGrids.size(), 0);
+    auto claimRow = [&](const verdix::GridPlace& p) {
+        if (p.section >= 0 && p.section < sectionRows.size())
+            sectionRows[p.section] = qMax(sectionRows[p.section], p.row + 1);
+    };
+    for (const verdix::SliderDef& d : layout.sliders) claimRow(d.place);
+    for (const verdix::ComboDef& d : layout.combos) claimRow(d.place);
+    for (const verdix::ButtonDef& d : layout.buttons) claimRow(d.place);
     auto place = [&](QWidget* w, const verdix::GridPlace& p) {
         if (p.section >= 0 && p.section < sectionGrids.size()) {
-            sectionGrids[p.section]->addWidget(w, p.row, p.col);
+            const int band = p.col / kBandColumns;
+            sectionGrids[p.section]->addWidget(w, p.row + band * sectionRows[p.section], p.col % kBandColumns);
         } else if (ownGrid) {
             grid->addWidget(w, p.row, p.col);
         } else if (headerGroupLayout) {
@@ -230,6 +247,9 @@ void ZPK_VerdixPane::buildTypePart(int i)
         c->addItem(QString::fromLatin1(d.placeholder));
         c->addItems(verdix::listComboFiles(comboFolder(d.folderKey), d.filter));
         if (d.editable) c->setEditable(true);
+        // Sized by a short name rather than the longest file, so a box fits the pane.
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(10);
         box.setCombo(d.letter, c);
         place(c, d.place);
         if (d.slot) connectToSlot(c, "currentIndexChanged(int)", d.slot);
@@ -274,6 +294,8 @@ void ZPK_VerdixPane::buildTypePart(int i)
         grid->addWidget(buttons, 0, headerCols + 2);
     }
     for (int s = 0; s < int(box.sections.size()); ++s) grid->addWidget(box.sections[size_t(s)], 1 + s, 0, 1, -1);
+    // The group box shows the title already; the label keeps it for the look-ups by title.
+    box.titleLabel->hide();
 
     // Images a new box starts from: the landscape's height maps, the tree's shape.
     const QStringList images = verdix::defaultImagesFor(type);
@@ -285,7 +307,10 @@ void ZPK_VerdixPane::buildTypePart(int i)
         else if (k == 2) path = LoadHill(images[k]);
         else if (k == 3) path = LoadFlat(images[k]);
         else path = LoadPath(images[k]);
-        box.images[size_t(k)] = QImage(path);
+        const MapImageRead read = readMapImage(path);
+        box.images[size_t(k)] = read.image;
+        // A missing file was reported by the path look-up.
+        if (read.image.isNull() && QFileInfo(path).isFile()) errorBox(read.error);
     }
 }
 

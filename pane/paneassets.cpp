@@ -51,5 +51,8 @@ void ZPK_VerdixPane::WarnMissingFolder(QString input)
     if (!dzApp) return;
     dzApp->dialogs()->messageBox(QMessageBox::Warning, "Verdix",
                                  QString("%1 is missing, from folder %2").arg(input, VerdixAssets::textureRoot()),
-                                 "Path found in file VerdixTexturesPath.txt", QMessageBox::Ok, QMessageBox::Ok, this);
+                                 dzApp->getTextureRootOverride().isEmpty()
+                                     ? QString("Path found in file VerdixTexturesPath.txt")
+                                     : QString("Path given by the host's --assets option"),
+                                 QMessageBox::Ok, QMessageBox::Ok, this);
 }

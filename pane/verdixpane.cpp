@@ -88,6 +88,16 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_createGrid->addWidget(m_createBillboard, 0, 5);
     for (QPushButton* hidden : {m_createRock, m_createBush, m_createIvy, m_createWeed, m_createMushroom, m_createCrystals})
         hidden->hide();
+    // A button whose generator is not in this build says so rather than doing nothing; it
+    // comes alive by itself in a build whose pane has the generator's slots.
+    const std::pair<QPushButton*, int> generated[] = {{m_createLandscape, TypeLandscape}, {m_createStones, TypeStones},
+                                                      {m_createGrass, TypeGrass},         {m_createTree, TypeTree},
+                                                      {m_createFlower, TypeFlower},       {m_createBillboard, TypeBillboard}};
+    for (const auto& g : generated) {
+        if (generatorWired(g.second)) continue;
+        g.first->setEnabled(false);
+        g.first->setToolTip(g.first->toolTip() + " (not available yet: this generator is not built)");
+    }
 
     // Progress bar, landscape row, "Timer" slider and check boxes.
     m_progress = new QProgressBar(this);
@@ -97,7 +107,9 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_progress->setValue(0);
 
     m_landscapeSelector = new QComboBox(this);
-    m_landscapeSelector->setMaximumWidth(150);
+    // Wide enough for a landscape's whole title.
+    m_landscapeSelector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_landscapeSelector->setMinimumContentsLength(20);
     m_landscapeSelector->setToolTip("Put object on this landscape when swap button is pressed");
     m_swapButton = makeToolButton("Swap.png", "Swap landscape", 45, 32);
     m_refreshButton = makeToolButton("refreshBig.png", "Refresh all landscapes and objects. Use after swapping!", 45, 32);
@@ -114,14 +126,16 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_animateCheck = new QCheckBox("Animate", this);
     m_animateCheck->setToolTip("Animate when the time line moves");
     m_animateCheck->setChecked(true);
-    m_animateCheck->setMaximumWidth(60);
+    // The narrow widths the row was laid out for cut the labels off in larger fonts.
+    m_animateCheck->setMaximumWidth(qMax(60, m_animateCheck->sizeHint().width()));
     m_viewWindowButton = makeToolButton("window.png", "Show/Hide view window", 45, 32);
 
     auto checkBox = [this](const char* text, const char* tip, int maxW) {
         auto* c = new QCheckBox(text, this);
         c->setToolTip(tip);
         c->setChecked(false);
-        c->setMaximumWidth(maxW);
+        c->setMaximumWidth(qMax(maxW, c->sizeHint().width()));
+        c->setMinimumWidth(c->sizeHint().width());
         return c;
     };
     m_autoOffCheck = checkBox("AutoOff", "When ticked, object update will be off when landscape changes", 68);
@@ -130,6 +144,8 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_renewCheck = checkBox("Renew", "When a scene is opened, recreate the objects", 60);
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName("VerdixStatusLabel");
+    // Long messages are cut at the pane's edge instead of widening the pane.
+    m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     // Pane-wide sliders.
     auto* settingsFrame = new QFrame(this);
@@ -180,8 +196,10 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     toolbar->setSpacing(1);
     for (QWidget* w : std::initializer_list<QWidget*>{m_deleteAllButton, m_saveAllButton, m_openAllButton, m_korgButton,
                                                       m_externalButton, m_autoOffCheck, m_mergeCheck, m_lowLodCheck,
-                                                      m_renewCheck, m_statusLabel})
+                                                      m_renewCheck})
         toolbar->addWidget(w);
+    toolbar->addSpacing(6);
+    toolbar->addWidget(m_statusLabel, 1);
 
     m_mainLayout->addWidget(createFrame);
     m_mainLayout->addWidget(settingsFrame);

@@ -313,7 +313,8 @@ private:
     QString buildSetDocument();
     // The opening of a set document; fileOpening allows merging and skips the same-scene
     // check. Returns false when nothing was opened.
-    bool openDocument(const QString& text, bool fileOpening);
+    // source names the document in messages (a file name); empty for the stored one.
+    bool openDocument(const QString& text, bool fileOpening, const QString& source = QString());
     bool readTextFile(const QString& path, QString* text, QString* error) const;
     bool writeTextFile(const QString& path, const QString& text, QString* error) const;
     void errorBox(const QString& text);
@@ -369,6 +370,9 @@ private:
     // Two landscape updates never run at the same time; a nested one on the same thread
     // (an update reached from inside another) must not dead-lock.
     QRecursiveMutex m_landscapeLock;
+    // Bytes of memory the machine has free, -1 when unknown; checked before a new grid.
+    std::function<long long()> m_freeMemory = &availableMemoryBytes;
+    static long long availableMemoryBytes();
 
     // ---- Height query and placement state ----
     DzVertexMesh* terrainMeshOf(int i);

@@ -174,7 +174,16 @@ RecordRead readRecord(const QString& text, const ReadTarget& target)
             if (target.type == TypeLandscape) {
                 // A typed name in the editable combo is never in its list; losing the
                 // whole landscape over it would be worse than leaving that combo alone.
-                if (idx < 0 && !l.combos[l.recordCombos[c]].editable) return ReadStatus::UnknownCombo;
+                if (idx < 0 && !l.combos[l.recordCombos[c]].editable) {
+                    r.message = QStringLiteral("Error: %1 is not among the files of the box's list (missing from "
+                                               "the asset library); the record was read up to it")
+                                    .arg(quotedField(f[k]));
+                    return ReadStatus::UnknownCombo;
+                }
+                if (idx < 0 && !f[k].isEmpty())
+                    r.missingFile = QStringLiteral("Error: %1 is not among the files of the box's list (missing "
+                                                   "from the asset library); the box goes on without it")
+                                        .arg(quotedField(f[k]));
                 r.comboIndex[c] = idx > 0 ? idx : -1;
             } else {
                 r.comboIndex[c] = idx;
@@ -395,6 +404,23 @@ int SetDocument::boxLines() const
     return n;
 }
 
+QVector<SetDocumentLine> SetDocument::unknownLines() const
+{
+    QVector<SetDocumentLine> out;
+    for (const SetDocumentLine& l : lines)
+        if (l.kind == SetDocumentLine::Unknown) out << l;
+    return out;
+}
+
+QString quotedField(const QString& field)
+{
+    QString out = field.left(24);
+    for (QChar& c : out)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) c = QLatin1Char('?');
+    if (field.size() > 24) out += QStringLiteral("...");
+    return QStringLiteral("\"%1\"").arg(out);
+}
+
 QVector<int> SetDocument::boxTypes() const
 {
     QVector<int> out;
@@ -409,7 +435,9 @@ SetDocument splitSetDocument(const QString& text)
     if (text.size() < 10) return doc;
     doc.empty = false;
     int start = 0;
+    int number = 0;
     while (start <= text.size()) {
+        ++number;
         int end = text.indexOf(QLatin1Char('\n'), start);
         if (end < 0) end = text.size();
         QString line = text.mid(start, end - start);
@@ -417,11 +445,20 @@ SetDocument splitSetDocument(const QString& text)
         // Files edited on Windows keep their carriage returns once joined.
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
         const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
-        if (fields.size() < 2) break;
+        if (fields.size() < 2) {
+            if (!line.trimmed().isEmpty() && line != kEnd) {
+                SetDocumentLine bad;
+                bad.firstField = line;
+                bad.number = number;
+                doc.lines.append(bad);
+            }
+            break;
+        }
         const QString& first = fields[0];
         if (first == kEnd) break;
         SetDocumentLine l;
         l.firstField = first;
+        l.number = number;
         if (const int type = typeForSetRecordHeader(first)) {
             l.kind = SetDocumentLine::Box;
             l.type = type;

@@ -97,6 +97,8 @@ struct RecordRead
 {
     ReadStatus status = ReadStatus::Empty;
     QString message;  // status-label text, empty when none
+    // A file named in an editable combo that its list lacks: the read went on without it.
+    QString missingFile;
     // Per record slider position (gap-free): the value to set, already inside the
     // slider's range, or unset.
     QVector<int> sliders;
@@ -160,21 +162,31 @@ struct SetDocumentLine
     QString text;          // the whole line, the record for a Box
     QString firstField;    // for the "Error: Model %1" message of Unknown lines
     QVector<int> landscapeList;  // LandscapeList: the raw entries
+    int number = 0;        // line number in the document, from 1
 };
 
 struct SetDocument
 {
     bool empty = true;   // shorter than 10 characters
-    QVector<SetDocumentLine> lines;  // up to the first line with fewer than 2 fields or ";"
+    // Up to the first line with fewer than 2 fields or ";". A line of fewer than 2 fields
+    // that is neither empty nor the end mark is kept as the last, Unknown line: text that
+    // is not a set document, which the opening must report instead of ignoring.
+    QVector<SetDocumentLine> lines;
     // Entries of the first landscape-list line, for the pre-pass before boxes are built.
     QVector<int> landscapeList;
     bool hasLandscapeList = false;
     int boxLines() const;
+    // The lines that are not part of any set document, in order.
+    QVector<SetDocumentLine> unknownLines() const;
     // Types of the box lines in order: the boxes the opening will create.
     QVector<int> boxTypes() const;
 };
 
 SetDocument splitSetDocument(const QString& text);
+
+// Field text fit for a one-line message: control characters shown as "?", cut at 24
+// characters.
+QString quotedField(const QString& field);
 
 // Raw entries of a landscape-list line (fields after the tag up to the first ";"), at most
 // kMaxBoxes of them; text that is not a number counts 0.

@@ -87,6 +87,9 @@ void ZPK_VerdixPane::ReadSaveControls(int i, int Type, QString HeaderName, QStri
 
     const verdix::RecordRead r = verdix::readRecord(Text, target);
     if (!r.message.isEmpty()) setStatus(r.message);
+    // A map the record names but the library lacks leaves the terrain without it.
+    if (r.status == verdix::ReadStatus::UnknownCombo) errorBox(r.message);
+    if (!r.missingFile.isEmpty()) errorBox(r.missingFile);
     if (!r.ok()) return;
 
     for (int c = 0; c < r.comboIndex.size() && c < combos.size(); ++c) {
@@ -159,10 +162,12 @@ void ZPK_VerdixPane::saveModelData()
 
 void ZPK_VerdixPane::errorBox(const QString& text)
 {
-    if (m_noDialogs || !dzApp) {
+    if (!dzApp) {
         setStatus(text);
         return;
     }
+    // Also without dialogs (a batch opening): the host's dialog service then logs the
+    // text, and a headless host prints it and fails the run.
     dzApp->dialogs()->messageBox(QMessageBox::Information, "error", text, QString(), QMessageBox::Ok,
                                  QMessageBox::Ok, this);
 }
@@ -227,7 +232,7 @@ void ZPK_VerdixPane::OpenScene()
     setStatus(QString("Open Verdix scene %1").arg(QFileInfo(path).fileName()));
     if (!m_model) return;
     m_busy = true;
-    openDocument(text, true);
+    openDocument(text, true, QFileInfo(path).fileName());
     m_busy = false;
 }
 
@@ -241,7 +246,7 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
     m_mergeCheck->setChecked(false);
     m_noDialogs = true;
     m_busy = true;
-    const bool opened = openDocument(text, true);
+    const bool opened = openDocument(text, true, QFileInfo(path).fileName());
     m_busy = false;
     m_noDialogs = false;
     return opened;
@@ -260,9 +265,26 @@ void ZPK_VerdixPane::SceneLoadOrSave()
     openModelData();
 }
 
-bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
+bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const QString& source)
 {
-    if (text.size() < 10) return false;
+    const QString name = source.isEmpty() ? QString("The set document") : source;
+    // Refusals leave the boxes, the stored document and the scene as they were; a file the
+    // user chose is told about, so the last opening's status does not stand for this one.
+    auto refuse = [&](const QString& why) {
+        const QString message = QString("Error: %1 %2; nothing was loaded").arg(name, why);
+        setStatus(message);
+        errorBox(message);
+        return false;
+    };
+    if (text.size() < 10) {
+        // A host scene without boxes stores nothing; that is no error.
+        if (!fileOpening) return false;
+        // Counted as the file holds them: reading added a line end to the last line.
+        const int chars = text.endsWith(QLatin1Char('\n')) ? text.size() - 1 : text.size();
+        return refuse(text.trimmed().isEmpty()
+                          ? QString("is empty")
+                          : QString("holds only %1 characters, too few for a Verdix scene").arg(chars));
+    }
 
     // A host load into the scene whose boxes are already built (an object merged in,
     // the same file again) builds nothing.
@@ -277,10 +299,14 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
 
     // Text that is not a set document must not cost the pane its boxes.
     const verdix::SetDocument doc = verdix::splitSetDocument(text);
-    if (doc.empty || doc.lines.isEmpty() || doc.lines.first().kind != verdix::SetDocumentLine::Header) {
-        setStatus("Error: Not a Verdix scene");
-        return false;
-    }
+    if (doc.empty || doc.lines.isEmpty() || doc.lines.first().kind != verdix::SetDocumentLine::Header)
+        return refuse(QString("is not a Verdix scene: it does not start with \"%1\"").arg(verdix::kSetDocumentHeader));
+    const QVector<verdix::SetDocumentLine> unknown = doc.unknownLines();
+    auto describe = [](const verdix::SetDocumentLine& l) {
+        return QString("line %1 (%2) is not a box record").arg(l.number).arg(verdix::quotedField(l.firstField));
+    };
+    // Nothing but lines that are no records: garbage after a header, not an empty set.
+    if (doc.boxLines() == 0 && !unknown.isEmpty()) return refuse("has no box records: " + describe(unknown.first()));
     if (fileOpening && m_model) m_model->setCoolText(text);
     // A host scene load always replaces the boxes.
     if (!fileOpening) m_mergeCheck->setChecked(false);
@@ -344,15 +370,20 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
     };
     int landscapes = 0;
     int handled = 0;
+    int notCreated = 0, pastCapacity = 0;
     for (const verdix::SetDocumentLine& line : doc.lines) {
         switch (line.kind) {
         case verdix::SetDocumentLine::Box: {
             const int i = m_boxes.count();
-            if (createBoxOfType(line.type)) {
+            if (m_boxes.isFull()) {
+                ++pastCapacity;
+            } else if (createBoxOfType(line.type)) {
                 QString record = line.text;
                 ReadSaveControls(i, line.type, verdix::setRecordHeader(line.type), record, false);
                 updateBox(i);
                 if (line.type == TypeLandscape) ++landscapes;
+            } else {
+                ++notCreated;
             }
             break;
         }
@@ -405,7 +436,26 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening)
     if (selectorIndex >= 0 && selectorIndex < m_landscapeSelector->count())
         m_landscapeSelector->setCurrentIndex(selectorIndex);
     m_progress->setValue(0);
-    setStatus("Scene load finished..");
+    // What was not loaded is said, never dropped in silence.
+    QStringList lost;
+    if (!unknown.isEmpty())
+        lost << QString("%1 of %2 lines skipped (%3)")
+                    .arg(unknown.size())
+                    .arg(doc.lines.size())
+                    .arg(describe(unknown.first()));
+    if (pastCapacity > 0)
+        lost << QString("%1 of %2 box records not loaded: the pane holds at most %3 boxes")
+                    .arg(pastCapacity)
+                    .arg(doc.boxLines())
+                    .arg(kMaxControlBoxes);
+    if (notCreated > 0) lost << QString("%1 box records could not be created").arg(notCreated);
+    if (lost.isEmpty()) {
+        setStatus("Scene load finished..");
+    } else {
+        const QString message = QString("%1: %2").arg(name, lost.join("; "));
+        setStatus("Scene load finished.. " + message);
+        errorBox(message);
+    }
     saveModelData();
     return true;
 }

@@ -45,7 +45,7 @@ TEST(CommandLine, ParsesEveryOptionWhateverTheirOrder)
     EXPECT_EQ(cl.openSet, in);
 }
 
-TEST(CommandLine, RefusesBadInputWithOneClearLine)
+TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
 {
     QTemporaryDir dir;
     const QString locked = dir.path() + "/locked";
@@ -55,26 +55,34 @@ TEST(CommandLine, RefusesBadInputWithOneClearLine)
     {
         QStringList args;
         QString expect;
+        int code;
     } cases[] = {
-        {{"--frobnicate"}, "unknown option: --frobnicate"},
-        {{"--export"}, "--export needs a value"},
-        {{"--time", "--headless"}, "--time needs a value"},
-        {{"--time", "soon"}, "--time: not a frame number: soon"},
-        {{"--ticks", "-3"}, "--ticks: not a count: -3"},
-        {{"--load-scene", dir.path() + "/none.duf"}, "--load-scene: no such file"},
-        {{"--script", dir.path()}, "--script: cannot read"},
-        {{"--assets", dir.path() + "/nowhere"}, "--assets: no such folder"},
-        {{"--export", dir.path() + "/x.fbx"}, "--export: unknown format"},
-        {{"--export", dir.path() + "/no/such/x.obj"}, "does not exist"},
-        {{"--screenshot", dir.path() + "/x.jpg"}, "is not a .png file"},
-        {{"--time", "1", "--time", "2"}, "--time given more than once"},
-        {{"--headless=yes"}, "--headless takes no value"},
+        {{"--frobnicate"}, "unknown option: --frobnicate", kExitUsage},
+        {{"--export"}, "--export needs a value", kExitUsage},
+        {{"--time", "--headless"}, "--time needs a value", kExitUsage},
+        {{"--time", "soon"}, "--time: soon is not a whole number from 0 to 2147483647", kExitUsage},
+        // Past what a signed 64-bit parse holds, and negative frames.
+        {{"--time", "99999999999999999999999"}, "from 0 to 2147483647", kExitUsage},
+        {{"--time", "2147483648"}, "from 0 to 2147483647", kExitUsage},
+        {{"--time=-1"}, "--time: -1 is not a whole number from 0", kExitUsage},
+        {{"--ticks", "-3"}, "--ticks: -3 is not a whole number from 0 to 1000000", kExitUsage},
+        {{"--load-scene", dir.path() + "/none.duf"}, "--load-scene: no such file", kExitInputFailed},
+        {{"--open-set", dir.path() + "/none.txt"}, "--open-set: no such file", kExitInputFailed},
+        {{"--script", dir.path()}, "--script: cannot read", kExitInputFailed},
+        {{"--assets", dir.path() + "/nowhere"}, "--assets: no such folder", kExitInputFailed},
+        {{"--export", dir.path() + "/x.fbx"}, "--export: unknown format", kExitUsage},
+        {{"--export", dir.path() + "/no/such/x.obj"}, "does not exist", kExitWriteFailed},
+        {{"--screenshot", dir.path() + "/x.jpg"}, "is not a .png file", kExitUsage},
+        {{"--time", "1", "--time", "2"}, "--time given more than once", kExitUsage},
+        {{"--headless=yes"}, "--headless takes no value", kExitUsage},
     };
     for (const Case& c : cases) {
         CommandLine cl;
         QString error;
-        EXPECT_FALSE(parse(c.args, &cl, &error)) << qPrintable(c.args.join(' '));
+        int code = kExitOk;
+        EXPECT_FALSE(parseCommandLine(c.args, &cl, &error, &code)) << qPrintable(c.args.join(' '));
         EXPECT_TRUE(error.contains(c.expect)) << qPrintable(error) << " for " << qPrintable(c.args.join(' '));
+        EXPECT_EQ(code, c.code) << qPrintable(c.args.join(' '));
         EXPECT_FALSE(error.contains('\n'));
     }
     // A read-only folder only matters when the test does not run as root.
@@ -118,7 +126,7 @@ TEST(CommandLine, RunsPaneSlotsInOrderAndPrintsThePaneStatus)
     QFile::remove(set);
     CommandLine bad;
     bad.openSet = set;
-    EXPECT_EQ(runCommands(bad, pane, out, &error), kExitRunFailed);
+    EXPECT_EQ(runCommands(bad, pane, out, &error), kExitInputFailed);
     EXPECT_TRUE(error.contains("Set not found")) << qPrintable(error);
     EXPECT_EQ(dzScene->getNumNodes(), nodes);
 

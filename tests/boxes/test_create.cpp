@@ -1,6 +1,9 @@
 #include "boxfixture.h"
 #include <QComboBox>
 #include <QMetaMethod>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
 
 using Creation = BoxTest;
 
@@ -145,4 +148,51 @@ TEST_F(Creation, WhichGeneratorsAreWired)
     ASSERT_GE(open, 0);
     EXPECT_EQ(mo->method(open).methodType(), QMetaMethod::Method);
     EXPECT_EQ(pane->findChild<QLabel*>("VerdixStatusLabel"), a->status());
+}
+
+// What a user sees at a common dock width: no text cut off, nothing overlapping, no box
+// wider than the pane, each title once, and buttons of generators not built disabled.
+TEST_F(Creation, PaneLayoutShowsWholeTextsWithinItsWidth)
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    QWidget* oldParent = pane->parentWidget();
+    layout->addWidget(pane);
+    // As narrow as the pane's own rows allow, the width a dock gives it in the window.
+    const int width = qMax(600, pane->minimumSizeHint().width() + 20);
+    window.resize(width, 900);
+    window.show();
+    QApplication::processEvents();
+    addBox(TypeLandscape);
+    addBox(TypeGrass);
+    // Every box open, as a user unfolds them.
+    for (int i = 0; i < a->boxes().count(); ++i) press(box(i).showHideButton);
+    a->status()->setText("Scene load finished.. and a long message that must not push the pane wider");
+    for (int k = 0; k < 3; ++k) QApplication::processEvents();
+
+    for (QCheckBox* c : {a->animate(), a->autoOff(), a->merge(), a->lowLod(), a->renew()})
+        EXPECT_GE(c->width(), c->sizeHint().width()) << qPrintable(c->text());
+    QComboBox* selector = a->selector();
+    EXPECT_GE(selector->width(), selector->sizeHint().width()) << qPrintable(selector->currentText());
+    auto inPane = [&](QWidget* w) { return QRect(w->mapTo(pane, QPoint(0, 0)), w->size()); };
+    EXPECT_FALSE(inPane(a->renew()).intersects(inPane(a->status())));
+    QScrollArea* scroll = pane->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0) << "a box is wider than the pane";
+    for (int i = 0; i < a->boxes().count(); ++i) {
+        EXPECT_LE(box(i).groupBox->width(), scroll->viewport()->width()) << i;
+        EXPECT_GE(box(i).groupBox->height(), qMin(box(i).groupBox->minimumSizeHint().height(), 800)) << i;
+        EXPECT_FALSE(box(i).titleLabel->isVisible()) << "the group box shows the title";
+        EXPECT_EQ(box(i).titleLabel->text(), box(i).groupBox->title());
+    }
+    const int types[] = {TypeLandscape, TypeStones, TypeGrass, TypeTree, TypeFlower, TypeBillboard};
+    const QList<QPushButton*> buttons = a->shownCreateButtons();
+    for (int k = 0; k < buttons.size(); ++k) {
+        EXPECT_EQ(buttons[k]->isEnabled(), pane->generatorWired(types[k])) << qPrintable(buttons[k]->toolTip());
+        EXPECT_EQ(buttons[k]->toolTip().contains("not available yet"), !pane->generatorWired(types[k]));
+    }
+    const QByteArray out = qgetenv("VERDIX_PANE_SCREENSHOT");
+    if (!out.isEmpty()) window.grab().save(QString::fromLocal8Bit(out));
+    layout->removeWidget(pane);
+    pane->setParent(oldParent);
 }

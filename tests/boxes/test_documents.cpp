@@ -213,10 +213,55 @@ TEST_F(Documents, UnknownLinesAndTheEndOfADocument)
     ASSERT_EQ(a->boxes().count(), 2);
     EXPECT_EQ(slider(0, "Amount")->getValue(), 5);
     EXPECT_EQ(slider(1, "Amount")->getValue(), 7);
-    EXPECT_EQ(a->status()->text(), "Scene load finished..");
+    EXPECT_TRUE(a->status()->text().startsWith("Scene load finished.. ")) << qPrintable(a->status()->text());
+    EXPECT_TRUE(a->status()->text().contains("1 of 4 lines skipped (line 3 (\"TreeV1\") is not a box record)"))
+        << qPrintable(a->status()->text());
     EXPECT_TRUE(VerdixFlags::progress);
-    ASSERT_TRUE(a->openDocument("VerdixV1.0,6,2018\nTreeV1,1,2,;\n;", true));
-    EXPECT_EQ(a->boxes().count(), 0);
+}
+
+TEST_F(Documents, DocumentsThatDoNotParseLeaveEverythingAsItWasAndSaySo)
+{
+    buildMixedPane();
+    a->saveModelData();
+    const Shape before = shape();
+    const QString stored = a->model()->coolText();
+    const struct
+    {
+        QString doc, says;
+    } cases[] = {
+        {QString("VerdixV1.0,6,2018\n\x01\x7f garbage without fields\nGrassV1.0,1,;\n"), "has no box records: line 2 (\"?? garbage"},
+        {QString("VerdixV1.0,6,2018\nTreeV1,1,2,;\nNothing,;\n;"), "line 2 (\"TreeV1\") is not a box record"},
+        {QString(), "is empty"},
+        {QString("V,x"), "holds only 3 characters"},
+        {QString("GrassV1.0,1,2,3,;\n;"), "does not start with \"VerdixV1.0,6,2018\""},
+    };
+    for (const auto& c : cases) {
+        a->status()->setText("Scene load finished..");
+        const int errors = dzApp->dialogs()->errorCount();
+        EXPECT_FALSE(a->openDocument(c.doc, true, "bad.txt")) << qPrintable(c.doc);
+        EXPECT_TRUE(shape() == before) << qPrintable(c.doc);
+        EXPECT_EQ(a->model()->coolText(), stored);
+        const QString status = a->status()->text();
+        EXPECT_TRUE(status.startsWith("Error: bad.txt ") && status.contains(c.says) &&
+                    status.endsWith("nothing was loaded"))
+            << qPrintable(status);
+        EXPECT_EQ(dzApp->dialogs()->errorCount(), errors + 1);
+    }
+    // Saving afterwards still writes every box.
+    EXPECT_EQ(pane->setDocumentText(), stored);
+}
+
+TEST_F(Documents, RecordsPastThePaneCapacityAreCountedNotDropped)
+{
+    QString doc = "VerdixV1.0,6,2018\n";
+    for (int n = 0; n < 140; ++n) doc += QString("GrassV1.0,%1,;\n").arg(n % 50);
+    doc += ";";
+    const int errors = dzApp->dialogs()->errorCount();
+    ASSERT_TRUE(a->openDocument(doc, true, "many.txt"));
+    EXPECT_EQ(a->boxes().count(), kMaxControlBoxes);
+    EXPECT_EQ(a->status()->text(),
+              "Scene load finished.. many.txt: 11 of 140 box records not loaded: the pane holds at most 129 boxes");
+    EXPECT_EQ(dzApp->dialogs()->errorCount(), errors + 1);
 }
 
 TEST_F(Documents, PresetButtonsFindTheirBoxByFocus)

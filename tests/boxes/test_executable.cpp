@@ -36,7 +36,7 @@ TEST_F(Executable, OpenSetSaveSceneThenLoadSceneGivesTheSameBoxes)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(document.toUtf8());
     }
-    HostRun r = runHost({"--headless", "--assets", root.path(), "--open-set", set, "--save-scene", scene, "--status"});
+    HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", set, "--save-scene", scene, "--status"});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains("Scene load finished..")) << qPrintable(r.out);
 
@@ -62,7 +62,7 @@ TEST_F(Executable, OpenSetSaveSceneThenLoadSceneGivesTheSameBoxes)
                 "var got = boxes(p.setDocumentText());\n"
                 "if (got != expected) throw new Error(\"boxes differ:\\n\" + got + \"\\nexpected:\\n\" + expected);\n");
     }
-    r = runHost({"--headless", "--assets", root.path(), "--load-scene", scene, "--script", check, "--status"});
+    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--load-scene", scene, "--script", check, "--status"});
     EXPECT_EQ(r.code, 0) << qPrintable(r.err);
 
     // The check itself fails on a document that differs.
@@ -70,6 +70,6 @@ TEST_F(Executable, OpenSetSaveSceneThenLoadSceneGivesTheSameBoxes)
     ASSERT_TRUE(f.open(QIODevice::Append));
     f.write("if (boxes(p.setDocumentText()) == expected) throw new Error(\"same\");\n");
     f.close();
-    r = runHost({"--headless", "--assets", root.path(), "--load-scene", scene, "--script", check});
+    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--load-scene", scene, "--script", check});
     EXPECT_NE(r.code, 0);
 }

@@ -88,18 +88,6 @@ TEST_F(GrassPaneTest, TickCountersWrapAndBlockedTicksDoNothing)
     a->busy() = false;
 }
 
-TEST_F(GrassPaneTest, ReusedRingSlotIsCountedAsWaiting)
-{
-    for (int k = 0; k < 5; ++k) grass(40000);
-    grass(1);
-    a->workers() = 2;
-    a->draw();
-    EXPECT_EQ(a->lastUsed(), 6);
-    // Five long passes through two slots: the third start finds slot 0 still busy.
-    EXPECT_GE(a->lastWaiting(), 1);
-    EXPECT_TRUE(a->status()->text().contains("UsedThreads:6 MaxThreads:2 Waiting:")) << qPrintable(a->status()->text());
-}
-
 TEST_F(GrassPaneTest, TimelineSetsTheCountersAndTicksWhenAnimating)
 {
     const int i = grass(100);

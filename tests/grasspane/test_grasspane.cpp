@@ -36,27 +36,6 @@ TEST_F(GrassPaneTest, ExistingNodeIsKeptWithoutRenew)
     EXPECT_EQ(a->boxes()[0].grassLastPass.clumps, 0) << "no pass ran over the kept node";
 }
 
-TEST_F(GrassPaneTest, SamePassOnTheMainThreadAndInATaskGivesTheSameVertices)
-{
-    const int i = grass(3000);
-    set(i, "Seed", 17);
-    set(i, "Shape", 40);
-    set(i, "Clump RND", 7);
-    a->updateGrass(i, false);
-    const std::vector<DzVec3> mainPass = verts(i);
-    a->updateGrass(i, false);
-    EXPECT_TRUE(same(verts(i), mainPass));
-
-    // Disturb the generator of this thread: the pass must not depend on it.
-    for (int k = 0; k < 17; ++k) vxRand();
-    // A thread of its own: a pool task not yet started may be run by the waiting thread.
-    std::thread([this, i] {
-        vxSrand(999);
-        QMetaObject::invokeMethod(pane, "UpdateGrass", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false));
-    }).join();
-    EXPECT_TRUE(same(verts(i), mainPass));
-}
-
 TEST_F(GrassPaneTest, TaskPassUsesTheSnapshotNotTheWidgets)
 {
     const int i = grass(200);
@@ -97,25 +76,6 @@ TEST_F(GrassPaneTest, FullCacheMeansNoHeightQueries)
     EXPECT_EQ(a->boxes()[i].groundHeights.size(), 12000u);
     a->updateGrass(i, false);
     EXPECT_EQ(a->boxes()[i].grassLastPass.heightQueries, 0);
-}
-
-TEST_F(GrassPaneTest, OnlyAmountAndLodRebuildTheTopology)
-{
-    const int i = grass(500);
-    struct Case { const char* name; int value; bool rebuild; };
-    const Case cases[] = {{"Seed", 3, false},       {"Height Min", 40, false}, {"Shape", 100, false},
-                          {"Rotate", 30, false},    {"Move X", 50, false},     {"Amount", 600, true},
-                          {"Grass LOD", 3, true},   {"Clump Min", 4, false},   {"Grass LOD", 3, false}};
-    for (const Case& c : cases) {
-        const int facets = mesh(i)->getNumFacets();
-        set(i, c.name, c.value);
-        EXPECT_EQ(a->boxes()[i].grassLastPass.rebuilt, c.rebuild) << c.name;
-        if (!c.rebuild) {
-            EXPECT_EQ(mesh(i)->getNumFacets(), facets) << c.name;
-        }
-        EXPECT_EQ(mesh(i)->getNumVertices(), 2 * (slider(i, "Grass LOD")->value() + 1) * slider(i, "Amount")->value());
-    }
-    EXPECT_EQ(mesh(i)->getNumFacets(), 3 * 600);
 }
 
 TEST_F(GrassPaneTest, LowLevelOfDetailShowsAHundredBlades)

@@ -58,7 +58,7 @@ TEST_F(Sources, ChoosingAMapReloadsItsSlotAndShowsIt)
     for (float y : heights(i)) ASSERT_EQ(y, 100.f - 50.f);
 }
 
-TEST_F(Sources, ImageThatDoesNotLoadLeavesTheSlotOutQuietly)
+TEST_F(Sources, ImageThatDoesNotLoadIsReportedAndLeavesTheSlotOut)
 {
     defaultMaps(200, 0, 0, 0, 0);
     file("Verdix_Landscape_Ground/Broken.png", "not an image at all");
@@ -70,7 +70,10 @@ TEST_F(Sources, ImageThatDoesNotLoadLeavesTheSlotOutQuietly)
     dzApp->dialogs()->clearLog();
     QComboBox* land = box(i).combo('A');
     land->setCurrentIndex(land->findText("Broken.png"));
-    EXPECT_TRUE(dzApp->dialogs()->messages().isEmpty());
+    ASSERT_EQ(dzApp->dialogs()->messages().size(), 1);
+    EXPECT_TRUE(dzApp->dialogs()->messages()[0].text.startsWith("Cannot read the map image " +
+                                                                at("Verdix_Landscape_Ground/Broken.png")))
+        << qPrintable(dzApp->dialogs()->messages()[0].text);
     EXPECT_EQ(heights(i), before);  // no update ran
 
     // The next update reports the slot's image missing and leaves the slot out.
@@ -98,22 +101,21 @@ TEST_F(Sources, FloatFilesOfEverySize)
     EXPECT_EQ(h.back(), 9.f);      // the tenth float is never sampled
     EXPECT_EQ(*std::max_element(h.begin(), h.end()), 9.f);
 
-    // Three bytes: read, but no side length, so the slot stays out of the blend.
-    chooseUser(i, "three.dat");
-    EXPECT_EQ(status(), "Float data height map, FileSize=3 MapSize=0");
-    for (float y : heights(i)) ASSERT_EQ(y, 0.f);
-
-    // Empty: the MemSize box, no update.
-    chooseUser(i, "nine.dat");
-    h = heights(i);
-    dzApp->dialogs()->clearLog();
-    chooseUser(i, "empty.dat");
-    ASSERT_EQ(dzApp->dialogs()->messages().size(), 1);
-    EXPECT_EQ(dzApp->dialogs()->messages()[0].title, "error: MemSize");
-    EXPECT_EQ(box(i).mapSize, 0);
-    EXPECT_EQ(heights(i), h);
-    set(i, {});
-    for (float y : heights(i)) ASSERT_EQ(y, 0.f);  // later updates leave the slot out
+    // Empty or less than one float: the MemSize box naming the file, no update; later
+    // updates leave the slot out.
+    for (const char* name : {"empty.dat", "three.dat"}) {
+        chooseUser(i, "nine.dat");
+        h = heights(i);
+        dzApp->dialogs()->clearLog();
+        chooseUser(i, name);
+        ASSERT_EQ(dzApp->dialogs()->messages().size(), 1);
+        EXPECT_EQ(dzApp->dialogs()->messages()[0].title, "error: MemSize");
+        EXPECT_TRUE(dzApp->dialogs()->messages()[0].text.contains(user + name + " holds"));
+        EXPECT_EQ(box(i).mapSize, 0);
+        EXPECT_EQ(heights(i), h);
+        set(i, {});
+        for (float y : heights(i)) ASSERT_EQ(y, 0.f);
+    }
 
     // A file that cannot be opened: the error box, nothing changes.
     chooseUser(i, "nine.dat");

@@ -137,6 +137,37 @@ TEST_F(Terrain, FailuresLeaveTheMeshAlone)
     EXPECT_EQ(status(), "No geometry in object!");
 }
 
+TEST_F(Terrain, GridsThatDoNotFitAreRefusedAndLargeOnesAnnounced)
+{
+    // The largest grid: 10001 x 10001 vertices and 10000 x 10000 quads, about 5.6 GB.
+    const TerrainLayout largest{100, 100, 200.f};
+    EXPECT_EQ(terrainBuildBytes(largest), 100020001LL * 24 + 100000000LL * 36);
+    TerrainBuildCheck c = checkTerrainBuild(largest, 4LL << 30);
+    EXPECT_TRUE(c.refuse);
+    EXPECT_EQ(c.text, "Error: a 10001 x 10001 terrain (TILES 100, DIVISIONS 100) needs about 5.6 GB, more than the "
+                      "4.0 GB free; choose fewer tiles or divisions");
+    c = checkTerrainBuild(largest, 64LL << 30);
+    EXPECT_FALSE(c.refuse);
+    EXPECT_EQ(c.text, "Building a 10001 x 10001 terrain: about 5.6 GB of memory");
+    // Unknown free memory refuses nothing; a small grid says nothing.
+    EXPECT_FALSE(checkTerrainBuild(largest, -1).refuse);
+    EXPECT_EQ(checkTerrainBuild(TerrainLayout{20, 20, 200.f}, 64LL << 30).text, "");
+
+    // In the pane: a refused grid keeps the old one and is reported.
+    defaultMaps(255);
+    const int i = createLandscape();
+    set(i, {{"Land", 100}, {"TILES", 2}, {"DIVISIONS", 2}});
+    ASSERT_EQ(mesh(i)->getNumVertices(), 25);
+    a->setFreeMemory([] { return 1LL << 20; });
+    const int errors = dzApp->dialogs()->errorCount();
+    set(i, {{"TILES", 100}, {"DIVISIONS", 20}});
+    EXPECT_EQ(mesh(i)->getNumVertices(), 25);
+    EXPECT_TRUE(status().startsWith("Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 0.2 GB"))
+        << qPrintable(status());
+    EXPECT_EQ(dzApp->dialogs()->errorCount(), errors + 1);
+    a->setFreeMemory(nullptr);
+}
+
 TEST_F(Terrain, ObjectsOnTheLandscapeFollowUnlessAutoOff)
 {
     defaultMaps(255);

@@ -87,6 +87,19 @@ public:
         pane->m_noDialogs = false;
         return ok;
     }
+    // Null restores the machine's own figure.
+    void setFreeMemory(std::function<long long()> f)
+    {
+        pane->m_freeMemory = f ? std::move(f) : std::function<long long()>(&ZPK_VerdixPane::availableMemoryBytes);
+    }
+    // As a batch opening of the file named source.
+    bool openDocument(const QString& text, bool fileOpening, const char* source)
+    {
+        pane->m_noDialogs = true;
+        const bool ok = pane->openDocument(text, fileOpening, QString::fromUtf8(source));
+        pane->m_noDialogs = false;
+        return ok;
+    }
 
     void initTextureFolder() { pane->InitTextureFolder(); }
     QString loadQSFile(const QString& f) { return pane->LoadQSFile(f); }

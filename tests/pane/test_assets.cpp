@@ -78,16 +78,6 @@ TEST_F(AssetFolders, MissingConfigurationKeepsTheRoot)
     EXPECT_TRUE(dzApp->dialogs()->messages().isEmpty());
 }
 
-TEST_F(AssetFolders, FolderTemplates)
-{
-    using F = VerdixAssets::Folder;
-    EXPECT_EQ(VerdixAssets::folder(F::LandscapeGround, "R"), "R/Verdix_Landscape_Ground");
-    EXPECT_EQ(VerdixAssets::file(F::ShapesTree, "R", "a.png"), "R/Verdix_Shapes_Tree/a.png");
-    EXPECT_EQ(VerdixAssets::prefix(F::TextureLandscapeAlpha, "R"), "R/Verdix_Texture_Landscape_Alpha/");
-    EXPECT_EQ(VerdixAssets::folderName(F::TextureBillboard), "Verdix_Texture_Billboard");
-    EXPECT_EQ(VerdixAssets::folderName(F::Scene), "Verdix_Scene");
-}
-
 TEST_F(AssetFolders, IconsUnderTheApplicationOrOnTheCurrentDrive)
 {
     const QString icon = appDir.path() + "/plugins/Halvorn/Verdix_images/Delete.png";

@@ -50,27 +50,6 @@ TEST(PaneConstruction, FreshPane)
     EXPECT_FALSE(a.renew()->isChecked());
     EXPECT_EQ(a.renew()->toolTip(), "When a scene is opened, recreate the objects");
 
-    DzIntSlider* timer = a.timer();
-    EXPECT_EQ(timer->getLabel(), "Timer");
-    EXPECT_EQ(timer->getValue(), 30);
-    timer->setValue(3);
-    EXPECT_EQ(timer->getValue(), 15);
-    timer->setValue(5000);
-    EXPECT_EQ(timer->getValue(), 1000);
-
-    const QStringList names = {"Gravity", "Friction", "Wind Strength 1", "Wind Speed", "Wind Speed2"};
-    const int values[] = {6, 0, 100, 100, 0};
-    const int maxima[] = {20, 200, 200, 200, 200};
-    const QList<DzIntSlider*> sliders = a.paneSliders();
-    for (int k = 0; k < sliders.size(); ++k) {
-        EXPECT_EQ(sliders[k]->getLabel(), names[k]);
-        EXPECT_EQ(sliders[k]->getValue(), values[k]);
-        EXPECT_EQ(sliders[k]->getMax(), maxima[k]);
-        EXPECT_FALSE(sliders[k]->getDisplayAsPercent());
-    }
-    EXPECT_EQ(sliders[0]->getMin(), 1);
-    EXPECT_EQ(sliders[4]->toolTip(), "Set this to 0 & timeline to 38 frames for global seamless animation!");
-
     EXPECT_TRUE(dzApp->isMultiThreadingEnabled());
     ASSERT_NE(a.model(), nullptr);
     EXPECT_EQ(dzScene->findDataItem("VerdixSceneModel") != nullptr, true);

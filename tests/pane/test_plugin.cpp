@@ -28,29 +28,6 @@ TEST(PluginDefinition, IsBuiltOnceWithItsIdentity)
     EXPECT_EQ(a->getVersion().toString(), "1.0.0.114");
 }
 
-TEST(PluginDefinition, DescriptionLinesInOrder)
-{
-    const QStringList lines = getPluginDefinition()->getDescription().split("<br/>");
-    const QStringList expected = {
-        "<font color='BLACK'>Verdix</font>",
-        "Release update: 19th June 2019",
-        "Landscapes V1.0",
-        "Stones V1.0",
-        "Grass V1.0",
-        "Flowers V1.0",
-        "Trees v1.0",
-        "Billboard v1.0",
-        "Creates a landscape with animated wind effects on flowers trees and grass.",
-        "Animated billboards with look at camera.",
-    };
-    EXPECT_EQ(lines, expected);
-    // The small-v versions close the list of versions.
-    const int lastCapital = lines.lastIndexOf(QRegExp(".* V1\\.0"));
-    const int firstSmall = lines.indexOf(QRegExp(".* v1\\.0"));
-    EXPECT_LT(lastCapital, firstSmall);
-    EXPECT_EQ(lines.lastIndexOf(QRegExp(".* v1\\.0")), 7);
-}
-
 TEST(PluginDefinition, FactoriesAndSceneDataRegistration)
 {
     DzPlugin* p = getPluginDefinition();

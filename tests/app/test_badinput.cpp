@@ -1,0 +1,204 @@
+// Batch runs given bad input: every message a window would show reaches stderr, naming the
+// file and the reason, and the run exits with the code of its failure.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <cmath>
+#include <gtest/gtest.h>
+#include "commandline.h"
+#include "../hostrun.h"
+
+namespace {
+
+void copyTree(const QString& from, const QString& to)
+{
+    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(file, target);
+    }
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+quint32 crc32(const QByteArray& data)
+{
+    quint32 c = 0xFFFFFFFFu;
+    for (char ch : data) {
+        c ^= quint8(ch);
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+// A PNG whose header claims width x height and that holds no pixels at all: only a reader
+// that decodes before it looks at the size would ask for the memory.
+QByteArray pngHeaderOnly(quint32 width, quint32 height)
+{
+    QByteArray ihdr("IHDR");
+    char be[4];
+    qToBigEndian(width, be);
+    ihdr.append(be, 4);
+    qToBigEndian(height, be);
+    ihdr.append(be, 4);
+    ihdr.append("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    qToBigEndian(quint32(13), be);
+    png.append(be, 4);
+    png.append(ihdr);
+    qToBigEndian(crc32(ihdr), be);
+    png.append(be, 4);
+    // An empty IDAT: a PNG reader reads its header up to the first data chunk.
+    png.append(QByteArray(4, '\0'));
+    png.append("IDAT");
+    qToBigEndian(crc32("IDAT"), be);
+    png.append(be, 4);
+    return png;
+}
+
+class BadInput : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString lib;
+
+    void SetUp() override
+    {
+        lib = dir.path() + "/library";
+        copyTree(VERDIX_LIBRARY_DIR, lib);
+        QDir().mkpath(lib + "/Verdix_Landscape_User");
+        ASSERT_TRUE(QFileInfo(lib + "/Verdix_Landscape_Hill/Hill_A.png").isFile());
+    }
+    // A set of one landscape whose combos name hill and user; the record ends after them.
+    QString landscapeSet(const QString& hill, const QString& user)
+    {
+        const QString path = dir.path() + "/set.txt";
+        writeFile(path, QString("VerdixV1.0,6,2018\nLandscapeV1.0,Ground_A.png,River_A.png,%1,Flat,Path,%2,;\n"
+                                "OnLandScapeList,0,;\n;")
+                            .arg(hill, user)
+                            .toLatin1());
+        return path;
+    }
+    HostRun open(const QString& set) { return runHost({"--headless", "--assets", lib, "--open-set", set, "--status"}); }
+};
+
+}  // namespace
+
+TEST_F(BadInput, HeightFilesThatHoldNoUsableMapFailTheRunNamingFileAndReason)
+{
+    const QString user = lib + "/Verdix_Landscape_User/";
+    writeFile(user + "empty.dat", QByteArray());
+    writeFile(user + "three.dat", QByteArray("abc"));
+    std::vector<float> heights(16, 1.f);
+    heights[5] = std::nanf("");
+    writeFile(user + "nan.dat", QByteArray(reinterpret_cast<const char*>(heights.data()), 64));
+    heights[5] = 1.f;
+    heights[9] = -INFINITY;
+    writeFile(user + "inf.dat", QByteArray(reinterpret_cast<const char*>(heights.data()), 64));
+    {
+        // Sparse: no disk space, yet past the size a height map may have.
+        QFile big(user + "big.dat");
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(513LL * 1024 * 1024));
+    }
+    const struct
+    {
+        QString file, says;
+    } cases[] = {
+        {"empty.dat", "holds 0 bytes, less than one 4-byte height"},
+        {"three.dat", "holds 3 bytes, less than one 4-byte height"},
+        {"nan.dat", "holds nan at index 5: heights must be finite numbers"},
+        {"inf.dat", "holds -inf at index 9"},
+        {"big.dat", "holds 537919488 bytes, more than the 536870912 bytes"},
+        // Listed in the record, yet not in the library.
+        {"gone.dat", "\"gone.dat\" is not among the files of the box's list"},
+    };
+    for (const auto& c : cases) {
+        const HostRun r = open(landscapeSet("Hill_A.png", c.file));
+        EXPECT_EQ(r.code, kExitInputFailed) << qPrintable(c.file) << qPrintable(r.err);
+        EXPECT_TRUE(r.err.contains(c.file) && r.err.contains(c.says)) << qPrintable(r.err);
+        EXPECT_FALSE(r.err.contains("Unknown error")) << qPrintable(r.err);
+    }
+    // The same set with a sound file succeeds, so what failed above was the file.
+    heights[9] = 2.f;
+    writeFile(user + "good.dat", QByteArray(reinterpret_cast<const char*>(heights.data()), 64));
+    const HostRun ok = open(landscapeSet("Hill_A.png", "good.dat"));
+    EXPECT_EQ(ok.code, kExitOk) << qPrintable(ok.err);
+    EXPECT_EQ(ok.err, "");
+}
+
+TEST_F(BadInput, MapImagesThatAreBrokenOrTooLargeAreRefusedBeforeDecoding)
+{
+    const QString hill = lib + "/Verdix_Landscape_Hill/";
+    writeFile(hill + "Broken.png", QByteArray("\x89PNG\r\n\x1a\n this is no image", 26));
+    writeFile(hill + "Huge.png", pngHeaderOnly(40000, 40000));
+    writeFile(hill + "Wide.png", pngHeaderOnly(10002, 8));
+
+    HostRun r = open(landscapeSet("Broken.png", "User"));
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_TRUE(r.err.contains("Cannot read the map image " + hill + "Broken.png")) << qPrintable(r.err);
+
+    r = open(landscapeSet("Huge.png", "User"));
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_TRUE(r.err.contains(hill + "Huge.png is 40000 x 40000 pixels, larger than the 10001 x 10001"))
+        << qPrintable(r.err);
+    r = open(landscapeSet("Wide.png", "User"));
+    EXPECT_TRUE(r.err.contains("is 10002 x 8 pixels")) << qPrintable(r.err);
+}
+
+TEST_F(BadInput, SetDocumentsThatDoNotParseFailTheRunAndSayWhichLine)
+{
+    const QString set = dir.path() + "/garbage.txt";
+    writeFile(set, "VerdixV1.0,6,2018\n\x13\x88\xfe\xff\x01\x02\nGrassV1.0,3,;\n;");
+    HostRun r = open(set);
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_TRUE(r.err.contains("garbage.txt has no box records: line 2")) << qPrintable(r.err);
+    EXPECT_FALSE(r.out.contains("Scene load finished..")) << qPrintable(r.out);
+
+    writeFile(set, "VerdixV1.0,6,2018\nGrassV1.0,3,;\nTreeV1,1,;\n;");
+    r = open(set);
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_TRUE(r.err.contains("garbage.txt: 1 of 3 lines skipped")) << qPrintable(r.err);
+
+    writeFile(set, "abc");
+    r = open(set);
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_TRUE(r.err.contains("garbage.txt holds only 3 characters")) << qPrintable(r.err);
+}
+
+TEST_F(BadInput, AnEmptyAssetLibraryFailsTheRunNamingWhatIsMissing)
+{
+    QDir().mkpath(dir.path() + "/empty");
+    const HostRun r =
+        runHost({"--headless", "--assets", dir.path() + "/empty", "--open-set", lib + "/Verdix_Scene/Meadow.txt"});
+    EXPECT_NE(r.code, kExitOk);
+    EXPECT_TRUE(r.err.contains("Ground_A.png is missing, from folder " + dir.path() + "/empty")) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains("--assets")) << qPrintable(r.err);
+}
+
+TEST(Executable, HelpListsEveryOptionTheExitCodesAndTheVersion)
+{
+    const HostRun help = runHost({"--help"});
+    EXPECT_EQ(help.code, kExitOk);
+    for (const char* opt : {"--headless", "--assets", "--load-scene", "--open-set", "--script", "--midi-replay", "--time", "--ticks",
+                            "--save-scene", "--export", "--screenshot ", "--screenshot-size", "--status", "--version"})
+        EXPECT_TRUE(help.out.contains(QString("\n  ") + opt)) << opt;
+    for (int code : {kExitOk, kExitPluginFailed, kExitUsage, kExitInputFailed, kExitRunFailed, kExitWriteFailed})
+        EXPECT_TRUE(help.out.contains(QString("\n  %1  ").arg(code))) << code;
+    const HostRun version = runHost({"--version"});
+    EXPECT_EQ(version.code, kExitOk);
+    EXPECT_TRUE(version.out.startsWith("verdix-host ")) << qPrintable(version.out);
+    // Parse failures exit with the table's codes, not one code for all.
+    EXPECT_EQ(runHost({"--headless", "--load-scene", "/no/such.duf"}).code, kExitInputFailed);
+    EXPECT_EQ(runHost({"--headless", "--ticks", "-1"}).code, kExitUsage);
+    EXPECT_EQ(runHost({"--headless", "--save-scene", "/no/such/folder/x.duf"}).code, kExitWriteFailed);
+}
