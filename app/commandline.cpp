@@ -16,6 +16,7 @@
 #include <dzplugin.h>
 #include <dzscene.h>
 #include <dzscript.h>
+#include "animexport.h"
 #include "korgpane.h"
 #include "mainwindow.h"
 #include "midireplay.h"
@@ -26,11 +27,17 @@
 QString usageText()
 {
     return "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
-           "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
+           "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE]\n"
+           "                   [--export-animation FILE.glb] [--export-sequence DIR] [--frames N] [--fps F]\n"
+           "                   [--interpolation linear|step] [--meshopt] [--export-heightmap BOX FILE.{png,r16,raw,dat}]\n"
+           "                   [--export FILE.{obj,gltf,glb}]...\n"
            "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
            "Options run in the order above, whatever order they are written in.\n"
            "--midi-replay plays the control changes of a Standard MIDI File at their times through the MIDI\n"
-           "controller pane into the selected box (after --open-set, the last box made).\n";
+           "controller pane into the selected box (after --open-set, the last box made).\n"
+           "--export-animation writes N ticks of the wind as morph targets (--meshopt compresses them);\n"
+           "--export-sequence writes DIR/frame_0001.obj ... one file per tick (--sequence-format glb for .glb).\n"
+           "--export-heightmap writes the final heights of landscape box BOX (0 = the first landscape box).\n";
 }
 
 namespace {
@@ -133,7 +140,7 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
             seen.append(opt);
             return true;
         };
-        const bool flag = opt == "--headless" || opt == "--status" || opt == "--help" || opt == "-h";
+        const bool flag = opt == "--headless" || opt == "--status" || opt == "--help" || opt == "-h" || opt == "--meshopt";
         if (flag && hasInline) {
             *error = QString("%1 takes no value").arg(opt);
             return false;
@@ -177,6 +184,74 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
             cl->hasTicks = true;
         } else if (opt == "--save-scene") {
             if (!once() || !takeValue(&cl->saveScene) || !checkOutput(opt, cl->saveScene, error)) return false;
+        } else if (opt == "--export-animation") {
+            if (!once() || !takeValue(&cl->exportAnimation)) return false;
+            if (QFileInfo(cl->exportAnimation).suffix().toLower() != "glb") {
+                *error = QString("--export-animation: %1 is not a .glb file").arg(cl->exportAnimation);
+                return false;
+            }
+            if (!checkOutput(opt, cl->exportAnimation, error)) return false;
+        } else if (opt == "--export-sequence") {
+            if (!once() || !takeValue(&cl->exportSequence)) return false;
+            if (QFileInfo(cl->exportSequence).exists() && !QFileInfo(cl->exportSequence).isDir()) {
+                *error = QString("--export-sequence: %1 is not a folder").arg(cl->exportSequence);
+                return false;
+            }
+        } else if (opt == "--sequence-format") {
+            if (!once() || !takeValue(&cl->sequenceFormat)) return false;
+            cl->sequenceFormat = cl->sequenceFormat.toLower();
+            if (cl->sequenceFormat != "obj" && cl->sequenceFormat != "glb") {
+                *error = QString("--sequence-format: use obj or glb, not %1").arg(cl->sequenceFormat);
+                return false;
+            }
+        } else if (opt == "--frames") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->frames = v.toInt(&ok);
+            if (!ok || cl->frames < 1 || cl->frames > 100000) {
+                *error = QString("--frames: not a count of frames (1 or more): %1").arg(v);
+                return false;
+            }
+        } else if (opt == "--fps") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->fps = v.toDouble(&ok);
+            if (!ok || !(cl->fps > 0.0) || cl->fps > 1000.0) {
+                *error = QString("--fps: not a frame rate (above 0, up to 1000): %1").arg(v);
+                return false;
+            }
+        } else if (opt == "--interpolation") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            if (v.toLower() != "linear" && v.toLower() != "step") {
+                *error = QString("--interpolation: use linear or step, not %1").arg(v);
+                return false;
+            }
+            cl->stepInterpolation = v.toLower() == "step";
+        } else if (opt == "--meshopt") {
+            cl->meshopt = true;
+        } else if (opt == "--export-heightmap") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->heightmapBox = v.toInt(&ok);
+            if (!ok || cl->heightmapBox < 0) {
+                *error = QString("--export-heightmap: not a landscape box index: %1").arg(v);
+                return false;
+            }
+            if (i + 1 >= args.size() || args[i + 1].startsWith("--")) {
+                *error = "--export-heightmap needs a box index and a file";
+                return false;
+            }
+            cl->heightmapFile = args[++i];
+            const QString ext = QFileInfo(cl->heightmapFile).suffix().toLower();
+            if (ext != "png" && ext != "r16" && ext != "raw" && ext != "dat") {
+                *error = QString("--export-heightmap: unknown format of %1 (use .png, .r16, .raw or .dat)").arg(cl->heightmapFile);
+                return false;
+            }
+            if (!checkOutput(opt, cl->heightmapFile, error)) return false;
         } else if (opt == "--export") {
             QString v;
             if (!takeValue(&v)) return false;
@@ -211,6 +286,20 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error)
             *error = QString("unknown option: %1 (see --help)").arg(args[i]);
             return false;
         }
+    }
+    const bool animates = !cl->exportAnimation.isEmpty() || !cl->exportSequence.isEmpty();
+    if (!cl->exportAnimation.isEmpty() && !cl->exportSequence.isEmpty()) {
+        // Both would tick the same scene one after the other, so their frames would differ.
+        *error = "use --export-animation or --export-sequence, not both in one run";
+        return false;
+    }
+    if (animates && cl->frames < 1) {
+        *error = QString("%1 needs --frames N").arg(cl->exportAnimation.isEmpty() ? "--export-sequence" : "--export-animation");
+        return false;
+    }
+    if (!animates && (cl->frames > 0 || seen.contains("--fps") || seen.contains("--interpolation") || cl->meshopt)) {
+        *error = "--frames, --fps, --interpolation and --meshopt go with --export-animation or --export-sequence";
+        return false;
     }
     return true;
 }
@@ -292,6 +381,34 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
     if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
         *error = QString("--save-scene %1: %2").arg(cl.saveScene, why);
         return kExitRunFailed;
+    }
+    if (!cl.exportAnimation.isEmpty() || !cl.exportSequence.isEmpty()) {
+        const QMetaMethod tickSlot = paneMethod(pane, "Animation_Draw()");
+        if (!tickSlot.isValid()) {
+            *error = "--export-animation: no pane to animate";
+            return kExitRunFailed;
+        }
+        // The same ticks as --ticks, so frame k of an export is what --ticks k leaves.
+        const TickFunction tick = [&](QString*) {
+            callPane(pane, tickSlot);
+            QCoreApplication::processEvents();
+            return true;
+        };
+        if (!cl.exportAnimation.isEmpty()) {
+            AnimationExportOptions opt;
+            opt.frames = cl.frames;
+            opt.fps = cl.fps;
+            opt.linear = !cl.stepInterpolation;
+            opt.compress = cl.meshopt;
+            if (!exportAnimationGlb(cl.exportAnimation, opt, tick, &why)) {
+                *error = QString("--export-animation: %1").arg(why);
+                return kExitWriteFailed;
+            }
+        }
+        if (!cl.exportSequence.isEmpty() && !exportFrameSequence(cl.exportSequence, cl.frames, cl.sequenceFormat, tick, &why)) {
+            *error = QString("--export-sequence: %1").arg(why);
+            return kExitWriteFailed;
+        }
     }
     for (const QString& file : cl.exports) {
         if (!exportScene(file, &why)) {
