@@ -28,6 +28,12 @@
 namespace {
 
 constexpr int kFloat = 5126, kUInt = 5125, kUShort = 5123, kShort = 5122, kByte = 5120;
+// Nearest integer; the library's lround is a call per value, too slow for millions of them.
+inline int roundi(float v)
+{
+    return int(v < 0.f ? v - 0.5f : v + 0.5f);
+}
+
 constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 
 // One mesh node followed through the frames. Its output vertices are the (vertex, UV) corners
@@ -110,13 +116,14 @@ bool capture(Track& t, QString* error)
         *error = QString("%1 changed its number of vertices during the animation").arg(t.label);
         return false;
     }
-    MeshBuffers smooth;
-    buildMeshBuffers(mesh, smooth);
+    thread_local std::vector<float> normals;
+    smoothNormals(mesh, normals);
+    const DzVec3* v = mesh.getVerticesPtr();
     std::vector<float> p(size_t(t.count()) * 3), n(size_t(t.count()) * 3);
-    for (int j = 0; j < t.count(); ++j) {
-        const GpuVertex& g = smooth.vertices[size_t(t.vertex[size_t(j)])];
-        p[3 * j] = g.px, p[3 * j + 1] = g.py, p[3 * j + 2] = g.pz;
-        n[3 * j] = g.nx, n[3 * j + 1] = g.ny, n[3 * j + 2] = g.nz;
+    for (size_t j = 0; j < size_t(t.count()); ++j) {
+        const size_t vi = size_t(t.vertex[j]);
+        p[3 * j] = v[vi].m_x, p[3 * j + 1] = v[vi].m_y, p[3 * j + 2] = v[vi].m_z;
+        n[3 * j] = normals[3 * vi], n[3 * j + 1] = normals[3 * vi + 1], n[3 * j + 2] = normals[3 * vi + 2];
     }
     t.pos.push_back(std::move(p));
     t.nrm.push_back(std::move(n));
@@ -275,10 +282,12 @@ struct Quantizer
             extent = std::max(extent, hi[a] - lo[a]);
         }
         step = extent > 0.f ? extent / 32766.f : 1.f;
+        inv = 1.f / step;
     }
+    float inv = 1.f;
     int16_t q(float v, int axis) const
     {
-        return int16_t(std::lround(qBound(-16383.0, double(v - centre[axis]) / step, 16383.0)));
+        return int16_t(roundi(qBound(-16383.f, (v - centre[axis]) * inv, 16383.f)));
     }
 };
 
@@ -334,7 +343,7 @@ int writeTrack(GlbWriter& w, const Track& t, const AnimationExportOptions& opt, 
                                             minOf(qb, 3, 4, false), minOf(qb, 3, 4, true));
         std::vector<int8_t> nb(size_t(n) * 4, 0);
         for (size_t j = 0; j < size_t(n); ++j)
-            for (size_t a = 0; a < 3; ++a) nb[4 * j + a] = int8_t(std::lround(qBound(-1.f, baseN[3 * j + a], 1.f) * 127.f));
+            for (size_t a = 0; a < 3; ++a) nb[4 * j + a] = int8_t(roundi(qBound(-1.f, baseN[3 * j + a], 1.f) * 127.f));
         attributes["NORMAL"] = w.accessor(w.meshView(bytesOf(nb), kArrayBuffer, 4, n), kByte, n, "VEC3", true);
         for (int k = 1; moves && k <= frames; ++k) {
             std::vector<int16_t> d = quantized(t.pos[size_t(k)]);
@@ -351,10 +360,11 @@ int writeTrack(GlbWriter& w, const Track& t, const AnimationExportOptions& opt, 
                         worst = std::max(worst, std::fabs(dn[3 * j + a]));
                     }
                 if (worst <= 1.f) {
-                    std::vector<int16_t> dq(size_t(n) * 4, 0);
+                    // A byte per component, as precise as the base normals themselves.
+                    std::vector<int8_t> dq(size_t(n) * 4, 0);
                     for (size_t j = 0; j < size_t(n); ++j)
-                        for (size_t a = 0; a < 3; ++a) dq[4 * j + a] = int16_t(std::lround(dn[3 * j + a] * 32767.f));
-                    target["NORMAL"] = w.accessor(w.meshView(bytesOf(dq), kArrayBuffer, 8, n), kShort, n, "VEC3", true);
+                        for (size_t a = 0; a < 3; ++a) dq[4 * j + a] = int8_t(roundi(dn[3 * j + a] * 127.f));
+                    target["NORMAL"] = w.accessor(w.meshView(bytesOf(dq), kArrayBuffer, 4, n), kByte, n, "VEC3", true);
                 } else {
                     target["NORMAL"] = w.accessor(w.meshView(bytesOf(dn), kArrayBuffer, 12, n), kFloat, n, "VEC3");
                 }
