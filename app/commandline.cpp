@@ -37,7 +37,7 @@ QString usageText()
            "controller pane into the selected box (after --open-set, the last box made).\n"
            "--export-animation writes N ticks of the wind as morph targets (--meshopt compresses them);\n"
            "--export-sequence writes DIR/frame_0001.obj ... one file per tick (--sequence-format glb for .glb).\n"
-           "--export-heightmap writes the final heights of landscape box BOX (0 = the first landscape box).\n";
+           "--export-heightmap writes the final heights of landscape box BOX (its index, as in its title).\n";
 }
 
 namespace {
@@ -84,14 +84,15 @@ QMetaMethod paneMethod(QObject* pane, const char* signature)
 }
 
 // Calls a pane slot found by name; a slot returning bool reports failure through it.
-bool callPane(QObject* pane, const QMetaMethod& m, QGenericArgument arg = QGenericArgument())
+bool callPane(QObject* pane, const QMetaMethod& m, QGenericArgument arg = QGenericArgument(),
+              QGenericArgument arg2 = QGenericArgument())
 {
     if (m.returnType() == QMetaType::Bool) {
         bool ok = true;
-        m.invoke(pane, Qt::DirectConnection, Q_RETURN_ARG(bool, ok), arg);
+        m.invoke(pane, Qt::DirectConnection, Q_RETURN_ARG(bool, ok), arg, arg2);
         return ok;
     }
-    m.invoke(pane, Qt::DirectConnection, arg);
+    m.invoke(pane, Qt::DirectConnection, arg, arg2);
     return true;
 }
 
@@ -381,6 +382,17 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
     if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
         *error = QString("--save-scene %1: %2").arg(cl.saveScene, why);
         return kExitRunFailed;
+    }
+    if (!cl.heightmapFile.isEmpty()) {
+        const QMetaMethod m = paneMethod(pane, "exportHeightMap(int,QString)");
+        if (!m.isValid()) {
+            *error = "--export-heightmap: no pane with landscapes";
+            return kExitRunFailed;
+        }
+        if (!callPane(pane, m, Q_ARG(int, cl.heightmapBox), Q_ARG(QString, cl.heightmapFile))) {
+            *error = QString("--export-heightmap: %1").arg(paneStatus(pane));
+            return kExitWriteFailed;
+        }
     }
     if (!cl.exportAnimation.isEmpty() || !cl.exportSequence.isEmpty()) {
         const QMetaMethod tickSlot = paneMethod(pane, "Animation_Draw()");

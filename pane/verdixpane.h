@@ -153,6 +153,12 @@ private slots:
     void Button_AddPolyLandscape(int ControlBoxIndex, DzFacetMesh* mesh);
     void SaveUserHeightMap();
 
+    // ---- Landscape: final heights out for other tools (landscape/) ----------------------
+public slots:
+    // Writes landscape box ControlBoxIndex's heights by the file's extension (.png 16-bit,
+    // .r16/.raw, .dat); false with the reason in the status line.
+    bool exportHeightMap(int ControlBoxIndex, QString path);
+
     // ---- Landscape: height query and placement on landscapes ----------------------------
     // (landscape/)
 public slots:
