@@ -59,10 +59,10 @@ struct TerrainParams
 struct HeightMapView
 {
     const unsigned char* bytes = nullptr;
+    int width = 0, height = 0;
     // Set for 16-bit sources: the same grid at full precision, which the height blend reads
     // (value / 257 is on the byte scale); the path mask reads the bytes.
     const uint16_t* words = nullptr;
-    int width = 0, height = 0;
 };
 
 struct TerrainSources
