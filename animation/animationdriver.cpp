@@ -5,6 +5,7 @@
 #include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <dzscene.h>
 
@@ -58,6 +59,23 @@ void ZPK_VerdixPane::SetupTimer(int Milsec)
     if (m_timer && m_timer->isActive()) m_timer->setInterval(Milsec);
 }
 
+void ZPK_VerdixPane::captureWorkerSnapshots()
+{
+    captureAllGrassParams();
+    captureAllFlowerParams();
+}
+
+void ZPK_VerdixPane::installSnapshotHook()
+{
+    static QPointer<ZPK_VerdixPane> hooked;
+    if (hooked == this || QThread::currentThread() != thread()) return;
+    hooked = this;
+    QPointer<ZPK_VerdixPane> self(this);
+    setTaskRingPrepare([self] {
+        if (self) self->captureWorkerSnapshots();
+    });
+}
+
 std::function<void()> ZPK_VerdixPane::tickTask(int i)
 {
     switch (m_boxes[i].type) {
@@ -100,7 +118,7 @@ void ZPK_VerdixPane::Animation_Draw()
     m_frame = c.frame;
     // Worker passes read these snapshots instead of the widgets; the ring need not take
     // them a second time.
-    captureAllGrassParams();
+    captureWorkerSnapshots();
 
     TaskRing ring(m_workerCount, false);
     for (int i = 0; i < m_boxes.count() && !m_busy; ++i) {

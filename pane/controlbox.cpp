@@ -77,6 +77,12 @@ std::vector<VerdixMaterialSpec> typeMaterials(int type)
     }
 }
 
+QStringList typeMaterialCreationOrder(int type)
+{
+    if (type == TypeFlower) return {"Stem", "Leaf", "PetalOut", "PetalIn", "Pistil"};
+    return {};
+}
+
 QStringList typeSliderNames(int type)
 {
     QStringList names;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <vector>
 #include "vegetation/grasscore.h"
+#include "vegetation/flowercore.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -68,6 +69,9 @@ struct VerdixMaterialSpec
 // The materials of a type's node, in the order they are added to the shape; empty for
 // types that build no node through the shared builder.
 std::vector<VerdixMaterialSpec> typeMaterials(int type);
+// The order in which the builder creates those materials, by name, where it differs from
+// the shape's order; empty otherwise.
+QStringList typeMaterialCreationOrder(int type);
 
 // Slider display names of a type in slider order; empty until that type's slider set is
 // defined. The box's sliders vector holds the sliders in exactly this order.
@@ -151,6 +155,11 @@ struct ControlBox
     int grassLandscape = 0;
     GrassUpdateInfo grassLastPass;
 
+    // Flower: the sliders as last read on the GUI thread, for passes on worker threads.
+    FlowerParams flowerParams;
+    QString flowerTitle;
+    bool flowerParamsReady = false;
+    FlowerPassInfo flowerLastPass;
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.
     DzIntSlider* slider(const QString& name, int occurrence = 0) const;

@@ -1,6 +1,7 @@
 // The object node that every box of a generated type owns in the host scene.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <dzmaterial.h>
 #include <dznode.h>
@@ -52,18 +53,30 @@ DzNode* ZPK_VerdixPane::BuildObjectNode(int Type, int i, const QString& Title, c
     node->setVisibleInRender(true);
     node->setRenderPriority(1);
 
-    QList<DzDefaultMaterial*> materials;
-    for (const VerdixMaterialSpec& spec : typeMaterials(Type)) {
+    // Created in the type's creation order, added to the shape in the shape's order.
+    const std::vector<VerdixMaterialSpec> specs = typeMaterials(Type);
+    QStringList creation = typeMaterialCreationOrder(Type);
+    if (creation.isEmpty())
+        for (const VerdixMaterialSpec& spec : specs) creation << QString::fromLatin1(spec.name);
+    QHash<QString, DzDefaultMaterial*> made;
+    for (const QString& name : creation) {
+        const VerdixMaterialSpec* spec = nullptr;
+        for (const VerdixMaterialSpec& s : specs)
+            if (name == QLatin1String(s.name)) spec = &s;
+        if (!spec) continue;
         auto* mat = new DzDefaultMaterial;
-        mat->setName(QString::fromLatin1(spec.name));
-        mat->setLabel(QString::fromLatin1(spec.name));
-        mat->setDiffuseColor(spec.diffuse);
-        if (spec.specular >= 0) SetSpecularCol(mat, spec.specular);
-        if (spec.glossiness >= 0) SetGlossiness(mat, spec.glossiness);
+        mat->setName(name);
+        mat->setLabel(name);
+        mat->setDiffuseColor(spec->diffuse);
+        if (spec->specular >= 0) SetSpecularCol(mat, spec->specular);
+        if (spec->glossiness >= 0) SetGlossiness(mat, spec->glossiness);
         mat->setSmoothingOn(true);
         mat->setBaseOpacity(1.0);
-        materials.append(mat);
+        made.insert(name, mat);
     }
+    QList<DzDefaultMaterial*> materials;
+    for (const VerdixMaterialSpec& spec : specs)
+        if (DzDefaultMaterial* mat = made.value(QString::fromLatin1(spec.name))) materials.append(mat);
 
     auto* shape = new DzFacetShape;
     auto* mesh = new DzFacetMesh;

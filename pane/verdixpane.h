@@ -194,6 +194,14 @@ private slots:
     void UpdateGrass(int SliderIndex, bool ResetCache);
     void SliderUpdateGrass(int ControlBoxIndex);
 
+    // ---- Flowers ------------------------------------------------------------------------
+    // (vegetation/)
+    void Button_CreateFlower();
+    void Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh);
+    void Button_AnimateFlower(int ControlBoxIndex, bool ResetCache);
+    void UpdateFlower(int ControlBoxIndex, bool ResetCache);
+    void SliderUpdateFlower(int ControlBoxIndex);
+
     // ---- Animation driver and background updates ----------------------------------------
     // (animation/)
     void Animation_Play();
@@ -316,9 +324,22 @@ private:
     // Status text from any thread: worker threads post it to the GUI thread.
     void reportStatus(const QString& text);
 
+    // ---- Flower state ----
+    // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.
+    void captureFlowerParams(int i);
+    void captureAllFlowerParams();
+    // The object mesh of box i found by its snapshot title; null with the status message.
+    DzFacetMesh* flowerMesh(int i);
+    // Flower updates run one at a time.
+    QMutex m_flowerLock;
+
     // ---- Animation driver state ----
     // The task of box i for one tick; empty when its type does not animate.
     std::function<void()> tickTask(int i);
+    // Copies the widget state that passes on worker threads read, for every generator that
+    // keeps such a snapshot; every ring built on the GUI thread runs it first.
+    void captureWorkerSnapshots();
+    void installSnapshotHook();
     bool m_playing = false;
     // Mirrors the "LowLOD" check box; read by worker passes.
     std::atomic<bool> m_lowLOD{false};

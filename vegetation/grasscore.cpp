@@ -6,6 +6,7 @@
 
 #include "dzgeometry.h"
 #include "plugin/verdixrandom.h"
+#include "vegetation/patchlayout.h"
 
 namespace {
 
@@ -74,38 +75,6 @@ struct AppendSink
     }
 };
 
-struct FlatGround
-{
-    float next(float, float) { return 0.f; }
-};
-
-// Heights per clump root, one cache slot per clump.
-struct CachedGround
-{
-    std::vector<float>& cache;
-    const GroundSampler& sampler;
-    bool refill;
-    std::size_t index = 0;
-    int queries = 0;
-
-    float next(float x, float z)
-    {
-        float y;
-        if (refill) {
-            y = sampler.height(x, z);
-            ++queries;
-            if (index < cache.size()) cache[index] = y;
-        } else if (index < cache.size()) {
-            y = cache[index];
-        } else {
-            y = sampler.height(x, z);
-            ++queries;
-        }
-        ++index;
-        return y;
-    }
-};
-
 template <class Sink, class Ground>
 int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
 {
@@ -115,17 +84,14 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
     const float s2 = float(p.WindSpeed2) / 100.f * p.phase;
     const float strength = float(p.WindStrength1) * 0.001f;
     const float w = float(p.Wind) * 0.01f;
-    const float fs = 1.f - float(p.SectorSize) * 0.002777777f;
-    const float ft = 1.f - float(p.SectorStart) * 0.002777777f;
-    const float blend = float(p.Shape - 1) * 0.01f;
+    // Shape 1 is the plain outline; other values move it toward the circle.
+    const PatchOutline outline = PatchOutline::make(p.Shape, p.Ring, p.Rotate, p.SectorSize, p.SectorStart,
+                                                    float(p.Shape - 1) * 0.01f, p.Shape != 1);
     const float R = float(p.Ring);
     const int AX = p.AreaSizeX, AZ = p.AreaSizeZ;
     const int hx = AX / 2, hz = AZ / 2;
-    const float rotA = float(p.Rotate) * 0.01745329f;
-    const float rotC = std::cos(rotA), rotS = std::sin(rotA);
     const float fL = float(L);
     const float fL2 = float(L * L);
-    const float pi = 3.14159265f;
 
     sink.begin(N, L);
     VxRandomStream rng(std::uint32_t(p.Seed + p.boxIndex));
@@ -150,36 +116,11 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
                 x = 2.f * (float(AX + fx + R) * u - (float(hx + fx / 2) + R * 0.5f));
                 z = 2.f * (float(AZ + fz + R) * vv - (float(hz + fz / 2) + R * 0.5f));
             } else {
-                if (fs > 0.f) vv = vv * fs;
-                if (ft > 0.f) vv = vv + ft;
-                const float theta = 2.f * vv * pi;
-                const float r = std::sqrt(u);
-                const float rx = float(AX + fx) * r + R;
-                const float rz = float(AZ + fz) * r + R;
-                const float st = std::sin(theta), ct = std::cos(theta);
-                const float cx = (st + ct) * 0.7f * rx;
-                const float cz = (st - ct) * 0.7f * rz;
-                if (p.Shape == 100) {
-                    x = cx;
-                    z = cz;
-                } else {
-                    const float tc = std::tan(ct), ts = std::tan(st);
-                    x = (tc + ts) * 0.58f * rx;
-                    z = (ts - tc) * 0.58f * rz;
-                    if (p.Shape != 1) {
-                        x = x + (cx - x) * blend;
-                        z = z + (cz - z) * blend;
-                    }
-                }
+                outline.point(u, vv, float(AX + fx), float(AZ + fz), x, z);
             }
             lx = x;
             lz = z;
-            if (p.Rotate != 0) {
-                const float xr = x * rotC - z * rotS;
-                const float zr = x * rotS + z * rotC;
-                x = xr;
-                z = zr;
-            }
+            outline.turn(x, z);
             x += float(p.MoveX);
             z += float(p.MoveZ);
             y = ground.next(x, z);

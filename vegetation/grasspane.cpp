@@ -77,14 +77,7 @@ void ZPK_VerdixPane::reportStatus(const QString& text)
 void ZPK_VerdixPane::captureGrassParams(int i)
 {
     // Every ring the pane's subsystems build on the GUI thread refreshes the snapshots first.
-    static QPointer<ZPK_VerdixPane> hooked;
-    if (hooked != this && QThread::currentThread() == thread()) {
-        hooked = this;
-        QPointer<ZPK_VerdixPane> self(this);
-        setTaskRingPrepare([self] {
-            if (self) self->captureAllGrassParams();
-        });
-    }
+    installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeGrass) return;
     GrassParams p;

@@ -93,6 +93,14 @@ public:
     QString loadTree(const QString& f) { return pane->LoadTree(f); }
     QString typeLable(int t, int i) { return pane->GetTypeLable(t, i); }
     int findLandscape(const QString& t) { return pane->FindLandScapeIndex(t); }
+
+    // Flowers and the animation tick.
+    float& phase() { return pane->m_phase; }
+    void draw() { pane->Animation_Draw(); }
+    void lowLODMode() { pane->LowLODMode(); }
+    void saveFlowerPreset() { pane->Button_SaveFlowerPreset(); }
+    void openFlowerPreset() { pane->Button_OpenFlowerPreset(0); }
+    void openFlowerFile() { pane->Button_OpenFlowerFile(); }
 };
 
 // The one pane of the test process, created the way the host creates it.

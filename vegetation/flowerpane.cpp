@@ -1,0 +1,168 @@
+// The flower box's slots: creation, the topology and geometry passes, the full update and
+// its slider routing. The passes themselves are the core in flowercore.cpp.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QThread>
+#include <array>
+#include <dzgeometry.h>
+#include <dzintslider.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+
+#include "pane/verdixpane.h"
+#include "vegetation/flowercore.h"
+
+namespace {
+
+struct FlowerGround : GroundSampler
+{
+    ZPK_VerdixPane* pane;
+    int landscape;
+    FlowerGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
+    float height(float x, float z) const override { return pane->fHeight(landscape, x, z, nullptr, nullptr, nullptr); }
+};
+
+// Where each slider the passes read sits in a flower box's slider row, looked up once.
+const std::vector<int>& flowerSliderPositions()
+{
+    static const std::vector<int> positions = [] {
+        std::vector<int> pos;
+        const QStringList names = typeSliderNames(TypeFlower);
+        for (const FlowerSliderField& f : flowerSliderFields()) pos.push_back(names.indexOf(QString::fromLatin1(f.name)));
+        return pos;
+    }();
+    return positions;
+}
+
+}  // namespace
+
+void ZPK_VerdixPane::captureFlowerParams(int i)
+{
+    installSnapshotHook();
+    ControlBox* box = m_boxes.at(i);
+    if (!box || box->type != TypeFlower) return;
+    FlowerParams p;
+    const std::vector<FlowerSliderField>& fields = flowerSliderFields();
+    const std::vector<int>& pos = flowerSliderPositions();
+    for (size_t k = 0; k < fields.size(); ++k) {
+        const int at = pos[k];
+        const DzIntSlider* s = (at >= 0 && size_t(at) < box->sliders.size()) ? box->sliders[size_t(at)] : nullptr;
+        if (s) p.*fields[k].member = s->value();
+    }
+    if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
+    if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
+    if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();
+    p.phase = m_phase;
+    p.lowLOD = m_lowLOD.load();
+    box->flowerParams = p;
+    box->flowerTitle = box->titleLabel ? box->titleLabel->text() : newBoxTitle(TypeFlower, i);
+    box->flowerParamsReady = true;
+}
+
+void ZPK_VerdixPane::captureAllFlowerParams()
+{
+    for (int i = 0; i < m_boxes.count(); ++i)
+        if (m_boxes[i].type == TypeFlower) captureFlowerParams(i);
+}
+
+void ZPK_VerdixPane::Button_CreateFlower()
+{
+    const int i = m_boxes.count();
+    const QString title = newBoxTitle(TypeFlower, i);
+    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeFlower)->iconFile), title, TypeFlower);
+    if (m_boxes.count() != i + 1) return;
+
+    // An existing node of that title stays as it is unless "Renew" asks for a new one.
+    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
+    if (keepExisting) {
+        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
+        return;
+    }
+    BuildObjectNode(TypeFlower, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyFlower(k, mesh); });
+    Button_AnimateFlower(i, true);
+    saveModelData();
+}
+
+DzFacetMesh* ZPK_VerdixPane::flowerMesh(int i)
+{
+    const ControlBox* box = m_boxes.at(i);
+    if (!box) return nullptr;
+    const QString& title = box->flowerTitle;
+    DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
+    if (!node) {
+        reportStatus(FlowerMessages::meshMissing(title));
+        return nullptr;
+    }
+    DzObject* object = node->getObject();
+    DzShape* shape = object ? object->getCurrentShape() : nullptr;
+    if (!shape && object) shape = object->getShape(0);
+    if (!shape) {
+        reportStatus(FlowerMessages::noShapes());
+        return nullptr;
+    }
+    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
+    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+    if (!mesh) reportStatus(FlowerMessages::noGeometry());
+    return mesh;
+}
+
+void ZPK_VerdixPane::Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh)
+{
+    if (!mesh) return;
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeFlower) return;
+    if (QThread::currentThread() == thread()) captureFlowerParams(ControlBoxIndex);
+    else if (!box->flowerParamsReady) return;
+    FlowerPassInfo info;
+    box->builderCount = addPolyFlowerCore(box->flowerParams, *mesh, box->builderCount, &info);
+    if (info.outOfMemory) reportStatus(FlowerMessages::meshMemory());
+}
+
+void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
+{
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeFlower) return;
+    // Widgets are read on the GUI thread only; a pass on a worker uses the last snapshot.
+    if (QThread::currentThread() == thread()) captureFlowerParams(ControlBoxIndex);
+    else if (!box->flowerParamsReady) return;
+    DzFacetMesh* mesh = flowerMesh(ControlBoxIndex);
+    if (!mesh) return;
+
+    FlowerGround ground(this, box->landscapeIndex);
+    FlowerPassInfo info;
+    QString msg = animateFlowerCore(box->flowerParams, *mesh, box->groundHeights, ground, ResetCache, &info);
+    if (msg.isEmpty() && info.topologyMismatch && box->builderCount > 0) {
+        // Sliders changed while updates were held back (a record being read): the mesh
+        // no longer fits them, so it is built again before it is written. (A count of 0 is
+        // a topology that did not fit in memory: it is not tried again on every tick.)
+        box->builderCount = addPolyFlowerCore(box->flowerParams, *mesh, info.vertices);
+        msg = animateFlowerCore(box->flowerParams, *mesh, box->groundHeights, ground, ResetCache, &info);
+    }
+    box->flowerLastPass = info;
+    if (!msg.isEmpty()) reportStatus(msg);
+}
+
+void ZPK_VerdixPane::UpdateFlower(int ControlBoxIndex, bool)
+{
+    QMutexLocker lock(&m_flowerLock);
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeFlower) return;
+    if (QThread::currentThread() == thread()) captureFlowerParams(ControlBoxIndex);
+    else if (!box->flowerParamsReady) return;
+    DzFacetMesh* mesh = flowerMesh(ControlBoxIndex);
+    if (!mesh) return;
+    // The topology is rebuilt on every update; the geometry pass always refills the heights.
+    Button_AddPolyFlower(ControlBoxIndex, mesh);
+    Button_AnimateFlower(ControlBoxIndex, true);
+}
+
+void ZPK_VerdixPane::SliderUpdateFlower(int)
+{
+    if (m_loading) return;
+    // The all-box update runs on workers: they need every box's sliders as they are now.
+    // The pistil atlas sliders are not asked for focus, so they always update every box.
+    captureAllFlowerParams();
+    routeSliderChange(TypeFlower);
+}
