@@ -130,10 +130,11 @@ bool capture(Track& t, QString* error)
     return true;
 }
 
+// A view of v without a copy: the writer copies or encodes it before v goes away.
 template <class T>
 QByteArray bytesOf(const std::vector<T>& v)
 {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), int(v.size() * sizeof(T)));
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(v.data()), int(v.size() * sizeof(T)));
 }
 
 void pad4(QByteArray& b, char fill = 0)
@@ -485,6 +486,16 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
 
     GlbWriter w;
     w.compress = opt.compress;
+    // The binary chunk grows to about this without compression; reserved, it is copied once.
+    if (!opt.compress) {
+        qint64 estimate = 0;
+        for (const Track& t : tracks) {
+            qint64 indices = 0;
+            for (const Track::Prim& p : t.prims) indices += qint64(p.indices.size());
+            estimate += qint64(t.count()) * (24 + 16 * qint64(opt.frames)) + indices * 4;
+        }
+        if (estimate < (qint64(1) << 31) - 1024) w.bin.reserve(int(estimate));
+    }
     QJsonArray sceneNodes, channels, samplers;
     std::vector<int> animatedNodes;
     for (const Track& t : tracks) {
