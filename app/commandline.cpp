@@ -17,6 +17,7 @@
 #include <dzsafefile.h>
 #include <dzscene.h>
 #include <dzscript.h>
+#include "animexport.h"
 #include "korgpane.h"
 #include "mainwindow.h"
 #include "midireplay.h"
@@ -29,7 +30,10 @@ QString usageText()
 {
     return QString(
         "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
-        "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE] [--export FILE.{obj,gltf,glb}]...\n"
+        "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE]\n"
+        "                   [--export-animation FILE.glb | --export-sequence DIR] [--frames N] [--fps F]\n"
+        "                   [--interpolation linear|step] [--meshopt] [--sequence-format obj|glb]\n"
+        "                   [--export-heightmap BOX FILE.{png,r16,raw,dat}] [--export FILE.{obj,gltf,glb}]...\n"
         "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
         "\n"
         "Options run in the order below, whatever order they are written in.\n"
@@ -45,6 +49,12 @@ QString usageText()
         "  --time FRAME            go to frame FRAME (0 to %1)\n"
         "  --ticks N               run N animation ticks (0 to %2)\n"
         "  --save-scene FILE       save the host scene to FILE\n"
+        "  --export-animation FILE.glb  write N ticks of the wind as glTF morph targets (needs --frames N;\n"
+        "                          --fps F, --interpolation linear|step, --meshopt compresses them)\n"
+        "  --export-sequence DIR   write DIR/frame_0001.obj ... one file per tick (needs --frames N;\n"
+        "                          --sequence-format glb for .glb files)\n"
+        "  --export-heightmap BOX FILE  write the final heights of landscape box BOX (its index, as in its\n"
+        "                          title) as 16-bit PNG, raw 16-bit (.r16, .raw) or 32-bit float .dat\n"
         "  --export FILE           write every mesh in world space; .obj, .gltf or .glb (repeatable)\n"
         "  --screenshot FILE.png   render the viewport to a PNG file (repeatable)\n"
         "  --screenshot-size WxH   size of the screenshots, 16 to 8192 each (default 1280x720)\n"
@@ -117,14 +127,15 @@ QMetaMethod paneMethod(QObject* pane, const char* signature)
 }
 
 // Calls a pane slot found by name; a slot returning bool reports failure through it.
-bool callPane(QObject* pane, const QMetaMethod& m, QGenericArgument arg = QGenericArgument())
+bool callPane(QObject* pane, const QMetaMethod& m, QGenericArgument arg = QGenericArgument(),
+              QGenericArgument arg2 = QGenericArgument())
 {
     if (m.returnType() == QMetaType::Bool) {
         bool ok = true;
-        m.invoke(pane, Qt::DirectConnection, Q_RETURN_ARG(bool, ok), arg);
+        m.invoke(pane, Qt::DirectConnection, Q_RETURN_ARG(bool, ok), arg, arg2);
         return ok;
     }
-    m.invoke(pane, Qt::DirectConnection, arg);
+    m.invoke(pane, Qt::DirectConnection, arg, arg2);
     return true;
 }
 
@@ -188,7 +199,7 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
             return true;
         };
         const bool flag = opt == "--headless" || opt == "--status" || opt == "--help" || opt == "-h" ||
-                          opt == "--version";
+                          opt == "--version" || opt == "--meshopt";
         if (flag && hasInline) {
             *error = QString("%1 takes no value").arg(opt);
             return false;
@@ -232,6 +243,80 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
         } else if (opt == "--save-scene") {
             if (!once() || !takeValue(&cl->saveScene)) return false;
             if (!checkOutput(opt, cl->saveScene, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
+        } else if (opt == "--export-animation") {
+            if (!once() || !takeValue(&cl->exportAnimation)) return false;
+            if (QFileInfo(cl->exportAnimation).suffix().toLower() != "glb") {
+                *error = QString("--export-animation: %1 is not a .glb file").arg(cl->exportAnimation);
+                return false;
+            }
+            if (!checkOutput(opt, cl->exportAnimation, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
+        } else if (opt == "--export-sequence") {
+            if (!once() || !takeValue(&cl->exportSequence)) return false;
+            if (QFileInfo(cl->exportSequence).exists() && !QFileInfo(cl->exportSequence).isDir()) {
+                *error = QString("--export-sequence: %1 is not a folder").arg(cl->exportSequence);
+                return false;
+            }
+        } else if (opt == "--sequence-format") {
+            if (!once() || !takeValue(&cl->sequenceFormat)) return false;
+            cl->sequenceFormat = cl->sequenceFormat.toLower();
+            if (cl->sequenceFormat != "obj" && cl->sequenceFormat != "glb") {
+                *error = QString("--sequence-format: use obj or glb, not %1").arg(cl->sequenceFormat);
+                return false;
+            }
+        } else if (opt == "--frames") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->frames = v.toInt(&ok);
+            if (!ok || cl->frames < 1 || cl->frames > 100000) {
+                *error = QString("--frames: not a count of frames (1 or more): %1").arg(v);
+                return false;
+            }
+        } else if (opt == "--fps") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->fps = v.toDouble(&ok);
+            if (!ok || !(cl->fps > 0.0) || cl->fps > 1000.0) {
+                *error = QString("--fps: not a frame rate (above 0, up to 1000): %1").arg(v);
+                return false;
+            }
+        } else if (opt == "--interpolation") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            if (v.toLower() != "linear" && v.toLower() != "step") {
+                *error = QString("--interpolation: use linear or step, not %1").arg(v);
+                return false;
+            }
+            cl->stepInterpolation = v.toLower() == "step";
+        } else if (opt == "--meshopt") {
+            cl->meshopt = true;
+        } else if (opt == "--export-heightmap") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            bool ok = false;
+            cl->heightmapBox = v.toInt(&ok);
+            if (!ok || cl->heightmapBox < 0) {
+                *error = QString("--export-heightmap: not a landscape box index: %1").arg(v);
+                return false;
+            }
+            if (i + 1 >= args.size() || args[i + 1].startsWith("--")) {
+                *error = "--export-heightmap needs a box index and a file";
+                return false;
+            }
+            cl->heightmapFile = args[++i];
+            const QString ext = QFileInfo(cl->heightmapFile).suffix().toLower();
+            if (ext != "png" && ext != "r16" && ext != "raw" && ext != "dat") {
+                *error = QString("--export-heightmap: unknown format of %1 (use .png, .r16, .raw or .dat)").arg(cl->heightmapFile);
+                return false;
+            }
+            if (!checkOutput(opt, cl->heightmapFile, error)) {
                 rc = kExitWriteFailed;
                 return false;
             }
@@ -285,6 +370,20 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
             *error = QString("unknown option: %1 (see --help)").arg(args[i]);
             return false;
         }
+    }
+    const bool animates = !cl->exportAnimation.isEmpty() || !cl->exportSequence.isEmpty();
+    if (!cl->exportAnimation.isEmpty() && !cl->exportSequence.isEmpty()) {
+        // Both would tick the same scene one after the other, so their frames would differ.
+        *error = "use --export-animation or --export-sequence, not both in one run";
+        return false;
+    }
+    if (animates && cl->frames < 1) {
+        *error = QString("%1 needs --frames N").arg(cl->exportAnimation.isEmpty() ? "--export-sequence" : "--export-animation");
+        return false;
+    }
+    if (!animates && (cl->frames > 0 || seen.contains("--fps") || seen.contains("--interpolation") || cl->meshopt)) {
+        *error = "--frames, --fps, --interpolation and --meshopt go with --export-animation or --export-sequence";
+        return false;
     }
     rc = kExitOk;
     return true;
@@ -421,6 +520,45 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
     if (!cl.saveScene.isEmpty() && !dzScene->saveScene(cl.saveScene, &why)) {
         *error = QString("--save-scene %1: %2").arg(cl.saveScene, why);
         return kExitWriteFailed;
+    }
+    if (!cl.heightmapFile.isEmpty()) {
+        const QMetaMethod m = paneMethod(pane, "exportHeightMap(int,QString)");
+        if (!m.isValid()) {
+            *error = "--export-heightmap: no pane with landscapes";
+            return kExitRunFailed;
+        }
+        if (!callPane(pane, m, Q_ARG(int, cl.heightmapBox), Q_ARG(QString, cl.heightmapFile))) {
+            *error = QString("--export-heightmap: %1").arg(paneStatus(pane));
+            return kExitWriteFailed;
+        }
+    }
+    if (!cl.exportAnimation.isEmpty() || !cl.exportSequence.isEmpty()) {
+        const QMetaMethod tickSlot = paneMethod(pane, "Animation_Draw()");
+        if (!tickSlot.isValid()) {
+            *error = "--export-animation: no pane to animate";
+            return kExitRunFailed;
+        }
+        // The same ticks as --ticks, so frame k of an export is what --ticks k leaves.
+        const TickFunction tick = [&](QString*) {
+            callPane(pane, tickSlot);
+            QCoreApplication::processEvents();
+            return true;
+        };
+        if (!cl.exportAnimation.isEmpty()) {
+            AnimationExportOptions opt;
+            opt.frames = cl.frames;
+            opt.fps = cl.fps;
+            opt.linear = !cl.stepInterpolation;
+            opt.compress = cl.meshopt;
+            if (!exportAnimationGlb(cl.exportAnimation, opt, tick, &why)) {
+                *error = QString("--export-animation: %1").arg(why);
+                return kExitWriteFailed;
+            }
+        }
+        if (!cl.exportSequence.isEmpty() && !exportFrameSequence(cl.exportSequence, cl.frames, cl.sequenceFormat, tick, &why)) {
+            *error = QString("--export-sequence: %1").arg(why);
+            return kExitWriteFailed;
+        }
     }
     for (const QString& file : cl.exports) {
         if (!exportScene(file, &why)) {

@@ -23,6 +23,17 @@ struct CommandLine
     bool hasTicks = false;
     int ticks = 0;
     QString saveScene;
+    // The wind animation out: morph targets in one .glb, or one still file per frame.
+    QString exportAnimation;
+    QString exportSequence;
+    QString sequenceFormat = "obj";
+    int frames = 0;
+    double fps = 30.0;
+    bool stepInterpolation = false;
+    bool meshopt = false;
+    // Landscape box index and file of --export-heightmap (empty file: not asked).
+    int heightmapBox = -1;
+    QString heightmapFile;
     QStringList exports;
     QStringList screenshots;
     QSize screenshotSize{1280, 720};

@@ -14,16 +14,12 @@ bool validFacet(const DzFacet& f, int nv)
 
 } // namespace
 
-void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out)
+void smoothNormals(const DzFacetMesh& mesh, std::vector<float>& out)
 {
     const int nv = mesh.getNumVertices();
     const int nf = mesh.getNumFacets();
     const DzVec3* pos = mesh.getVerticesPtr();
     const DzFacet* facets = mesh.getFacetsPtr();
-    const DzMap* uvMap = mesh.getUVs();
-    const int nuv = uvMap ? uvMap->getNumValues() : 0;
-    const DzPnt2* uvs = uvMap ? uvMap->getPnt2ArrayPtr() : nullptr;
-
     std::vector<DzVec3> normals(static_cast<size_t>(nv));
     for (int i = 0; i < nf; ++i) {
         const DzFacet& f = facets[i];
@@ -37,13 +33,31 @@ void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out)
         const int corners = f.isQuad() ? 4 : 3;
         for (int k = 0; k < corners; ++k) normals[size_t(f.m_vertIdx[k])] += n;
     }
-
-    out.vertices.resize(size_t(nv));
+    out.resize(size_t(nv) * 3);
     for (int i = 0; i < nv; ++i) {
         DzVec3 n = normals[size_t(i)];
         const float len = n.length();
         n = len > 0.f ? n / len : DzVec3(0.f, 1.f, 0.f);
-        out.vertices[size_t(i)] = {pos[i].m_x, pos[i].m_y, pos[i].m_z, n.m_x, n.m_y, n.m_z, 0.f, 0.f};
+        out[3 * size_t(i)] = n.m_x, out[3 * size_t(i) + 1] = n.m_y, out[3 * size_t(i) + 2] = n.m_z;
+    }
+}
+
+void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out)
+{
+    const int nv = mesh.getNumVertices();
+    const int nf = mesh.getNumFacets();
+    const DzVec3* pos = mesh.getVerticesPtr();
+    const DzFacet* facets = mesh.getFacetsPtr();
+    const DzMap* uvMap = mesh.getUVs();
+    const int nuv = uvMap ? uvMap->getNumValues() : 0;
+    const DzPnt2* uvs = uvMap ? uvMap->getPnt2ArrayPtr() : nullptr;
+
+    std::vector<float> normals;
+    smoothNormals(mesh, normals);
+    out.vertices.resize(size_t(nv));
+    for (int i = 0; i < nv; ++i) {
+        const float* n = &normals[3 * size_t(i)];
+        out.vertices[size_t(i)] = {pos[i].m_x, pos[i].m_y, pos[i].m_z, n[0], n[1], n[2], 0.f, 0.f};
     }
 
     // A vertex takes the UV of the first corner that uses it; a corner with another UV

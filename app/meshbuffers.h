@@ -31,3 +31,5 @@ struct MeshBuffers
 // used with two different UV points is split so both keep their UVs; quads become two
 // triangles; facets with indices outside the mesh are skipped.
 void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out);
+// The smooth normal of each mesh vertex (xyz per vertex), as buildMeshBuffers gives them.
+void smoothNormals(const DzFacetMesh& mesh, std::vector<float>& out);

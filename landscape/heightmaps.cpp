@@ -2,6 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTextStream>
+#include <algorithm>
 #include <QImage>
 #include <QImageReader>
 #include <dzsafefile.h>
@@ -156,5 +160,125 @@ bool writeHeightFile(const QString& path, const float* values, long long count, 
         if (error) *error = f.errorString();
         return false;
     }
+    return true;
+}
+
+bool imageHasWideChannels(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_Grayscale16:
+    case QImage::Format_RGBX64:
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void imageToHeightWords(uint16_t* wMem, const QImage& image)
+{
+    if (!wMem || image.isNull()) return;
+    const int W = image.width(), H = image.height();
+    if (image.format() == QImage::Format_Grayscale16) {
+        for (int r = 0; r < H; ++r)
+            std::memcpy(wMem + (long long)r * W, image.constScanLine(r), size_t(W) * 2);
+        return;
+    }
+    const QImage rgb = image.format() == QImage::Format_RGBA64 ? image : image.convertToFormat(QImage::Format_RGBA64);
+    for (int r = 0; r < H; ++r) {
+        const QRgba64* line = reinterpret_cast<const QRgba64*>(rgb.constScanLine(r));
+        uint16_t* out = wMem + (long long)r * W;
+        for (int c = 0; c < W; ++c) out[c] = uint16_t((unsigned(line[c].red()) + line[c].green() + line[c].blue()) / 3);
+    }
+}
+
+bool isHeightExportFormat(const QString& path)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    return ext == "png" || ext == "r16" || ext == "raw" || ext == "dat";
+}
+
+namespace {
+
+bool commitBytes(const QString& path, const QByteArray& bytes, QString* error)
+{
+    return DzSafeFile::writeAll(path, bytes, error);
+}
+
+}  // namespace
+
+bool writeHeightExport(const QString& path, const float* heights, int side, QString* error)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (!heights || side <= 0) {
+        if (error) *error = QString("Cannot write %1: the landscape has no heights yet").arg(path);
+        return false;
+    }
+    const long long count = (long long)side * side;
+    if (ext == "dat") {
+        QString why;
+        if (writeHeightFile(path, heights, count, &why)) return true;
+        if (error) *error = QString("Cannot write %1: %2").arg(path, why);
+        return false;
+    }
+    if (ext != "png" && ext != "r16" && ext != "raw") {
+        if (error) *error = QString("Unknown height map format: %1 (use .png, .r16, .raw or .dat)").arg(path);
+        return false;
+    }
+    const auto range = std::minmax_element(heights, heights + count);
+    const double offset = *range.first;
+    const double scale = double(*range.second) - offset;
+    // A flat terrain has no range to stretch; all its values are 0.
+    const double toWord = scale > 0.0 ? 65535.0 / scale : 0.0;
+    std::vector<uint16_t> words(static_cast<size_t>(count));
+    for (long long i = 0; i < count; ++i)
+        words[size_t(i)] = uint16_t(std::lround(std::clamp((double(heights[i]) - offset) * toWord, 0.0, 65535.0)));
+    const QString offsetText = QString::number(offset, 'g', 9), scaleText = QString::number(scale, 'g', 9);
+    if (ext == "png") {
+        QImage img(side, side, QImage::Format_Grayscale16);
+        for (int r = 0; r < side; ++r) std::memcpy(img.scanLine(r), words.data() + (long long)r * side, size_t(side) * 2);
+        img.setText("HeightOffset", offsetText);
+        img.setText("HeightScale", scaleText);
+        QByteArray bytes;
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buf, "png");
+        if (!writer.write(img)) {
+            if (error) *error = QString("Cannot write %1: %2").arg(path, writer.errorString());
+            return false;
+        }
+        return commitBytes(path, bytes, error);
+    }
+    QByteArray raw(int(count * 2), Qt::Uninitialized);
+    for (long long i = 0; i < count; ++i) qToLittleEndian(words[size_t(i)], raw.data() + 2 * i);
+    QString side_;
+    QTextStream(&side_) << "width=" << side << "\nheight=" << side << "\nformat=16-bit unsigned little-endian\n"
+                        << "offset=" << offsetText << "\nscale=" << scaleText
+                        << "\n# height = offset + scale * value / 65535\n";
+    return commitBytes(path, raw, error) && commitBytes(path + ".txt", side_.toUtf8(), error);
+}
+
+bool readHeightPng(const QString& path, std::vector<float>* heights, int* width, int* height, QString* error)
+{
+    QImageReader reader(path);
+    const QImage img = reader.read();
+    if (img.isNull()) {
+        if (error) *error = QString("Cannot read %1: %2").arg(path, reader.errorString());
+        return false;
+    }
+    bool okOffset = false, okScale = false;
+    const double offset = img.text("HeightOffset").toDouble(&okOffset);
+    const double scale = img.text("HeightScale").toDouble(&okScale);
+    if (!okOffset || !okScale) {
+        if (error) *error = QString("%1 carries no height offset and scale").arg(path);
+        return false;
+    }
+    std::vector<uint16_t> words(size_t(img.width()) * size_t(img.height()));
+    imageToHeightWords(words.data(), img);
+    heights->resize(words.size());
+    for (size_t i = 0; i < words.size(); ++i) (*heights)[i] = float(offset + scale * words[i] / 65535.0);
+    *width = img.width();
+    *height = img.height();
     return true;
 }

@@ -3,6 +3,7 @@
 // height files (".dat") read and written.
 #include <QImage>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 // Byte of each pixel = (R + G + B) / 3, row by row from the top; alpha ignored. bMem holds
@@ -43,3 +44,20 @@ HeightFileRead readHeightFile(const QString& path, long long limit = kMaxHeightF
 
 // Writes count floats, little-endian, no header. False with the file's error text.
 bool writeHeightFile(const QString& path, const float* values, long long count, QString* error);
+
+// True for images with more than 8 bits per channel (16-bit PNG, TIFF), whose heights
+// imageToHeightWords keeps at full precision.
+bool imageHasWideChannels(const QImage& image);
+// Word of each pixel = (R + G + B) / 3 at 16 bits, laid out as imageToHeightBytes lays bytes.
+void imageToHeightWords(uint16_t* wMem, const QImage& image);
+
+// A terrain's heights (side x side floats, row 0 at +Z) out for other tools, by the file's
+// extension: ".png" 16-bit greyscale stretched over the full range, with the height of
+// value 0 and of value 65535 in its text chunks "HeightOffset" and "HeightScale"
+// (height = offset + scale * value / 65535); ".r16"/".raw" the same values little-endian
+// without header, the numbers in a side file FILE.txt; ".dat" the floats themselves.
+bool isHeightExportFormat(const QString& path);
+bool writeHeightExport(const QString& path, const float* heights, int side, QString* error);
+
+// Heights of a 16-bit PNG written by writeHeightExport, back in height units.
+bool readHeightPng(const QString& path, std::vector<float>* heights, int* width, int* height, QString* error);

@@ -17,6 +17,7 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include <cmath>
 #include <new>
 #include <unistd.h>
 #include <QFile>
@@ -89,6 +90,19 @@ struct EditScope
 
 void ZPK_VerdixPane::ImagetoHeightMap(BYTE* bMem, QImage Image) { imageToHeightBytes(bMem, Image); }
 
+namespace {
+
+// A 16-bit image keeps its full precision beside the byte grid.
+void fillHeightWords(ControlBox::HeightMapBytes& map, const QImage& img)
+{
+    map.words.clear();
+    if (!imageHasWideChannels(img)) return;
+    map.words.assign(size_t(map.width) * size_t(map.height), 0);
+    imageToHeightWords(map.words.data(), img);
+}
+
+}  // namespace
+
 void ZPK_VerdixPane::buildHeightMapsFromImages(int i)
 {
     ControlBox* box = m_boxes.at(i);
@@ -101,6 +115,7 @@ void ZPK_VerdixPane::buildHeightMapsFromImages(int i)
         map.height = img.height();
         map.bytes.assign(size_t(map.width) * size_t(map.height), 0);
         ImagetoHeightMap(map.bytes.data(), img);
+        fillHeightWords(map, img);
     }
 }
 
@@ -170,6 +185,7 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
         map.height = img.height();
         map.bytes.assign(size_t(map.width) * size_t(map.height), 0);
         ImagetoHeightMap(map.bytes.data(), img);
+        fillHeightWords(map, img);
         UpdateLandScape(i, true);
         return true;
     }
@@ -249,11 +265,20 @@ void ZPK_VerdixPane::SaveUserHeightMap()
             if (m_boxes[k].saveMapButton == from && m_boxes[k].groupBox) i = k;
     }
     if (i < 0) return;
-    const QString path = dzApp->dialogs()->getSaveFileName(this, "Save File", userFolder(), "DAT (*.dat)");
+    const QString path = dzApp->dialogs()->getSaveFileName(
+        this, "Save File", userFolder(), "DAT (*.dat);;PNG 16-bit (*.png);;RAW 16-bit (*.r16 *.raw)");
     if (path.isEmpty()) return;
     ControlBox* box = m_boxes.at(i);
     if (!box) return;
     QString error;
+    if (isHeightExportFormat(path) && QFileInfo(path).suffix().toLower() != "dat") {
+        // The forms other tools read; a name without one of their extensions stays a .dat.
+        if (!exportHeightMap(i, path)) {
+            dzApp->dialogs()->messageBox(QMessageBox::Information, "error", m_statusLabel ? m_statusLabel->text() : path,
+                                         QString(), QMessageBox::Ok, QMessageBox::Ok, this);
+        }
+        return;
+    }
     const long long count = box->heightField.empty() ? 0 : box->heightFieldLength;
     if (!writeHeightFile(path, box->heightField.data(), count, &error)) {
         dzApp->dialogs()->messageBox(QMessageBox::Information, "error", error, QString(), QMessageBox::Ok,
@@ -262,6 +287,26 @@ void ZPK_VerdixPane::SaveUserHeightMap()
     }
     setStatus(QString("Save landscape data %1").arg(i));
     refreshUserCombo(i);
+}
+
+bool ZPK_VerdixPane::exportHeightMap(int ControlBoxIndex, QString path)
+{
+    ControlBox* box = m_boxes.at(ControlBoxIndex);
+    if (!box || box->type != TypeLandscape) {
+        setStatus(QString("Box %1 is no landscape box").arg(ControlBoxIndex));
+        return false;
+    }
+    // The field is grown, never shrunk: only the last update's length is this terrain.
+    const long long count = box->heightFieldLength;
+    int side = int(std::lround(std::sqrt(double(count))));
+    if (count <= 0 || (long long)side * side != count || (long long)box->heightField.size() < count) side = 0;
+    QString error;
+    if (!writeHeightExport(path, side > 0 ? box->heightField.data() : nullptr, side, &error)) {
+        setStatus(error);
+        return false;
+    }
+    setStatus(QString("Save landscape data %1").arg(ControlBoxIndex));
+    return true;
 }
 
 // ---- The terrain mesh --------------------------------------------------------------------
@@ -410,6 +455,7 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             const ControlBox::HeightMapBytes& map = box->heightMaps[size_t(k)];
             sources.active[k] = judged.active[k];
             sources.maps[k].bytes = map.bytes.data();
+            sources.maps[k].words = map.words.empty() ? nullptr : map.words.data();
             sources.maps[k].width = map.width;
             sources.maps[k].height = map.height;
         }

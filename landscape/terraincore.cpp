@@ -179,25 +179,34 @@ void blendTerrain(const TerrainParams& p, const TerrainSources& s, float* y)
 
     for (int r = 0; r < V; ++r) {
         const unsigned char* row[kImageSlots] = {};
-        for (int k = 0; k < kImageSlots; ++k)
-            if (s.active[k]) row[k] = s.maps[k].bytes + (long long)sampleRow(r, s.maps[k].height, V) * s.maps[k].width;
+        const uint16_t* wrow[kImageSlots] = {};
+        for (int k = 0; k < kImageSlots; ++k) {
+            if (!s.active[k]) continue;
+            const long long at = (long long)sampleRow(r, s.maps[k].height, V) * s.maps[k].width;
+            row[k] = s.maps[k].bytes + at;
+            if (s.maps[k].words) wrow[k] = s.maps[k].words + at;
+        }
+        auto sample = [&](int k, int c) {
+            const int x = cols[k][size_t(c)];
+            return wrow[k] ? float(wrow[k][x]) * (1.f / 257.f) : float(row[k][x]);
+        };
         const float* urow = U ? s.user + (long long)sampleRow(r, s.userSize, V) * s.userSize : nullptr;
         float* out = y + (long long)r * V;
         for (int c = 0; c < V; ++c) {
             float h = 0.f;
             if (U) h = urow[userCols[size_t(c)]] * user;
-            if (A) h += float(row[SlotLand][cols[SlotLand][size_t(c)]]) * land;
-            const int vC = C ? int(row[SlotHill][cols[SlotHill][size_t(c)]]) : 0;
-            if (C) h += float(vC + vC) * hill;
+            if (A) h += sample(SlotLand, c) * land;
+            const float vC = C ? sample(SlotHill, c) : 0.f;
+            if (C) h += (vC + vC) * hill;
             if (B) {
-                float b = float(row[SlotRiver][cols[SlotRiver][size_t(c)]]) * river;
+                float b = sample(SlotRiver, c) * river;
                 // Hills lift the river bed: the higher the hill, the shallower the cut.
-                if (C && vC > 0) b = b * (1.f - float(vC) * hill * 0.002f);
+                if (C && vC > 0.f) b = b * (1.f - vC * hill * 0.002f);
                 h -= b;
             }
             if (D) {
-                const int vD = row[SlotFlat][cols[SlotFlat][size_t(c)]];
-                if (vD > 0) h = h * (1.f - (float(vD) * 0.392f / 100.f) * flat);
+                const float vD = sample(SlotFlat, c);
+                if (vD > 0.f) h = h * (1.f - (vD * 0.392f / 100.f) * flat);
             }
             out[c] = h * sy;
         }

@@ -5,6 +5,7 @@
 // float per vertex, row by row (row 0 at +Z, column 0 at -X), so tests and benchmarks
 // drive it with plain arrays.
 #include <QString>
+#include <cstdint>
 #include <QStringList>
 #include <functional>
 
@@ -59,6 +60,9 @@ struct HeightMapView
 {
     const unsigned char* bytes = nullptr;
     int width = 0, height = 0;
+    // Set for 16-bit sources: the same grid at full precision, which the height blend reads
+    // (value / 257 is on the byte scale); the path mask reads the bytes.
+    const uint16_t* words = nullptr;
 };
 
 struct TerrainSources

@@ -125,6 +125,7 @@ struct ControlBox
     {
         int width = 0, height = 0;
         std::vector<unsigned char> bytes;
+        std::vector<uint16_t> words;  // 16-bit images only: the heights at full precision
         bool present() const { return !bytes.empty(); }
     };
     std::array<HeightMapBytes, 5> heightMaps;

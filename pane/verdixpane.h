@@ -162,6 +162,13 @@ private slots:
     void Button_AddPolyLandscape(int ControlBoxIndex, DzFacetMesh* mesh);
     void SaveUserHeightMap();
 
+    // ---- Landscape: final heights out for other tools (landscape/) ----------------------
+public:
+    // Writes landscape box ControlBoxIndex's heights by the file's extension (.png 16-bit,
+    // .r16/.raw, .dat); false with the reason in the status line. Invokable by name for
+    // the command line, yet no slot: the slot list stays the pane's documented one.
+    Q_INVOKABLE bool exportHeightMap(int ControlBoxIndex, QString path);
+
     // ---- Landscape: height query and placement on landscapes ----------------------------
     // (landscape/)
 public slots:

@@ -194,27 +194,6 @@ void collect(const aiScene* s, const aiNode* n, const aiMatrix4x4& parent, std::
     for (unsigned i = 0; i < n->mNumChildren; ++i) collect(s, n->mChildren[i], m, out);
 }
 
-QString validatorScript() { return GLTF_VALIDATE_SCRIPT; }
-
-// Runs the Khronos validator; empty when it passes, else its report. Skips without npm.
-QString validate(const QString& file, bool* skipped)
-{
-    *skipped = false;
-    const QString dir = GLTF_VALIDATOR_DIR;
-    if (!QFileInfo::exists(dir + "/node_modules/gltf-validator/package.json")) {
-        *skipped = true;
-        return QString();
-    }
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("NODE_PATH", dir + "/node_modules");
-    p.setProcessEnvironment(env);
-    p.start("node", {validatorScript(), file});
-    if (!p.waitForFinished(60000)) return "validator did not finish";
-    const QString out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
-    return p.exitCode() == 0 ? QString() : out;
-}
-
 } // namespace
 
 QString validateGltf(const QString& file, bool* skipped) { return validate(file, skipped); }
@@ -287,7 +266,7 @@ TEST_P(GltfExportTest, ReimportsWithHierarchyMaterialsAndEveryTriangleAndPassesT
     EXPECT_FALSE(nodes.count("Hidden") && nodes["Hidden"].first->mNumMeshes > 0) << "hidden meshes stay out";
 
     bool skipped = false;
-    const QString report = validate(file, &skipped);
+    const QString report = validateGltf(file, &skipped);
     if (skipped) GTEST_SKIP() << "gltf-validator not installed (npm missing): validation skipped";
     EXPECT_TRUE(report.isEmpty()) << qPrintable(report);
 }

@@ -1,5 +1,7 @@
 #include "testscene.h"
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <dzapp.h>
 #include <dzplugin.h>
 
@@ -139,3 +141,22 @@ void registerStandInPlugin()
     }
     dzApp->getPluginMgr()->addPlugin(plugin);
 }
+
+QString validateGltf(const QString& file, bool* skipped)
+{
+    *skipped = false;
+    const QString dir = GLTF_VALIDATOR_DIR;
+    if (!QFileInfo::exists(dir + "/node_modules/gltf-validator/package.json")) {
+        *skipped = true;
+        return QString();
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("NODE_PATH", dir + "/node_modules");
+    p.setProcessEnvironment(env);
+    p.start("node", {QString(GLTF_VALIDATE_SCRIPT), file});
+    if (!p.waitForFinished(60000)) return "validator did not finish";
+    const QString out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+    return p.exitCode() == 0 ? QString() : out;
+}
+

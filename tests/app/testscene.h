@@ -20,6 +20,10 @@ struct TestScene
     QString texture;          // the ground's diffuse map
 };
 
+// Runs the Khronos glTF validator on file; empty when it passes, else its report. Sets
+// skipped (and passes) where the validator could not be installed.
+QString validateGltf(const QString& file, bool* skipped);
+
 // Builds the scene into dzScene (which it clears first); images go into dir.
 TestScene buildTestScene(const QString& dir);
 
