@@ -196,7 +196,6 @@ void collect(const aiScene* s, const aiNode* n, const aiMatrix4x4& parent, std::
 
 } // namespace
 
-QString validateGltf(const QString& file, bool* skipped) { return validate(file, skipped); }
 
 class GltfExportTest : public ExportTest, public ::testing::WithParamInterface<bool>
 {
