@@ -47,7 +47,34 @@ public:
             else fprintf(stderr, "no slider %s/%d\n", v.name, v.occurrence);
         }
         pane->m_loading = false;
+        textures(i, def.file);
         pane->UpdateTree(i, true);
+    }
+    // Bark, leaf and fruit textures of each preset, chosen in the combos as a user would.
+    void textures(int i, const char* file)
+    {
+        struct Choice { const char* preset; const char* bark; const char* leaf; const char* fruit; };
+        static const Choice choices[] = {
+            {"Broad Oak.txt", "Bark_Oak.png", "Leaf_Oak.png", nullptr},
+            {"Tall Poplar.txt", "Bark_Pine.png", "Leaf_Birch.png", nullptr},
+            {"Young Sapling.txt", "Bark_Birch.png", "Leaf_Maple.png", nullptr},
+            {"Apple Tree.txt", "Bark_Oak.png", "Leaf_Maple.png", "Fruit_Apple.png"},
+            {"Winter Birch.txt", "Bark_Birch.png", nullptr, nullptr},
+        };
+        for (const Choice& c : choices) {
+            if (QByteArray(c.preset) != file) continue;
+            choose(i, 'E', c.bark);
+            choose(i, 'F', c.bark);
+            choose(i, 'C', c.leaf);
+            choose(i, 'D', c.fruit);
+        }
+    }
+    void choose(int i, char letter, const char* name)
+    {
+        QComboBox* combo = name ? pane->m_boxes[i].combo(letter) : nullptr;
+        const int k = combo ? combo->findText(QString::fromLatin1(name)) : -1;
+        if (k > 0) combo->setCurrentIndex(k);
+        else if (name) fprintf(stderr, "no texture %s\n", name);
     }
     void savePreset(int i) { pane->SavePreset(i, TypeTree, "Verdix_Presets_Tree", "TreeV1"); }
     void openPreset(int i) { pane->OpenPreset(i, TypeTree, "Verdix_Presets_Tree", "TreeV1", false); }
@@ -70,6 +97,17 @@ public:
     }
     void updateLandscape(int i) { pane->UpdateLandScape(i, true); }
 };
+
+// The pane writes texture paths absolute; the library's files name them from its own root.
+static void nameFromRoot(const QString& path, const QString& root)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return;
+    QByteArray text = f.readAll();
+    f.close();
+    text.replace((root + "/").toLatin1(), QByteArray());
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text);
+}
 
 int main(int argc, char** argv)
 {
@@ -103,6 +141,7 @@ int main(int argc, char** argv)
         a.apply(i, def);
         dzApp->dialogs()->queueFileName(repo + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file));
         a.savePreset(i);
+        nameFromRoot(repo + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file), generated);
         // The library's own copy, so the sample below opens what was just written.
         QFile::remove(generated + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file));
         QFile::copy(repo + "/Verdix_Presets_Tree/" + QString::fromLatin1(def.file),
@@ -140,6 +179,6 @@ int main(int argc, char** argv)
     }
     QFile out(repo + "/Verdix_Scene/Grove.txt");
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 5;
-    out.write(pane->setDocumentText().toLatin1());
+    out.write(pane->setDocumentText().replace(generated + "/", QString()).toLatin1());
     return 0;
 }
