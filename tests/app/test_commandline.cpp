@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <dzapp.h>
 #include <dzscene.h>
 #include "commandline.h"
-#include "sceneexport.h"
 #include "testscene.h"
 #include "../hostrun.h"
 
@@ -75,6 +73,14 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
         {{"--screenshot", dir.path() + "/x.jpg"}, "is not a .png file", kExitUsage},
         {{"--time", "1", "--time", "2"}, "--time given more than once", kExitUsage},
         {{"--headless=yes"}, "--headless takes no value", kExitUsage},
+        {{"--export-animation", dir.path() + "/a.glb"}, "needs --frames", kExitUsage},
+        {{"--export-animation", dir.path() + "/a.gltf", "--frames", "2"}, "not a .glb", kExitUsage},
+        {{"--export-animation", dir.path() + "/a.glb", "--frames", "0"}, "--frames", kExitUsage},
+        {{"--export-animation", dir.path() + "/a.glb", "--frames", "2", "--fps", "-1"}, "--fps", kExitUsage},
+        {{"--frames", "2"}, "go with --export-animation", kExitUsage},
+        {{"--export-animation", dir.path() + "/a.glb", "--export-sequence", dir.path(), "--frames", "2"}, "not both", kExitUsage},
+        {{"--export-heightmap", "0"}, "needs a box index and a file", kExitUsage},
+        {{"--export-heightmap", "0", dir.path() + "/h.jpg"}, "unknown format", kExitUsage},
     };
     for (const Case& c : cases) {
         CommandLine cl;
@@ -94,7 +100,7 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
     }
 }
 
-TEST(CommandLine, RunsPaneSlotsInOrderAndPrintsThePaneStatus)
+TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
 {
     registerStandInPlugin();
     QTemporaryDir dir;
@@ -149,69 +155,17 @@ TEST(CommandLine, RunsPaneSlotsInOrderAndPrintsThePaneStatus)
     printed.clear();
     EXPECT_EQ(runCommands(status, nullptr, out, &error), 0);
     EXPECT_EQ(printed, "\n");
-}
 
-TEST(CommandLine, ScriptErrorsFailTheRun)
-{
-    QTemporaryDir dir;
-    const QString file = dir.path() + "/bad.js";
-    QFile f(file);
+    // A script that does not parse fails the run, naming the file and the line.
+    const QString script = dir.path() + "/bad.js";
+    QFile f(script);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("var x = ;\n");
     f.close();
-    CommandLine cl;
-    cl.script = file;
-    QString printed, error;
-    QTextStream out(&printed);
-    EXPECT_EQ(runCommands(cl, nullptr, out, &error), kExitRunFailed);
-    EXPECT_TRUE(error.startsWith("--script " + file + ": Line 1")) << qPrintable(error);
-}
-
-TEST(Executable, BadCommandLinesExitNonZeroWithOneLine)
-{
-    QTemporaryDir dir;
-    const QStringList bad[] = {{"--headless", "--what"},
-                               {"--headless", "--export"},
-                               {"--headless", "--load-scene", dir.path() + "/missing.duf"},
-                               {"--headless", "--export", dir.path() + "/nope/out.obj"}};
-    for (const QStringList& args : bad) {
-        const HostRun r = runHost(args);
-        EXPECT_NE(r.code, 0) << qPrintable(args.join(' '));
-        EXPECT_TRUE(r.err.startsWith("verdix-host: ")) << qPrintable(r.err);
-        EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
-    }
-}
-
-TEST(Executable, HeadlessRunWithoutOptionsSucceeds)
-{
-    const HostRun r = runHost({"--headless", "--status"});
-    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(r.out.endsWith("\n"));
-}
-
-// Goes through the real executable with a scene file; needs the host's scene files, and
-// skips (saying so) until they are available in this build.
-TEST(Executable, LoadSceneThenExportAndScreenshotNeedsSceneFiles)
-{
-    QTemporaryDir dir;
-    TestScene ts = buildTestScene(dir.path());
-    const QString sceneFile = dir.path() + "/scene.duf";
-    QString error;
-    if (!dzScene->saveScene(sceneFile, &error)) GTEST_SKIP() << "host scene files not available: " << qPrintable(error);
-    const QString obj = dir.path() + "/cli.obj", glb = dir.path() + "/cli.glb", png = dir.path() + "/cli.png";
-    const HostRun r = runHost({"--screenshot", png, "--export", obj, "--headless", "--export", glb, "--load-scene", sceneFile});
-    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    // Same file as the in-process export of the same scene.
-    // Same base name in its own folder, so that the mtllib lines agree too.
-    ASSERT_TRUE(QDir(dir.path()).mkpath("ref"));
-    const QString ref = dir.path() + "/ref/cli.obj";
-    ASSERT_TRUE(exportObj(ref, &error));
-    QFile a(obj), b(ref);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), b.readAll());
-    EXPECT_GT(QFileInfo(glb).size(), 0);
-    EXPECT_FALSE(QImage(png).isNull());
+    CommandLine scripted;
+    scripted.script = script;
+    EXPECT_EQ(runCommands(scripted, nullptr, out, &error), kExitRunFailed);
+    EXPECT_TRUE(error.startsWith("--script " + script + ": Line 1")) << qPrintable(error);
 }
 
 TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
@@ -235,6 +189,8 @@ TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
         const HostRun r = runHost(QStringList{"--headless"} + c.args);
         EXPECT_EQ(r.code, kExitWriteFailed) << qPrintable(c.args.join(' ')) << ": " << qPrintable(r.err);
         EXPECT_TRUE(r.err.contains(c.says)) << qPrintable(r.err);
+        // One line on stderr, saying who speaks.
+        EXPECT_TRUE(r.err.startsWith("verdix-host: ") && r.err.count('\n') == 1) << qPrintable(r.err);
     }
     struct stat st;
     ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);

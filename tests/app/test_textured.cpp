@@ -1,16 +1,10 @@
 // A textured sample exported as a user would: the cut-out grass keeps its opacity as the base
 // colour's alpha, the terrain its normal map, and the files pass the Khronos validator.
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <gtest/gtest.h>
 #include "../hostrun.h"
+#include "glb.h"
 #include "surfacemaps.h"
 
 QString validateGltf(const QString& file, bool* skipped);
@@ -19,28 +13,11 @@ namespace {
 
 QString library(const QString& rel) { return QString(VERDIX_LIBRARY_DIR) + "/" + rel; }
 
-// The JSON chunk and the binary chunk of a .glb.
-bool readGlb(const QString& file, QJsonObject* json, QByteArray* bin)
+QImage embeddedImage(const Glb& glb, int textureIndex)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray b = f.readAll();
-    if (b.size() < 28 || qFromLittleEndian<quint32>(b.constData()) != 0x46546C67u) return false;
-    const quint32 jl = qFromLittleEndian<quint32>(b.constData() + 12);
-    *json = QJsonDocument::fromJson(b.mid(20, int(jl))).object();
-    const int binAt = 20 + int(jl);
-    const quint32 bl = qFromLittleEndian<quint32>(b.constData() + binAt);
-    *bin = b.mid(binAt + 8, int(bl));
-    return !json->isEmpty();
-}
-
-QImage embeddedImage(const QJsonObject& doc, const QByteArray& bin, int textureIndex)
-{
-    const int source = doc["textures"].toArray()[textureIndex].toObject()["source"].toInt(-1);
-    const QJsonObject img = doc["images"].toArray()[source].toObject();
-    if (!img.contains("bufferView")) return QImage();
-    const QJsonObject view = doc["bufferViews"].toArray()[img["bufferView"].toInt()].toObject();
-    return QImage::fromData(bin.mid(view["byteOffset"].toInt(), view["byteLength"].toInt()));
+    const int source = glb.json["textures"].toArray()[textureIndex].toObject()["source"].toInt(-1);
+    const QJsonObject img = glb.json["images"].toArray()[source].toObject();
+    return img.contains("bufferView") ? QImage::fromData(glb.views[size_t(img["bufferView"].toInt())]) : QImage();
 }
 
 } // namespace
@@ -54,9 +31,9 @@ TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheVa
                                library("Verdix_Scene/Meadow.txt"), "--export", glb, "--export", gltf});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
 
-    QJsonObject doc;
-    QByteArray bin;
-    ASSERT_TRUE(readGlb(glb, &doc, &bin));
+    Glb file;
+    ASSERT_TRUE(file.read(glb));
+    const QJsonObject& doc = file.json;
     EXPECT_FALSE(doc.contains("extensionsUsed")) << "no extension is used";
 
     const QImage colour(library("Verdix_Texture_Grass/Grass_Green.png"));
@@ -78,7 +55,7 @@ TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheVa
         ++grass;
         EXPECT_EQ(m["alphaMode"].toString(), "MASK");
         ASSERT_GE(tex, 0);
-        const QImage embedded = embeddedImage(doc, bin, tex);
+        const QImage embedded = embeddedImage(file, tex);
         ASSERT_FALSE(embedded.isNull()) << "the image is in the file";
         ASSERT_TRUE(embedded.hasAlphaChannel());
         if (embedded.size() != colour.size()) continue;

@@ -1,6 +1,7 @@
+// Scene files: what is saved loads back bit for bit, and a file that cannot be read is
+// refused before anything in the scene changes.
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QImage>
@@ -8,9 +9,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QVariant>
 #include <QtEndian>
-#include <cmath>
-#include <cstring>
+#include <functional>
 #include <limits>
 #include <dzapp.h>
 #include <dzgeometry.h>
@@ -23,25 +24,30 @@
 namespace {
 
 // Records the scene's signals by name.
-class SignalLog
+struct SignalLog
 {
-public:
+    QStringList names;
+    QList<QMetaObject::Connection> connections;
+    template <typename Signal>
+    void on(Signal signal, const char* name)
+    {
+        connections << QObject::connect(dzScene, signal, [this, name] { names << name; });
+    }
     SignalLog()
     {
-        auto rec = [this](const char* name) { return [this, name]() { names << name; }; };
-        m_c << QObject::connect(dzScene, &DzScene::sceneLoadStarting, rec("sceneLoadStarting"))
-            << QObject::connect(dzScene, &DzScene::sceneClearStarting, rec("sceneClearStarting"))
-            << QObject::connect(dzScene, &DzScene::sceneCleared, rec("sceneCleared"))
-            << QObject::connect(dzScene, &DzScene::sceneLoaded, rec("sceneLoaded"))
-            << QObject::connect(dzScene, &DzScene::sceneSaved, rec("sceneSaved"))
-            << QObject::connect(dzScene, &DzScene::nodeAdded, rec("nodeAdded"))
-            << QObject::connect(dzScene, &DzScene::nodeRemoved, rec("nodeRemoved"))
-            << QObject::connect(dzScene, &DzScene::timeChanged, rec("timeChanged"))
-            << QObject::connect(dzScene, &DzScene::primarySelectionChanged, rec("primarySelectionChanged"));
+        on(&DzScene::sceneLoadStarting, "loadStarting");
+        on(&DzScene::sceneClearStarting, "clearStarting");
+        on(&DzScene::sceneCleared, "cleared");
+        on(&DzScene::sceneLoaded, "loaded");
+        on(&DzScene::sceneSaved, "saved");
+        on(&DzScene::nodeAdded, "nodeAdded");
+        on(&DzScene::nodeRemoved, "nodeRemoved");
+        on(&DzScene::timeChanged, "timeChanged");
+        on(&DzScene::primarySelectionChanged, "selection");
     }
     ~SignalLog()
     {
-        for (const auto& c : m_c) QObject::disconnect(c);
+        for (const auto& c : connections) QObject::disconnect(c);
     }
     // Only the named ones, in order.
     QStringList only(const QStringList& wanted) const
@@ -51,160 +57,67 @@ public:
             if (wanted.contains(n)) out << n;
         return out;
     }
-    QStringList names;
-
-private:
-    QList<QMetaObject::Connection> m_c;
 };
 
-QByteArray bytesOf(const void* p, size_t n) { return QByteArray(static_cast<const char*>(p), int(n)); }
+QString hexOf(const void* p, size_t n) { return QByteArray(static_cast<const char*>(p), int(n)).toHex(); }
 
-// Everything a node carries, as comparable values; floats by their bits.
-struct MaterialShot
+// Everything the scene holds that its file must carry, one line per item; floats by their bits.
+QStringList describeScene()
 {
-    QString cls, name, label;
-    bool smoothing;
-    QStringList props;
-};
-struct ShapeShot
-{
-    QString cls, name, label, uvClass;
-    bool hasMesh;
-    int activeMaterial;
-    QByteArray verts, uvs, facets;
-    QList<MaterialShot> materials;
-};
-struct NodeShot
-{
-    QString name, label, assetId, presentation;
-    int parent;
-    QByteArray transform;
-    bool visible, selectable, visibleInRender;
-    int priority;
-    bool hasObject;
-    QString objName, objLabel;
-    QList<ShapeShot> shapes;
-};
-
-QList<NodeShot> shoot()
-{
-    QList<NodeShot> out;
+    QStringList out;
     const QList<DzNode*> nodes = dzScene->nodeList();
     for (DzNode* n : nodes) {
-        NodeShot s;
-        s.name = n->getName();
-        s.label = n->getLabel();
-        s.assetId = n->getAssetId();
-        s.presentation = n->getPresentation() ? "type:" + n->getPresentation()->getType() : QString();
-        s.parent = nodes.indexOf(n->getNodeParent());
         const DzTransform t = n->getLocalTransform();
-        s.transform = bytesOf(&t.pos, sizeof t.pos) + bytesOf(&t.rot, sizeof t.rot) + bytesOf(&t.scale, sizeof t.scale);
-        s.visible = n->isVisible();
-        s.selectable = n->isSelectable();
-        s.visibleInRender = n->isVisibleInRender();
-        s.priority = n->getRenderPriority();
-        s.hasObject = n->getObject() != nullptr;
-        if (DzObject* obj = n->getObject()) {
-            s.objName = obj->getName();
-            s.objLabel = obj->getLabel();
-            for (int i = 0; i < obj->getNumShapes(); ++i) {
-                DzShape* shape = obj->getShape(i);
-                ShapeShot ss;
-                ss.cls = shape->metaObject()->className();
-                ss.name = shape->getName();
-                ss.label = shape->getLabel();
-                auto* fs = qobject_cast<DzFacetShape*>(shape);
-                DzFacetMesh* mesh = fs ? fs->getFacetMesh() : nullptr;
-                ss.hasMesh = mesh != nullptr;
-                ss.activeMaterial = mesh ? mesh->getActiveMaterial() : -1;
-                if (mesh) {
-                    ss.verts = bytesOf(mesh->getVerticesPtr(), sizeof(DzVec3) * size_t(mesh->getNumVertices()));
-                    ss.facets = bytesOf(mesh->getFacetsPtr(), sizeof(DzFacet) * size_t(mesh->getNumFacets()));
-                    if (DzMap* uv = mesh->getUVs()) {
-                        ss.uvClass = uv->metaObject()->className();
-                        ss.uvs = bytesOf(uv->getPnt2ArrayPtr(), sizeof(DzPnt2) * size_t(uv->getNumValues()));
+        out << QStringList{n->getName(), n->getLabel(), n->getAssetId(),
+                           n->getPresentation() ? n->getPresentation()->getType() : "-",
+                           QString::number(nodes.indexOf(n->getNodeParent())),
+                           hexOf(&t.pos, sizeof t.pos) + hexOf(&t.rot, sizeof t.rot) + hexOf(&t.scale, sizeof t.scale),
+                           QString("%1%2%3 %4").arg(n->isVisible()).arg(n->isSelectable()).arg(n->isVisibleInRender())
+                               .arg(n->getRenderPriority())}.join('|');
+        DzObject* obj = n->getObject();
+        if (!obj) continue;
+        out << "object " + obj->getName() + "|" + obj->getLabel();
+        for (int i = 0; i < obj->getNumShapes(); ++i) {
+            DzShape* shape = obj->getShape(i);
+            auto* fs = qobject_cast<DzFacetShape*>(shape);
+            out << QString("shape %1|%2|%3").arg(shape->metaObject()->className(), shape->getName(), shape->getLabel());
+            if (DzFacetMesh* mesh = fs ? fs->getFacetMesh() : nullptr) {
+                DzMap* uv = mesh->getUVs();
+                out << QString("mesh %1 ").arg(mesh->getActiveMaterial()) +
+                           hexOf(mesh->getVerticesPtr(), sizeof(DzVec3) * size_t(mesh->getNumVertices()))
+                    << "facets " + hexOf(mesh->getFacetsPtr(), sizeof(DzFacet) * size_t(mesh->getNumFacets()))
+                    << (uv ? QString(uv->metaObject()->className()) + " " +
+                                 hexOf(uv->getPnt2ArrayPtr(), sizeof(DzPnt2) * size_t(uv->getNumValues()))
+                           : QString("no UVs"));
+            }
+            for (int m = 0; m < shape->getNumMaterials(); ++m) {
+                DzMaterial* mat = shape->getMaterial(m);
+                auto* dm = qobject_cast<DzDefaultMaterial*>(mat);
+                out << QString("material %1|%2|%3|%4")
+                           .arg(mat->metaObject()->className(), mat->getName(), mat->getLabel())
+                           .arg(dm && dm->isSmoothingOn());
+                for (int p = 0; p < mat->getNumProperties(); ++p) {
+                    DzProperty* prop = mat->getProperty(p);
+                    QString d = prop->getLabel() + "|" + prop->metaObject()->className();
+                    if (auto* num = qobject_cast<DzNumericProperty*>(prop)) {
+                        const double v = num->getDoubleValue();
+                        d += "|" + hexOf(&v, sizeof v) + QString("|%1|").arg(num->isMappable()) +
+                             (num->getMapValue() ? num->getMapValue()->getFilename() : QString());
+                    } else if (auto* img = qobject_cast<DzImageProperty*>(prop)) {
+                        d += "|" + (img->getValue() ? img->getValue()->getFilename() : QString());
                     }
+                    out << d;
                 }
-                for (int m = 0; m < shape->getNumMaterials(); ++m) {
-                    DzMaterial* mat = shape->getMaterial(m);
-                    MaterialShot ms;
-                    ms.cls = mat->metaObject()->className();
-                    ms.name = mat->getName();
-                    ms.label = mat->getLabel();
-                    auto* dm = qobject_cast<DzDefaultMaterial*>(mat);
-                    ms.smoothing = dm && dm->isSmoothingOn();
-                    for (int p = 0; p < mat->getNumProperties(); ++p) {
-                        DzProperty* prop = mat->getProperty(p);
-                        QString d = prop->getLabel() + "|" + prop->metaObject()->className();
-                        if (auto* num = qobject_cast<DzNumericProperty*>(prop)) {
-                            const double v = num->getDoubleValue();
-                            d += QString("|%1|%2|%3")
-                                     .arg(QString(bytesOf(&v, sizeof v).toHex()))
-                                     .arg(num->isMappable())
-                                     .arg(num->getMapValue() ? num->getMapValue()->getFilename() : QString());
-                        } else if (auto* img = qobject_cast<DzImageProperty*>(prop)) {
-                            d += "|" + (img->getValue() ? img->getValue()->getFilename() : QString());
-                        }
-                        ms.props << d;
-                    }
-                    ss.materials << ms;
-                }
-                s.shapes << ss;
             }
         }
-        out << s;
     }
     return out;
 }
 
-void expectSame(const QList<NodeShot>& a, const QList<NodeShot>& b)
+void expectSameScene(const QStringList& before, const QStringList& after)
 {
-    ASSERT_EQ(a.size(), b.size());
-    for (int i = 0; i < a.size(); ++i) {
-        SCOPED_TRACE(qPrintable(a[i].label));
-        const NodeShot &x = a[i], &y = b[i];
-        EXPECT_EQ(x.name, y.name);
-        EXPECT_EQ(x.label, y.label);
-        EXPECT_EQ(x.assetId, y.assetId);
-        EXPECT_EQ(x.presentation, y.presentation);
-        EXPECT_EQ(x.parent, y.parent);
-        EXPECT_EQ(x.transform.toHex(), y.transform.toHex());
-        EXPECT_EQ(x.visible, y.visible);
-        EXPECT_EQ(x.selectable, y.selectable);
-        EXPECT_EQ(x.visibleInRender, y.visibleInRender);
-        EXPECT_EQ(x.priority, y.priority);
-        EXPECT_EQ(x.hasObject, y.hasObject);
-        EXPECT_EQ(x.objName, y.objName);
-        EXPECT_EQ(x.objLabel, y.objLabel);
-        ASSERT_EQ(x.shapes.size(), y.shapes.size());
-        for (int s = 0; s < x.shapes.size(); ++s) {
-            const ShapeShot &p = x.shapes[s], &q = y.shapes[s];
-            EXPECT_EQ(p.cls, q.cls);
-            EXPECT_EQ(p.name, q.name);
-            EXPECT_EQ(p.label, q.label);
-            EXPECT_EQ(p.hasMesh, q.hasMesh);
-            EXPECT_EQ(p.activeMaterial, q.activeMaterial);
-            EXPECT_TRUE(p.verts == q.verts) << "vertices differ";
-            EXPECT_TRUE(p.uvs == q.uvs) << "UVs differ";
-            EXPECT_TRUE(p.facets == q.facets) << "facets differ";
-            EXPECT_EQ(p.uvClass, q.uvClass);
-            ASSERT_EQ(p.materials.size(), q.materials.size());
-            for (int m = 0; m < p.materials.size(); ++m) {
-                EXPECT_EQ(p.materials[m].cls, q.materials[m].cls);
-                EXPECT_EQ(p.materials[m].name, q.materials[m].name);
-                EXPECT_EQ(p.materials[m].label, q.materials[m].label);
-                EXPECT_EQ(p.materials[m].smoothing, q.materials[m].smoothing);
-                EXPECT_EQ(p.materials[m].props, q.materials[m].props);
-            }
-        }
-    }
-}
-
-// Facet blobs are little-endian int32s.
-void setInt32(QByteArray& raw, int index, qint32 value)
-{
-    const qint32 le = qToLittleEndian(value);
-    raw.replace(index * 4, 4, reinterpret_cast<const char*>(&le), 4);
+    ASSERT_EQ(before.size(), after.size());
+    for (int i = 0; i < before.size(); ++i) EXPECT_TRUE(before[i] == after[i]) << "changed: " << qPrintable(before[i].left(100));
 }
 
 QJsonObject readJson(const QString& path)
@@ -214,6 +127,13 @@ QJsonObject readJson(const QString& path)
     return QJsonDocument::fromJson(f.readAll()).object();
 }
 
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
@@ -221,11 +141,33 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-QByteArray readBytes(const QString& path)
+// The document with the value at path (member names and array indices) changed by edit.
+QByteArray edited(const QJsonObject& root, const QVariantList& path, const std::function<void(QJsonValue&)>& edit)
 {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    std::function<void(QJsonValue&, int)> walk = [&](QJsonValue& v, int i) {
+        if (i == path.size()) return edit(v);
+        if (path[i].type() == QVariant::Int) {
+            QJsonArray a = v.toArray();
+            QJsonValue child = a[path[i].toInt()];
+            walk(child, i + 1);
+            a[path[i].toInt()] = child;
+            v = a;
+        } else {
+            QJsonObject o = v.toObject();
+            QJsonValue child = o[path[i].toString()];
+            walk(child, i + 1);
+            o[path[i].toString()] = child;
+            v = o;
+        }
+    };
+    QJsonValue v(root);
+    walk(v, 0);
+    return QJsonDocument(v.toObject()).toJson();
+}
+
+QByteArray withValue(const QJsonObject& root, const QVariantList& path, const QJsonValue& value)
+{
+    return edited(root, path, [&](QJsonValue& v) { v = value; });
 }
 
 class SceneFile : public ::testing::Test
@@ -361,9 +303,6 @@ protected:
         model()->text = "line one\nline \"two\" ünïcode ✓";
     }
 
-    // Texts as long as a mesh blob, without escapes.
-    static QString longText(QChar c) { return QString(20000, c); }
-
     QTemporaryDir m_tmp;
     QString m_png;
     QMetaObject::Connection m_fresh;
@@ -374,17 +313,19 @@ protected:
 TEST_F(SceneFile, SaveClearLoadBringsEverythingBackExactly)
 {
     buildScene();
-    const QList<NodeShot> before = shoot();
+    // Texts as long as a mesh blob, without escapes, next to the blobs.
+    dzScene->findNodeByLabel("(0001) Tree")->setAssetId(QString(20000, 'A'));
+    model()->text += QString(20000, 'T');
+    const QString text = model()->text;
+    const QStringList before = describeScene();
     const QString file = path("round.json");
     QString error;
     {
         SignalLog log;
         ASSERT_TRUE(dzScene->saveScene(file, &error)) << qPrintable(error);
-        EXPECT_EQ(log.names, QStringList{"sceneSaved"});
+        EXPECT_EQ(log.names, QStringList{"saved"});
     }
-    EXPECT_EQ(dzScene->getFilename(), QFileInfo(file).absoluteFilePath());
     EXPECT_EQ(TestSceneModelIO::log(), QStringList{"write"});
-
     dzScene->clear();
     ASSERT_EQ(dzScene->getNumNodes(), 0);
     ASSERT_TRUE(model()->text.isEmpty());
@@ -392,47 +333,17 @@ TEST_F(SceneFile, SaveClearLoadBringsEverythingBackExactly)
 
     SignalLog log;
     ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
-    EXPECT_EQ(log.only({"sceneLoadStarting", "sceneClearStarting", "sceneCleared", "sceneLoaded"}),
-              (QStringList{"sceneLoadStarting", "sceneClearStarting", "sceneCleared", "sceneLoaded"}));
+    const QStringList phases{"loadStarting", "clearStarting", "cleared", "loaded"};
+    EXPECT_EQ(log.only(phases), phases);
     EXPECT_EQ(log.names.count("nodeAdded"), 3);
-    EXPECT_EQ(log.names.last(), "sceneLoaded");
+    EXPECT_EQ(log.names.last(), "loaded");
     EXPECT_EQ(TestSceneModelIO::log(), (QStringList{"start", "apply", "resolve"}));
-
-    expectSame(before, shoot());
-    EXPECT_EQ(model()->text, "line one\nline \"two\" ünïcode ✓");
+    expectSameScene(before, describeScene());
+    EXPECT_EQ(model()->text, text);
     EXPECT_EQ(dzScene->getTime(), 960);
     EXPECT_EQ(dzScene->getTimeStep(), 200);
     EXPECT_EQ(dzScene->getAnimEnd(), 9600);
     EXPECT_EQ(dzScene->getFilename(), QFileInfo(file).absoluteFilePath());
-}
-
-TEST_F(SceneFile, LongTextsSurviveNextToLongBlobs)
-{
-    buildScene();
-    DzNode* tree = dzScene->findNodeByLabel("(0001) Tree");
-    tree->setLabel(longText('L'));
-    tree->setAssetId(longText('A'));
-    model()->text = longText('T');
-    const QList<NodeShot> before = shoot();
-    const QString file = path("long.json");
-    ASSERT_TRUE(dzScene->saveScene(file));
-    QString error;
-    ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
-    expectSame(before, shoot());
-    EXPECT_EQ(model()->text, longText('T'));
-}
-
-TEST_F(SceneFile, EmptySceneDataIsNotWritten)
-{
-    auto* n = new DzNode;
-    n->setLabel("alone");
-    dzScene->addNode(n);
-    const QString file = path("empty.json");
-    ASSERT_TRUE(dzScene->saveScene(file));
-    const QJsonObject root = readJson(file);
-    EXPECT_EQ(root.value("format").toString(), "verdix-host-scene");
-    EXPECT_TRUE(root.value("scene_data").toObject().isEmpty());
-    EXPECT_EQ(root.value("nodes").toArray().size(), 1);
 }
 
 TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
@@ -442,35 +353,22 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
     ASSERT_TRUE(dzScene->saveScene(good));
     const QByteArray goodBytes = readBytes(good);
     const QJsonObject root = readJson(good);
-
-    auto edit = [&](const std::function<void(QJsonObject&)>& f) {
-        QJsonObject r = root;
-        f(r);
-        return QJsonDocument(r).toJson();
-    };
-    auto editNode = [&](int i, const std::function<void(QJsonObject&)>& f) {
-        return edit([&](QJsonObject& r) {
-            QJsonArray nodes = r["nodes"].toArray();
-            QJsonObject n = nodes[i].toObject();
-            f(n);
-            nodes[i] = n;
-            r["nodes"] = nodes;
+    const QVariantList mesh{"nodes", 0, "object", "shapes", 0, "mesh"};
+    auto facetWord = [&](int word, qint32 value) {
+        return edited(root, mesh + QVariantList{"facets"}, [=](QJsonValue& v) {
+            QByteArray raw = QByteArray::fromBase64(v.toString().toLatin1());
+            const qint32 le = qToLittleEndian(value);
+            raw.replace(word * 4, 4, reinterpret_cast<const char*>(&le), 4);
+            v = QString::fromLatin1(raw.toBase64());
         });
     };
-    auto editMesh = [&](const std::function<void(QJsonObject&)>& f) {
-        return editNode(0, [&](QJsonObject& n) {
-            QJsonObject obj = n["object"].toObject();
-            QJsonArray shapes = obj["shapes"].toArray();
-            QJsonObject shape = shapes[0].toObject();
-            QJsonObject mesh = shape["mesh"].toObject();
-            f(mesh);
-            shape["mesh"] = mesh;
-            shapes[0] = shape;
-            obj["shapes"] = shapes;
-            n["object"] = obj;
+    auto badChar = [&](const QVariantList& at, int index, char c) {  // index < 0 counts from the end
+        return edited(root, at, [=](QJsonValue& v) {
+            QString s = v.toString();
+            s[index < 0 ? s.size() + index : index] = QLatin1Char(c);
+            v = s;
         });
     };
-
     struct Case
     {
         const char* what;
@@ -482,79 +380,38 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
         {"empty", QByteArray(), "empty"},
         {"not JSON", "\x89PNG\r\n\x1a\n binary", "not a scene file"},
         {"JSON array", "[1, 2, 3]", "not a Verdix host scene file"},
-        {"wrong tag", edit([](QJsonObject& r) { r["format"] = "other-scene"; }), "not a Verdix host scene file"},
-        {"newer version", edit([](QJsonObject& r) { r["version"] = 2; }), "newer"},
-        {"unknown node class", editNode(0, [](QJsonObject& n) { n["class"] = "DzFigure"; }), "unknown class \"DzFigure\""},
-        {"unknown material class", editNode(0, [](QJsonObject& n) {
-             QJsonObject obj = n["object"].toObject();
-             QJsonArray shapes = obj["shapes"].toArray();
-             QJsonObject shape = shapes[0].toObject();
-             QJsonArray mats = shape["materials"].toArray();
-             QJsonObject m = mats[1].toObject();
-             m["class"] = "DzUberMaterial";
-             mats[1] = m;
-             shape["materials"] = mats;
-             shapes[0] = shape;
-             obj["shapes"] = shapes;
-             n["object"] = obj;
-         }), "unknown class \"DzUberMaterial\""},
-        {"facet index out of range", editMesh([](QJsonObject& m) {
-             QByteArray raw = QByteArray::fromBase64(m["facets"].toString().toLatin1());
-             setInt32(raw, 2, 9);  // third vertex of facet 0
-             m["facets"] = QString::fromLatin1(raw.toBase64());
-         }), "facet 0 refers to vertex 9 of 9"},
-        {"material index out of range", editMesh([](QJsonObject& m) {
-             QByteArray raw = QByteArray::fromBase64(m["facets"].toString().toLatin1());
-             setInt32(raw, 8, 2);  // its material
-             m["facets"] = QString::fromLatin1(raw.toBase64());
-         }), "refers to material 2 of 2"},
-        {"vertex count does not match", editMesh([](QJsonObject& m) { m["vertex_count"] = 10; }), "\"vertices\""},
-        {"not base64", editMesh([](QJsonObject& m) {
-             QString s = m["vertices"].toString();
-             s[5] = '*';
-             m["vertices"] = s;
-         }), "\"vertices\""},
-        {"not base64 in a long blob", editNode(2, [](QJsonObject& n) {
-             QJsonObject obj = n["object"].toObject();
-             QJsonArray shapes = obj["shapes"].toArray();
-             QJsonObject shape = shapes[0].toObject();
-             QJsonObject mesh = shape["mesh"].toObject();
-             QString s = mesh["facets"].toString();
-             s[s.size() - 9] = '.';
-             mesh["facets"] = s;
-             shape["mesh"] = mesh;
-             shapes[0] = shape;
-             obj["shapes"] = shapes;
-             n["object"] = obj;
-         }), "\"facets\" does not hold 100 items"},
-        {"parent cycle", edit([](QJsonObject& r) {
-             QJsonArray nodes = r["nodes"].toArray();
-             QJsonObject tree = nodes[2].toObject();
-             tree["parent"] = 1;  // the leaf, whose parent is the tree
-             nodes[2] = tree;
-             r["nodes"] = nodes;
-         }), "its own ancestor"},
-        {"parent out of range", editNode(0, [](QJsonObject& n) { n["parent"] = 3; }), "\"parent\""},
-        {"wrong type", editNode(2, [](QJsonObject& n) { n["visible"] = "yes"; }), "\"visible\" must be true or false"},
-        {"short transform", editNode(2, [](QJsonObject& n) { n["rot"] = QJsonArray{0, 0, 1}; }), "\"rot\""},
-        {"missing member", editNode(1, [](QJsonObject& n) { n.remove("label"); }), "missing \"label\""},
-        {"time step of 0", edit([](QJsonObject& r) { r["time_step"] = 0; }), "\"time_step\" must be a whole number"},
-        {"negative animation end", edit([](QJsonObject& r) { r["anim_end"] = -160; }), "\"anim_end\" must be"},
-        {"negative time", edit([](QJsonObject& r) { r["time"] = -1; }), "\"time\" must be"},
-        {"active material -7", editMesh([](QJsonObject& m) { m["active_material"] = -7; }),
+        {"wrong tag", withValue(root, {"format"}, "other-scene"), "not a Verdix host scene file"},
+        {"newer version", withValue(root, {"version"}, 2), "newer"},
+        {"unknown node class", withValue(root, {"nodes", 0, "class"}, "DzFigure"), "unknown class \"DzFigure\""},
+        {"unknown material class", withValue(root, {"nodes", 0, "object", "shapes", 0, "materials", 1, "class"}, "DzUberMaterial"),
+         "unknown class \"DzUberMaterial\""},
+        {"facet index out of range", facetWord(2, 9), "facet 0 refers to vertex 9 of 9"},  // third vertex of facet 0
+        {"material index out of range", facetWord(8, 2), "refers to material 2 of 2"},      // its material
+        {"vertex count does not match", withValue(root, mesh + QVariantList{"vertex_count"}, 10), "\"vertices\""},
+        {"not base64", badChar(mesh + QVariantList{"vertices"}, 5, '*'), "\"vertices\""},
+        {"not base64 in a long blob", badChar({"nodes", 2, "object", "shapes", 0, "mesh", "facets"}, -9, '.'),
+         "\"facets\" does not hold 100 items"},
+        {"parent cycle", withValue(root, {"nodes", 2, "parent"}, 1), "its own ancestor"},  // the leaf, the tree's child
+        {"parent out of range", withValue(root, {"nodes", 0, "parent"}, 3), "\"parent\""},
+        {"wrong type", withValue(root, {"nodes", 2, "visible"}, "yes"), "\"visible\" must be true or false"},
+        {"short transform", withValue(root, {"nodes", 2, "rot"}, QJsonArray{0, 0, 1}), "\"rot\""},
+        {"missing member", edited(root, {"nodes", 1}, [](QJsonValue& v) {
+             QJsonObject n = v.toObject();
+             n.remove("label");
+             v = n;
+         }), "missing \"label\""},
+        {"time step of 0", withValue(root, {"time_step"}, 0), "\"time_step\" must be a whole number"},
+        {"negative animation end", withValue(root, {"anim_end"}, -160), "\"anim_end\" must be"},
+        {"negative time", withValue(root, {"time"}, -1), "\"time\" must be"},
+        {"active material -7", withValue(root, mesh + QVariantList{"active_material"}, -7),
          "\"active_material\" must be an integer from 0 to 1"},
-        {"active material past the materials", editMesh([](QJsonObject& m) { m["active_material"] = 2000000000; }),
+        {"active material past the materials", withValue(root, mesh + QVariantList{"active_material"}, 2000000000),
          "\"active_material\" must be an integer from 0 to 1"},
-        {"scene data not an object", edit([](QJsonObject& r) {
-             QJsonObject sd = r["scene_data"].toObject();
-             sd[kTestDataPath] = "text";
-             r["scene_data"] = sd;
-         }), "scene data"},
+        {"scene data not an object", withValue(root, {"scene_data", kTestDataPath}, "text"), "scene data"},
     };
 
     const QList<DzNode*> nodes = dzScene->nodeList();
-    QStringList labels;
-    for (DzNode* n : nodes) labels << n->getLabel();
+    const QStringList before = describeScene();
     const QString filename = dzScene->getFilename();
     int i = 0;
     for (const Case& c : cases) {
@@ -566,15 +423,12 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
             TestSceneModelIO::log().clear();
             QString error;
             EXPECT_FALSE(merge ? dzScene->mergeScene(bad, &error) : dzScene->loadScene(bad, &error));
-            EXPECT_TRUE(error.contains(c.expect)) << qPrintable(error);
-            EXPECT_TRUE(error.contains(QFileInfo(bad).fileName())) << qPrintable(error);
+            EXPECT_TRUE(error.contains(c.expect) && error.contains(QFileInfo(bad).fileName())) << qPrintable(error);
             EXPECT_FALSE(error.contains('\n')) << qPrintable(error);
             EXPECT_TRUE(log.names.isEmpty()) << qPrintable(log.names.join(","));
             EXPECT_TRUE(TestSceneModelIO::log().isEmpty());
             EXPECT_EQ(dzScene->nodeList(), nodes);
-            QStringList now;
-            for (DzNode* n : dzScene->nodeList()) now << n->getLabel();
-            EXPECT_EQ(now, labels);
+            EXPECT_EQ(describeScene(), before);
             EXPECT_EQ(dzScene->getFilename(), filename);
             EXPECT_EQ(model()->text, "line one\nline \"two\" ünïcode ✓");
         }
@@ -600,18 +454,15 @@ TEST_F(SceneFile, FailedSavesKeepTheOlderFile)
     shape->getFacetMesh()->addFacet(broken);
     QString error;
     EXPECT_FALSE(dzScene->saveScene(file, &error));
-    EXPECT_TRUE(error.contains("(0001) Tree")) << qPrintable(error);
-    EXPECT_TRUE(error.contains("refers to vertex 5000")) << qPrintable(error);
+    EXPECT_TRUE(error.contains("(0001) Tree") && error.contains("refers to vertex 5000")) << qPrintable(error);
     EXPECT_EQ(readBytes(file), before);
-    EXPECT_EQ(dzScene->getFilename(), filename);
 
     error.clear();
     EXPECT_FALSE(dzScene->saveScene(path("no/such/folder/scene.json"), &error));
     EXPECT_TRUE(error.contains("scene.json")) << qPrintable(error);
     error.clear();
     EXPECT_FALSE(dzScene->saveScene(m_tmp.path(), &error));  // a folder
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(error.contains('\n'));
+    EXPECT_FALSE(error.isEmpty() || error.contains('\n')) << qPrintable(error);
     EXPECT_EQ(dzScene->getFilename(), filename);
 }
 
@@ -622,32 +473,20 @@ TEST_F(SceneFile, MissingTexturesLeaveMapsEmptyAndRelativePathsFollowTheFile)
     ASSERT_TRUE(dzScene->saveScene(file));
     ASSERT_TRUE(QFile::copy(m_png, path("relative.png")));
     QJsonObject root = readJson(file);
-    QJsonArray nodes = root["nodes"].toArray();
-    QJsonObject n = nodes[0].toObject();
-    QJsonObject obj = n["object"].toObject();
-    QJsonArray shapes = obj["shapes"].toArray();
-    QJsonObject shape = shapes[0].toObject();
-    QJsonArray mats = shape["materials"].toArray();
-    auto setMap = [](QJsonObject& mat, const QString& prop, const char* key, const QString& file) {
-        QJsonArray props = mat["properties"].toArray();
-        for (int i = 0; i < props.size(); ++i) {
-            QJsonObject p = props[i].toObject();
-            if (p["name"].toString() == prop) p[key] = file;
-            props[i] = p;
-        }
-        mat["properties"] = props;
+    auto setMap = [&](int material, const QString& prop, const char* key, const QString& to) {
+        const QVariantList at{"nodes", 0, "object", "shapes", 0, "materials", material, "properties"};
+        root = QJsonDocument::fromJson(edited(root, at, [&](QJsonValue& v) {
+                   QJsonArray props = v.toArray();
+                   for (int i = 0; i < props.size(); ++i) {
+                       QJsonObject p = props[i].toObject();
+                       if (p["name"].toString() == prop) p[key] = to;
+                       props[i] = p;
+                   }
+                   v = props;
+               })).object();
     };
-    QJsonObject ground = mats[0].toObject(), rock = mats[1].toObject();
-    setMap(ground, "Diffuse Color", "map", path("gone.png"));
-    setMap(rock, "Normal Map", "image", "relative.png");
-    mats[0] = ground;
-    mats[1] = rock;
-    shape["materials"] = mats;
-    shapes[0] = shape;
-    obj["shapes"] = shapes;
-    n["object"] = obj;
-    nodes[0] = n;
-    root["nodes"] = nodes;
+    setMap(0, "Diffuse Color", "map", path("gone.png"));
+    setMap(1, "Normal Map", "image", "relative.png");
     writeBytes(file, QJsonDocument(root).toJson());
 
     QString error;
@@ -666,7 +505,6 @@ TEST_F(SceneFile, MergeAddsNodesAndKeepsNameTimeAndSceneData)
     buildScene();
     const QString other = path("other.json");
     ASSERT_TRUE(dzScene->saveScene(other));
-
     dzScene->clear();
     auto* mine = new DzNode;
     mine->setLabel("mine");
@@ -680,8 +518,7 @@ TEST_F(SceneFile, MergeAddsNodesAndKeepsNameTimeAndSceneData)
     SignalLog log;
     QString error;
     ASSERT_TRUE(dzScene->mergeScene(other, &error)) << qPrintable(error);
-    EXPECT_EQ(log.only({"sceneLoadStarting", "sceneClearStarting", "sceneCleared", "sceneLoaded"}),
-              (QStringList{"sceneLoadStarting", "sceneLoaded"}));
+    EXPECT_EQ(log.only({"loadStarting", "clearStarting", "cleared", "loaded"}), (QStringList{"loadStarting", "loaded"}));
     ASSERT_EQ(dzScene->getNumNodes(), 4);
     EXPECT_EQ(dzScene->getNode(0), mine);
     EXPECT_EQ(dzScene->findNodeByLabel("(0001) Tree")->getNodeParent(), dzScene->findNodeByLabel("(0000) Landscape"));
@@ -691,20 +528,23 @@ TEST_F(SceneFile, MergeAddsNodesAndKeepsNameTimeAndSceneData)
     EXPECT_TRUE(TestSceneModelIO::log().isEmpty());
 }
 
-TEST_F(SceneFile, SceneDataOfAMissingPlugInIsSkipped)
+TEST_F(SceneFile, EmptySceneDataIsNotWrittenAndThatOfAMissingPlugInIsSkipped)
 {
-    buildScene();
+    auto* n = new DzNode;
+    n->setLabel("alone");
+    dzScene->addNode(n);
     const QString file = path("extra.json");
     ASSERT_TRUE(dzScene->saveScene(file));
-    QJsonObject root = readJson(file);
-    QJsonObject sd = root["scene_data"].toObject();
-    sd["studio/scene_data/some_older_plugin"] = QJsonObject{{"Old_text", "whatever"}};
-    root["scene_data"] = sd;
-    writeBytes(file, QJsonDocument(root).toJson());
+    EXPECT_TRUE(readJson(file).value("scene_data").toObject().isEmpty());
+
+    model()->text = "kept";
+    ASSERT_TRUE(dzScene->saveScene(file));
+    writeBytes(file, withValue(readJson(file), {"scene_data", "studio/scene_data/some_older_plugin"},
+                               QJsonObject{{"Old_text", "whatever"}}));
     dzScene->clear();
     TestSceneModelIO::log().clear();
     QString error;
     ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
-    EXPECT_EQ(model()->text, "line one\nline \"two\" ünïcode ✓");
+    EXPECT_EQ(model()->text, "kept");
     EXPECT_EQ(TestSceneModelIO::log(), (QStringList{"start", "apply", "resolve"}));
 }

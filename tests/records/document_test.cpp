@@ -5,22 +5,18 @@
 
 using namespace verdix;
 
-TEST(SetDocument, OneGrassBoxGivesFourPieces)
+TEST(SetDocument, JoinedBoxesSplitBackInOrder)
 {
     const QString grass = writeRecord(defaultSnapshot(TypeGrass, setRecordHeader(TypeGrass)));
-    const QString doc = joinSetDocument({grass}, {0});
-    EXPECT_EQ(doc, "VerdixV1.0,6,2018\n" + grass + "\nOnLandScapeList,0,;\n;");
+    EXPECT_EQ(joinSetDocument({grass}, {0}), "VerdixV1.0,6,2018\n" + grass + "\nOnLandScapeList,0,;\n;");
     EXPECT_EQ(joinSetDocument({}, {}), "VerdixV1.0,6,2018\n;");
-}
 
-TEST(SetDocument, SplitFindsBoxesInOrder)
-{
     QStringList records;
     QVector<int> types{TypeLandscape, TypeRock, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard};
     QVector<int> list;
     for (int t : types) {
         if (!setRecordHeader(t).isEmpty()) records << writeRecord(defaultSnapshot(t, setRecordHeader(t)));
-        list << (t == TypeLandscape ? 0 : 0);
+        list << 0;
     }
     list[3] = 2;
     const SetDocument doc = splitSetDocument(joinSetDocument(records, list));
@@ -48,6 +44,13 @@ TEST(SetDocument, SplitFindsBoxesInOrder)
         for (int c : lay.recordCombos) t.comboItems.append({QLatin1String(lay.combos[c].placeholder)});
         EXPECT_EQ(readRecord(l.text, t).status, ReadStatus::Complete) << l.type;
     }
+    // Stored files name their boxes by these words, matched exactly; rocks have no record.
+    EXPECT_EQ(setRecordHeader(TypeLandscape), "LandscapeV1.0");
+    EXPECT_EQ(setRecordHeader(TypeStones), "StonesV1.0");
+    EXPECT_TRUE(setRecordHeader(TypeRock).isEmpty());
+    EXPECT_EQ(typeForSetRecordHeader("BillboardV1.0"), TypeBillboard);
+    EXPECT_EQ(typeForSetRecordHeader("FlowerV1"), 0);
+    EXPECT_EQ(typeForSetRecordHeader("treeV1.0"), 0);
 }
 
 TEST(SetDocument, StopsAtEmptyLinesAndReportsUnknownModels)
@@ -91,14 +94,4 @@ TEST(SetDocument, LandscapeListEntriesOnMerge)
     EXPECT_EQ(resolveLandscapeEntry(2, false, base, target, count), 1);
     EXPECT_EQ(resolveLandscapeEntry(-4, false, base, target, count), 1);
     EXPECT_EQ(resolveLandscapeEntry(0, true, 0, 0, 1), 0);
-}
-
-TEST(SetDocument, HeaderWords)
-{
-    EXPECT_EQ(setRecordHeader(TypeLandscape), "LandscapeV1.0");
-    EXPECT_EQ(setRecordHeader(TypeStones), "StonesV1.0");
-    EXPECT_TRUE(setRecordHeader(TypeRock).isEmpty());
-    EXPECT_EQ(typeForSetRecordHeader("BillboardV1.0"), TypeBillboard);
-    EXPECT_EQ(typeForSetRecordHeader("FlowerV1"), 0);
-    EXPECT_EQ(typeForSetRecordHeader("treeV1.0"), 0);
 }

@@ -1,34 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <cmath>
 
-#include "pane/slidersets.h"
-#include "persistence/boxrecord.h"
+#include "recordtestsupport.h"
 
 using namespace verdix;
 
 namespace {
-
-struct Lcg
-{
-    quint32 state;
-    int next() { state = state * 214013u + 2531011u; return int((state >> 16) & 0x7FFF); }
-    int below(int n) { return n > 0 ? int(((quint32(next()) << 15) | quint32(next())) % quint32(n)) : 0; }
-};
-
-const int kRecorded[] = {TypeLandscape, TypeGrass, TypeTree, TypeFlower, TypeStones, TypeBillboard};
-
-ReadTarget targetFor(int type, bool node)
-{
-    ReadTarget t;
-    t.type = type;
-    t.header = setRecordHeader(type);
-    t.hasNode = node;
-    const TypeLayout& l = layoutFor(type);
-    for (int c : l.recordCombos) t.comboItems.append({QLatin1String(l.combos[c].placeholder), "a.png", "b.png"});
-    return t;
-}
 
 QString seedRecord(int type)
 {
@@ -113,9 +91,6 @@ void expectSane(const RecordRead& r, const ReadTarget& t)
 TEST(Fuzz, MutatedRecordsNeverApplyOutOfRangeValues)
 {
     Lcg rng{2018};
-    QElapsedTimer clock;
-    clock.start();
-    int reads = 0;
     for (int type : kRecorded) {
         const QString seed = seedRecord(type);
         for (int i = 0; i < 1500; ++i) {
@@ -135,10 +110,7 @@ TEST(Fuzz, MutatedRecordsNeverApplyOutOfRangeValues)
                 applyRead(again, t, snap2);
                 ASSERT_EQ(snap2.sliders, snap.sliders);
             }
-            ++reads;
         }
     }
-    EXPECT_EQ(reads, 9000);
-    EXPECT_LT(clock.elapsed(), 20000);
 }
 

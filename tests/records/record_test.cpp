@@ -7,33 +7,11 @@
 #include "dzmaterial.h"
 #include "dznode.h"
 #include "dzshape.h"
-#include "pane/slidersets.h"
-#include "persistence/boxrecord.h"
+#include "recordtestsupport.h"
 
 using namespace verdix;
 
 namespace {
-
-struct Lcg
-{
-    quint32 state;
-    int next() { state = state * 214013u + 2531011u; return int((state >> 16) & 0x7FFF); }
-    int range(int lo, int hi) { return lo + int((qint64(next()) << 15 | next()) % (qint64(hi) - lo + 1)); }
-};
-
-const int kRecorded[] = {TypeLandscape, TypeGrass, TypeTree, TypeFlower, TypeStones, TypeBillboard};
-
-ReadTarget targetFor(int type, bool hasNode = true)
-{
-    ReadTarget t;
-    t.type = type;
-    t.header = setRecordHeader(type);
-    t.hasNode = hasNode;
-    const TypeLayout& l = layoutFor(type);
-    for (int c : l.recordCombos)
-        t.comboItems.append({QLatin1String(l.combos[c].placeholder), "Ground_A.png", "Hill B.jpg", "x_4X_X2.png"});
-    return t;
-}
 
 BoxSnapshot randomSnapshot(int type, Lcg& rng, const ReadTarget& target)
 {
