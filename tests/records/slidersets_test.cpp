@@ -132,27 +132,20 @@ TEST(SliderSets, NoTwoWidgetsShareAGridCell)
     EXPECT_EQ(sliderIndexInSection(TypeFlower, "", "Z"), 2);
 }
 
-TEST(SliderSets, CompanionMaps)
-{
-    EXPECT_TRUE(isCompanionMap("bark_B.png"));
-    EXPECT_TRUE(isCompanionMap("leaf_4X_X2_O.tif"));
-    EXPECT_FALSE(isCompanionMap("bark.png"));
-    EXPECT_FALSE(isCompanionMap("bark_b.png"));
-    EXPECT_FALSE(isCompanionMap("A_Bush.png"));
-}
-
-TEST(SliderSets, ComboFileLists)
+// Companion maps (a capital marker before the suffix) are offered only where maps are.
+TEST(SliderSets, ComboFileListsOfferCompanionsOnlyAsMaps)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (const char* name : {"b.png", "a.jpg", "bark_B.png", "bark_N.tif", "notes.txt", "map.dat", "c.bmp", "d.gif"}) {
+    for (const char* name : {"b.png", "a.jpg", "bark_B.png", "bark_N.tif", "bark_b.png", "Y_Bush.png", "leaf_4X_X2_O.png",
+                             "notes.txt", "map.dat", "c.bmp", "d.gif"}) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     QDir(dir.path()).mkdir("sub.png");
-    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Textures), (QStringList{"a.jpg", "b.png", "c.bmp"}));
-    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Maps),
-              (QStringList{"a.jpg", "b.png", "bark_B.png", "bark_N.tif", "c.bmp"}));
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Textures), (QStringList{"Y_Bush.png", "a.jpg", "b.png", "bark_b.png", "c.bmp"}));
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Maps), (QStringList{"Y_Bush.png", "a.jpg", "b.png", "bark_B.png",
+                                                                          "bark_N.tif", "bark_b.png", "c.bmp", "leaf_4X_X2_O.png"}));
     EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Dat), QStringList{"map.dat"});
     EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Presets), QStringList{"notes.txt"});
     EXPECT_TRUE(listComboFiles(dir.path(), FileFilter::None).isEmpty());
