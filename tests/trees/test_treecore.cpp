@@ -114,11 +114,14 @@ TEST(TreeCore, WithoutWindStrengthTheWindPassIsTheStaticTree)
     for (int j = 0; j < p.TrunkSides; ++j) EXPECT_TRUE(blown[size_t(j)] == still[size_t(j)]);
 }
 
-TEST(TreeCore, LeafLodDecidesTheLeavesPerTwigRing)
+// "Leaf LOD" decides the leaves per twig ring, "Floor LOD" how many of them stay on the tree
+// rather than lie on the ground.
+TEST(TreeCore, LeafAndFloorLodDecideTheLeavesAndWhereTheyAre)
 {
     TreeParams p = leafyTree();
     p.FruitLOD = 0;
     p.LeafFloorLOD = 100;
+    p.LeafStandoff = 35;
     p.LeafLOD = 0;
     DzFacetMesh none;
     const TreeBuildInfo i0 = buildTreeCore(p, none, g_slope);
@@ -127,31 +130,20 @@ TEST(TreeCore, LeafLodDecidesTheLeavesPerTwigRing)
 
     p.LeafLOD = 100;
     DzFacetMesh full;
-    const TreeBuildInfo i100 = buildTreeCore(p, full, g_slope);
-    ASSERT_GT(i100.twigRingsAfterFirst, 50);
-    EXPECT_EQ(i100.hangingLeaves, i100.twigRingsAfterFirst);
-    EXPECT_EQ(facetsOfMaterial(full, 2), i100.twigRingsAfterFirst);
-    // The rest of the tree is the same tree: leaves come after every tube.
-    EXPECT_EQ(i100.vertices - 4 * i100.hangingLeaves, i0.vertices);
-}
-
-TEST(TreeCore, FloorLodKeepsLeavesOnTheTreeOrLaysThemOnTheGround)
-{
-    TreeParams p = leafyTree();
-    p.LeafLOD = 100;
-    p.FruitLOD = 0;
-    p.LeafStandoff = 35;
-    p.LeafFloorLOD = 100;
-    DzFacetMesh kept;
-    const TreeBuildInfo all = buildTreeCore(p, kept, g_slope);
+    const TreeBuildInfo all = buildTreeCore(p, full, g_slope);
+    ASSERT_GT(all.twigRingsAfterFirst, 50);
+    EXPECT_EQ(all.hangingLeaves, all.twigRingsAfterFirst);
     EXPECT_EQ(all.fallenLeaves, 0);
+    EXPECT_EQ(facetsOfMaterial(full, 2), all.twigRingsAfterFirst);
+    // The rest of the tree is the same tree: leaves come after every tube.
+    EXPECT_EQ(all.vertices - 4 * all.hangingLeaves, i0.vertices);
     const int n = all.hangingLeaves;
 
     p.LeafFloorLOD = 0;
     DzFacetMesh fallen;
-    const TreeBuildInfo none = buildTreeCore(p, fallen, g_slope);
-    EXPECT_EQ(none.hangingLeaves, 0);
-    EXPECT_EQ(none.fallenLeaves, n);
+    const TreeBuildInfo none0 = buildTreeCore(p, fallen, g_slope);
+    EXPECT_EQ(none0.hangingLeaves, 0);
+    EXPECT_EQ(none0.fallenLeaves, n);
     const std::vector<int> corners = verticesOfMaterial(fallen, 2);
     ASSERT_EQ(int(corners.size()), 4 * n);
     for (int v : corners) {
@@ -160,7 +152,6 @@ TEST(TreeCore, FloorLodKeepsLeavesOnTheTreeOrLaysThemOnTheGround)
         // Lying, not hanging: within a leaf's size of the terrain.
         EXPECT_LE(c.y(), g_slope.height(c.x(), c.z()) + 0.35f + float(p.LeafSizeY));
     }
-
     // In between, the share kept on the tree follows the slider.
     p.LeafFloorLOD = 50;
     DzFacetMesh half;
