@@ -7,6 +7,7 @@
 #include <vector>
 #include <dzgeometry.h>
 #include "animation/billboardcore.h"
+#include "grasstestutil.h"
 
 namespace {
 
@@ -43,10 +44,6 @@ struct Field
     }
     // Where billboard b stands: the middle of its first plane's bottom edge.
     DzVec3 foot(int b) const { return (v(4 * b * p.planes()) + v(4 * b * p.planes() + 1)) * 0.5f; }
-    std::vector<DzVec3> all() const
-    {
-        return std::vector<DzVec3>(mesh.getVerticesPtr(), mesh.getVerticesPtr() + mesh.getNumVertices());
-    }
 };
 
 float degreesBetween(const DzVec3& a, const DzVec3& b)
@@ -189,11 +186,11 @@ TEST(BillboardCore, TicksReadTheGroundFromTheCacheAndRebuildOnlyForNewCounts)
     EXPECT_TRUE(f.info.refilled);
     EXPECT_EQ(f.ground.queries.load(), 300);
     EXPECT_EQ(f.cache.size(), 10000u);
-    const std::vector<DzVec3> before = f.all();
+    const std::vector<DzVec3> before = vertices(f.mesh);
     ASSERT_EQ(f.update(false), "");
     EXPECT_EQ(f.ground.queries.load(), 300);
     EXPECT_FALSE(f.info.rebuilt);
-    EXPECT_EQ(f.all(), before);
+    EXPECT_EQ(vertices(f.mesh), before);
 
     f.p.Seed = 9;
     ASSERT_EQ(f.update(true), "");

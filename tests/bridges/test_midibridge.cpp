@@ -36,27 +36,37 @@ protected:
 
 }  // namespace
 
+// Faders, knobs and the S, M and R buttons on the selected box's sliders, one box per type.
 TEST_F(MidiBridge, ControlsReachBothEndsOfTheSelectedBoxsSliders)
 {
-    const int g = addBox(TypeGrass);
-    a->setUpdateOverride(TypeGrass, log.hook());
-    cc(4, 127);  // fader 5: "Height RND" 1..500
-    EXPECT_EQ(value(g, "Height RND"), 500);
-    cc(4, 0);
-    EXPECT_EQ(value(g, "Height RND"), 1);
-    // Fader 8 runs "Move Z" the other way.
-    cc(7, 0);
-    EXPECT_EQ(value(g, "Move Z"), 10000);
-    cc(7, 127);
-    EXPECT_EQ(value(g, "Move Z"), -10000);
-    cc(16, 127);  // knob 1: "Shape" -300..300
-    EXPECT_EQ(value(g, "Shape"), 300);
-    // S and M buttons put their slider back to its own value, whatever the button sends.
-    slider(g, "Height Min")->setValue(77);
-    cc(36, 0);
-    EXPECT_EQ(value(g, "Height Min"), 20);
-    cc(52, 127);
-    EXPECT_EQ(value(g, "Height RND"), 40);
+    const struct { int type, cc, value; const char* slider; int expected; } steps[] = {
+        {TypeGrass, 4, 127, "Height RND", 500},  // fader 5: 1..500
+        {TypeGrass, 4, 0, "Height RND", 1},
+        {TypeGrass, 7, 0, "Move Z", 10000},      // fader 8 runs the other way
+        {TypeGrass, 7, 127, "Move Z", -10000},
+        {TypeGrass, 16, 127, "Shape", 300},      // knob 1: -300..300
+        // S and M buttons put their slider back to its own value, whatever the button sends.
+        {TypeGrass, 36, 0, "Height Min", 20},
+        {TypeGrass, 52, 127, "Height RND", 40},
+        {TypeStones, 1, 10, "A Ring", 314},      // 4000 x 10 / 127
+        {TypeStones, 33, 127, "A Ring", 4000},   // zero buttons give max plus min
+        {TypeStones, 16, 127, "A Shape", 300},
+        {TypeStones, 32, 0, "A Shape", 0},
+        {TypeLandscape, 2, 127, "Hill", 100},
+        {TypeLandscape, 34, 127, "Hill", 0},
+        {TypeLandscape, 23, 127, "Smooth", 400},
+        {TypeLandscape, 39, 127, "Smooth", 0},
+    };
+    int box = -1, type = -1;
+    for (const auto& s : steps) {
+        if (s.type != type) {
+            box = addBox(type = s.type);
+            a->setUpdateOverride(type, log.hook());
+        }
+        if (s.cc == 36) slider(box, "Height Min")->setValue(77);
+        cc(s.cc, s.value);
+        EXPECT_EQ(value(box, s.slider), s.expected) << "cc " << s.cc << " = " << s.value;
+    }
 }
 
 TEST_F(MidiBridge, OnlyMappedControlChangesOfTheFirstChannelMoveAnything)
@@ -152,26 +162,4 @@ TEST_F(MidiBridge, KnobsStepThroughALandscapesMaps)
     EXPECT_EQ(maps->currentIndex(), 3);
     cc(16, 127);
     EXPECT_EQ(maps->currentIndex(), 3);
-    // Faders and the zero buttons shape the terrain.
-    cc(2, 127);
-    EXPECT_EQ(value(l, "Hill"), 100);
-    cc(34, 127);
-    EXPECT_EQ(value(l, "Hill"), 0);
-    cc(23, 127);
-    EXPECT_EQ(value(l, "Smooth"), 400);
-    cc(39, 127);
-    EXPECT_EQ(value(l, "Smooth"), 0);
-}
-
-TEST_F(MidiBridge, ZeroButtonsGiveMaxPlusMin)
-{
-    const int s = addBox(TypeStones);
-    cc(1, 10);
-    ASSERT_EQ(value(s, "A Ring"), 314);  // 4000 x 10 / 127
-    cc(33, 127);
-    EXPECT_EQ(value(s, "A Ring"), 4000);
-    cc(16, 127);
-    ASSERT_EQ(value(s, "A Shape"), 300);
-    cc(32, 0);
-    EXPECT_EQ(value(s, "A Shape"), 0);
 }

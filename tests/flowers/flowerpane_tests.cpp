@@ -8,7 +8,7 @@
 #include <dzshape.h>
 #include <algorithm>
 #include <set>
-#include "landscapefixture.h"
+#include "fieldfixture.h"
 #include "hostrun.h"
 #include "persistence/boxrecord.h"
 
@@ -23,21 +23,14 @@ QString readAll(const QString& path)
     return f.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromLatin1(f.readAll()) : QString();
 }
 
-class Flowers : public LandscapeTest
+class Flowers : public FieldTest
 {
 protected:
     int flower(int amount = 6)
     {
-        const int i = a->boxes().count();
-        EXPECT_TRUE(pane->createBoxOfType(TypeFlower));
+        const int i = create(TypeFlower);
         if (amount != 25) set(i, {{"Amount", amount}});
         return i;
-    }
-    std::vector<DzVec3> verts(int i)
-    {
-        const DzFacetMesh* m = mesh(i);
-        return m ? std::vector<DzVec3>(m->getVerticesPtr(), m->getVerticesPtr() + m->getNumVertices())
-                 : std::vector<DzVec3>();
     }
     DzIntSlider* windStrength() { return a->paneSliders()[2]; }
     void focus(DzIntSlider* s)
@@ -269,172 +262,4 @@ TEST_F(Flowers, MeadowFlowersStandOnTheirTerrain)
     const QString obj = readAll(out.path() + "/m.obj");
     EXPECT_GE(obj.count(QRegExp("\no \\(\\d{4}\\) FlowerV1.0\n")), 5);
     EXPECT_TRUE(obj.contains("_FlowerV1.0_PetalOut\n"));
-}
-
-// Writes the library's flower presets and its flower meadow through the pane's own saves;
-// run by hand when they change:
-//   flowerpane_tests --gtest_also_run_disabled_tests --gtest_filter='Flowers.DISABLED_Write*'
-TEST_F(Flowers, DISABLED_WritePresets)
-{
-    using Values = std::initializer_list<std::pair<const char*, int>>;
-    struct Preset
-    {
-        const char* file;
-        Values values;
-        int stem, leaf, petalIn, petalOut, pistil;  // diffuse colours
-        const char *stemTex, *leafTex, *petalTex, *pistilTex;
-    };
-    const Preset presets[] = {
-        {"Daisy.txt",
-         {{"Seed", 11}, {"Amount", 120}, {"Area X", 120}, {"Area Y", 90}, {"Stem Sides", 6}, {"Stem LOD", 6},
-          {"Stem Count", 1}, {"Stem Count RND", 3}, {"Stem Height", 16}, {"Stem Height RND", 10},
-          {"Stem Spray", 15}, {"Stem Spray RND", 20}, {"Stem Chaos", 10}, {"Stem Chaos RND", 10}, {"Stem Bend", 8},
-          {"Stem Bend RND", 10}, {"Stem Size Top", 8}, {"Stem Size Bottom", 12}, {"Leaf Row Count", 2},
-          {"Leaf Spin Bottom", 5}, {"Leaf Spin Top", 2}, {"Leaf Width Bottom", 14}, {"Leaf Length Bottom", 45},
-          {"Leaf Curl", -30}, {"Leaf Curl RND", 20}, {"Leaf Rot Angle RND", 90}, {"Petal Layers", 2},
-          {"Petal Spin Outer", 18}, {"Petal Spin Inner", 14}, {"Petal Width Outer", 10}, {"Petal Width Inner", 9},
-          {"Petal Length Outer", 45}, {"Petal Length Inner", 36}, {"Petal Curl", 10}, {"Petal Curl RND", 10},
-          {"Flower Open", 5}, {"Flower Open RND", 10}, {"Petal Sharper", 20}, {"Petal Taper", -20},
-          {"Pistil Size", 150}},
-         0x4E8A2E, 0x3F7A2A, 0xF4F4EE, 0xFFFFFF, 0xF2C21B, "Stem_Green.png", "FlowerLeaf_Narrow.png",
-         "Petal_Daisy.png", "Pistil_Yellow.png"},
-        {"Tulip.txt",
-         {{"Seed", 23}, {"Amount", 60}, {"Area X", 80}, {"Area Y", 80}, {"Stem Sides", 8}, {"Stem LOD", 8},
-          {"Stem Count", 1}, {"Stem Count RND", 1}, {"Stem Height", 34}, {"Stem Height RND", 10},
-          {"Stem Chaos", 4}, {"Stem Chaos RND", 4}, {"Stem Bend", 4}, {"Stem Bend RND", 6},
-          {"Stem Size Top", 16}, {"Stem Size Bottom", 22}, {"Leaf Row Count", 3}, {"Leaf Spin Bottom", 2},
-          {"Leaf Spin Top", 1}, {"Leaf Width Bottom", 60}, {"Leaf Width Top", 45}, {"Leaf Length Bottom", 200},
-          {"Leaf Length Top", 150}, {"Leaf Angle Bottom", 1}, {"Leaf Angle Top", 1}, {"Leaf Curl", -40},
-          {"Leaf Curl RND", 30}, {"Leaf Rot Angle", 90}, {"Petal Layers", 2}, {"Petal Spin Outer", 3},
-          {"Petal Spin Inner", 3}, {"Petal Width Outer", 55}, {"Petal Width Inner", 50},
-          {"Petal Length Outer", 60}, {"Petal Length Inner", 56}, {"Petal Curl", 22}, {"Petal Curl RND", 6},
-          {"Flower Open", 100}, {"Flower Open RND", 20}, {"Petal Taper", 12}, {"Petal Sharper", 30},
-          {"Pistil Size", 60}},
-         0x5C8F3A, 0x5B8F45, 0xD81E3C, 0xE8243F, 0x3A2A1A, "Stem_Green.png", "FlowerLeaf_Broad.png",
-         "Petal_Tulip.png", "Pistil_Dark.png"},
-        {"Poppy_Field.txt",
-         {{"Seed", 37}, {"Amount", 220}, {"Area X", 260}, {"Area Y", 160}, {"A Shape", 40}, {"Stem Sides", 5},
-          {"Stem LOD", 8}, {"Stem Count", 1}, {"Stem Count RND", 2}, {"Stem Height", 30}, {"Stem Height RND", 20},
-          {"Stem Spray", 10}, {"Stem Spray RND", 15}, {"Stem Chaos", 30}, {"Stem Chaos RND", 30}, {"Stem Bend", 15},
-          {"Stem Bend RND", 20}, {"Stem Size Top", 7}, {"Stem Size Bottom", 10}, {"Leaf Row Count", 2},
-          {"Leaf Spin Bottom", 3}, {"Leaf Width Bottom", 20}, {"Leaf Length Bottom", 60}, {"Leaf Curl", -20},
-          {"Leaf Curl RND", 40}, {"Leaf Rot Angle RND", 120}, {"Petal Layers", 1}, {"Petal Spin Outer", 4},
-          {"Petal Width Outer", 70}, {"Petal Length Outer", 40}, {"Petal Curl", 30}, {"Petal Curl RND", 20},
-          {"Flower Open", 40}, {"Flower Open RND", 30}, {"Petal Taper", 30}, {"Pistil Size", 110},
-          {"Petal LOD", 5}},
-         0x4F7F2F, 0x4A7A30, 0xD62A12, 0xE0301A, 0x1E1A16, "Stem_Green.png", "FlowerLeaf_Narrow.png",
-         "Petal_Poppy.png", "Pistil_Dark.png"},
-        {"Bluebells.txt",
-         {{"Seed", 41}, {"Amount", 140}, {"Area X", 70}, {"Area Y", 70}, {"A Shape", 100}, {"Stem Sides", 5},
-          {"Stem LOD", 10}, {"Stem Count", 1}, {"Stem Count RND", 2}, {"Stem Height", 20}, {"Stem Height RND", 8},
-          {"Stem Spray", 12}, {"Stem Spray RND", 10}, {"Stem Chaos", 5}, {"Stem Chaos RND", 5}, {"Stem Bend", 45},
-          {"Stem Bend RND", 20}, {"Stem Size Top", 6}, {"Stem Size Bottom", 9}, {"Leaf Row Count", 2},
-          {"Leaf Spin Bottom", 4}, {"Leaf Width Bottom", 12}, {"Leaf Length Bottom", 150}, {"Leaf Angle Bottom", 1},
-          {"Leaf Curl", -60}, {"Leaf Curl RND", 30}, {"Leaf Rot Angle RND", 90}, {"Petal Layers", 1},
-          {"Petal Spin Outer", 6}, {"Petal Width Outer", 34}, {"Petal Length Outer", 42}, {"Petal Curl", 45},
-          {"Petal Curl RND", 10}, {"Flower Open", 100}, {"Flower Open RND", 10}, {"Petal Taper", 10},
-          {"Pistil Size", 40}},
-         0x4A7A3A, 0x3E7040, 0x4A55C8, 0x5560D8, 0xE8E0C0, "Stem_Dark.png", "FlowerLeaf_Narrow.png",
-         "Petal_Bluebell.png", "Pistil_Yellow.png"},
-        {"Sunflower.txt",
-         {{"Seed", 53}, {"Amount", 24}, {"Area X", 70}, {"Area Y", 50}, {"Stem Sides", 10}, {"Stem LOD", 10},
-          {"Stem Count", 1}, {"Stem Count RND", 1}, {"Stem Height", 75}, {"Stem Height RND", 25},
-          {"Stem Chaos", 8}, {"Stem Chaos RND", 8}, {"Stem Bend", 25}, {"Stem Bend RND", 10},
-          {"Stem Size Top", 35}, {"Stem Size Bottom", 55}, {"Leaf Row Count", 7}, {"Leaf Spin Bottom", 2},
-          {"Leaf Spin Top", 2}, {"Leaf Width Bottom", 90}, {"Leaf Width Top", 60}, {"Leaf Length Bottom", 130},
-          {"Leaf Length Top", 90}, {"Leaf Curl", -25}, {"Leaf Curl RND", 20}, {"Leaf Rot Angle", 90},
-          {"Petal Layers", 3}, {"Petal Spin Outer", 22}, {"Petal Spin Inner", 20}, {"Petal Width Outer", 26},
-          {"Petal Width Inner", 24}, {"Petal Length Outer", 90}, {"Petal Length Inner", 75}, {"Petal Curl", 8},
-          {"Petal Curl RND", 8}, {"Flower Open", 10}, {"Flower Open RND", 20}, {"Petal Sharper", 40},
-          {"Pistil Size", 200}},
-         0x6A8F3A, 0x4F8A2E, 0xF0B010, 0xF8C818, 0x4A2E12, "Stem_Reed.png", "FlowerLeaf_Broad.png",
-         "Petal_Sunflower.png", "Pistil_Brown.png"},
-        {"Wildflower_Mix.txt",
-         {{"Seed", 67}, {"Amount", 180}, {"Area X", 200}, {"Area Y", 200}, {"A Shape", 70}, {"Stem Sides", 5},
-          {"Stem LOD", 7}, {"Stem Count", 1}, {"Stem Count RND", 4}, {"Stem Height", 18}, {"Stem Height RND", 25},
-          {"Stem Spray", 15}, {"Stem Spray RND", 25}, {"Stem Chaos", 15}, {"Stem Chaos RND", 20}, {"Stem Bend", 10},
-          {"Stem Bend RND", 25}, {"Stem Size Top", 7}, {"Stem Size Bottom", 10}, {"Leaf Row Count", 3},
-          {"Leaf Spin Bottom", 3}, {"Leaf Spin Top", 2}, {"Leaf Width Bottom", 16}, {"Leaf Length Bottom", 45},
-          {"Leaf Length Top", 30}, {"Leaf Curl", 20}, {"Leaf Curl RND", 60}, {"Leaf Rot Angle RND", 180},
-          {"Petal Layers", 2}, {"Petal Spin Outer", 6}, {"Petal Spin Inner", 5}, {"Petal Width Outer", 30},
-          {"Petal Width Inner", 24}, {"Petal Length Outer", 34}, {"Petal Length Inner", 26}, {"Petal Curl", 20},
-          {"Petal Curl RND", 40}, {"Flower Open", 15}, {"Flower Open RND", 80}, {"Petal inner Map X", 3},
-          {"Petal inner Map Y", 2}, {"Petal outer Map X", 3}, {"Petal outer Map Y", 2}, {"Pistil Size", 90}},
-         0x557F35, 0x4C7C36, 0xC060D0, 0xF08A30, 0xF0D040, "Stem_Green.png", "FlowerLeaf_Round.png",
-         "Petal_Mix_3X2.png", "Pistil_Yellow.png"},
-    };
-    // The agreed textures, where the library has them and the pane can put them on.
-    VerdixAssets::setTextureRoot(VERDIX_LIBRARY_DIR);
-    showPane();
-    auto texture = [&](int i, char letter, const char* name) {
-        QComboBox* c = box(i).combo(letter);
-        const int at = c ? c->findText(name) : -1;
-        if (at < 1) return;
-        c->setFocus();
-        QApplication::processEvents();
-        c->setCurrentIndex(at);
-    };
-    for (const Preset& p : presets) {
-        const int i = flower(25);
-        set(i, p.values);
-        texture(i, 'B', p.stemTex);
-        texture(i, 'C', p.leafTex);
-        texture(i, 'D', p.petalTex);
-        texture(i, 'E', p.petalTex);
-        texture(i, 'F', p.pistilTex);
-        DzNode* node = nodeOf(i);
-        const std::pair<const char*, int> colours[] = {
-            {"Stem", p.stem}, {"Leaf", p.leaf}, {"PetalIn", p.petalIn}, {"PetalOut", p.petalOut}, {"Pistil", p.pistil}};
-        for (const auto& c : colours) verdix::setMaterialValue(node, c.first, "Diffuse Color", double(c.second));
-        box(i).savePresetButton->setFocus();
-        QApplication::processEvents();
-        dzApp->dialogs()->queueFileName(QString(VERDIX_SAMPLE_DIR "/Verdix_Presets_Flower/") + p.file);
-        a->saveFlowerPreset();
-        ASSERT_EQ(status(), "Preset saved!") << p.file;
-    }
-}
-
-TEST_F(Flowers, DISABLED_WriteMeadow)
-{
-    VerdixAssets::setTextureRoot(VERDIX_LIBRARY_DIR);
-    const int L = createLandscape();
-    QComboBox* hill = box(L).combo('C');
-    ASSERT_GE(hill->findText("Hill_B.png"), 1);
-    hill->setCurrentIndex(hill->findText("Hill_B.png"));
-    set(L, {{"Land", 30}, {"Hill", 40}, {"Smooth", 40}, {"TILES", 4}, {"DIVISIONS", 25}, {"Size XZ", 120},
-            {"Size Y", 40}});
-    verdix::setMaterialValue(nodeOf(L), "Landscape", "Diffuse Color", double(0x6B8F3E));
-    struct Grass { int shape, ax, az, mx, mz, amount, seed; };
-    for (const Grass& g : {Grass{0, 230, 230, 0, 0, 30000, 5}, Grass{100, 90, 90, -130, 120, 6000, 9}}) {
-        const int i = a->boxes().count();
-        ASSERT_TRUE(pane->createBoxOfType(TypeGrass));
-        set(i, {{"Shape", g.shape}, {"Area size X", g.ax}, {"Area size Z", g.az}, {"Move X", g.mx}, {"Move Z", g.mz},
-                {"Amount", g.amount}, {"Seed", g.seed}, {"Height Min", 8}, {"Height RND", 8}, {"Clump Min", 3},
-                {"Clump RND", 6}});
-        verdix::setMaterialValue(nodeOf(i), "Grass", "Diffuse Color", double(0x5E9A35));
-    }
-    // Each patch from a library preset, then laid out where it stands.
-    struct Patch { const char* preset; int x, z, ax, az, shape, ring, rotate, sectorSize, sectorStart; };
-    const Patch patches[] = {{"Daisy.txt", 120, 105, 70, 60, 100, 0, 0, 0, 0},
-                             {"Poppy_Field.txt", 105, -100, 110, 70, 40, 0, 30, 0, 0},
-                             {"Bluebells.txt", -120, 110, 60, 60, 100, 20, 0, 200, 40},
-                             {"Sunflower.txt", 15, 15, 35, 30, 100, 0, 0, 0, 0},
-                             {"Tulip.txt", -110, -90, 50, 40, 1, 0, 45, 0, 0},
-                             {"Wildflower_Mix.txt", 0, 0, 40, 40, 100, 140, 0, 0, 0}};
-    for (const Patch& p : patches) {
-        const int i = a->boxes().count();
-        ASSERT_TRUE(pane->createBoxOfType(TypeFlower));
-        QString text = readAll(QString(VERDIX_SAMPLE_DIR "/Verdix_Presets_Flower/") + p.preset);
-        ASSERT_FALSE(text.isEmpty()) << p.preset;
-        text = text.section('\n', 0, 0);
-        a->setLoading(true);
-        a->read(i, TypeFlower, "FlowerV1", text, true);
-        a->setLoading(false);
-        set(i, {{"X", p.x}, {"Z", p.z}, {"Area X", p.ax}, {"Area Y", p.az}, {"A Shape", p.shape}, {"A Ring", p.ring},
-                {"A Rotate", p.rotate}, {"A Sector Size", p.sectorSize}, {"A Sector Start", p.sectorStart}});
-        ASSERT_EQ(box(i).landscapeIndex, L);
-    }
-    dzApp->dialogs()->queueFileName(VERDIX_SAMPLE_DIR "/Verdix_Scene/Flower Meadow.txt");
-    a->saveScene();
-    ASSERT_FALSE(readAll(VERDIX_SAMPLE_DIR "/Verdix_Scene/Flower Meadow.txt").isEmpty());
 }

@@ -1,4 +1,5 @@
 #pragma once
+// Grounds and mesh helpers shared by the generators' core tests.
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -35,4 +36,11 @@ struct RecordingGround : GroundSampler
 inline std::vector<DzVec3> vertices(const DzFacetMesh& m)
 {
     return std::vector<DzVec3>(m.getVerticesPtr(), m.getVerticesPtr() + m.getNumVertices());
+}
+
+inline int facetsOfMaterial(const DzFacetMesh& m, int material)
+{
+    int n = 0;
+    for (int f = 0; f < m.getNumFacets(); ++f) n += m.getFacet(f).m_materialIdx == material;
+    return n;
 }

@@ -32,20 +32,15 @@ public:
     QCheckBox* lowLod() { return pane->m_lowLodCheck; }
     QTimer* timer() { return pane->m_timer; }
     QPushButton* playButton() { return pane->m_playButton; }
-    DzIntSlider* timerSlider() { return pane->m_timerSlider; }
     DzIntSlider* windStrength() { return pane->m_windStrengthSlider; }
-    DzIntSlider* gravitySlider() { return pane->m_gravitySlider; }
     bool playing() const { return pane->m_playing; }
     float& phase() { return pane->m_phase; }
     int& frame() { return pane->m_frame; }
-    float gravity() const { return pane->m_gravity; }
     int& workers() { return pane->m_workerCount; }
     bool& busy() { return pane->m_busy; }
     bool lowLODFlag() const { return pane->m_lowLOD; }
     int ticks() const { return pane->m_ticks; }
     int lastUsed() const { return pane->m_lastTickUsed; }
-    int lastWaiting() const { return pane->m_lastTickWaiting; }
-    int timerInterval() const { return pane->m_timerInterval; }
     void setLoading(bool on) { pane->m_loading = on; }
 
     void deleteControl() { pane->ControlBox_DeleteControl(true, false); }
@@ -59,8 +54,6 @@ public:
     void updateFrame(DzTime t) { pane->UpdateFrame(t); }
     void lowLODMode() { pane->LowLODMode(); }
     void closePane() { pane->Asm_ClosePane(); }
-    void write(int i, QString& text) { pane->WriteSaveControls(i, TypeGrass, "GrassV1.0", text); }
-    void read(int i, QString& text) { pane->ReadSaveControls(i, TypeGrass, "GrassV1.0", text, false); }
 };
 
 inline ZPK_VerdixPane* thePane()

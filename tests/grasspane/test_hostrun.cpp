@@ -9,29 +9,11 @@
 #include <QTextStream>
 #include <cmath>
 #include "grasspaneaccess.h"
+#include "objfile.h"
 #include "../hostrun.h"
 
 namespace {
 
-// Vertices of every object of an OBJ file by object name.
-QMap<QString, std::vector<DzVec3>> readObj(const QString& file)
-{
-    QMap<QString, std::vector<DzVec3>> out;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return out;
-    QTextStream in(&f);
-    std::vector<DzVec3>* cur = nullptr;
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (line.startsWith("o ")) {
-            cur = &out[line.mid(2)];
-        } else if (line.startsWith("v ") && cur) {
-            const QStringList p = line.split(' ', Qt::SkipEmptyParts);
-            if (p.size() == 4) cur->push_back(DzVec3(p[1].toFloat(), p[2].toFloat(), p[3].toFloat()));
-        }
-    }
-    return out;
-}
 
 // The largest coordinate difference; infinity when the counts differ.
 float maxDiff(const std::vector<DzVec3>& x, const std::vector<DzVec3>& y)

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 #include <dzgeometry.h>
+#include "grasstestutil.h"
 #include "objects/stonescore.h"
 
 namespace {
@@ -41,16 +42,6 @@ struct Field
         for (int j = 0; j < K(); ++j) c += v(s * 8 * K() + r * K() + j);
         return c / float(K());
     }
-    std::vector<DzVec3> all() const
-    {
-        return std::vector<DzVec3>(mesh.getVerticesPtr(), mesh.getVerticesPtr() + mesh.getNumVertices());
-    }
-    int facetsOf(int material) const
-    {
-        int n = 0;
-        for (int f = 0; f < mesh.getNumFacets(); ++f) n += mesh.getFacet(f).m_materialIdx == material ? 1 : 0;
-        return n;
-    }
 };
 
 }  // namespace
@@ -63,7 +54,7 @@ TEST(StonesCore, StonesWithoutGrassAndTriangularStones)
     ASSERT_EQ(f.update(), "");
     EXPECT_EQ(f.mesh.getNumVertices(), 30 * 8 * 12);
     EXPECT_EQ(f.mesh.getNumFacets(), 30 * 7 * 12);
-    EXPECT_EQ(f.facetsOf(1), 0);
+    EXPECT_EQ(facetsOfMaterial(f.mesh, 1), 0);
     EXPECT_EQ(f.info.blades, 0);
     // Blade strip first, then one tile of 8 rings of 13 points.
     EXPECT_EQ(f.mesh.getUVs()->getNumValues(), 2 * 7 + 8 * 13);
@@ -126,7 +117,7 @@ TEST(StonesCore, TuftsGrowRoundTheWaists)
     ASSERT_EQ(f.update(), "");
     ASSERT_EQ(f.info.blades, 40);
     ASSERT_EQ(f.mesh.getNumVertices(), f.stoneVerts() + 40 * 10);
-    EXPECT_EQ(f.facetsOf(1), 40 * 4);
+    EXPECT_EQ(facetsOfMaterial(f.mesh, 1), 40 * 4);
     // Blade quads use the shared strip: (0, 1, 2, 3), (3, 2, 5, 4), then +4 two back.
     const DzFacet& q1 = f.mesh.getFacet(f.mesh.getNumFacets() - 4 + 1);
     EXPECT_EQ(q1.m_uvwIdx[0], 3);
@@ -157,7 +148,7 @@ TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
         ASSERT_EQ(f.update(), "");
         ASSERT_TRUE(f.info.steep);
         const int queries = f.ground.queries.load();
-        const std::vector<DzVec3> before = f.all();
+        const std::vector<DzVec3> before = vertices(f.mesh);
         const int facets = f.mesh.getNumFacets();
 
         f.p.phase = 37.f;
@@ -167,7 +158,7 @@ TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
         EXPECT_EQ(f.mesh.getNumFacets(), facets);
         EXPECT_EQ(f.info.stoneVerticesWritten, 0);
         EXPECT_EQ(f.info.bladeVerticesWritten, f.mesh.getNumVertices() - f.stoneVerts());
-        const std::vector<DzVec3> after = f.all();
+        const std::vector<DzVec3> after = vertices(f.mesh);
         for (int k = 0; k < f.stoneVerts(); ++k) ASSERT_EQ(after[size_t(k)], before[size_t(k)]) << k;
         int moved = 0;
         for (size_t k = size_t(f.stoneVerts()); k < after.size(); ++k) moved += after[k] != before[k] ? 1 : 0;
@@ -180,7 +171,7 @@ TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
         f.p.phase = 1.f;
         f.p.Wind = 100;
         ASSERT_EQ(f.update(false), "");
-        EXPECT_EQ(f.all(), before);
+        EXPECT_EQ(vertices(f.mesh), before);
     }
 }
 
@@ -198,7 +189,7 @@ TEST(StonesCore, SliderMaximaKeepTheBladeLimit)
     f.p.lowLOD = true;
     ASSERT_EQ(f.update(), "");
     EXPECT_EQ(f.p.stones(), 20);
-    EXPECT_EQ(f.facetsOf(0), 20 * 7 * 50);
+    EXPECT_EQ(facetsOfMaterial(f.mesh, 0), 20 * 7 * 50);
 }
 
 TEST(StonesCore, ATickOverAMeshOfOtherCountsReportsTheOverflow)

@@ -1,0 +1,96 @@
+// A box's record carries the whole box, for every generator: with every slider away from its
+// default, a set document and a host scene bring back the same sliders, the same materials and
+// the very same mesh, one node per box.
+#include <QTemporaryDir>
+#include <dzmaterial.h>
+#include <dzshape.h>
+#include "fieldfixture.h"
+
+namespace {
+
+class Records : public FieldTest
+{
+protected:
+    std::vector<int> values(int i)
+    {
+        std::vector<int> v;
+        for (DzIntSlider* s : box(i).sliders) v.push_back(s ? s->value() : -99999);
+        return v;
+    }
+    QStringList materials(int i)
+    {
+        QStringList names;
+        DzShape* shape = nodeOf(i)->getObject()->getShape(0);
+        for (int m = 0; m < shape->getNumMaterials(); ++m) names << shape->getMaterial(m)->getName();
+        return names;
+    }
+};
+
+}  // namespace
+
+TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
+{
+    using Values = std::initializer_list<std::pair<const char*, int>>;
+    const struct
+    {
+        int type;
+        Values sizes;  // kept small enough to build fast
+    } cases[] = {
+        {TypeGrass, {{"Amount", 1500}, {"Grass LOD", 4}, {"Shape", 40}}},
+        {TypeStones, {{"Stone Amount", 120}, {"Stone LOD", 10}, {"Grass", 6}, {"Rough", -35}}},
+        {TypeTree, {}},
+        {TypeFlower, {{"Amount", 6}}},
+        {TypeBillboard, {{"Amount", 300}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(typeInfo(c.type)->titleWord);
+        reset();
+        create(c.type);
+        const int j = create(c.type);
+        a->setLoading(true);
+        int k = 0;
+        for (DzIntSlider* s : box(j).sliders) {
+            const int span = std::min(s->getMax() - s->getMin() + 1, 12);
+            s->setValue(s->getMin() + (k++ * 7 + 3) % span);
+        }
+        a->setLoading(false);
+        set(j, c.sizes);
+        const std::vector<int> sliders0 = values(0), slidersJ = values(j);
+        const std::vector<DzVec3> mesh0 = verts(0), meshJ = verts(j);
+        const QStringList mats = materials(j);
+        ASSERT_FALSE(meshJ.empty());
+
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/set.txt", pane->setDocumentText().toLatin1());
+        reset();
+        ASSERT_TRUE(pane->openSetDocument(dir.path() + "/set.txt")) << qPrintable(status());
+        ASSERT_EQ(a->boxes().count(), 2);
+        EXPECT_EQ(box(j).type, c.type);
+        EXPECT_EQ(values(0), sliders0);
+        EXPECT_EQ(values(j), slidersJ);
+        EXPECT_TRUE(verts(0) == mesh0);
+        EXPECT_TRUE(verts(j) == meshJ);
+
+        a->saveModelData();
+        QString error;
+        ASSERT_TRUE(dzScene->saveScene(dir.path() + "/scene.duf", &error)) << qPrintable(error);
+        reset();
+        ASSERT_TRUE(dzScene->loadScene(dir.path() + "/scene.duf", &error)) << qPrintable(error);
+        QApplication::processEvents();
+        ASSERT_EQ(a->boxes().count(), 2);
+        EXPECT_EQ(values(0), sliders0);
+        EXPECT_EQ(values(j), slidersJ);
+        // One node per box, found again by its title rather than duplicated.
+        EXPECT_EQ(dzScene->getNumNodes(), 2);
+        EXPECT_EQ(materials(j), mats);
+        EXPECT_TRUE(verts(0) == mesh0);
+        EXPECT_TRUE(verts(j) == meshJ);
+        if (c.type == TypeGrass) {
+            // The first tick passes at the phase the boxes were built at; the next one moves on.
+            a->draw();
+            EXPECT_TRUE(verts(j) == meshJ);
+            a->draw();
+            EXPECT_FALSE(verts(j) == meshJ);
+        }
+    }
+}
