@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -34,10 +35,11 @@
 namespace {
 
 constexpr int kFloat = 5126, kUInt = 5125, kUShort = 5123, kShort = 5122, kByte = 5120;
-// Nearest integer; the library's lround is a call per value, too slow for millions of them.
+// Nearest integer, halves away from zero; the library's lround is a call per value, too
+// slow for millions of them, and a branch on the sign mispredicts on offsets of either sign.
 inline int roundi(float v)
 {
-    return int(v < 0.f ? v - 0.5f : v + 0.5f);
+    return int(v + std::copysign(0.5f, v));
 }
 
 constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
@@ -187,22 +189,35 @@ void setBase(Track& t, int quantizeFrom)
         }
 }
 
-// One encoded attribute of a frame: its bytes (meshopt-encoded as well when compressing).
+// One encoded attribute of a frame: its bytes, or with compression their meshopt encoding
+// and the size they decode to.
 struct Attribute
 {
     std::vector<char> raw;
     std::vector<unsigned char> enc;
+    qint64 rawSize = 0;
     int componentType = kFloat;
     int stride = 12;
     bool normalized = false;
     QJsonArray min, max;
-    bool present() const { return !raw.empty(); }
+    bool present() const { return rawSize > 0; }
+
+    // Room for count elements of the given layout, zeroed.
+    template <class T>
+    T* alloc(int count, int type, int bytes, bool norm)
+    {
+        componentType = type, stride = bytes, normalized = norm;
+        rawSize = qint64(count) * bytes;
+        raw.assign(size_t(rawSize), 0);
+        return reinterpret_cast<T*>(raw.data());
+    }
 };
 
 template <class T>
 void setRaw(Attribute& a, const std::vector<T>& v)
 {
     a.raw.assign(reinterpret_cast<const char*>(v.data()), reinterpret_cast<const char*>(v.data() + v.size()));
+    a.rawSize = qint64(a.raw.size());
 }
 
 QJsonArray jsonArray(const float* v, int n)
@@ -212,18 +227,19 @@ QJsonArray jsonArray(const float* v, int n)
     return a;
 }
 
-void floatBounds(const std::vector<float>& v, Attribute& a)
+void floatBounds(const float* v, size_t n, Attribute& a)
 {
     float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-    for (size_t i = 0; i < v.size(); ++i) lo[i % 3] = std::min(lo[i % 3], v[i]), hi[i % 3] = std::max(hi[i % 3], v[i]);
+    for (size_t j = 0; j < n; ++j)
+        for (size_t c = 0; c < 3; ++c) lo[c] = std::min(lo[c], v[3 * j + c]), hi[c] = std::max(hi[c], v[3 * j + c]);
     a.min = jsonArray(lo, 3), a.max = jsonArray(hi, 3);
 }
 
-void shortBounds(const std::vector<int16_t>& v, Attribute& a)
+void shortBounds(const int16_t* v, size_t n, Attribute& a)
 {
     int lo[3] = {32767, 32767, 32767}, hi[3] = {-32768, -32768, -32768};
-    for (size_t j = 0; j + 3 < v.size() + 1; j += 4)
-        for (int c = 0; c < 3; ++c) lo[c] = std::min<int>(lo[c], v[j + size_t(c)]), hi[c] = std::max<int>(hi[c], v[j + size_t(c)]);
+    for (size_t j = 0; j < n; ++j)
+        for (size_t c = 0; c < 3; ++c) lo[c] = std::min<int>(lo[c], v[4 * j + c]), hi[c] = std::max<int>(hi[c], v[4 * j + c]);
     a.min = QJsonArray{lo[0], lo[1], lo[2]}, a.max = QJsonArray{hi[0], hi[1], hi[2]};
 }
 
@@ -232,6 +248,7 @@ void encode(Attribute& a, int count, bool compress)
     if (!compress || a.raw.empty()) return;
     a.enc.resize(meshopt_encodeVertexBufferBound(size_t(count), size_t(a.stride)));
     a.enc.resize(meshopt_encodeVertexBuffer(a.enc.data(), a.enc.size(), a.raw.data(), size_t(count), size_t(a.stride)));
+    std::vector<char>().swap(a.raw);
 }
 
 // The offsets of frame positions p and normals nrm from the base as stored. Normals are
@@ -244,56 +261,60 @@ void offsets(const Track& t, const std::vector<float>& p, const std::vector<floa
     for (size_t i = 0; i < nrm.size() && !turns; ++i) turns = std::fabs(nrm[i] - t.baseNrm[i]) > kTurn;
     *turned = turns;
     if (t.quantize) {
-        std::vector<int16_t> d(n * 4, 0);
+        const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2], inv = t.inv;
+        const int16_t* qb = t.qb.data();
+        int16_t* d = pos.alloc<int16_t>(int(n), kShort, 8, true);
+        // One pass: the offsets, their bounds, and whether every sample is on the grid
+        // (written so that a NaN is not).
+        int lo[3] = {32767, 32767, 32767}, hi[3] = {-32768, -32768, -32768};
         bool fits = true;
-        for (size_t j = 0; j < n && fits; ++j)
+        for (size_t j = 0; j < n; ++j) {
+            const float q[3] = {(p[3 * j] - cx) * inv, (p[3 * j + 1] - cy) * inv, (p[3 * j + 2] - cz) * inv};
             for (size_t a = 0; a < 3; ++a) {
-                const float q = (p[3 * j + a] - t.centre[a]) * t.inv;
-                if (!(std::fabs(q) <= 16383.f)) {
-                    fits = false;
-                    break;
-                }
-                d[4 * j + a] = int16_t(roundi(q) - t.qb[4 * j + a]);
+                fits &= std::fabs(q[a]) <= 16383.f;
+                const int v = roundi(std::max(-16383.f, std::min(16383.f, q[a]))) - qb[4 * j + a];
+                d[4 * j + a] = int16_t(v);
+                lo[a] = std::min(lo[a], v), hi[a] = std::max(hi[a], v);
             }
+        }
         if (fits) {
-            setRaw(pos, d);
-            shortBounds(d, pos);
-            pos.componentType = kShort, pos.stride = 8, pos.normalized = true;
+            pos.min = QJsonArray{lo[0], lo[1], lo[2]}, pos.max = QJsonArray{hi[0], hi[1], hi[2]};
         } else {
             // Swayed off the grid: this frame's offsets in floats, in the grid's units.
-            std::vector<float> f(n * 3);
+            float* f = pos.alloc<float>(int(n), kFloat, 12, false);
             for (size_t j = 0; j < n; ++j)
                 for (size_t a = 0; a < 3; ++a)
-                    f[3 * j + a] = ((p[3 * j + a] - t.centre[a]) * t.inv - float(t.qb[4 * j + a])) / 32767.f;
-            setRaw(pos, f);
-            floatBounds(f, pos);
+                    f[3 * j + a] = ((p[3 * j + a] - t.centre[a]) * inv - float(t.qb[4 * j + a])) / 32767.f;
+            floatBounds(f, n, pos);
         }
         if (turns || always) {
-            // Differences against the normals as stored, so base plus target is the frame's.
-            std::vector<float> dn(n * 3);
-            float worst = 0.f;
+            // Differences against the normals as stored (in 1/127), so base plus target is
+            // the frame's.
+            const int8_t* nb = t.nb.data();
+            int8_t* dq = normal.alloc<int8_t>(int(n), kByte, 4, true);
+            bool small = true;
             for (size_t j = 0; j < n; ++j)
                 for (size_t a = 0; a < 3; ++a) {
-                    dn[3 * j + a] = nrm[3 * j + a] - t.nb[4 * j + a] / 127.f;
-                    worst = std::max(worst, std::fabs(dn[3 * j + a]));
+                    const float e = nrm[3 * j + a] * 127.f - float(nb[4 * j + a]);
+                    small &= std::fabs(e) <= 127.f;
+                    dq[4 * j + a] = int8_t(roundi(std::max(-127.f, std::min(127.f, e))));
                 }
-            if (worst <= 1.f) {
-                // A byte per component, as precise as the base normals themselves.
-                std::vector<int8_t> dq(n * 4, 0);
+            // A byte per component is as precise as the base normals themselves; offsets
+            // past a whole unit need floats.
+            if (!small) {
+                float* dn = normal.alloc<float>(int(n), kFloat, 12, false);
                 for (size_t j = 0; j < n; ++j)
-                    for (size_t a = 0; a < 3; ++a) dq[4 * j + a] = int8_t(roundi(dn[3 * j + a] * 127.f));
-                setRaw(normal, dq);
-                normal.componentType = kByte, normal.stride = 4, normal.normalized = true;
-            } else {
-                setRaw(normal, dn);
+                    for (size_t a = 0; a < 3; ++a) dn[3 * j + a] = nrm[3 * j + a] - nb[4 * j + a] / 127.f;
             }
         }
     } else {
-        std::vector<float> d(n * 3), dn(n * 3);
-        for (size_t i = 0; i < d.size(); ++i) d[i] = p[i] - t.basePos[i], dn[i] = nrm[i] - t.baseNrm[i];
-        setRaw(pos, d);
-        floatBounds(d, pos);
-        if (turns || always) setRaw(normal, dn);
+        float* d = pos.alloc<float>(int(n), kFloat, 12, false);
+        for (size_t i = 0; i < 3 * n; ++i) d[i] = p[i] - t.basePos[i];
+        floatBounds(d, n, pos);
+        if (turns || always) {
+            float* dn = normal.alloc<float>(int(n), kFloat, 12, false);
+            for (size_t i = 0; i < 3 * n; ++i) dn[i] = nrm[i] - t.baseNrm[i];
+        }
     }
     encode(pos, int(n), compress);
     encode(normal, int(n), compress);
@@ -325,53 +346,50 @@ struct FrameJob
     }
 };
 
-// Worker threads that encode frames while the next ticks run. The main thread hands jobs in
-// and takes them back in order; at most limit() are out at once, which bounds the memory.
+// Threads that encode frames while the next ticks run, and one that writes them to the
+// file in frame order. At most limit() frames are out at once, which bounds the memory.
 class FramePipeline
 {
 public:
-    FramePipeline(const std::vector<Track>& tracks, bool compress) : m_tracks(tracks), m_compress(compress)
+    using Writer = std::function<void(FrameJob&)>;
+    FramePipeline(const std::vector<Track>& tracks, bool compress, Writer write)
+        : m_tracks(tracks), m_compress(compress), m_write(std::move(write))
     {
         const int n = qBound(1, QThread::idealThreadCount(), 4);
-        for (int i = 0; i < n; ++i) m_threads.emplace_back([this] { work(); });
+        for (int i = 0; i < n; ++i) m_threads.emplace_back([this] { encodeLoop(); });
+        m_threads.emplace_back([this] { writeLoop(); });
+        m_limit = 2 * n + 2;
     }
+    // Waits until every frame handed in is written.
     ~FramePipeline()
     {
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_stop = true;
         }
-        m_ready.notify_all();
+        m_changed.notify_all();
         for (std::thread& t : m_threads) t.join();
     }
-    int limit() const { return int(m_threads.size()) + 1; }
+    // Hands job in; waits while limit() frames are still out.
     void post(const std::shared_ptr<FrameJob>& job)
     {
         {
-            std::lock_guard<std::mutex> lock(m_lock);
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_changed.wait(lock, [this] { return int(m_order.size()) < m_limit; });
             m_queue.push_back(job);
+            m_order.push_back(job);
         }
-        m_ready.notify_one();
-    }
-    bool done(const std::shared_ptr<FrameJob>& job)
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return job->done;
-    }
-    void wait(const std::shared_ptr<FrameJob>& job)
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        m_finished.wait(lock, [&] { return job->done; });
+        m_changed.notify_all();
     }
 
 private:
-    void work()
+    void encodeLoop()
     {
         for (;;) {
             std::shared_ptr<FrameJob> job;
             {
                 std::unique_lock<std::mutex> lock(m_lock);
-                m_ready.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+                m_changed.wait(lock, [this] { return m_stop || !m_queue.empty(); });
                 if (m_queue.empty()) return;
                 job = std::move(m_queue.front());
                 m_queue.pop_front();
@@ -381,16 +399,36 @@ private:
                 std::lock_guard<std::mutex> lock(m_lock);
                 job->done = true;
             }
-            m_finished.notify_all();
+            m_changed.notify_all();
+        }
+    }
+    void writeLoop()
+    {
+        for (;;) {
+            std::shared_ptr<FrameJob> job;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_changed.wait(lock, [this] { return (m_stop && m_order.empty()) || (!m_order.empty() && m_order.front()->done); });
+                if (m_order.empty()) return;
+                job = m_order.front();
+            }
+            m_write(*job);
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                m_order.pop_front();
+            }
+            m_changed.notify_all();
         }
     }
 
     const std::vector<Track>& m_tracks;
     const bool m_compress;
+    const Writer m_write;
+    int m_limit = 4;
     std::vector<std::thread> m_threads;
     std::mutex m_lock;
-    std::condition_variable m_ready, m_finished;
-    std::deque<std::shared_ptr<FrameJob>> m_queue;
+    std::condition_variable m_changed;
+    std::deque<std::shared_ptr<FrameJob>> m_queue, m_order;
     bool m_stop = false;
 };
 
@@ -434,10 +472,10 @@ struct GlbWriter
     int plainView(const QByteArray& data) { return plainView(data.constData(), data.size()); }
 
     // Vertex data (raw, with enc its meshopt encoding when compressing) of count elements.
-    int vertexView(const std::vector<char>& raw, const std::vector<unsigned char>& enc, int stride, int count)
+    int vertexView(const Attribute& a, int count)
     {
-        if (!compress) return plainView(raw.data(), qint64(raw.size()), kArrayBuffer, stride);
-        return encodedView(qint64(raw.size()), enc, kArrayBuffer, stride, count, "ATTRIBUTES");
+        if (!compress) return plainView(a.raw.data(), a.rawSize, kArrayBuffer, a.stride);
+        return encodedView(a.rawSize, a.enc, kArrayBuffer, a.stride, count, "ATTRIBUTES");
     }
 
     int encodedView(qint64 rawSize, const std::vector<unsigned char>& enc, int target, int stride, int count, const char* mode)
@@ -492,7 +530,7 @@ struct GlbWriter
 
     int attribute(const Attribute& a, int count)
     {
-        return accessor(vertexView(a.raw, a.enc, a.stride, count), a.componentType, count, "VEC3", a.normalized, a.min, a.max);
+        return accessor(vertexView(a, count), a.componentType, count, "VEC3", a.normalized, a.min, a.max);
     }
 
     int texture(DzTexture* tex)
@@ -550,13 +588,13 @@ void writeBase(GlbWriter& w, Track& t, TrackState& s)
     Attribute pos, normal;
     if (t.quantize) {
         setRaw(pos, t.qb);
-        shortBounds(t.qb, pos);
+        shortBounds(t.qb.data(), size_t(n), pos);
         pos.componentType = kShort, pos.stride = 8, pos.normalized = true;
         setRaw(normal, t.nb);
         normal.componentType = kByte, normal.stride = 4, normal.normalized = true;
     } else {
         setRaw(pos, t.basePos);
-        floatBounds(t.basePos, pos);
+        floatBounds(t.basePos.data(), size_t(n), pos);
         setRaw(normal, t.baseNrm);
     }
     normal.min = normal.max = QJsonArray();
@@ -569,7 +607,7 @@ void writeBase(GlbWriter& w, Track& t, TrackState& s)
         setRaw(uv, t.uv);
         uv.stride = 8;
         encode(uv, n, w.compress);
-        s.uv = w.accessor(w.vertexView(uv.raw, uv.enc, 8, n), kFloat, n, "VEC2");
+        s.uv = w.accessor(w.vertexView(uv, n), kFloat, n, "VEC2");
     }
     for (Track::Prim& p : t.prims) {
         int type = kUInt;
@@ -739,15 +777,11 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
     }
 
     {
-        FramePipeline pipeline(tracks, opt.compress);
-        std::deque<std::shared_ptr<FrameJob>> pending;
-        auto writeDone = [&](bool wait) {
-            while (!pending.empty() && (wait || pipeline.done(pending.front()))) {
-                pipeline.wait(pending.front());
-                writeFrame(w, *pending.front(), tracks, states);
-                pending.pop_front();
-            }
-        };
+        // The writer thread alone touches w and states until the pipeline is gone.
+        FramePipeline pipeline(tracks, opt.compress, [&](FrameJob& job) {
+            writeFrame(w, job, tracks, states);
+            out.startWriteback();
+        });
         for (int k = 1; k <= opt.frames; ++k) {
             if (!tick(error)) return false;
             auto job = std::make_shared<FrameJob>();
@@ -767,19 +801,10 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
                 piece.mesh.assign(v, v + t.meshVertices);
                 job->pieces.push_back(std::move(piece));
             }
-            if (job->pieces.empty()) continue;
-            while (int(pending.size()) >= pipeline.limit()) {
-                pipeline.wait(pending.front());
-                writeDone(false);
-            }
-            pipeline.post(job);
-            pending.push_back(job);
-            writeDone(false);
-            if (w.failed) return writeFailed();
-            out.startWriteback();
+            if (!job->pieces.empty()) pipeline.post(job);
         }
-        writeDone(true);
     }
+    if (w.failed) return writeFailed();
     for (size_t i = 0; i < tracks.size(); ++i) writeStillTargets(w, tracks[i], states[i], opt.compress);
 
     QJsonArray sceneNodes, channels, samplers;
