@@ -14,6 +14,7 @@
 #include <map>
 #include <meshoptimizer.h>
 #include "../hostrun.h"
+#include "animexport.h"
 #include "testscene.h"
 
 namespace {
@@ -239,6 +240,106 @@ TEST_P(AnimationExport, FrameKIsTheStillExportAfterKTicks)
     for (const auto& node : f1)
         for (size_t i = 0; i < node.second.size(); ++i) moved = std::max(moved, (node.second[i] - f3.at(node.first)[i]).length());
     EXPECT_GT(moved, 0.01f);
+}
+
+// A sheet that stands still for a frame, slides, bends (its normals turn), then jumps far
+// past the grid its base was quantized on; a stone that never moves and whose material's
+// long name does not fit the room first left for the JSON. Every frame decodes to the
+// sheet as it stood, plain and compressed, and the validator accepts the file.
+TEST_P(AnimationExport, StillSlidingBentAndOffGridFramesAllDecode)
+{
+    const bool compress = GetParam();
+    dzScene->clear();
+    DzFacetMesh* sheet = nullptr;
+    DzFacetShape* shape = nullptr;
+    DzNode* node = makeMeshNode("Sheet", &sheet, &shape);
+    addMaterial(shape, "Cloth", QColor(200, 200, 60));
+    const int side = 40; // 1600 vertices: quantized
+    sheet->beginEdit();
+    for (int j = 0; j < side; ++j)
+        for (int i = 0; i < side; ++i) sheet->addVertex(float(i), 0.f, float(j));
+    for (int j = 0; j + 1 < side; ++j)
+        for (int i = 0; i + 1 < side; ++i) {
+            const int a = j * side + i;
+            const int q[4] = {a, a + side, a + side + 1, a + 1};
+            sheet->addFacet(q, q);
+        }
+    sheet->finishEdit();
+    dzScene->addNode(node);
+    DzFacetMesh* stone = nullptr;
+    DzNode* stoneNode = makeMeshNode("Stone", &stone, &shape);
+    addMaterial(shape, QString(60000, QChar('s')), QColor(90, 90, 100));
+    stone->beginEdit();
+    stone->addVertex(0.f, 0.f, 0.f), stone->addVertex(1.f, 0.f, 0.f), stone->addVertex(0.f, 1.f, 0.f);
+    const int tri[4] = {0, 1, 2, -1};
+    stone->addFacet(tri);
+    stone->finishEdit();
+    dzScene->addNode(stoneNode);
+
+    const std::function<QVector3D(const QVector3D&, int)> shapeAt = [](const QVector3D& p, int frame) {
+        switch (frame) {
+        case 2: return p + QVector3D(0.25f, 0.f, 0.f);
+        case 3: return QVector3D(p.x(), 0.02f * p.x() * p.x(), p.z());
+        case 4: return p + QVector3D(500.f, 0.f, 0.f);
+        default: return p;
+        }
+    };
+    std::vector<DzVec3> base(sheet->getVerticesPtr(), sheet->getVerticesPtr() + sheet->getNumVertices());
+    int frame = 0;
+    const TickFunction tick = [&](QString*) {
+        ++frame;
+        for (int i = 0; i < int(base.size()); ++i) {
+            const QVector3D p = shapeAt(QVector3D(base[size_t(i)].m_x, base[size_t(i)].m_y, base[size_t(i)].m_z), frame);
+            sheet->setVertex(i, DzVec3(p.x(), p.y(), p.z()));
+        }
+        return true;
+    };
+    AnimationExportOptions opt;
+    opt.frames = 4;
+    opt.compress = compress;
+    const QString file = dir.path() + "/sheet.glb";
+    QString error;
+    ASSERT_TRUE(exportAnimationGlb(file, opt, tick, &error)) << qPrintable(error);
+    bool skipped = false;
+    const QString report = validateGltf(file, &skipped);
+    EXPECT_TRUE(report.isEmpty()) << qPrintable(report);
+
+    Glb a;
+    ASSERT_TRUE(a.read(file));
+    EXPECT_TRUE(a.json["extensionsUsed"].toArray().contains("KHR_mesh_quantization"));
+    for (const QJsonValue& mv : a.json["meshes"].toArray()) {
+        const QJsonObject mesh = mv.toObject();
+        const QJsonArray targets = mesh["primitives"].toArray()[0].toObject()["targets"].toArray();
+        if (mesh["name"].toString() == "Stone") {
+            EXPECT_TRUE(targets.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(targets.size(), 4);
+        // Normals turned in one frame: every target carries them, so each frame has its own.
+        for (const QJsonValue& t : targets) EXPECT_TRUE(t.toObject().contains("NORMAL"));
+    }
+    std::map<QString, float> step;
+    const auto still = a.corners(0, &step);
+    ASSERT_TRUE(still.count("Sheet") && still.count("Stone")) << qPrintable(QJsonDocument(a.json["nodes"].toArray()).toJson());
+    ASSERT_EQ(still.at("Sheet").size(), size_t((side - 1) * (side - 1) * 6));
+    for (int k = 1; k <= 4; ++k) {
+        const auto got = a.corners(k);
+        float worst = 0.f;
+        for (size_t i = 0; i < got.at("Sheet").size(); ++i)
+            worst = std::max(worst, (got.at("Sheet")[i] - shapeAt(still.at("Sheet")[i], k)).length());
+        EXPECT_LE(worst, 2.f * step["Sheet"] + 1e-4f) << "frame " << k;
+        EXPECT_EQ(got.at("Stone"), still.at("Stone"));
+    }
+    // The frame that left the grid is stored in floats; the others as offsets on the grid.
+    QJsonArray targets;
+    for (const QJsonValue& mv : a.json["meshes"].toArray())
+        if (mv.toObject()["name"].toString() == "Sheet")
+            targets = mv.toObject()["primitives"].toArray()[0].toObject()["targets"].toArray();
+    ASSERT_EQ(targets.size(), 4);
+    const QJsonArray acc = a.json["accessors"].toArray();
+    EXPECT_EQ(acc[targets[3].toObject()["POSITION"].toInt()].toObject()["componentType"].toInt(), 5126);
+    EXPECT_EQ(acc[targets[1].toObject()["POSITION"].toInt()].toObject()["componentType"].toInt(), 5122);
+    dzScene->clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainAndMeshopt, AnimationExport, ::testing::Values(false, true));
