@@ -9,8 +9,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QThread>
 #include <dzsafefile.h>
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cmath>
 #include <cstring>
 #include <meshoptimizer.h>
@@ -28,35 +35,64 @@
 namespace {
 
 constexpr int kFloat = 5126, kUInt = 5125, kUShort = 5123, kShort = 5122, kByte = 5120;
-// Nearest integer; the library's lround is a call per value, too slow for millions of them.
+// Nearest integer, halves away from zero; the library's lround is a call per value, too
+// slow for millions of them, and a branch on the sign mispredicts on offsets of either sign.
 inline int roundi(float v)
 {
-    return int(v < 0.f ? v - 0.5f : v + 0.5f);
+    return int(v + std::copysign(0.5f, v));
 }
 
 constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
+// A quantized mesh's grid spans twice its base extent, so frames may sway half that extent
+// past the base in every direction before a frame falls back to float offsets.
+constexpr float kGridMargin = 2.f;
+constexpr float kTurn = 1e-5f; // normals closer than this to the base count as unturned
 
 // One mesh node followed through the frames. Its output vertices are the (vertex, UV) corners
 // the facets use, grouped per material in the order the still glTF export writes them, so a
-// frame here and a still export of the same tick list the same triangles.
+// frame here and a still export of the same tick list the same triangles. Everything here
+// is fixed before the first tick; the frame encoders on the worker threads only read it.
 struct Track
 {
     MeshNode mn;
     QString label;
     QMatrix4x4 world;
     int meshVertices = 0;
-    std::vector<int> vertex;    // mesh vertex of each output vertex
-    std::vector<float> uv;      // two per output vertex
+    std::vector<DzFacet> facets;   // the topology, for normals away from the mesh
+    std::vector<DzVec3> baseMesh;  // the mesh vertices of the base
+    std::vector<int> vertex;       // mesh vertex of each output vertex
+    std::vector<float> uv;         // two per output vertex
     bool hasUV = false;
     struct Prim
     {
         int material = 0;
-        std::vector<uint32_t> indices;
+        int indices = -1; // accessor
+        std::vector<uint32_t> list;
     };
     std::vector<Prim> prims;
-    std::vector<std::vector<float>> pos, nrm; // per frame (0 = the base), three per output vertex
+    std::vector<float> basePos, baseNrm; // three per output vertex
+
+    // Quantized tracks: p = centre + q * step with |q| <= 16383, so the difference of two
+    // samples fits a signed short; qb and nb are the base as stored.
+    bool quantize = false;
+    float centre[3] = {0, 0, 0};
+    float step = 1.f, inv = 1.f;
+    std::vector<int16_t> qb;
+    std::vector<int8_t> nb;
 
     int count() const { return int(vertex.size()); }
+};
+
+// What the main thread learns of a track while the frames are written.
+struct TrackState
+{
+    int position = -1, normal = -1, uv = -1; // base accessors
+    struct Target
+    {
+        int position = -1, normal = -1; // -1: as the base (still), or normals unturned
+    };
+    std::vector<Target> targets;
+    bool moved = false, turned = false;
 };
 
 void layOut(Track& t)
@@ -70,6 +106,7 @@ void layOut(Track& t)
     const int nmat = t.mn.shape->getNumMaterials();
     t.meshVertices = nv;
     t.hasUV = nuv > 0;
+    t.facets.assign(f, f + nf);
     QMap<int, std::vector<int>> byMaterial;
     for (int i = 0; i < nf; ++i) {
         const int corners = f[i].isQuad() ? 4 : 3;
@@ -102,44 +139,85 @@ void layOut(Track& t)
             uint32_t c[4];
             const int corners = fa.isQuad() ? 4 : 3;
             for (int k = 0; k < corners; ++k) c[k] = index(fa.m_vertIdx[k], fa.m_uvwIdx[k]);
-            prim.indices.insert(prim.indices.end(), {c[0], c[1], c[2]});
-            if (corners == 4) prim.indices.insert(prim.indices.end(), {c[0], c[2], c[3]});
+            prim.list.insert(prim.list.end(), {c[0], c[1], c[2]});
+            if (corners == 4) prim.list.insert(prim.list.end(), {c[0], c[2], c[3]});
         }
         t.prims.push_back(std::move(prim));
     }
 }
 
-bool capture(Track& t, QString* error)
+// Positions and smooth normals of the output vertices from a copy of the mesh vertices.
+void gather(const Track& t, const DzVec3* v, std::vector<float>& p, std::vector<float>& n)
 {
-    const DzFacetMesh& mesh = *t.mn.mesh;
-    if (mesh.getNumVertices() != t.meshVertices) {
-        *error = QString("%1 changed its number of vertices during the animation").arg(t.label);
-        return false;
-    }
     thread_local std::vector<float> normals;
-    smoothNormals(mesh, normals);
-    const DzVec3* v = mesh.getVerticesPtr();
-    std::vector<float> p(size_t(t.count()) * 3), n(size_t(t.count()) * 3);
+    smoothNormals(v, t.meshVertices, t.facets.data(), int(t.facets.size()), normals);
+    p.resize(size_t(t.count()) * 3);
+    n.resize(size_t(t.count()) * 3);
     for (size_t j = 0; j < size_t(t.count()); ++j) {
         const size_t vi = size_t(t.vertex[j]);
         p[3 * j] = v[vi].m_x, p[3 * j + 1] = v[vi].m_y, p[3 * j + 2] = v[vi].m_z;
         n[3 * j] = normals[3 * vi], n[3 * j + 1] = normals[3 * vi + 1], n[3 * j + 2] = normals[3 * vi + 2];
     }
-    t.pos.push_back(std::move(p));
-    t.nrm.push_back(std::move(n));
-    return true;
 }
 
-// A view of v without a copy: the writer copies or encodes it before v goes away.
+// The base as it is stored, and for quantized tracks the grid.
+void setBase(Track& t, int quantizeFrom)
+{
+    gather(t, t.baseMesh.data(), t.basePos, t.baseNrm);
+    const int n = t.count();
+    float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+    for (size_t i = 0; i < t.basePos.size(); ++i) {
+        lo[i % 3] = std::min(lo[i % 3], t.basePos[i]);
+        hi[i % 3] = std::max(hi[i % 3], t.basePos[i]);
+    }
+    float extent = 0.f;
+    for (int a = 0; a < 3; ++a) {
+        t.centre[a] = 0.5f * (lo[a] + hi[a]);
+        extent = std::max(extent, hi[a] - lo[a]);
+    }
+    // A mesh squeezed into one point has no grid to scale; it stays in floats.
+    t.quantize = n >= quantizeFrom && extent > 0.f && std::isfinite(extent);
+    if (!t.quantize) return;
+    t.step = extent * kGridMargin / 32766.f;
+    t.inv = 1.f / t.step;
+    t.qb.assign(size_t(n) * 4, 0);
+    t.nb.assign(size_t(n) * 4, 0);
+    for (size_t j = 0; j < size_t(n); ++j)
+        for (size_t a = 0; a < 3; ++a) {
+            t.qb[4 * j + a] = int16_t(roundi((t.basePos[3 * j + a] - t.centre[a]) * t.inv));
+            t.nb[4 * j + a] = int8_t(roundi(qBound(-1.f, t.baseNrm[3 * j + a], 1.f) * 127.f));
+        }
+}
+
+// One encoded attribute of a frame: its bytes, or with compression their meshopt encoding
+// and the size they decode to.
+struct Attribute
+{
+    std::vector<char> raw;
+    std::vector<unsigned char> enc;
+    qint64 rawSize = 0;
+    int componentType = kFloat;
+    int stride = 12;
+    bool normalized = false;
+    QJsonArray min, max;
+    bool present() const { return rawSize > 0; }
+
+    // Room for count elements of the given layout, zeroed.
+    template <class T>
+    T* alloc(int count, int type, int bytes, bool norm)
+    {
+        componentType = type, stride = bytes, normalized = norm;
+        rawSize = qint64(count) * bytes;
+        raw.assign(size_t(rawSize), 0);
+        return reinterpret_cast<T*>(raw.data());
+    }
+};
+
 template <class T>
-QByteArray bytesOf(const std::vector<T>& v)
+void setRaw(Attribute& a, const std::vector<T>& v)
 {
-    return QByteArray::fromRawData(reinterpret_cast<const char*>(v.data()), int(v.size() * sizeof(T)));
-}
-
-void pad4(QByteArray& b, char fill = 0)
-{
-    while (b.size() % 4) b.append(fill);
+    a.raw.assign(reinterpret_cast<const char*>(v.data()), reinterpret_cast<const char*>(v.data() + v.size()));
+    a.rawSize = qint64(a.raw.size());
 }
 
 QJsonArray jsonArray(const float* v, int n)
@@ -149,59 +227,295 @@ QJsonArray jsonArray(const float* v, int n)
     return a;
 }
 
-// The file under construction: JSON arrays and the binary chunk. With compression the mesh
-// data goes into the binary chunk meshopt-encoded and the views point into a fallback
-// buffer that has no data of its own.
+void floatBounds(const float* v, size_t n, Attribute& a)
+{
+    float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+    for (size_t j = 0; j < n; ++j)
+        for (size_t c = 0; c < 3; ++c) lo[c] = std::min(lo[c], v[3 * j + c]), hi[c] = std::max(hi[c], v[3 * j + c]);
+    a.min = jsonArray(lo, 3), a.max = jsonArray(hi, 3);
+}
+
+void shortBounds(const int16_t* v, size_t n, Attribute& a)
+{
+    int lo[3] = {32767, 32767, 32767}, hi[3] = {-32768, -32768, -32768};
+    for (size_t j = 0; j < n; ++j)
+        for (size_t c = 0; c < 3; ++c) lo[c] = std::min<int>(lo[c], v[4 * j + c]), hi[c] = std::max<int>(hi[c], v[4 * j + c]);
+    a.min = QJsonArray{lo[0], lo[1], lo[2]}, a.max = QJsonArray{hi[0], hi[1], hi[2]};
+}
+
+void encode(Attribute& a, int count, bool compress)
+{
+    if (!compress || a.raw.empty()) return;
+    a.enc.resize(meshopt_encodeVertexBufferBound(size_t(count), size_t(a.stride)));
+    a.enc.resize(meshopt_encodeVertexBuffer(a.enc.data(), a.enc.size(), a.raw.data(), size_t(count), size_t(a.stride)));
+    std::vector<char>().swap(a.raw);
+}
+
+// The offsets of frame positions p and normals nrm from the base as stored. Normals are
+// left out when they did not turn (turned false) unless always is set.
+void offsets(const Track& t, const std::vector<float>& p, const std::vector<float>& nrm, bool compress, bool always,
+             Attribute& pos, Attribute& normal, bool* turned)
+{
+    const size_t n = size_t(t.count());
+    bool turns = false;
+    for (size_t i = 0; i < nrm.size() && !turns; ++i) turns = std::fabs(nrm[i] - t.baseNrm[i]) > kTurn;
+    *turned = turns;
+    if (t.quantize) {
+        const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2], inv = t.inv;
+        const int16_t* qb = t.qb.data();
+        int16_t* d = pos.alloc<int16_t>(int(n), kShort, 8, true);
+        // One pass: the offsets, their bounds, and whether every sample is on the grid
+        // (written so that a NaN is not).
+        int lo[3] = {32767, 32767, 32767}, hi[3] = {-32768, -32768, -32768};
+        bool fits = true;
+        for (size_t j = 0; j < n; ++j) {
+            const float q[3] = {(p[3 * j] - cx) * inv, (p[3 * j + 1] - cy) * inv, (p[3 * j + 2] - cz) * inv};
+            for (size_t a = 0; a < 3; ++a) {
+                fits &= std::fabs(q[a]) <= 16383.f;
+                const int v = roundi(std::max(-16383.f, std::min(16383.f, q[a]))) - qb[4 * j + a];
+                d[4 * j + a] = int16_t(v);
+                lo[a] = std::min(lo[a], v), hi[a] = std::max(hi[a], v);
+            }
+        }
+        if (fits) {
+            pos.min = QJsonArray{lo[0], lo[1], lo[2]}, pos.max = QJsonArray{hi[0], hi[1], hi[2]};
+        } else {
+            // Swayed off the grid: this frame's offsets in floats, in the grid's units.
+            float* f = pos.alloc<float>(int(n), kFloat, 12, false);
+            for (size_t j = 0; j < n; ++j)
+                for (size_t a = 0; a < 3; ++a)
+                    f[3 * j + a] = ((p[3 * j + a] - t.centre[a]) * inv - float(t.qb[4 * j + a])) / 32767.f;
+            floatBounds(f, n, pos);
+        }
+        if (turns || always) {
+            // Differences against the normals as stored (in 1/127), so base plus target is
+            // the frame's.
+            const int8_t* nb = t.nb.data();
+            int8_t* dq = normal.alloc<int8_t>(int(n), kByte, 4, true);
+            bool small = true;
+            for (size_t j = 0; j < n; ++j)
+                for (size_t a = 0; a < 3; ++a) {
+                    const float e = nrm[3 * j + a] * 127.f - float(nb[4 * j + a]);
+                    small &= std::fabs(e) <= 127.f;
+                    dq[4 * j + a] = int8_t(roundi(std::max(-127.f, std::min(127.f, e))));
+                }
+            // A byte per component is as precise as the base normals themselves; offsets
+            // past a whole unit need floats.
+            if (!small) {
+                float* dn = normal.alloc<float>(int(n), kFloat, 12, false);
+                for (size_t j = 0; j < n; ++j)
+                    for (size_t a = 0; a < 3; ++a) dn[3 * j + a] = nrm[3 * j + a] - nb[4 * j + a] / 127.f;
+            }
+        }
+    } else {
+        float* d = pos.alloc<float>(int(n), kFloat, 12, false);
+        for (size_t i = 0; i < 3 * n; ++i) d[i] = p[i] - t.basePos[i];
+        floatBounds(d, n, pos);
+        if (turns || always) {
+            float* dn = normal.alloc<float>(int(n), kFloat, 12, false);
+            for (size_t i = 0; i < 3 * n; ++i) dn[i] = nrm[i] - t.baseNrm[i];
+        }
+    }
+    encode(pos, int(n), compress);
+    encode(normal, int(n), compress);
+}
+
+// One tick's moving meshes: copied on the main thread, encoded on a worker.
+struct FrameJob
+{
+    int frame = 0;
+    struct Piece
+    {
+        int track = 0;
+        std::vector<DzVec3> mesh;
+        Attribute pos, normal;
+        bool turned = false;
+    };
+    std::vector<Piece> pieces;
+    bool done = false; // under the pipeline's lock
+
+    void run(const std::vector<Track>& tracks, bool compress)
+    {
+        thread_local std::vector<float> p, n;
+        for (Piece& piece : pieces) {
+            const Track& t = tracks[size_t(piece.track)];
+            gather(t, piece.mesh.data(), p, n);
+            std::vector<DzVec3>().swap(piece.mesh);
+            offsets(t, p, n, compress, false, piece.pos, piece.normal, &piece.turned);
+        }
+    }
+};
+
+// Threads that encode frames while the next ticks run, and one that writes them to the
+// file in frame order. At most limit() frames are out at once, which bounds the memory.
+class FramePipeline
+{
+public:
+    using Writer = std::function<void(FrameJob&)>;
+    FramePipeline(const std::vector<Track>& tracks, bool compress, Writer write)
+        : m_tracks(tracks), m_compress(compress), m_write(std::move(write))
+    {
+        const int n = qBound(1, QThread::idealThreadCount(), 4);
+        for (int i = 0; i < n; ++i) m_threads.emplace_back([this] { encodeLoop(); });
+        m_threads.emplace_back([this] { writeLoop(); });
+        m_limit = 2 * n + 2;
+    }
+    // Waits until every frame handed in is written.
+    ~FramePipeline()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& t : m_threads) t.join();
+    }
+    // Hands job in; waits while limit() frames are still out.
+    void post(const std::shared_ptr<FrameJob>& job)
+    {
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_changed.wait(lock, [this] { return int(m_order.size()) < m_limit; });
+            m_queue.push_back(job);
+            m_order.push_back(job);
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    void encodeLoop()
+    {
+        for (;;) {
+            std::shared_ptr<FrameJob> job;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_changed.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+                if (m_queue.empty()) return;
+                job = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            job->run(m_tracks, m_compress);
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                job->done = true;
+            }
+            m_changed.notify_all();
+        }
+    }
+    void writeLoop()
+    {
+        for (;;) {
+            std::shared_ptr<FrameJob> job;
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_changed.wait(lock, [this] { return (m_stop && m_order.empty()) || (!m_order.empty() && m_order.front()->done); });
+                if (m_order.empty()) return;
+                job = m_order.front();
+            }
+            m_write(*job);
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                m_order.pop_front();
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    const std::vector<Track>& m_tracks;
+    const bool m_compress;
+    const Writer m_write;
+    int m_limit = 4;
+    std::vector<std::thread> m_threads;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<std::shared_ptr<FrameJob>> m_queue, m_order;
+    bool m_stop = false;
+};
+
+// The file under construction. The binary chunk goes straight to the file behind room left
+// for the header and the JSON, which are written last. With compression the mesh data goes
+// into the binary chunk meshopt-encoded and the views point into a fallback buffer that has
+// no data of its own.
 struct GlbWriter
 {
+    QIODevice* out = nullptr;
+    qint64 binStart = 0; // file offset of the binary chunk's data
+    qint64 binSize = 0;
     bool compress = false;
-    QByteArray bin;
     qint64 fallbackSize = 0;
+    bool failed = false;
     QJsonArray views, accessors, meshes, nodes, materials, textures, images;
     QHash<DzMaterial*, int> materialIndex;
     QHash<DzTexture*, int> textureIndex;
 
-    int plainView(const QByteArray& data, int target = 0, int stride = 0)
+    void write(const char* data, qint64 size)
     {
-        pad4(bin);
-        QJsonObject v{{"buffer", 0}, {"byteOffset", bin.size()}, {"byteLength", data.size()}};
+        if (size > 0 && out->write(data, size) != size) failed = true;
+        binSize += size;
+    }
+    void pad()
+    {
+        static const char zeros[4] = {0, 0, 0, 0};
+        write(zeros, (4 - binSize % 4) % 4);
+    }
+
+    int plainView(const char* data, qint64 size, int target = 0, int stride = 0)
+    {
+        pad();
+        QJsonObject v{{"buffer", 0}, {"byteOffset", double(binSize)}, {"byteLength", double(size)}};
         if (target) v["target"] = target;
         if (stride) v["byteStride"] = stride;
-        bin.append(data);
+        write(data, size);
+        views.append(v);
+        return views.size() - 1;
+    }
+    int plainView(const QByteArray& data) { return plainView(data.constData(), data.size()); }
+
+    // Vertex data (raw, with enc its meshopt encoding when compressing) of count elements.
+    int vertexView(const Attribute& a, int count)
+    {
+        if (!compress) return plainView(a.raw.data(), a.rawSize, kArrayBuffer, a.stride);
+        return encodedView(a.rawSize, a.enc, kArrayBuffer, a.stride, count, "ATTRIBUTES");
+    }
+
+    int encodedView(qint64 rawSize, const std::vector<unsigned char>& enc, int target, int stride, int count, const char* mode)
+    {
+        pad();
+        const QJsonObject ext{{"buffer", 0}, {"byteOffset", double(binSize)}, {"byteLength", double(enc.size())},
+                              {"byteStride", stride}, {"count", count}, {"mode", mode}};
+        write(reinterpret_cast<const char*>(enc.data()), qint64(enc.size()));
+        fallbackSize = (fallbackSize + 3) / 4 * 4;
+        QJsonObject v{{"buffer", 1}, {"byteOffset", double(fallbackSize)}, {"byteLength", double(rawSize)}, {"target", target},
+                      {"extensions", QJsonObject{{"EXT_meshopt_compression", ext}}}};
+        if (target == kArrayBuffer) v["byteStride"] = stride;
+        fallbackSize += rawSize;
         views.append(v);
         return views.size() - 1;
     }
 
-    // Vertex data (stride a multiple of four) or triangle indices (indexStride 2 or 4, given
-    // as 32-bit indices in indices32).
-    int meshView(const QByteArray& data, int target, int stride, int count, const std::vector<uint32_t>* indices32 = nullptr,
-                 int vertexCount = 0)
+    // Triangle indices, as 16-bit ones when every vertex index fits.
+    int indexView(const std::vector<uint32_t>& list, int vertexCount, int* componentType)
     {
-        if (!compress) return plainView(data, target, target == kArrayBuffer ? stride : 0);
-        std::vector<unsigned char> enc;
-        QString mode;
-        if (indices32) {
-            // The extension decodes index format version 1.
-            meshopt_encodeIndexVersion(1);
-            enc.resize(meshopt_encodeIndexBufferBound(indices32->size(), size_t(vertexCount)));
-            enc.resize(meshopt_encodeIndexBuffer(enc.data(), enc.size(), indices32->data(), indices32->size()));
-            mode = "TRIANGLES";
+        const bool small = vertexCount <= 65535;
+        *componentType = small ? kUShort : kUInt;
+        std::vector<char> raw;
+        if (small) {
+            std::vector<uint16_t> i16(list.begin(), list.end());
+            setRawBytes(raw, i16);
         } else {
-            enc.resize(meshopt_encodeVertexBufferBound(size_t(count), size_t(stride)));
-            enc.resize(meshopt_encodeVertexBuffer(enc.data(), enc.size(), data.constData(), size_t(count), size_t(stride)));
-            mode = "ATTRIBUTES";
+            setRawBytes(raw, list);
         }
-        pad4(bin);
-        const QJsonObject ext{{"buffer", 0},       {"byteOffset", bin.size()}, {"byteLength", int(enc.size())},
-                              {"byteStride", stride}, {"count", count},         {"mode", mode}};
-        bin.append(reinterpret_cast<const char*>(enc.data()), int(enc.size()));
-        fallbackSize = (fallbackSize + 3) / 4 * 4;
-        QJsonObject v{{"buffer", 1}, {"byteOffset", fallbackSize}, {"byteLength", data.size()}, {"target", target},
-                      {"extensions", QJsonObject{{"EXT_meshopt_compression", ext}}}};
-        if (target == kArrayBuffer) v["byteStride"] = stride;
-        fallbackSize += data.size();
-        views.append(v);
-        return views.size() - 1;
+        if (!compress) return plainView(raw.data(), qint64(raw.size()), kElementArrayBuffer);
+        // The extension decodes index format version 1.
+        meshopt_encodeIndexVersion(1);
+        std::vector<unsigned char> enc(meshopt_encodeIndexBufferBound(list.size(), size_t(vertexCount)));
+        enc.resize(meshopt_encodeIndexBuffer(enc.data(), enc.size(), list.data(), list.size()));
+        return encodedView(qint64(raw.size()), enc, kElementArrayBuffer, small ? 2 : 4, int(list.size()), "TRIANGLES");
+    }
+    template <class T>
+    static void setRawBytes(std::vector<char>& raw, const std::vector<T>& v)
+    {
+        raw.assign(reinterpret_cast<const char*>(v.data()), reinterpret_cast<const char*>(v.data() + v.size()));
     }
 
     int accessor(int view, int componentType, int count, const char* type, bool normalized = false,
@@ -212,6 +526,11 @@ struct GlbWriter
         if (!min.isEmpty()) a["min"] = min, a["max"] = max;
         accessors.append(a);
         return accessors.size() - 1;
+    }
+
+    int attribute(const Attribute& a, int count)
+    {
+        return accessor(vertexView(a, count), a.componentType, count, "VEC3", a.normalized, a.min, a.max);
     }
 
     int texture(DzTexture* tex)
@@ -262,146 +581,105 @@ struct GlbWriter
     }
 };
 
-// Integer samples of a whole mesh over all frames: p = centre + q * step, |q| <= 32766, so
-// the difference of two samples still fits a signed short.
-struct Quantizer
-{
-    float centre[3] = {0, 0, 0};
-    float step = 1.f;
-
-    explicit Quantizer(const Track& t)
-    {
-        float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
-        for (const auto& frame : t.pos)
-            for (size_t i = 0; i < frame.size(); ++i) {
-                lo[i % 3] = std::min(lo[i % 3], frame[i]);
-                hi[i % 3] = std::max(hi[i % 3], frame[i]);
-            }
-        float extent = 0.f;
-        for (int a = 0; a < 3; ++a) {
-            centre[a] = 0.5f * (lo[a] + hi[a]);
-            extent = std::max(extent, hi[a] - lo[a]);
-        }
-        step = extent > 0.f ? extent / 32766.f : 1.f;
-        inv = 1.f / step;
-    }
-    float inv = 1.f;
-    int16_t q(float v, int axis) const
-    {
-        return int16_t(roundi(qBound(-16383.f, (v - centre[axis]) * inv, 16383.f)));
-    }
-};
-
-QJsonArray minOf(const std::vector<int16_t>& v, int comps, int stride, bool max)
-{
-    QJsonArray out;
-    for (int a = 0; a < comps; ++a) {
-        int m = max ? -32768 : 32767;
-        for (size_t i = size_t(a); i < v.size(); i += size_t(stride)) m = max ? std::max<int>(m, v[i]) : std::min<int>(m, v[i]);
-        out.append(m);
-    }
-    return out;
-}
-
-QJsonArray minOf(const std::vector<float>& v, bool max)
-{
-    float m[3] = {max ? -1e30f : 1e30f, max ? -1e30f : 1e30f, max ? -1e30f : 1e30f};
-    for (size_t i = 0; i < v.size(); ++i) m[i % 3] = max ? std::max(m[i % 3], v[i]) : std::min(m[i % 3], v[i]);
-    return jsonArray(m, 3);
-}
-
-// Writes one track's mesh and node. Returns the node index; animated is set when the mesh
-// got morph targets.
-int writeTrack(GlbWriter& w, const Track& t, const AnimationExportOptions& opt, bool* animated)
+// The base of a track: positions, normals, UVs and the triangle lists.
+void writeBase(GlbWriter& w, Track& t, TrackState& s)
 {
     const int n = t.count();
-    const int frames = int(t.pos.size()) - 1;
-    const auto& base = t.pos[0];
-    const auto& baseN = t.nrm[0];
-    bool moves = false, turns = false;
-    for (int k = 1; k <= frames && !(moves && turns); ++k) {
-        moves = moves || t.pos[size_t(k)] != base;
-        for (size_t i = 0; i < baseN.size() && !turns; ++i) turns = std::fabs(t.nrm[size_t(k)][i] - baseN[i]) > 1e-5f;
-    }
-    turns = turns && moves;
-    const bool quantize = n >= opt.quantizeFrom;
-    QJsonObject attributes;
-    QJsonArray targets;
-    QMatrix4x4 matrix = t.world;
-
-    if (quantize) {
-        const Quantizer qz(t);
-        matrix.translate(qz.centre[0], qz.centre[1], qz.centre[2]);
-        matrix.scale(qz.step * 32767.f);
-        auto quantized = [&](const std::vector<float>& p) {
-            std::vector<int16_t> out(size_t(n) * 4, 0);
-            for (int j = 0; j < n; ++j)
-                for (int a = 0; a < 3; ++a) out[size_t(4 * j + a)] = qz.q(p[size_t(3 * j + a)], a);
-            return out;
-        };
-        const std::vector<int16_t> qb = quantized(base);
-        attributes["POSITION"] = w.accessor(w.meshView(bytesOf(qb), kArrayBuffer, 8, n), kShort, n, "VEC3", true,
-                                            minOf(qb, 3, 4, false), minOf(qb, 3, 4, true));
-        std::vector<int8_t> nb(size_t(n) * 4, 0);
-        for (size_t j = 0; j < size_t(n); ++j)
-            for (size_t a = 0; a < 3; ++a) nb[4 * j + a] = int8_t(roundi(qBound(-1.f, baseN[3 * j + a], 1.f) * 127.f));
-        attributes["NORMAL"] = w.accessor(w.meshView(bytesOf(nb), kArrayBuffer, 4, n), kByte, n, "VEC3", true);
-        for (int k = 1; moves && k <= frames; ++k) {
-            std::vector<int16_t> d = quantized(t.pos[size_t(k)]);
-            for (size_t i = 0; i < d.size(); ++i) d[i] = int16_t(d[i] - qb[i]);
-            QJsonObject target{{"POSITION", w.accessor(w.meshView(bytesOf(d), kArrayBuffer, 8, n), kShort, n, "VEC3",
-                                                       true, minOf(d, 3, 4, false), minOf(d, 3, 4, true))}};
-            if (turns) {
-                // Differences against the normals as stored, so base plus target is the frame's.
-                std::vector<float> dn(size_t(n) * 3);
-                float worst = 0.f;
-                for (size_t j = 0; j < size_t(n); ++j)
-                    for (size_t a = 0; a < 3; ++a) {
-                        dn[3 * j + a] = t.nrm[size_t(k)][3 * j + a] - nb[4 * j + a] / 127.f;
-                        worst = std::max(worst, std::fabs(dn[3 * j + a]));
-                    }
-                if (worst <= 1.f) {
-                    // A byte per component, as precise as the base normals themselves.
-                    std::vector<int8_t> dq(size_t(n) * 4, 0);
-                    for (size_t j = 0; j < size_t(n); ++j)
-                        for (size_t a = 0; a < 3; ++a) dq[4 * j + a] = int8_t(roundi(dn[3 * j + a] * 127.f));
-                    target["NORMAL"] = w.accessor(w.meshView(bytesOf(dq), kArrayBuffer, 4, n), kByte, n, "VEC3", true);
-                } else {
-                    target["NORMAL"] = w.accessor(w.meshView(bytesOf(dn), kArrayBuffer, 12, n), kFloat, n, "VEC3");
-                }
-            }
-            targets.append(target);
-        }
+    Attribute pos, normal;
+    if (t.quantize) {
+        setRaw(pos, t.qb);
+        shortBounds(t.qb.data(), size_t(n), pos);
+        pos.componentType = kShort, pos.stride = 8, pos.normalized = true;
+        setRaw(normal, t.nb);
+        normal.componentType = kByte, normal.stride = 4, normal.normalized = true;
     } else {
-        attributes["POSITION"] = w.accessor(w.meshView(bytesOf(base), kArrayBuffer, 12, n), kFloat, n, "VEC3", false,
-                                            minOf(base, false), minOf(base, true));
-        attributes["NORMAL"] = w.accessor(w.meshView(bytesOf(baseN), kArrayBuffer, 12, n), kFloat, n, "VEC3");
-        for (int k = 1; moves && k <= frames; ++k) {
-            std::vector<float> d(base.size()), dn(base.size());
-            for (size_t i = 0; i < d.size(); ++i) {
-                d[i] = t.pos[size_t(k)][i] - base[i];
-                dn[i] = t.nrm[size_t(k)][i] - baseN[i];
+        setRaw(pos, t.basePos);
+        floatBounds(t.basePos.data(), size_t(n), pos);
+        setRaw(normal, t.baseNrm);
+    }
+    normal.min = normal.max = QJsonArray();
+    encode(pos, n, w.compress);
+    encode(normal, n, w.compress);
+    s.position = w.attribute(pos, n);
+    s.normal = w.attribute(normal, n);
+    if (t.hasUV) {
+        Attribute uv;
+        setRaw(uv, t.uv);
+        uv.stride = 8;
+        encode(uv, n, w.compress);
+        s.uv = w.accessor(w.vertexView(uv, n), kFloat, n, "VEC2");
+    }
+    for (Track::Prim& p : t.prims) {
+        int type = kUInt;
+        const int view = w.indexView(p.list, n, &type);
+        p.indices = w.accessor(view, type, int(p.list.size()), "SCALAR");
+        std::vector<uint32_t>().swap(p.list);
+    }
+}
+
+void writeFrame(GlbWriter& w, FrameJob& job, const std::vector<Track>& tracks, std::vector<TrackState>& states)
+{
+    for (FrameJob::Piece& piece : job.pieces) {
+        const int n = tracks[size_t(piece.track)].count();
+        TrackState& s = states[size_t(piece.track)];
+        TrackState::Target& target = s.targets[size_t(job.frame - 1)];
+        s.moved = true;
+        target.position = w.attribute(piece.pos, n);
+        if (piece.normal.present()) target.normal = w.attribute(piece.normal, n);
+        s.turned = s.turned || piece.turned;
+        piece = FrameJob::Piece();
+    }
+}
+
+// The targets of frames that left a track as its base, or its normals unturned: offsets of
+// zero and, where the normals turned in other frames, the base normals' own rounding.
+void writeStillTargets(GlbWriter& w, const Track& t, TrackState& s, bool compress)
+{
+    if (!s.moved) return;
+    int still = -1, unturned = -1;
+    for (TrackState::Target& target : s.targets) {
+        if (target.position < 0) {
+            if (still < 0) {
+                Attribute pos, unused;
+                bool turned = false;
+                offsets(t, t.basePos, t.baseNrm, compress, false, pos, unused, &turned);
+                still = w.attribute(pos, t.count());
             }
-            QJsonObject target{{"POSITION", w.accessor(w.meshView(bytesOf(d), kArrayBuffer, 12, n), kFloat, n, "VEC3",
-                                                       false, minOf(d, false), minOf(d, true))}};
-            if (turns) target["NORMAL"] = w.accessor(w.meshView(bytesOf(dn), kArrayBuffer, 12, n), kFloat, n, "VEC3");
-            targets.append(target);
+            target.position = still;
+        }
+        if (s.turned && target.normal < 0) {
+            if (unturned < 0) {
+                Attribute unused, normal;
+                bool turned = false;
+                offsets(t, t.basePos, t.baseNrm, compress, true, unused, normal, &turned);
+                unturned = w.attribute(normal, t.count());
+            }
+            target.normal = unturned;
         }
     }
-    if (t.hasUV) attributes["TEXCOORD_0"] = w.accessor(w.meshView(bytesOf(t.uv), kArrayBuffer, 8, n), kFloat, n, "VEC2");
+}
 
+// The mesh and node of a track. Returns the node index; animated is set when the mesh got
+// morph targets.
+int writeNode(GlbWriter& w, const Track& t, const TrackState& s, bool* animated)
+{
+    QJsonObject attributes{{"POSITION", s.position}, {"NORMAL", s.normal}};
+    if (s.uv >= 0) attributes["TEXCOORD_0"] = s.uv;
+    QJsonArray targets;
+    for (const TrackState::Target& target : s.targets) {
+        if (!s.moved) break;
+        QJsonObject o{{"POSITION", target.position}};
+        if (s.turned) o["NORMAL"] = target.normal;
+        targets.append(o);
+    }
+    QMatrix4x4 matrix = t.world;
+    if (t.quantize) {
+        matrix.translate(t.centre[0], t.centre[1], t.centre[2]);
+        matrix.scale(t.step * 32767.f);
+    }
     QJsonArray prims;
     for (const Track::Prim& p : t.prims) {
-        const int count = int(p.indices.size());
-        int acc;
-        if (n <= 65535) {
-            std::vector<uint16_t> i16(p.indices.begin(), p.indices.end());
-            acc = w.accessor(w.meshView(bytesOf(i16), kElementArrayBuffer, 2, count, &p.indices, n), kUShort, count, "SCALAR");
-        } else {
-            acc = w.accessor(w.meshView(bytesOf(p.indices), kElementArrayBuffer, 4, count, &p.indices, n), kUInt, count,
-                             "SCALAR");
-        }
-        QJsonObject prim{{"attributes", attributes}, {"indices", acc},
+        QJsonObject prim{{"attributes", attributes}, {"indices", p.indices},
                          {"material", w.material(t.mn.node, facetMaterial(t.mn, p.material))}};
         if (!targets.isEmpty()) prim["targets"] = targets;
         prims.append(prim);
@@ -419,37 +697,26 @@ int writeTrack(GlbWriter& w, const Track& t, const AnimationExportOptions& opt, 
     return w.nodes.size() - 1;
 }
 
-bool writeGlb(const QString& file, const QJsonObject& json, QByteArray bin, QString* error)
+void putU32(char* at, uint32_t v)
 {
-    QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Compact);
-    pad4(text, ' ');
-    pad4(bin);
-    auto u32 = [](QByteArray& b, uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.append(char((v >> (8 * i)) & 0xff));
-    };
-    QByteArray head;
-    u32(head, 0x46546C67); // "glTF"
-    u32(head, 2);
-    u32(head, uint32_t(12 + 8 + text.size() + (bin.isEmpty() ? 0 : 8 + bin.size())));
-    u32(head, uint32_t(text.size()));
-    u32(head, 0x4E4F534A); // "JSON"
-    DzSafeFile out(file);
-    if (!out.open()) {
-        *error = QString("Cannot write %1: %2").arg(file, out.errorString());
-        return false;
-    }
-    out.device()->write(head);
-    out.device()->write(text);
-    if (!bin.isEmpty()) {
-        QByteArray chunk;
-        u32(chunk, uint32_t(bin.size()));
-        u32(chunk, 0x004E4942); // "BIN"
-        out.device()->write(chunk);
-        out.device()->write(bin);
-    }
-    if (!out.commit()) {
-        *error = QString("Cannot write %1: %2").arg(file, out.errorString());
-        return false;
+    for (int i = 0; i < 4; ++i) at[i] = char((v >> (8 * i)) & 0xff);
+}
+
+// Moves length bytes of the file at from by bytes towards its end, last block first.
+bool shiftFile(DzSafeFile& file, qint64 from, qint64 length, qint64 by)
+{
+    QIODevice* out = file.device();
+    if (!static_cast<QFile*>(out)->flush()) return false;
+    QFile in(file.tempPath());
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    constexpr qint64 kBlock = qint64(8) << 20;
+    for (qint64 end = from + length; end > from;) {
+        const qint64 begin = std::max(from, end - kBlock);
+        if (!in.seek(begin)) return false;
+        const QByteArray block = in.read(end - begin);
+        if (block.size() != end - begin || !out->seek(begin + by) || out->write(block) != block.size()) return false;
+        if (!static_cast<QFile*>(out)->flush()) return false;
+        end = begin;
     }
     return true;
 }
@@ -475,32 +742,76 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         t.world = toMatrix(mn.node->getWSTransform());
         layOut(t);
         if (t.count() == 0) continue;
-        if (!capture(t, error)) return false;
+        const DzVec3* v = mn.mesh->getVerticesPtr();
+        t.baseMesh.assign(v, v + t.meshVertices);
+        setBase(t, opt.quantizeFrom);
         tracks.push_back(std::move(t));
     }
-    for (int k = 1; k <= opt.frames; ++k) {
-        if (!tick(error)) return false;
-        for (Track& t : tracks)
-            if (!capture(t, error)) return false;
+
+    DzSafeFile out(file);
+    if (!out.open()) {
+        *error = QString("Cannot write %1: %2").arg(file, out.errorString());
+        return false;
+    }
+    auto writeFailed = [&] {
+        *error = QString("Cannot write %1: %2").arg(file, out.device()->errorString());
+        return false;
+    };
+    GlbWriter w;
+    w.out = out.device();
+    w.compress = opt.compress;
+    std::vector<TrackState> states(tracks.size());
+    // Room for the JSON, from what a frame adds to it at most; a longer one moves the
+    // binary chunk back at the end.
+    qint64 perFrame = 256;
+    for (const Track& t : tracks) perFrame += 1800 + 40 * qint64(t.prims.size());
+    qint64 reserve = 16384 + perFrame * opt.frames;
+    for (const Track& t : tracks) reserve += 2048 + 2 * t.label.size() + 600 * qint64(t.prims.size());
+    reserve = (reserve + 3) / 4 * 4;
+    w.binStart = 20 + reserve + 8;
+    if (!w.out->seek(w.binStart)) return writeFailed();
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        writeBase(w, tracks[i], states[i]);
+        states[i].targets.resize(size_t(opt.frames));
+        for (const Track::Prim& p : tracks[i].prims) w.material(tracks[i].mn.node, facetMaterial(tracks[i].mn, p.material));
     }
 
-    GlbWriter w;
-    w.compress = opt.compress;
-    // The binary chunk grows to about this without compression; reserved, it is copied once.
-    if (!opt.compress) {
-        qint64 estimate = 0;
-        for (const Track& t : tracks) {
-            qint64 indices = 0;
-            for (const Track::Prim& p : t.prims) indices += qint64(p.indices.size());
-            estimate += qint64(t.count()) * (24 + 16 * qint64(opt.frames)) + indices * 4;
+    {
+        // The writer thread alone touches w and states until the pipeline is gone.
+        FramePipeline pipeline(tracks, opt.compress, [&](FrameJob& job) {
+            writeFrame(w, job, tracks, states);
+            out.startWriteback();
+        });
+        for (int k = 1; k <= opt.frames; ++k) {
+            if (!tick(error)) return false;
+            auto job = std::make_shared<FrameJob>();
+            job->frame = k;
+            for (size_t i = 0; i < tracks.size(); ++i) {
+                const Track& t = tracks[i];
+                const DzFacetMesh& mesh = *t.mn.mesh;
+                if (mesh.getNumVertices() != t.meshVertices || mesh.getNumFacets() != int(t.facets.size())) {
+                    *error = QString("%1 changed its number of vertices during the animation").arg(t.label);
+                    return false;
+                }
+                const DzVec3* v = mesh.getVerticesPtr();
+                // A mesh that stands as its base needs nothing of this frame.
+                if (std::memcmp(v, t.baseMesh.data(), t.baseMesh.size() * sizeof(DzVec3)) == 0) continue;
+                FrameJob::Piece piece;
+                piece.track = int(i);
+                piece.mesh.assign(v, v + t.meshVertices);
+                job->pieces.push_back(std::move(piece));
+            }
+            if (!job->pieces.empty()) pipeline.post(job);
         }
-        if (estimate < (qint64(1) << 31) - 1024) w.bin.reserve(int(estimate));
     }
+    if (w.failed) return writeFailed();
+    for (size_t i = 0; i < tracks.size(); ++i) writeStillTargets(w, tracks[i], states[i], opt.compress);
+
     QJsonArray sceneNodes, channels, samplers;
     std::vector<int> animatedNodes;
-    for (const Track& t : tracks) {
+    for (size_t i = 0; i < tracks.size(); ++i) {
         bool animated = false;
-        const int node = writeTrack(w, t, opt, &animated);
+        const int node = writeNode(w, tracks[i], states[i], &animated);
         sceneNodes.append(node);
         if (animated) animatedNodes.push_back(node);
     }
@@ -513,9 +824,10 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
             times.push_back(float(k / opt.fps));
             for (int t = 1; t <= opt.frames; ++t) weights.push_back(t == k ? 1.f : 0.f);
         }
-        const int in = w.accessor(w.plainView(bytesOf(times)), kFloat, int(times.size()), "SCALAR", false,
-                                  QJsonArray{0.0}, QJsonArray{double(times.back())});
-        const int outAcc = w.accessor(w.plainView(bytesOf(weights)), kFloat, int(weights.size()), "SCALAR");
+        const int in = w.accessor(w.plainView(reinterpret_cast<const char*>(times.data()), qint64(times.size() * 4)), kFloat,
+                                  int(times.size()), "SCALAR", false, QJsonArray{0.0}, QJsonArray{double(times.back())});
+        const int outAcc = w.accessor(w.plainView(reinterpret_cast<const char*>(weights.data()), qint64(weights.size() * 4)),
+                                      kFloat, int(weights.size()), "SCALAR");
         for (int node : animatedNodes) {
             samplers.append(QJsonObject{{"input", in}, {"output", outAcc}, {"interpolation", opt.linear ? "LINEAR" : "STEP"}});
             channels.append(QJsonObject{{"sampler", samplers.size() - 1},
@@ -523,6 +835,8 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         }
         json["animations"] = QJsonArray{QJsonObject{{"name", "Wind"}, {"samplers", samplers}, {"channels", channels}}};
     }
+    w.pad();
+    if (w.failed) return writeFailed();
     json["scene"] = 0;
     json["scenes"] = QJsonArray{QJsonObject{{"name", "Scene"}, {"nodes", sceneNodes}}};
     if (!w.nodes.isEmpty()) json["nodes"] = w.nodes;
@@ -531,19 +845,49 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
     if (!w.textures.isEmpty()) json["textures"] = w.textures, json["images"] = w.images;
     if (!w.accessors.isEmpty()) json["accessors"] = w.accessors, json["bufferViews"] = w.views;
     QJsonArray buffers;
-    if (!w.bin.isEmpty()) buffers.append(QJsonObject{{"byteLength", (w.bin.size() + 3) / 4 * 4}});
+    if (w.binSize > 0) buffers.append(QJsonObject{{"byteLength", double(w.binSize)}});
     QJsonArray used;
     bool quantized = false;
-    for (const Track& t : tracks) quantized = quantized || t.count() >= opt.quantizeFrom;
+    for (const Track& t : tracks) quantized = quantized || t.quantize;
     if (quantized) used.append("KHR_mesh_quantization");
     if (w.compress && w.fallbackSize > 0) {
-        buffers.append(QJsonObject{{"byteLength", w.fallbackSize},
+        buffers.append(QJsonObject{{"byteLength", double(w.fallbackSize)},
                                    {"extensions", QJsonObject{{"EXT_meshopt_compression", QJsonObject{{"fallback", true}}}}}});
         used.append("EXT_meshopt_compression");
     }
     if (!buffers.isEmpty()) json["buffers"] = buffers;
     if (!used.isEmpty()) json["extensionsUsed"] = used, json["extensionsRequired"] = used;
-    return writeGlb(file, json, w.bin, error);
+
+    QByteArray text = QJsonDocument(json).toJson(QJsonDocument::Compact);
+    if (text.size() > reserve) {
+        const qint64 grow = (text.size() - reserve + 3) / 4 * 4;
+        if (!shiftFile(out, w.binStart, w.binSize, grow)) return writeFailed();
+        reserve += grow;
+    }
+    // Spaces pad the JSON chunk, as the format asks.
+    text.append(QByteArray(int(reserve - text.size()), ' '));
+    const qint64 total = 12 + 8 + reserve + (w.binSize > 0 ? 8 + w.binSize : 0);
+    if (total > qint64(0xffffffffu)) {
+        *error = QString("Cannot write %1: the animation needs more than the 4 GiB a .glb can hold").arg(file);
+        return false;
+    }
+    char head[20];
+    putU32(head, 0x46546C67); // "glTF"
+    putU32(head + 4, 2);
+    putU32(head + 8, uint32_t(total));
+    putU32(head + 12, uint32_t(reserve));
+    putU32(head + 16, 0x4E4F534A); // "JSON"
+    char chunk[8];
+    putU32(chunk, uint32_t(w.binSize));
+    putU32(chunk + 4, 0x004E4942); // "BIN"
+    if (!w.out->seek(0) || w.out->write(head, 20) != 20 || w.out->write(text) != text.size())
+        return writeFailed();
+    if (w.binSize > 0 && w.out->write(chunk, 8) != 8) return writeFailed();
+    if (!out.commit()) {
+        *error = QString("Cannot write %1: %2").arg(file, out.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool exportFrameSequence(const QString& dir, int frames, const QString& ext, const TickFunction& tick, QString* error)

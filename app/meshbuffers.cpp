@@ -14,12 +14,8 @@ bool validFacet(const DzFacet& f, int nv)
 
 } // namespace
 
-void smoothNormals(const DzFacetMesh& mesh, std::vector<float>& out)
+void smoothNormals(const DzVec3* pos, int nv, const DzFacet* facets, int nf, std::vector<float>& out)
 {
-    const int nv = mesh.getNumVertices();
-    const int nf = mesh.getNumFacets();
-    const DzVec3* pos = mesh.getVerticesPtr();
-    const DzFacet* facets = mesh.getFacetsPtr();
     std::vector<DzVec3> normals(static_cast<size_t>(nv));
     for (int i = 0; i < nf; ++i) {
         const DzFacet& f = facets[i];
@@ -40,6 +36,11 @@ void smoothNormals(const DzFacetMesh& mesh, std::vector<float>& out)
         n = len > 0.f ? n / len : DzVec3(0.f, 1.f, 0.f);
         out[3 * size_t(i)] = n.m_x, out[3 * size_t(i) + 1] = n.m_y, out[3 * size_t(i) + 2] = n.m_z;
     }
+}
+
+void smoothNormals(const DzFacetMesh& mesh, std::vector<float>& out)
+{
+    smoothNormals(mesh.getVerticesPtr(), mesh.getNumVertices(), mesh.getFacetsPtr(), mesh.getNumFacets(), out);
 }
 
 void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out)

@@ -5,6 +5,8 @@
 #include <vector>
 
 class DzFacetMesh;
+class DzVec3;
+struct DzFacet;
 
 struct GpuVertex
 {
@@ -33,3 +35,5 @@ struct MeshBuffers
 void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out);
 // The smooth normal of each mesh vertex (xyz per vertex), as buildMeshBuffers gives them.
 void smoothNormals(const DzFacetMesh& mesh, std::vector<float>& out);
+// The same from copies of a mesh's vertices and facets (for work off the thread that edits it).
+void smoothNormals(const DzVec3* pos, int nv, const DzFacet* facets, int nf, std::vector<float>& out);

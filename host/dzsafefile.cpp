@@ -207,6 +207,14 @@ bool DzSafeFile::open()
 
 QIODevice* DzSafeFile::device() const { return m_file.get(); }
 
+void DzSafeFile::startWriteback()
+{
+    if (!m_file || !m_file->isOpen() || !m_file->flush()) return;
+#ifdef SYNC_FILE_RANGE_WRITE
+    (void)::sync_file_range(m_file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 void DzSafeFile::closeForPath()
 {
     if (m_file) m_file->close();

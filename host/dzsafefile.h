@@ -32,6 +32,9 @@ public:
     bool open();
     // The temporary file while open; write through it.
     QIODevice* device() const;
+    // Starts putting what was written so far on the disk without waiting for it, so a large
+    // file written piece by piece leaves little for commit()'s sync. Changes nothing else.
+    void startWriteback();
     // For libraries that write by path: open() then closeForPath(), let them write
     // tempPath(), then commit().
     void closeForPath();
