@@ -86,7 +86,7 @@ public:
         pane->m_loading = false;
         pane->UpdateTree(i, true);
     }
-    float height(int land, float x, float z) { return pane->fHeight(land, x, z, nullptr, nullptr, nullptr); }
+    float height(int land, float x, float z) { return pane->heightAt(land, x, z); }
     int count() const { return pane->m_boxes.count(); }
     void deleteLast() { pane->ControlBox_DeleteControl(true, false); }
     void setLandscape(int i, const char* name, int v)
