@@ -192,3 +192,6 @@ void ZPK_VerdixPane::WindowVeiwShowHide()
 }
 
 void ZPK_VerdixPane::GravityChanged(int Gravity) { m_gravity = float(Gravity); }
+
+float ZPK_VerdixPane::lerpA(float v0, float v1, float t) { return ::lerpA(v0, v1, t); }
+float ZPK_VerdixPane::lerpB(float v0, float v1, float t) { return ::lerpB(v0, v1, t); }

@@ -63,6 +63,12 @@ HeightAnswer ZPK_VerdixPane::heightAnswer(int ControlBoxIndex, float PosX, float
 float ZPK_VerdixPane::fHeight(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
                               int* jCache)
 {
+    return heightAt(ControlBoxIndex, PosX, PosZ, TNormal, iCache, jCache);
+}
+
+float ZPK_VerdixPane::heightAt(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
+                               int* jCache)
+{
     const HeightAnswer a = heightAnswer(ControlBoxIndex, PosX, PosZ, TNormal, iCache, jCache);
     // Only the GUI thread reads the pane-wide flag; background tasks keep their own answer.
     if (a.hit == HeightHit::Found && QThread::currentThread() == thread()) m_heightFirstTriangle = a.firstTriangle;

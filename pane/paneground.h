@@ -12,7 +12,7 @@ struct PaneGroundSampler : GroundSampler
     PaneGroundSampler(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
     float height(float x, float z) const override
     {
-        return pane->fHeight(landscape, x, z, nullptr, nullptr, nullptr);
+        return pane->heightAt(landscape, x, z);
     }
 };
 

@@ -89,17 +89,48 @@ public:
     // The set document of the pane's boxes as they stand, for scripts.
     Q_INVOKABLE QString setDocumentText() { return buildSetDocument(); }
 
+    // Writes landscape box ControlBoxIndex's heights by the file's extension (.png 16-bit,
+    // .r16/.raw, .dat); false with the reason in the status line. Invokable by name for
+    // the command line, yet no slot: the slot list stays the pane's documented one.
+    Q_INVOKABLE bool exportHeightMap(int ControlBoxIndex, QString path);
+
+    // Height of landscape box ControlBoxIndex at (PosX, PosZ) of its own mesh; 1e-9 outside
+    // it, 0 when the box is no landscape or has no terrain. Safe from background tasks: the
+    // ground samplers of the generators and the tests ask it; fHeight is the same query.
+    float heightAt(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal = nullptr, int* iCache = nullptr,
+                   int* jCache = nullptr);
+    // The same query with its own result, for callers that need the triangle on any thread.
+    HeightAnswer heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
+                              int* jCache);
+    // Set when the last GUI-thread query that found a triangle used the cell's first one.
+    bool heightFirstTriangle() const { return m_heightFirstTriangle.load(); }
+    // Forgets box i's terrain mesh: a topology build, a delete and a swap call it.
+    void clearTerrainMeshCache(int i);
+    void clearAllTerrainMeshCaches();
+
+    // ---- The slot list ------------------------------------------------------------------
+    // Hosts, scripts and connections by name reach these through the meta-object, so their
+    // order, names, parameter names and access are fixed (tests/pane/test_slotlist.cpp holds
+    // the list). The folder after each group holds its definitions.
+
+    // Entry points for the scripts of other panes (bridges/).
 public slots:
     void VerdixScriptInput(int In);
     void InputFromTrekko(float X, float Z);
 
 private slots:
+    void OutputToKorg();  // bridges/
+    void Asm_ClosePane();  // animation/
+    // Scene gates and box operations (pane/).
     void blockRefresh();
     void unblockRefresh();
-    void nodeAboutToRemove(DzNode* node);
-    void nodeRemoved(DzNode* node);
+    void nodeAboutToRemove(DzNode*);
+    void nodeRemoved(DzNode*);
+    void RenderStart(DzRenderer*);  // animation/
+    // Host-scene storage (persistence/, pane/).
     void SceneLoadOrSave();
     void SceneSaving();
+    // Box creation and operations (pane/).
     void setupMaxSpin();
     void Network_AddControlBox(QString ImageFileName, QString ControlTitle, int ControlBoxType);
     void SetupSlider(DzIntSlider* Slider, QString Name, int row, int col, int Min, int Max, int DefValue);
@@ -116,6 +147,14 @@ private slots:
     void SliderNewFlower(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
     void SliderNewGrass(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
     void SliderNewBB(DzIntSlider* Slider, QString Name, int Min, int Max, int Value);
+    // Animation driver (animation/).
+    void Animation_Play();
+    void Animation_Stop();
+    void Animation_Draw();
+    void SetupTimer(int Milsec);
+    float lerpA(float v0, float v1, float t);
+    float lerpB(float v0, float v1, float t);
+    // Asset folders (pane/) and height-map sources (landscape/ uses them).
     void InitTextureFolder();
     QString LoadQSFile(QString input);
     QString LoadGround(QString input);
@@ -125,174 +164,134 @@ private slots:
     QString LoadPath(QString input);
     QString LoadUser(QString input);
     QString LoadTree(QString input);
+    // Text records and presets (persistence/).
     void ReadSaveControls(int i, int Type, QString HeaderName, QString& Text, bool isPresets);
     void WriteSaveControls(int i, int Type, QString HeaderName, QString& Text);
     void SavePreset(int Index, int Type, QString FolderName, QString HeaderName);
     void OpenPreset(int i, int Type, QString FolderName, QString HeaderName, bool isPreset);
-    void WarnMissingFolder(QString input);
+    // Material properties (materials/).
+    void processMaterials(DzNode* node, QString matName, QString propName, QString texturePath);
+    void processMaterialsDouble(DzNode* node, QString matName, QString propName, double dValue);
+    void WarnMissingFolder(QString input);  // pane/
+    void GravityChanged(int Gravity);  // animation/
+    // Controller bridge (bridges/).
+    void KorgSetSlider(DzIntSlider* Slider, int KorgValue);
+    void KorgSetSliderNeg(DzIntSlider* Slider, int KorgValue);
+    void KorgSetSliderZero(DzIntSlider* Slider);
+    void KorgSetSliderDef(DzIntSlider* Slider, int SliderValue);
+    // Material defaults of new nodes (pane/).
     void SetSpecularCol(DzMaterial* mat, double val);
     void SetGlossiness(DzMaterial* mat, double val);
-    QString GetTypeLable(int Type, int i);
-    int FindLandScapeIndex(QString Text);
-    void Button_SaveTreePreset();
-    void Button_OpenTreePreset(int input);
-    void Button_OpenTreeFile();
-    void Button_CreateBush();
-    void Button_CreateIvy();
-    void Button_CreateWeed();
-    void Button_SaveFlowerPreset();
-    void Button_OpenFlowerPreset(int input);
-    void Button_OpenFlowerFile();
-    void Button_CreateMushroom();
-    void Button_CreateCrystals();
-    void on_DeleteAllButton_pressed();
-    void SaveScene();
-    void OpenScene();
-    void createModel();
-    void readModel();
-    void saveModelData();
-    void openModelData();
-
-    // ---- Landscape: height-map sources and the terrain mesh -----------------------------
-    // (landscape/)
+    // Animation driver (animation/).
+    void WindowVeiwShowHide();
+    void LowLODMode();
+    void UpdateFrame(DzTime myTime);
+    QString GetTypeLable(int Type, int i);  // pane/
+    // Placement on landscapes (landscape/).
+    void PutOnLandscape();
+    void RefreshAllLandscape();
+    void SwapLandscape();
+    void SwapAllLandscape();
+    int FindLandScapeIndex(QString Text);  // pane/
+    // Height-map sources, the terrain mesh and the height query (landscape/).
     void ImagetoHeightMap(BYTE* bMem, QImage Image);
     void UpdateLandScape(int SliderIndex, bool UpdateObjects);
+    void SliderMoveLandScape(int Input);
     void LoadComboMapImage(int Index);
     void Button_CreateLandscape();
     void Button_AddPolyLandscape(int ControlBoxIndex, DzFacetMesh* mesh);
     void SaveUserHeightMap();
-
-    // ---- Landscape: final heights out for other tools (landscape/) ----------------------
-public:
-    // Writes landscape box ControlBoxIndex's heights by the file's extension (.png 16-bit,
-    // .r16/.raw, .dat); false with the reason in the status line. Invokable by name for
-    // the command line, yet no slot: the slot list stays the pane's documented one.
-    Q_INVOKABLE bool exportHeightMap(int ControlBoxIndex, QString path);
-
-    // ---- Landscape: height query and placement on landscapes ----------------------------
-    // (landscape/)
-public slots:
-    // Height of landscape box ControlBoxIndex at (PosX, PosZ) of its own mesh; 1e-9 outside
-    // it, 0 when the box is no landscape or has no terrain. Safe from background tasks.
     float fHeight(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache, int* jCache);
     DzVec3 Vec3Cross(const DzVec3* pV1, const DzVec3* pV2);
-public:
-    // The same query with its own result, for callers that need the triangle on any thread.
-    HeightAnswer heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
-                              int* jCache);
-    // Set when the last GUI-thread query that found a triangle used the cell's first one.
-    bool heightFirstTriangle() const { return m_heightFirstTriangle.load(); }
-    // Forgets box i's terrain mesh: a topology build, a delete and a swap call it.
-    void clearTerrainMeshCache(int i);
-    void clearAllTerrainMeshCaches();
-private slots:
-    void SliderMoveLandScape(int Input);
     void AllObjectsOnLandScape(int SliderIndex);
-    void AllObjectsOnLandScapeShow(int SliderIndex);
     void AllObjectsWithNoLandScape();
-    void SwapLandscape();
-    void SwapAllLandscape();
-    void RefreshAllLandscape();
-    void PutOnLandscape();
-    void RedoComboSwapBox();
-    void Button_CreateGroundHeightPointer();
-
-    // ---- Grass --------------------------------------------------------------------------
-    // (vegetation/)
-    void Button_CreateGrass();
-    void Button_AddPolyGrass(int ControlBoxIndex, DzFacetMesh* mesh);
-    void UpdateGrass(int SliderIndex, bool ResetCache);
-    void SliderUpdateGrass(int ControlBoxIndex);
-
-    // ---- Stones -------------------------------------------------------------------------
-    // (objects/)
+    void AllObjectsOnLandScapeShow(int SliderIndex);
+    // Landscape textures (materials/).
+    void LoadTexureLandscape(int i);
+    void LoadTexureLandscapeBlend(int i);
+    void RedoComboSwapBox();  // landscape/
+    // Rocks (objects/).
+    void Button_CreateRock();
+    void CreateRock();
+    void ControlBox_ResetRockPress();
+    void RocksOnLandScape(int SliderIndex);
+    void Button_CreateGroundHeightPointer();  // landscape/
+    // Stones (objects/).
     void Button_CreateStones();
     void Button_AddPolyStones(int ControlBoxIndex, DzFacetMesh* mesh);
     void UpdateStones(int SliderIndex, bool ResetCache);
     void SliderUpdateStones(int ControlBoxIndex);
-
-    // ---- Billboards ---------------------------------------------------------------------
-    // (animation/)
-    void Button_CreateBillboard();
-    void Button_AddPolyBillboard(int ControlBoxIndex, DzFacetMesh* mesh);
-    void UpdateBillboard(int SliderIndex, bool ResetCache);
-    void SliderUpdateBillboard(int ControlBoxIndex);
-
-    // ---- Trees --------------------------------------------------------------------------
-    // (vegetation/)
+    void LoadTexureStonesGrass(int i);  // materials/
+    void LoadTexureStones(int i);       // materials/
+    // Grass (vegetation/).
+    void Button_CreateGrass();
+    void Button_AddPolyGrass(int ControlBoxIndex, DzFacetMesh* mesh);
+    void UpdateGrass(int SliderIndex, bool ResetCache);
+    void SliderUpdateGrass(int ControlBoxIndex);
+    // Grass and tree textures (materials/).
+    void LoadTexureGrass(int i);
+    void LoadTexureTreeLeaf(int i);
+    void LoadTexureTreeFruit(int i);
+    void LoadTexureTreeBark(int i);
+    void LoadTexureTreeTrunk(int i);
+    // Puts the texture chosen in the focused combo of table ABCD of a box of ObjectType on
+    // its material MaterialName; dirText is the combo's folder with its trailing separator.
+    void LoadTexureToMaterial(char ABCD, int ObjectType, QString dirText, QString MaterialName);
+    void LoadComboMapImageTree(int Input);  // vegetation/
+    // Tree presets (persistence/).
+    void Button_SaveTreePreset();
+    void Button_OpenTreePreset(int input);
+    void Button_OpenTreeFile();
+    // Trees (vegetation/).
     void Button_CreateTree();
     void Button_AddPolyTree(int ControlBoxIndex, DzFacetMesh* mesh);
     void Button_AnimatePolyTree(int ControlBoxIndex);
     void UpdateTree(int SliderIndex, bool ResetCache);
     void SliderUpdateTree(int ControlBoxIndex);
-    void LoadComboMapImageTree(int Input);
     void Add_Line(const DzVec3* p1, const DzVec3* p2, float ThickA, float ThickB, DzFacetMesh* mesh, int DrawType);
-
-    // ---- Materials and textures ---------------------------------------------------------
-    // (materials/)
-    void LoadTexureLandscape(int);
-    void LoadTexureLandscapeBlend(int);
-    void LoadTexureGrass(int);
-    void LoadTexureStones(int);
-    void LoadTexureStonesGrass(int);
-    void LoadTexureTreeLeaf(int);
-    void LoadTexureTreeFruit(int);
-    void LoadTexureTreeBark(int);
-    void LoadTexureTreeTrunk(int);
-    void LoadTexureFlowerStem(int);
-    void LoadTexureFlowerLeaf(int);
-    void LoadTexureFlowerPetalIn(int);
-    void LoadTexureFlowerPetalOut(int);
-    void LoadTexureFlowerPistil(int);
-    void LoadTexureBillboard(int);
-    // Puts the texture chosen in the focused combo of table ABCD of a box of ObjectType on
-    // its material MaterialName; dirText is the combo's folder with its trailing separator.
-    void LoadTexureToMaterial(char ABCD, int ObjectType, QString dirText, QString MaterialName);
-    void processMaterials(DzNode* node, QString matName, QString propName, QString texturePath);
-    void processMaterialsDouble(DzNode* node, QString matName, QString propName, double dValue);
-
-    // ---- Flowers ------------------------------------------------------------------------
-    // (vegetation/)
+    // Types with a box but no generator (pane/).
+    void Button_CreateBush();
+    void Button_CreateIvy();
+    void Button_CreateWeed();
+    // Flower textures (materials/).
+    void LoadTexureFlowerStem(int i);
+    void LoadTexureFlowerLeaf(int i);
+    void LoadTexureFlowerPetalIn(int i);
+    void LoadTexureFlowerPetalOut(int i);
+    void LoadTexureFlowerPistil(int i);
+    // Flower presets (persistence/).
+    void Button_SaveFlowerPreset();
+    void Button_OpenFlowerPreset(int input);
+    void Button_OpenFlowerFile();
+    // Flowers (vegetation/).
     void Button_CreateFlower();
-    void Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh);
     void Button_AnimateFlower(int ControlBoxIndex, bool ResetCache);
-    void UpdateFlower(int ControlBoxIndex, bool ResetCache);
+    void Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh);
     void SliderUpdateFlower(int ControlBoxIndex);
-
-    // ---- Rocks --------------------------------------------------------------------------
-    // (objects/)
-    void Button_CreateRock();
-    void CreateRock();
-    void ControlBox_ResetRockPress();
-    void RocksOnLandScape(int SliderIndex);
-
-    // ---- Object mapping -----------------------------------------------------------------
-    // (animation/)
+    void UpdateFlower(int ControlBoxIndex, bool ResetCache);
+    // Types with a box but no generator (pane/).
+    void Button_CreateMushroom();
+    void Button_CreateCrystals();
+    // Billboards (animation/).
+    void Button_CreateBillboard();
+    void Button_AddPolyBillboard(int ControlBoxIndex, DzFacetMesh* mesh);
+    void UpdateBillboard(int SliderIndex, bool ResetCache);
+    void SliderUpdateBillboard(int ControlBoxIndex);
+    void LoadTexureBillboard(int i);  // materials/
+    void on_DeleteAllButton_pressed();  // pane/
+    // Set documents (persistence/).
+    void SaveScene();
+    void OpenScene();
+    // Object mapping (animation/).
     bool ObjectMapping_Open();
     void ObjectMapping_Close();
     void ObjectMapping_Add(DzNode* Node, DzVec3 XYZ, float Rad, float BoundMax);
     void ObjectMapping_Animation();
-
-    // ---- Animation driver and background updates ----------------------------------------
-    // (animation/)
-    void Animation_Play();
-    void Animation_Stop();
-    void Animation_Draw();
-    void SetupTimer(int Milsec);
-    void UpdateFrame(DzTime myTime);
-    void LowLODMode();
-    void RenderStart(DzRenderer* renderer);
-    void Asm_ClosePane();
-    void WindowVeiwShowHide();
-    void GravityChanged(int Gravity);
-
-    // ---- Controller and companion-pane bridges ------------------------------------------
-    // (bridges/)
-    void OutputToKorg();
-    void KorgSetSlider(DzIntSlider* Slider, int KorgValue);
-    void KorgSetSliderNeg(DzIntSlider* Slider, int KorgValue);
-    void KorgSetSliderZero(DzIntSlider* Slider);
-    void KorgSetSliderDef(DzIntSlider* Slider, int SliderValue);
+    // Host-scene storage (pane/, persistence/).
+    void createModel();
+    void readModel();
+    void saveModelData();
+    void openModelData();
 
 private:
     friend class VerdixPaneTestAccess;

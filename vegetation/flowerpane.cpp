@@ -21,7 +21,7 @@ struct FlowerGround : GroundSampler
     ZPK_VerdixPane* pane;
     int landscape;
     FlowerGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override { return pane->fHeight(landscape, x, z, nullptr, nullptr, nullptr); }
+    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
 };
 
 // Where each slider the passes read sits in a flower box's slider row, looked up once.

@@ -5,7 +5,7 @@
 //   UpdateGrass(i, ResetCache): check the box type and find node/object/shape/facet mesh (the
 //   messages for those failures are below), fill a GrassParams from the box's sliders, the
 //   pane-wide wind sliders, the phase counter, the low level-of-detail flag and the box index,
-//   wrap fHeight(landscape index, x, z) in a GroundSampler, then call
+//   wrap heightAt(landscape index, x, z) in a GroundSampler, then call
 //       QString msg = updateGrassCore(params, *mesh, groundCache[i], sampler, ResetCache);
 //   and show msg on the status label when it is not empty. groundCache[i] is the box's
 //   ground-height cache row; the core allocates and grows it.

@@ -9,7 +9,7 @@
 // How the pane adapter calls it:
 //   Button_AddPolyTree(i, mesh): fill TreeParams from the box's sliders (and the low
 //   level-of-detail flag), point TreeParams::image at the box's trunk-shape byte map, wrap
-//   fHeight(landscape, x, z) in a GroundSampler, then buildTreeCore(params, *mesh, ground).
+//   heightAt(landscape, x, z) in a GroundSampler, then buildTreeCore(params, *mesh, ground).
 //   Button_AnimatePolyTree(i): the same params plus a TreeWind from the pane's wind sliders
 //   and phase, then animateTreeCore(params, wind, *mesh, ground, builtKey); a false return
 //   means the mesh was not built from these sliders and was left alone.

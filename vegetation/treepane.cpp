@@ -27,7 +27,7 @@ struct TreeGround : GroundSampler
     ZPK_VerdixPane* pane;
     int landscape;
     TreeGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override { return pane->fHeight(landscape, x, z, nullptr, nullptr, nullptr); }
+    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
 };
 
 // Each field of the pass by slider name; names that repeat in a tree box are told apart by

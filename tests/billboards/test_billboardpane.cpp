@@ -112,6 +112,6 @@ TEST_F(BillboardPane, BillboardsAndStonesFollowTheirTerrain)
     update("UpdateLandScape", L, true);
     const DzVec3 foot = (verts(b)[0] + verts(b)[1]) * 0.5f;
     EXPECT_GT(foot.y(), before + 10.f);
-    EXPECT_NEAR(foot.y(), pane->fHeight(L, foot.x(), foot.z(), nullptr, nullptr, nullptr), 0.01f);
+    EXPECT_NEAR(foot.y(), pane->heightAt(L, foot.x(), foot.z()), 0.01f);
     EXPECT_GT(verts(s)[6 * 12].y(), stoneBefore + 10.f);
 }

@@ -34,7 +34,7 @@ TEST_F(Butterflies, OpensWithItsMeadowStonesAndAnimatedSwarms)
     for (int i = 0; i < 7; ++i) ASSERT_EQ(box(i).type, types[i]) << i;
     // Everything stands on the terrain, stones included.
     const DzVec3 stoneGround = (verts(4)[6 * 16] + verts(4)[6 * 16 + 8]) * 0.5f;
-    EXPECT_NEAR(stoneGround.y(), pane->fHeight(0, stoneGround.x(), stoneGround.z(), nullptr, nullptr, nullptr), 2.f);
+    EXPECT_NEAR(stoneGround.y(), pane->heightAt(0, stoneGround.x(), stoneGround.z()), 2.f);
     EXPECT_GT(box(4).stonesLastPass.blades, 70);
 
     // The swarms play their sheets with the frame counter and face the camera.

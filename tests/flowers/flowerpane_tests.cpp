@@ -67,7 +67,7 @@ TEST_F(Flowers, CreateBuildsThePatchWithItsFiveMaterials)
     const int j = flower(4);
     EXPECT_EQ(box(j).landscapeIndex, L);
     const DzVec3 root = mesh(j)->getVertex(0);
-    EXPECT_NEAR(root.y(), pane->fHeight(L, root.x(), root.z(), nullptr, nullptr, nullptr), 0.5f);
+    EXPECT_NEAR(root.y(), pane->heightAt(L, root.x(), root.z()), 0.5f);
 }
 
 TEST_F(Flowers, PistilAtlasSlidersRebuildEveryFlowerBox)
@@ -248,7 +248,7 @@ TEST_F(Flowers, MeadowFlowersStandOnTheirTerrain)
         const DzFacetMesh* m = mesh(i);
         ASSERT_NE(m, nullptr);
         const DzVec3 foot = m->getVertex(0);
-        EXPECT_NEAR(foot.y(), pane->fHeight(box(i).landscapeIndex, foot.x(), foot.z(), nullptr, nullptr, nullptr),
+        EXPECT_NEAR(foot.y(), pane->heightAt(box(i).landscapeIndex, foot.x(), foot.z()),
                     0.5f)
             << i;
     }

@@ -247,7 +247,7 @@ TEST_F(Sample, MeadowGrassStandsOnItsTerrain)
         ASSERT_GT(m->getNumVertices(), 1000) << g;
         // The first blade's first vertex is at its root, on the ground under it.
         const DzVec3 root = m->getVertex(0);
-        const float h = pane->fHeight(0, root.x(), root.z(), nullptr, nullptr, nullptr);
+        const float h = pane->heightAt(0, root.x(), root.z());
         EXPECT_NEAR(root.y(), h, 1.0f) << g;
     }
 }

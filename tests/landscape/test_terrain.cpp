@@ -67,7 +67,7 @@ TEST_F(Terrain, NewTileCountRebuildsTheGridAndTheHeightQueryFollows)
     ASSERT_EQ(mesh(i)->getNumVertices(), 81 * 81);
     const quint64 revision = mesh(i)->revision();
     // A point past the new, smaller extent is still over the old one.
-    EXPECT_NE(pane->fHeight(i, 1500.f, 0.f, nullptr, nullptr, nullptr), kHeightMiss);
+    EXPECT_NE(pane->heightAt(i, 1500.f, 0.f), kHeightMiss);
 
     showPane();
     slider(i, "TILES")->setValue(10);  // as a script would: the routing updates the box
@@ -79,11 +79,11 @@ TEST_F(Terrain, NewTileCountRebuildsTheGridAndTheHeightQueryFollows)
     EXPECT_EQ(box(i).storedTiles, 10);
     EXPECT_EQ(box(i).heightFieldLength, 41 * 41);
 
-    EXPECT_EQ(pane->fHeight(i, 1500.f, 0.f, nullptr, nullptr, nullptr), kHeightMiss);
+    EXPECT_EQ(pane->heightAt(i, 1500.f, 0.f), kHeightMiss);
     for (int r : {0, 7, 40})
         for (int c : {0, 13, 40}) {
             const DzVec3 v = vertex(i, r, c);
-            EXPECT_NEAR(pane->fHeight(i, v.x(), v.z(), nullptr, nullptr, nullptr), v.y(), 1e-3) << r << "," << c;
+            EXPECT_NEAR(pane->heightAt(i, v.x(), v.z()), v.y(), 1e-3) << r << "," << c;
         }
     // The terrain is the map sampled on the new grid, not the old one.
     auto grey = [](int r, int c) { return float(((c * 64 / 41) * 3 + r * 64 / 41) % 256); };
@@ -210,7 +210,7 @@ TEST_F(Terrain, RestJoinsTwoTerrainsWithoutAStepAtTheSeam)
     set(B, {{"Rest", 100}});
 
     const DzVec3 Q = nodeOf(A)->getWSPos();
-    auto aWorld = [&](float wx, float wz) { return pane->fHeight(A, wx - Q.x(), wz - Q.z(), nullptr, nullptr, nullptr) + Q.y(); };
+    auto aWorld = [&](float wx, float wz) { return pane->heightAt(A, wx - Q.x(), wz - Q.z()) + Q.y(); };
     // B's rows 5..20 and columns 0..10 lie over A: there B stands on A's surface.
     for (int r = 5; r <= 20; ++r)
         for (int c = 0; c <= 10; ++c) {

@@ -179,7 +179,7 @@ struct Writer
             openTreePreset(i, g.preset);
             set(i, {{"X", g.x}, {"Z", g.z}});
             fprintf(stderr, "%s at (%d, %d): ground %.1f\n", g.preset, g.x, g.z,
-                    pane->fHeight(0, float(g.x), float(g.z), nullptr, nullptr, nullptr));
+                    pane->heightAt(0, float(g.x), float(g.z)));
         }
         QFile out(repo + "/Verdix_Scene/Grove.txt");
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return complain("cannot write the grove");
