@@ -158,6 +158,7 @@ void MainWindow::openScene()
     if (file.isEmpty()) return;
     QString error;
     if (!dzScene->loadScene(file, &error)) {
+        if (DzProgress::wasCancelled()) return report(error);
         dzApp->dialogs()->messageBox(QMessageBox::Warning, "Open scene", error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
         return;
@@ -186,6 +187,7 @@ void MainWindow::exportScene()
     if (file.isEmpty()) return;
     QString error;
     if (!::exportScene(file, &error)) {
+        if (DzProgress::wasCancelled()) return report(error);
         dzApp->dialogs()->messageBox(QMessageBox::Warning, "Export", error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
         return;

@@ -157,7 +157,7 @@ void DzProgress::finish()
         delete s.gate;
         s.gate = nullptr;
     }
-    if (s.shown && dzApp) dzApp->reportProgress(m_label, 1, 1);
+    if (s.shown && dzApp) dzApp->reportProgress(s.label, 1, 1);
     if (s.consoleShown) {
         std::fputs("\r\033[K", stderr);
         std::fflush(stderr);
@@ -176,7 +176,8 @@ bool DzProgress::step(long long done)
     ProgressState& s = state();
     if (m_finished) return !s.cancelled.load(std::memory_order_relaxed);
     const qint64 now = s.clock.elapsed();
-    if (m_outermost && now >= s.showMs && now - s.lastReport >= 100) {
+    // The scope that is at work drives the bar: an inner one shows what takes the time.
+    if (now >= s.showMs && now - s.lastReport >= 100) {
         s.lastReport = now;
         report(false);
     }
@@ -215,6 +216,8 @@ bool DzProgress::isRunning() { return state().depth > 0; }
 bool DzProgress::isCancellable() { return state().depth > 0 && state().blockers == 0; }
 
 QString DzProgress::currentLabel() { return state().label; }
+
+bool DzProgress::wasCancelled() { return state().depth == 0 && state().cancelled; }
 
 void DzProgress::requestCancel()
 {

@@ -9,8 +9,8 @@
 // user wants out. The operation then puts back what it changed and returns.
 //
 // Scopes nest: an operation that runs others (opening a set document updates its
-// landscapes) shares one cancel request with them, and only the outermost scope drives
-// the bar. While a scope runs, user input other than Escape and the Cancel button is held
+// landscapes) shares one cancel request with them; the bar shows whichever scope is at
+// work. While a scope runs, user input other than Escape and the Cancel button is held
 // off, so no second operation can start inside the first.
 #include <QString>
 #include "dzexport.h"
@@ -41,6 +41,9 @@ public:
     static bool isRunning();
     static bool isCancellable();
     static QString currentLabel();
+    // Whether the last operation ended on the user's cancel request (a failure it reports
+    // is then no error to show in a message box).
+    static bool wasCancelled();
     // What the Cancel button and Escape do; ignored while no cancellable scope runs.
     static void requestCancel();
     // The window's Cancel button: the one widget that takes clicks while a scope runs.
