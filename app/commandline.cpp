@@ -14,6 +14,7 @@
 #include <dzdialogs.h>
 #include <dzpane.h>
 #include <dzplugin.h>
+#include <dzprogress.h>
 #include <dzsafefile.h>
 #include <dzscene.h>
 #include <dzscript.h>
@@ -632,6 +633,8 @@ int runHostApplication(int argc, char** argv)
         QTextStream out(stdout);
         if (cl.headless) {
             dzApp->dialogs()->setEchoToStderr(true);
+            // Long steps show where they are, but only to a person watching a terminal.
+            DzProgress::setConsoleOutput(isatty(2) != 0);
             dzApp->getPaneMgr()->showPane(kPaneClass);
             rc = runCommands(cl, dzApp->getPaneMgr()->findPaneByClass(kPaneClass), out, &error);
             // Messages shown outside any step (while the pane was built) fail the run too.

@@ -19,6 +19,7 @@
 #include <vector>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
+#include <dzprogress.h>
 #include <dzsafefile.h>
 #include <dznode.h>
 #include <dzscene.h>
@@ -411,8 +412,18 @@ bool exportGltf(const QString& file, bool binary, QString* error)
     const QList<DzNode*> nodes = dzScene ? dzScene->nodeList() : QList<DzNode*>();
     for (DzNode* n : nodes) b.included.insert(n, true);
     std::vector<aiNode*> roots;
-    for (DzNode* n : nodes)
+    // The library writes in one go, without a way to stop it: progress and the cancel
+    // request are looked at between the nodes and once more before the file is put in place.
+    DzProgress progress(QString("Exporting %1").arg(QFileInfo(file).fileName()), nodes.size() + 1);
+    auto cancelled = [&]() {
+        for (aiNode* r : roots) delete r;
+        if (error) *error = QString("Export of %1 cancelled; the file was not changed").arg(file);
+        return false;
+    };
+    for (DzNode* n : nodes) {
         if (!n->getNodeParent() || !b.included.contains(n->getNodeParent())) roots.push_back(b.tree(n));
+        if (!progress.advance()) return cancelled();
+    }
     if (!roots.empty()) scene->mRootNode->addChildren(unsigned(roots.size()), roots.data());
     if (b.materials.empty()) {
         // glTF writers expect at least one material.
@@ -440,6 +451,10 @@ bool exportGltf(const QString& file, bool binary, QString* error)
         return false;
     }
     if (!tidyFile(out.mainTempPath(), binary, error)) return false;
+    if (!progress.advance()) {
+        if (error) *error = QString("Export of %1 cancelled; the file was not changed").arg(file);
+        return false;
+    }
     if (!out.commit()) {
         if (error) *error = out.errorString();
         return false;

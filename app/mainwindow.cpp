@@ -4,10 +4,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <dzapp.h>
 #include <dzdialogs.h>
 #include <dzpane.h>
+#include <dzprogress.h>
 #include <dzplugin.h>
 #include <dzscene.h>
 #include "commandline.h"
@@ -57,7 +59,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_progress->setMaximumWidth(220);
     m_progress->setVisible(false);
     statusBar()->addWidget(m_statusText, 1);
+    // Escape does the same while an operation runs.
+    m_cancel = new QPushButton("Cancel", this);
+    m_cancel->setObjectName("ProgressCancelButton");
+    m_cancel->setToolTip("Stop the running operation and leave the scene as it was before it (Escape)");
+    m_cancel->setVisible(false);
+    connect(m_cancel, &QPushButton::clicked, this, []() { DzProgress::requestCancel(); });
+    DzProgress::setCancelButton(m_cancel);
     statusBar()->addPermanentWidget(m_progress);
+    statusBar()->addPermanentWidget(m_cancel);
     if (dzApp) {
         m_statusText->setText(dzApp->getStatusLine());
         connect(dzApp, &DzApp::statusLineChanged, m_statusText, &QLabel::setText);
@@ -66,7 +76,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
             m_progress->setRange(0, std::max(0, maximum));
             m_progress->setValue(value);
             // Done when the value reaches a positive maximum; a zero maximum means busy.
-            m_progress->setVisible(maximum <= 0 || value < maximum);
+            const bool running = maximum <= 0 || value < maximum;
+            m_progress->setVisible(running);
+            m_cancel->setVisible(running && DzProgress::isRunning());
+            m_cancel->setEnabled(DzProgress::isCancellable());
+            m_cancel->setToolTip(DzProgress::isCancellable()
+                                     ? QString("Stop the running operation and leave the scene as it was before it (Escape)")
+                                     : QString("This step cannot be undone once begun; it cannot be cancelled"));
         });
         connect(dzApp->getPaneMgr(), &DzPaneMgr::paneCreated, this, &MainWindow::dockPane);
         connect(dzApp->getPaneMgr(), &DzPaneMgr::paneShowRequested, this, &MainWindow::dockPane);
@@ -142,6 +158,7 @@ void MainWindow::openScene()
     if (file.isEmpty()) return;
     QString error;
     if (!dzScene->loadScene(file, &error)) {
+        if (DzProgress::wasCancelled()) return report(error);
         dzApp->dialogs()->messageBox(QMessageBox::Warning, "Open scene", error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
         return;
@@ -170,6 +187,7 @@ void MainWindow::exportScene()
     if (file.isEmpty()) return;
     QString error;
     if (!::exportScene(file, &error)) {
+        if (DzProgress::wasCancelled()) return report(error);
         dzApp->dialogs()->messageBox(QMessageBox::Warning, "Export", error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
         return;

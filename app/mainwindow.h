@@ -9,6 +9,7 @@ class Timeline;
 class Viewport;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QLabel;
 
 class MainWindow : public QMainWindow
@@ -29,6 +30,7 @@ public:
     Timeline* timeline() const { return m_timeline; }
     QMenu* windowMenu() const { return m_windowMenu; }
     QProgressBar* progressBar() const { return m_progress; }
+    QPushButton* cancelButton() const { return m_cancel; }
 
 public slots:
     void dockPane(DzPane* pane);
@@ -46,4 +48,5 @@ private:
     QMenu* m_windowMenu;
     QLabel* m_statusText;
     QProgressBar* m_progress;
+    QPushButton* m_cancel;
 };

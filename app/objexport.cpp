@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
+#include <dzprogress.h>
 #include <dzsafefile.h>
 #include <dznode.h>
 #include <dzshape.h>
@@ -109,7 +110,20 @@ bool exportObj(const QString& file, QString* error)
     ImageCopies images(info);
     QHash<QString, int> usedNames;
     qint64 vBase = 1, vtBase = 1;
-    for (const MeshNode& mn : sceneMeshNodes(true)) {
+    const QList<MeshNode> meshNodes = sceneMeshNodes(true);
+    // Progress counts points and faces, and is asked once per few thousand of them.
+    long long total = 0, done = 0;
+    for (const MeshNode& mn : meshNodes)
+        total += (long long)mn.mesh->getNumVertices() + (mn.mesh->getUVs() ? mn.mesh->getUVs()->getNumValues() : 0) +
+                 mn.mesh->getNumFacets();
+    DzProgress progress(QString("Exporting %1").arg(info.fileName()), total);
+    constexpr int kPerStep = 4096;
+    // Nothing is replaced unless the export completes: the temporary files are dropped.
+    auto cancelled = [&]() {
+        if (error) *error = QString("Export of %1 cancelled; the file was not changed").arg(file);
+        return false;
+    };
+    for (const MeshNode& mn : meshNodes) {
         const DzFacetMesh* mesh = mn.mesh;
         const DzTransform ws = mn.node->getWSTransform();
         obj.write("o " + oneLine(mn.node->getLabel()).toUtf8() + "\n");
@@ -118,13 +132,17 @@ bool exportObj(const QString& file, QString* error)
         for (int i = 0; i < nv; ++i) {
             const DzVec3 w = ws.apply(v[i]);
             obj.write(fmt3("v %.9g %.9g %.9g\n", w.m_x, w.m_y, w.m_z));
+            if ((i + 1) % kPerStep == 0 && !progress.step(done + i)) return cancelled();
         }
+        done += nv;
         const DzMap* uv = mesh->getUVs();
         const int nuv = uv ? uv->getNumValues() : 0;
         for (int i = 0; i < nuv; ++i) {
             const DzPnt2 p = uv->getPnt2Value(i);
             obj.write(fmt("vt %.9g %.9g\n", p.u, p.v));
+            if ((i + 1) % kPerStep == 0 && !progress.step(done + i)) return cancelled();
         }
+        done += nuv;
 
         // One MTL entry per material of this node's shape, named after node and material.
         QHash<int, QString> names;
@@ -186,10 +204,14 @@ bool exportObj(const QString& file, QString* error)
             }
             line += '\n';
             obj.write(line);
+            if ((i + 1) % kPerStep == 0 && !progress.step(done + i)) return cancelled();
         }
+        done += mesh->getNumFacets();
+        if (!progress.step(done)) return cancelled();
         vBase += nv;
         vtBase += nuv;
     }
+    if (!progress.step(total)) return cancelled();
     // The materials first: an OBJ is never newer than the MTL it names.
     if (!mtlOut.commit()) {
         if (error) *error = mtlOut.errorString();

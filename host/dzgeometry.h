@@ -31,6 +31,7 @@ public:
     const DzPnt2* getPnt2ArrayPtr() const { return m_values.data(); }
     DzPnt2* getPnt2ArrayPtr() { return m_values.data(); }
     void clearAllData() { m_values.clear(); }
+    void swapValues(DzMap& other) { m_values.swap(other.m_values); }
 
 private:
     std::vector<DzPnt2> m_values;
@@ -84,6 +85,7 @@ public:
     const DzVec3* getVerticesPtr() const { return m_verts.data(); }
     DzVec3* getVerticesPtr() { return m_verts.data(); }
     void clearAllVertices() { m_verts.clear(); }
+    void swapVertices(DzVertexMesh& other) { m_verts.swap(other.m_verts); }
 
     // The mesh's UV list; the mesh owns the map it was given.
     DzMap* getUVs() const { return m_uvs; }
@@ -126,6 +128,17 @@ public:
     const DzFacet* getFacetsPtr() const { return m_facets.data(); }
     DzFacet* getFacetsPtr() { return m_facets.data(); }
     void removeAllFacets() { m_facets.clear(); }
+    // Exchanges vertices, facets and UV points with other, so a new grid can be laid down
+    // aside and put in place at once (or dropped) while this mesh stays whole. Meshes
+    // without a UV list get one.
+    void swapGeometry(DzFacetMesh& other)
+    {
+        swapVertices(other);
+        m_facets.swap(other.m_facets);
+        if (!getUVs()) setUVList(new DzUVSet);
+        if (!other.getUVs()) other.setUVList(new DzUVSet);
+        getUVs()->swapValues(*other.getUVs());
+    }
 
 private:
     std::vector<DzFacet> m_facets;

@@ -71,6 +71,7 @@
 #include "dzmaterial.h"
 #include "dznode.h"
 #include "dzplugin.h"
+#include "dzprogress.h"
 #include "dzsafefile.h"
 #include "dzsceneio.h"
 #include "dzshape.h"
@@ -1319,6 +1320,13 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         return false;
     };
     if (file.isEmpty()) return fail("no file name given");
+    // Read and built aside, the scene is only touched once everything is there: until then
+    // a cancel drops what was made, and the scene stays as it was.
+    DzProgress progress(QString("Opening %1").arg(QFileInfo(file).fileName()), 0);
+    auto cancelled = [&]() {
+        if (error) *error = QString("Opening of %1 cancelled; the scene was not changed").arg(QFileInfo(file).fileName());
+        return false;
+    };
     SceneRec rec;
     {
         QFile in(file);
@@ -1337,6 +1345,7 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         }
         std::vector<BlobText> blobs;
         const QByteArray text = cutOutBlobs(bytes, size, blobs);
+        if (!progress.step(0)) return cancelled();
         QJsonParseError perr;
         const QJsonDocument doc = QJsonDocument::fromJson(text, &perr);
         if (perr.error != QJsonParseError::NoError)
@@ -1344,15 +1353,11 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         if (!doc.isObject()) return fail("not a Verdix host scene file");
         Reader r;
         r.blobs = &blobs;
+        if (!progress.step(0)) return cancelled();
         if (!readScene(r, doc.object(), rec)) return fail(r.error);
     }
-
-    // The file is sound: from here on the scene changes.
-    emit scene.sceneLoadStarting();
-    if (!merge) {
-        scene.clear();
-        scene.m_filename = QFileInfo(file).absoluteFilePath();
-    }
+    progress.setTotal((long long)rec.nodes.size() + 1);
+    if (!progress.step(1)) return cancelled();
 
     TextureResolver textures(file);
     std::vector<DzNode*> built;
@@ -1360,6 +1365,19 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
     for (NodeRec& n : rec.nodes) {
         built.push_back(buildNode(n, textures));
         n.object.reset();  // the mesh now lives in the node; keep the peak low on big scenes
+        if (!progress.step((long long)built.size() + 1)) {
+            // Not linked to each other yet: each goes on its own.
+            qDeleteAll(built);
+            return cancelled();
+        }
+    }
+
+    // The file is sound and built: from here on the scene changes, and there is no way back.
+    DzProgress noWayBack(QString(), 0, false);
+    emit scene.sceneLoadStarting();
+    if (!merge) {
+        scene.clear();
+        scene.m_filename = QFileInfo(file).absoluteFilePath();
     }
     // Parents first, so listeners of nodeAdded see the hierarchy as it will stay. Deepest
     // first: an attach checks the parent's ancestors for cycles, and a parent not yet attached

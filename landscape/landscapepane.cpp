@@ -15,8 +15,10 @@
 #include <dzgeometry.h>
 #include <dzintslider.h>
 #include <dznode.h>
+#include <dzprogress.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <unistd.h>
@@ -124,6 +126,26 @@ QString ZPK_VerdixPane::userFolder()
     const QString folder = VerdixAssets::folder(VerdixAssets::Folder::LandscapeUser, VerdixAssets::textureRoot());
     if (!QFileInfo(folder).isDir()) WarnMissingFolder(VerdixAssets::folderName(VerdixAssets::Folder::LandscapeUser));
     return folder;
+}
+
+void ZPK_VerdixPane::rememberAppliedSliders(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    if (!box) return;
+    box->appliedSliders.clear();
+    for (const DzIntSlider* s : box->sliders) box->appliedSliders.push_back(s ? s->value() : 0);
+}
+
+void ZPK_VerdixPane::restoreAppliedSliders(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    if (!box || box->appliedSliders.size() != box->sliders.size()) return;
+    const bool loading = m_loading;
+    m_loading = true;
+    for (size_t k = 0; k < box->sliders.size(); ++k)
+        if (box->sliders[k] && box->sliders[k]->value() != box->appliedSliders[k])
+            box->sliders[k]->setValue(box->appliedSliders[k]);
+    m_loading = loading;
 }
 
 void ZPK_VerdixPane::refreshUserCombo(int i)
@@ -394,21 +416,32 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
 
         const TerrainParams p = paramsFromSliders(*box);
         const TerrainLayout& l = p.layout;
+        // What a cancel puts back: the stored layout and the sliders of the last update.
+        TerrainLayout before;
+        before.tiles = box->storedTiles;
+        before.divisions = box->storedDivisions;
+        before.tileSize = box->storedTileSize;
         storeLayout(*box, l);
         const long long VV = l.vertexCount();
+        const bool regrid = mesh->getNumVertices() != VV;
 
         // A new tile or division count needs a new grid. One that does not fit is refused
         // before the old one is let go; a large one is announced, as it takes a while.
-        if (mesh->getNumVertices() != VV) {
+        // The old grid stays until the new one is complete, so a cancel can fall back on
+        // it; when only one of the two fits, the old goes first and there is no way back.
+        bool keepOld = true;
+        if (regrid) {
             const long long held = (long long)mesh->getNumVertices() * (sizeof(DzVec3) + sizeof(DzPnt2)) +
                                    (long long)mesh->getNumFacets() * (long long)sizeof(DzFacet);
             const long long free = m_freeMemory ? m_freeMemory() : -1;
             const TerrainBuildCheck check = checkTerrainBuild(l, free < 0 ? free : free + held);
             if (check.refuse) {
+                storeLayout(*box, before);
                 setStatus(check.text);
                 errorBox(check.text);
                 return;
             }
+            keepOld = free < 0 || terrainBuildBytes(l) <= free;
             if (!check.text.isEmpty()) {
                 setStatus(check.text);
                 if (dzApp) {
@@ -417,8 +450,48 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
                 }
             }
         }
-        EditScope edit(mesh);
-        if (mesh->getNumVertices() != VV) {
+
+        DzProgress progress(QString("Landscape %1").arg(title), (regrid ? l.side() : 0) + 9LL * l.side(), keepOld);
+        long long stepBase = 0;
+        const TerrainProgress ask = [&](long long rows) { return progress.step(stepBase + rows); };
+        auto putBack = [&]() {
+            if (ControlBox* b = m_boxes.at(i)) {
+                storeLayout(*b, before);
+                restoreAppliedSliders(i);
+            }
+            setStatus(QString("Cancelled: %1 left as it was").arg(title));
+        };
+
+        // A new grid is laid down aside and put in place with the heights.
+        DzFacetMesh fresh;
+        bool freshGrid = false;
+        if (regrid && keepOld) {
+            fresh.setUVList(new DzUVSet);
+            bool complete = false;
+            try {
+                complete = addTerrainTopology(l, fresh, ask);
+            } catch (const std::bad_alloc&) {
+                fresh.removeAllFacets();
+                fresh.clearAllVertices();
+                fresh.getUVs()->clearAllData();
+                complete = true;  // an empty grid, reported below as the wrong count
+            }
+            if (!complete) {
+                putBack();
+                return;
+            }
+            stepBase = l.side();
+            freshGrid = true;
+            setStatus(QString("Mesh %1 Updated its size!").arg(title));
+            if (fresh.getNumVertices() != VV) {
+                EditScope edit(mesh);
+                mesh->swapGeometry(fresh);
+                clearTerrainMeshCache(i);
+                setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
+                return;
+            }
+        } else if (regrid) {
+            EditScope edit(mesh);
             mesh->removeAllFacets();
             if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
             mesh->clearAllVertices();
@@ -431,14 +504,24 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
                 if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
                 mesh->clearAllVertices();
             }
+            stepBase = l.side();
             setStatus(QString("Mesh %1 Updated its size!").arg(title));
             if (mesh->getNumVertices() != VV) {
                 setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
                 return;
             }
         }
+        // Puts the new grid in place; after this the update only moves vertices.
+        auto installGrid = [&]() {
+            if (!freshGrid) return;
+            mesh->swapGeometry(fresh);
+            clearTerrainMeshCache(i);
+            freshGrid = false;
+        };
 
         // Which map slots take part.
+        box = m_boxes.at(i);
+        if (!box) return;
         TerrainSlotState state;
         for (int k = 0; k < kImageSlots; ++k) {
             state.imageLoaded[k] = !box->images[size_t(k)].isNull();
@@ -448,7 +531,12 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         state.userFloats = (long long)box->userMap.size();
         const TerrainJudgement judged = judgeTerrainSlots(state, p);
         for (const QString& m : judged.messages) setStatus(m);
-        if (!judged.stop.isEmpty()) return;
+        if (!judged.stop.isEmpty()) {
+            // The update stops after the rebuild: the new grid stands, flat.
+            EditScope edit(mesh);
+            installGrid();
+            return;
+        }
 
         TerrainSources sources;
         for (int k = 0; k < kImageSlots; ++k) {
@@ -462,20 +550,24 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         sources.userActive = judged.userActive;
         sources.user = box->userMap.data();
         sources.userSize = box->mapSize;
+        progress.setTotal(stepBase + terrainHeightRows(p, sources) + l.side());
 
-        // The heights are computed straight into the height field, which
-        // then is what the vertices carry.
-        if ((long long)box->heightField.size() < VV) {
-            try {
-                box->heightField.resize(size_t(VV));
-            } catch (const std::bad_alloc&) {
-                setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
-                return;
-            }
+        // The heights are computed aside; the mesh and the height field take them only
+        // once they are complete.
+        std::vector<float> y;
+        try {
+            y.resize(size_t(VV));
+        } catch (const std::bad_alloc&) {
+            EditScope edit(mesh);
+            installGrid();
+            setStatus(QString("Error: Incorrect vertex count! %1 %2").arg(mesh->getNumVertices()).arg(VV));
+            return;
         }
-        box->heightFieldLength = int(VV);
-        float* y = box->heightField.data();
-        computeTerrainHeights(p, sources, y);
+        if (!computeTerrainHeights(p, sources, y.data(), ask)) {
+            putBack();
+            return;
+        }
+        stepBase += terrainHeightRows(p, sources);
 
         // Resting the edge on the landscape this one sits on.
         const int j = box->landscapeIndex;
@@ -496,10 +588,24 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             rest.dy = P.y() - Q.y();
             // Without caches each query starts at the cell the point falls in by the other
             // grid's layout, so a jump to the next line costs a cell test, not a search.
-            restTerrain(l, rest, y, [&](float x, float z) { return fHeight(j, x, z, nullptr, nullptr, nullptr); });
+            restTerrain(l, rest, y.data(), [&](float x, float z) { return fHeight(j, x, z, nullptr, nullptr, nullptr); });
+        }
+        if (!progress.step(stepBase)) {
+            putBack();
+            return;
         }
 
-        writeTerrainVertices(l, y, mesh->getVerticesPtr());
+        // From here on nothing is cancelled: the result goes in at once.
+        box = m_boxes.at(i);
+        if (!box) return;
+        EditScope edit(mesh);
+        installGrid();
+        writeTerrainVertices(l, y.data(), mesh->getVerticesPtr());
+        // The height field is grown, never shrunk.
+        if (box->heightField.size() <= y.size()) box->heightField.swap(y);
+        else std::copy(y.begin(), y.end(), box->heightField.begin());
+        box->heightFieldLength = int(VV);
+        rememberAppliedSliders(i);
         // The edit closes here.
     }
     if (UpdateObjects && !(m_autoOffCheck && m_autoOffCheck->isChecked())) AllObjectsOnLandScape(i);

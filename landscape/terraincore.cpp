@@ -1,6 +1,7 @@
 #include "landscape/terraincore.h"
 #include <system_error>
 #include <thread>
+#include <atomic>
 
 #include <algorithm>
 #include <cmath>
@@ -63,6 +64,26 @@ std::vector<int> sampleColumns(int w, int V)
 }
 int sampleRow(int r, int h, int V) { return int((long long)r * h / V); }
 
+// Counts the rows a computation has walked and asks the caller, every few dozen rows,
+// whether to go on; without a caller it only counts.
+struct RowTicker
+{
+    static constexpr long long kRowsPerCheck = 32;
+    const TerrainProgress* ask = nullptr;
+    long long done = 0, next = 0;
+    bool stopped = false;
+
+    bool add(long long rows)
+    {
+        done += rows;
+        if (!ask || !*ask || done < next) return !stopped;
+        next = done + kRowsPerCheck;
+        if (!(*ask)(done)) stopped = true;
+        return !stopped;
+    }
+};
+bool goOn(RowTicker* t, long long rows) { return !t || t->add(rows); }
+
 // The factor of each vertex in a relaxation pass: one constant (smoothing) or the Path
 // map's value scaled by the Path weight.
 template <bool PerVertex>
@@ -95,7 +116,7 @@ inline float relax(float v, float p, float f)
 constexpr int kInterleave = 8;
 
 template <bool Reverse, bool PerVertex>
-void relaxRows(int N, int V, float* y, const RelaxFactor<PerVertex>& F)
+void relaxRows(int N, int V, float* y, const RelaxFactor<PerVertex>& F, RowTicker* T)
 {
     for (int r0 = 0; r0 <= N; r0 += kInterleave) {
         const int g = std::min(kInterleave, N + 1 - r0);
@@ -127,11 +148,12 @@ void relaxRows(int N, int V, float* y, const RelaxFactor<PerVertex>& F)
                 }
             }
         }
+        if (!goOn(T, g)) return;
     }
 }
 
 template <bool Reverse, bool PerVertex>
-void relaxColumns(int N, int V, float* y, const RelaxFactor<PerVertex>& F)
+void relaxColumns(int N, int V, float* y, const RelaxFactor<PerVertex>& F, RowTicker* T)
 {
     std::vector<float> p(y, y + V);
     for (int s = 0; s <= N; ++s) {
@@ -144,24 +166,27 @@ void relaxColumns(int N, int V, float* y, const RelaxFactor<PerVertex>& F)
             row[c] = v;
             pp[c] = v;
         }
+        if (!goOn(T, 1)) return;
     }
 }
 
 template <bool PerVertex>
-void relaxFourWays(const TerrainLayout& l, float* y, const RelaxFactor<PerVertex>& F)
+void relaxFourWays(const TerrainLayout& l, float* y, const RelaxFactor<PerVertex>& F, RowTicker* T)
 {
     const int N = l.cells(), V = l.side();
-    relaxRows<false>(N, V, y, F);
-    relaxRows<true>(N, V, y, F);
-    relaxColumns<false>(N, V, y, F);
-    relaxColumns<true>(N, V, y, F);
+    auto stopped = [T] { return T && T->stopped; };
+    relaxRows<false>(N, V, y, F, T);
+    if (stopped()) return;
+    relaxRows<true>(N, V, y, F, T);
+    if (stopped()) return;
+    relaxColumns<false>(N, V, y, F, T);
+    if (stopped()) return;
+    relaxColumns<true>(N, V, y, F, T);
 }
 
 inline bool extremum(float a, float b, float n) { return (b > a && b > n) || (b < a && b < n); }
 
-}  // namespace
-
-void blendTerrain(const TerrainParams& p, const TerrainSources& s, float* y)
+void blendRows(const TerrainParams& p, const TerrainSources& s, float* y, RowTicker* T)
 {
     const TerrainLayout& l = p.layout;
     const int N = l.cells(), V = l.side();
@@ -210,10 +235,11 @@ void blendTerrain(const TerrainParams& p, const TerrainSources& s, float* y)
             }
             out[c] = h * sy;
         }
+        if (!goOn(T, 1)) return;
     }
 }
 
-void relaxTerrainPath(const TerrainParams& p, const TerrainSources& s, float* y)
+void relaxPath(const TerrainParams& p, const TerrainSources& s, float* y, RowTicker* T)
 {
     if (!s.active[SlotPath]) return;
     const TerrainLayout& l = p.layout;
@@ -225,18 +251,18 @@ void relaxTerrainPath(const TerrainParams& p, const TerrainSources& s, float* y)
     F.H = s.maps[SlotPath].height;
     F.V = l.side();
     F.cols = sampleColumns(F.W, F.V);
-    relaxFourWays(l, y, F);
+    relaxFourWays(l, y, F, T);
 }
 
-void smoothTerrain(const TerrainLayout& l, float smooth, float* y)
+void smoothRows(const TerrainLayout& l, float smooth, float* y, RowTicker* T)
 {
     if (smooth == 0.f) return;
     RelaxFactor<false> F;
     F.constant = smooth;
-    relaxFourWays(l, y, F);
+    relaxFourWays(l, y, F, T);
 }
 
-void denoiseTerrain(const TerrainLayout& l, float denoise, float* y)
+void denoiseRows(const TerrainLayout& l, float denoise, float* y, RowTicker* T)
 {
     if (denoise == 0.f) return;
     const int N = l.cells(), V = l.side();
@@ -251,6 +277,7 @@ void denoiseTerrain(const TerrainLayout& l, float denoise, float* y)
         for (int k = 0; k < g; ++k) row[k] = y + (long long)(r0 + k) * V;
         for (int c = 1; c < N; ++c)
             for (int k = 0; k < g; ++k) row[k][c] = treat(row[k][c - 1], row[k][c], row[k][c + 1]);
+        if (!goOn(T, g)) return;
     }
     // Columns: the row above is already treated.
     for (int r = 1; r < N; ++r) {
@@ -258,15 +285,41 @@ void denoiseTerrain(const TerrainLayout& l, float denoise, float* y)
         float* row = y + (long long)r * V;
         const float* below = y + (long long)(r + 1) * V;
         for (int c = 0; c < V; ++c) row[c] = treat(above[c], row[c], below[c]);
+        if (!goOn(T, 1)) return;
     }
 }
 
+}  // namespace
+
+void blendTerrain(const TerrainParams& p, const TerrainSources& s, float* y) { blendRows(p, s, y, nullptr); }
+void relaxTerrainPath(const TerrainParams& p, const TerrainSources& s, float* y) { relaxPath(p, s, y, nullptr); }
+void smoothTerrain(const TerrainLayout& l, float smooth, float* y) { smoothRows(l, smooth, y, nullptr); }
+void denoiseTerrain(const TerrainLayout& l, float denoise, float* y) { denoiseRows(l, denoise, y, nullptr); }
+
 void computeTerrainHeights(const TerrainParams& p, const TerrainSources& s, float* y)
 {
-    blendTerrain(p, s, y);
-    relaxTerrainPath(p, s, y);
-    smoothTerrain(p.layout, p.smooth(), y);
-    denoiseTerrain(p.layout, p.denoise(), y);
+    computeTerrainHeights(p, s, y, TerrainProgress());
+}
+
+long long terrainHeightRows(const TerrainParams& p, const TerrainSources& s)
+{
+    const long long V = p.layout.side();
+    long long rows = V;
+    if (s.active[SlotPath]) rows += 4 * V;
+    if (p.smooth() != 0.f) rows += 4 * V;
+    if (p.denoise() != 0.f && p.layout.cells() >= 2) rows += V + (V - 2);
+    return rows;
+}
+
+bool computeTerrainHeights(const TerrainParams& p, const TerrainSources& s, float* y, const TerrainProgress& progress)
+{
+    RowTicker T;
+    T.ask = &progress;
+    blendRows(p, s, y, &T);
+    if (!T.stopped) relaxPath(p, s, y, &T);
+    if (!T.stopped) smoothRows(p.layout, p.smooth(), y, &T);
+    if (!T.stopped) denoiseRows(p.layout, p.denoise(), y, &T);
+    return !T.stopped;
 }
 
 TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float* y, const OtherTerrainHeight& other)
@@ -391,10 +444,12 @@ TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes)
     return out;
 }
 
-void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
+void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh) { addTerrainTopology(l, mesh, TerrainProgress()); }
+
+bool addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh, const TerrainProgress& progress)
 {
     DzMap* uvs = mesh.getUVs();
-    if (!uvs) return;
+    if (!uvs) return true;
     const int N = l.cells(), V = l.side();
     const float n = float(N);
     mesh.activateMaterial(0);
@@ -404,8 +459,9 @@ void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
     // The quads are two thirds of the bytes and follow from the grid alone: a second thread
     // lays them down while this one writes the points, so the fresh memory of both arrays
     // is taken in at once. The arrays are separate; nothing else sees the mesh meanwhile.
-    auto quads = [&mesh, N, V]() {
-        for (int r = 0; r < N; ++r) {
+    std::atomic<bool> stop{false};
+    auto quads = [&mesh, &stop, N, V]() {
+        for (int r = 0; r < N && !stop.load(std::memory_order_relaxed); ++r) {
             for (int c = 0; c < N; ++c) {
                 const int q[4] = {r * V + c, r * V + c + 1, (r + 1) * V + c + 1, (r + 1) * V + c};
                 mesh.addFacet(q, q);
@@ -422,6 +478,8 @@ void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
     }
     std::vector<float> xs(static_cast<size_t>(V));
     for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
+    RowTicker T;
+    T.ask = &progress;
     try {
         for (int r = 0; r < V; ++r) {
             const float z = l.z(r);
@@ -430,13 +488,17 @@ void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh)
                 mesh.addVertex(xs[size_t(c)], 0.f, z);
                 uvs->appendPnt2Vec(DzPnt2(float(c) / n, v));
             }
+            if (!T.add(1)) break;
         }
     } catch (...) {
+        stop = true;
         if (quadThread.joinable()) quadThread.join();
         throw;
     }
+    if (T.stopped) stop = true;
     if (quadThread.joinable()) quadThread.join();
-    else quads();
+    else if (!T.stopped) quads();
+    return !T.stopped;
 }
 
 void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices)

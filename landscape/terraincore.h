@@ -100,6 +100,14 @@ TerrainJudgement judgeTerrainSlots(const TerrainSlotState& state, const TerrainP
 // Blend, path relaxation, smoothing and de-noising: writes the V x V heights into y.
 void computeTerrainHeights(const TerrainParams& p, const TerrainSources& s, float* y);
 
+// Asked every few dozen grid rows with the rows walked so far; false stops the work, whose
+// output is then incomplete and must be dropped.
+using TerrainProgress = std::function<bool(long long rows)>;
+// The rows computeTerrainHeights walks for p and s.
+long long terrainHeightRows(const TerrainParams& p, const TerrainSources& s);
+// As above; false when progress stopped it.
+bool computeTerrainHeights(const TerrainParams& p, const TerrainSources& s, float* y, const TerrainProgress& progress);
+
 // The single steps, exposed for tests and benchmarks.
 void blendTerrain(const TerrainParams& p, const TerrainSources& s, float* y);
 void relaxTerrainPath(const TerrainParams& p, const TerrainSources& s, float* y);
@@ -145,5 +153,8 @@ TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes)
 // Appends the grid's vertices (y = 0), UV points and quads to mesh, which must hold a UV
 // map; vertex, UV and facet order as the height query and the exporters expect.
 void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh);
+// As above, asking progress once per few rows of vertices (V in all); false when it
+// stopped the work, which leaves the mesh partly built.
+bool addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh, const TerrainProgress& progress);
 // Writes (x, y[k], z) into the mesh's V x V vertices.
 void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices);

@@ -134,6 +134,17 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
     if (!BypassButton) saveModelData();
 }
 
+void ZPK_VerdixPane::deleteLastBox()
+{
+    const int k = m_boxes.count() - 1;
+    if (k < 0 || !m_boxes[k].deleteButton) return;
+    // The delete operation takes the box whose button is down.
+    for (int i = 0; i < k; ++i)
+        if (m_boxes[i].deleteButton) m_boxes[i].deleteButton->setDown(false);
+    m_boxes[k].deleteButton->setDown(true);
+    ControlBox_DeleteControl(false, false);
+}
+
 void ZPK_VerdixPane::rebuildLandscapeSelector()
 {
     const QString current = m_landscapeSelector->currentText();

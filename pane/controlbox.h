@@ -119,6 +119,8 @@ struct ControlBox
     // Landscape: what the last topology build used, for the height query.
     int storedTiles = 0, storedDivisions = 0;
     float storedTileSize = 0.f;
+    // Landscape: every slider's value as the last complete update used it.
+    std::vector<int> appliedSliders;
     // Landscape: the byte grids of the five image slots (Land, River, Hill, Flat, Path),
     // each made from images[k] when that image was loaded; empty bytes = no height map.
     struct HeightMapBytes

@@ -321,6 +321,8 @@ private:
     // check. Returns false when nothing was opened.
     // source names the document in messages (a file name); empty for the stored one.
     bool openDocument(const QString& text, bool fileOpening, const QString& source = QString());
+    // Deletes the last box as its delete button would, leaving node labels alone.
+    void deleteLastBox();
     bool readTextFile(const QString& path, QString* text, QString* error) const;
     bool writeTextFile(const QString& path, const QString& text, QString* error) const;
     void errorBox(const QString& text);
@@ -347,6 +349,8 @@ private:
     bool m_sceneOpening = false;
     // Dialogs are skipped when a set document is opened from the command line.
     bool m_noDialogs = false;
+    // Set while a cancelled opening builds the old boxes again; that cannot be cancelled.
+    bool m_restoring = false;
     // The node last selected in the scene that belongs to no box.
     QPointer<DzNode> m_externalObject;
     // The host scene file whose boxes were built last; a second load of it builds nothing.
@@ -373,6 +377,10 @@ private:
     void refreshUserCombo(int i);
     // The User folder, warning when it is missing.
     QString userFolder();
+    // The slider values of box i's last complete update; a cancelled update sets them
+    // back (without routing), so the sliders and the saved record match the terrain.
+    void rememberAppliedSliders(int i);
+    void restoreAppliedSliders(int i);
     // Two landscape updates never run at the same time; a nested one on the same thread
     // (an update reached from inside another) must not dead-lock.
     QRecursiveMutex m_landscapeLock;

@@ -11,7 +11,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
+#include <QSet>
+#include <dzprogress.h>
 #include <QPushButton>
 #include <QTextStream>
 #include <dzapp.h>
@@ -307,6 +310,27 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
     };
     // Nothing but lines that are no records: garbage after a header, not an empty set.
     if (doc.boxLines() == 0 && !unknown.isEmpty()) return refuse("has no box records: " + describe(unknown.first()));
+
+    // What a cancelled file opening puts back: the boxes as their document, the stored
+    // text, the nodes of the scene with their labels, and the check boxes it changes.
+    // A host scene load is not cancelled here: the scene it belongs to is already in.
+    const bool cancellable = fileOpening && !m_restoring;
+    struct Before
+    {
+        QString boxes, stored;
+        QList<QPair<QPointer<DzNode>, QString>> nodes;
+        bool merge = false, autoOff = false;
+        int selector = -1;
+    } before;
+    if (cancellable) {
+        before.boxes = m_boxes.count() > 0 ? buildSetDocument() : QString();
+        before.stored = m_model ? m_model->coolText() : QString();
+        if (dzScene)
+            for (DzNode* n : dzScene->nodeList()) before.nodes.append({QPointer<DzNode>(n), n->getLabel()});
+        before.merge = m_mergeCheck->isChecked();
+        before.autoOff = m_autoOffCheck->isChecked();
+        before.selector = m_landscapeSelector->currentIndex();
+    }
     if (fileOpening && m_model) m_model->setCoolText(text);
     // A host scene load always replaces the boxes.
     if (!fileOpening) m_mergeCheck->setChecked(false);
@@ -327,6 +351,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
     }
 
     setStatus("Processing...");
+    DzProgress progress(QString("Opening %1").arg(name), doc.lines.size(), cancellable);
     int base = 0, target = 0;
     if (!m_mergeCheck->isChecked()) {
         m_landscapeSelector->clear();
@@ -371,6 +396,50 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
     int landscapes = 0;
     int handled = 0;
     int notCreated = 0, pastCapacity = 0;
+    const int boxLines = doc.boxLines();
+    // Records count one step each, and the passes over the new boxes one each.
+    progress.setTotal(doc.lines.size() + 2LL * boxLines);
+    auto putBack = [&]() {
+        m_sceneOpening = false;
+        // The boxes this opening made go, and so do the nodes it added.
+        const int keep = m_mergeCheck->isChecked() ? base : 0;
+        while (m_boxes.count() > keep) {
+            const int before_ = m_boxes.count();
+            deleteLastBox();
+            if (m_boxes.count() == before_) break;
+        }
+        QSet<DzNode*> had;
+        for (const auto& n : before.nodes)
+            if (n.first) had.insert(n.first.data());
+        if (dzScene)
+            for (DzNode* n : dzScene->nodeList())
+                if (!had.contains(n)) dzScene->removeNode(n);
+        for (const auto& n : before.nodes)
+            if (n.first && n.first->getLabel() != n.second) n.first->setLabel(n.second);
+        m_busy = false;
+        m_loading = false;
+        VerdixFlags::progress = true;
+        m_progress->setValue(0);
+        progress.finish();
+        // Without merging the old boxes were deleted: they are built again from their own
+        // document and find their nodes by title.
+        if (keep == 0 && !before.boxes.isEmpty()) {
+            const bool dialogs = m_noDialogs;
+            m_restoring = true;
+            m_noDialogs = true;
+            m_mergeCheck->setChecked(false);
+            openDocument(before.boxes, true, name);
+            m_noDialogs = dialogs;
+            m_restoring = false;
+        }
+        m_mergeCheck->setChecked(before.merge);
+        m_autoOffCheck->setChecked(before.autoOff);
+        if (before.selector >= 0 && before.selector < m_landscapeSelector->count())
+            m_landscapeSelector->setCurrentIndex(before.selector);
+        if (m_model) m_model->setCoolText(before.stored);
+        setStatus(QString("Cancelled: opening %1; the boxes are as they were").arg(name));
+        return false;
+    };
     for (const verdix::SetDocumentLine& line : doc.lines) {
         switch (line.kind) {
         case verdix::SetDocumentLine::Box: {
@@ -399,6 +468,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
         m_progress->setValue(++handled);
         // A new box posts layout and paint events; they are cheapest while few.
         letEventsThrough(line.kind == verdix::SetDocumentLine::Box);
+        if (!progress.step(handled)) return putBack();
     }
 
     m_sceneOpening = false;
@@ -412,6 +482,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
                 updateBox(i);
                 letEventsThrough(false);
             }
+            if (!progress.step(doc.lines.size() + step)) return putBack();
         }
         if (m_autoOffCheck->isChecked()) m_autoOffCheck->setChecked(false);
         const bool canPlace = hasSlot("AllObjectsOnLandScapeShow(int)");
@@ -421,6 +492,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
                 QMetaObject::invokeMethod(this, "AllObjectsOnLandScapeShow", Qt::DirectConnection, Q_ARG(int, i));
                 letEventsThrough(false);
             }
+            if (!progress.step(doc.lines.size() + step)) return putBack();
         }
     } else {
         int target2 = FindLandScapeIndex(m_landscapeSelector->currentText());
@@ -428,6 +500,7 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
         for (int i = base; i < total; ++i) m_boxes[i].landscapeIndex = target2;
         invokeIfPresent("AllObjectsWithNoLandScape");
         letEventsThrough(true);
+        if (!progress.step(doc.lines.size() + 2LL * boxLines)) return putBack();
     }
 
     m_busy = false;

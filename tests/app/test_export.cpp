@@ -5,12 +5,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <dzapp.h>
+#include <dzprogress.h>
 #include "sceneexport.h"
 #include "scenemeshes.h"
 #include "testscene.h"
@@ -183,6 +185,25 @@ TEST_F(ExportTest, ObjWritesOpacityMapsAndRefusesUnwritableTargets)
     EXPECT_FALSE(exportObj(dir.path() + "/missing/a.obj", &error));
     EXPECT_TRUE(error.contains("missing/a.obj")) << qPrintable(error);
     EXPECT_FALSE(exportScene(dir.path() + "/a.fbx", &error));
+
+    // Cancelled exports leave the files that were there, and no new or temporary ones.
+    auto bytes = [](const QString& f) {
+        QFile in(f);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    };
+    const QByteArray obj = bytes(dir.path() + "/a.obj"), mtl = bytes(dir.path() + "/a.mtl");
+    const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    DzProgress::setTimings(0, 0);
+    for (const char* name : {"/a.obj", "/b.glb", "/c.gltf"}) {
+        QTimer::singleShot(0, []() { DzProgress::requestCancel(); });
+        EXPECT_FALSE(exportScene(dir.path() + name, &error)) << name;
+        EXPECT_TRUE(error.contains("cancelled")) << qPrintable(error);
+    }
+    DzProgress::setTimings(40, 300);
+    EXPECT_EQ(bytes(dir.path() + "/a.obj"), obj);
+    EXPECT_EQ(bytes(dir.path() + "/a.mtl"), mtl);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), entries);
+    EXPECT_TRUE(exportScene(dir.path() + "/b.glb", &error)) << qPrintable(error);
 }
 
 namespace {

@@ -1,6 +1,9 @@
 #include "boxfixture.h"
 #include <QComboBox>
 #include <QProgressBar>
+#include <QTimer>
+#include <dzprogress.h>
+#include <dzscene.h>
 #include "persistence/boxrecord.h"
 
 namespace {
@@ -146,6 +149,62 @@ TEST_F(Documents, MergeOffsetsIndicesAndTargetsTheSelectedLandscape)
     ASSERT_TRUE(a->openDocument(doc, true, true));
     EXPECT_EQ(a->boxes().count(), 2);
     EXPECT_FALSE(a->merge()->isChecked());
+}
+
+TEST_F(Documents, CancelledOpeningPutsBackTheBoxesTheNodesAndTheStoredDocument)
+{
+    addBox(TypeLandscape);
+    addBox(TypeGrass);
+    addBox(TypeTree);
+    a->saveModelData();
+    const QString doc = a->model()->coolText();
+    reset();
+
+    // Boxes that have records: those without (rocks, bushes) come back as a saved set does.
+    addBox(TypeLandscape);
+    addBox(TypeFlower);
+    addBox(TypeLandscape);
+    addBox(TypeStones);
+    slider(1, "Seed")->setValue(77);
+    box(3).landscapeIndex = 2;
+    a->saveModelData();
+    const Shape before = shape();
+    const QString stored = a->model()->coolText();
+    auto labels = []() {
+        QStringList out;
+        for (DzNode* n : dzScene->nodeList()) out << n->getLabel();
+        return out;
+    };
+    const QStringList nodes = labels();
+
+    DzProgress::setTimings(0, 0);
+    for (bool merge : {false, true}) {
+        a->merge()->setChecked(merge);
+        const int wanted = merge ? 6 : 2;  // two of the document's boxes stand
+        int boxesAtCancel = -1;
+        QTimer timer;
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [&]() {
+            if (DzProgress::isRunning() && boxesAtCancel < 0 && a->boxes().count() == wanted) {
+                boxesAtCancel = a->boxes().count();
+                DzProgress::requestCancel();
+            }
+        });
+        timer.start();
+        EXPECT_FALSE(a->openDocument(doc, true, "set.txt")) << merge;
+        timer.stop();
+        // The opening was under way.
+        EXPECT_EQ(boxesAtCancel, wanted);
+        EXPECT_EQ(a->status()->text(), "Cancelled: opening set.txt; the boxes are as they were");
+        EXPECT_TRUE(shape() == before) << merge;
+        EXPECT_EQ(a->model()->coolText(), stored);
+        EXPECT_EQ(labels(), nodes);
+        EXPECT_EQ(a->merge()->isChecked(), merge);
+        EXPECT_EQ(a->selector()->count(), 2);
+    }
+    DzProgress::setTimings(40, 300);
+    ASSERT_TRUE(a->openDocument(doc, true, "set.txt"));
+    EXPECT_EQ(a->boxes().count(), 7);
 }
 
 TEST_F(Documents, FileFaultsKeepWhatIsThere)

@@ -1,7 +1,11 @@
 // The landscape box's terrain in the scene: creation, updates, the grid rebuilt when its
 // size changes, the failures the update reports, the objects standing on it and resting
 // one terrain on another.
+#include <QKeyEvent>
+#include <QTimer>
 #include <dzmaterial.h>
+#include <dzprogress.h>
+#include "persistence/verdixscenemodel.h"
 #include "landscapefixture.h"
 
 namespace {
@@ -90,6 +94,59 @@ TEST_F(Terrain, NewTileCountRebuildsTheGridAndTheHeightQueryFollows)
     EXPECT_EQ(vertex(i, 40, 40).y(), grey(40, 40));
     EXPECT_EQ(vertex(i, 0, 1).y(), grey(0, 1));
     EXPECT_EQ(vertex(i, 21, 9).y(), grey(21, 9));
+}
+
+TEST_F(Terrain, CancelledUpdateLeavesTheMeshTheHeightsAndTheRecordAsBefore)
+{
+    defaultMaps();
+    greyMap(kGround, 64, 64, [](int x, int y) { return (x * 5 + y * 3) % 256; });
+    const int i = createLandscape();
+    set(i, {{"Land", 100}, {"DIVISIONS", 4}, {"Smooth", 100}});
+    ASSERT_EQ(mesh(i)->getNumVertices(), 81 * 81);
+    showPane();
+    ASSERT_NE(a->model(), nullptr);
+    const QString record = a->model()->coolText();
+    const std::vector<float> before = heights(i);
+    const std::vector<float> field(box(i).heightField.begin(), box(i).heightField.begin() + box(i).heightFieldLength);
+    const DzPnt2 uv = mesh(i)->getUVs()->getPnt2Value(81 * 81 - 1);
+
+    // Every row batch lets events through, so the request lands inside the work.
+    DzProgress::setTimings(0, 0);
+    struct Case
+    {
+        const char* slider;
+        int value;
+        bool escape;  // Escape on the pane, else the Cancel button's request
+    };
+    for (const Case& c : {Case{"TILES", 10, true}, Case{"TILES", 30, false}, Case{"Land", -40, false}}) {
+        QWidget* target = slider(i, c.slider);
+        QTimer::singleShot(0, pane, [target, c]() {
+            if (c.escape) QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            else DzProgress::requestCancel();
+        });
+        slider(i, c.slider)->setValue(c.value);
+        EXPECT_EQ(status(), "Cancelled: (0000) LandscapeV1.0 left as it was") << c.slider << c.value;
+        EXPECT_FALSE(DzProgress::isRunning());
+        EXPECT_EQ(slider(i, "TILES")->value(), 20);
+        EXPECT_EQ(slider(i, "Land")->value(), 100);
+        ASSERT_EQ(mesh(i)->getNumVertices(), 81 * 81);
+        EXPECT_EQ(mesh(i)->getNumFacets(), 80 * 80);
+        EXPECT_EQ(mesh(i)->getUVs()->getNumValues(), 81 * 81);
+        EXPECT_EQ(mesh(i)->getUVs()->getPnt2Value(81 * 81 - 1), uv);
+        EXPECT_FALSE(mesh(i)->isEditing());
+        EXPECT_EQ(heights(i), before);
+        EXPECT_EQ(box(i).storedTiles, 20);
+        EXPECT_EQ(box(i).heightFieldLength, 81 * 81);
+        EXPECT_TRUE(std::equal(field.begin(), field.end(), box(i).heightField.begin()));
+        EXPECT_EQ(a->model()->coolText(), record);
+        EXPECT_NEAR(pane->fHeight(i, 1900.f, 0.f, nullptr, nullptr, nullptr), vertex(i, 40, 78).y(), 1e-3);
+    }
+
+    // Not cancelled, the same change goes through.
+    slider(i, "TILES")->setValue(10);
+    DzProgress::setTimings(40, 300);
+    EXPECT_EQ(mesh(i)->getNumVertices(), 41 * 41);
+    EXPECT_NE(a->model()->coolText(), record);
 }
 
 TEST_F(Terrain, MissingPathImageStopsEveryUpdateUntilOneIsChosen)
