@@ -89,7 +89,6 @@ TEST_F(NodeBuilder, GrassOnALandscapeAndTheMaterialsOfEveryType)
     expectMaterials(build(TypeFlower), {"Stem", "PetalIn", "PetalOut", "Leaf", "Pistil"});
     DzNode* bb = build(TypeBillboard);
     expectMaterials(bb, {"Billboard"});
-    EXPECT_EQ(bb->getNodeParent(), nullptr);
     // Types without a node build none.
     EXPECT_EQ(build(TypeBush), nullptr);
     EXPECT_EQ(dzScene->getNumNodes(), 6);

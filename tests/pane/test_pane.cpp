@@ -312,8 +312,9 @@ TEST(ControlBoxModel, TableCapacityCompactionAndAccess)
     b.setCombo('C', combo.get());
     EXPECT_EQ(b.combo('C'), combo.get());
     EXPECT_EQ(b.combo('A'), nullptr);
-    b.setCombo('Z', combo.get());
     EXPECT_EQ(b.combo('I'), nullptr);
+    b.setCombo('Z', combo.get());  // outside A..H: ignored
+    EXPECT_EQ(b.combo('H'), nullptr);
     EXPECT_EQ(b.slider("Amount"), nullptr);
 }
 

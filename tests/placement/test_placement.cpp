@@ -214,9 +214,7 @@ TEST_F(PlacementTest, PutOnLandscapePrefersBoxZeroThenTheHighest)
 
     rock->setWSPos(DzVec3(18, 50, 1));  // off box 0, over boxes 1 and 2
     call("PutOnLandscape");
-    EXPECT_FLOAT_EQ(rock->getWSPos().y(), 6.f);
-    EXPECT_EQ(rock->getWSPos().x(), 18.f);
-    EXPECT_EQ(rock->getWSPos().z(), 1.f);
+    EXPECT_EQ(rock->getWSPos(), DzVec3(18.f, 6.f, 1.f));
 
     rock->setWSPos(DzVec3(100, 50, 1));  // over nothing: the miss value
     call("PutOnLandscape");
@@ -258,11 +256,9 @@ TEST_F(PlacementTest, HeightMarkerStandsOnLandscapeZero)
     EXPECT_NEAR(mesh->getVertex(3).y(), h + 10.f, 1e-3);
     EXPECT_EQ(mesh->getVertex(2), DzVec3(-20.f, mesh->getVertex(2).y(), -28.f));
     ASSERT_EQ(mesh->getNumFacets(), 1);
-    EXPECT_EQ(mesh->getUVs()->getNumValues(), 4);
     auto* shape = qobject_cast<DzFacetShape*>(marker->getObject()->getShape(0));
     auto* mat = qobject_cast<DzDefaultMaterial*>(shape->getMaterial(0));
     ASSERT_NE(mat, nullptr);
-    EXPECT_EQ(mat->getName(), "Material");
     // (-19, -28) lies in cell (r, c) with u = 0.2, v = 0.6 below its corner A: the second triangle.
     EXPECT_EQ(mat->getDiffuseColor(), QColor(0, 255, 0));
 }
