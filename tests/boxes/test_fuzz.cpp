@@ -80,7 +80,7 @@ TEST_F(Fuzz, MutatedDocumentsNeverLoseABox)
     pane->hide();
     Lcg rng{0xC0FFEEu};
     int opened = 0, refused = 0;
-    for (int round = 0; round < 600; ++round) {
+    for (int round = 0; round < 300; ++round) {
         const QString doc = mutate(base, rng);
         const QStringList before = titles();
         const verdix::SetDocument parsed = verdix::splitSetDocument(doc);
@@ -104,8 +104,8 @@ TEST_F(Fuzz, MutatedDocumentsNeverLoseABox)
         QApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    EXPECT_GT(opened, 150);
-    EXPECT_GT(refused, 8);
+    EXPECT_GT(opened, 75);
+    EXPECT_GT(refused, 4);
     pane->show();
 }
 
@@ -122,19 +122,18 @@ TEST_F(Fuzz, EmptyHugeAndTruncatedDocuments)
     }
     expectStoredMatchesPane();
 
-    // 10 MB in one record line: read as far as the grass has sliders.
+    // 2 MB in one record line: read as far as the grass has sliders.
     QString huge = "VerdixV1.0,6,2018\nGrassV1.0,";
-    huge.reserve(10 * 1024 * 1024 + 64);
-    while (huge.size() < 10 * 1024 * 1024) huge += QStringLiteral("77,");
+    while (huge.size() < 2 * 1024 * 1024) huge += QStringLiteral("77,");
     huge += "\n;";
     ASSERT_TRUE(a->openDocument(huge, true));
     ASSERT_EQ(a->boxes().count(), 1);
     EXPECT_EQ(slider(0, "Amount")->getValue(), 77);
     EXPECT_EQ(slider(0, "Move Z")->getValue(), 77);
 
-    // 10 MB of box lines: the pane fills up to its limit and refuses the rest quietly.
+    // 2 MB of box lines: the pane fills up to its limit and counts the rest.
     QString many = "VerdixV1.0,6,2018\n";
-    while (many.size() < 10 * 1024 * 1024) many += QStringLiteral("BillboardV1.0,3,;\nNoSuchThing,1,;\n");
+    while (many.size() < 2 * 1024 * 1024) many += QStringLiteral("BillboardV1.0,3,;\nNoSuchThing,1,;\n");
     many += ";";
     ASSERT_TRUE(a->openDocument(many, true));
     EXPECT_EQ(a->boxes().count(), kMaxControlBoxes);

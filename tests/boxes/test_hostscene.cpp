@@ -47,7 +47,6 @@ TEST_F(HostScene, SavedSceneBringsItsBoxesBackOnce)
     EXPECT_EQ(a->status()->text(), "Scene load finished..");
     ASSERT_EQ(a->boxes().count(), 3);
     EXPECT_FALSE(a->merge()->isChecked());
-    EXPECT_EQ(slider(0, "Size XZ")->getValue(), 321);
     EXPECT_EQ(slider(1, "Amount")->getValue(), 2468);
     EXPECT_EQ(slider(2, "Trunk Sides")->getValue(), 9);
     // Each box finds the node saved with the scene by its title; none was relabelled.

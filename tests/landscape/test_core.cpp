@@ -296,12 +296,9 @@ TEST(HeightSources, GreyBytesAndFloatFileSizes)
     EXPECT_EQ(bytes[0], 170);
     EXPECT_EQ(bytes[5], 2);  // (1 + 2 + 4) / 3, rounded down
 
-    EXPECT_EQ(heightFileMapSize(0), 0);
-    EXPECT_EQ(heightFileMapSize(3), 0);
-    EXPECT_EQ(heightFileMapSize(36), 3);
-    EXPECT_EQ(heightFileMapSize(40), 3);
-    EXPECT_EQ(heightFileMapSize(1764), 21);
-    EXPECT_EQ(heightFileMapSize(4LL * 10001 * 10001), 10001);
-    EXPECT_EQ(heightFileMapSize(4LL * 10001 * 10001 - 4), 10000);
+    // A float file's side is the largest whose square fits in it.
+    const long long sizes[][2] = {{0, 0}, {3, 0}, {36, 3}, {40, 3}, {1764, 21}, {4LL * 10001 * 10001, 10001},
+                                  {4LL * 10001 * 10001 - 4, 10000}};
+    for (const auto& c : sizes) EXPECT_EQ(heightFileMapSize(c[0]), c[1]) << c[0];
     EXPECT_GE(kMaxHeightFileBytes, 4LL * 10001 * 10001);  // the largest terrain's own file loads
 }

@@ -58,7 +58,7 @@ TEST(HeightCore, InterpolatesBumpyTerrainOnBothTrianglesWithAndWithoutCaches)
     EXPECT_GT(seconds, 100);
 }
 
-TEST(HeightCore, EdgesBoundsAndNotANumber)
+TEST(HeightCore, EdgesMissesAndGridsWithoutATriangle)
 {
     const TestTerrain t = TestTerrain::make(2, 3, 4.f, [](float x, float z) { return 0.5f * x - 0.25f * z + 3.f; });
     const float h = t.half();
@@ -69,19 +69,41 @@ TEST(HeightCore, EdgesBoundsAndNotANumber)
             int i = 0, j = 0;
             EXPECT_NEAR(query(t, x, z, nullptr, &i, &j), 0.5f * x - 0.25f * z + 3.f, 1e-4);
         }
-    DzVec3 n(1, 2, 3);
-    int i = 2, j = 3;
+    // Outside or not a number: the miss value, the normal zeroed, the caches untouched.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     for (auto p : {std::make_pair(h + 0.001f, 0.f), std::make_pair(0.f, -h - 0.001f), std::make_pair(-1000.f, 1000.f),
-                   std::make_pair(std::numeric_limits<float>::quiet_NaN(), 0.f),
-                   std::make_pair(0.f, std::numeric_limits<float>::quiet_NaN())}) {
-        n = DzVec3(1, 2, 3);
+                   std::make_pair(nan, 0.f), std::make_pair(0.f, nan)}) {
+        DzVec3 n(1, 2, 3);
+        int i = 2, j = 3;
         const HeightAnswer a = terrainHeight(t.grid(), p.first, p.second, &n, &i, &j);
         EXPECT_EQ(a.hit, HeightHit::OutOfBounds);
         EXPECT_EQ(a.height, kHeightMiss);
         EXPECT_EQ(n, DzVec3(0, 0, 0));
-        EXPECT_EQ(i, 2);  // caches untouched on a miss
+        EXPECT_EQ(i, 2);
         EXPECT_EQ(j, 3);
     }
+
+    // A layout promising more vertices than the mesh holds (a terrain rebuilt behind the
+    // stored layout's back) answers "no triangle" instead of reading past the array.
+    TestTerrain small = TestTerrain::make(2, 2, 1.f, bumpy);
+    TerrainGrid g = small.grid();
+    g.cells = 8;
+    g.half = 1.f;
+    g.extent = 2.f;
+    int i = 7, j = 7;
+    EXPECT_EQ(terrainHeight(g, 0.9f, -0.9f, nullptr, &i, &j).hit, HeightHit::NotFound);
+    EXPECT_EQ(terrainHeight(g, 0.9f, -0.9f, nullptr, nullptr, nullptr).height, 0.f);
+    small.verts.resize(small.verts.size() - 1);
+    EXPECT_EQ(terrainHeight(small.grid(), 0.f, 0.f, nullptr, nullptr, nullptr).hit, HeightHit::NotFound);
+
+    // Every cell collapsed onto one point: inside the bounds, in no triangle.
+    TestTerrain flat = TestTerrain::make(2, 1, 1.f, bumpy);
+    for (DzVec3& v : flat.verts) v = DzVec3(5.f, 1.f, 5.f);
+    DzVec3 n(1, 1, 1);
+    const HeightAnswer none = terrainHeight(flat.grid(), 0.f, 0.f, &n, &i, &j);
+    EXPECT_EQ(none.hit, HeightHit::NotFound);
+    EXPECT_EQ(none.height, 0.f);
+    EXPECT_EQ(n, DzVec3());
 }
 
 TEST(HeightCore, DiagonalBelongsToTheFirstTriangle)
@@ -124,7 +146,6 @@ TEST(HeightCore, NormalPointsDownOnFlatAndAgainstTheSlope)
         EXPECT_NEAR(n.y(), -0.70710678f, 1e-5);
         EXPECT_NEAR(n.z(), 0.f, 1e-5);
     }
-    EXPECT_EQ(crossProduct(DzVec3(1, 0, 0), DzVec3(0, 1, 0)), DzVec3(0, 0, 1));
     EXPECT_EQ(crossProduct(DzVec3(1, 2, 3), DzVec3(4, 5, 6)), DzVec3(-3, 6, -3));
 }
 
@@ -142,49 +163,16 @@ TEST(HeightCore, CachesOutsideTheGridOrStaleStillFindTheCell)
         EXPECT_EQ(j, 44);
     }
     // Only one cache given.
-    int i = 0;
-    EXPECT_EQ(query(t, x, z, nullptr, &i, nullptr), want);
-    EXPECT_EQ(i, 2);
     int j = 399;
     EXPECT_EQ(query(t, x, z, nullptr, nullptr, &j), want);
     EXPECT_EQ(j, 44);
 }
 
-TEST(HeightCore, NeverReadsPastAShortVertexArray)
-{
-    // A layout promising more vertices than the mesh holds (a terrain rebuilt behind the
-    // stored layout's back) answers "no triangle" instead of reading past the array.
-    TestTerrain t = TestTerrain::make(2, 2, 1.f, bumpy);
-    TerrainGrid g = t.grid();
-    g.cells = 8;
-    g.half = 1.f;
-    g.extent = 2.f;
-    int i = 7, j = 7;
-    EXPECT_EQ(terrainHeight(g, 0.9f, -0.9f, nullptr, &i, &j).hit, HeightHit::NotFound);
-    EXPECT_EQ(terrainHeight(g, 0.9f, -0.9f, nullptr, nullptr, nullptr).height, 0.f);
-    // Cells whose far corners lie beyond the array are skipped, the others still answer.
-    t.verts.resize(t.verts.size() - 1);
-    EXPECT_EQ(terrainHeight(t.grid(), 0.f, 0.f, nullptr, nullptr, nullptr).hit, HeightHit::NotFound);
-}
-
-TEST(HeightCore, InsideButNoTriangleZeroesTheNormal)
-{
-    // Every cell collapsed onto one point: inside the bounds, in no triangle.
-    TestTerrain t = TestTerrain::make(2, 1, 1.f, bumpy);
-    for (DzVec3& v : t.verts) v = DzVec3(5.f, 1.f, 5.f);
-    DzVec3 n(1, 1, 1);
-    int i = 1, j = 1;
-    const HeightAnswer a = terrainHeight(t.grid(), 0.f, 0.f, &n, &i, &j);
-    EXPECT_EQ(a.hit, HeightHit::NotFound);
-    EXPECT_EQ(a.height, 0.f);
-    EXPECT_EQ(n, DzVec3());
-    EXPECT_EQ(i, 1);
-}
-
 TEST(HeightCore, ConcurrentWalksGiveTheSerialAnswers)
 {
-    const TestTerrain t = TestTerrain::make(20, 20, 1.f, bumpy);
-    constexpr int kThreads = 6, kPoints = 3000;
+    // Cells of 0.2: the walks cross many cells between queries, and a jump scans the grid.
+    const TestTerrain t = TestTerrain::make(20, 5, 1.f, bumpy);
+    constexpr int kThreads = 6, kPoints = 2000;
     std::vector<std::vector<DzVec3>> points(kThreads);
     std::vector<std::vector<HeightAnswer>> serial(kThreads), parallel(kThreads);
     for (int th = 0; th < kThreads; ++th) {

