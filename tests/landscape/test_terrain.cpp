@@ -126,7 +126,7 @@ TEST_F(Terrain, CancelledUpdateLeavesTheMeshTheHeightsAndTheRecordAsBefore)
         EXPECT_EQ(box(i).heightFieldLength, 81 * 81);
         EXPECT_TRUE(std::equal(field.begin(), field.end(), box(i).heightField.begin()));
         EXPECT_EQ(a->model()->coolText(), record);
-        EXPECT_NEAR(pane->fHeight(i, 1900.f, 0.f, nullptr, nullptr, nullptr), vertex(i, 40, 78).y(), 1e-3);
+        EXPECT_NEAR(pane->heightAt(i, 1900.f, 0.f), vertex(i, 40, 78).y(), 1e-3);
     }
 
     // Not cancelled, the same change goes through.
