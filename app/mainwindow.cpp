@@ -55,8 +55,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_windowMenu->addSeparator();
 
     m_statusText = new QLabel(this);
+    // What runs is named beside the bar, which keeps to a fixed width and only shows the share.
+    m_progressLabel = new QLabel(this);
+    m_progressLabel->setVisible(false);
     m_progress = new QProgressBar(this);
-    m_progress->setMaximumWidth(220);
+    m_progress->setFixedWidth(160);
     m_progress->setVisible(false);
     statusBar()->addWidget(m_statusText, 1);
     // Escape does the same while an operation runs.
@@ -66,18 +69,20 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_cancel->setVisible(false);
     connect(m_cancel, &QPushButton::clicked, this, []() { DzProgress::requestCancel(); });
     DzProgress::setCancelButton(m_cancel);
+    statusBar()->addPermanentWidget(m_progressLabel);
     statusBar()->addPermanentWidget(m_progress);
     statusBar()->addPermanentWidget(m_cancel);
     if (dzApp) {
         m_statusText->setText(dzApp->getStatusLine());
         connect(dzApp, &DzApp::statusLineChanged, m_statusText, &QLabel::setText);
         connect(dzApp, &DzApp::progressChanged, this, [this](const QString& label, int value, int maximum) {
-            m_progress->setFormat(label.isEmpty() ? QString("%p%") : label + " %p%");
+            m_progressLabel->setText(label);
             m_progress->setRange(0, std::max(0, maximum));
             m_progress->setValue(value);
             // Done when the value reaches a positive maximum; a zero maximum means busy.
             const bool running = maximum <= 0 || value < maximum;
             m_progress->setVisible(running);
+            m_progressLabel->setVisible(running && !label.isEmpty());
             m_cancel->setVisible(running && DzProgress::isRunning());
             m_cancel->setEnabled(DzProgress::isCancellable());
             m_cancel->setToolTip(DzProgress::isCancellable()

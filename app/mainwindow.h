@@ -47,6 +47,7 @@ private:
     Timeline* m_timeline;
     QMenu* m_windowMenu;
     QLabel* m_statusText;
+    QLabel* m_progressLabel;
     QProgressBar* m_progress;
     QPushButton* m_cancel;
 };
