@@ -1,6 +1,7 @@
 // Where a landscape's maps come from: the default maps, the map combos, the User float
 // files and saving the terrain's heights, with the files going wrong in every usual way.
 #include "landscapefixture.h"
+#include <cmath>
 #include "landscape/heightmaps.h"
 
 namespace {
@@ -16,11 +17,11 @@ protected:
         return i;
     }
     void expectFlat(int i, float y) { EXPECT_EQ(heights(i), std::vector<float>(21 * 21, y)); }
-    // The one message the last step showed.
-    DzMessageRecord onlyMessage()
+    // The last of the messages the last step showed, which should be this many.
+    DzMessageRecord onlyMessage(int shown = 1)
     {
         const QList<DzMessageRecord> m = dzApp->dialogs()->messages();
-        EXPECT_EQ(m.size(), 1) << qPrintable(messages().join('\n'));
+        EXPECT_EQ(m.size(), shown) << qPrintable(messages().join('\n'));
         return m.isEmpty() ? DzMessageRecord() : m.last();
     }
 };
@@ -93,46 +94,37 @@ TEST_F(Sources, FloatFilesOfEverySize)
     EXPECT_EQ(h.back(), 9.f);   // the tenth float is never sampled
     EXPECT_EQ(*std::max_element(h.begin(), h.end()), 9.f);
 
-    // Empty or less than one float: the MemSize box naming the file, no update; later
-    // updates leave the slot out.
-    for (const char* name : {"empty.dat", "three.dat"}) {
-        chooseUser(i, "nine.dat");
-        h = heights(i);
-        dzApp->dialogs()->clearLog();
-        chooseUser(i, name);
-        const DzMessageRecord m = onlyMessage();
-        EXPECT_EQ(m.title, "error: MemSize");
-        EXPECT_TRUE(m.text.contains(user + name + " holds")) << qPrintable(m.text);
-        EXPECT_EQ(box(i).mapSize, 0);
-        EXPECT_EQ(heights(i), h);
-        set(i, {});
-        expectFlat(i, 0.f);
-    }
-
-    // A file that cannot be opened: the error box, nothing changes.
-    chooseUser(i, "nine.dat");
-    h = heights(i);
-    dzApp->dialogs()->clearLog();
-    chooseUser(i, "missing.dat");
-    ASSERT_FALSE(dzApp->dialogs()->messages().isEmpty());
-    EXPECT_EQ(dzApp->dialogs()->messages().last().title, "error");
-    EXPECT_EQ(box(i).mapSize, 3);
-    EXPECT_EQ(heights(i), h);
-
-    // A file past the largest terrain's is refused before it is read, the old map kept.
+    // Files that cannot serve: one box naming the file and the reason, no update. An empty
+    // or too short file leaves the slot out of later updates; an unreadable one, one with a
+    // height that is no number, or one past the largest terrain's (refused before it is
+    // read) keeps the map held before. A missing file is also named as missing from its folder.
+    writeFile(user + "nan.dat", floats({1, 2, 3, 4, 5, std::nanf(""), 7, 8, 9}));
     {
         QFile f(user + "huge.dat");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         ASSERT_TRUE(f.resize(1024LL * 1024 * 1024));  // sparse: costs no disk
     }
-    dzApp->dialogs()->clearLog();
-    chooseUser(i, "huge.dat");
-    const DzMessageRecord m = onlyMessage();
-    EXPECT_EQ(m.title, "error: MemSize");
-    EXPECT_TRUE(m.text.contains(QString::number(kMaxHeightFileBytes))) << qPrintable(m.text);
-    EXPECT_EQ(box(i).userMap.size(), 9u);
-    set(i, {});
-    EXPECT_EQ(heights(i), h);
+    const struct { const char* name; int shown; const char* title; QString says; bool keeps; } bad[] = {
+        {"empty.dat", 1, "error: MemSize", user + "empty.dat holds", false},
+        {"three.dat", 1, "error: MemSize", user + "three.dat holds", false},
+        {"missing.dat", 2, "error", "Cannot open the height file " + user + "missing.dat", true},
+        {"nan.dat", 1, "error", user + "nan.dat holds nan at index 5", true},
+        {"huge.dat", 1, "error: MemSize", QString::number(kMaxHeightFileBytes), true},
+    };
+    for (const auto& c : bad) {
+        chooseUser(i, "nine.dat");
+        h = heights(i);
+        dzApp->dialogs()->clearLog();
+        chooseUser(i, c.name);
+        const DzMessageRecord m = onlyMessage(c.shown);
+        EXPECT_EQ(m.title, c.title) << c.name;
+        EXPECT_TRUE(m.text.contains(c.says)) << qPrintable(m.text);
+        EXPECT_EQ(box(i).mapSize, c.keeps ? 3 : 0) << c.name;
+        EXPECT_EQ(heights(i), h) << c.name;
+        set(i, {});
+        if (c.keeps) EXPECT_EQ(heights(i), h) << c.name;
+        else expectFlat(i, 0.f);
+    }
 }
 
 TEST_F(Sources, MissingMapFolderWarnsAndKeepsTheTerrainFlat)
