@@ -119,22 +119,18 @@ void referenceRelax(int N, std::vector<float>& y, const std::function<float(int,
         if (f != 0.f) at(r, c) = at(r, c) + ((at(r, c) + p) * 0.5f - at(r, c)) * f;
         p = at(r, c);
     };
-    for (int r = 0; r <= N; ++r) {
-        float p = at(r, 0);
-        for (int c = 0; c <= N; ++c) visit(r, c, p);
-    }
-    for (int r = N; r >= 0; --r) {
-        float p = at(r, 0);
-        for (int c = N; c >= 0; --c) visit(r, c, p);
-    }
-    for (int c = 0; c <= N; ++c) {
-        float p = at(0, c);
-        for (int r = 0; r <= N; ++r) visit(r, c, p);
-    }
-    for (int c = N; c >= 0; --c) {
-        float p = at(0, c);
-        for (int r = N; r >= 0; --r) visit(r, c, p);
-    }
+    // Rows forwards, rows backwards, columns forwards, columns backwards; the running value
+    // starts at each line's first vertex in forward order.
+    for (int pass = 0; pass < 4; ++pass)
+        for (int line = 0; line <= N; ++line) {
+            const bool rows = pass < 2;
+            float p = rows ? at(line, 0) : at(0, line);
+            for (int s = 0; s <= N; ++s) {
+                const int k = pass % 2 ? N - s : s;
+                if (rows) visit(line, k, p);
+                else visit(k, line, p);
+            }
+        }
 }
 
 void referenceDenoise(int N, std::vector<float>& y, float d)

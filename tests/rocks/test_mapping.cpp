@@ -220,34 +220,24 @@ TEST(ObjectMapping, TableGrowsInBlocksAndCloses)
     EXPECT_EQ(m.count() + m.capacity(), 0);
 }
 
-TEST(ObjectMapping, ARecordWhoseNodeWasDeletedIsSkipped)
+// The pane's tick over a deleted rock (RockTest) covers the record standing still and the
+// writes skipping it; here: it pushes nothing.
+TEST(ObjectMapping, ARecordWhoseNodeWasDeletedPushesNothing)
 {
-    auto* live = new DzNode;
     auto* gone = new DzNode;
-    ObjectMapping m;
-    m.add(live, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
+    ObjectMapping m, alone;
+    m.add(nullptr, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
     m.add(gone, DzVec3(8.f, 50.f, 0.f), 5.f, 10.f);
-    m[0].velocity = DzVec3(2.f, 0.f, 0.f);
+    alone.add(nullptr, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
+    m[0].velocity = alone[0].velocity = DzVec3(2.f, 0.f, 0.f);
     m[1].velocity = DzVec3(-2.f, 0.f, 0.f);
     delete gone;
     ASSERT_TRUE(m[1].nodeGone());
-
-    // The same step with the live sphere alone.
-    ObjectMapping alone;
-    alone.add(nullptr, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
-    alone[0].velocity = DzVec3(2.f, 0.f, 0.f);
-
-    const FlatGround ground(0.f);
     for (int s = 0; s < 4; ++s) {
-        m.step(g, ground);
-        alone.step(g, ground);
+        m.step(g, FlatGround(0.f));
+        alone.step(g, FlatGround(0.f));
         m.writeNodes();
     }
-    EXPECT_EQ(m[0].velocity, alone[0].velocity) << "the lost record pushes nothing";
+    EXPECT_EQ(m[0].velocity, alone[0].velocity);
     EXPECT_EQ(m[1].position, DzVec3(8.f, 50.f, 0.f)) << "the lost record does not move";
-    EXPECT_EQ(live->getLocalPos(), m[0].position);
-    delete live;
-    m.step(g, ground);
-    m.writeNodes();
-    EXPECT_TRUE(m[0].nodeGone());
 }
