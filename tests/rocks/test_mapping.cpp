@@ -24,17 +24,6 @@ struct FlatGround : MappingGround
     }
 };
 
-// A real terrain grid through the real height query, normals included.
-struct GridGround : MappingGround
-{
-    TestTerrain t;
-    explicit GridGround(TestTerrain terrain) : t(std::move(terrain)) {}
-    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
-    {
-        return terrainHeight(t.grid(), x, z, normal, i, j);
-    }
-};
-
 MappedObject sphere(const DzVec3& p, const DzVec3& v, float radius = 5.f)
 {
     MappedObject r;

@@ -8,20 +8,6 @@
 #include "objects/rockmesh.h"
 #include "terrainbox.h"
 
-namespace {
-
-struct GridGround : MappingGround
-{
-    const TestTerrain& t;
-    explicit GridGround(const TestTerrain& terrain) : t(terrain) {}
-    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
-    {
-        return terrainHeight(t.grid(), x, z, normal, i, j);
-    }
-};
-
-}  // namespace
-
 class RockTest : public TerrainBoxTest
 {
 protected:
