@@ -110,15 +110,21 @@ TEST_F(RockTest, TheRockMeshIsAClosedNoisySphereWithASeam)
     EXPECT_EQ(mesh->getVertex(0), DzVec3(0, 0, 0));
     EXPECT_EQ(mesh->getVertex(1), DzVec3(0, 10, 0));
 
-    // The rings lie on a sphere of radius 5 around (0, 5, 0), roughened by noise of up to
-    // 0.3 drawn afresh for every vertex.
-    QSet<int> radii;
-    for (int k = 2; k < kRockVertices; ++k) {
-        const float d = (mesh->getVertex(k) - DzVec3(0, 5, 0)).length();
-        EXPECT_TRUE(d > 4.5f && d < 5.5f) << k << " at " << d;
-        radii.insert(int(std::lround(d * 1000.f)));
-    }
-    EXPECT_GT(radii.size(), 50);
+    // Ring vertices lie on the sphere of radius 5 around (0, 5, 0), pushed by one noise value
+    // of 0.003 to 0.3 in x and z together, drawn afresh for every vertex.
+    const float pi = 3.14159265f;
+    QSet<int> noises;
+    for (int i = 0; i < 40; ++i)
+        for (int j = 0; j < 19; ++j) {
+            const float th = i * 2 * pi / 40, ph = (j + 1) * pi / 20;
+            const DzVec3 v = mesh->getVertex(2 + 19 * i + j);
+            const float n = v.x() - 5 * std::sin(ph) * std::sin(th);
+            EXPECT_NEAR(v.z() - 5 * std::sin(ph) * std::cos(th), n, 1e-4f);
+            EXPECT_NEAR(v.y(), 5 - 5 * std::cos(ph), 1e-4f);
+            EXPECT_TRUE(n >= 0.003f - 1e-4f && n <= 0.3f + 1e-4f) << n;
+            noises.insert(int(std::lround(n / 0.003f)));
+        }
+    EXPECT_GT(noises.size(), 50);
 
     // Closed: every edge is shared by exactly two facets, once in each direction.
     QMap<QPair<int, int>, int> edges;
