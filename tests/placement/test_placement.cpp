@@ -43,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(PlacementTest, ObjectsOnALandscapeAreReevaluatedAndNothingElse)
+TEST_F(PlacementTest, ObjectsOnALandscapeAreReevaluatedAndTheSelectorListsLandscapesOnly)
 {
     const int l0 = landscape(flatAt(0));
     const int grass0 = addBox(TypeGrass);
@@ -67,6 +67,13 @@ TEST_F(PlacementTest, ObjectsOnALandscapeAreReevaluatedAndNothingElse)
     for (int k = 0; k < 70; ++k) a->boxes()[addBox(TypeGrass, false)].landscapeIndex = l1;
     call("AllObjectsOnLandScape", l1);
     EXPECT_EQ(taken().size(), 4u + 70u);
+
+    // The selector is rebuilt from the landscapes alone.
+    a->selector()->addItem("stale entry");
+    call("RedoComboSwapBox");
+    QStringList items;
+    for (int k = 0; k < a->selector()->count(); ++k) items << a->selector()->itemText(k);
+    EXPECT_EQ(items, (QStringList{"(0000) LandscapeV1.0", "(0002) LandscapeV1.0"}));
 }
 
 TEST_F(PlacementTest, SwapPutsTheSelectedObjectOnTheSelectorsLandscape)
@@ -187,18 +194,6 @@ TEST_F(PlacementTest, PutOnLandscapePrefersBoxZeroThenTheHighest)
     rock->setWSPos(DzVec3(0, 50, 0));
     call("PutOnLandscape");
     EXPECT_EQ(rock->getWSPos().y(), 50.f);
-}
-
-TEST_F(PlacementTest, SelectorIsRebuiltFromTheLandscapes)
-{
-    landscape(flatAt(0));
-    addBox(TypeGrass);
-    landscape(flatAt(1));
-    a->selector()->addItem("stale entry");
-    call("RedoComboSwapBox");
-    QStringList items;
-    for (int k = 0; k < a->selector()->count(); ++k) items << a->selector()->itemText(k);
-    EXPECT_EQ(items, (QStringList{"(0000) LandscapeV1.0", "(0002) LandscapeV1.0"}));
 }
 
 TEST_F(PlacementTest, HeightMarkerStandsOnLandscapeZero)
