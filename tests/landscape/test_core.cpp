@@ -165,10 +165,8 @@ TEST(TerrainPasses, MatchTheirRulesVertexForVertex)
         c.p.Smooth = 123;
         c.p.DeNoise = 64;
 
-        TerrainParams blendOnly = c.p;
-        blendOnly.Path = blendOnly.Smooth = blendOnly.DeNoise = 0;
-        Case b = c;
-        b.p = blendOnly;
+        Case b = c;  // the blend alone, then the passes by their rules
+        b.p.Path = b.p.Smooth = b.p.DeNoise = 0;
         std::vector<float> ref = b.run();
         const float pathW = float(c.p.Path) / 60.f;
         referenceRelax(N, ref, [&](int r, int col) {
