@@ -3,7 +3,6 @@
 // one terrain on another.
 #include <QKeyEvent>
 #include <QTimer>
-#include <dzmaterial.h>
 #include <dzprogress.h>
 #include "persistence/verdixscenemodel.h"
 #include "landscapefixture.h"

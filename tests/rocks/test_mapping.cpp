@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <dznode.h>
 #include "animation/objectmapping.h"
 #include "terrainfixture.h"

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cmath>
-#include <set>
 #include <vector>
 #include <dzgeometry.h>
 #include "grasstestutil.h"
