@@ -78,6 +78,13 @@ protected:
         return out;
     }
     QString status() { return a->status()->text(); }
+    // Saves box i's heights through its save button into the file the dialog is given.
+    void save(int i, const QString& path)
+    {
+        dzApp->dialogs()->queueFileName(path);
+        showPane();
+        press(box(i).saveMapButton);
+    }
     void writeFile(const QString& path, const QByteArray& bytes)
     {
         QFile f(path);

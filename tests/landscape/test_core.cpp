@@ -68,30 +68,28 @@ TEST(TerrainBlend, WeightsAndMapsGiveTheDocumentedHeights)
 {
     struct Row
     {
-        int land, river, hill, flat;      // grey of the four maps
-        int wLand, wRiver, wHill, wFlat;  // their weight sliders
+        int grey[4], weight[4];  // land, river, hill and flat: the maps' grey and their sliders
         int sizeY;
         float expected, tol;
     };
     const Row rows[] = {
-        {255, 0, 0, 0, 0, 0, 0, 0, 100, 0.f, 0.f},          // no weight: flat, passes or not
-        {255, 0, 0, 0, 100, 0, 0, 0, 100, 255.f, 0.f},
-        {255, 0, 0, 0, 100, 0, 0, 0, 50, 127.5f, 0.f},
-        {0, 0, 255, 0, 0, 0, 100, 0, 100, 1020.f, 0.f},     // 510 x 2
-        {0, 255, 100, 0, 0, 100, 50, 0, 100, 200.f - 204.f, 1e-4f},  // the hill lifts the bed
-        {0, 255, 0, 0, 0, 100, 0, 0, 100, -255.f, 0.f},
-        {255, 0, 0, 255, 100, 0, 0, 100, 100, 255.f * (1.f - 0.9996f), 1e-3f},
-        {255, 0, 0, 0, 100, 0, 0, 100, 100, 255.f, 0.f},    // a black flat map flattens nothing
-        {10, 0, 0, 0, -100, 0, 0, 0, 100, -10.f, 0.f},
+        {{255, 0, 0, 0}, {0, 0, 0, 0}, 100, 0.f, 0.f},  // no weight: flat, passes or not
+        {{255, 0, 0, 0}, {100, 0, 0, 0}, 100, 255.f, 0.f},
+        {{255, 0, 0, 0}, {100, 0, 0, 0}, 50, 127.5f, 0.f},
+        {{0, 0, 255, 0}, {0, 0, 100, 0}, 100, 1020.f, 0.f},              // 510 x 2
+        {{0, 255, 100, 0}, {0, 100, 50, 0}, 100, 200.f - 204.f, 1e-4f},  // the hill lifts the bed
+        {{0, 255, 0, 0}, {0, 100, 0, 0}, 100, -255.f, 0.f},
+        {{255, 0, 0, 255}, {100, 0, 0, 100}, 100, 255.f * (1.f - 0.9996f), 1e-3f},
+        {{255, 0, 0, 0}, {100, 0, 0, 100}, 100, 255.f, 0.f},  // a black flat map flattens nothing
+        {{10, 0, 0, 0}, {-100, 0, 0, 0}, 100, -10.f, 0.f},
     };
     for (const Row& r : rows) {
         Case c;
-        const int grey[4] = {r.land, r.river, r.hill, r.flat};
-        for (int k = 0; k < 4; ++k) c.maps[k] = Map::flat((unsigned char)grey[k]);
-        c.p.Land = r.wLand;
-        c.p.River = r.wRiver;
-        c.p.Hill = r.wHill;
-        c.p.Flat = r.wFlat;
+        for (int k = 0; k < 4; ++k) c.maps[k] = Map::flat((unsigned char)r.grey[k]);
+        c.p.Land = r.weight[0];
+        c.p.River = r.weight[1];
+        c.p.Hill = r.weight[2];
+        c.p.Flat = r.weight[3];
         c.p.SizeY = r.sizeY;
         c.p.Smooth = 400;
         c.p.DeNoise = 100;
@@ -121,22 +119,18 @@ void referenceRelax(int N, std::vector<float>& y, const std::function<float(int,
         if (f != 0.f) at(r, c) = at(r, c) + ((at(r, c) + p) * 0.5f - at(r, c)) * f;
         p = at(r, c);
     };
-    for (int r = 0; r <= N; ++r) {
-        float p = at(r, 0);
-        for (int c = 0; c <= N; ++c) visit(r, c, p);
-    }
-    for (int r = N; r >= 0; --r) {
-        float p = at(r, 0);
-        for (int c = N; c >= 0; --c) visit(r, c, p);
-    }
-    for (int c = 0; c <= N; ++c) {
-        float p = at(0, c);
-        for (int r = 0; r <= N; ++r) visit(r, c, p);
-    }
-    for (int c = N; c >= 0; --c) {
-        float p = at(0, c);
-        for (int r = N; r >= 0; --r) visit(r, c, p);
-    }
+    // Rows forwards, rows backwards, columns forwards, columns backwards; the running value
+    // starts at each line's first vertex in forward order.
+    for (int pass = 0; pass < 4; ++pass)
+        for (int line = 0; line <= N; ++line) {
+            const bool rows = pass < 2;
+            float p = rows ? at(line, 0) : at(0, line);
+            for (int s = 0; s <= N; ++s) {
+                const int k = pass % 2 ? N - s : s;
+                if (rows) visit(line, k, p);
+                else visit(k, line, p);
+            }
+        }
 }
 
 void referenceDenoise(int N, std::vector<float>& y, float d)
@@ -171,10 +165,8 @@ TEST(TerrainPasses, MatchTheirRulesVertexForVertex)
         c.p.Smooth = 123;
         c.p.DeNoise = 64;
 
-        TerrainParams blendOnly = c.p;
-        blendOnly.Path = blendOnly.Smooth = blendOnly.DeNoise = 0;
-        Case b = c;
-        b.p = blendOnly;
+        Case b = c;  // the blend alone, then the passes by their rules
+        b.p.Path = b.p.Smooth = b.p.DeNoise = 0;
         std::vector<float> ref = b.run();
         const float pathW = float(c.p.Path) / 60.f;
         referenceRelax(N, ref, [&](int r, int col) {
@@ -211,7 +203,6 @@ TEST(TerrainSlots, MissingImagesAndMapsAreReportedInOrder)
     j = judgeTerrainSlots(st, p);
     EXPECT_EQ(j.stop, "Error MapE!");
     EXPECT_EQ(j.messages.last(), "Error MapE!");
-
 }
 
 TEST(TerrainTopology, VerticesUvsAndQuadsInGridOrder)
@@ -224,19 +215,15 @@ TEST(TerrainTopology, VerticesUvsAndQuadsInGridOrder)
     ASSERT_EQ(mesh.getNumVertices(), 9);
     ASSERT_EQ(mesh.getUVs()->getNumValues(), 9);
     ASSERT_EQ(mesh.getNumFacets(), 4);
-    EXPECT_EQ(mesh.getVertex(0), DzVec3(-5, 0, 5));
-    EXPECT_EQ(mesh.getVertex(2), DzVec3(5, 0, 5));
-    EXPECT_EQ(mesh.getVertex(5), DzVec3(5, 0, 0));
-    EXPECT_EQ(mesh.getVertex(6), DzVec3(-5, 0, -5));
-    EXPECT_EQ(mesh.getUVs()->getPnt2Value(5), DzPnt2(1.f, -0.5f));
-    EXPECT_EQ(mesh.getUVs()->getPnt2Value(6), DzPnt2(0.f, -1.f));
+    // Row 0 at +Z, column 0 at -X; the UVs run from (0, 0) to (1, -1).
+    for (int k = 0; k < 9; ++k) {
+        EXPECT_EQ(mesh.getVertex(k), DzVec3(-5.f + 5.f * (k % 3), 0.f, 5.f - 5.f * (k / 3))) << k;
+        EXPECT_EQ(mesh.getUVs()->getPnt2Value(k), DzPnt2(0.5f * (k % 3), -0.5f * (k / 3))) << k;
+    }
     const int expected[4][4] = {{0, 1, 4, 3}, {1, 2, 5, 4}, {3, 4, 7, 6}, {4, 5, 8, 7}};
     for (int f = 0; f < 4; ++f) {
         const DzFacet& q = mesh.getFacet(f);
-        for (int k = 0; k < 4; ++k) {
-            EXPECT_EQ(q.m_vertIdx[k], expected[f][k]);
-            EXPECT_EQ(q.m_uvwIdx[k], expected[f][k]);
-        }
+        for (int k = 0; k < 4; ++k) EXPECT_TRUE(q.m_vertIdx[k] == expected[f][k] && q.m_uvwIdx[k] == expected[f][k]);
         EXPECT_EQ(q.m_materialIdx, 0);
     }
 }
@@ -262,19 +249,13 @@ TEST(TerrainRest, EdgeFollowsTheOtherTerrainAndEasesBackWithoutAStep)
     for (int row = 5; row <= 10; ++row)
         for (int col = 0; col <= 5; ++col) EXPECT_EQ(at(row, col), 20.f) << row << "," << col;
     // Far from it they stay.
-    EXPECT_EQ(at(0, 10), 0.f);
-    EXPECT_EQ(at(10, 10), 0.f);
-    EXPECT_EQ(at(0, 0), 0.f);
+    EXPECT_TRUE(at(0, 10) == 0.f && at(10, 10) == 0.f && at(0, 0) == 0.f);
     // Nowhere a step larger than the first easing step.
     const float bound = 20.f * std::sin(22.5f * 0.017453292f) + 1e-3f;
     for (int row = 0; row < V; ++row)
         for (int col = 0; col < V; ++col) {
-            if (col + 1 < V) {
-                EXPECT_LE(std::fabs(at(row, col + 1) - at(row, col)), bound) << row << "," << col;
-            }
-            if (row + 1 < V) {
-                EXPECT_LE(std::fabs(at(row + 1, col) - at(row, col)), bound) << row << "," << col;
-            }
+            if (col + 1 < V) EXPECT_LE(std::fabs(at(row, col + 1) - at(row, col)), bound) << row << "," << col;
+            if (row + 1 < V) EXPECT_LE(std::fabs(at(row + 1, col) - at(row, col)), bound) << row << "," << col;
         }
 
     // With rest below 1 the terrain moves part of the way, lifted by the offset.

@@ -3,11 +3,13 @@
 // independent reading of a cell's two triangles to check interpolated heights against.
 #include <cmath>
 #include <functional>
+#include <utility>
 #include <vector>
 #include <dzgeometry.h>
 #include <dzmath.h>
 #include <dznode.h>
 #include <dzshape.h>
+#include "animation/objectmapping.h"
 #include "landscape/heightquery.h"
 
 struct TestTerrain
@@ -75,3 +77,14 @@ inline DzFacetMesh* meshOfNode(DzNode* node)
     auto* shape = qobject_cast<DzFacetShape*>(node->getObject()->getShape(0));
     return shape ? shape->getFacetMesh() : nullptr;
 }
+
+// A terrain grid as the object mapping's ground, through the real height query.
+struct GridGround : MappingGround
+{
+    TestTerrain t;
+    explicit GridGround(TestTerrain terrain) : t(std::move(terrain)) {}
+    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
+    {
+        return terrainHeight(t.grid(), x, z, normal, i, j);
+    }
+};

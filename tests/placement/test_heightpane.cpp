@@ -3,54 +3,28 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <QFuture>
 #include <thread>
-#include "boxfixture.h"
-#include "terrainfixture.h"
+#include "terrainbox.h"
 
-class PaneHeightTest : public BoxTest
-{
-protected:
-    // A landscape box whose node's mesh holds terrain t, laid out as the terrain build lays it.
-    int landscape(const TestTerrain& t)
-    {
-        const int i = addBox(TypeLandscape);
-        EXPECT_GE(i, 0);
-        store(i, t);
-        return i;
-    }
-    void store(int i, const TestTerrain& t)
-    {
-        DzFacetMesh* mesh = meshOfNode(nodeOf(i));
-        ASSERT_NE(mesh, nullptr);
-        t.fill(mesh);
-        box(i).storedTiles = t.tiles;
-        box(i).storedDivisions = t.divisions;
-        box(i).storedTileSize = t.tileSize;
-    }
-};
+using PaneHeightTest = TerrainBoxTest;
 
 TEST_F(PaneHeightTest, ReadsTheLandscapesMeshAndOnlyLandscapes)
 {
     const TestTerrain t = TestTerrain::make(4, 3, 2.f, bumpy);
     const int stones = addBox(TypeStones);
     const int l = landscape(t);
-    EXPECT_EQ(pane->heightAt(stones, 0.5f, 0.5f), 0.f);
-    EXPECT_EQ(pane->heightAt(57, 0.5f, 0.5f), 0.f);
-    EXPECT_EQ(pane->heightAt(-1, 0.5f, 0.5f), 0.f);
-    EXPECT_NEAR(pane->heightAt(l, 1.3f, -2.2f), t.expected(1.3f, -2.2f), 1e-3);
-    EXPECT_EQ(pane->heightAt(l, t.half() + 0.001f, 0.f), kHeightMiss);
-    EXPECT_NEAR(pane->heightAt(l, t.half(), 0.f), t.expected(t.half(), 0.f), 1e-3);
-
     // A landscape box without a node has no terrain.
     const int bare = addBox(TypeLandscape, false);
     box(bare).storedTiles = box(bare).storedDivisions = 2;
     box(bare).storedTileSize = 1.f;
-    EXPECT_EQ(pane->heightAt(bare, 0.f, 0.f), 0.f);
+    for (int other : {stones, 57, -1, bare}) EXPECT_EQ(pane->heightAt(other, 0.5f, 0.5f), 0.f) << other;
+    EXPECT_NEAR(pane->heightAt(l, 1.3f, -2.2f), t.expected(1.3f, -2.2f), 1e-3);
+    EXPECT_EQ(pane->heightAt(l, t.half() + 0.001f, 0.f), kHeightMiss);
+    EXPECT_NEAR(pane->heightAt(l, t.half(), 0.f), t.expected(t.half(), 0.f), 1e-3);
 }
 
 TEST_F(PaneHeightTest, TriangleFlagFollowsTheLastGuiQueryThatFoundOne)
 {
-    const TestTerrain t = TestTerrain::make(2, 2, 2.f, bumpy);
-    const int l = landscape(t);
+    const int l = landscape(TestTerrain::make(2, 2, 2.f, bumpy));
     // Upper right of cell (0, 0) is the first triangle, lower left the second.
     pane->heightAt(l, -1.6f, 1.9f);
     EXPECT_TRUE(pane->heightFirstTriangle());
@@ -65,7 +39,7 @@ TEST_F(PaneHeightTest, TriangleFlagFollowsTheLastGuiQueryThatFoundOne)
     EXPECT_TRUE(pane->heightAnswer(l, -1.6f, 1.9f, nullptr, nullptr, nullptr).firstTriangle);
 }
 
-TEST_F(PaneHeightTest, RebuiltTerrainIsReadAfterTheCacheIsCleared)
+TEST_F(PaneHeightTest, RebuiltReplacedOrDeletedMeshIsNotReadThroughTheCache)
 {
     const TestTerrain small = TestTerrain::make(2, 2, 3.f, bumpy);
     const int l = landscape(small);
@@ -74,14 +48,12 @@ TEST_F(PaneHeightTest, RebuiltTerrainIsReadAfterTheCacheIsCleared)
 
     // A new topology in a new mesh (as a renewed node gets): the stale cache must go.
     const TestTerrain big = TestTerrain::make(4, 3, 3.f, [](float x, float z) { return 0.3f * x + z; });
-    DzNode* node = nodeOf(l);
-    auto* shape = qobject_cast<DzFacetShape*>(node->getObject()->getShape(0));
+    auto* shape = qobject_cast<DzFacetShape*>(nodeOf(l)->getObject()->getShape(0));
     auto* fresh = new DzFacetMesh;
     big.fill(fresh);
     shape->setFacetMesh(fresh);
     box(l).storedTiles = big.tiles;
     box(l).storedDivisions = big.divisions;
-    box(l).storedTileSize = big.tileSize;
     pane->clearTerrainMeshCache(l);
     // Caches from the old grid still lead to the right cell of the new one.
     EXPECT_NEAR(pane->heightAt(l, 5.f, -4.f, nullptr, &i, &j), 0.3 * 5 - 4, 1e-3);
@@ -91,18 +63,10 @@ TEST_F(PaneHeightTest, RebuiltTerrainIsReadAfterTheCacheIsCleared)
     // Rewritten in place: same mesh, new heights, no clearing needed.
     store(l, TestTerrain::make(4, 3, 3.f, [](float, float) { return 7.f; }));
     EXPECT_FLOAT_EQ(pane->heightAt(l, 1.f, 1.f), 7.f);
-}
-
-TEST_F(PaneHeightTest, DeletedOrReplacedMeshIsNotReadThroughTheCache)
-{
-    const TestTerrain t = TestTerrain::make(2, 2, 2.f, [](float, float) { return 2.f; });
-    const int l = landscape(t);
-    EXPECT_FLOAT_EQ(pane->heightAt(l, 0.1f, 0.1f), 2.f);
 
     // The shape deletes its old mesh when given a new one, without anyone clearing the cache.
-    auto* shape = qobject_cast<DzFacetShape*>(nodeOf(l)->getObject()->getShape(0));
     auto* replacement = new DzFacetMesh(shape);
-    TestTerrain::make(2, 2, 2.f, [](float, float) { return 5.f; }).fill(replacement);
+    TestTerrain::make(4, 3, 3.f, [](float, float) { return 5.f; }).fill(replacement);
     shape->setFacetMesh(replacement);
     EXPECT_FLOAT_EQ(pane->heightAt(l, 0.1f, 0.1f), 5.f);
 
@@ -114,9 +78,7 @@ TEST_F(PaneHeightTest, DeletedOrReplacedMeshIsNotReadThroughTheCache)
 
 TEST_F(PaneHeightTest, ParallelQueriesMatchSerialOnes)
 {
-    const TestTerrain t = TestTerrain::make(10, 10, 2.f, bumpy);
-    const int l = landscape(t);
-    pane->clearTerrainMeshCache(l);  // the tasks race to fill it
+    const int l = landscape(TestTerrain::make(10, 10, 2.f, bumpy));
     std::vector<float> serial, xs, zs;
     for (int k = 0; k < 4000; ++k) {
         xs.push_back(-9.9f + (k % 97) * 0.2f);
@@ -124,7 +86,7 @@ TEST_F(PaneHeightTest, ParallelQueriesMatchSerialOnes)
     }
     int si = 0, sj = 0;
     for (size_t k = 0; k < xs.size(); ++k) serial.push_back(pane->heightAt(l, xs[k], zs[k], nullptr, &si, &sj));
-    pane->clearTerrainMeshCache(l);
+    pane->clearTerrainMeshCache(l);  // the tasks race to fill it
     std::vector<std::vector<float>> got(4);
     QList<QFuture<void>> running;
     for (int th = 0; th < 4; ++th)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <dznode.h>
 #include "animation/objectmapping.h"
 #include "terrainfixture.h"
@@ -21,17 +20,6 @@ struct FlatGround : MappingGround
         a.height = h;
         a.hit = HeightHit::Found;
         return a;
-    }
-};
-
-// A real terrain grid through the real height query, normals included.
-struct GridGround : MappingGround
-{
-    TestTerrain t;
-    explicit GridGround(TestTerrain terrain) : t(std::move(terrain)) {}
-    HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
-    {
-        return terrainHeight(t.grid(), x, z, normal, i, j);
     }
 };
 
@@ -80,8 +68,7 @@ TEST(ObjectMapping, ADroppedRecordFallsLandsAndSettlesOnTheGround)
     // At rest where it fell: flat ground pushes nowhere sideways.
     EXPECT_LT(m[0].position.m_y - 3.f, 0.2f);
     EXPECT_LT(std::fabs(m[0].velocity.m_y), 0.2f);
-    EXPECT_FLOAT_EQ(m[0].position.m_x, 1.f);
-    EXPECT_FLOAT_EQ(m[0].position.m_z, 2.f);
+    EXPECT_EQ(m[0].position, DzVec3(1.f, m[0].position.m_y, 2.f));
 }
 
 TEST(ObjectMapping, RecordsSlideDownSlopesAndAreDampedOnTheGround)
@@ -92,18 +79,15 @@ TEST(ObjectMapping, RecordsSlideDownSlopesAndAreDampedOnTheGround)
     m.add(nullptr, DzVec3(0.f, 10.f, 0.f), 5.f, 10.f);
     m.step(g, slope);
     // The downward unit normal's horizontal part is (0.5, 0) / |(0.5, -1, 0)|.
-    const float nx = 0.5f / std::sqrt(1.25f);
-    EXPECT_NEAR(m[0].velocity.m_x, -nx * g * 0.02f * 0.98f, 1e-6f);
+    EXPECT_NEAR(m[0].velocity.m_x, -0.5f / std::sqrt(1.25f) * g * 0.02f * 0.98f, 1e-6f);
     EXPECT_NEAR(m[0].velocity.m_z, 0.f, 1e-6f);
     EXPECT_FLOAT_EQ(m[0].position.m_y, 10.f);
-
     float lastX = m[0].position.m_x;
     for (int s = 0; s < 120; ++s) {
         m.step(g, slope);
-        const MappedObject& r = m[0];
-        EXPECT_LE(r.position.m_x, lastX) << "step " << s;
-        EXPECT_GE(r.position.m_y, 0.5f * r.position.m_x + 10.f - 1e-3f);
-        lastX = r.position.m_x;
+        EXPECT_LE(m[0].position.m_x, lastX) << "step " << s;
+        EXPECT_GE(m[0].position.m_y, 0.5f * m[0].position.m_x + 10.f - 1e-3f);
+        lastX = m[0].position.m_x;
     }
     EXPECT_LT(lastX, -3.f) << "it rolled downhill";
     EXPECT_NEAR(m[0].position.m_z, 0.f, 1e-4f);
@@ -113,10 +97,9 @@ TEST(ObjectMapping, RecordsSlideDownSlopesAndAreDampedOnTheGround)
     ObjectMapping flat;
     flat.add(nullptr, DzVec3(0.f, 0.f, 0.f), 5.f, 10.f);
     flat[0].velocity = DzVec3(1.f, 0.f, -0.5f);
-    const FlatGround ground(0.f);
     for (int s = 0; s < 5; ++s) {
         const DzVec3 v = flat[0].velocity;
-        flat.step(g, ground);
+        flat.step(g, FlatGround(0.f));
         EXPECT_FLOAT_EQ(flat[0].velocity.m_x, v.m_x * 0.95f * 0.98f);
         EXPECT_FLOAT_EQ(flat[0].velocity.m_z, v.m_z * 0.95f * 0.98f);
         EXPECT_EQ(flat[0].position.m_y, 0.f);
@@ -210,10 +193,8 @@ TEST(ObjectMapping, TableGrowsInBlocksAndCloses)
 {
     ObjectMapping m;
     EXPECT_FALSE(m.exists());
-    // A step without a table does nothing.
-    m.step(g, FlatGround(0.f));
+    m.step(g, FlatGround(0.f));  // a step without a table does nothing
     EXPECT_EQ(m.count(), 0);
-
     for (int k = 0; k < 501; ++k) ASSERT_TRUE(m.add(nullptr, DzVec3(float(k), 1.f, 0.f), 5.f, 10.f));
     EXPECT_GE(m.capacity(), 501);
     EXPECT_EQ(m[500].startPosition, DzVec3(500.f, 1.f, 0.f));
@@ -224,38 +205,27 @@ TEST(ObjectMapping, TableGrowsInBlocksAndCloses)
     EXPECT_EQ(m.count(), 501) << "growing keeps the records";
     m.close();
     EXPECT_FALSE(m.exists());
-    EXPECT_EQ(m.count(), 0);
-    EXPECT_EQ(m.capacity(), 0);
+    EXPECT_EQ(m.count() + m.capacity(), 0);
 }
 
-TEST(ObjectMapping, ARecordWhoseNodeWasDeletedIsSkipped)
+// The pane's tick over a deleted rock (RockTest) covers the record standing still and the
+// writes skipping it; here: it pushes nothing.
+TEST(ObjectMapping, ARecordWhoseNodeWasDeletedPushesNothing)
 {
-    auto* live = new DzNode;
     auto* gone = new DzNode;
-    ObjectMapping m;
-    m.add(live, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
+    ObjectMapping m, alone;
+    m.add(nullptr, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
     m.add(gone, DzVec3(8.f, 50.f, 0.f), 5.f, 10.f);
-    m[0].velocity = DzVec3(2.f, 0.f, 0.f);
+    alone.add(nullptr, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
+    m[0].velocity = alone[0].velocity = DzVec3(2.f, 0.f, 0.f);
     m[1].velocity = DzVec3(-2.f, 0.f, 0.f);
     delete gone;
     ASSERT_TRUE(m[1].nodeGone());
-
-    // The same step with the live sphere alone.
-    ObjectMapping alone;
-    alone.add(nullptr, DzVec3(0.f, 50.f, 0.f), 5.f, 10.f);
-    alone[0].velocity = DzVec3(2.f, 0.f, 0.f);
-
-    const FlatGround ground(0.f);
     for (int s = 0; s < 4; ++s) {
-        m.step(g, ground);
-        alone.step(g, ground);
+        m.step(g, FlatGround(0.f));
+        alone.step(g, FlatGround(0.f));
         m.writeNodes();
     }
-    EXPECT_EQ(m[0].velocity, alone[0].velocity) << "the lost record pushes nothing";
+    EXPECT_EQ(m[0].velocity, alone[0].velocity);
     EXPECT_EQ(m[1].position, DzVec3(8.f, 50.f, 0.f)) << "the lost record does not move";
-    EXPECT_EQ(live->getLocalPos(), m[0].position);
-    delete live;
-    m.step(g, ground);
-    m.writeNodes();
-    EXPECT_TRUE(m[0].nodeGone());
 }

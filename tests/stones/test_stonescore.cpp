@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cmath>
-#include <set>
 #include <vector>
 #include <dzgeometry.h>
 #include "grasstestutil.h"
@@ -26,6 +25,11 @@ struct Plane : GroundSampler
 struct Field
 {
     StonesParams p;
+    Field(int amount, int grass)
+    {
+        p.StoneAmount = amount;
+        p.Grass = grass;
+    }
     DzFacetMesh mesh;
     std::vector<float> cache;
     Plane ground;
@@ -48,9 +52,7 @@ struct Field
 
 TEST(StonesCore, StonesWithoutGrassAndTriangularStones)
 {
-    Field f;
-    f.p.Grass = 0;
-    f.p.StoneAmount = 30;
+    Field f(30, 0);
     ASSERT_EQ(f.update(), "");
     EXPECT_EQ(f.mesh.getNumVertices(), 30 * 8 * 12);
     EXPECT_EQ(f.mesh.getNumFacets(), 30 * 7 * 12);
@@ -59,58 +61,44 @@ TEST(StonesCore, StonesWithoutGrassAndTriangularStones)
     // Blade strip first, then one tile of 8 rings of 13 points.
     EXPECT_EQ(f.mesh.getUVs()->getNumValues(), 2 * 7 + 8 * 13);
 
-    Field tri;
+    Field tri(5, 0);
     tri.p.StoneLOD = 3;
-    tri.p.Grass = 0;
-    tri.p.StoneAmount = 5;
     ASSERT_EQ(tri.update(), "");
     EXPECT_EQ(tri.mesh.getNumVertices(), 5 * 24);
     // Each band closes on itself: the last quad of a band joins its last vertex to its first.
     const DzFacet& close = tri.mesh.getFacet(2);
-    EXPECT_EQ(close.m_vertIdx[0], 2);
-    EXPECT_EQ(close.m_vertIdx[1], 0);
-    EXPECT_EQ(close.m_vertIdx[2], 3);
-    EXPECT_EQ(close.m_vertIdx[3], 5);
+    const int want[4] = {2, 0, 3, 5};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(close.m_vertIdx[k], want[k]) << k;
 }
 
 TEST(StonesCore, StonesLeanWithTheSlopeUnderThem)
 {
-    // Ground rising along +x: the stone's axis follows the normal (-0.5, 1, 0), leaning
-    // downhill, and does not lean sideways.
+    // Ground rising along +x (or +z): the stone's axis follows the normal (-0.5, 1, 0),
+    // leaning downhill, and does not lean sideways.
     for (int axis = 0; axis < 2; ++axis) {
-        Field f;
-        f.p.Grass = 0;
-        f.p.StoneAmount = 10;
+        Field f(10, 0);
         (axis == 0 ? f.ground.rx : f.ground.rz) = 0.5f;
         ASSERT_EQ(f.update(), "");
         EXPECT_TRUE(f.info.steep);
         for (int s = 0; s < 10; ++s) {
             const DzVec3 up = (f.ringCentre(s, 0) - f.ringCentre(s, 7)).normalized();
-            const float along = axis == 0 ? up.x() : up.z();
-            const float across = axis == 0 ? up.z() : up.x();
-            EXPECT_NEAR(along / up.y(), -0.5f, 1e-3f) << axis << " " << s;
-            EXPECT_NEAR(across, 0.f, 1e-4f) << axis << " " << s;
+            EXPECT_NEAR((axis == 0 ? up.x() : up.z()) / up.y(), -0.5f, 1e-3f) << axis << " " << s;
+            EXPECT_NEAR(axis == 0 ? up.z() : up.x(), 0.f, 1e-4f) << axis << " " << s;
         }
     }
-    // Rising both ways is as steep as falling both ways.
-    Field down;
-    down.p.Grass = 0;
-    down.ground.rx = 0.2f;
-    down.ground.rz = 0.2f;
-    ASSERT_EQ(down.update(), "");
-    EXPECT_TRUE(down.info.steep);
-    Field flat;
-    flat.p.Grass = 0;
-    ASSERT_EQ(flat.update(), "");
-    EXPECT_FALSE(flat.info.steep);
+    // Rising both ways is steep too; flat ground is not.
+    for (float r : {0.2f, 0.f}) {
+        Field f(50, 0);
+        f.ground.rx = f.ground.rz = r;
+        ASSERT_EQ(f.update(), "");
+        EXPECT_EQ(f.info.steep, r != 0.f) << r;
+    }
 }
 
 TEST(StonesCore, TuftsGrowRoundTheWaists)
 {
     // "Grass" 1 gives every stone exactly one blade; single-blade clumps root at their spot.
-    Field f;
-    f.p.Grass = 1;
-    f.p.StoneAmount = 40;
+    Field f(40, 1);
     f.p.ClumpMin = 1;
     f.p.ClumpRND = 1;
     f.p.GrassLOD = 4;
@@ -136,12 +124,10 @@ TEST(StonesCore, TuftsGrowRoundTheWaists)
     }
 }
 
-TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
+TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGroundAndChecksItsCounts)
 {
     for (int rough : {0, 60}) {
-        Field f;
-        f.p.StoneAmount = 80;
-        f.p.Grass = 12;
+        Field f(80, 12);
         f.p.Rough = rough;
         f.p.StoneLOD = 9;
         f.ground.rx = 0.3f;  // steep: tufts stand on the ground under their roots
@@ -172,15 +158,18 @@ TEST(StonesCore, WindTickRewritesOnlyTheBladesWithoutAskingTheGround)
         f.p.Wind = 100;
         ASSERT_EQ(f.update(false), "");
         EXPECT_EQ(vertices(f.mesh), before);
+
+        // A tick over a mesh built for other counts reports the overflow.
+        f.p.StoneAmount = 81;
+        const QString msg = f.update(false);
+        EXPECT_TRUE(msg.startsWith("Error: setVertex(index:")) << qPrintable(msg);
     }
 }
 
 TEST(StonesCore, SliderMaximaKeepTheBladeLimit)
 {
-    Field f;
-    f.p.StoneAmount = 1000;
+    Field f(1000, 100);
     f.p.StoneLOD = 50;
-    f.p.Grass = 100;
     f.p.GrassLOD = 32;
     ASSERT_EQ(f.update(), "");
     EXPECT_EQ(f.info.blades, kMaxStoneBlades);
@@ -190,14 +179,4 @@ TEST(StonesCore, SliderMaximaKeepTheBladeLimit)
     ASSERT_EQ(f.update(), "");
     EXPECT_EQ(f.p.stones(), 20);
     EXPECT_EQ(facetsOfMaterial(f.mesh, 0), 20 * 7 * 50);
-}
-
-TEST(StonesCore, ATickOverAMeshOfOtherCountsReportsTheOverflow)
-{
-    Field f;
-    f.p.StoneAmount = 10;
-    ASSERT_EQ(f.update(), "");
-    f.p.StoneAmount = 12;
-    const QString msg = f.update(false);
-    EXPECT_TRUE(msg.startsWith("Error: setVertex(index:")) << qPrintable(msg);
 }
