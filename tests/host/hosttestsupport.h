@@ -72,7 +72,11 @@ public:
         if (auto* m = qobject_cast<TestSceneModel*>(object)) m->text = pending;
         return DZ_NO_ERROR;
     }
-    DzError resolveInstance(QObject*, const DzFileIOSettings*) override { return log() << "resolve", DZ_NO_ERROR; }
+    DzError resolveInstance(QObject*, const DzFileIOSettings*) override
+    {
+        log() << "resolve";
+        return DZ_NO_ERROR;
+    }
     bool shouldWrite(QObject* object, const DzFileIOSettings*) const override
     {
         auto* m = qobject_cast<TestSceneModel*>(object);

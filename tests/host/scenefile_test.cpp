@@ -115,28 +115,23 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-// The document with the value at path (member names and array indices) changed by edit.
+// v with the value at path (member names and array indices, from i on) changed by edit.
+QJsonValue editedAt(QJsonValue v, const QVariantList& path, int i, const std::function<void(QJsonValue&)>& edit)
+{
+    if (i == path.size()) return edit(v), v;
+    if (path[i].type() == QVariant::Int) {
+        QJsonArray a = v.toArray();
+        a[path[i].toInt()] = editedAt(a[path[i].toInt()], path, i + 1, edit);
+        return a;
+    }
+    QJsonObject o = v.toObject();
+    o[path[i].toString()] = editedAt(o[path[i].toString()], path, i + 1, edit);
+    return o;
+}
+
 QByteArray edited(const QJsonObject& root, const QVariantList& path, const std::function<void(QJsonValue&)>& edit)
 {
-    std::function<void(QJsonValue&, int)> walk = [&](QJsonValue& v, int i) {
-        if (i == path.size()) return edit(v);
-        if (path[i].type() == QVariant::Int) {
-            QJsonArray a = v.toArray();
-            QJsonValue child = a[path[i].toInt()];
-            walk(child, i + 1);
-            a[path[i].toInt()] = child;
-            v = a;
-        } else {
-            QJsonObject o = v.toObject();
-            QJsonValue child = o[path[i].toString()];
-            walk(child, i + 1);
-            o[path[i].toString()] = child;
-            v = o;
-        }
-    };
-    QJsonValue v(root);
-    walk(v, 0);
-    return QJsonDocument(v.toObject()).toJson();
+    return QJsonDocument(editedAt(root, path, 0, edit).toObject()).toJson();
 }
 
 QByteArray withValue(const QJsonObject& root, const QVariantList& path, const QJsonValue& value)
@@ -437,22 +432,12 @@ TEST_F(SceneFile, MissingTexturesLeaveMapsEmptyAndRelativePathsFollowTheFile)
     const QString file = path("tex.json");
     ASSERT_TRUE(dzScene->saveScene(file));
     ASSERT_TRUE(QFile::copy(m_png, path("relative.png")));
-    QJsonObject root = readJson(file);
-    auto setMap = [&](int material, const QString& prop, const char* key, const QString& to) {
-        const QVariantList at{"nodes", 0, "object", "shapes", 0, "materials", material, "properties"};
-        root = QJsonDocument::fromJson(edited(root, at, [&](QJsonValue& v) {
-                   QJsonArray props = v.toArray();
-                   for (int i = 0; i < props.size(); ++i) {
-                       QJsonObject p = props[i].toObject();
-                       if (p["name"].toString() == prop) p[key] = to;
-                       props[i] = p;
-                   }
-                   v = props;
-               })).object();
-    };
-    setMap(0, "Diffuse Color", "map", path("gone.png"));
-    setMap(1, "Normal Map", "image", "relative.png");
-    writeBytes(file, QJsonDocument(root).toJson());
+    const QStringList names = DzDefaultMaterial::propertyNames();
+    const QVariantList mats{"nodes", 0, "object", "shapes", 0, "materials"};
+    const QByteArray gone = withValue(readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"},
+                                      path("gone.png"));
+    writeBytes(file, withValue(QJsonDocument::fromJson(gone).object(),
+                               mats + QVariantList{1, "properties", names.indexOf("Normal Map"), "image"}, "relative.png"));
 
     QString error;
     ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);

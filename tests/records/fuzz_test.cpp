@@ -58,7 +58,8 @@ TEST(Fuzz, MutatedRecordsNeverApplyOutOfRangeValues)
             ReadTarget t = targetFor(type, rng.below(2) == 0);
             t.isPresets = rng.below(3) == 0;
             const QString text = mutate(seed, rng);
-            // In range, finite, and what was read writes out and reads back to the same values.
+            // In range, finite, and what was read writes out and reads back to the same values;
+            // a failed check there aborts the run with its message, as in the fuzz targets.
             fuzz::readChecked(text, t);
             const RecordRead r = readRecord(text, t);
             ASSERT_TRUE(!r.hasPosition || type == TypeLandscape);
