@@ -1,5 +1,6 @@
 #include "testscene.h"
 #include <QFile>
+#include <gtest/gtest.h>
 #include <QFileInfo>
 #include <QProcess>
 #include <array>
@@ -134,17 +135,16 @@ void registerStandInPlugin()
     dzApp->getPluginMgr()->addPlugin(plugin);
 }
 
-QString validateGltf(const QString& file, bool* skipped)
+bool expectValidGltf(const QString& file)
 {
     const QString dir = GLTF_VALIDATOR_DIR;
-    *skipped = !QFileInfo::exists(dir + "/node_modules/gltf-validator/package.json");
-    if (*skipped) return QString();
+    if (!QFileInfo::exists(dir + "/node_modules/gltf-validator/package.json")) return false;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("NODE_PATH", dir + "/node_modules");
     p.setProcessEnvironment(env);
     p.start("node", {QString(GLTF_VALIDATE_SCRIPT), file});
-    if (!p.waitForFinished(60000)) return "validator did not finish";
-    const QString out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
-    return p.exitCode() == 0 ? QString() : out;
+    EXPECT_TRUE(p.waitForFinished(60000)) << "the validator did not finish";
+    EXPECT_EQ(p.exitCode(), 0) << qPrintable(file) << ": " << p.readAllStandardOutput().constData() << p.readAllStandardError().constData();
+    return true;
 }
