@@ -101,10 +101,13 @@ TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
     ASSERT_TRUE(pane);
     pane->ticks = 0;
 
-    CommandLine cl;
     QString error;
-    ASSERT_TRUE(parseCommandLine({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"},
-                      &cl, &error));
+    auto parsed = [&](const QStringList& args) {
+        CommandLine c;
+        EXPECT_TRUE(parseCommandLine(args, &c, &error)) << qPrintable(error);
+        return c;
+    };
+    const CommandLine cl = parsed({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"});
     QString printed;
     QTextStream out(&printed);
     ASSERT_EQ(runCommands(cl, pane, out, &error), 0) << qPrintable(error);
@@ -127,22 +130,14 @@ TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
 
     // The scene says nothing when its time does not change, yet the pane is told the time.
     pane->followedTimes.clear();
-    CommandLine same;
-    same.hasTime = true;
-    same.frame = 7;
-    ASSERT_EQ(runCommands(same, pane, out, &error), 0) << qPrintable(error);
+    ASSERT_EQ(runCommands(parsed({"--time", "7"}), pane, out, &error), 0) << qPrintable(error);
     EXPECT_EQ(pane->followedTimes, QList<DzTime>{7 * dzScene->getTimeStep()});
 
     // Without a pane there is nothing to tick, and the run says so instead of pretending.
-    CommandLine ticks;
-    ticks.hasTicks = true;
-    ticks.ticks = 1;
-    EXPECT_EQ(runCommands(ticks, nullptr, out, &error), kExitRunFailed);
+    EXPECT_EQ(runCommands(parsed({"--ticks", "1"}), nullptr, out, &error), kExitRunFailed);
     EXPECT_EQ(error, "--ticks: no pane to animate");
-    CommandLine status;
-    status.status = true;
     printed.clear();
-    EXPECT_EQ(runCommands(status, nullptr, out, &error), 0);
+    EXPECT_EQ(runCommands(parsed({"--status"}), nullptr, out, &error), 0);
     EXPECT_EQ(printed, "\n");
 
     // A script that does not parse fails the run, naming the file and the line.
@@ -151,9 +146,7 @@ TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
         QFile f(script);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("var x = ;\n") > 0);
     }
-    CommandLine scripted;
-    scripted.script = script;
-    EXPECT_EQ(runCommands(scripted, nullptr, out, &error), kExitRunFailed);
+    EXPECT_EQ(runCommands(parsed({"--script", script}), nullptr, out, &error), kExitRunFailed);
     EXPECT_TRUE(error.startsWith("--script " + script + ": Line 1")) << qPrintable(error);
 }
 
