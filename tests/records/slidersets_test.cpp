@@ -105,12 +105,6 @@ TEST(SliderSets, NoTwoWidgetsShareAGridCell)
         for (const ComboDef& c : l.combos) claim(c.place, c.placeholder);
         for (const ButtonDef& b : l.buttons) claim(b.place, b.tooltip);
     }
-    // Header rows hold the seed and the position sliders.
-    for (int t : {TypeGrass, TypeStones, TypeBillboard}) {
-        EXPECT_TRUE(layoutFor(t).headerGroup);
-        EXPECT_EQ(sliderIndexInSection(t, "", "Move Z"), sliderIndex(t, "Move Z"));
-    }
-    EXPECT_EQ(sliderIndexInSection(TypeFlower, "", "Z"), 2);
 }
 
 // Companion maps (a capital marker before the suffix) are offered only where maps are.
