@@ -87,18 +87,15 @@ struct Glb
 
     static QMatrix4x4 local(const QJsonObject& node)
     {
+        auto f = [&](const char* key, int i) { return float(node[key].toArray()[i].toDouble()); };
         QMatrix4x4 m;
         if (node.contains("matrix")) {
-            const QJsonArray a = node["matrix"].toArray();
-            float v[16];
-            for (int i = 0; i < 16; ++i) v[i] = float(a[i].toDouble());
-            return QMatrix4x4(v).transposed(); // glTF lists columns first
+            for (int i = 0; i < 16; ++i) m(i % 4, i / 4) = f("matrix", i);  // glTF lists columns first
+            return m;
         }
-        const QJsonArray t = node["translation"].toArray(), r = node["rotation"].toArray(), s = node["scale"].toArray();
-        if (!t.isEmpty()) m.translate(float(t[0].toDouble()), float(t[1].toDouble()), float(t[2].toDouble()));
-        if (!r.isEmpty())
-            m.rotate(QQuaternion(float(r[3].toDouble()), float(r[0].toDouble()), float(r[1].toDouble()), float(r[2].toDouble())));
-        if (!s.isEmpty()) m.scale(float(s[0].toDouble()), float(s[1].toDouble()), float(s[2].toDouble()));
+        if (node.contains("translation")) m.translate(f("translation", 0), f("translation", 1), f("translation", 2));
+        if (node.contains("rotation")) m.rotate(QQuaternion(f("rotation", 3), f("rotation", 0), f("rotation", 1), f("rotation", 2)));
+        if (node.contains("scale")) m.scale(f("scale", 0), f("scale", 1), f("scale", 2));
         return m;
     }
 

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <cmath>
@@ -41,29 +40,21 @@ quint32 crc32(const QByteArray& data)
     return ~c;
 }
 
-// A PNG whose header claims width x height and that holds no pixels at all: only a reader
-// that decodes before it looks at the size would ask for the memory.
+QByteArray be32(quint32 v)
+{
+    char b[4];
+    qToBigEndian(v, b);
+    return QByteArray(b, 4);
+}
+
+QByteArray chunk(const QByteArray& typeAndData) { return be32(quint32(typeAndData.size() - 4)) + typeAndData + be32(crc32(typeAndData)); }
+
+// A PNG whose header claims width x height (8-bit RGB) and that holds no pixels at all, an
+// empty IDAT after it: only a reader that decodes before it looks at the size would ask for the memory.
 QByteArray pngHeaderOnly(quint32 width, quint32 height)
 {
-    QByteArray ihdr("IHDR");
-    char be[4];
-    qToBigEndian(width, be);
-    ihdr.append(be, 4);
-    qToBigEndian(height, be);
-    ihdr.append(be, 4);
-    ihdr.append("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    qToBigEndian(quint32(13), be);
-    png.append(be, 4);
-    png.append(ihdr);
-    qToBigEndian(crc32(ihdr), be);
-    png.append(be, 4);
-    // An empty IDAT: a PNG reader reads its header up to the first data chunk.
-    png.append(QByteArray(4, '\0'));
-    png.append("IDAT");
-    qToBigEndian(crc32("IDAT"), be);
-    png.append(be, 4);
-    return png;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR" + be32(width) + be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5)) +
+           chunk("IDAT");
 }
 
 class BadInput : public ::testing::Test
@@ -110,10 +101,7 @@ TEST_F(BadInput, HeightFilesThatHoldNoUsableMapFailTheRunNamingFileAndReason)
         QFile big(user + "big.dat");
         ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(513LL * 1024 * 1024));
     }
-    const struct
-    {
-        QString file, says;
-    } cases[] = {
+    const struct { QString file, says; } cases[] = {
         {"empty.dat", "holds 0 bytes, less than one 4-byte height"},
         {"three.dat", "holds 3 bytes, less than one 4-byte height"},
         {"nan.dat", "holds nan at index 5: heights must be finite numbers"},

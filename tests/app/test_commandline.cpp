@@ -13,12 +13,6 @@
 #include "testscene.h"
 #include "../hostrun.h"
 
-namespace {
-
-bool parse(const QStringList& args, CommandLine* cl, QString* error) { return parseCommandLine(args, cl, error); }
-
-} // namespace
-
 TEST(CommandLine, ParsesEveryOptionWhateverTheirOrder)
 {
     QTemporaryDir dir;
@@ -26,7 +20,7 @@ TEST(CommandLine, ParsesEveryOptionWhateverTheirOrder)
     QFile(in).open(QIODevice::WriteOnly);
     CommandLine cl;
     QString error;
-    ASSERT_TRUE(parse({"--status", "--export", dir.path() + "/a.obj", "--time", "12", "--headless", "--script", in,
+    ASSERT_TRUE(parseCommandLine({"--status", "--export", dir.path() + "/a.obj", "--time", "12", "--headless", "--script", in,
                        "--export=" + dir.path() + "/b.glb", "--ticks", "4", "--assets", dir.path(), "--screenshot",
                        dir.path() + "/s.png", "--screenshot-size", "640x360", "--open-set", in, "--load-scene", in,
                        "--save-scene", dir.path() + "/s.duf"},
@@ -49,12 +43,7 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
     const QString locked = dir.path() + "/locked";
     QDir().mkpath(locked);
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    struct Case
-    {
-        QStringList args;
-        QString expect;
-        int code;
-    } cases[] = {
+    const struct { QStringList args; QString expect; int code; } cases[] = {
         {{"--frobnicate"}, "unknown option: --frobnicate", kExitUsage},
         {{"--export"}, "--export needs a value", kExitUsage},
         {{"--time", "--headless"}, "--time needs a value", kExitUsage},
@@ -82,7 +71,7 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
         {{"--export-heightmap", "0"}, "needs a box index and a file", kExitUsage},
         {{"--export-heightmap", "0", dir.path() + "/h.jpg"}, "unknown format", kExitUsage},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CommandLine cl;
         QString error;
         int code = kExitOk;
@@ -95,7 +84,7 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
     if (!QFileInfo(locked).isWritable()) {
         CommandLine cl;
         QString error;
-        EXPECT_FALSE(parse({"--save-scene", locked + "/s.duf"}, &cl, &error));
+        EXPECT_FALSE(parseCommandLine({"--save-scene", locked + "/s.duf"}, &cl, &error));
         EXPECT_TRUE(error.contains("not writable")) << qPrintable(error);
     }
 }
@@ -112,10 +101,13 @@ TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
     ASSERT_TRUE(pane);
     pane->ticks = 0;
 
-    CommandLine cl;
     QString error;
-    ASSERT_TRUE(parse({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"},
-                      &cl, &error));
+    auto parsed = [&](const QStringList& args) {
+        CommandLine c;
+        EXPECT_TRUE(parseCommandLine(args, &c, &error)) << qPrintable(error);
+        return c;
+    };
+    const CommandLine cl = parsed({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"});
     QString printed;
     QTextStream out(&printed);
     ASSERT_EQ(runCommands(cl, pane, out, &error), 0) << qPrintable(error);
@@ -138,33 +130,23 @@ TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
 
     // The scene says nothing when its time does not change, yet the pane is told the time.
     pane->followedTimes.clear();
-    CommandLine same;
-    same.hasTime = true;
-    same.frame = 7;
-    ASSERT_EQ(runCommands(same, pane, out, &error), 0) << qPrintable(error);
+    ASSERT_EQ(runCommands(parsed({"--time", "7"}), pane, out, &error), 0) << qPrintable(error);
     EXPECT_EQ(pane->followedTimes, QList<DzTime>{7 * dzScene->getTimeStep()});
 
     // Without a pane there is nothing to tick, and the run says so instead of pretending.
-    CommandLine ticks;
-    ticks.hasTicks = true;
-    ticks.ticks = 1;
-    EXPECT_EQ(runCommands(ticks, nullptr, out, &error), kExitRunFailed);
+    EXPECT_EQ(runCommands(parsed({"--ticks", "1"}), nullptr, out, &error), kExitRunFailed);
     EXPECT_EQ(error, "--ticks: no pane to animate");
-    CommandLine status;
-    status.status = true;
     printed.clear();
-    EXPECT_EQ(runCommands(status, nullptr, out, &error), 0);
+    EXPECT_EQ(runCommands(parsed({"--status"}), nullptr, out, &error), 0);
     EXPECT_EQ(printed, "\n");
 
     // A script that does not parse fails the run, naming the file and the line.
     const QString script = dir.path() + "/bad.js";
-    QFile f(script);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("var x = ;\n");
-    f.close();
-    CommandLine scripted;
-    scripted.script = script;
-    EXPECT_EQ(runCommands(scripted, nullptr, out, &error), kExitRunFailed);
+    {
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("var x = ;\n") > 0);
+    }
+    EXPECT_EQ(runCommands(parsed({"--script", script}), nullptr, out, &error), kExitRunFailed);
     EXPECT_TRUE(error.startsWith("--script " + script + ": Line 1")) << qPrintable(error);
 }
 
@@ -173,19 +155,12 @@ TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
     QTemporaryDir dir;
     const QString fifo = dir.path() + "/scene.duf";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    struct Case
-    {
-        QStringList args;
-        const char* says;
-    };
-    const Case cases[] = {
-        {{"--save-scene", fifo}, "a pipe"},
-        {{"--export", dir.path() + "/link.glb"}, "a device"},
-        {{"--export", "/dev/shm/out.obj"}, "system folder"},
-        {{"--screenshot", "/sys/kernel/shot.png"}, "system folder"},
+    const struct { QStringList args; const char* says; } cases[] = {
+        {{"--save-scene", fifo}, "a pipe"}, {{"--export", dir.path() + "/link.glb"}, "a device"},
+        {{"--export", "/dev/shm/out.obj"}, "system folder"}, {{"--screenshot", "/sys/kernel/shot.png"}, "system folder"},
     };
     ASSERT_TRUE(QFile::link("/dev/null", dir.path() + "/link.glb"));
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const HostRun r = runHost(QStringList{"--headless"} + c.args);
         EXPECT_EQ(r.code, kExitWriteFailed) << qPrintable(c.args.join(' ')) << ": " << qPrintable(r.err);
         EXPECT_TRUE(r.err.contains(c.says)) << qPrintable(r.err);

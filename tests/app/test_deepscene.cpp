@@ -22,14 +22,14 @@ constexpr int kChain = 100000;
 void buildChain()
 {
     dzScene->clear();
-    std::vector<DzNode*> nodes(kChain);
+    std::vector<DzNode*> nodes;
     for (int i = 0; i < kChain; ++i) {
-        nodes[size_t(i)] = new DzNode;
-        nodes[size_t(i)]->setLabel(QString("Link %1").arg(i));
-        nodes[size_t(i)]->setLocalPos(DzVec3(1.f, 0.5f, 0.f));
+        nodes.push_back(new DzNode);
+        nodes.back()->setLabel(QString("Link %1").arg(i));
+        nodes.back()->setLocalPos(DzVec3(1.f, 0.5f, 0.f));
     }
     // From the leaf up, so that no link is made under a long chain of ancestors.
-    for (int i = kChain - 2; i >= 0; --i) nodes[size_t(i)]->addNodeChild(nodes[size_t(i + 1)], false);
+    for (size_t i = kChain - 1; i > 0; --i) nodes[i - 1]->addNodeChild(nodes[i], false);
     auto* mesh = new DzFacetMesh;
     mesh->setNumVertices(3);
     mesh->getVerticesPtr()[1] = DzVec3(0.f, 0.f, 2.f);

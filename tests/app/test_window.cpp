@@ -24,10 +24,10 @@ namespace {
 void click(QWidget* w, const QPoint& at)
 {
     QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(w, &press);
     QApplication::sendEvent(w, &release);
+    QApplication::processEvents();
 }
 
 }  // namespace
@@ -44,8 +44,7 @@ TEST(Window, PaneDocksAndAnOutlinerClickSelectsTheNodeForThePane)
     QApplication::processEvents();
 
     QDockWidget* dock = w.findChild<QDockWidget*>("Dock_ZPK_VerdixPane");
-    ASSERT_NE(dock, nullptr);
-    EXPECT_TRUE(dock->isVisible());
+    ASSERT_TRUE(dock && dock->isVisible());
     EXPECT_NE(dock->findChild<QLabel*>("VerdixStatusLabel"), nullptr);
 
     Outliner* out = w.outliner();
@@ -63,14 +62,12 @@ TEST(Window, PaneDocksAndAnOutlinerClickSelectsTheNodeForThePane)
     const QRect r = out->visualItemRect(rockItem);
     ASSERT_FALSE(r.isEmpty());
     click(out->viewport(), r.center());
-    QApplication::processEvents();
     EXPECT_EQ(dzScene->getPrimarySelection(), ts.rock);
     EXPECT_TRUE(ts.rock->isSelected());
     ASSERT_FALSE(announced.isEmpty());
     EXPECT_EQ(announced.last(), ts.rock);
 
     click(out->viewport(), out->visualItemRect(out->itemFor(ts.ground)).center());
-    QApplication::processEvents();
     EXPECT_EQ(dzScene->getPrimarySelection(), ts.ground);
     EXPECT_FALSE(ts.rock->isSelected());
     dzScene->clear();
@@ -120,10 +117,9 @@ TEST(Screenshot, ShowsTheMeshesInTheirColoursOverTheBackground)
             const double l = c.red() + c.green() + c.blue();
             sum += l;
             sum2 += l * l;
-            if (c.red() > 2 * c.green() && c.red() > 2 * c.blue() && c.red() > 60) ++red;
-            if (c.green() > c.red() * 1.5 && c.green() > c.blue() * 1.5 && c.green() > 40) ++moss;
-            if (c.blue() > c.red() && c.blue() >= c.green() && std::abs(c.red() - c.green()) < 20 && c.blue() > 40)
-                ++stone;
+            red += c.red() > 2 * c.green() && c.red() > 2 * c.blue() && c.red() > 60;
+            moss += c.green() > c.red() * 1.5 && c.green() > c.blue() * 1.5 && c.green() > 40;
+            stone += c.blue() > c.red() && c.blue() >= c.green() && std::abs(c.red() - c.green()) < 20 && c.blue() > 40;
         }
     const double n = double(img.width()) * img.height();
     const double variance = sum2 / n - (sum / n) * (sum / n);

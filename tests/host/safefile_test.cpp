@@ -17,19 +17,13 @@
 
 #include <QElapsedTimer>
 #include <dzgeometry.h>
-#include <dzmaterial.h>
 #include <dznode.h>
 #include <dzsafefile.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include "hosttestsupport.h"
 
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QStringList leftovers(const QString& dir)
 {
@@ -80,23 +74,12 @@ TEST(SafeFile, RefusesSpecialFilesAndFoldersThatTakeNoFiles)
     const QString devLink = tmp.filePath("null.txt");
     ASSERT_TRUE(QFile::link("/dev/null", devLink));
 
-    struct Case
-    {
-        QString target;
-        const char* says;
+    const struct { QString target; const char* says; } cases[] = {
+        {fifo, "a pipe"}, {"/dev/null", "a device"}, {devLink, "a device"}, {tmp.path(), "a folder"},
+        {plain + "/inside.txt", "Not a directory"}, {"/dev/verdix-new-file", "system folder"},
+        {"/proc/self/verdix.txt", "system folder"}, {"/sys/kernel/verdix.txt", "system folder"}, {"", "no file name"},
     };
-    const Case cases[] = {
-        {fifo, "a pipe"},
-        {"/dev/null", "a device"},
-        {devLink, "a device"},
-        {tmp.path(), "a folder"},
-        {plain + "/inside.txt", "Not a directory"},
-        {"/dev/verdix-new-file", "system folder"},
-        {"/proc/self/verdix.txt", "system folder"},
-        {"/sys/kernel/verdix.txt", "system folder"},
-        {"", "no file name"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         QString why;
         EXPECT_FALSE(DzSafeFile::writeAll(c.target, "data", &why)) << qPrintable(c.target);
         EXPECT_TRUE(why.contains(c.says)) << qPrintable(c.target) << ": " << qPrintable(why);
@@ -125,8 +108,6 @@ namespace {
 void buildLargeScene(DzTime time)
 {
     dzScene->clear();
-    auto* node = new DzNode;
-    node->setLabel("Big");
     auto* mesh = new DzFacetMesh;
     constexpr int side = 400;
     mesh->setNumVertices(side * side);
@@ -140,9 +121,9 @@ void buildLargeScene(DzTime time)
         }
     auto* shape = new DzFacetShape;
     shape->setFacetMesh(mesh);
-    shape->addMaterial(new DzDefaultMaterial);
     auto* obj = new DzObject;
     obj->addShape(shape);
+    auto* node = new DzNode;
     node->setObject(obj);
     dzScene->addNode(node);
     dzScene->setTime(time);
@@ -184,11 +165,11 @@ TEST(SafeFile, KilledSavesLeaveTheOldOrTheNewFile)
     int kills = 0, damaged = 0, strays = 0;
     QElapsedTimer clock;
     clock.start();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VERDIX_KILL_TARGET", target);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
     while (kills < 60 && clock.elapsed() < 50000) {
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("VERDIX_KILL_TARGET", target);
-        env.insert("QT_QPA_PLATFORM", "offscreen");
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(),
                     {"--gtest_filter=SafeFileChild.DISABLED_SaveUntilKilled", "--gtest_also_run_disabled_tests"});

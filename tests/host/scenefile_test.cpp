@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,11 +12,12 @@
 #include <QtEndian>
 #include <functional>
 #include <limits>
-#include <dzapp.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
 #include <dznode.h>
-#include <dzscene.h>
 #include <dzshape.h>
 #include "hosttestsupport.h"
 
@@ -35,20 +35,12 @@ struct SignalLog
     }
     SignalLog()
     {
-        on(&DzScene::sceneLoadStarting, "loadStarting");
-        on(&DzScene::sceneClearStarting, "clearStarting");
-        on(&DzScene::sceneCleared, "cleared");
-        on(&DzScene::sceneLoaded, "loaded");
-        on(&DzScene::sceneSaved, "saved");
-        on(&DzScene::nodeAdded, "nodeAdded");
-        on(&DzScene::nodeRemoved, "nodeRemoved");
-        on(&DzScene::timeChanged, "timeChanged");
-        on(&DzScene::primarySelectionChanged, "selection");
+        on(&DzScene::sceneLoadStarting, "loadStarting"), on(&DzScene::sceneClearStarting, "clearStarting");
+        on(&DzScene::sceneCleared, "cleared"), on(&DzScene::sceneLoaded, "loaded"), on(&DzScene::sceneSaved, "saved");
+        on(&DzScene::nodeAdded, "nodeAdded"), on(&DzScene::nodeRemoved, "nodeRemoved");
+        on(&DzScene::timeChanged, "timeChanged"), on(&DzScene::primarySelectionChanged, "selection");
     }
-    ~SignalLog()
-    {
-        for (const auto& c : connections) QObject::disconnect(c);
-    }
+    ~SignalLog() { for (const auto& c : connections) QObject::disconnect(c); }
     // Only the named ones, in order.
     QStringList only(const QStringList& wanted) const
     {
@@ -114,25 +106,7 @@ QStringList describeScene()
     return out;
 }
 
-void expectSameScene(const QStringList& before, const QStringList& after)
-{
-    ASSERT_EQ(before.size(), after.size());
-    for (int i = 0; i < before.size(); ++i) EXPECT_TRUE(before[i] == after[i]) << "changed: " << qPrintable(before[i].left(100));
-}
-
-QJsonObject readJson(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QJsonDocument::fromJson(f.readAll()).object();
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
+QJsonObject readJson(const QString& path) { return QJsonDocument::fromJson(readBytes(path)).object(); }
 
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
@@ -141,28 +115,23 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-// The document with the value at path (member names and array indices) changed by edit.
+// v with the value at path (member names and array indices, from i on) changed by edit.
+QJsonValue editedAt(QJsonValue v, const QVariantList& path, int i, const std::function<void(QJsonValue&)>& edit)
+{
+    if (i == path.size()) return edit(v), v;
+    if (path[i].type() == QVariant::Int) {
+        QJsonArray a = v.toArray();
+        a[path[i].toInt()] = editedAt(a[path[i].toInt()], path, i + 1, edit);
+        return a;
+    }
+    QJsonObject o = v.toObject();
+    o[path[i].toString()] = editedAt(o[path[i].toString()], path, i + 1, edit);
+    return o;
+}
+
 QByteArray edited(const QJsonObject& root, const QVariantList& path, const std::function<void(QJsonValue&)>& edit)
 {
-    std::function<void(QJsonValue&, int)> walk = [&](QJsonValue& v, int i) {
-        if (i == path.size()) return edit(v);
-        if (path[i].type() == QVariant::Int) {
-            QJsonArray a = v.toArray();
-            QJsonValue child = a[path[i].toInt()];
-            walk(child, i + 1);
-            a[path[i].toInt()] = child;
-            v = a;
-        } else {
-            QJsonObject o = v.toObject();
-            QJsonValue child = o[path[i].toString()];
-            walk(child, i + 1);
-            o[path[i].toString()] = child;
-            v = o;
-        }
-    };
-    QJsonValue v(root);
-    walk(v, 0);
-    return QJsonDocument(v.toObject()).toJson();
+    return QJsonDocument(editedAt(root, path, 0, edit).toObject()).toJson();
 }
 
 QByteArray withValue(const QJsonObject& root, const QVariantList& path, const QJsonValue& value)
@@ -208,6 +177,15 @@ protected:
         return float(int(state >> 8) - (1 << 23)) / 4096.f + 0.1f;
     }
 
+    static DzDefaultMaterial* material(const char* name, const char* label = nullptr)
+    {
+        auto* m = new DzDefaultMaterial;
+        m->setName(name);
+        if (label) m->setLabel(label);
+        return m;
+    }
+    template <typename P> static P* prop(DzMaterial* m, const char* name) { return qobject_cast<P*>(m->findProperty(name)); }
+
     void buildScene()
     {
         auto* terrain = new DzNode;
@@ -219,40 +197,32 @@ protected:
         obj->setLabel("Landscape object");
         auto* shape = new DzFacetShape;
         shape->setName("terrain_shape");
-        auto* ground = new DzDefaultMaterial;
-        ground->setName("Ground");
-        ground->setLabel("Ground surface");
+        DzDefaultMaterial* ground = material("Ground", "Ground surface");
         ground->setDiffuseColor(QColor(0x33, 0x66, 0x22));
         ground->setSmoothingOn(true);
-        qobject_cast<DzNumericProperty*>(ground->findProperty("Glossiness"))->setDoubleValue(0.37);
-        qobject_cast<DzNumericProperty*>(ground->findProperty("Diffuse Color"))
-            ->setMap(dzApp->getImageMgr()->getImage(m_png));
-        auto* rock = new DzDefaultMaterial;
-        rock->setName("Rock");
-        rock->setLabel("Rock");
-        auto* opacity = qobject_cast<DzNumericProperty*>(rock->findProperty("Opacity Strength"));
+        prop<DzNumericProperty>(ground, "Glossiness")->setDoubleValue(0.37);
+        prop<DzNumericProperty>(ground, "Diffuse Color")->setMap(dzApp->getImageMgr()->getImage(m_png));
+        DzDefaultMaterial* rock = material("Rock", "Rock");
+        auto* opacity = prop<DzNumericProperty>(rock, "Opacity Strength");
         opacity->setDoubleValue(0.5);
         opacity->setIsMappable(false);
-        qobject_cast<DzImageProperty*>(rock->findProperty("Normal Map"))->setValue(dzApp->getImageMgr()->getImage(m_png));
+        prop<DzImageProperty>(rock, "Normal Map")->setValue(dzApp->getImageMgr()->getImage(m_png));
         rock->addProperty(new DzFloatProperty("Wetness", 0.125));
         shape->addMaterial(ground);
         shape->addMaterial(rock);
         auto* mesh = new DzFacetMesh;
         mesh->setObjectName("terrain_mesh");
         auto* uvs = new DzUVSet;
-        for (int z = 0; z < 3; ++z)
-            for (int x = 0; x < 3; ++x) {
-                mesh->addVertex(float(x) * 10.1f, awkward(quint32(z * 3 + x)), float(z) * -7.3f);
-                uvs->appendPnt2Vec(DzPnt2(float(x) / 2.f, float(z) / 3.f));
-            }
+        for (int i = 0; i < 9; ++i) {
+            mesh->addVertex(float(i % 3) * 10.1f, awkward(quint32(i)), float(i / 3) * -7.3f);
+            uvs->appendPnt2Vec(DzPnt2(float(i % 3) / 2.f, float(i / 3) / 3.f));
+        }
         mesh->setUVList(uvs);
-        for (int z = 0; z < 2; ++z)
-            for (int x = 0; x < 2; ++x) {
-                const int v = z * 3 + x;
-                const int q[4] = {v, v + 1, v + 4, v + 3};
-                mesh->activateMaterial((x + z) % 2);
-                mesh->addFacet(q, q);
-            }
+        for (int v : {0, 1, 3, 4}) {
+            const int q[4] = {v, v + 1, v + 4, v + 3};
+            mesh->activateMaterial((v % 3 + v / 3) % 2);
+            mesh->addFacet(q, q);
+        }
         shape->setFacetMesh(mesh);
         obj->addShape(shape);
         terrain->setObject(obj);
@@ -265,14 +235,11 @@ protected:
         tree->setSelectable(false);
         tree->setVisibleInRender(false);
         tree->setRenderPriority(3);
-        auto* pres = new DzPresentation;
-        pres->setType("Prop");
-        tree->setPresentation(pres);
+        tree->setPresentation(new DzPresentation);
+        tree->getPresentation()->setType("Prop");
         auto* tobj = new DzObject;
         auto* tshape = new DzFacetShape;
-        auto* bark = new DzDefaultMaterial;
-        bark->setName("Bark");
-        tshape->addMaterial(bark);
+        tshape->addMaterial(material("Bark"));
         auto* tmesh = new DzFacetMesh;
         for (quint32 i = 0; i < 301; ++i) tmesh->addVertex(awkward(i), awkward(i + 1), awkward(i * 5 + 2));
         for (int i = 0; i + 2 < 301; i += 3) {
@@ -286,7 +253,6 @@ protected:
 
         auto* leaf = new DzNode;
         leaf->setLabel("Leaf \"quoted\"\tand ünïcode ✓");
-
         dzScene->addNode(terrain);
         dzScene->addNode(leaf);  // before its parent in scene order
         dzScene->addNode(tree);
@@ -296,7 +262,6 @@ protected:
         tree->setLocalScale(DzVec3(0.5f, 0.5f, 0.5f));
         tree->addNodeChild(leaf, false);
         leaf->setLocalPos(DzVec3(0.f, 4.f, 0.1f));
-
         dzScene->setTimeStep(200);
         dzScene->setAnimEnd(9600);
         dzScene->setTime(960);
@@ -338,7 +303,7 @@ TEST_F(SceneFile, SaveClearLoadBringsEverythingBackExactly)
     EXPECT_EQ(log.names.count("nodeAdded"), 3);
     EXPECT_EQ(log.names.last(), "loaded");
     EXPECT_EQ(TestSceneModelIO::log(), (QStringList{"start", "apply", "resolve"}));
-    expectSameScene(before, describeScene());
+    EXPECT_EQ(describeScene(), before);
     EXPECT_EQ(model()->text, text);
     EXPECT_EQ(dzScene->getTime(), 960);
     EXPECT_EQ(dzScene->getTimeStep(), 200);
@@ -369,12 +334,7 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
             v = s;
         });
     };
-    struct Case
-    {
-        const char* what;
-        QByteArray bytes;
-        const char* expect;
-    };
+    struct Case { const char* what; QByteArray bytes; const char* expect; };
     const QList<Case> cases{
         {"truncated", goodBytes.left(goodBytes.size() / 2), "not a scene file"},
         {"empty", QByteArray(), "empty"},
@@ -472,22 +432,12 @@ TEST_F(SceneFile, MissingTexturesLeaveMapsEmptyAndRelativePathsFollowTheFile)
     const QString file = path("tex.json");
     ASSERT_TRUE(dzScene->saveScene(file));
     ASSERT_TRUE(QFile::copy(m_png, path("relative.png")));
-    QJsonObject root = readJson(file);
-    auto setMap = [&](int material, const QString& prop, const char* key, const QString& to) {
-        const QVariantList at{"nodes", 0, "object", "shapes", 0, "materials", material, "properties"};
-        root = QJsonDocument::fromJson(edited(root, at, [&](QJsonValue& v) {
-                   QJsonArray props = v.toArray();
-                   for (int i = 0; i < props.size(); ++i) {
-                       QJsonObject p = props[i].toObject();
-                       if (p["name"].toString() == prop) p[key] = to;
-                       props[i] = p;
-                   }
-                   v = props;
-               })).object();
-    };
-    setMap(0, "Diffuse Color", "map", path("gone.png"));
-    setMap(1, "Normal Map", "image", "relative.png");
-    writeBytes(file, QJsonDocument(root).toJson());
+    const QStringList names = DzDefaultMaterial::propertyNames();
+    const QVariantList mats{"nodes", 0, "object", "shapes", 0, "materials"};
+    const QByteArray gone = withValue(readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"},
+                                      path("gone.png"));
+    writeBytes(file, withValue(QJsonDocument::fromJson(gone).object(),
+                               mats + QVariantList{1, "properties", names.indexOf("Normal Map"), "image"}, "relative.png"));
 
     QString error;
     ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
@@ -547,4 +497,33 @@ TEST_F(SceneFile, EmptySceneDataIsNotWrittenAndThatOfAMissingPlugInIsSkipped)
     ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
     EXPECT_EQ(model()->text, "kept");
     EXPECT_EQ(TestSceneModelIO::log(), (QStringList{"start", "apply", "resolve"}));
+}
+
+// Counts in a scene file are claims: a mesh that says it has 178 million vertices and UVs but
+// holds far fewer is refused before anything is allocated for the claim.
+TEST_F(SceneFile, CountsPastTheDataAreRefusedBeforeAllocating)
+{
+    buildScene();
+    const QString file = path("claims.json");
+    ASSERT_TRUE(dzScene->saveScene(file));
+    const QVariantList mesh{"nodes", 0, "object", "shapes", 0, "mesh"};
+    const QJsonObject vertices = QJsonDocument::fromJson(withValue(readJson(file), mesh + QVariantList{"vertex_count"}, 178000000)).object();
+    writeBytes(file, withValue(vertices, mesh + QVariantList{"uv_count"}, 178000000));
+
+    // Loaded in a child of its own, whose peak memory tells what the load asked for.
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    const long before = ru.ru_maxrss;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        QString error;
+        const bool loaded = dzScene->loadScene(file, &error);
+        _exit(!loaded && error.contains("\"vertices\" does not hold 178000000 items") ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(wait4(pid, &status, 0, &ru), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the load did not end by itself";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "refused for another reason, or not at all";
+    EXPECT_LT(ru.ru_maxrss - before, 256L * 1024) << "peak grew by " << (ru.ru_maxrss - before) / 1024 << " MB";
 }

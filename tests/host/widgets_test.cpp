@@ -1,48 +1,34 @@
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
-#include <dzapp.h>
 #include <dzintslider.h>
-#include <dzpane.h>
-#include <dzplugin.h>
 #include <dzscript.h>
 #include "hosttestsupport.h"
-
-namespace {
-struct ValueSpy
-{
-    explicit ValueSpy(DzIntSlider* s)
-    {
-        QObject::connect(s, &DzIntSlider::valueChanged, [this](int v) { values << v; });
-    }
-    QList<int> values;
-};
-}  // namespace
 
 TEST(IntSlider, ClampsSignalsEachChangeOnceAndTakesTypedValues)
 {
     DzIntSlider s;
-    ValueSpy spy(&s);
+    QList<int> seen;
+    QObject::connect(&s, &DzIntSlider::valueChanged, [&](int v) { seen << v; });
     s.setRange(-10, 40);
     s.setValue(25);
     s.setValue(25);
     s.setValue(99);
     s.setValue(-99);
     EXPECT_EQ(s.getValue(), -10);
-    EXPECT_EQ(spy.values, (QList<int>{25, 40, -10}));
+    EXPECT_EQ(seen, (QList<int>{25, 40, -10}));
     EXPECT_EQ(s.slider()->value(), -10);
 
     // Narrowing the range drags the value along and says so.
     s.setValue(30);
-    spy.values.clear();
+    seen.clear();
     s.setRange(0, 20);
     EXPECT_EQ(s.getValue(), 20);
-    EXPECT_EQ(spy.values, QList<int>{20});
+    EXPECT_EQ(seen, QList<int>{20});
 
     // Unclamped, code may go past the track; the track shows the nearest end.
     s.setClamped(false);
@@ -56,7 +42,7 @@ TEST(IntSlider, ClampsSignalsEachChangeOnceAndTakesTypedValues)
     s.setDisplayAsPercent(true);
     s.setValue(42);
     EXPECT_EQ(s.text(), "42%");
-    spy.values.clear();
+    seen.clear();
     s.lineEdit()->setText("150%");
     emit s.lineEdit()->editingFinished();
     EXPECT_EQ(s.getValue(), 150);
@@ -64,7 +50,7 @@ TEST(IntSlider, ClampsSignalsEachChangeOnceAndTakesTypedValues)
     emit s.lineEdit()->editingFinished();
     EXPECT_EQ(s.getValue(), 150);
     EXPECT_EQ(s.text(), "150%");
-    EXPECT_EQ(spy.values, QList<int>{150});
+    EXPECT_EQ(seen, QList<int>{150});
     // Moving the track is a change like any other.
     s.slider()->setValue(7);
     EXPECT_EQ(s.getValue(), 7);
@@ -75,8 +61,7 @@ TEST(IntSlider, HasFocusWhenItsTextFieldHasFocus)
 {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
-    auto* a = new DzIntSlider;
-    auto* b = new DzIntSlider;
+    auto *a = new DzIntSlider, *b = new DzIntSlider;
     layout->addWidget(a);
     layout->addWidget(b);
     window.show();
@@ -93,20 +78,10 @@ TEST(IntSlider, HasFocusWhenItsTextFieldHasFocus)
     EXPECT_TRUE(b->hasFocus());
 }
 
-class Script : public ::testing::Test
+TEST(Script, FindsAPaneByClassCallsItsSlotAndFailsWithTheLine)
 {
-protected:
-    void SetUp() override
-    {
-        pane = new SomeTestPane;
-        dzApp->getPaneMgr()->addPane(pane);
-    }
-    void TearDown() override { delete pane; }
-    SomeTestPane* pane = nullptr;
-};
-
-TEST_F(Script, FindsAPaneByClassCallsItsSlotAndFailsWithTheLine)
-{
+    std::unique_ptr<SomeTestPane> pane(new SomeTestPane);
+    dzApp->getPaneMgr()->addPane(pane.get());
     DzScript script;
     script.addLine("var pane = MainWindow.getPaneMgr().findPane(\"SomeTestPane\");");
     script.addLine("if (!pane) throw new Error(\"no pane\");");
@@ -149,8 +124,7 @@ TEST(PluginMgr, LoadFailuresSayWhy)
     QTemporaryDir tmp;
     const QString junk = tmp.filePath("libjunk.so");
     QFile f(junk);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a library");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write("not a library") > 0);
     f.close();
     error.clear();
     EXPECT_EQ(mgr.loadPlugin(junk, &error), nullptr);

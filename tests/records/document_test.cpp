@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pane/slidersets.h"
-#include "persistence/boxrecord.h"
+#include "recordtestsupport.h"
 
 using namespace verdix;
 
@@ -24,26 +23,15 @@ TEST(SetDocument, JoinedBoxesSplitBackInOrder)
     EXPECT_EQ(doc.boxLines(), 6);
     ASSERT_EQ(doc.lines.size(), 8);
     EXPECT_EQ(doc.lines[0].kind, SetDocumentLine::Header);
-    QVector<int> seen;
-    for (const SetDocumentLine& l : doc.lines)
-        if (l.kind == SetDocumentLine::Box) seen << l.type;
-    EXPECT_EQ(seen, (QVector<int>{TypeLandscape, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard}));
-    EXPECT_EQ(doc.boxTypes(), seen);
+    EXPECT_EQ(doc.boxTypes(), (QVector<int>{TypeLandscape, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard}));
     EXPECT_EQ(doc.lines[2].text, records[1]);
     EXPECT_EQ(doc.lines.last().kind, SetDocumentLine::LandscapeList);
     EXPECT_TRUE(doc.hasLandscapeList);
     EXPECT_EQ(doc.landscapeList, list);
 
     // Each box line reads back into its type.
-    for (const SetDocumentLine& l : doc.lines) {
-        if (l.kind != SetDocumentLine::Box) continue;
-        ReadTarget t;
-        t.type = l.type;
-        t.header = setRecordHeader(l.type);
-        const TypeLayout& lay = layoutFor(l.type);
-        for (int c : lay.recordCombos) t.comboItems.append({QLatin1String(lay.combos[c].placeholder)});
-        EXPECT_EQ(readRecord(l.text, t).status, ReadStatus::Complete) << l.type;
-    }
+    for (const SetDocumentLine& l : doc.lines)
+        EXPECT_TRUE(l.kind != SetDocumentLine::Box || readRecord(l.text, targetFor(l.type)).status == ReadStatus::Complete) << l.type;
     // Stored files name their boxes by these words, matched exactly; rocks have no record.
     EXPECT_EQ(setRecordHeader(TypeLandscape), "LandscapeV1.0");
     EXPECT_EQ(setRecordHeader(TypeStones), "StonesV1.0");
@@ -86,12 +74,8 @@ TEST(SetDocument, LandscapeListEntriesOnMerge)
 
     // A two-box document merged after three boxes (target landscape 1): entries move up
     // by three, except a 0 on a landscape, which takes the target.
-    const int base = 3, target = 1, count = 5;
-    EXPECT_EQ(resolveLandscapeEntry(0, true, base, target, count), 1);
-    EXPECT_EQ(resolveLandscapeEntry(0, false, base, target, count), 3);
-    EXPECT_EQ(resolveLandscapeEntry(1, false, base, target, count), 4);
-    // Entries naming no box of the pane fall back to the target.
-    EXPECT_EQ(resolveLandscapeEntry(2, false, base, target, count), 1);
-    EXPECT_EQ(resolveLandscapeEntry(-4, false, base, target, count), 1);
+    // Entries naming no box of the pane (2, -4) fall back to the target.
+    const struct { int entry; bool onLandscape; int want; } cases[] = {{0, true, 1}, {0, false, 3}, {1, false, 4}, {2, false, 1}, {-4, false, 1}};
+    for (const auto& c : cases) EXPECT_EQ(resolveLandscapeEntry(c.entry, c.onLandscape, 3, 1, 5), c.want) << c.entry;
     EXPECT_EQ(resolveLandscapeEntry(0, true, 0, 0, 1), 0);
 }

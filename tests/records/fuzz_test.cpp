@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
+#include "fuzz/recordcheck.h"
 #include "recordtestsupport.h"
 
 using namespace verdix;
@@ -13,12 +12,9 @@ QString seedRecord(int type)
     BoxSnapshot s = defaultSnapshot(type, setRecordHeader(type));
     s.hasPosition = true;
     s.position = DzVec3(1.5f, 2.5f, 3.5f);
-    for (int m = 0; m < 3; ++m) {
-        MaterialRecord r{QString("M%1").arg(m), {}};
-        r.properties.append({MaterialProperty::Double, "Glossiness", 0.5, {}});
-        r.properties.append({MaterialProperty::Path, "Diffuse Color", 0, "C:\\t\\x.png"});
-        s.materials.append(r);
-    }
+    for (int m = 0; m < 3; ++m)
+        s.materials.append({QString("M%1").arg(m), {{MaterialProperty::Double, "Glossiness", 0.5, {}},
+                                                    {MaterialProperty::Path, "Diffuse Color", 0, "C:\\t\\x.png"}}});
     return writeRecord(s);
 }
 
@@ -51,41 +47,6 @@ QString mutate(const QString& in, Lcg& rng)
     return out;
 }
 
-void expectSane(const RecordRead& r, const ReadTarget& t)
-{
-    const TypeLayout& l = layoutFor(t.type);
-    ASSERT_EQ(r.sliders.size(), l.recordSliderCount());
-    for (int p = 0; p < r.sliders.size(); ++p) {
-        if (!r.sliderSet[p]) continue;
-        const SliderDef& s = l.sliders[l.sliderAtRecordPosition(p)];
-        ASSERT_GE(r.sliders[p], s.min) << s.name;
-        ASSERT_LE(r.sliders[p], s.max) << s.name;
-        if (t.isPresets) {
-            ASSERT_FALSE(s.position);
-        }
-    }
-    for (int c = 0; c < r.comboIndex.size(); ++c) {
-        ASSERT_LT(r.comboIndex[c], t.comboItems[c].size());
-    }
-    if (r.hasPosition) {
-        ASSERT_TRUE(std::isfinite(r.position.x()) && std::isfinite(r.position.y()) && std::isfinite(r.position.z()));
-        ASSERT_EQ(t.type, TypeLandscape);
-    }
-    if (!t.hasNode) {
-        ASSERT_FALSE(r.materialsRead || r.hasPosition);
-    }
-    ASSERT_LE(r.materials.size(), 10);
-    for (const MaterialRecord& m : r.materials) {
-        ASSERT_LE(m.properties.size(), 100);
-        for (const MaterialProperty& p : m.properties) {
-            ASSERT_TRUE(std::isfinite(p.value));
-        }
-    }
-    if (!r.ok()) {
-        ASSERT_EQ(r.appliedSliderCount(), 0);
-    }
-}
-
 } // namespace
 
 TEST(Fuzz, MutatedRecordsNeverApplyOutOfRangeValues)
@@ -97,19 +58,13 @@ TEST(Fuzz, MutatedRecordsNeverApplyOutOfRangeValues)
             ReadTarget t = targetFor(type, rng.below(2) == 0);
             t.isPresets = rng.below(3) == 0;
             const QString text = mutate(seed, rng);
+            // In range, finite, and what was read writes out and reads back to the same values;
+            // a failed check there aborts the run with its message, as in the fuzz targets.
+            fuzz::readChecked(text, t);
             const RecordRead r = readRecord(text, t);
-            expectSane(r, t);
-            BoxSnapshot snap = defaultSnapshot(type, t.header);
-            applyRead(r, t, snap);
-            ASSERT_EQ(snap.sliders.size(), layoutFor(type).recordSliderCount());
-            // What was read writes out and reads back to the same values.
-            if (r.ok()) {
-                const RecordRead again = readRecord(writeRecord(snap), t);
-                ASSERT_EQ(again.status, ReadStatus::Complete);
-                BoxSnapshot snap2 = defaultSnapshot(type, t.header);
-                applyRead(again, t, snap2);
-                ASSERT_EQ(snap2.sliders, snap.sliders);
-            }
+            ASSERT_TRUE(!r.hasPosition || type == TypeLandscape);
+            ASSERT_LE(r.materials.size(), 10);
+            for (const MaterialRecord& m : r.materials) ASSERT_LE(m.properties.size(), 100);
         }
     }
 }

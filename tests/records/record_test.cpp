@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -26,46 +25,24 @@ BoxSnapshot randomSnapshot(int type, Lcg& rng, const ReadTarget& target)
         s.hasPosition = true;
         s.position = DzVec3(rng.range(-4000, 4000) * 0.25f, rng.range(-100, 100) * 0.5f, -1250.5f);
     }
-    MaterialRecord a{"Trunk", {}};
-    a.properties.append({MaterialProperty::Path, "Diffuse Color", 0, "/tex/Verdix_Texture_Tree_Bark/bark.png"});
-    a.properties.append({MaterialProperty::Double, "Diffuse Color", double(0xFAFFF0), {}});
-    a.properties.append({MaterialProperty::Double, "Glossiness", 0.4, {}});
-    a.properties.append({MaterialProperty::Double, "Index of Refraction", 1.0 / 3.0, {}});
-    a.properties.append({MaterialProperty::Double, "Bump Strength", -2.5e-300, {}});
-    MaterialRecord b{"Leaf", {}};
-    b.properties.append({MaterialProperty::Double, "Specular Color", double(rng.range(0, 0xFFFFFF)), {}});
-    b.properties.append({MaterialProperty::Path, "Normal Map", 0, "C:\\Halvorn_Texture\\leaf_N.png"});
+    const auto D = MaterialProperty::Double;
+    MaterialRecord a{"Trunk", {{MaterialProperty::Path, "Diffuse Color", 0, "/tex/Verdix_Texture_Tree_Bark/bark.png"},
+                               {D, "Diffuse Color", double(0xFAFFF0), {}}, {D, "Glossiness", 0.4, {}},
+                               {D, "Index of Refraction", 1.0 / 3.0, {}}, {D, "Bump Strength", -2.5e-300, {}}}};
+    MaterialRecord b{"Leaf", {{D, "Specular Color", double(rng.range(0, 0xFFFFFF)), {}},
+                              {MaterialProperty::Path, "Normal Map", 0, "C:\\Halvorn_Texture\\leaf_N.png"}}};
     s.materials = {a, b, MaterialRecord{"Fruit", {}}};
     return s;
 }
 
-void expectSame(const BoxSnapshot& a, const BoxSnapshot& b)
-{
-    EXPECT_EQ(a.sliders, b.sliders);
-    EXPECT_EQ(a.combos, b.combos);
-    EXPECT_EQ(a.hasPosition, b.hasPosition);
-    EXPECT_EQ(a.position, b.position);
-    ASSERT_EQ(a.materials.size(), b.materials.size());
-    for (int m = 0; m < a.materials.size(); ++m) {
-        EXPECT_EQ(a.materials[m].name, b.materials[m].name);
-        ASSERT_EQ(a.materials[m].properties.size(), b.materials[m].properties.size());
-        for (int p = 0; p < a.materials[m].properties.size(); ++p) {
-            const MaterialProperty& x = a.materials[m].properties[p];
-            const MaterialProperty& y = b.materials[m].properties[p];
-            EXPECT_EQ(x.kind, y.kind);
-            EXPECT_EQ(x.property, y.property);
-            EXPECT_EQ(x.path, y.path);
-            EXPECT_EQ(x.value, y.value) << qPrintable(x.property);
-        }
-    }
-}
+int at(int type, const char* name) { return layoutFor(type).recordPosition(sliderIndex(type, name)); }
 
-// The record's fields after the header, the last ";" left out.
-QStringList fieldsOf(const QString& record) { return record.split(',').mid(1); }
-
-int at(int type, const char* name, int occurrence = 0)
+// A record of type with every slider at value, split into its fields.
+QStringList fieldsWith(int type, int value)
 {
-    return layoutFor(type).recordPosition(sliderIndex(type, name, occurrence));
+    BoxSnapshot s = defaultSnapshot(type, setRecordHeader(type));
+    for (int& v : s.sliders) v = value;
+    return writeRecord(s).split(',');
 }
 
 // A grass record with its values, up to and including the "Materials" field.
@@ -75,6 +52,8 @@ QString grassUpToMaterials()
     t.chop(1);
     return t;
 }
+
+RecordRead readGrass(const QString& text) { return readRecord(text, targetFor(TypeGrass)); }
 
 } // namespace
 
@@ -91,7 +70,11 @@ TEST(Record, EveryTypeRoundTripsExactly)
             EXPECT_EQ(read.appliedSliderCount(), snap.sliders.size());
             BoxSnapshot back = defaultSnapshot(type, target.header);
             applyRead(read, target, back);
-            expectSame(snap, back);
+            EXPECT_EQ(back.sliders, snap.sliders);
+            EXPECT_EQ(back.combos, snap.combos);
+            EXPECT_EQ(back.hasPosition, snap.hasPosition);
+            EXPECT_EQ(back.position, snap.position);
+            EXPECT_EQ(back.materials, snap.materials);
             EXPECT_EQ(writeRecord(back), text);
         }
     }
@@ -101,19 +84,15 @@ TEST(Record, FieldLayoutAndNumberFormats)
 {
     BoxSnapshot grass = defaultSnapshot(TypeGrass, "GrassV1.0");
     grass.sliders[at(TypeGrass, "Move X")] = -250;
-    const QString text = writeRecord(grass);
     QStringList expect{"GrassV1.0"};
     for (int v : grass.sliders) expect << QString::number(v);
-    expect << ";" << "Materials" << ";";
-    EXPECT_EQ(text, expect.join(','));
-    EXPECT_TRUE(text.contains(",-250,"));
+    EXPECT_EQ(writeRecord(grass), (expect << ";" << "Materials" << ";").join(','));
 
     BoxSnapshot land = defaultSnapshot(TypeLandscape, "LandscapeV1.0");
     land.hasPosition = true;
     land.position = DzVec3(123.456789f, 1e-7f, -2e9f);
-    MaterialRecord m{"Landscape", {{MaterialProperty::Double, "Glossiness", 0.3, {}}}};
-    land.materials = {m};
-    const QStringList f = fieldsOf(writeRecord(land));
+    land.materials = {MaterialRecord{"Landscape", {{MaterialProperty::Double, "Glossiness", 0.3, {}}}}};
+    const QStringList f = writeRecord(land).split(',').mid(1);
     ASSERT_EQ(f.size(), 8 + 15 + 3 + 2 + 2 + 3 + 1);
     EXPECT_EQ(f[0], "Landscape");
     EXPECT_EQ(f[7], "Landscape Blend None");
@@ -125,10 +104,9 @@ TEST(Record, FieldLayoutAndNumberFormats)
     // Types without a record write their header alone.
     EXPECT_EQ(writeRecord(defaultSnapshot(TypeRock, "RocksV1.0")), "RocksV1.0,");
     EXPECT_EQ(writeRecord(defaultSnapshot(TypeBush, "BushV1.0")), "BushV1.0,");
-
     BoxSnapshot tree = defaultSnapshot(TypeTree, "TreeV1");
     tree.combos[0] = "default.png";
-    const QStringList t = fieldsOf(writeRecord(tree));
+    const QStringList t = writeRecord(tree).split(',').mid(1);
     EXPECT_EQ(t.size(), 1 + 85 + 3);
     EXPECT_EQ(t[0], "default.png");
 }
@@ -136,21 +114,16 @@ TEST(Record, FieldLayoutAndNumberFormats)
 TEST(Record, OldRecordsWithoutTheLastSliderZeroIt)
 {
     // A stones record from before "Rough": 33 values, then ";".
-    BoxSnapshot stones = defaultSnapshot(TypeStones, "StonesV1.0");
-    for (int& v : stones.sliders) v = 7;
-    QStringList f = writeRecord(stones).split(',');
+    QStringList f = fieldsWith(TypeStones, 7);
     f.removeAt(34);  // "Rough"
-    ReadTarget target = targetFor(TypeStones);
-    RecordRead r = readRecord(f.join(','), target);
+    RecordRead r = readRecord(f.join(','), targetFor(TypeStones));
     EXPECT_EQ(r.status, ReadStatus::Complete);
     EXPECT_EQ(r.appliedSliderCount(), 34);
     EXPECT_EQ(r.sliders[at(TypeStones, "Rough")], 0);
     EXPECT_EQ(r.sliders[at(TypeStones, "StandOff Z")], 7);
     EXPECT_TRUE(r.materialsRead);
 
-    BoxSnapshot tree = defaultSnapshot(TypeTree, "TreeV1.0");
-    for (int p = 0; p < tree.sliders.size(); ++p) tree.sliders[p] = 5;
-    f = writeRecord(tree).split(',');
+    f = fieldsWith(TypeTree, 5);
     f.removeAt(2 + 84);  // "Up Down"
     r = readRecord(f.join(','), targetFor(TypeTree));
     EXPECT_EQ(r.status, ReadStatus::Complete);
@@ -159,9 +132,7 @@ TEST(Record, OldRecordsWithoutTheLastSliderZeroIt)
     EXPECT_EQ(r.sliders[at(TypeTree, "Trunk Height")], 5);
 
     // Elsewhere an early ";" leaves the remaining sliders alone.
-    f = writeRecord(defaultSnapshot(TypeGrass, "GrassV1.0")).split(',');
-    f = f.mid(0, 11) + QStringList{";", "Materials", ";"};
-    r = readRecord(f.join(','), targetFor(TypeGrass));
+    r = readGrass((fieldsWith(TypeGrass, 1).mid(0, 11) + QStringList{";", "Materials", ";"}).join(','));
     EXPECT_EQ(r.status, ReadStatus::Complete);
     EXPECT_EQ(r.appliedSliderCount(), 10);
     EXPECT_FALSE(r.sliderSet[10]);
@@ -170,18 +141,16 @@ TEST(Record, OldRecordsWithoutTheLastSliderZeroIt)
 
 TEST(Record, HeaderMismatchAppliesNothing)
 {
-    const QString flower = writeRecord(defaultSnapshot(TypeFlower, "FlowerV1.0"));
-    ReadTarget target = targetFor(TypeTree);
-    RecordRead r = readRecord(flower, target);
+    const ReadTarget target = targetFor(TypeTree);
+    const RecordRead r = readRecord(writeRecord(defaultSnapshot(TypeFlower, "FlowerV1.0")), target);
     EXPECT_EQ(r.status, ReadStatus::HeaderMismatch);
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.message, "Error: Header reads FlowerV1.0 not TreeV1.0");
     EXPECT_EQ(r.appliedSliderCount(), 0);
     EXPECT_FALSE(r.materialsRead);
     BoxSnapshot box = defaultSnapshot(TypeTree, "TreeV1.0");
-    const BoxSnapshot before = box;
     applyRead(r, target, box);
-    EXPECT_EQ(box.sliders, before.sliders);
+    EXPECT_EQ(box.sliders, defaultSnapshot(TypeTree, "TreeV1.0").sliders);
 
     EXPECT_EQ(readRecord("", target).status, ReadStatus::Empty);
     EXPECT_EQ(readRecord("TreeV1.0", target).status, ReadStatus::HeaderOnly);
@@ -194,10 +163,7 @@ TEST(Record, PresetsKeepThePositionSliders)
     for (int type : {TypeTree, TypeFlower, TypeStones}) {
         BoxSnapshot preset = defaultSnapshot(type, "P");
         const TypeLayout& l = layoutFor(type);
-        for (int p = 0; p < preset.sliders.size(); ++p) {
-            const SliderDef& s = l.sliders[l.sliderAtRecordPosition(p)];
-            preset.sliders[p] = s.max;
-        }
+        for (int p = 0; p < preset.sliders.size(); ++p) preset.sliders[p] = l.sliders[l.sliderAtRecordPosition(p)].max;
         ReadTarget target = targetFor(type);
         target.header = "P";
         target.isPresets = true;
@@ -212,7 +178,7 @@ TEST(Record, PresetsKeepThePositionSliders)
 
 TEST(Record, LandscapeCombosPositionAndNode)
 {
-    ReadTarget target = targetFor(TypeLandscape, false);
+    ReadTarget target = targetFor(TypeLandscape);
     BoxSnapshot land = defaultSnapshot(TypeLandscape, "LandscapeV1.0");
     land.combos[1] = "Hill B.jpg";
     land.combos[6] = "Ground_A.png";
@@ -221,12 +187,11 @@ TEST(Record, LandscapeCombosPositionAndNode)
 
     // Saved without a node: no position fields; read with a node, the reader meets ";"
     // where x would be and goes on to the materials.
-    target.hasNode = true;
     RecordRead r = readRecord(writeRecord(land), target);
     EXPECT_EQ(r.status, ReadStatus::Complete);
     EXPECT_FALSE(r.hasPosition);
     EXPECT_TRUE(r.materialsRead);
-    ASSERT_EQ(r.materials.size(), 1);
+    EXPECT_EQ(r.materials.size(), 1);
     EXPECT_EQ(r.comboIndex, (QVector<int>{-1, 2, -1, -1, -1, -1, 1, -1}));
     EXPECT_EQ(r.sliders[0], 55);
 
@@ -236,8 +201,7 @@ TEST(Record, LandscapeCombosPositionAndNode)
     target.hasNode = false;
     r = readRecord(writeRecord(land), target);
     EXPECT_EQ(r.status, ReadStatus::Complete);
-    EXPECT_FALSE(r.hasPosition);
-    EXPECT_FALSE(r.materialsRead);
+    EXPECT_FALSE(r.hasPosition || r.materialsRead);
     EXPECT_EQ(r.appliedSliderCount(), 15);
 
     // A combo text the list no longer has ends the read there.
@@ -273,18 +237,15 @@ TEST(Record, LandscapeCombosPositionAndNode)
 
 TEST(Record, ValuesThatAreNotNumbersOrOutOfRange)
 {
-    QStringList f = writeRecord(defaultSnapshot(TypeGrass, "GrassV1.0")).split(',');
-    f[1] = "abc";                 // "Amount" 1..200000
-    f[2] = "99999999999999";      // "Area size X" 1..4000
+    QStringList f = fieldsWith(TypeGrass, 1);
+    f[1] = "abc";                       // "Amount" 1..200000
+    f[2] = "99999999999999";            // "Area size X" 1..4000
     f[3] = "-99999999999999999999999";  // "Full off X" 0..200
-    f[15] = "";                   // "Shape" -300..300
-    f[16] = " 12 ";               // "Ring"
-    const RecordRead r = readRecord(f.join(','), targetFor(TypeGrass));
-    EXPECT_EQ(r.sliders[0], 1);
-    EXPECT_EQ(r.sliders[1], 4000);
-    EXPECT_EQ(r.sliders[2], 0);
-    EXPECT_EQ(r.sliders[14], 0);
-    EXPECT_EQ(r.sliders[15], 12);
+    f[15] = "";                         // "Shape" -300..300
+    f[16] = " 12 ";                     // "Ring"
+    const RecordRead r = readGrass(f.join(','));
+    EXPECT_EQ(r.sliders.mid(0, 3), (QVector<int>{1, 4000, 0}));
+    EXPECT_EQ(r.sliders.mid(14, 2), (QVector<int>{0, 12}));
 
     BoxSnapshot land = defaultSnapshot(TypeLandscape, "LandscapeV1.0");
     land.hasPosition = true;
@@ -292,14 +253,11 @@ TEST(Record, ValuesThatAreNotNumbersOrOutOfRange)
     g[24] = "nan";
     g[25] = "1e39";
     g[26] = "inf";
-    land.materials = {};
-    ReadTarget target = targetFor(TypeLandscape);
-    RecordRead p = readRecord(g.join(','), target);
+    const RecordRead p = readRecord(g.join(','), targetFor(TypeLandscape));
     ASSERT_TRUE(p.hasPosition);
     EXPECT_EQ(p.position, DzVec3(0, 0, 0));
 
-    const RecordRead m = readRecord(grassUpToMaterials() + "+,Grass,Double,Glossiness,nan,Double,Bump Strength,x,;",
-                                    targetFor(TypeGrass));
+    const RecordRead m = readGrass(grassUpToMaterials() + "+,Grass,Double,Glossiness,nan,Double,Bump Strength,x,;");
     ASSERT_EQ(m.materials.size(), 1);
     ASSERT_EQ(m.materials[0].properties.size(), 2);
     EXPECT_EQ(m.materials[0].properties[0].value, 0.0);
@@ -313,30 +271,26 @@ TEST(Record, MaterialLimitsAndBrokenEntries)
         text += QString("+,M%1,").arg(m);
         for (int e = 0; e < (m == 0 ? 130 : 2); ++e) text += QString("Double,P%1,%2,").arg(e).arg(e);
     }
-    text += ";";
-    RecordRead r = readRecord(text, targetFor(TypeGrass));
     // The first material's 101st entry is not a "+": the read ends after 100 entries.
+    RecordRead r = readGrass(text + ";");
     ASSERT_EQ(r.materials.size(), 1);
     EXPECT_EQ(r.materials[0].properties.size(), 100);
     EXPECT_EQ(r.materials[0].properties[99].value, 99.0);
 
     text = grassUpToMaterials();
     for (int m = 0; m < 12; ++m) text += QString("+,M%1,Path,Diffuse Color,t%1.png,").arg(m);
-    r = readRecord(text + ";", targetFor(TypeGrass));
+    r = readGrass(text + ";");
     ASSERT_EQ(r.materials.size(), 10);
     EXPECT_EQ(r.materials[9].properties[0].path, "t9.png");
 
     // An unknown field ends the material part; an entry cut short is not applied.
-    r = readRecord(grassUpToMaterials() + "+,A,Double,X,1,Junk,+,B,Double,Y,2,;", targetFor(TypeGrass));
-    ASSERT_EQ(r.materials.size(), 1);
-    EXPECT_EQ(r.materials[0].properties.size(), 1);
-    r = readRecord(grassUpToMaterials() + "+,A,Double,X,1,Double,Y", targetFor(TypeGrass));
-    ASSERT_EQ(r.materials.size(), 1);
-    EXPECT_EQ(r.materials[0].properties.size(), 1);
-    r = readRecord(grassUpToMaterials() + "A,Double,X,1,;", targetFor(TypeGrass));
-    EXPECT_TRUE(r.materials.isEmpty());
-    r = readRecord(grassUpToMaterials().replace("Materials,", "Material,") + "+,A,Double,X,1,;", targetFor(TypeGrass));
-    EXPECT_FALSE(r.materialsRead);
+    for (const char* tail : {"+,A,Double,X,1,Junk,+,B,Double,Y,2,;", "+,A,Double,X,1,Double,Y"}) {
+        r = readGrass(grassUpToMaterials() + tail);
+        ASSERT_EQ(r.materials.size(), 1) << tail;
+        EXPECT_EQ(r.materials[0].properties.size(), 1) << tail;
+    }
+    EXPECT_TRUE(readGrass(grassUpToMaterials() + "A,Double,X,1,;").materials.isEmpty());
+    EXPECT_FALSE(readGrass(grassUpToMaterials().replace("Materials,", "Material,") + "+,A,Double,X,1,;").materialsRead);
 }
 
 TEST(Record, TextsThatWouldSplitTheRecordAreNotWritten)
@@ -344,13 +298,10 @@ TEST(Record, TextsThatWouldSplitTheRecordAreNotWritten)
     BoxSnapshot tree = defaultSnapshot(TypeTree, "TreeV1.0");
     tree.combos[0] = "odd,name.png";
     tree.sliders[0] = 99;
-    MaterialRecord a{"Trunk", {}};
-    a.properties.append({MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\a,b.png"});
-    a.properties.append({MaterialProperty::Double, "Glossiness", 0.25, {}});
-    MaterialRecord b{"Leaf", {{MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\leaf.png"}}};
-    tree.materials = {a, b};
-    const ReadTarget target = targetFor(TypeTree);
-    const RecordRead r = readRecord(writeRecord(tree), target);
+    tree.materials = {MaterialRecord{"Trunk", {{MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\a,b.png"},
+                                               {MaterialProperty::Double, "Glossiness", 0.25, {}}}},
+                      MaterialRecord{"Leaf", {{MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\leaf.png"}}}};
+    const RecordRead r = readRecord(writeRecord(tree), targetFor(TypeTree));
     // The shape falls back to the placeholder; the sliders and the other entries survive.
     EXPECT_EQ(r.comboIndex[0], 0);
     EXPECT_EQ(r.sliders[0], 99);
@@ -380,21 +331,17 @@ DzNode* makeNode(const QStringList& materials)
 
 DzNumericProperty* numeric(DzNode* node, const char* mat, const char* prop)
 {
-    return qobject_cast<DzNumericProperty*>(
-        node->getObject()->getShape(0)->findMaterial(mat)->findProperty(prop));
+    return qobject_cast<DzNumericProperty*>(node->getObject()->getShape(0)->findMaterial(mat)->findProperty(prop));
 }
 } // namespace
 
 TEST(Record, MaterialsRoundTripThroughTheHost)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString bark = dir.filePath("bark.png");
-    const QString normal = dir.filePath("bark_N.png");
+    const QString bark = dir.filePath("bark.png"), normal = dir.filePath("bark_N.png");
     QImage img(4, 4, QImage::Format_RGB32);
     img.fill(Qt::darkGreen);
-    ASSERT_TRUE(img.save(bark));
-    ASSERT_TRUE(img.save(normal));
+    ASSERT_TRUE(img.save(bark) && img.save(normal));
 
     const QStringList names{"Trunk", "Stem", "Leaf", "Fruit"};
     std::unique_ptr<DzNode> src(makeNode(names));
@@ -412,18 +359,15 @@ TEST(Record, MaterialsRoundTripThroughTheHost)
     EXPECT_EQ(snap.materials[0].properties[0].property, "Diffuse Color");
 
     std::unique_ptr<DzNode> dst(makeNode(names));
-    ReadTarget target = targetFor(TypeTree);
-    const RecordRead r = readRecord(writeRecord(snap), target);
+    const RecordRead r = readRecord(writeRecord(snap), targetFor(TypeTree));
     ASSERT_TRUE(r.materialsRead);
     applyMaterials(dst.get(), r.materials, hostMaterialApplier());
-
     EXPECT_EQ(collectMaterials(dst.get()), snap.materials);
     EXPECT_EQ(numeric(dst.get(), "Stem", "Bump Strength")->getDoubleValue(), 1.0 / 7.0);
-    EXPECT_EQ(qobject_cast<DzDefaultMaterial*>(dst->getObject()->getShape(0)->findMaterial("Trunk"))
-                  ->getDiffuseColor(), QColor(250, 255, 240));
+    EXPECT_EQ(qobject_cast<DzDefaultMaterial*>(dst->getObject()->getShape(0)->findMaterial("Trunk"))->getDiffuseColor(),
+              QColor(250, 255, 240));
     ASSERT_NE(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue(), nullptr);
-    EXPECT_EQ(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue()->getFilename(),
-              QFileInfo(bark).absoluteFilePath());
+    EXPECT_EQ(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue()->getFilename(), QFileInfo(bark).absoluteFilePath());
 
     // "None" (no file there) clears a map; a material the node lacks is skipped.
     applyMaterials(dst.get(),
@@ -431,7 +375,6 @@ TEST(Record, MaterialsRoundTripThroughTheHost)
                     MaterialRecord{"Missing", {{MaterialProperty::Double, "Glossiness", 1.0, {}}}}},
                    hostMaterialApplier());
     EXPECT_EQ(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue(), nullptr);
-
     EXPECT_TRUE(collectMaterials(nullptr).isEmpty());
     DzNode bare;
     EXPECT_TRUE(collectMaterials(&bare).isEmpty());
