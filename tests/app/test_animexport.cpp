@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include "../hostrun.h"
+#include "animexport.h"
 #include "glb.h"
 #include "testscene.h"
 
@@ -20,7 +21,7 @@ QStringList meadowRun(const QStringList& more)
 TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
 {
     QTemporaryDir dir;
-    constexpr int kFrames = 2;
+    constexpr int kFrames = 3;
     // Still exports after k ticks, the reference for frame k of both encodings.
     std::vector<std::map<QString, std::vector<QVector3D>>> stills;
     for (int k = 1; k <= kFrames; ++k) {
@@ -61,7 +62,7 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
         const QJsonObject anim0 = a.json["animations"].toArray()[0].toObject();
         EXPECT_EQ(anim0["channels"].toArray().size(), animated);
         const int input = anim0["samplers"].toArray()[0].toObject()["input"].toInt();
-        EXPECT_EQ(a.floats(input), (std::vector<float>{0.f, 1.f / 24, 2.f / 24}));
+        EXPECT_EQ(a.floats(input), (std::vector<float>{0.f, 1.f / 24, 2.f / 24, 3.f / 24}));
 
         expectValidGltf(anim);
 
@@ -97,6 +98,93 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
             for (size_t i = 0; i < node.second.size(); ++i) moved = std::max(moved, (node.second[i] - f2.at(node.first)[i]).length());
         EXPECT_GT(moved, 0.01f);
     }
+}
+
+// A quantized sheet that stands still, slides, bends (its normals turn) and then jumps far
+// off the grid its base was quantized on, beside a stone that never moves and whose material
+// name is longer than the room first left for the JSON: every frame decodes to the sheet as it
+// stood, plain and compressed, and the frame off the grid is kept in floats.
+TEST(AnimationExport, StillSlidingBentAndOffGridFramesAllDecode)
+{
+    QTemporaryDir dir;
+    const auto shapeAt = [](const QVector3D& p, int frame) {
+        if (frame == 2) return p + QVector3D(0.25f, 0.f, 0.f);
+        if (frame == 3) return QVector3D(p.x(), 0.02f * p.x() * p.x(), p.z());
+        if (frame == 4) return p + QVector3D(500.f, 0.f, 0.f);
+        return p;
+    };
+    for (const bool compress : {false, true}) {
+        SCOPED_TRACE(compress ? "meshopt" : "plain");
+        dzScene->clear();
+        DzFacetMesh *sheet = nullptr, *stone = nullptr;
+        DzFacetShape* shape = nullptr;
+        DzNode* node = makeMeshNode("Sheet", &sheet, &shape);
+        addMaterial(shape, "Cloth", QColor(200, 200, 60));
+        const int side = 40; // 1600 vertices: quantized
+        sheet->beginEdit();
+        for (int v = 0; v < side * side; ++v) sheet->addVertex(float(v % side), 0.f, float(v / side));
+        for (int a = 0; a < side * (side - 1); ++a)
+            if (a % side != side - 1) {
+                const int q[4] = {a, a + side, a + side + 1, a + 1};
+                sheet->addFacet(q, q);
+            }
+        sheet->finishEdit();
+        dzScene->addNode(node);
+        DzNode* stoneNode = makeMeshNode("Stone", &stone, &shape);
+        addMaterial(shape, QString(60000, QChar('s')), QColor(90, 90, 100));
+        stone->beginEdit();
+        stone->addVertex(0.f, 0.f, 0.f), stone->addVertex(1.f, 0.f, 0.f), stone->addVertex(0.f, 1.f, 0.f);
+        const int tri[4] = {0, 1, 2, -1};
+        stone->addFacet(tri);
+        stone->finishEdit();
+        dzScene->addNode(stoneNode);
+
+        const std::vector<DzVec3> base(sheet->getVerticesPtr(), sheet->getVerticesPtr() + sheet->getNumVertices());
+        int frame = 0;
+        const TickFunction tick = [&](QString*) {
+            ++frame;
+            for (size_t i = 0; i < base.size(); ++i) {
+                const QVector3D p = shapeAt(QVector3D(base[i].m_x, base[i].m_y, base[i].m_z), frame);
+                sheet->setVertex(int(i), DzVec3(p.x(), p.y(), p.z()));
+            }
+            return true;
+        };
+        AnimationExportOptions opt;
+        opt.frames = 4;
+        opt.compress = compress;
+        const QString file = dir.path() + (compress ? "/sheet-meshopt.glb" : "/sheet.glb");
+        QString error;
+        ASSERT_TRUE(exportAnimationGlb(file, opt, tick, &error)) << qPrintable(error);
+        expectValidGltf(file);
+
+        Glb a;
+        ASSERT_TRUE(a.read(file));
+        std::map<QString, float> step;
+        const auto still = a.corners(0, &step);
+        ASSERT_TRUE(still.count("Sheet") && still.count("Stone"));
+        for (int k = 1; k <= 4; ++k) {
+            const auto got = a.corners(k);
+            float worst = 0.f;
+            for (size_t i = 0; i < got.at("Sheet").size(); ++i)
+                worst = std::max(worst, (got.at("Sheet")[i] - shapeAt(still.at("Sheet")[i], k)).length());
+            EXPECT_LE(worst, 2.f * step["Sheet"] + 1e-4f) << "frame " << k;
+            EXPECT_EQ(got.at("Stone"), still.at("Stone"));
+        }
+        const QJsonArray accessors = a.json["accessors"].toArray();
+        for (const QJsonValue& mv : a.json["meshes"].toArray()) {
+            const QJsonArray targets = mv.toObject()["primitives"].toArray()[0].toObject()["targets"].toArray();
+            if (mv.toObject()["name"].toString() == "Stone") {
+                EXPECT_TRUE(targets.isEmpty());
+                continue;
+            }
+            ASSERT_EQ(targets.size(), 4);
+            for (const QJsonValue& t : targets) EXPECT_TRUE(t.toObject().contains("NORMAL"));
+            const auto type = [&](int k) { return accessors[targets[k].toObject()["POSITION"].toInt()].toObject()["componentType"].toInt(); };
+            EXPECT_EQ(type(1), 5122); // 16-bit offsets on the grid
+            EXPECT_EQ(type(3), 5126); // off the grid: floats
+        }
+    }
+    dzScene->clear();
 }
 
 TEST(AnimationExportCommandLine, SequenceWritesNumberedFramesAndHeightMapsNeedALandscape)
