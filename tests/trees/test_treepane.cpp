@@ -132,9 +132,7 @@ TEST_F(TreePaneTest, PresetsCarryTheTreeAndItsTrunkShapeButNotThePlace)
     const std::vector<DzVec3> plain = verts(j);
     QComboBox* shapes = box(j).combo('B');
     ASSERT_GT(shapes->findText("Fluted.png"), 0);
-    a->setLoading(true);
     shapes->setCurrentIndex(shapes->findText("Fluted.png"));  // no focus: as a record selects it
-    a->setLoading(false);
     pane->updateBox(j);
     ASSERT_EQ(verts(j).size(), plain.size());
     EXPECT_FALSE(verts(j) == plain) << "the shape shapes the trunk";
