@@ -30,12 +30,6 @@ protected:
         QMetaObject::invokeMethod(pane, "OpenPreset", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(int, TypeTree),
                                   Q_ARG(QString, "Verdix_Presets_Tree"), Q_ARG(QString, "TreeV1"), Q_ARG(bool, false));
     }
-    std::vector<int> values(int i)
-    {
-        std::vector<int> v;
-        for (DzIntSlider* s : box(i).sliders) v.push_back(s->value());
-        return v;
-    }
 };
 
 }  // namespace
@@ -118,17 +112,8 @@ TEST_F(TreePaneTest, StaleMeshIsLeftAloneUntilTheNextUpdate)
 TEST_F(TreePaneTest, PresetsCarryTheTreeAndItsTrunkShapeButNotThePlace)
 {
     const int j = tree();
-    a->setLoading(true);
-    int k = 0;
-    for (DzIntSlider* s : box(j).sliders) {
-        const int span = std::min(s->getMax() - s->getMin() + 1, 12);
-        s->setValue(s->getMin() + (k++ * 7 + 3) % span);
-    }
-    slider(j, "Image Shape")->setValue(60);
-    slider(j, "X")->setValue(-90);
-    slider(j, "Z")->setValue(-250);
-    a->setLoading(false);
-    pane->updateBox(j);
+    scramble(j);
+    set(j, {{"Image Shape", 60}, {"X", -90}, {"Z", -250}});
     const std::vector<DzVec3> plain = verts(j);
     QComboBox* shapes = box(j).combo('B');
     ASSERT_GT(shapes->findText("Fluted.png"), 0);
