@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <thread>
 
 #include "animation/taskring.h"
-#include "grasstestutil.h"
 
 namespace {
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -109,50 +107,6 @@ TEST(TaskRing, ReusingABusySlotIsCountedAsWaiting)
     const TaskRingStats fs = fresh.finish(0);
     later.join();
     EXPECT_EQ(fs.waiting, 1);
-}
-
-// 64 grass boxes animated for 200 ticks through the ring: every box must end exactly where a
-// single thread puts it. Built with -DVERDIX_TSAN=ON this is the race check of the tick.
-TEST(TaskRing, ManyGrassBoxesTickedThroughTheRingMatchASingleThread)
-{
-    struct Box
-    {
-        GrassParams p;
-        DzFacetMesh mesh;
-        std::vector<float> cache;
-    };
-    CountingGround ground;
-    std::vector<std::unique_ptr<Box>> boxes;
-    for (int i = 0; i < 64; ++i) {
-        boxes.push_back(std::make_unique<Box>());
-        Box& b = *boxes.back();
-        b.p.Amount = 40 + i;
-        b.p.GrassLOD = 3;
-        b.p.boxIndex = i;
-        b.p.WindSpeed2 = 20;
-        updateGrassCore(b.p, b.mesh, b.cache, ground, true);
-    }
-    const int filled = ground.queries.load();
-    AnimationCounters counters;
-    for (int t = 0; t < 200; ++t) {
-        counters = tickCountersBegin(counters);
-        TaskRing ring;
-        for (auto& box : boxes) {
-            ring.acquire();
-            Box* b = box.get();
-            b->p.phase = counters.phase;
-            ring.start([b, &ground] { updateGrassCore(b->p, b->mesh, b->cache, ground, false); });
-        }
-        EXPECT_EQ(ring.finish(0).used, 64);
-        counters = tickCountersEnd(counters);
-    }
-    EXPECT_EQ(ground.queries.load(), filled);
-    for (auto& b : boxes) {
-        DzFacetMesh ref;
-        std::vector<float> cache;
-        updateGrassCore(b->p, ref, cache, ground, true);
-        EXPECT_TRUE(vertices(ref) == vertices(b->mesh)) << b->p.boxIndex;
-    }
 }
 
 // A task that runs a batch of its own while every worker is busy with such tasks: the inner
