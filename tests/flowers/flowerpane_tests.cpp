@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <set>
 #include "fieldfixture.h"
-#include "hostrun.h"
 #include "persistence/boxrecord.h"
 
 namespace {
@@ -222,12 +221,4 @@ TEST_F(Flowers, MeadowFlowersStandOnTheirTerrain)
     }
     EXPECT_GE(flowers, 5);
     EXPECT_GE(grass, 1);
-    // Run and exported headless, every patch is an object with its materials.
-    QTemporaryDir out;
-    const HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--ticks", "3",
-                               "--export", out.path() + "/m.obj", "--status"});
-    EXPECT_EQ(r.code, 0) << qPrintable(r.err);
-    const QString obj = readAll(out.path() + "/m.obj");
-    EXPECT_GE(obj.count(QRegExp("\no \\(\\d{4}\\) FlowerV1.0\n")), 5);
-    EXPECT_TRUE(obj.contains("_FlowerV1.0_PetalOut\n"));
 }
