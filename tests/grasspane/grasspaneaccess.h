@@ -126,5 +126,4 @@ protected:
         DzFacetMesh* m = mesh(i);
         return m ? std::vector<DzVec3>(m->getVerticesPtr(), m->getVerticesPtr() + m->getNumVertices()) : std::vector<DzVec3>();
     }
-    static bool same(const std::vector<DzVec3>& x, const std::vector<DzVec3>& y) { return x == y; }
 };

@@ -30,7 +30,7 @@ TEST_F(GrassPaneTest, CreateBuildsTheNodeMaterialAndFullPatch)
     ASSERT_NE(dzScene->findNodeByLabel("(0000) GrassV1.0"), nullptr);
     a->createGrass();
     ASSERT_EQ(a->boxes().count(), 1);
-    EXPECT_TRUE(same(verts(0), first));
+    EXPECT_TRUE(verts(0) == first);
     EXPECT_EQ(a->boxes()[0].grassLastPass.clumps, 0) << "no pass ran over the kept node";
 }
 
@@ -44,10 +44,10 @@ TEST_F(GrassPaneTest, TaskPassUsesTheSnapshotNotTheWidgets)
     // Without a GUI-thread capture the worker keeps the sliders it last saw.
     std::thread([this, i] { a->updateGrass(i, false); }).join();
     EXPECT_EQ(a->boxes()[i].grassParams.Seed, 0);
-    EXPECT_TRUE(same(verts(i), before));
+    EXPECT_TRUE(verts(i) == before);
     a->captureGrass(i);
     std::thread([this, i] { a->updateGrass(i, false); }).join();
-    EXPECT_FALSE(same(verts(i), before));
+    EXPECT_FALSE(verts(i) == before);
 }
 
 TEST_F(GrassPaneTest, LowLevelOfDetailShowsAHundredBlades)

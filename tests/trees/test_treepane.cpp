@@ -37,7 +37,6 @@ protected:
 TEST_F(TreePaneTest, CreateBuildsTheWholeTreeWithItsFourMaterials)
 {
     const int i = tree();
-    EXPECT_EQ(box(i).sliders.size(), 85u);
     EXPECT_EQ(status(), "Added tree");
     DzShape* shape = nodeOf(i)->getObject()->getShape(0);
     ASSERT_EQ(shape->getNumMaterials(), 4);
