@@ -39,14 +39,6 @@ GrassParams smallPatch()
     return p;
 }
 
-std::vector<DzVec3> run(const GrassParams& p)
-{
-    Patch<> b(0, 0);
-    b.p = p;
-    EXPECT_TRUE(b.update().isEmpty());
-    return vertices(b.mesh);
-}
-
 }  // namespace
 
 TEST(VerdixRandom, FollowsTheLcgAndIsPerThread)
@@ -62,21 +54,6 @@ TEST(VerdixRandom, FollowsTheLcgAndIsPerThread)
     vxSrand(12345);
     EXPECT_EQ(QtConcurrent::run([] { vxSrand(5); return vxRand(); }).result(), five);
     EXPECT_EQ(vxRand(), mine) << "the worker's seeding disturbed this thread's sequence";
-}
-
-TEST(GrassCore, SamePassTwiceAndOnAWorkerThreadGivesIdenticalVertices)
-{
-    const GrassParams p = smallPatch();
-    const auto a = run(p);
-    ASSERT_EQ(a.size(), size_t(2 * 6 * 600));
-    EXPECT_TRUE(a == run(p));
-    EXPECT_TRUE(a == QtConcurrent::run([p] { return run(p); }).result());
-    // The wind moves blades, the seed moves everything.
-    GrassParams later = p, other = p;
-    later.phase += 1.f;
-    other.Seed += 1;
-    EXPECT_FALSE(run(later) == a);
-    EXPECT_FALSE(run(other) == a);
 }
 
 TEST(GrassCore, CacheIsFilledOncePerClumpAndThenSparesTheTerrain)
