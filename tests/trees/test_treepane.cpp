@@ -157,3 +157,33 @@ TEST_F(TreePaneTest, ShippedPresetsAreDifferentTrees)
     }
     EXPECT_EQ(int(counts.size()), files.size());
 }
+
+// The "Grove" sample as a user opens it: trees of several presets over grass, all swaying.
+// (Run and exported headless: the grass host-run test.)
+TEST_F(TreePaneTest, GroveHasTreesOfSeveralPresetsThatSway)
+{
+    ASSERT_TRUE(pane->openSetDocument(QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Grove.txt"))) << qPrintable(status());
+    std::vector<int> trees;
+    int grass = 0;
+    for (int i = 0; i < a->boxes().count(); ++i) {
+        grass += box(i).type == TypeGrass;
+        if (box(i).type == TypeTree) trees.push_back(i);
+    }
+    ASSERT_EQ(trees.size(), 6u);
+    EXPECT_GE(grass, 1);
+    std::vector<std::vector<DzVec3>> still;
+    std::set<size_t> sizes;
+    for (int i : trees) {
+        still.push_back(verts(i));
+        sizes.insert(still.back().size());
+    }
+    EXPECT_GE(sizes.size(), 4u);  // several presets
+    for (int t = 0; t < 3; ++t) a->draw();
+    for (size_t k = 0; k < trees.size(); ++k) {
+        const std::vector<DzVec3> now = verts(trees[k]);
+        ASSERT_EQ(now.size(), still[k].size());
+        int moved = 0;
+        for (size_t v = 0; v < now.size(); ++v) moved += !(now[v] == still[k][v]);
+        EXPECT_GT(moved, int(now.size()) / 4) << "box " << trees[k];
+    }
+}
