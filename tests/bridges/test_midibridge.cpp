@@ -86,12 +86,6 @@ TEST_F(MidiBridge, OnlyMappedControlChangesOfTheFirstChannelMoveAnything)
     EXPECT_EQ(value(t, "Trunk LOD"), 50);
     EXPECT_EQ(value(g, "Ring"), before[0 + typeSliderNames(TypeGrass).indexOf("Ring")]);
 
-    // Nothing while stored values are being replayed.
-    a->setLoading(true);
-    cc(0, 3);
-    a->setLoading(false);
-    EXPECT_EQ(value(t, "Trunk LOD"), 50);
-
     // A box without a map takes nothing.
     a->addControlBox("GrowBush.png", newBoxTitle(TypeBush, 2), TypeBush);
     ASSERT_EQ(a->selectedBox(), 2);
