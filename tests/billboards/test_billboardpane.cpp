@@ -1,33 +1,16 @@
 // Billboard boxes in the pane: created by their button, turned to the viewport's camera by
 // the animation tick, the same on every thread, and re-placed when their terrain changes.
-#include <QThread>
-#include <cmath>
 #include <thread>
 #include "animation/taskring.h"
 #include "fieldfixture.h"
 #include "plugin/verdixrandom.h"
 
 namespace {
-
 class BillboardPane : public FieldTest
 {
 protected:
-    // Largest misalignment of a first plane with the line from the camera to its billboard.
-    float worstFacing(int i, const DzVec3& cam)
-    {
-        const std::vector<DzVec3> v = verts(i);
-        const int P = slider(i, "Spin LOD")->value();
-        float worst = 0.f;
-        for (size_t f = 0; f + 3 < v.size(); f += size_t(4 * P)) {
-            DzVec3 edge = v[f + 1] - v[f], to = (v[f] + v[f + 1]) * 0.5f - cam;
-            edge.setY(0.f);
-            to.setY(0.f);
-            worst = std::max(worst, std::fabs(edge.normalized().dot(to.normalized())));
-        }
-        return worst;
-    }
+    float worstFacing(int i, const DzVec3& cam) { return FieldTest::worstFacing(verts(i), cam, slider(i, "Spin LOD")->value()); }
 };
-
 }  // namespace
 
 TEST_F(BillboardPane, CreateBuildsTheNodeAndTheTickTurnsItToTheCamera)
@@ -80,18 +63,17 @@ TEST_F(BillboardPane, MainThreadAndRingTaskGiveTheSameVertices)
     update("UpdateBillboard", i, false);
     const std::vector<DzVec3> main = verts(i);
     for (int k = 0; k < 7; ++k) vxRand();
+    // In a ring task after other work reseeded that thread, and on a plain thread.
     {
         TaskRing ring(2);
         ring.start([this, i] {
             vxSrand(4242);
-            QMetaObject::invokeMethod(pane, "UpdateBillboard", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false));
+            update("UpdateBillboard", i, false);
         });
         ring.finish(0);
     }
     EXPECT_EQ(verts(i), main);
-    std::thread([this, i] {
-        QMetaObject::invokeMethod(pane, "UpdateBillboard", Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false));
-    }).join();
+    std::thread([this, i] { update("UpdateBillboard", i, false); }).join();
     EXPECT_EQ(verts(i), main);
 }
 

@@ -11,12 +11,6 @@ namespace {
 class Records : public FieldTest
 {
 protected:
-    std::vector<int> values(int i)
-    {
-        std::vector<int> v;
-        for (DzIntSlider* s : box(i).sliders) v.push_back(s ? s->value() : -99999);
-        return v;
-    }
     QStringList materials(int i)
     {
         QStringList names;
@@ -47,29 +41,29 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
         reset();
         create(c.type);
         const int j = create(c.type);
-        a->setLoading(true);
-        int k = 0;
-        for (DzIntSlider* s : box(j).sliders) {
-            const int span = std::min(s->getMax() - s->getMin() + 1, 12);
-            s->setValue(s->getMin() + (k++ * 7 + 3) % span);
-        }
-        a->setLoading(false);
+        scramble(j);
         set(j, c.sizes);
         const std::vector<int> sliders0 = values(0), slidersJ = values(j);
         const std::vector<DzVec3> mesh0 = verts(0), meshJ = verts(j);
         const QStringList mats = materials(j);
         ASSERT_FALSE(meshJ.empty());
 
+        // The same two boxes, with one node each, found again by its title rather than duplicated.
+        auto expectBack = [&] {
+            ASSERT_EQ(a->boxes().count(), 2);
+            EXPECT_EQ(box(j).type, c.type);
+            EXPECT_EQ(values(0), sliders0);
+            EXPECT_EQ(values(j), slidersJ);
+            EXPECT_EQ(dzScene->getNumNodes(), 2);
+            EXPECT_EQ(materials(j), mats);
+            EXPECT_TRUE(verts(0) == mesh0);
+            EXPECT_TRUE(verts(j) == meshJ);
+        };
         QTemporaryDir dir;
         writeFile(dir.path() + "/set.txt", pane->setDocumentText().toLatin1());
         reset();
         ASSERT_TRUE(pane->openSetDocument(dir.path() + "/set.txt")) << qPrintable(status());
-        ASSERT_EQ(a->boxes().count(), 2);
-        EXPECT_EQ(box(j).type, c.type);
-        EXPECT_EQ(values(0), sliders0);
-        EXPECT_EQ(values(j), slidersJ);
-        EXPECT_TRUE(verts(0) == mesh0);
-        EXPECT_TRUE(verts(j) == meshJ);
+        expectBack();
 
         a->saveModelData();
         QString error;
@@ -77,14 +71,7 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
         reset();
         ASSERT_TRUE(dzScene->loadScene(dir.path() + "/scene.duf", &error)) << qPrintable(error);
         QApplication::processEvents();
-        ASSERT_EQ(a->boxes().count(), 2);
-        EXPECT_EQ(values(0), sliders0);
-        EXPECT_EQ(values(j), slidersJ);
-        // One node per box, found again by its title rather than duplicated.
-        EXPECT_EQ(dzScene->getNumNodes(), 2);
-        EXPECT_EQ(materials(j), mats);
-        EXPECT_TRUE(verts(0) == mesh0);
-        EXPECT_TRUE(verts(j) == meshJ);
+        expectBack();
         if (c.type == TypeGrass) {
             // The first tick passes at the phase the boxes were built at; the next one moves on.
             a->draw();

@@ -5,15 +5,10 @@
 #include "pane/controlbox.h"
 #include "pane/slidersets.h"
 
-using verdix::KorgAction;
 using verdix::KorgOp;
 using verdix::TypeLayout;
-using verdix::decodeKorgMessage;
-using verdix::korgComboIndex;
 using verdix::korgMap;
-using verdix::korgSetValue;
 using verdix::layoutFor;
-using verdix::packKorgMessage;
 using verdix::sliderIndex;
 
 TEST(KorgMap, EveryControlNamesAWidgetOfItsType)
@@ -21,14 +16,10 @@ TEST(KorgMap, EveryControlNamesAWidgetOfItsType)
     int mapped = 0;
     for (int type = kFirstType; type <= kLastType; ++type) {
         const TypeLayout& layout = layoutFor(type);
-        for (const auto& entry : korgMap(type)) {
-            const int cc = entry.first;
-            const KorgAction& act = entry.second;
+        for (const auto& [cc, act] : korgMap(type)) {
             ++mapped;
             // Only the controller's four rows of eight exist.
-            EXPECT_TRUE((cc >= 0 && cc <= 7) || (cc >= 16 && cc <= 23) || (cc >= 32 && cc <= 39) ||
-                        (cc >= 48 && cc <= 55))
-                << type << " cc " << cc;
+            EXPECT_TRUE(cc >= 0 && cc <= 55 && cc % 16 < 8) << type << " cc " << cc;
             if (act.op == KorgOp::ComboStep) {
                 EXPECT_LT(act.combo, layout.combos.size()) << type << " cc " << cc;
                 continue;
@@ -43,27 +34,26 @@ TEST(KorgMap, EveryControlNamesAWidgetOfItsType)
     }
     // Grass 32, billboard 24, landscape 24, tree 7, flower 25, stones 16.
     EXPECT_EQ(mapped, 32 + 24 + 24 + 7 + 25 + 16);
-    for (int type : std::initializer_list<int>{TypeRock, TypeBush, TypeIvy, TypeWeed, TypeMushroom, TypeCrystals,
-                                               TypeParticles, 0, 99})
+    for (int type : std::initializer_list<int>{TypeRock, TypeBush, TypeIvy, TypeWeed, TypeMushroom, TypeCrystals, TypeParticles, 0, 99})
         EXPECT_TRUE(korgMap(type).empty()) << type;
 }
 
 TEST(KorgMap, TravelOfAControl)
 {
     // Both ends of the travel reach both ends of the range, wide ranges included.
-    for (auto range : {std::make_pair(1, 200000), std::make_pair(-100, 100), std::make_pair(0, 4000),
-                       std::make_pair(2, 256), std::make_pair(-10000, 10000)}) {
-        EXPECT_EQ(korgSetValue(range.first, range.second, 127), range.second);
-        EXPECT_EQ(korgSetValue(range.first, range.second, 0), range.first);
+    for (auto [min, max] : {std::pair(1, 200000), std::pair(-100, 100), std::pair(0, 4000), std::pair(2, 256), std::pair(-10000, 10000)}) {
+        EXPECT_EQ(verdix::korgSetValue(min, max, 127), max);
+        EXPECT_EQ(verdix::korgSetValue(min, max, 0), min);
     }
     // Truncated toward zero on either side of it.
-    EXPECT_EQ(korgSetValue(-100, 100, 100), 57);   // 57.48
-    EXPECT_EQ(korgSetValue(-100, 100, 27), -57);   // -57.48
+    EXPECT_EQ(verdix::korgSetValue(-100, 100, 100), 57);   // 57.48
+    EXPECT_EQ(verdix::korgSetValue(-100, 100, 27), -57);   // -57.48
     // The top of a combo's travel chooses nothing; a combo of the placeholder alone neither.
-    EXPECT_EQ(korgComboIndex(5, 126), 4);
-    EXPECT_EQ(korgComboIndex(1, 0), -1);
-    EXPECT_EQ(korgComboIndex(0, 0), -1);
+    EXPECT_EQ(verdix::korgComboIndex(5, 126), 4);
+    EXPECT_EQ(verdix::korgComboIndex(1, 0), -1);
+    EXPECT_EQ(verdix::korgComboIndex(0, 0), -1);
     // No more than a data byte's seven bits, whatever a script hands in.
-    EXPECT_EQ(decodeKorgMessage(packKorgMessage(176, 23, 255)).value, 127);
-    EXPECT_EQ(decodeKorgMessage(packKorgMessage(176, 23, 255)).cc, 23);
+    const auto message = verdix::decodeKorgMessage(verdix::packKorgMessage(176, 23, 255));
+    EXPECT_EQ(message.value, 127);
+    EXPECT_EQ(message.cc, 23);
 }

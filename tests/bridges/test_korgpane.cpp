@@ -14,13 +14,6 @@
 
 namespace {
 
-QPushButton* connectButton(ZPK_VerdixPane* pane)
-{
-    for (QPushButton* b : pane->findChildren<QPushButton*>())
-        if (b->toolTip() == "Connect Korg nanoKONTROL2 with this plugin") return b;
-    return nullptr;
-}
-
 class KorgPaneTest : public BoxTest
 {
 protected:
@@ -66,15 +59,10 @@ TEST_F(KorgPaneTest, ShowsWhetherTheMachineHasAMidiSystem)
     EXPECT_EQ(dzApp->getPaneMgr()->findPane("ZPK_KorgPane"), korg);
     korg->show();
     QApplication::processEvents();
-    if (QFileInfo::exists("/dev/snd/seq")) {
-        EXPECT_TRUE(korg->hasMidiSystem());
-        EXPECT_NE(korg->stateText(), "no MIDI system on this machine");
-    } else {
-        EXPECT_FALSE(korg->hasMidiSystem());
-        EXPECT_EQ(korg->findChild<QLabel*>("KorgState")->text(), "no MIDI system on this machine");
-        EXPECT_FALSE(korg->findChild<QComboBox*>("KorgPorts")->isEnabled());
-        EXPECT_TRUE(korg->portNames().isEmpty());
-    }
+    const bool midi = QFileInfo::exists("/dev/snd/seq");
+    EXPECT_EQ(korg->hasMidiSystem(), midi);
+    EXPECT_EQ(korg->findChild<QLabel*>("KorgState")->text() == "no MIDI system on this machine", !midi);
+    if (!midi) EXPECT_FALSE(korg->findChild<QComboBox*>("KorgPorts")->isEnabled() || !korg->portNames().isEmpty());
     EXPECT_EQ(korg->lastMessageText(), "Last message: none");
 }
 
@@ -82,7 +70,9 @@ TEST_F(KorgPaneTest, ForwardsControlChangesOnceTheVerdixPaneAsks)
 {
     showPane();
     const int g = addBox(TypeGrass);
-    QPushButton* button = connectButton(pane);
+    QPushButton* button = nullptr;
+    for (QPushButton* b : pane->findChildren<QPushButton*>())
+        if (b->toolTip() == "Connect Korg nanoKONTROL2 with this plugin") button = b;
     ASSERT_NE(button, nullptr);
     // Without a controller pane the connect script finds nobody and says nothing.
     dzApp->statusLine("before");
@@ -93,7 +83,6 @@ TEST_F(KorgPaneTest, ForwardsControlChangesOnceTheVerdixPaneAsks)
     const int before = slider(g, "Height RND")->getValue();
     EXPECT_TRUE(korg->receiveMessage(0xB0, 4, 127));
     EXPECT_EQ(slider(g, "Height RND")->getValue(), before);
-    EXPECT_EQ(korg->lastMessageText(), "Last message: control 4 = 127 (channel 1)");
     // Notes are no control changes: not even shown.
     korg->receiveMessage(0x90, 60, 100);
     EXPECT_EQ(korg->lastMessageText(), "Last message: control 4 = 127 (channel 1)");
@@ -109,11 +98,10 @@ TEST_F(KorgPaneTest, ForwardsControlChangesOnceTheVerdixPaneAsks)
 
     // A sweep from the port's thread while the GUI thread is busy: the newest value of each
     // control goes on, once.
-    std::thread port([korg]() {
+    std::thread([korg] {
         for (int v = 0; v < 100; ++v) korg->receiveFromPort(0xB0, 4, v);
         korg->receiveFromPort(0xB0, 1, 127);
-    });
-    port.join();
+    }).join();
     QApplication::processEvents();
     EXPECT_EQ(korg->forwardedCount(), 4);
     EXPECT_EQ(slider(g, "Height RND")->getValue(), 1 + 499 * 99 / 127);
@@ -125,27 +113,23 @@ TEST(MidiFileReading, ControlChangesOfEveryTrackInTimeOrder)
     using namespace smf;
     QTemporaryDir dir;
     const QString path = dir.path() + "/t.mid";
+    QVector<TimedControlChange> c;
+    QString error;
     // No tempo event: a beat is half a second.
     ASSERT_TRUE(write(path, file(1, 96,
                                  {track({{0, cc(0, 7, 64)}, {96, cc(0, 16, 127)}, {0, noteOn(60, 1)}}),
                                   track({{48, cc(2, 0, 0)}, {144, cc(0, 55, 1)}})})));
-    QVector<TimedControlChange> c;
-    QString error;
     ASSERT_TRUE(readControlChanges(path, &c, &error)) << qPrintable(error);
+    const TimedControlChange want[] = {{0.0, 0xB0, 7, 64}, {0.25, 0xB2, 0, 0}, {0.5, 0xB0, 16, 127}, {1.0, 0xB0, 55, 1}};
     ASSERT_EQ(c.size(), 4);
-    const double t[] = {0.0, 0.25, 0.5, 1.0};
-    const int status[] = {0xB0, 0xB2, 0xB0, 0xB0}, ctl[] = {7, 0, 16, 55}, val[] = {64, 0, 127, 1};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(c[i].seconds, t[i], 1e-9) << i;
-        EXPECT_EQ(c[i].status, status[i]) << i;
-        EXPECT_EQ(c[i].controller, ctl[i]) << i;
-        EXPECT_EQ(c[i].value, val[i]) << i;
+        EXPECT_NEAR(c[i].seconds, want[i].seconds, 1e-9) << i;
+        EXPECT_EQ(QList<int>({c[i].status, c[i].controller, c[i].value}),
+                  QList<int>({want[i].status, want[i].controller, want[i].value})) << i;
     }
 
     // A tempo change halfway: one beat a second at first, then two.
-    ASSERT_TRUE(write(path, file(0, 96,
-                                 {track({{0, tempo(1000000)}, {96, cc(0, 1, 1)}, {0, tempo(500000)},
-                                         {96, cc(0, 2, 2)}})})));
+    ASSERT_TRUE(write(path, file(0, 96, {track({{0, tempo(1000000)}, {96, cc(0, 1, 1)}, {0, tempo(500000)}, {96, cc(0, 2, 2)}})})));
     ASSERT_TRUE(readControlChanges(path, &c, &error)) << qPrintable(error);
     ASSERT_EQ(c.size(), 2);
     EXPECT_NEAR(c[0].seconds, 1.0, 1e-9);
@@ -168,7 +152,7 @@ TEST_F(Replay, MovesTheLastBoxsSlidersInOrderAtTheirTimes)
     QList<qint64> times;
     for (int i = 0; i < 2; ++i)
         for (DzIntSlider* s : box(i).sliders)
-            QObject::connect(s, &DzIntSlider::valueChanged, [&moves, &times, &clock, s, i](int v) {
+            QObject::connect(s, &DzIntSlider::valueChanged, [&, s, i](int v) {
                 moves << QString("%1 %2 %3").arg(i).arg(s->getLabel()).arg(v);
                 times << clock.elapsed();
             });
@@ -202,8 +186,7 @@ TEST_F(Replay, BatchRunAppliesTheSessionAfterOpeningTheSet)
     // A file that is no MIDI file: one line, the input exit status, nothing on the output.
     const QString junk = dir.path() + "/junk.mid";
     ASSERT_TRUE(smf::write(junk, "RIFF....not a midi file"));
-    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", junk,
-                 "--status"});
+    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", junk, "--status"});
     EXPECT_EQ(r.code, kExitInputFailed);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);

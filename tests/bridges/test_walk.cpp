@@ -14,7 +14,6 @@ namespace {
 class Walk : public BoxTest
 {
 protected:
-    const QString sample = QStringLiteral(VERDIX_SAMPLE_DIR "/Verdix_Scene/Landscape_Sample.txt");
     ZPK_TrekkoPane* walker = nullptr;
     std::vector<TestTerrain> terrains;
     std::vector<DzVec3> origins;
@@ -23,7 +22,8 @@ protected:
     {
         BoxTest::SetUp();
         VerdixAssets::setTextureRoot(QStringLiteral(VERDIX_LIBRARY_DIR));
-        ASSERT_TRUE(pane->openSetDocument(sample)) << qPrintable(a->status()->text());
+        ASSERT_TRUE(pane->openSetDocument(QStringLiteral(VERDIX_SAMPLE_DIR "/Verdix_Scene/Landscape_Sample.txt")))
+            << qPrintable(a->status()->text());
         ASSERT_EQ(a->boxes().count(), 2);
         // The terrains as built, read straight from their meshes.
         for (int i = 0; i < 2; ++i) {
@@ -40,6 +40,7 @@ protected:
         }
         walker = new ZPK_TrekkoPane;
         dzApp->getPaneMgr()->addPane(walker);
+        walker->setEyeHeight(170);
     }
     void TearDown() override
     {
@@ -60,12 +61,15 @@ protected:
         }
         return best;
     }
-    static void key(QWidget* w, int k)
+    void key(int k)
     {
         QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
-        QApplication::sendEvent(w, &press);
+        QApplication::sendEvent(walker, &press);
     }
 };
+
+// The answer travels as text with six significant digits.
+double nearHeight(double g) { return 1e-4 + std::abs(g) * 1e-5; }
 
 }  // namespace
 
@@ -74,14 +78,13 @@ TEST_F(Walk, CameraStaysAtEyeHeightWalkingAcrossTheSeam)
     // The second landscape stands at (700, -450) and overlaps the first.
     ASSERT_FLOAT_EQ(origins[1].x(), 700.f);
     ASSERT_FLOAT_EQ(origins[1].z(), -450.f);
-    walker->setEyeHeight(170);
     walker->setStepLength(50);
     walker->placeAt(-300.0, -250.0, -90.0);  // heading east, along +X
     DzCameraNode* cam = hostCamera();
     ASSERT_NE(cam, nullptr);
     QMap<int, int> stepsOver;
     for (int step = 0; step < 30; ++step) {
-        key(walker, Qt::Key_W);
+        key(Qt::Key_W);
         const double x = -300.0 + 50.0 * (step + 1);
         ASSERT_NEAR(walker->x(), x, 1e-3);
         ASSERT_NEAR(walker->z(), -250.0, 1e-3);
@@ -89,30 +92,26 @@ TEST_F(Walk, CameraStaysAtEyeHeightWalkingAcrossTheSeam)
         const double g = ground(x, -250.0, &over);
         ++stepsOver[over];
         ASSERT_TRUE(walker->groundAnswered()) << step;
-        // The answer travels as text with six significant digits.
         const DzVec3 eye = cam->getWSPos();
-        EXPECT_NEAR(eye.y(), g + 170.0, 1e-4 + std::abs(g) * 1e-5) << "x " << x << " over " << over;
+        EXPECT_NEAR(eye.y(), g + 170.0, nearHeight(g)) << "x " << x << " over " << over;
         EXPECT_NEAR(eye.x(), x, 1e-3);
         EXPECT_NEAR(eye.z(), -250.0, 1e-3);
         // Looking ahead, a little down.
         EXPECT_GT(cam->getFocalPoint().x(), eye.x());
         EXPECT_LT(cam->getFocalPoint().y(), eye.y());
     }
-    // The walk went over the first terrain alone, both, the second alone, and off both.
-    EXPECT_GT(stepsOver[1], 0);
-    EXPECT_GT(stepsOver[3], 0);
-    EXPECT_GT(stepsOver[2], 0);
-    EXPECT_GT(stepsOver[0], 0);
-    // Off every terrain the ground is 0.
+    // The walk went over the first terrain alone, both, the second alone, and off both, where
+    // the ground is 0.
+    for (int over : {0, 1, 2, 3}) EXPECT_GT(stepsOver[over], 0) << over;
     EXPECT_NEAR(walker->ground(), 0.0, 1e-6);
 
     // Turning and side steps: A goes left of the heading, S back.
     walker->placeAt(0.0, 0.0, 0.0);
-    key(walker, Qt::Key_A);
+    key(Qt::Key_A);
     EXPECT_NEAR(walker->x(), -50.0, 1e-3);
-    key(walker, Qt::Key_S);
+    key(Qt::Key_S);
     EXPECT_NEAR(walker->z(), 50.0, 1e-3);
-    key(walker, Qt::Key_Q);
+    key(Qt::Key_Q);
     EXPECT_NEAR(walker->heading(), 5.0, 1e-9);
 }
 
@@ -123,8 +122,8 @@ TEST_F(Walk, ALandscapeWithoutItsNodeStandsAtTheOriginUntilItsTerrainIsGone)
     dzScene->removeNode(nodeOf(1));
     // Out of the scene but not yet deleted: its terrain answers as if it stood at the origin.
     walker->placeAt(100.0, -250.0, 0.0);
-    const double a = terrains[0].expected(100.f, -250.f), b = terrains[1].expected(100.f, -250.f);
-    EXPECT_NEAR(walker->ground(), std::max(a, b), 1e-4 + std::abs(std::max(a, b)) * 1e-5);
+    const double h = std::max(terrains[0].expected(100.f, -250.f), terrains[1].expected(100.f, -250.f));
+    EXPECT_NEAR(walker->ground(), h, nearHeight(h));
     // Deleted with its mesh: where only it stood there is no ground any more.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     walker->placeAt(900.0, -250.0, 0.0);
@@ -145,9 +144,8 @@ TEST_F(Walk, WindowDocksBothPanesAndTheViewportFollowsTheWalk)
         EXPECT_TRUE(d->isVisible()) << dock;
     }
     EXPECT_EQ(window->dockWidgetArea(window->findChild<QDockWidget*>("Dock_ZPK_TrekkoPane")), Qt::LeftDockWidgetArea);
-    walker->setEyeHeight(170);
     walker->placeAt(0.0, 0.0, 30.0);
-    key(walker, Qt::Key_W);
+    key(Qt::Key_W);
     int over = 0;
     const double g = ground(walker->x(), walker->z(), &over);
     ASSERT_EQ(over, 1);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -12,13 +11,11 @@
 #include <dzgeometry.h>
 #include <dzintslider.h>
 #include <dznode.h>
-#include <dzpane.h>
 #include <dzscene.h>
 #include <dzshape.h>
 #include <vector>
 #include "animation/taskring.h"
 #include "pane/verdixpane.h"
-#include "plugin/verdixrandom.h"
 
 class VerdixPaneTestAccess
 {
@@ -126,17 +123,7 @@ protected:
     }
     std::vector<DzVec3> verts(int i)
     {
-        std::vector<DzVec3> out;
         DzFacetMesh* m = mesh(i);
-        if (!m) return out;
-        for (int k = 0; k < m->getNumVertices(); ++k) out.push_back(m->getVertex(k));
-        return out;
-    }
-    static bool same(const std::vector<DzVec3>& x, const std::vector<DzVec3>& y)
-    {
-        if (x.size() != y.size()) return false;
-        for (size_t k = 0; k < x.size(); ++k)
-            if (!(x[k].m_x == y[k].m_x && x[k].m_y == y[k].m_y && x[k].m_z == y[k].m_z)) return false;
-        return true;
+        return m ? std::vector<DzVec3>(m->getVerticesPtr(), m->getVerticesPtr() + m->getNumVertices()) : std::vector<DzVec3>();
     }
 };

