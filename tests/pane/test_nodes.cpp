@@ -12,20 +12,13 @@ namespace {
 class NodeBuilder : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { clear(); }
+    void TearDown() override { clear(); }
+    void clear()
     {
-        pane = thePane();
-        a.reset(new VerdixPaneTestAccess(pane));
-        dzScene->clear();
         a->boxes().clear();
         a->selector()->clear();
         a->renew()->setChecked(false);
-        a->status()->clear();
-    }
-    void TearDown() override
-    {
-        a->boxes().clear();
-        a->selector()->clear();
         a->status()->clear();
         dzScene->clear();
     }
@@ -50,8 +43,8 @@ protected:
         EXPECT_EQ(got, names);
     }
 
-    ZPK_VerdixPane* pane = nullptr;
-    std::unique_ptr<VerdixPaneTestAccess> a;
+    ZPK_VerdixPane* pane = thePane();
+    std::unique_ptr<VerdixPaneTestAccess> a{new VerdixPaneTestAccess(pane)};
     std::unique_ptr<QLabel> landLabel;
     int filledBox = -1;
 };
@@ -70,7 +63,7 @@ TEST_F(NodeBuilder, GrassOnALandscapeAndTheMaterialsOfEveryType)
 
     int i = -1;
     DzNode* grass = build(TypeGrass, &i);
-    ASSERT_NE(grass, nullptr);
+    expectMaterials(grass, {"Grass"});
     EXPECT_EQ(grass->getLabel(), "(0001) GrassV1.0");
     EXPECT_EQ(grass->getNodeParent(), land);
     EXPECT_EQ(dzScene->findNodeByLabel("(0001) GrassV1.0"), grass);
@@ -82,13 +75,11 @@ TEST_F(NodeBuilder, GrassOnALandscapeAndTheMaterialsOfEveryType)
     auto* grassMat = qobject_cast<DzDefaultMaterial*>(grass->getObject()->getShape(0)->getMaterial(0));
     ASSERT_NE(grassMat, nullptr);
     EXPECT_EQ(grassMat->getDiffuseColor(), QColor(250, 255, 240));
-    expectMaterials(grass, {"Grass"});
 
     expectMaterials(build(TypeStones), {"Stones", "Grass"});
     expectMaterials(build(TypeTree), {"Trunk", "Stem", "Leaf", "Fruit"});
     expectMaterials(build(TypeFlower), {"Stem", "PetalIn", "PetalOut", "Leaf", "Pistil"});
-    DzNode* bb = build(TypeBillboard);
-    expectMaterials(bb, {"Billboard"});
+    expectMaterials(build(TypeBillboard), {"Billboard"});
     // Types without a node build none.
     EXPECT_EQ(build(TypeBush), nullptr);
     EXPECT_EQ(dzScene->getNumNodes(), 6);
@@ -105,8 +96,7 @@ TEST_F(NodeBuilder, RenewRule)
     filledBox = -1;
 
     // A box rebuilt with the same title takes the node over unchanged.
-    DzNode* again = build(TypeGrass, &i);
-    EXPECT_EQ(again, first);
+    EXPECT_EQ(build(TypeGrass, &i), first);
     EXPECT_EQ(filledBox, -1);
     EXPECT_EQ(dzScene->getNumNodes(), 1);
     a->boxes().removeAt(i);

@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 #include <QGroupBox>
-#include <QMetaMethod>
 #include <dzplugin.h>
-#include <QApplication>
 #include <memory>
 #include <dzscene.h>
 #include "paneaccess.h"
 #include "persistence/verdixscenemodel.h"
 
-TEST(PaneConstruction, FreshPane)
+TEST(PaneConstruction, FreshPaneAndItsSceneElement)
 {
     std::unique_ptr<QObject> obj(dzApp->getPluginMgr()->createInstance("ZPK_VerdixPane"));
     auto* pane = qobject_cast<ZPK_VerdixPane*>(obj.get());
@@ -26,19 +24,17 @@ TEST(PaneConstruction, FreshPane)
     for (QCheckBox* c : {a.autoOff(), a.merge(), a.lowLod(), a.renew()}) EXPECT_FALSE(c->isChecked());
     ASSERT_NE(a.model(), nullptr);
     EXPECT_NE(dzScene->findDataItem("VerdixSceneModel"), nullptr);
-}
 
-TEST(PaneConstruction, SceneClearGivesAFreshElement)
-{
-    VerdixPaneTestAccess a(thePane());
-    a.model()->setCoolText("old document");
+    // A cleared scene gives the pane a fresh element.
+    VerdixPaneTestAccess one(thePane());
+    one.model()->setCoolText("old document");
     dzScene->clear();
-    ASSERT_NE(a.model(), nullptr);
-    EXPECT_TRUE(a.model()->coolText().isEmpty());
-    EXPECT_EQ(dzScene->findDataItem("VerdixSceneModel"), a.model());
+    ASSERT_NE(one.model(), nullptr);
+    EXPECT_TRUE(one.model()->coolText().isEmpty());
+    EXPECT_EQ(dzScene->findDataItem("VerdixSceneModel"), one.model());
 }
 
-TEST(ControlBoxModel, TypeLabels)
+TEST(ControlBoxModel, TypeLabelsAndLandscapesFoundByTitle)
 {
     VerdixPaneTestAccess a(thePane());
     const struct
@@ -52,18 +48,13 @@ TEST(ControlBoxModel, TypeLabels)
     // Nodes are found by their box titles; the rock's title word differs from its label word.
     EXPECT_EQ(newBoxTitle(2, 12), "(0012) RocksV1.0");
     EXPECT_EQ(newBoxTitle(11, 0), "");
-}
 
-TEST(ControlBoxModel, FindLandscapeByTitleLabel)
-{
-    VerdixPaneTestAccess a(thePane());
     ControlBoxTable& t = a.boxes();
     t.clear();
-    const int types[] = {TypeGrass, TypeLandscape, TypeTree, TypeLandscape};
     std::vector<std::unique_ptr<QLabel>> labels;
-    for (int k = 0; k < 4; ++k) {
-        const int i = t.append(types[k]);
-        labels.emplace_back(new QLabel(newBoxTitle(types[k], i)));
+    for (int type : {TypeGrass, TypeLandscape, TypeTree, TypeLandscape}) {
+        const int i = t.append(type);
+        labels.emplace_back(new QLabel(newBoxTitle(type, i)));
         t[i].titleLabel = labels.back().get();
     }
     EXPECT_EQ(a.findLandscape(""), 0);
@@ -87,10 +78,9 @@ TEST(ControlBoxModel, TableCapacityCompactionAndAccess)
 
     // 0 land, 1 grass on 0, 2 land, 3 tree on 2, 4 grass on 2
     const int types[] = {TypeLandscape, TypeGrass, TypeLandscape, TypeTree, TypeGrass};
-    const int lands[] = {0, 0, 0, 2, 2};
     for (int k = 0; k < 5; ++k) {
         t.append(types[k]);
-        t[k].landscapeIndex = lands[k];
+        t[k].landscapeIndex = k < 3 ? 0 : 2;
         t[k].builderCount = 10 + k;
         t[k].groundHeights.assign(size_t(k + 1), float(k));
     }
@@ -158,6 +148,6 @@ TEST(SceneModel, TextAndStorage)
     EXPECT_EQ(dzApp->getStatusLine(), "Verdix Item Not Found!");
 
     thePane();
-    EXPECT_EQ(io.getObjectForInstance(&item, nullptr), dzScene->findDataItem("VerdixSceneModel"));
     EXPECT_NE(io.getObjectForInstance(&item, nullptr), nullptr);
+    EXPECT_EQ(io.getObjectForInstance(&item, nullptr), dzScene->findDataItem("VerdixSceneModel"));
 }
