@@ -105,21 +105,14 @@ TEST_F(Fuzz, MutatedDocumentsNeverLoseABox)
     pane->show();
 }
 
-TEST_F(Fuzz, HugeDocuments)
+TEST_F(Fuzz, RecordLineOfTwoMegabytes)
 {
-    // 2 MB in one record line: read as far as the grass has sliders.
+    // Read as far as the grass has sliders.
     QString huge = "VerdixV1.0,6,2018\nGrassV1.0,";
     while (huge.size() < 2 * 1024 * 1024) huge += QStringLiteral("77,");
     ASSERT_TRUE(a->openDocument(huge + "\n;", true));
     ASSERT_EQ(a->boxes().count(), 1);
     EXPECT_EQ(slider(0, "Amount")->getValue(), 77);
     EXPECT_EQ(slider(0, "Move Z")->getValue(), 77);
-
-    // 2 MB of box lines among unknown ones: the pane fills up to its limit and counts the rest.
-    QString many = "VerdixV1.0,6,2018\n";
-    while (many.size() < 2 * 1024 * 1024) many += QStringLiteral("BillboardV1.0,3,;\nNoSuchThing,1,;\n");
-    ASSERT_TRUE(a->openDocument(many + ";", true));
-    EXPECT_EQ(a->boxes().count(), kMaxControlBoxes);
-    EXPECT_EQ(slider(128, "Amount")->getValue(), 3);
     expectStoredMatchesPane();
 }

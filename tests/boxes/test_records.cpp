@@ -101,7 +101,7 @@ TEST_F(Records, EveryTypeRoundTripsThroughThePane)
     }
 }
 
-TEST_F(Records, PresetsWrongHeadersAndShortRecords)
+TEST_F(Records, PresetsWrongHeadersAndWrongBoxes)
 {
     Lcg rng{7u};
     const int t = addBox(TypeTree);
@@ -124,22 +124,6 @@ TEST_F(Records, PresetsWrongHeadersAndShortRecords)
     EXPECT_EQ(values(u), before);
     EXPECT_EQ(a->status()->text(), "Error: Header reads FlowerV1 not TreeV1");
 
-    // A stones record from before "Rough" existed: Rough becomes 0, the rest is read.
-    const int s = addBox(TypeStones);
-    slider(s, "Rough")->setValue(40);
-    QString old = "StonesV1.0," + QString("2,").repeated(33) + ";,Materials,;";
-    a->read(s, TypeStones, "StonesV1.0", old, false);
-    EXPECT_EQ(slider(s, "Rough")->getValue(), 0);
-    EXPECT_EQ(slider(s, "Grass")->getValue(), 2);
-    EXPECT_EQ(slider(s, "StandOff Z")->getValue(), 2);
-
-    // Cut short, not numbers, empty: applied as far as it goes, never past the box.
-    const int g = addBox(TypeGrass);
-    for (QString bad : {QString("GrassV1.0,5,abc,"), QString("GrassV1.0"), QString(""), QString(",,,,"),
-                        QString("GrassV1.0,9999999999,-5,;,Materials,+,Grass,Double,Glossiness")})
-        a->read(g, TypeGrass, "GrassV1.0", bad, false);
-    EXPECT_EQ(slider(g, "Amount")->getValue(), 200000);  // clamped to its range
-    EXPECT_EQ(slider(g, "Area size X")->getValue(), 1);
     // A box of another type or a missing box is left alone.
     QString grass = "GrassV1.0,5,;", none;
     const QVector<int> tree = values(t);
