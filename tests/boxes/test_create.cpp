@@ -47,7 +47,22 @@ TEST_F(Creation, WidgetsFollowTheSliderSets)
     ASSERT_EQ(box(t).sliders.size(), 85u);
     EXPECT_EQ(box(t).sliders[84]->getLabel(), "Z");
     EXPECT_EQ(box(f).sliders.size(), 65u);
-    for (QGroupBox* s : box(t).sections) EXPECT_TRUE(s->isHidden());
+    // Sections start folded; the show/hide button unfolds and folds its own box's.
+    const auto hidden = [&](int i) {
+        int n = 0;
+        for (QGroupBox* s : box(i).sections) n += s->isHidden() ? 1 : 0;
+        return n;
+    };
+    ASSERT_FALSE(box(t).sections.empty());
+    EXPECT_EQ(hidden(t), int(box(t).sections.size()));
+    showPane();
+    press(box(t).showHideButton);
+    EXPECT_EQ(hidden(t), 0);
+    EXPECT_EQ(hidden(f), int(box(f).sections.size()));
+    press(box(t).showHideButton);
+    EXPECT_EQ(hidden(t), int(box(t).sections.size()));
+    a->createBush();
+    press(box(3).showHideButton);  // a reserved box has nothing to fold
 
     // Trunk and bark lists show the bark folder, without companion maps and other files.
     for (char letter : {'E', 'F'}) {
@@ -106,8 +121,6 @@ TEST_F(Creation, PaneLayoutShowsWholeTextsWithinItsWidth)
         EXPECT_EQ(buttons[k]->isEnabled(), pane->generatorWired(types[k])) << qPrintable(buttons[k]->toolTip());
         EXPECT_EQ(buttons[k]->toolTip().contains("not available yet"), !pane->generatorWired(types[k]));
     }
-    const QByteArray out = qgetenv("VERDIX_PANE_SCREENSHOT");
-    if (!out.isEmpty()) window.grab().save(QString::fromLocal8Bit(out));
     layout->removeWidget(pane);
     pane->setParent(oldParent);
 }

@@ -11,26 +11,32 @@ namespace {
 class Materials : public BoxTest
 {
 protected:
-    DzDefaultMaterial* material(int i, const char* name)
+    DzProperty* property(int i, const char* mat, const char* prop)
     {
         DzNode* n = nodeOf(i);
-        return n ? qobject_cast<DzDefaultMaterial*>(n->getObject()->getShape(0)->findMaterial(name)) : nullptr;
+        auto* m = n ? qobject_cast<DzDefaultMaterial*>(n->getObject()->getShape(0)->findMaterial(mat)) : nullptr;
+        return m ? m->findProperty(prop) : nullptr;
     }
-    DzNumericProperty* number(int i, const char* mat, const char* prop)
+    double number(int i, const char* mat, const char* prop)
     {
-        DzDefaultMaterial* m = material(i, mat);
-        return m ? qobject_cast<DzNumericProperty*>(m->findProperty(prop)) : nullptr;
+        auto* p = qobject_cast<DzNumericProperty*>(property(i, mat, prop));
+        return p ? p->getDoubleValue() : -99.0;
     }
-    QString mapOf(int i, const char* mat, const char* prop)
+    // The maps on these properties of a box's material, each as a path under the texture root
+    // ("" for none).
+    QStringList maps(int i, const char* mat, std::initializer_list<const char*> props)
     {
-        DzDefaultMaterial* m = material(i, mat);
-        if (!m) return "no material";
-        DzProperty* p = m->findProperty(prop);
-        if (auto* num = qobject_cast<DzNumericProperty*>(p)) return num->getMapValue() ? num->getMapValue()->getFilename() : "";
-        if (auto* img = qobject_cast<DzImageProperty*>(p)) return img->getValue() ? img->getValue()->getFilename() : "";
-        return "no property";
+        QStringList out;
+        for (const char* name : props) {
+            DzProperty* p = property(i, mat, name);
+            DzTexture* t = nullptr;
+            if (auto* num = qobject_cast<DzNumericProperty*>(p)) t = num->getMapValue();
+            else if (auto* img = qobject_cast<DzImageProperty*>(p)) t = img->getValue();
+            else out << QString("no property ") + name;
+            if (p) out << (t ? QDir(VerdixAssets::textureRoot()).relativeFilePath(t->getFilename()) : "");
+        }
+        return out;
     }
-    QString tex(const QString& rel) { return QFileInfo(root.path() + "/" + rel).absoluteFilePath(); }
     void images(const QString& folder, std::initializer_list<const char*> names)
     {
         for (const char* n : names) image(folder + "/" + n);
@@ -54,6 +60,9 @@ protected:
     }
 };
 
+const char* const kColour = "Diffuse Color";
+const char* const kOpacity = "Opacity Strength";
+
 }  // namespace
 
 TEST_F(Materials, OnlyTheFocusedGrassBoxTakesTheTextureAndThePlaceholderClearsOnlyItsMap)
@@ -63,17 +72,17 @@ TEST_F(Materials, OnlyTheFocusedGrassBoxTakesTheTextureAndThePlaceholderClearsOn
     EXPECT_EQ(box(0).combo('C')->count(), 3) << "placeholder and the two textures, no companion";
 
     choose(1, 'C', "Blades.png");
-    EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), tex("Verdix_Texture_Grass/Blades.png"));
-    EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), tex("Verdix_Texture_Grass/Blades_O.png"));
-    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color") + mapOf(0, "Grass", "Opacity Strength"), "");
+    EXPECT_EQ(maps(1, "Grass", {kColour, kOpacity}),
+              QStringList({"Verdix_Texture_Grass/Blades.png", "Verdix_Texture_Grass/Blades_O.png"}));
+    EXPECT_EQ(maps(0, "Grass", {kColour, kOpacity}), QStringList({"", ""}));
     EXPECT_EQ(a->preview()->pixmap(Qt::ReturnByValue).size(), QSize(4, 4)) << "the texture is previewed";
 
+    // The placeholder clears the focused box's texture; companions of the earlier texture stay,
+    // and the other box keeps its own.
     choose(0, 'C', "Tall.png");
     choose(1, 'C', "Grass Textures");
-    EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), "") << "the placeholder clears the focused box";
-    EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), tex("Verdix_Texture_Grass/Blades_O.png"))
-        << "companions of the earlier texture stay";
-    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color"), tex("Verdix_Texture_Grass/Tall.png")) << "the other box keeps its own";
+    EXPECT_EQ(maps(1, "Grass", {kColour, kOpacity}), QStringList({"", "Verdix_Texture_Grass/Blades_O.png"}));
+    EXPECT_EQ(maps(0, "Grass", {kColour}), QStringList({"Verdix_Texture_Grass/Tall.png"}));
 }
 
 TEST_F(Materials, SheetNamesSetTheGridAndTheAnimationRange)
@@ -89,18 +98,17 @@ TEST_F(Materials, SheetNamesSetTheGridAndTheAnimationRange)
     } sheets[] = {{"Bugs_8X4.png", 8, 4, 32}, {"Birds_12X3.png", 12, 3, 36}, {"Single.png", 1, 1, 1}};
     for (const auto& s : sheets) {
         choose(0, 'C', s.sheet);
-        EXPECT_EQ(slider(0, "Map X")->getValue(), s.x) << s.sheet;
-        EXPECT_EQ(slider(0, "Map Z")->getValue(), s.z) << s.sheet;
-        EXPECT_EQ(slider(0, "Animate Start RND")->getValue(), 0);
-        EXPECT_EQ(slider(0, "Animate End")->getValue(), s.end) << s.sheet;
-        EXPECT_EQ(mapOf(0, "Billboard", "Diffuse Color"), tex(QString("Verdix_Texture_Billboard/") + s.sheet));
+        const int got[] = {slider(0, "Map X")->getValue(), slider(0, "Map Z")->getValue(),
+                           slider(0, "Animate Start RND")->getValue(), slider(0, "Animate End")->getValue()};
+        EXPECT_EQ(std::vector<int>(got, got + 4), std::vector<int>({s.x, s.z, 0, s.end})) << s.sheet;
+        EXPECT_EQ(maps(0, "Billboard", {kColour}), QStringList(QString("Verdix_Texture_Billboard/") + s.sheet));
     }
-    // The tree's leaf grid goes to its own sliders, whose range ends at 8.
+    // The tree's leaf grid goes to its own sliders, whose range ends at 8: 12 is clamped, not read as 2.
     choose(1, 'C', "Leaf_12X_X2.png");
-    EXPECT_EQ(slider(1, "Leaf Maps X")->getValue(), 8) << "12 clamped, not read as 2";
+    EXPECT_EQ(slider(1, "Leaf Maps X")->getValue(), 8);
     EXPECT_EQ(slider(1, "Leaf Maps Y")->getValue(), 2);
-    EXPECT_EQ(mapOf(1, "Leaf", "Diffuse Color"), tex("Verdix_Texture_Tree_Leaf/Leaf_12X_X2.png"));
-    EXPECT_EQ(mapOf(1, "Stem", "Diffuse Color"), "");
+    EXPECT_EQ(maps(1, "Leaf", {kColour}), QStringList("Verdix_Texture_Tree_Leaf/Leaf_12X_X2.png"));
+    EXPECT_EQ(maps(1, "Stem", {kColour}), QStringList(""));
 }
 
 TEST_F(Materials, LandscapeBlendTouchesNoSliderAndTakesNoCompanion)
@@ -114,19 +122,19 @@ TEST_F(Materials, LandscapeBlendTouchesNoSliderAndTakesNoCompanion)
         return v;
     };
     const std::vector<int> before = values();
+    const std::initializer_list<const char*> props = {kOpacity, kColour, "Normal Map"};
 
     choose(0, 'H', "Mask_4X2.png");
-    EXPECT_EQ(mapOf(0, "Landscape", "Opacity Strength"), tex("Verdix_Texture_Landscape_Alpha/Mask_4X2.png"));
-    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color") + mapOf(0, "Landscape", "Normal Map"), "");
-    EXPECT_EQ(number(0, "Landscape", "Bump Strength")->getDoubleValue(), 0.0);
+    EXPECT_EQ(maps(0, "Landscape", props), QStringList({"Verdix_Texture_Landscape_Alpha/Mask_4X2.png", "", ""}));
+    EXPECT_EQ(number(0, "Landscape", "Bump Strength"), 0.0);
     EXPECT_EQ(values(), before);
-
     choose(0, 'G', "Soil.png");
-    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), tex("Verdix_Texture_Landscape/Soil.png"));
-    EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), tex("Verdix_Texture_Landscape/Soil_N.png"));
+    EXPECT_EQ(maps(0, "Landscape", props), QStringList({"Verdix_Texture_Landscape_Alpha/Mask_4X2.png",
+                                                        "Verdix_Texture_Landscape/Soil.png",
+                                                        "Verdix_Texture_Landscape/Soil_N.png"}));
+    // The blend placeholder clears the opacity map alone.
     choose(0, 'H', "Landscape Blend None");
-    EXPECT_EQ(mapOf(0, "Landscape", "Opacity Strength"), "") << "the blend placeholder clears the opacity map";
-    EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), tex("Verdix_Texture_Landscape/Soil.png"));
+    EXPECT_EQ(maps(0, "Landscape", {kOpacity, kColour}), QStringList({"", "Verdix_Texture_Landscape/Soil.png"}));
 }
 
 TEST_F(Materials, CompanionsGoOnTheirPropertiesWithTheirValues)
@@ -134,42 +142,43 @@ TEST_F(Materials, CompanionsGoOnTheirPropertiesWithTheirValues)
     images("Verdix_Texture_Stones", {"Rock.png", "Rock_O.png", "Rock_B.png", "Rock_N.png", "Rock_S.png",
                                      "Rock_D.png", "Plain.png"});
     boxes({TypeStones});
-    number(0, "Stones", "Specular Strength")->setDoubleValue(0.2);
+    qobject_cast<DzNumericProperty*>(property(0, "Stones", "Specular Strength"))->setDoubleValue(0.2);
     choose(0, 'D', "Rock.png");
     const struct { const char* prop; const char* file; double value; } want[] = {
-        {"Opacity Strength", "Rock_O.png", 1.0}, {"Bump Strength", "Rock_B.png", 1.0},
-        {"Normal Map", "Rock_N.png", -1},        {"Specular Strength", "Rock_S.png", 1.0},
-        {"Displacement Strength", "Rock_D.png", 2.0},
+        {kOpacity, "Rock_O.png", 1.0}, {"Bump Strength", "Rock_B.png", 1.0}, {"Normal Map", "Rock_N.png", -1},
+        {"Specular Strength", "Rock_S.png", 1.0}, {"Displacement Strength", "Rock_D.png", 2.0},
     };
     for (const auto& w : want) {
-        EXPECT_EQ(mapOf(0, "Stones", w.prop), tex(QString("Verdix_Texture_Stones/") + w.file)) << w.prop;
-        if (w.value >= 0) EXPECT_EQ(number(0, "Stones", w.prop)->getDoubleValue(), w.value) << w.prop;
+        EXPECT_EQ(maps(0, "Stones", {w.prop}), QStringList(QString("Verdix_Texture_Stones/") + w.file));
+        if (w.value >= 0) {
+            EXPECT_EQ(number(0, "Stones", w.prop), w.value) << w.prop;
+        }
     }
-    EXPECT_EQ(mapOf(0, "Grass", "Diffuse Color"), "") << "the stones' grass is another material";
+    EXPECT_EQ(maps(0, "Grass", {kColour}), QStringList("")) << "the stones' grass is another material";
     // A texture without companions leaves the earlier ones in place.
     choose(0, 'D', "Plain.png");
-    EXPECT_EQ(mapOf(0, "Stones", "Diffuse Color"), tex("Verdix_Texture_Stones/Plain.png"));
-    EXPECT_EQ(mapOf(0, "Stones", "Bump Strength"), tex("Verdix_Texture_Stones/Rock_B.png"));
+    EXPECT_EQ(maps(0, "Stones", {kColour, "Bump Strength"}),
+              QStringList({"Verdix_Texture_Stones/Plain.png", "Verdix_Texture_Stones/Rock_B.png"}));
 }
 
 TEST_F(Materials, ReopenedDocumentAndHostSceneBringEveryMapBack)
 {
-    const char* const rels[] = {"Verdix_Texture_Landscape/Soil.png", "Verdix_Texture_Landscape/Soil_N.png",
-                                "Verdix_Texture_Grass/Blades.png", "Verdix_Texture_Grass/Blades_O.png"};
-    for (const char* rel : rels) image(rel);
+    const QStringList rels = {"Verdix_Texture_Landscape/Soil.png", "Verdix_Texture_Landscape/Soil_N.png",
+                              "Verdix_Texture_Grass/Blades.png", "Verdix_Texture_Grass/Blades_O.png"};
+    for (const QString& rel : rels) image(rel);
     boxes({TypeLandscape, TypeGrass});
     choose(0, 'G', "Soil.png");
     choose(1, 'C', "Blades.png");
     pane->setFocus();
     const QString doc = pane->setDocumentText();
-    ASSERT_TRUE(doc.contains("Path,Opacity Strength," + tex(rels[3])));
+    ASSERT_TRUE(doc.contains("Path,Opacity Strength," + root.filePath(rels[3])));
+    const auto allMaps = [&] { return maps(0, "Landscape", {kColour, "Normal Map"}) + maps(1, "Grass", {kColour, kOpacity}); };
 
     // The library moves (another machine, another build): the document finds it again.
     QTemporaryDir moved;
-    ASSERT_TRUE(moved.isValid());
-    for (const char* rel : rels) {
+    for (const QString& rel : rels) {
         QDir().mkpath(QFileInfo(moved.filePath(rel)).path());
-        ASSERT_TRUE(QFile::rename(tex(rel), moved.filePath(rel)));
+        ASSERT_TRUE(QFile::rename(root.filePath(rel), moved.filePath(rel)));
     }
     VerdixAssets::setTextureRoot(moved.path());
     QFile f(moved.filePath("set.txt"));
@@ -178,14 +187,7 @@ TEST_F(Materials, ReopenedDocumentAndHostSceneBringEveryMapBack)
     reset();
     ASSERT_TRUE(pane->openSetDocument(f.fileName()));
     ASSERT_EQ(a->boxes().count(), 2);
-    const auto expectMaps = [&] {
-        const auto at = [&](const char* rel) { return QFileInfo(moved.filePath(rel)).absoluteFilePath(); };
-        EXPECT_EQ(mapOf(0, "Landscape", "Diffuse Color"), at(rels[0]));
-        EXPECT_EQ(mapOf(0, "Landscape", "Normal Map"), at(rels[1]));
-        EXPECT_EQ(mapOf(1, "Grass", "Diffuse Color"), at(rels[2]));
-        EXPECT_EQ(mapOf(1, "Grass", "Opacity Strength"), at(rels[3]));
-    };
-    expectMaps();
+    EXPECT_EQ(allMaps(), rels);
     EXPECT_EQ(box(1).combo('C')->currentText(), "Blades.png") << "the combo shows the texture in use";
     EXPECT_EQ(box(0).combo('G')->currentText(), "Soil.png");
 
@@ -195,7 +197,7 @@ TEST_F(Materials, ReopenedDocumentAndHostSceneBringEveryMapBack)
     dzScene->clear();
     ASSERT_TRUE(dzScene->loadScene(moved.filePath("a.duf"), &error)) << qPrintable(error);
     ASSERT_EQ(a->boxes().count(), 2);
-    expectMaps();
+    EXPECT_EQ(allMaps(), rels);
 }
 
 TEST(MaterialNames, GridTagsCompanionNamesAndMovedPaths)

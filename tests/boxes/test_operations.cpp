@@ -139,26 +139,3 @@ TEST_F(Operations, SelectionHighlightAndExternalObject)
     QMetaObject::invokeMethod(pane, "nodeRemoved", Q_ARG(DzNode*, other));
     EXPECT_FALSE(VerdixFlags::refreshBlocked);
 }
-
-TEST_F(Operations, ShowHideFoldsTheSections)
-{
-    showPane();
-    addBox(TypeTree);
-    addBox(TypeStones);
-    a->createBush();
-    const auto hidden = [&](int i) {
-        int n = 0;
-        for (QGroupBox* s : box(i).sections) n += s->isHidden() ? 1 : 0;
-        return n;
-    };
-    ASSERT_EQ(box(1).sections.size(), 3u);
-    press(box(0).showHideButton);
-    EXPECT_EQ(hidden(0), 0);
-    EXPECT_EQ(hidden(1), 3);
-    press(box(0).showHideButton);
-    EXPECT_EQ(hidden(0), int(box(0).sections.size()));
-    press(box(1).showHideButton);
-    EXPECT_EQ(hidden(1), 0);
-    press(box(2).showHideButton);  // a reserved box has nothing to fold
-    EXPECT_EQ(a->boxes().count(), 3);
-}

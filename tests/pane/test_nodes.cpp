@@ -9,6 +9,8 @@
 
 namespace {
 
+// The generators' own tests hold the materials and meshes of their types; here the rules
+// every node follows.
 class NodeBuilder : public ::testing::Test
 {
 protected:
@@ -16,36 +18,25 @@ protected:
     void TearDown() override { clear(); }
     void clear()
     {
-        a->boxes().clear();
-        a->selector()->clear();
-        a->renew()->setChecked(false);
-        a->status()->clear();
+        a.boxes().clear();
+        a.selector()->clear();
+        a.renew()->setChecked(false);
+        a.status()->clear();
         dzScene->clear();
     }
     DzNode* build(int type, int* index = nullptr)
     {
-        const int i = a->boxes().append(type);
+        const int i = a.boxes().append(type);
         if (index) *index = i;
         return pane->BuildObjectNode(type, i, newBoxTitle(type, i), [&](int box, DzFacetMesh* mesh) {
             filledBox = box;
             mesh->addVertex(1.f, 2.f, 3.f);
         });
     }
-    // Records, texture combos and exports find a node's materials by these names, in this order.
-    void expectMaterials(DzNode* node, const QStringList& names)
-    {
-        ASSERT_NE(node, nullptr);
-        ASSERT_EQ(node->getObject()->getNumShapes(), 1);
-        DzShape* shape = node->getObject()->getShape(0);
-        ASSERT_NE(qobject_cast<DzFacetShape*>(shape), nullptr);
-        QStringList got;
-        for (int k = 0; k < shape->getNumMaterials(); ++k) got << shape->getMaterial(k)->getName();
-        EXPECT_EQ(got, names);
-    }
 
     ZPK_VerdixPane* pane = thePane();
-    std::unique_ptr<VerdixPaneTestAccess> a{new VerdixPaneTestAccess(pane)};
-    std::unique_ptr<QLabel> landLabel;
+    VerdixPaneTestAccess a{pane};
+    QLabel landLabel;
     int filledBox = -1;
 };
 
@@ -53,30 +44,35 @@ protected:
 
 TEST_F(NodeBuilder, GrassOnALandscape)
 {
-    const int l = a->boxes().append(TypeLandscape);
-    landLabel.reset(new QLabel(newBoxTitle(TypeLandscape, l)));
-    a->boxes()[l].titleLabel = landLabel.get();
-    DzNode* land = pane->BuildObjectNode(TypeLandscape, l, landLabel->text(), nullptr);
-    a->selector()->addItem(landLabel->text());
-    expectMaterials(land, {"Landscape"});
+    const int l = a.boxes().append(TypeLandscape);
+    landLabel.setText(newBoxTitle(TypeLandscape, l));
+    a.boxes()[l].titleLabel = &landLabel;
+    DzNode* land = pane->BuildObjectNode(TypeLandscape, l, landLabel.text(), nullptr);
+    ASSERT_NE(land, nullptr);
+    a.selector()->addItem(landLabel.text());
     EXPECT_EQ(land->getAssetId(), "land");
+    ASSERT_EQ(land->getObject()->getShape(0)->getNumMaterials(), 1);
+    EXPECT_EQ(land->getObject()->getShape(0)->getMaterial(0)->getName(), "Landscape");
 
     int i = -1;
     DzNode* grass = build(TypeGrass, &i);
-    expectMaterials(grass, {"Grass"});
+    ASSERT_NE(grass, nullptr);
     EXPECT_EQ(grass->getLabel(), "(0001) GrassV1.0");
     EXPECT_EQ(grass->getNodeParent(), land);
     EXPECT_EQ(dzScene->findNodeByLabel("(0001) GrassV1.0"), grass);
     EXPECT_FALSE(grass->isEditing());
-    EXPECT_EQ(a->boxes()[i].landscapeIndex, 0);
-    EXPECT_EQ(a->status()->text(), "Added grass to (0000) LandscapeV1.0 ");
+    EXPECT_EQ(a.boxes()[i].landscapeIndex, 0);
+    EXPECT_EQ(a.status()->text(), "Added grass to (0000) LandscapeV1.0 ");
     EXPECT_EQ(filledBox, i);
-    EXPECT_EQ(qobject_cast<DzFacetShape*>(grass->getObject()->getShape(0))->getFacetMesh()->getNumVertices(), 1);
-    auto* grassMat = qobject_cast<DzDefaultMaterial*>(grass->getObject()->getShape(0)->getMaterial(0));
+    DzShape* shape = grass->getObject()->getShape(0);
+    ASSERT_NE(qobject_cast<DzFacetShape*>(shape), nullptr);
+    EXPECT_EQ(qobject_cast<DzFacetShape*>(shape)->getFacetMesh()->getNumVertices(), 1);
+    ASSERT_EQ(shape->getNumMaterials(), 1);
+    auto* grassMat = qobject_cast<DzDefaultMaterial*>(shape->getMaterial(0));
     ASSERT_NE(grassMat, nullptr);
+    EXPECT_EQ(grassMat->getName(), "Grass");
     EXPECT_EQ(grassMat->getDiffuseColor(), QColor(250, 255, 240));
-
-    // The generators' own tests hold the materials of their types. Types without a node build none.
+    // Types without a node build none.
     EXPECT_EQ(build(TypeBush), nullptr);
     EXPECT_EQ(dzScene->getNumNodes(), 2);
     // The material setters called by name ignore a missing material.
@@ -88,17 +84,17 @@ TEST_F(NodeBuilder, RenewRule)
     int i = -1;
     DzNode* first = build(TypeGrass, &i);
     ASSERT_NE(first, nullptr);
-    a->boxes().removeAt(i);
+    a.boxes().removeAt(i);
     filledBox = -1;
 
     // A box rebuilt with the same title takes the node over unchanged.
     EXPECT_EQ(build(TypeGrass, &i), first);
     EXPECT_EQ(filledBox, -1);
     EXPECT_EQ(dzScene->getNumNodes(), 1);
-    a->boxes().removeAt(i);
+    a.boxes().removeAt(i);
 
     // With "Renew" ticked the old node goes and a fresh one is built.
-    a->renew()->setChecked(true);
+    a.renew()->setChecked(true);
     DzNode* fresh = build(TypeGrass, &i);
     ASSERT_NE(fresh, nullptr);
     EXPECT_NE(fresh, first);
