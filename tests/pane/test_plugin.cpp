@@ -89,8 +89,4 @@ TEST(ScriptRegistration, ClassNamesAreGlobalsAndTheHostReachesThePublicSlots)
     ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
     EXPECT_EQ(heightRnd->getValue(), heightRnd->getMax());
     access.deleteControl(true, false);
-
-    script.clear();
-    script.addLine("MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\").InputFromTrekko(1.5, -2);");
-    EXPECT_TRUE(script.execute()) << qPrintable(script.errorMessage());
 }
