@@ -106,6 +106,13 @@ protected:
         QApplication::setActiveWindow(pane->window());
         QApplication::processEvents();
     }
+    // The boxes' titles, in order.
+    QStringList titles()
+    {
+        QStringList t;
+        for (int i = 0; i < a->boxes().count(); ++i) t << box(i).groupBox->title();
+        return t;
+    }
     QStringList messages() const
     {
         QStringList out;

@@ -21,12 +21,6 @@ protected:
         for (int i = 0; i < a->boxes().count(); ++i)
             for (DzIntSlider* s : box(i).sliders) s->setValue(s->getMin() + (v++ % (s->getMax() - s->getMin() + 1)));
     }
-    QStringList titles()
-    {
-        QStringList t;
-        for (int i = 0; i < a->boxes().count(); ++i) t << box(i).groupBox->title();
-        return t;
-    }
     // Every box's title, and its record and landscape as a set document holds them.
     QString state() { return titles().join('|') + "\n" + pane->setDocumentText(); }
     // The set document of boxes of these types, as the pane stores it.

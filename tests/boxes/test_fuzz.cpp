@@ -47,12 +47,6 @@ QString mutate(QString doc, Lcg& rng)
 class Fuzz : public BoxTest
 {
 protected:
-    QStringList titles()
-    {
-        QStringList t;
-        for (int i = 0; i < a->boxes().count(); ++i) t << box(i).groupBox->title();
-        return t;
-    }
     // The stored document always describes the boxes the pane holds.
     void expectStoredMatchesPane()
     {
