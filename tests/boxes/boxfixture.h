@@ -121,6 +121,19 @@ protected:
     }
 };
 
+// A small seeded generator: the same values on every machine.
+struct SeededRandom
+{
+    quint32 state;
+    int next()
+    {
+        state = state * 214013u + 2531011u;
+        return int((state >> 16) & 0x7FFF);
+    }
+    int range(int lo, int hi) { return lo + int(((qint64(next()) << 15) | next()) % (qint64(hi) - lo + 1)); }
+    int below(int n) { return n <= 0 ? 0 : range(0, n - 1); }
+};
+
 // Records every update the routing asks for.
 struct UpdateLog
 {

@@ -3,18 +3,7 @@
 
 namespace {
 
-struct Lcg
-{
-    quint32 state;
-    int next()
-    {
-        state = state * 214013u + 2531011u;
-        return int((state >> 16) & 0x7FFF);
-    }
-    int below(int n) { return n <= 0 ? 0 : int(((qint64(next()) << 15) | next()) % n); }
-};
-
-QString mutate(QString doc, Lcg& rng)
+QString mutate(QString doc, SeededRandom& rng)
 {
     static const QString alphabet = QStringLiteral(",,,;;\n\n0123456789-+.eVGTLx ");
     for (int e = 1 + rng.below(4); e > 0; --e) {
@@ -69,7 +58,7 @@ TEST_F(Fuzz, MutatedDocumentsNeverLoseABox)
     a->setUpdateOverride(TypeLandscape, [](int, bool) {});
     // Nothing here needs painting; a shown pane would repaint its column after every box.
     pane->hide();
-    Lcg rng{0xC0FFEEu};
+    SeededRandom rng{0xC0FFEEu};
     int opened = 0, refused = 0;
     for (int round = 0; round < 300; ++round) {
         const QString doc = mutate(base, rng);

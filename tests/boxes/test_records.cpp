@@ -6,17 +6,6 @@
 
 namespace {
 
-struct Lcg
-{
-    quint32 state;
-    int next()
-    {
-        state = state * 214013u + 2531011u;
-        return int((state >> 16) & 0x7FFF);
-    }
-    int range(int lo, int hi) { return lo + int(((qint64(next()) << 15) | next()) % (qint64(hi) - lo + 1)); }
-};
-
 class Records : public BoxTest
 {
 protected:
@@ -33,7 +22,7 @@ protected:
     }
 
     // Every slider to a random value inside its range, every record combo to a file.
-    void scramble(int i, Lcg& rng)
+    void scramble(int i, SeededRandom& rng)
     {
         const verdix::TypeLayout& l = verdix::layoutFor(box(i).type);
         for (int k = 0; k < l.sliders.size(); ++k)
@@ -66,7 +55,7 @@ protected:
 
 TEST_F(Records, EveryTypeRoundTripsThroughThePane)
 {
-    Lcg rng{20190619u};
+    SeededRandom rng{20190619u};
     for (int type : {TypeLandscape, TypeGrass, TypeTree, TypeFlower, TypeStones, TypeBillboard}) {
         SCOPED_TRACE(verdix::layoutFor(type).name);
         reset();
@@ -103,7 +92,7 @@ TEST_F(Records, EveryTypeRoundTripsThroughThePane)
 
 TEST_F(Records, PresetsWrongHeadersAndWrongBoxes)
 {
-    Lcg rng{7u};
+    SeededRandom rng{7u};
     const int t = addBox(TypeTree);
     scramble(t, rng);
     QString preset;

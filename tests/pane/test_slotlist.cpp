@@ -114,30 +114,21 @@ TEST(PaneSlotList, MetaObjectDeclaresExactlyTheListInOrder)
         EXPECT_EQ(have.value(k, "(missing)").toStdString(), k < rows ? kSlotList[k] : "(extra)") << "slot " << k;
 }
 
-// Slots of several subsystems, called by name, give their subsystem's answer.
+// The host and other panes call slots by name; the answers come back through the meta-object.
+// (The interpolations and heights behind the other slots are checked where they are computed.)
 TEST(PaneSlotList, SlotsAnswerThroughTheMetaObject)
 {
     ZPK_VerdixPane* pane = thePane();
     VerdixPaneTestAccess a(pane);
-    a.boxes().clear();
-    float lerp1 = 0, lerp2 = 0, height = -1;
-    DzVec3 cross;
     const DzVec3 u(1, 2, 3), v(4, 5, 6);
+    DzVec3 cross, none(7, 7, 7);
     bool opened = false;
-    EXPECT_TRUE(QMetaObject::invokeMethod(pane, "lerpA", Q_RETURN_ARG(float, lerp1), Q_ARG(float, 2.f),
-                                          Q_ARG(float, 6.f), Q_ARG(float, 0.25f)));
-    EXPECT_TRUE(QMetaObject::invokeMethod(pane, "lerpB", Q_RETURN_ARG(float, lerp2), Q_ARG(float, -4.f),
-                                          Q_ARG(float, 8.f), Q_ARG(float, 0.75f)));
     EXPECT_TRUE(QMetaObject::invokeMethod(pane, "Vec3Cross", Q_RETURN_ARG(DzVec3, cross), Q_ARG(const DzVec3*, &u),
                                           Q_ARG(const DzVec3*, &v)));
-    // No landscape box, no terrain: height 0.
-    EXPECT_TRUE(QMetaObject::invokeMethod(pane, "fHeight", Q_RETURN_ARG(float, height), Q_ARG(int, 0),
-                                          Q_ARG(float, 0.5f), Q_ARG(float, 0.2f), Q_ARG(DzVec3*, nullptr),
-                                          Q_ARG(int*, nullptr), Q_ARG(int*, nullptr)));
-    EXPECT_FLOAT_EQ(lerp1, 3.f);
-    EXPECT_FLOAT_EQ(lerp2, 5.f);
     EXPECT_EQ(cross, DzVec3(-3, 6, -3));
-    EXPECT_EQ(height, 0.f);
+    EXPECT_TRUE(QMetaObject::invokeMethod(pane, "Vec3Cross", Q_RETURN_ARG(DzVec3, none), Q_ARG(const DzVec3*, &u),
+                                          Q_ARG(const DzVec3*, nullptr)));
+    EXPECT_EQ(none, DzVec3());
     EXPECT_TRUE(QMetaObject::invokeMethod(pane, "ObjectMapping_Open", Q_RETURN_ARG(bool, opened)));
     EXPECT_TRUE(opened && a.mapping().exists());
     EXPECT_TRUE(QMetaObject::invokeMethod(pane, "ObjectMapping_Close"));
