@@ -106,12 +106,32 @@ protected:
         QApplication::setActiveWindow(pane->window());
         QApplication::processEvents();
     }
+    // The boxes' titles, in order.
+    QStringList titles()
+    {
+        QStringList t;
+        for (int i = 0; i < a->boxes().count(); ++i) t << box(i).groupBox->title();
+        return t;
+    }
     QStringList messages() const
     {
         QStringList out;
         for (const DzMessageRecord& m : dzApp->dialogs()->messages()) out << m.title + ": " + m.text;
         return out;
     }
+};
+
+// A small seeded generator: the same values on every machine.
+struct SeededRandom
+{
+    quint32 state;
+    int next()
+    {
+        state = state * 214013u + 2531011u;
+        return int((state >> 16) & 0x7FFF);
+    }
+    int range(int lo, int hi) { return lo + int(((qint64(next()) << 15) | next()) % (qint64(hi) - lo + 1)); }
+    int below(int n) { return n <= 0 ? 0 : range(0, n - 1); }
 };
 
 // Records every update the routing asks for.

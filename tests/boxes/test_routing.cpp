@@ -39,6 +39,15 @@ protected:
         showPane();
         pane->setBatchRunner(std::unique_ptr<VerdixBatchRunner>(new CountingRunner(&batches, &tasks)));
     }
+    // Focuses the widget, moves the slider and gives the boxes the update went to.
+    std::vector<int> move(QWidget* focus, DzIntSlider* s, int value)
+    {
+        log.clear();
+        focus->setFocus();
+        QApplication::processEvents();
+        s->setValue(value);
+        return log.sorted();
+    }
 };
 
 }  // namespace
@@ -49,63 +58,38 @@ TEST_F(Routing, FocusedSliderUpdatesItsBoxAloneOtherwiseEveryBoxOfTheType)
     route(addBox(TypeBillboard), TypeBillboard);
     a->setUpdateOverride(TypeGrass, log.hook());
     a->setUpdateOverride(TypeBillboard, log.hook());
+    const std::vector<int> one{1}, two{2}, three{3}, grass{0, 1, 2};
 
     // By mouse or keyboard: the slider has focus.
-    slider(1, "Height Min")->lineEdit()->setFocus();
-    QApplication::processEvents();
+    EXPECT_EQ(move(slider(1, "Height Min")->lineEdit(), slider(1, "Height Min"), 40), one);
     ASSERT_TRUE(slider(1, "Height Min")->hasFocus());
-    slider(1, "Height Min")->setValue(40);
-    EXPECT_EQ(log.sorted(), std::vector<int>({1}));
     EXPECT_EQ(batches, 0);
     // The pane state follows the change.
     EXPECT_TRUE(a->model()->coolText().contains("GrassV1.0,1000,100,0,1,6,100,0,3,40,"));
-
     // A focused slider of another box of the same type picks that box.
-    log.clear();
-    slider(2, "Seed")->lineEdit()->setFocus();
-    QApplication::processEvents();
-    slider(0, "Seed")->setValue(7);
-    EXPECT_EQ(log.sorted(), std::vector<int>({2}));
-
+    EXPECT_EQ(move(slider(2, "Seed")->lineEdit(), slider(0, "Seed"), 7), two);
     // A value set by a script (no slider of the type has focus): all grass boxes, as one
     // batch of background tasks.
-    log.clear();
-    a->selector()->setFocus();
-    QApplication::processEvents();
-    slider(0, "Amount")->setValue(500);
-    EXPECT_EQ(log.sorted(), std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(move(a->selector(), slider(0, "Amount"), 500), grass);
     EXPECT_EQ(batches, 1);
     EXPECT_EQ(tasks, 3);
-
     // "Wind" is not asked for focus: moving it rebuilds every grass box.
-    log.clear();
-    slider(0, "Wind")->lineEdit()->setFocus();
-    QApplication::processEvents();
-    slider(0, "Wind")->setValue(150);
-    EXPECT_EQ(log.sorted(), std::vector<int>({0, 1, 2}));
-
+    EXPECT_EQ(move(slider(0, "Wind")->lineEdit(), slider(0, "Wind"), 150), grass);
     // Billboards are updated one after another, not through the batch runner.
-    log.clear();
-    a->selector()->setFocus();
-    QApplication::processEvents();
-    slider(3, "Amount")->setValue(20);
-    EXPECT_EQ(log.sorted(), std::vector<int>({3}));
+    EXPECT_EQ(move(a->selector(), slider(3, "Amount"), 20), three);
     EXPECT_EQ(batches, 2);
 
     // Replaying stored values triggers nothing.
-    log.clear();
     a->setLoading(true);
-    slider(1, "Amount")->setValue(99);
+    EXPECT_TRUE(move(a->selector(), slider(1, "Amount"), 99).empty());
     a->setLoading(false);
-    EXPECT_TRUE(log.sorted().empty());
 }
 
 TEST_F(Routing, DefaultRunnerRunsEveryTaskBeforeReturning)
 {
     VerdixPoolRunner runner;
     std::atomic<int> done{0};
-    std::vector<std::function<void()>> list;
-    for (int k = 0; k < 40; ++k) list.push_back([&done] { QThread::msleep(1); ++done; });
+    std::vector<std::function<void()>> list(40, [&done] { QThread::msleep(1); ++done; });
     runner.runAndWait(list);
     EXPECT_EQ(done, 40);
 

@@ -70,16 +70,13 @@ public:
         pane->ReadSaveControls(i, type, header, text, presets);
     }
     void saveModelData() { pane->saveModelData(); }
-    void openModelData() { pane->openModelData(); }
     void saveScene() { pane->SaveScene(); }
     void openScene() { pane->OpenScene(); }
-    void sceneLoadOrSave() { pane->SceneLoadOrSave(); }
     void savePreset(int i, int type, const QString& folder, const QString& header)
     {
         pane->SavePreset(i, type, folder, header);
     }
     void saveTreePreset() { pane->Button_SaveTreePreset(); }
-    void openTreePreset() { pane->Button_OpenTreePreset(0); }
     bool openDocument(const QString& text, bool fileOpening, bool dialogs = false)
     {
         pane->m_noDialogs = !dialogs;
@@ -104,7 +101,6 @@ public:
     void initTextureFolder() { pane->InitTextureFolder(); }
     QString loadQSFile(const QString& f) { return pane->LoadQSFile(f); }
     QString loadGround(const QString& f) { return pane->LoadGround(f); }
-    QString loadTree(const QString& f) { return pane->LoadTree(f); }
     QString typeLable(int t, int i) { return pane->GetTypeLable(t, i); }
     int findLandscape(const QString& t) { return pane->FindLandScapeIndex(t); }
 
@@ -113,8 +109,6 @@ public:
     void draw() { pane->Animation_Draw(); }
     void lowLODMode() { pane->LowLODMode(); }
     void saveFlowerPreset() { pane->Button_SaveFlowerPreset(); }
-    void openFlowerPreset() { pane->Button_OpenFlowerPreset(0); }
-    void openFlowerFile() { pane->Button_OpenFlowerFile(); }
 };
 
 // The one pane of the test process, created the way the host creates it.

@@ -52,11 +52,10 @@ TEST_F(AssetFolders, ConfigurationFileSetsTheRoot)
                  {"\n\n\n", ""},
                  {"", ""}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.content.toStdString());
         writeFile(appDir.path() + "/plugins/Halvorn/VerdixTexturesPath.txt", c.content);
         VerdixAssets::setTextureRoot("x");
         pane.initTextureFolder();
-        EXPECT_EQ(VerdixAssets::textureRoot(), c.root);
+        EXPECT_EQ(VerdixAssets::textureRoot(), c.root) << c.content.toStdString();
     }
     EXPECT_EQ(VerdixAssets::folder(VerdixAssets::Folder::TextureGrass, ""), "/Verdix_Texture_Grass");
     EXPECT_TRUE(dzApp->dialogs()->messages().isEmpty());

@@ -2,13 +2,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSet>
+#include <memory>
 #include <dzapp.h>
 #include <dzplugin.h>
 #include <dzscript.h>
 #include "paneaccess.h"
 
 extern "C" DzPlugin* getPluginDefinition();
-extern "C" DzVersion getSDKVersion();
 
 TEST(PluginDefinition, IsBuiltOnceAndRegistersItsClassesAndSceneData)
 {
@@ -17,7 +17,6 @@ TEST(PluginDefinition, IsBuiltOnceAndRegistersItsClassesAndSceneData)
     DzClassFactory* firstFactory = p->getClassFactory(0);
     EXPECT_EQ(getPluginDefinition(), p);
     EXPECT_EQ(p->getClassFactory(0), firstFactory);
-    EXPECT_EQ(getSDKVersion().toString(), "4.5.0.100");
     const QStringList classes = {"ZPK_VerdixPaneAction", "ZPK_VerdixPane", "VerdixSceneModel", "MySceneModelIO"};
     ASSERT_EQ(p->getNumClassFactories(), classes.size());
     QSet<QString> ids;
@@ -38,10 +37,19 @@ TEST(PluginDefinition, IsBuiltOnceAndRegistersItsClassesAndSceneData)
     EXPECT_EQ(ios[0].dataClassName, "VerdixSceneModel");
 }
 
+TEST(PluginDefinition, LibraryExportsTheEntryPoints)
+{
+    const QString lib = QCoreApplication::applicationDirPath() + "/plugins/libverdix.so";
+    if (!QFileInfo::exists(lib)) GTEST_SKIP() << "no plug-in library beside the tests";
+    QString error;
+    // The host loads the library this process already uses: the same definition comes back.
+    EXPECT_EQ(dzApp->getPluginMgr()->loadPlugin(lib, &error), getPluginDefinition()) << qPrintable(error);
+}
+
 TEST(PluginDefinition, PaneActionOpensThePane)
 {
-    QObject* obj = dzApp->getPluginMgr()->createInstance("ZPK_VerdixPaneAction");
-    auto* action = qobject_cast<DzPaneAction*>(obj);
+    std::unique_ptr<QObject> obj(dzApp->getPluginMgr()->createInstance("ZPK_VerdixPaneAction"));
+    auto* action = qobject_cast<DzPaneAction*>(obj.get());
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->getPaneClass(), "ZPK_VerdixPane");
     ZPK_VerdixPane* pane = thePane();
@@ -51,14 +59,17 @@ TEST(PluginDefinition, PaneActionOpensThePane)
     action->trigger();
     QObject::disconnect(c);
     EXPECT_EQ(shown, 1);
-    delete action;
 }
 
-TEST(ScriptRegistration, HostScriptReachesThePublicSlot)
+TEST(ScriptRegistration, ClassNamesAreGlobalsAndTheHostReachesThePublicSlots)
 {
-    ZPK_VerdixPane* pane = thePane();
-    ASSERT_NE(pane, nullptr);
-    VerdixPaneTestAccess access(pane);
+    DzScript script;
+    script.addLine("var names = ['ZPK_VerdixPane', 'ZPK_VerdixPaneAction', 'VerdixSceneModel', 'MySceneModelIO'];");
+    script.addLine("for (var k = 0; k < names.length; ++k)");
+    script.addLine("  if (typeof this[names[k]] == 'undefined') throw 'missing ' + names[k];");
+    EXPECT_TRUE(script.execute()) << qPrintable(script.errorMessage());
+
+    VerdixPaneTestAccess access(thePane());
     while (access.boxes().count() > 0) access.deleteControl(true, false);
     access.addControlBox("GrassV1.png", newBoxTitle(TypeGrass, 0), TypeGrass);
     ASSERT_EQ(access.boxes().count(), 1);
@@ -67,7 +78,7 @@ TEST(ScriptRegistration, HostScriptReachesThePublicSlot)
     const int before = heightRnd->getValue();
 
     // Fader 5 all the way up, packed as the controller pane packs it.
-    DzScript script;
+    script.clear();
     script.addLine("var p = MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\");");
     script.addLine("p.VerdixScriptInput(176 + 4 * 256 + 127 * 65536);");
     // While stored values are replayed the input is ignored.
@@ -78,32 +89,4 @@ TEST(ScriptRegistration, HostScriptReachesThePublicSlot)
     ASSERT_TRUE(script.execute()) << qPrintable(script.errorMessage());
     EXPECT_EQ(heightRnd->getValue(), heightRnd->getMax());
     access.deleteControl(true, false);
-
-    script.clear();
-    script.addLine("MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\").InputFromTrekko(1.5, -2);");
-    EXPECT_TRUE(script.execute()) << qPrintable(script.errorMessage());
-}
-
-TEST(ScriptRegistration, ClassNamesAreScriptGlobals)
-{
-    DzScript script;
-    script.addLine("var names = ['ZPK_VerdixPane', 'ZPK_VerdixPaneAction', 'VerdixSceneModel', 'MySceneModelIO'];");
-    script.addLine("for (var k = 0; k < names.length; ++k)");
-    script.addLine("  if (typeof this[names[k]] == 'undefined') throw 'missing ' + names[k];");
-    EXPECT_TRUE(script.execute()) << qPrintable(script.errorMessage());
-
-    // The check can fail.
-    script.clear();
-    script.addLine("if (typeof this['ZPK_NoSuchPane'] == 'undefined') throw 'missing';");
-    EXPECT_FALSE(script.execute());
-}
-
-TEST(PluginDefinition, LibraryExportsTheEntryPoints)
-{
-    const QString lib = QCoreApplication::applicationDirPath() + "/plugins/libverdix.so";
-    if (!QFileInfo::exists(lib)) GTEST_SKIP() << "no plug-in library beside the tests";
-    QString error;
-    // The host loads the library this process already uses: the same definition comes back.
-    DzPlugin* loaded = dzApp->getPluginMgr()->loadPlugin(lib, &error);
-    EXPECT_EQ(loaded, getPluginDefinition()) << qPrintable(error);
 }
