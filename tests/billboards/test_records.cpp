@@ -1,23 +1,30 @@
-// A box's record carries the whole box, for every generator: with every slider away from its
-// default, a set document and a host scene bring back the same sliders, the same materials and
-// the very same mesh, one node per box.
+// A box's record carries the whole box, for every generator: with every slider and material
+// away from its default, a set document and a host scene bring back the same sliders, the
+// same materials and the very same mesh, one node per box.
 #include <QTemporaryDir>
 #include <dzmaterial.h>
 #include <dzshape.h>
 #include "fieldfixture.h"
+#include "persistence/boxrecord.h"
 
 namespace {
 
 class Records : public FieldTest
 {
 protected:
-    QStringList materials(int i)
+    // Every material of the box off its defaults, one texture among them.
+    void scrambleMaterials(int i)
     {
-        QStringList names;
-        DzShape* shape = nodeOf(i)->getObject()->getShape(0);
-        for (int m = 0; m < shape->getNumMaterials(); ++m) names << shape->getMaterial(m)->getName();
-        return names;
+        DzNode* node = nodeOf(i);
+        DzShape* shape = node->getObject()->getShape(0);
+        for (int m = 0; m < shape->getNumMaterials(); ++m) {
+            const QString mat = shape->getMaterial(m)->getName();
+            verdix::setMaterialValue(node, mat, "Glossiness", 0.1 + m / 997.0);
+            verdix::setMaterialValue(node, mat, "Index of Refraction", 1.0 / 3.0 + m);
+        }
+        verdix::setMaterialTexture(node, shape->getMaterial(0)->getName(), "Diffuse Color", texture);
     }
+    QString texture;
 };
 
 }  // namespace
@@ -36,6 +43,11 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
         {TypeFlower, {{"Amount", 6}}},
         {TypeBillboard, {{"Amount", 300}}},
     };
+    QTemporaryDir textures;
+    texture = textures.filePath("bark.png");
+    QImage img(4, 4, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    ASSERT_TRUE(img.save(texture));
     for (const auto& c : cases) {
         SCOPED_TRACE(typeInfo(c.type)->titleWord);
         reset();
@@ -43,9 +55,10 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
         const int j = create(c.type);
         scramble(j);
         set(j, c.sizes);
+        scrambleMaterials(j);
         const std::vector<int> sliders0 = values(0), slidersJ = values(j);
         const std::vector<DzVec3> mesh0 = verts(0), meshJ = verts(j);
-        const QStringList mats = materials(j);
+        const QVector<verdix::MaterialRecord> mats = verdix::collectMaterials(nodeOf(j));
         ASSERT_FALSE(meshJ.empty());
 
         // The same two boxes, with one node each, found again by its title rather than duplicated.
@@ -55,7 +68,7 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
             EXPECT_EQ(values(0), sliders0);
             EXPECT_EQ(values(j), slidersJ);
             EXPECT_EQ(dzScene->getNumNodes(), 2);
-            EXPECT_EQ(materials(j), mats);
+            EXPECT_EQ(verdix::collectMaterials(nodeOf(j)), mats);
             EXPECT_TRUE(verts(0) == mesh0);
             EXPECT_TRUE(verts(j) == meshJ);
         };

@@ -33,6 +33,12 @@ protected:
         reset();
         return doc;
     }
+    QVector<int> boxTypes()
+    {
+        QVector<int> out;
+        for (int i = 0; i < a->boxes().count(); ++i) out << box(i).type;
+        return out;
+    }
     static QString readFile(const QString& path)
     {
         QFile f(path);
@@ -253,11 +259,16 @@ TEST_F(Documents, OpeningSaysWhatWasNotLoaded)
             EXPECT_TRUE(status.startsWith("Error: bad.txt ") && status.contains(c.says) &&
                         status.endsWith("nothing was loaded"))
                 << qPrintable(status);
+            EXPECT_FALSE(VerdixFlags::refreshBlocked);
             continue;
         }
         EXPECT_EQ(status, "Scene load finished.. " + c.says);
         ASSERT_EQ(a->boxes().count(), c.boxes);
         for (int i = 0; i < c.amounts.size(); ++i) EXPECT_EQ(slider(i, "Amount")->getValue(), c.amounts[i]);
+        // The boxes are the document's, in its order, and the stored document describes them.
+        EXPECT_EQ(verdix::splitSetDocument(c.doc).boxTypes().mid(0, c.boxes), boxTypes());
+        EXPECT_EQ(verdix::splitSetDocument(a->model()->coolText()).boxTypes(), boxTypes());
+        EXPECT_FALSE(VerdixFlags::refreshBlocked);
     }
 }
 

@@ -9,7 +9,6 @@ struct Lcg
 {
     quint32 state;
     int next() { state = state * 214013u + 2531011u; return int((state >> 16) & 0x7FFF); }
-    int below(int n) { return n > 0 ? int(((quint32(next()) << 15) | quint32(next())) % quint32(n)) : 0; }
     int range(int lo, int hi) { return lo + int((qint64(next()) << 15 | next()) % (qint64(hi) - lo + 1)); }
 };
 
