@@ -181,11 +181,9 @@ TEST_F(Documents, FileFaultsKeepWhatIsThere)
         EXPECT_EQ(a->boxes().count(), 1);
         EXPECT_EQ(a->model()->coolText(), stored);
     };
-    // A scene file that cannot be read, or text that is no set document, changes neither the
-    // pane nor the stored document; "Preset saved!" only once the file is written.
-    file("Verdix_Scene/notes.txt", "just some notes, nothing more\n");
+    // A scene file that cannot be read changes neither the pane nor the stored document (text
+    // that is no set document: see below); "Preset saved!" only once the file is written.
     failsWithError("/missing.txt", &VerdixPaneTestAccess::openScene);
-    failsWithError("/Verdix_Scene/notes.txt", &VerdixPaneTestAccess::openScene);
     failsWithError("/no/such/folder/set.txt", &VerdixPaneTestAccess::saveScene);
     dzApp->dialogs()->queueFileName(root.path() + "/no/such/folder/oak.txt");
     a->savePreset(addBox(TypeTree), TypeTree, "Verdix_Presets_Tree", "TreeV1");

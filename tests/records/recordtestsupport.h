@@ -14,12 +14,12 @@ struct Lcg
 
 const int kRecorded[] = {TypeLandscape, TypeGrass, TypeTree, TypeFlower, TypeStones, TypeBillboard};
 
-inline ReadTarget targetFor(int type, bool hasNode = true)
+inline ReadTarget targetFor(int type)
 {
     ReadTarget t;
     t.type = type;
     t.header = setRecordHeader(type);
-    t.hasNode = hasNode;
+    t.hasNode = true;
     const TypeLayout& l = layoutFor(type);
     for (int c : l.recordCombos)
         t.comboItems.append({QLatin1String(l.combos[c].placeholder), "Ground_A.png", "Hill B.jpg", "x_4X_X2.png"});
