@@ -1,14 +1,12 @@
 // The window as a user meets it: the pane docked beside the viewport, the outliner picking
-// nodes for the pane, the timeline moving the scene's time, and the screenshot showing the
-// scene's meshes in their colours.
+// nodes for the pane, the timeline's slider moving the scene's time, and the screenshot
+// showing the scene's meshes in their colours.
 #include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <dzapp.h>
@@ -57,15 +55,12 @@ TEST(Window, PaneDocksAndAnOutlinerClickSelectsTheNodeForThePane)
     EXPECT_EQ(rockItem->parent(), out->itemFor(ts.ground));
     EXPECT_EQ(rockItem->text(0), "Rock (0001)");
 
-    QList<DzNode*> announced;
-    QObject::connect(dzScene, &DzScene::primarySelectionChanged, out, [&](DzNode* n) { announced << n; });
+    // The scene's own tests show each selection change is announced once.
     const QRect r = out->visualItemRect(rockItem);
     ASSERT_FALSE(r.isEmpty());
     click(out->viewport(), r.center());
     EXPECT_EQ(dzScene->getPrimarySelection(), ts.rock);
     EXPECT_TRUE(ts.rock->isSelected());
-    ASSERT_FALSE(announced.isEmpty());
-    EXPECT_EQ(announced.last(), ts.rock);
 
     click(out->viewport(), out->visualItemRect(out->itemFor(ts.ground)).center());
     EXPECT_EQ(dzScene->getPrimarySelection(), ts.ground);
@@ -73,31 +68,18 @@ TEST(Window, PaneDocksAndAnOutlinerClickSelectsTheNodeForThePane)
     dzScene->clear();
 }
 
-TEST(Window, TimelineMovesTheSceneTimeAndPlayAdvancesIt)
+// Its play button is checked with the grass pane's window test, which needs the ticks it drives.
+TEST(Window, TimelineSliderMovesTheSceneTime)
 {
     dzScene->clear();
     MainWindow w;
     w.show();
     QList<DzTime> times;
-    int started = 0;
     QObject::connect(dzScene, &DzScene::timeChanged, &w, [&](DzTime t) { times << t; });
-    QObject::connect(dzScene, &DzScene::playbackStarted, &w, [&]() { ++started; });
     w.timeline()->slider()->setValue(12);
     ASSERT_FALSE(times.isEmpty());
     EXPECT_EQ(dzScene->getTime(), times.last());
     EXPECT_EQ(dzScene->getTime(), 12 * dzScene->getTimeStep());
-
-    const DzTime before = dzScene->getTime();
-    w.timeline()->playButton()->click();
-    EXPECT_TRUE(w.timeline()->isPlaying());
-    EXPECT_EQ(started, 1);
-    for (int n = 0; n < 50 && dzScene->getTime() == before; ++n) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    EXPECT_NE(dzScene->getTime(), before);
-    w.timeline()->playButton()->click();
-    EXPECT_FALSE(w.timeline()->isPlaying());
 }
 
 TEST(Screenshot, ShowsTheMeshesInTheirColoursOverTheBackground)

@@ -1,5 +1,6 @@
-// Billboards in the host application's window: orbiting the viewport's camera and letting
-// the animation tick run turns every billboard to the camera's new place.
+// Billboards in the host application's window: the camera a mouse drag orbits in the viewport
+// is the one the next tick turns every billboard to. That billboards wait for the tick is
+// the pane's own test.
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <memory>
@@ -33,17 +34,15 @@ TEST_F(BillboardWindow, OrbitingTheCameraAndTickingTurnsTheBillboards)
     t.start();
     while (t.elapsed() < 100) QApplication::processEvents(QEventLoop::AllEvents, 10);
     tick();
-    EXPECT_LT(worstFacing(verts(i), camera()->getWSPos()), 2e-3f);
 
-    // Half a turn round the scene, dragged with the mouse: the camera moves, the billboards
-    // wait for the tick.
+    // Half a turn round the scene, dragged with the mouse.
     const DzVec3 before = camera()->getWSPos();
     const QPoint from = view->rect().center(), to = from + QPoint(450, 0);
     mouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     for (int k = 1; k <= 10; ++k) mouse(view, QEvent::MouseMove, from + (to - from) * k / 10, Qt::NoButton, Qt::LeftButton);
     mouse(view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
     ASSERT_GT((camera()->getWSPos() - before).length(), 100.f) << "the drag orbited the host camera";
-    EXPECT_GT(worstFacing(verts(i), camera()->getWSPos()), 0.05f);
+    ASSERT_GT(worstFacing(verts(i), camera()->getWSPos()), 0.05f) << "they faced the old place";
     tick();
     EXPECT_LT(worstFacing(verts(i), camera()->getWSPos()), 2e-3f);
 

@@ -1,12 +1,10 @@
 // Rocks dropped onto the Meadow sample in the host application, headless, as the docs' script
 // does it: they fall over the ticks and stay on the hill.
 #include <gtest/gtest.h>
-#include <QFile>
-#include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTextStream>
-#include <dzmath.h>
+#include <cmath>
+#include "../grasspane/objfile.h"
 #include "../hostrun.h"
 
 namespace {
@@ -18,20 +16,13 @@ const QString kMeadow = QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Meadow.
 QMap<QString, float> rockBottoms(const QString& file)
 {
     QMap<QString, float> out;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return out;
-    QTextStream in(&f);
-    const QRegularExpression rockName("^o (\\(\\d{4}\\) RocksV1\\.0 \\d+)$");
-    QString current;
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (line.startsWith("o ")) {
-            const QRegularExpressionMatch m = rockName.match(line);
-            current = m.hasMatch() ? m.captured(1) : QString();
-            if (!current.isEmpty()) out[current] = INFINITY;
-        } else if (!current.isEmpty() && line.startsWith("v ")) {
-            out[current] = std::min(out[current], line.split(' ', Qt::SkipEmptyParts).value(2).toFloat());
-        }
+    const QRegularExpression rockName("^\\(\\d{4}\\) RocksV1\\.0 \\d+$");
+    const QMap<QString, std::vector<DzVec3>> objects = readObj(file);
+    for (auto o = objects.begin(); o != objects.end(); ++o) {
+        if (!rockName.match(o.key()).hasMatch()) continue;
+        float low = INFINITY;
+        for (const DzVec3& v : o.value()) low = std::min(low, v.m_y);
+        out[o.key()] = low;
     }
     return out;
 }
