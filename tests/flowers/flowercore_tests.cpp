@@ -123,8 +123,8 @@ TEST(FlowerCore, LaterPassesUseTheCacheRepeatAndSpareAStaleMesh)
     FlowerPassInfo again;
     EXPECT_EQ(b.pass(false, &again), first);
     EXPECT_EQ(again.heightQueries, 0);
-    // The generator state other work left behind does not matter (other threads: the pane's
-    // tick test).
+    // The generator state other work left behind does not matter (the ring's workers: the
+    // grass pane's tick test).
     vxSrand(999u);
     EXPECT_EQ(b.pass(true), first);
 

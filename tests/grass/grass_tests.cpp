@@ -133,12 +133,6 @@ TEST(GrassCore, BladesAreStripsOfQuadsThatAllTurnTheSameWay)
         // The positive-x edge (u = 1) follows the negative one.
         for (int j = 0; j < 3; ++j) EXPECT_EQ(uv->getPnt2Value(f.m_uvwIdx[j]).u, j ? 1.f : 0.f) << i;
     }
-    // Rebuilding with other counts replaces the topology rather than appending to it.
-    p.Amount = 2;
-    addPolyGrassCore(p, mesh);
-    EXPECT_EQ(mesh.getNumVertices(), 20);
-    EXPECT_EQ(mesh.getNumFacets(), 8);
-    EXPECT_EQ(mesh.getUVs()->getNumValues(), 10);
 }
 
 TEST(GrassCore, ClumpsShareOneRootAndSizeOneGivesEachBladeItsOwn)

@@ -94,8 +94,6 @@ TEST(TaskRing, ReusingABusySlotIsCountedAsWaiting)
     EXPECT_EQ(st.used, 3);
     EXPECT_GE(st.waiting, 1);
     EXPECT_LE(st.waiting, 3);
-    EXPECT_EQ(taskRingStatus(st),
-              QString("Time:%1 UsedThreads:3 MaxThreads:2 Waiting:%2").arg(st.elapsedMs).arg(st.waiting));
 
     // Before the ring wraps, nothing is waited for; tasks still running after the pause count.
     TaskRing fresh(4);

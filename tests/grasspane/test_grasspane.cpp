@@ -15,14 +15,7 @@ TEST_F(GrassPaneTest, CreateBuildsTheNodeMaterialAndFullPatch)
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->getNumVertices(), 2 * 7 * 1000);
     EXPECT_EQ(m->getNumFacets(), 6 * 1000);
-    // Blades stand up: the top of blade 0 lies above its root.
-    EXPECT_GT(m->getVertex(2 * 6).m_y, m->getVertex(0).m_y + 3.f);
     EXPECT_EQ(a->status()->text(), "Added grass");
-    EXPECT_TRUE(a->boxes()[i].grassLastPass.refilled);
-    // The box keeps its ground cache: the next pass asks the terrain nothing.
-    a->updateGrass(i, false);
-    EXPECT_EQ(a->boxes()[i].grassLastPass.heightQueries, 0);
-    EXPECT_FALSE(a->boxes()[i].grassLastPass.refilled);
 
     // Box 0 goes away but its node stays; the next box 0 finds the node under its title.
     const std::vector<DzVec3> first = verts(i);
