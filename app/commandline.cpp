@@ -44,9 +44,10 @@ QString usageText()
         "  --load-scene FILE       load a host scene file (.duf)\n"
         "  --open-set FILE         open a Verdix set document (.txt) in the pane, replacing its boxes\n"
         "  --script FILE           run a script file line by line\n"
-        "  --midi-replay FILE.mid  play the control changes of a Standard MIDI File at their times through\n"
+        "  --midi-replay FILE.mid  play the control changes of a Standard MIDI File in their order through\n"
         "                          the MIDI controller pane into the selected box (after --open-set, the\n"
-        "                          last box made)\n"
+        "                          last box made); in the window at their recorded times, headless\n"
+        "                          without waiting\n"
         "  --time FRAME            go to frame FRAME (0 to %1)\n"
         "  --ticks N               run N animation ticks (0 to %2)\n"
         "  --save-scene FILE       save the host scene to FILE\n"
@@ -467,7 +468,9 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             *error = QString("--midi-replay: %1").arg(why);
             return kExitInputFailed;
         }
-        if (!replayControlChanges(changes, pane, korgPane(), &why)) {
+        // Headless nothing watches the time pass: the file's clock alone orders the changes.
+        const ReplayClock clock = cl.headless ? ReplayClock::FileClock : ReplayClock::WallClock;
+        if (!replayControlChanges(changes, pane, korgPane(), clock, &why)) {
             *error = QString("--midi-replay %1: %2").arg(cl.midiReplay, why);
             return kExitRunFailed;
         }

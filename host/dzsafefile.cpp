@@ -50,8 +50,11 @@ mode_t currentUmask()
     return 022;
 }
 
-// Resolves target to the path that will really be replaced, following links, and checks it.
-// mode receives the permissions the new file should get.
+// Resolves target to the path that will really be replaced and checks it. The folders on the
+// way are followed wherever their links lead, but a link in the target's own place is never
+// written through (dangling or not): in a shared folder anyone could plant one there to turn a
+// save onto a file of their choosing. The new file replaces the link itself, with the
+// permissions of a new file. mode receives the permissions the new file should get.
 bool resolveTarget(const QString& target, QString* final, int* mode, QString* why, uid_t* uid = nullptr,
                    gid_t* gid = nullptr)
 {
@@ -59,32 +62,18 @@ bool resolveTarget(const QString& target, QString* final, int* mode, QString* wh
         *why = "Cannot write: no file name given";
         return false;
     }
-    const QString abs = QFileInfo(target).absoluteFilePath();
-    QString path = abs;
+    const QString path = QFileInfo(target).absoluteFilePath();
     struct stat st;
-    // Follow a chain of links by hand: a dangling link is written through, to the file it names.
-    for (int hops = 0;; ++hops) {
-        if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
-            if (errno != ENOENT) {
-                *why = QString("Cannot write %1: %2").arg(target, sysError(errno));
-                return false;
-            }
-            break;
-        }
-        if (!S_ISLNK(st.st_mode)) break;
-        if (hops == 32) {
-            *why = QString("Cannot write %1: too many levels of symbolic links").arg(target);
+    bool exists = true;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (errno != ENOENT) {
+            *why = QString("Cannot write %1: %2").arg(target, sysError(errno));
             return false;
         }
-        const QString link = QFileInfo(path).symLinkTarget();
-        if (link.isEmpty()) {
-            *why = QString("Cannot write %1: cannot read the link").arg(target);
-            return false;
-        }
-        path = QFileInfo(link).isRelative() ? QFileInfo(path).absolutePath() + QLatin1Char('/') + link : link;
+        exists = false;
     }
-    const bool exists = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) {
+    const bool link = exists && S_ISLNK(st.st_mode);
+    if (exists && !link && !S_ISREG(st.st_mode)) {
         *why = QString("Cannot write %1: it is %2, not a regular file").arg(target, kindOf(st.st_mode));
         return false;
     }
@@ -101,7 +90,7 @@ bool resolveTarget(const QString& target, QString* final, int* mode, QString* wh
         return false;
     }
     *final = canonicalDir + QLatin1Char('/') + info.fileName();
-    if (exists) {
+    if (exists && !link) {
         *mode = int(st.st_mode & 07777);
         if (uid) *uid = st.st_uid;
         if (gid) *gid = st.st_gid;
@@ -135,11 +124,12 @@ void syncFolder(const QString& dir)
     ::close(fd);
 }
 
-// Moves a finished temporary file over final after checking final once more.
+// Moves a finished temporary file over final after checking final once more. A link there
+// is replaced as a name; rename never follows it.
 bool replace(const QString& temp, const QString& final, const QString& target, QString* why)
 {
     struct stat st;
-    if (::lstat(QFile::encodeName(final).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (::lstat(QFile::encodeName(final).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
         *why = QString("Cannot write %1: it is %2, not a regular file").arg(target, kindOf(st.st_mode));
         return false;
     }

@@ -6,8 +6,9 @@
 // full disk at any moment therefore leaves either the complete old file or the complete new
 // one. Targets that exist and are not regular files (folders, FIFOs, devices, sockets) are
 // refused, as is any path whose folder lies in /dev, /proc or /sys: saving must never replace
-// a special file by a regular one, nor write into a device. A symbolic link is followed to the
-// file it names, which is then replaced in place, so the link stays a link.
+// a special file by a regular one, nor write into a device. A symbolic link in the target's
+// place is never written through, dangling or not: the new file replaces the link itself.
+// Links among the folders on the way are followed.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -39,7 +40,7 @@ public:
     // tempPath(), then commit().
     void closeForPath();
     QString tempPath() const { return m_temp; }
-    // The file that will be replaced (the target with links followed).
+    // The file that will be replaced (the target in its folder with the folders' links followed).
     QString finalPath() const { return m_final; }
 
     // Flushes, syncs and renames the temporary file over the target. False, with the

@@ -192,3 +192,82 @@ TEST_F(Replay, BatchRunAppliesTheSessionAfterOpeningTheSet)
     EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
     EXPECT_TRUE(r.err.startsWith("verdix-host: --midi-replay: ")) << qPrintable(r.err);
 }
+
+TEST(MidiFileReading, RefusesBrokenAndOversizedFilesNamingTheReason)
+{
+    using namespace smf;
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/bad.mid";
+    const QByteArray one = track({{0, cc(0, 1, 1)}});
+    // Many control changes on running status: three bytes each.
+    QByteArray many = bytes({0x00, 0xB0, 0x01, 0x01});
+    for (int i = 0; i < kMaxMidiControlChanges; ++i) many += bytes({0x00, 0x01, 0x02});
+    many += bytes({0x00, 0xFF, 0x2F, 0x00});
+    QByteArray manyTracks = "MThd" + be(6, 4) + be(1, 2) + be(kMaxMidiTracks + 1, 2) + be(96, 2);
+    for (int i = 0; i <= kMaxMidiTracks; ++i) manyTracks += one;
+    const struct
+    {
+        const char* name;
+        QByteArray data;
+        const char* says;
+    } cases[] = {
+        {"division of 0", file(0, 0, {one}), "division is 0"},
+        {"no frame rate", "MThd" + be(6, 4) + be(0, 2) + be(1, 2) + be(0xE200, 2) + one, "no valid frame rate"},
+        {"five byte time", file(0, 96, {"MTrk" + be(8, 4) + bytes({0x81, 0x80, 0x80, 0x80, 0x00, 0xB0, 0x01, 0x01})}),
+         "longer than four bytes"},
+        {"five byte length", file(0, 96, {"MTrk" + be(8, 4) + bytes({0x00, 0xF0, 0x81, 0x80, 0x80, 0x80, 0x00, 0xF7})}),
+         "longer than four bytes"},
+        {"track past the end", file(0, 96, {"MTrk" + be(0x7FFFFFF0, 4) + bytes({0x00, 0xB0, 0x01, 0x01})}),
+         "past the end of the file"},
+        {"event cut off", file(0, 96, {"MTrk" + be(3, 4) + bytes({0x00, 0xB0, 0x01})}), "cut off"},
+        {"missing tracks", file(1, 96, {one}).replace(10, 2, be(3, 2)), "names 3 tracks, the file holds 1"},
+        {"too many tracks", manyTracks, "1025 tracks"},
+        {"too many changes", file(0, 96, {"MTrk" + be(quint32(many.size()), 4) + many}), "more than 10000 control changes"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(write(path, c.data));
+        QVector<TimedControlChange> out;
+        QString error;
+        EXPECT_FALSE(readControlChanges(path, &out, &error)) << c.name;
+        EXPECT_TRUE(out.isEmpty()) << c.name;
+        EXPECT_TRUE(error.contains(path) && error.contains(c.says)) << c.name << ": " << qPrintable(error);
+    }
+    // One change fewer than the limit is a session.
+    many.remove(4, 3);
+    QVector<TimedControlChange> out;
+    QString error;
+    ASSERT_TRUE(write(path, file(0, 96, {"MTrk" + be(quint32(many.size()), 4) + many})));
+    EXPECT_TRUE(readControlChanges(path, &out, &error)) << qPrintable(error);
+    EXPECT_EQ(out.size(), kMaxMidiControlChanges);
+
+    // The longest wait a file can state, at the slowest tempo and coarsest division: a few
+    // thousand years, exactly.
+    ASSERT_TRUE(write(path, file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0x0FFFFFFF, cc(0, 1, 2)}, {0x0FFFFFFF, cc(0, 1, 3)}})})));
+    ASSERT_TRUE(readControlChanges(path, &out, &error)) << qPrintable(error);
+    ASSERT_EQ(out.size(), 2);
+    EXPECT_DOUBLE_EQ(out[1].seconds, 2.0 * 0x0FFFFFFF * 0xFFFFFF / 1e6);
+}
+
+TEST_F(Replay, BatchRunGoesByTheFilesClockWithoutWaiting)
+{
+    // River up at once, then down after more than a century (the slowest tempo, one tick
+    // a quarter note), then Hill after another.
+    using namespace smf;
+    const QString session = dir.path() + "/century.mid";
+    ASSERT_TRUE(write(session, smf::file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0, cc(0, 1, 127)}, {0x0FFFFFFF, cc(0, 1, 0)},
+                                                  {0x0FFFFFFF, cc(0, 2, 127)}})})));
+    const QString scene = dir.path() + "/replayed.duf";
+    HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", session,
+                         "--save-scene", scene});
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    QFile f(scene);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("Landscape Blend None,50,-100,100,40,")) << "the changes were not all replayed in order";
+
+    // A refused file: the input status and one line naming the file and the reason.
+    ASSERT_TRUE(write(session, smf::file(0, 0, {track({{0, cc(0, 1, 127)}})})));
+    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", session});
+    EXPECT_EQ(r.code, kExitInputFailed);
+    EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains(session) && r.err.contains("division is 0")) << qPrintable(r.err);
+}
