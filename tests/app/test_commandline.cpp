@@ -156,9 +156,8 @@ TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
     const QString fifo = dir.path() + "/scene.duf";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const struct { QStringList args; const char* says; } cases[] = {
-        {{"--save-scene", fifo}, "a pipe"}, {{"--export", dir.path() + "/link.glb"}, "a device"},
+        {{"--save-scene", fifo}, "a pipe"}, {{"--export", "/proc/self/scene.glb"}, "not writable"},
     };
-    ASSERT_TRUE(QFile::link("/dev/null", dir.path() + "/link.glb"));
     for (const auto& c : cases) {
         const HostRun r = runHost(QStringList{"--headless"} + c.args);
         EXPECT_EQ(r.code, kExitWriteFailed) << qPrintable(c.args.join(' ')) << ": " << qPrintable(r.err);
@@ -169,5 +168,40 @@ TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
     struct stat st;
     ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_TRUE(QFileInfo(dir.path() + "/link.glb").isSymLink());
+}
+
+// In a shared folder anyone may plant a link where a save will go, to have it overwrite or
+// create a file of their choosing: every save replaces such a link, never writes through it.
+TEST(Executable, SavesReplaceALinkInTheirPlaceAndNeverWriteThroughIt)
+{
+    QTemporaryDir dir;
+    const QString victim = dir.path() + "/victim.txt", missing = dir.path() + "/created-through-link";
+    {
+        QFile f(victim);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    const QStringList outputs{"scene.duf", "still.glb", "still.gltf", "still.obj", "height.png", "wind.glb"};
+    QStringList args{"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set",
+                     QString(VERDIX_LIBRARY_DIR) + "/Verdix_Scene/Landscape_Sample.txt"};
+    for (int i = 0; i < outputs.size(); ++i) {
+        const QString out = dir.path() + "/" + outputs[i];
+        // Half the links name the victim, half name nothing yet.
+        ASSERT_TRUE(QFile::link(i % 2 ? victim : missing + QString::number(i), out));
+    }
+    ASSERT_TRUE(QFile::link(victim, dir.path() + "/still.mtl"));
+    args << "--save-scene" << dir.path() + "/scene.duf" << "--export-animation" << dir.path() + "/wind.glb"
+         << "--frames" << "1" << "--export-heightmap" << "0" << dir.path() + "/height.png";
+    for (const QString& o : {"still.glb", "still.gltf", "still.obj"}) args << "--export" << dir.path() + "/" + o;
+    const HostRun r = runHost(args);
+    ASSERT_EQ(r.code, 0) << qPrintable(r.err);
+    for (const QString& o : outputs + QStringList{"still.mtl"}) {
+        const QFileInfo fi(dir.path() + "/" + o);
+        EXPECT_FALSE(fi.isSymLink()) << qPrintable(o) << " is still a link";
+        EXPECT_TRUE(fi.isFile() && fi.size() > 0) << qPrintable(o);
+    }
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "keep me");
+    EXPECT_TRUE(QDir(dir.path()).entryList({"created-through-link*"}, QDir::Files).isEmpty());
 }

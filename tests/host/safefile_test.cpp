@@ -32,7 +32,7 @@ QStringList leftovers(const QString& dir)
 
 } // namespace
 
-TEST(SafeFile, ReplacesWholeFilesAndKeepsLinksAndModes)
+TEST(SafeFile, ReplacesWholeFilesKeepsModesAndNeverWritesThroughALink)
 {
     QTemporaryDir tmp;
     const QString target = tmp.filePath("set.txt");
@@ -45,11 +45,25 @@ TEST(SafeFile, ReplacesWholeFilesAndKeepsLinksAndModes)
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 
-    // Through a link the file it names is replaced; the link stays a link.
-    const QString link = tmp.filePath("link.txt");
+    // A link in the target's place is replaced by the new file, whether it names a file, a
+    // device or nothing; what it named stays as it was. Links among the folders are followed.
+    const QString link = tmp.filePath("link.txt"), devLink = tmp.filePath("null.txt"), dangling = tmp.filePath("dangling.txt");
     ASSERT_TRUE(QFile::link(target, link));
-    ASSERT_TRUE(DzSafeFile::writeAll(link, "third", &why)) << qPrintable(why);
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    ASSERT_TRUE(QFile::link("/dev/null", devLink));
+    ASSERT_TRUE(QFile::link(tmp.filePath("nowhere.txt"), dangling));
+    for (const QString& l : {link, devLink, dangling}) {
+        ASSERT_TRUE(DzSafeFile::writeAll(l, "third", &why)) << qPrintable(why);
+        EXPECT_FALSE(QFileInfo(l).isSymLink()) << qPrintable(l);
+        EXPECT_EQ(readBytes(l), "third");
+    }
+    EXPECT_EQ(readBytes(target), "second, longer");
+    EXPECT_FALSE(QFileInfo::exists(tmp.filePath("nowhere.txt")));
+    struct stat null;
+    ASSERT_EQ(::stat("/dev/null", &null), 0);
+    EXPECT_TRUE(S_ISCHR(null.st_mode));
+    const QString folderLink = tmp.filePath("folder");
+    ASSERT_TRUE(QFile::link(tmp.path(), folderLink));
+    ASSERT_TRUE(DzSafeFile::writeAll(folderLink + "/set.txt", "third", &why)) << qPrintable(why);
     EXPECT_EQ(readBytes(target), "third");
 
     // A write given up leaves the old file and no temporary one.
@@ -71,11 +85,9 @@ TEST(SafeFile, RefusesSpecialFilesAndFoldersThatTakeNoFiles)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString plain = tmp.filePath("plain");
     ASSERT_TRUE(DzSafeFile::writeAll(plain, "x", nullptr));
-    const QString devLink = tmp.filePath("null.txt");
-    ASSERT_TRUE(QFile::link("/dev/null", devLink));
 
     const struct { QString target; const char* says; } cases[] = {
-        {fifo, "a pipe"}, {"/dev/null", "a device"}, {devLink, "a device"}, {tmp.path(), "a folder"},
+        {fifo, "a pipe"}, {"/dev/null", "a device"}, {tmp.path(), "a folder"},
         {plain + "/inside.txt", "Not a directory"}, {"/dev/verdix-new-file", "system folder"},
         {"/proc/self/verdix.txt", "system folder"}, {"/sys/kernel/verdix.txt", "system folder"}, {"", "no file name"},
     };
@@ -88,7 +100,6 @@ TEST(SafeFile, RefusesSpecialFilesAndFoldersThatTakeNoFiles)
     struct stat st;
     ASSERT_EQ(::lstat(QFile::encodeName(fifo).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced";
-    EXPECT_TRUE(QFileInfo(devLink).isSymLink());
     EXPECT_FALSE(QFileInfo::exists("/dev/verdix-new-file"));
 
     // Every writer of the host reports the refusal instead of success.
