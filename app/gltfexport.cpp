@@ -13,6 +13,7 @@
 #include <assimp/GltfMaterial.h>
 #include <assimp/material.h>
 #include <assimp/scene.h>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -201,7 +202,10 @@ struct Builder
                 if (c != corner.end()) return c->second;
                 const GpuVertex& g = smooth.vertices[size_t(vi)];
                 pos.emplace_back(g.px, g.py, g.pz);
-                nrm.emplace_back(g.nx, g.ny, g.nz);
+                // A facet too large or too small for float arithmetic has no normal; any
+                // unit vector serves it better than a NaN a viewer cannot draw.
+                if (std::isfinite(g.nx) && std::isfinite(g.ny) && std::isfinite(g.nz)) nrm.emplace_back(g.nx, g.ny, g.nz);
+                else nrm.emplace_back(0.f, 1.f, 0.f);
                 const DzPnt2 p = ui >= 0 ? uvMap->getPnt2Value(ui) : DzPnt2();
                 uv.emplace_back(p.u, p.v, 0.f);
                 const unsigned idx = unsigned(pos.size() - 1);
@@ -242,10 +246,32 @@ struct Builder
         return out;
     }
 
+    // The writer cannot put a number that is not finite into its JSON, and says only that it
+    // failed: such a node is found here and named.
+    void checkFinite(DzNode* n, const aiMatrix4x4& m)
+    {
+        if (!error.isEmpty()) return;
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c)
+                if (!std::isfinite(m[r][c])) {
+                    error = QString("the transform of node \"%1\" is not a finite number").arg(n->getLabel());
+                    return;
+                }
+        const MeshNode mn = meshNodeOf(n);
+        if (!n->isVisible() || !mn.mesh) return;
+        const DzVec3* v = mn.mesh->getVerticesPtr();
+        for (int i = 0; i < mn.mesh->getNumVertices(); ++i)
+            if (!std::isfinite(v[i].m_x) || !std::isfinite(v[i].m_y) || !std::isfinite(v[i].m_z)) {
+                error = QString("vertex %1 of node \"%2\" is not a finite number").arg(i).arg(n->getLabel());
+                return;
+            }
+    }
+
     aiNode* node(DzNode* n, const DzTransform& local)
     {
         auto* out = new aiNode(n->getLabel().toStdString());
         out->mTransformation = toAi(local);
+        checkFinite(n, out->mTransformation);
         const MeshNode mn = meshNodeOf(n);
         if (n->isVisible() && mn.mesh && mn.mesh->getNumFacets() > 0) {
             const std::vector<unsigned> ids = nodeMeshes(mn);
@@ -425,6 +451,10 @@ bool exportGltf(const QString& file, bool binary, QString* error)
         if (!progress.advance()) return cancelled();
     }
     if (!roots.empty()) scene->mRootNode->addChildren(unsigned(roots.size()), roots.data());
+    if (!b.error.isEmpty()) {
+        if (error) *error = QString("Cannot write %1: %2").arg(file, b.error);
+        return false;
+    }
     if (b.materials.empty()) {
         // glTF writers expect at least one material.
         auto* m = new aiMaterial;
@@ -447,7 +477,10 @@ bool exportGltf(const QString& file, bool binary, QString* error)
     const aiReturn rc =
         exporter.Export(scene.get(), binary ? "glb2" : "gltf2", QFile::encodeName(out.mainTempPath()).toStdString());
     if (rc != aiReturn_SUCCESS) {
-        if (error) *error = QString("Cannot write %1: %2").arg(file, QString::fromUtf8(exporter.GetErrorString()));
+        const QString said = QString::fromUtf8(exporter.GetErrorString()).trimmed();
+        if (error)
+            *error = QString("Cannot write %1: the glTF writer failed%2")
+                         .arg(file, said.isEmpty() ? QString(" without saying why") : ": " + said);
         return false;
     }
     if (!tidyFile(out.mainTempPath(), binary, error)) return false;

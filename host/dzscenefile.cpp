@@ -40,7 +40,8 @@
 // is nine int32: four vertex indices (the fourth -1 for a triangle), four UV indices (-1 for
 // none) and the material index. Other numbers are JSON numbers written with the shortest
 // text that reads back to the same double; non-finite values are the strings "nan", "inf"
-// and "-inf". Texture paths are stored as the image manager knows them (absolute); a
+// and "-inf" (a property may hold one; vertices, UVs and transforms that are not finite are
+// refused when read). Texture paths are stored as the image manager knows them (absolute); a
 // relative path is taken relative to the scene file's folder.
 //
 // Loading parses and checks the whole file into plain records before the scene is touched,
@@ -653,6 +654,11 @@ public:
             double d;
             if (!toNumber(a.at(i), d)) return wrongType(key, what);
             out[i] = float(d);
+            // A node nowhere (or past the float range) cannot be drawn, measured or exported.
+            if (!std::isfinite(out[i]))
+                return fail(QString("\"%1\" holds %2, not a finite number within the float range")
+                                .arg(QLatin1String(key))
+                                .arg(d));
         }
         return true;
     }
@@ -832,11 +838,23 @@ bool readMesh(Reader& r, const QJsonObject& o, int numMaterials, MeshRec& rec)
     mesh->setObjectName(name);
     mesh->setNumVertices(numVerts);
     if (!r.decodeBlob(vertText, "vertices", numVerts, 3, mesh->getVerticesPtr())) return false;
+    // Geometry that is not a number spreads into every normal, bound and export made from it.
+    const float* xyz = reinterpret_cast<const float*>(mesh->getVerticesPtr());
+    for (qint64 i = 0; i < qint64(numVerts) * 3; ++i)
+        if (!std::isfinite(xyz[i]))
+            return r.fail(QString("vertex %1 of %2 has a coordinate that is not a finite number (%3)")
+                              .arg(i / 3)
+                              .arg(numVerts)
+                              .arg(double(xyz[i])));
     if (!noUVs) {
         DzMap* map = uvClass == "DzUVSet" ? new DzUVSet : new DzMap;
         mesh->setUVList(map);
         map->setNumValues(numUVs);
         if (!r.decodeBlob(uvText, "uvs", numUVs, 2, map->getPnt2ArrayPtr())) return false;
+        const float* uv = reinterpret_cast<const float*>(map->getPnt2ArrayPtr());
+        for (qint64 i = 0; i < qint64(numUVs) * 2; ++i)
+            if (!std::isfinite(uv[i]))
+                return r.fail(QString("UV %1 of %2 is not a finite number (%3)").arg(i / 2).arg(numUVs).arg(double(uv[i])));
     }
     if (!r.getFacets(o, "facets", numFacets, mesh)) return false;
     const QString bad = checkFacets(mesh->getFacetsPtr(), numFacets, numVerts, numUVs, numMaterials);

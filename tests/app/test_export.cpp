@@ -262,3 +262,41 @@ TEST_P(GltfExportTest, ReimportsWithHierarchyMaterialsAndEveryTriangleAndPassesT
 }
 
 INSTANTIATE_TEST_SUITE_P(TextAndBinary, GltfExportTest, ::testing::Values(false, true));
+
+// A node that only groups others is a plain glTF node; geometry that is not a number is
+// refused when a scene is read, and a scene built with it is refused by the export, naming
+// the node, instead of the writer's bare "Failed to write scene data!".
+TEST_F(ExportTest, GeometryLessNodesArePlainNodesAndNonFiniteGeometryIsNamed)
+{
+    const QString nanFile = dir.path() + "/nan.glb";
+    meshNodeOf(scene.ground).mesh->setVertex(0, DzVec3(0.f, std::numeric_limits<float>::quiet_NaN(), 0.f));
+    QString error;
+    EXPECT_FALSE(exportGltf(nanFile, true, &error));
+    EXPECT_TRUE(error.contains(nanFile) && error.contains("vertex 0 of node \"Ground plane\" is not a finite number"))
+        << qPrintable(error);
+    EXPECT_FALSE(QFileInfo::exists(nanFile));
+
+    const QString corpus = QStringLiteral(VERDIX_SAMPLE_DIR "/../fuzz/corpus/hostscene/");
+    EXPECT_FALSE(dzScene->loadScene(corpus + "nonfinite.duf", &error));
+    EXPECT_TRUE(error.contains("nonfinite.duf") && error.contains("\"pos\" holds nan")) << qPrintable(error);
+
+    ASSERT_TRUE(dzScene->loadScene(corpus + "hierarchy.duf", &error)) << qPrintable(error);
+    for (const char* name : {"/hierarchy.glb", "/hierarchy.gltf"}) {
+        const QString file = dir.path() + name;
+        ASSERT_TRUE(exportScene(file, &error)) << qPrintable(error);
+        Assimp::Importer importer;
+        const aiScene* s = importer.ReadFile(file.toStdString(), 0);
+        ASSERT_TRUE(s) << importer.GetErrorString();
+        std::map<QString, std::pair<const aiNode*, aiMatrix4x4>> nodes;
+        collect(s->mRootNode, aiMatrix4x4(), nodes);
+        ASSERT_TRUE(nodes.count("Child") && nodes.count("Grandchild")) << name;
+        EXPECT_EQ(nodes["Child"].first->mNumMeshes, 0u);
+        EXPECT_EQ(QString(nodes["Grandchild"].first->mParent->mName.C_Str()), "Child");
+        EXPECT_EQ(QString(nodes["Child"].first->mParent->mName.C_Str()), "(0000) LandscapeV1.0");
+        // The grandchild stands where its own position and its parents' put it.
+        const aiMatrix4x4& m = nodes["Grandchild"].second;
+        EXPECT_NEAR(m.a4, 10.f, 1e-4f);
+        EXPECT_NEAR(m.b4, 4.5f, 1e-4f);
+        EXPECT_NEAR(m.c4, -19.75f, 1e-4f);
+    }
+}

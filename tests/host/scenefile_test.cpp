@@ -165,12 +165,11 @@ protected:
     static TestSceneModel* model() { return qobject_cast<TestSceneModel*>(dzScene->findDataItem("TestSceneModel")); }
     QString path(const QString& name) const { return m_tmp.filePath(name); }
 
-    // Floats whose exact bits matter: negative zero, a denormal, NaN, the extremes and
-    // values with no short decimal form.
+    // Floats whose exact bits matter: negative zero, denormals, the extremes and values with
+    // no short decimal form.
     static float awkward(quint32 i)
     {
-        static const float special[] = {-0.f, 1e-40f, std::numeric_limits<float>::quiet_NaN(), 3.4028235e38f,
-                                        -std::numeric_limits<float>::infinity(), 1.f / 3.f};
+        static const float special[] = {-0.f, 1e-40f, -1e-45f, 3.4028235e38f, -3.4028235e38f, 1.f / 3.f};
         if (i % 7 < 6) return special[i % 7];
         quint32 state = i * 2654435761u;
         state = state * 214013u + 2531011u;
@@ -327,6 +326,14 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
             v = QString::fromLatin1(raw.toBase64());
         });
     };
+    auto vertexWord = [&](const QVariantList& at, int word, float value) {
+        return edited(root, at, [=](QJsonValue& v) {
+            QByteArray raw = QByteArray::fromBase64(v.toString().toLatin1());
+            const float le = qToLittleEndian(value);
+            raw.replace(word * 4, 4, reinterpret_cast<const char*>(&le), 4);
+            v = QString::fromLatin1(raw.toBase64());
+        });
+    };
     auto badChar = [&](const QVariantList& at, int index, char c) {  // index < 0 counts from the end
         return edited(root, at, [=](QJsonValue& v) {
             QString s = v.toString();
@@ -367,6 +374,16 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
          "\"active_material\" must be an integer from 0 to 1"},
         {"active material past the materials", withValue(root, mesh + QVariantList{"active_material"}, 2000000000),
          "\"active_material\" must be an integer from 0 to 1"},
+        {"NaN vertex", vertexWord(mesh + QVariantList{"vertices"}, 4, std::numeric_limits<float>::quiet_NaN()),
+         "vertex 1 of 9 has a coordinate that is not a finite number"},
+        {"infinite vertex", vertexWord(mesh + QVariantList{"vertices"}, 26, -std::numeric_limits<float>::infinity()),
+         "vertex 8 of 9 has a coordinate that is not a finite number (-inf)"},
+        {"NaN UV", vertexWord(mesh + QVariantList{"uvs"}, 3, std::numeric_limits<float>::quiet_NaN()),
+         "UV 1 of 9 is not a finite number"},
+        {"position NaN", withValue(root, {"nodes", 2, "pos"}, QJsonArray{"nan", 1, 2}), "\"pos\" holds nan, not a finite number"},
+        {"position past the float range", withValue(root, {"nodes", 2, "pos"}, QJsonArray{1, 1e308, 2}),
+         "\"pos\" holds 1e+308, not a finite number"},
+        {"scale infinite", withValue(root, {"nodes", 0, "scale"}, QJsonArray{1, 1, "inf"}), "\"scale\" holds inf"},
         {"scene data not an object", withValue(root, {"scene_data", kTestDataPath}, "text"), "scene data"},
     };
 
