@@ -470,6 +470,16 @@ struct GlbWriter
         return views.size() - 1;
     }
     int plainView(const QByteArray& data) { return plainView(data.constData(), data.size()); }
+    // A view of size bytes that writeData writes piece by piece through write().
+    template <class F>
+    int streamedView(qint64 size, const F& writeData)
+    {
+        pad();
+        const QJsonObject v{{"buffer", 0}, {"byteOffset", double(binSize)}, {"byteLength", double(size)}};
+        writeData();
+        views.append(v);
+        return views.size() - 1;
+    }
 
     // Vertex data (raw, with enc its meshopt encoding when compressing) of count elements.
     int vertexView(const Attribute& a, int count)
@@ -726,8 +736,16 @@ bool shiftFile(DzSafeFile& file, qint64 from, qint64 length, qint64 by)
 bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, const TickFunction& tick,
                         QString* error)
 {
-    if (opt.frames < 1 || !(opt.fps > 0.0)) {
-        *error = "an animation needs at least one frame and a positive frame rate";
+    if (opt.frames < 1 || opt.frames > kMaxAnimationFrames) {
+        *error = QString("Cannot write %1: an animation has 1 to %2 frames, not %3").arg(file).arg(kMaxAnimationFrames).arg(opt.frames);
+        return false;
+    }
+    if (!(opt.fps >= kMinAnimationFps && opt.fps <= kMaxAnimationFps)) {
+        *error = QString("Cannot write %1: the frame rate must be from %2 to %3, not %4")
+                     .arg(file)
+                     .arg(kMinAnimationFps)
+                     .arg(kMaxAnimationFps)
+                     .arg(opt.fps);
         return false;
     }
     if (!QFileInfo(QFileInfo(file).absolutePath()).isDir()) {
@@ -746,6 +764,29 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         t.baseMesh.assign(v, v + t.meshVertices);
         setBase(t, opt.quantizeFrom);
         tracks.push_back(std::move(t));
+    }
+
+    // What the file needs at most, known before the first tick: every moving mesh's offsets in
+    // every frame (uncompressed; meshopt only makes them smaller), the weights and key times.
+    // A scene whose frames cannot fit the format is refused now, not after the ticks.
+    {
+        const qint64 frames = opt.frames;
+        qint64 bytes = 16 * (frames + 1) + 4 * frames * (frames + 1);
+        qint64 perFrame = 0;
+        for (const Track& t : tracks) {
+            bytes += qint64(t.count()) * 32 + 4 * qint64(t.facets.size()) * 6 + 4096;
+            if (!opt.compress) perFrame += qint64(t.count()) * (t.quantize ? 8 + 4 : 24);
+        }
+        bytes += perFrame * frames;
+        constexpr qint64 kGlbLimit = qint64(0xffffffffu);
+        if (bytes > kGlbLimit) {
+            *error = QString("Cannot write %1: %2 frames of this scene need about %3 MB, more than the 4096 MB a .glb "
+                             "can hold")
+                         .arg(file)
+                         .arg(frames)
+                         .arg(bytes >> 20);
+            return false;
+        }
     }
 
     DzSafeFile out(file);
@@ -819,15 +860,21 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
     if (!animatedNodes.empty()) {
         // Every animated mesh has one target per frame, so all share the key times and weights:
         // at frame k target k has weight one, the rest zero; time 0 is the base.
-        std::vector<float> times, weights;
-        for (int k = 0; k <= opt.frames; ++k) {
-            times.push_back(float(k / opt.fps));
-            for (int t = 1; t <= opt.frames; ++t) weights.push_back(t == k ? 1.f : 0.f);
-        }
+        std::vector<float> times;
+        for (int k = 0; k <= opt.frames; ++k) times.push_back(float(k / opt.fps));
         const int in = w.accessor(w.plainView(reinterpret_cast<const char*>(times.data()), qint64(times.size() * 4)), kFloat,
                                   int(times.size()), "SCALAR", false, QJsonArray{0.0}, QJsonArray{double(times.back())});
-        const int outAcc = w.accessor(w.plainView(reinterpret_cast<const char*>(weights.data()), qint64(weights.size() * 4)),
-                                      kFloat, int(weights.size()), "SCALAR");
+        // The weights grow with the square of the frames: written a key at a time.
+        const qint64 keys = qint64(opt.frames) + 1;
+        const int weightsView = w.streamedView(keys * opt.frames * 4, [&] {
+            std::vector<float> row(size_t(opt.frames), 0.f);
+            for (int k = 0; k <= opt.frames; ++k) {
+                if (k > 0) row[size_t(k - 1)] = 1.f;
+                if (k > 1) row[size_t(k - 2)] = 0.f;
+                w.write(reinterpret_cast<const char*>(row.data()), qint64(row.size()) * 4);
+            }
+        });
+        const int outAcc = w.accessor(weightsView, kFloat, int(keys * opt.frames), "SCALAR");
         for (int node : animatedNodes) {
             samplers.append(QJsonObject{{"input", in}, {"output", outAcc}, {"interpolation", opt.linear ? "LINEAR" : "STEP"}});
             channels.append(QJsonObject{{"sampler", samplers.size() - 1},

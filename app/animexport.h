@@ -15,10 +15,19 @@ struct AnimationExportOptions
     int quantizeFrom = 1024;
 };
 
+// A morph animation keys the weight of every target at every frame, so its weights grow with
+// the square of the frames: 10 000 frames make 400 MB of them, past which no viewer follows.
+constexpr int kMaxAnimationFrames = 10000;
+// Key times are single floats from 0 to frames / fps.
+constexpr double kMinAnimationFps = 0.01;
+constexpr double kMaxAnimationFps = 1000.0;
+
 // Advances the scene by one animation tick; false stops the export with error set.
 using TickFunction = std::function<bool(QString* error)>;
 
-// Writes file (.glb) from the scene as it stands (the base) and options.frames ticks.
+// Writes file (.glb) from the scene as it stands (the base) and options.frames ticks. A frame
+// count or rate out of range, or a scene whose frames cannot fit the 4 GiB of a .glb, is
+// refused before the first tick, naming the limit.
 bool exportAnimationGlb(const QString& file, const AnimationExportOptions& options, const TickFunction& tick,
                         QString* error);
 

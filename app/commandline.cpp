@@ -51,8 +51,9 @@ QString usageText()
         "  --time FRAME            go to frame FRAME (0 to %1)\n"
         "  --ticks N               run N animation ticks (0 to %2)\n"
         "  --save-scene FILE       save the host scene to FILE\n"
-        "  --export-animation FILE.glb  write N ticks of the wind as glTF morph targets (needs --frames N;\n"
-        "                          --fps F, --interpolation linear|step, --meshopt compresses them)\n"
+        "  --export-animation FILE.glb  write N ticks of the wind as glTF morph targets (needs --frames N,\n"
+        "                          1 to 10000; --fps F, 0.01 to 1000; --interpolation linear|step,\n"
+        "                          --meshopt compresses them)\n"
         "  --export-sequence DIR   write DIR/frame_0001.obj ... one file per tick (needs --frames N;\n"
         "                          --sequence-format glb for .glb files)\n"
         "  --export-heightmap BOX FILE  write the final heights of landscape box BOX (its index, as in its\n"
@@ -277,7 +278,7 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
             bool ok = false;
             cl->frames = v.toInt(&ok);
             if (!ok || cl->frames < 1 || cl->frames > 100000) {
-                *error = QString("--frames: not a count of frames (1 or more): %1").arg(v);
+                *error = QString("--frames: not a count of frames from 1 to 100000: %1").arg(v);
                 return false;
             }
         } else if (opt == "--fps") {
@@ -285,8 +286,8 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
             if (!once() || !takeValue(&v)) return false;
             bool ok = false;
             cl->fps = v.toDouble(&ok);
-            if (!ok || !(cl->fps > 0.0) || cl->fps > 1000.0) {
-                *error = QString("--fps: not a frame rate (above 0, up to 1000): %1").arg(v);
+            if (!ok || !(cl->fps >= kMinAnimationFps) || !(cl->fps <= kMaxAnimationFps)) {
+                *error = QString("--fps: not a frame rate from %1 to %2: %3").arg(kMinAnimationFps).arg(kMaxAnimationFps).arg(v);
                 return false;
             }
         } else if (opt == "--interpolation") {
@@ -381,6 +382,13 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
     }
     if (animates && cl->frames < 1) {
         *error = QString("%1 needs --frames N").arg(cl->exportAnimation.isEmpty() ? "--export-sequence" : "--export-animation");
+        return false;
+    }
+    if (!cl->exportAnimation.isEmpty() && cl->frames > kMaxAnimationFrames) {
+        *error = QString("--frames: %1 frames are more than the %2 an animated .glb may hold (its weights grow with "
+                         "the square of the frames); --export-sequence takes more")
+                     .arg(cl->frames)
+                     .arg(kMaxAnimationFrames);
         return false;
     }
     if (!animates && (cl->frames > 0 || seen.contains("--fps") || seen.contains("--interpolation") || cl->meshopt)) {

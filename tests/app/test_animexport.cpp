@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include "../hostrun.h"
 #include "animexport.h"
+#include "commandline.h"
 #include "glb.h"
 #include "testscene.h"
 
@@ -195,4 +196,56 @@ TEST(AnimationExportCommandLine, SequenceWritesNumberedFramesAndHeightMapsNeedAL
     EXPECT_EQ(g.code, 5);
     EXPECT_TRUE(g.err.contains("no landscape")) << qPrintable(g.err);
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/h.png"));
+}
+
+// Frame counts, rates and scenes that cannot fit the format are refused before the first
+// tick, naming the limit, and leave no file behind.
+TEST(AnimationExportCommandLine, FramesAndRatesPastTheFormatAreRefusedBeforeTicking)
+{
+    QTemporaryDir dir;
+    const QString glb = dir.path() + "/wind.glb";
+    const struct { QStringList args; const char* says; } cases[] = {
+        {{"--frames", "40000"}, "more than the 10000 an animated .glb may hold"},
+        {{"--frames", "2", "--fps", "1e-300"}, "--fps: not a frame rate from 0.01 to 1000: 1e-300"},
+        {{"--frames", "2", "--fps", "1e308"}, "from 0.01 to 1000"},
+        {{"--frames", "2", "--fps", "nan"}, "from 0.01 to 1000"},
+    };
+    for (const auto& c : cases) {
+        const HostRun r = runHost(meadowRun(QStringList{"--export-animation", glb} + c.args));
+        EXPECT_EQ(r.code, 2) << qPrintable(r.err);
+        EXPECT_TRUE(r.err.contains(c.says)) << qPrintable(r.err);
+    }
+    // A sequence of files has no such bound.
+    CommandLine cl;
+    QString error;
+    EXPECT_TRUE(parseCommandLine({"--export-sequence", dir.path() + "/seq", "--frames", "40000"}, &cl, &error)) << qPrintable(error);
+
+    // In process: a mesh whose frames need more than 4 GiB is refused before a tick.
+    dzScene->clear();
+    DzFacetMesh* mesh = nullptr;
+    DzFacetShape* shape = nullptr;
+    DzNode* node = makeMeshNode("Field", &mesh, &shape);
+    addMaterial(shape, "Grass", QColor(60, 160, 60));
+    const int side = 300;
+    mesh->beginEdit();
+    for (int v = 0; v < side * side; ++v) mesh->addVertex(float(v % side), 0.f, float(v / side));
+    for (int a = 0; a + side + 1 < side * side; ++a) {
+        const int t[4] = {a, a + side, a + 1, -1};
+        mesh->addFacet(t, t);
+    }
+    mesh->finishEdit();
+    dzScene->addNode(node);
+    int ticks = 0;
+    AnimationExportOptions opt;
+    opt.frames = kMaxAnimationFrames;
+    EXPECT_FALSE(exportAnimationGlb(glb, opt, [&](QString*) { return ++ticks > 0; }, &error));
+    EXPECT_EQ(ticks, 0);
+    EXPECT_TRUE(error.contains(glb) && error.contains("more than the 4096 MB a .glb can hold")) << qPrintable(error);
+    opt.frames = 3;
+    opt.fps = 1e-300;
+    EXPECT_FALSE(exportAnimationGlb(glb, opt, [&](QString*) { return ++ticks > 0; }, &error));
+    EXPECT_TRUE(error.contains("from 0.01 to 1000")) << qPrintable(error);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    dzScene->clear();
 }
