@@ -1,5 +1,4 @@
 #include "animexport.h"
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +27,7 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include "gltfmaterials.h"
 #include "meshbuffers.h"
 #include "sceneexport.h"
 #include "scenemeshes.h"
@@ -446,7 +446,6 @@ struct GlbWriter
     bool failed = false;
     QJsonArray views, accessors, meshes, nodes, materials, textures, images;
     QHash<DzMaterial*, int> materialIndex;
-    QHash<DzTexture*, int> textureIndex;
 
     void write(const char* data, qint64 size)
     {
@@ -543,28 +542,20 @@ struct GlbWriter
         return accessor(vertexView(a, count), a.componentType, count, "VEC3", a.normalized, a.min, a.max);
     }
 
-    int texture(DzTexture* tex)
+    // Materials and images as the still export writes them.
+    GltfMaterialWriter looks;
+    std::vector<int> textureOfImage; // the writer's image index -> texture index
+
+    int texture(int image)
     {
-        auto it = textureIndex.find(tex);
-        if (it != textureIndex.end()) return it.value();
-        QByteArray bytes;
-        QFile f(tex->getFilename());
-        if (f.open(QIODevice::ReadOnly) && f.peek(8).startsWith("\x89PNG")) bytes = f.readAll();
-        if (bytes.isEmpty()) {
-            const QImage img = tex->getImage();
-            if (!img.isNull()) {
-                QBuffer buf(&bytes);
-                buf.open(QIODevice::WriteOnly);
-                img.save(&buf, "PNG");
-            }
-        }
-        int idx = -1;
-        if (!bytes.isEmpty()) {
-            images.append(QJsonObject{{"bufferView", plainView(bytes)}, {"mimeType", "image/png"}});
-            textures.append(QJsonObject{{"source", images.size() - 1}});
-            idx = textures.size() - 1;
-        }
-        textureIndex.insert(tex, idx);
+        if (image < 0) return -1;
+        if (size_t(image) >= textureOfImage.size()) textureOfImage.resize(size_t(image) + 1, -1);
+        int& idx = textureOfImage[size_t(image)];
+        if (idx >= 0) return idx;
+        const GltfImage& img = looks.images()[size_t(image)];
+        images.append(QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
+        textures.append(QJsonObject{{"source", images.size() - 1}});
+        idx = textures.size() - 1;
         return idx;
     }
 
@@ -572,19 +563,20 @@ struct GlbWriter
     {
         auto it = materialIndex.find(mat);
         if (it != materialIndex.end()) return it.value();
-        auto* dm = qobject_cast<DzDefaultMaterial*>(mat);
-        const QColor c = dm ? dm->getDiffuseColor() : QColor(Qt::white);
-        const double opacity = dm ? qBound(0.0, dm->getBaseOpacity(), 1.0) : 1.0;
-        QJsonObject pbr{{"baseColorFactor", QJsonArray{c.redF(), c.greenF(), c.blueF(), opacity}},
-                        {"metallicFactor", 0.0},
-                        {"roughnessFactor", 0.8}};
-        if (dm && dm->getColorMap()) {
-            const int t = texture(dm->getColorMap());
-            if (t >= 0) pbr["baseColorTexture"] = QJsonObject{{"index", t}};
+        const GltfMaterial d = looks.describe(node, mat);
+        QJsonObject pbr{{"baseColorFactor", QJsonArray{d.baseColor[0], d.baseColor[1], d.baseColor[2], d.baseColor[3]}},
+                        {"metallicFactor", d.metallic}};
+        const int t = texture(d.baseColorImage);
+        if (t >= 0) pbr["baseColorTexture"] = QJsonObject{{"index", t}};
+        QJsonObject m{{"name", d.name}, {"pbrMetallicRoughness", pbr}, {"doubleSided", d.doubleSided}};
+        if (d.alpha == GltfMaterial::Alpha::Mask) {
+            m["alphaMode"] = "MASK";
+            m["alphaCutoff"] = d.alphaCutoff;
+        } else if (d.alpha == GltfMaterial::Alpha::Blend) {
+            m["alphaMode"] = "BLEND";
         }
-        const QString matName = mat ? (mat->getLabel().isEmpty() ? mat->getName() : mat->getLabel()) : "default";
-        QJsonObject m{{"name", node->getLabel() + "_" + matName}, {"pbrMetallicRoughness", pbr}, {"doubleSided", true}};
-        if (opacity < 1.0) m["alphaMode"] = "BLEND";
+        const int n = texture(d.normalImage);
+        if (n >= 0) m["normalTexture"] = QJsonObject{{"index", n}};
         materials.append(m);
         materialIndex.insert(mat, materials.size() - 1);
         return materials.size() - 1;

@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -25,10 +24,10 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include "gltfmaterials.h"
 #include "meshbuffers.h"
 #include "sceneexport.h"
 #include "scenemeshes.h"
-#include "surfacemaps.h"
 
 namespace {
 
@@ -50,7 +49,6 @@ struct Builder
     std::vector<aiMesh*> meshes;
     std::vector<aiMaterial*> materials;
     std::vector<aiTexture*> textures;
-    QHash<DzTexture*, int> textureIndex;
     QHash<DzNode*, bool> included;
     QString error;
 
@@ -61,107 +59,58 @@ struct Builder
         for (aiTexture* t : textures) delete t;
     }
 
-    QHash<QPair<DzTexture*, DzTexture*>, int> combinedIndex;
+    // Materials and images as the animated export writes them too.
+    GltfMaterialWriter looks;
+    std::vector<int> textureOfImage; // the writer's image index -> aiTexture index
 
-    int addTexture(const QByteArray& bytes, const QString& name)
+    int texture(int image)
     {
+        if (image < 0) return -1;
+        if (size_t(image) >= textureOfImage.size()) textureOfImage.resize(size_t(image) + 1, -1);
+        int& idx = textureOfImage[size_t(image)];
+        if (idx >= 0) return idx;
+        const GltfImage& img = looks.images()[size_t(image)];
         auto* t = new aiTexture;
-        t->mWidth = unsigned(bytes.size());
+        t->mWidth = unsigned(img.png.size());
         t->mHeight = 0;
         std::strcpy(t->achFormatHint, "png");
-        t->pcData = new aiTexel[(size_t(bytes.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
-        std::memcpy(t->pcData, bytes.constData(), size_t(bytes.size()));
-        t->mFilename = aiStr(name);
+        t->pcData = new aiTexel[(size_t(img.png.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+        std::memcpy(t->pcData, img.png.constData(), size_t(img.png.size()));
+        t->mFilename = aiStr(img.name);
         textures.push_back(t);
-        return int(textures.size()) - 1;
-    }
-
-    static QByteArray pngBytes(const QImage& img)
-    {
-        QByteArray bytes;
-        QBuffer buf(&bytes);
-        buf.open(QIODevice::WriteOnly);
-        img.save(&buf, "PNG");
-        return bytes;
-    }
-
-    // glTF knows PNG and JPEG only; everything goes in as PNG bytes, PNG files unchanged.
-    int embed(DzTexture* tex)
-    {
-        auto it = textureIndex.find(tex);
-        if (it != textureIndex.end()) return it.value();
-        QByteArray bytes;
-        QFile f(tex->getFilename());
-        if (f.open(QIODevice::ReadOnly)) {
-            const QByteArray head = f.peek(8);
-            if (head.startsWith("\x89PNG")) bytes = f.readAll();
-        }
-        if (bytes.isEmpty()) {
-            const QImage img = tex->getImage();
-            if (!img.isNull()) bytes = pngBytes(img);
-        }
-        const int idx = bytes.isEmpty() ? -1 : addTexture(bytes, QFileInfo(tex->getFilename()).fileName());
-        textureIndex.insert(tex, idx);
-        return idx;
-    }
-
-    // The base colour with the opacity companion as its alpha: glTF has no opacity map of
-    // its own.
-    int embedWithOpacity(DzTexture* colour, DzTexture* opacity)
-    {
-        if (!opacity) return colour ? embed(colour) : -1;
-        const QPair<DzTexture*, DzTexture*> key(colour, opacity);
-        auto it = combinedIndex.find(key);
-        if (it != combinedIndex.end()) return it.value();
-        const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), opacity->getImage());
-        int idx = -1;
-        if (!rgba.isNull()) {
-            const QString base = QFileInfo((colour ? colour : opacity)->getFilename()).completeBaseName();
-            idx = addTexture(pngBytes(rgba.convertToFormat(QImage::Format_ARGB32)), base + "_RGBA.png");
-        }
-        combinedIndex.insert(key, idx);
+        idx = int(textures.size()) - 1;
         return idx;
     }
 
     unsigned material(DzNode* node, DzMaterial* mat)
     {
+        const GltfMaterial d = looks.describe(node, mat);
         auto* out = new aiMaterial;
-        const QString matName = mat ? (mat->getLabel().isEmpty() ? mat->getName() : mat->getLabel()) : "default";
-        aiString name = aiStr(node->getLabel() + "_" + matName);
+        aiString name = aiStr(d.name);
         out->AddProperty(&name, AI_MATKEY_NAME);
-        auto* dm = qobject_cast<DzDefaultMaterial*>(mat);
-        const QColor c = dm ? dm->getDiffuseColor() : QColor(Qt::white);
-        const float opacity = dm ? float(qBound(0.0, dm->getBaseOpacity(), 1.0)) : 1.f;
-        aiColor4D base(float(c.redF()), float(c.greenF()), float(c.blueF()), opacity);
+        aiColor4D base(d.baseColor[0], d.baseColor[1], d.baseColor[2], d.baseColor[3]);
         aiColor3D diffuse(base.r, base.g, base.b);
         out->AddProperty(&base, 1, AI_MATKEY_BASE_COLOR);
         out->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
-        out->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
-        // The viewport draws every surface from both sides; grass blades and leaves are cards.
-        const int twoSided = 1;
+        out->AddProperty(&d.metallic, 1, AI_MATKEY_METALLIC_FACTOR);
+        const int twoSided = d.doubleSided ? 1 : 0;
         out->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
-        if (dm && (dm->getColorMap() || dm->getOpacityMap())) {
-            const int t = embedWithOpacity(dm->getColorMap(), dm->getOpacityMap());
-            if (t >= 0) {
-                aiString path(QString("*%1").arg(t).toUtf8().constData());
-                out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
-                out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_BASE_COLOR, 0));
-                const AlphaMode mode = dm->getOpacityMap() ? alphaModeOf(dm->getOpacityMap()->getImage())
-                                                           : AlphaMode::Opaque;
-                if (mode != AlphaMode::Opaque) {
-                    aiString alphaMode(mode == AlphaMode::Mask ? "MASK" : "BLEND");
-                    out->AddProperty(&alphaMode, AI_MATKEY_GLTF_ALPHAMODE);
-                    const float cutoff = 0.5f;
-                    if (mode == AlphaMode::Mask) out->AddProperty(&cutoff, 1, AI_MATKEY_GLTF_ALPHACUTOFF);
-                }
-            }
+        const int t = texture(d.baseColorImage);
+        if (t >= 0) {
+            aiString path(QString("*%1").arg(t).toUtf8().constData());
+            out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, 0));
+            out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_BASE_COLOR, 0));
         }
-        if (dm && dm->getNormalMap()) {
-            const int t = embed(dm->getNormalMap());
-            if (t >= 0) {
-                aiString path(QString("*%1").arg(t).toUtf8().constData());
-                out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_NORMALS, 0));
-            }
+        // The alpha mode is set here, never left to the writer's own reading of an opacity.
+        if (d.alpha != GltfMaterial::Alpha::Opaque) {
+            aiString alphaMode(d.alpha == GltfMaterial::Alpha::Mask ? "MASK" : "BLEND");
+            out->AddProperty(&alphaMode, AI_MATKEY_GLTF_ALPHAMODE);
+            if (d.alpha == GltfMaterial::Alpha::Mask) out->AddProperty(&d.alphaCutoff, 1, AI_MATKEY_GLTF_ALPHACUTOFF);
+        }
+        const int n = texture(d.normalImage);
+        if (n >= 0) {
+            aiString path(QString("*%1").arg(n).toUtf8().constData());
+            out->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_NORMALS, 0));
         }
         materials.push_back(out);
         return unsigned(materials.size() - 1);

@@ -2,6 +2,7 @@
 // k ticks holds, and the validator accepts the file. The host run writes the compressed
 // encoding, the one with more to lose; both encodings are decoded in process below.
 #include <QDir>
+#include <QImage>
 #include <QTemporaryDir>
 #include "../hostrun.h"
 #include "animexport.h"
@@ -18,6 +19,34 @@ QStringList meadowRun(const QStringList& more)
     return QStringList{"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", kMeadow} + more;
 }
 
+// Each material by name as a viewer takes it: defaults filled in, textures as the bytes of
+// their images.
+std::map<QString, QJsonObject> materialsOf(const Glb& g)
+{
+    auto image = [&](const QJsonValue& ref) -> QJsonValue {
+        if (!ref.isObject()) return QJsonValue();
+        const int source = g.json["textures"].toArray()[ref.toObject()["index"].toInt()].toObject()["source"].toInt(-1);
+        const QJsonObject img = g.json["images"].toArray()[source].toObject();
+        return QString::fromLatin1(g.views[size_t(img["bufferView"].toInt())].toBase64());
+    };
+    std::map<QString, QJsonObject> out;
+    for (const QJsonValue& v : g.json["materials"].toArray()) {
+        const QJsonObject m = v.toObject();
+        const QJsonObject pbr = m["pbrMetallicRoughness"].toObject();
+        out[m["name"].toString()] = QJsonObject{
+            {"alphaMode", m["alphaMode"].toString("OPAQUE")},
+            {"alphaCutoff", m["alphaCutoff"].toDouble(0.5)},
+            {"doubleSided", m["doubleSided"].toBool(false)},
+            {"baseColorFactor", pbr.contains("baseColorFactor") ? pbr["baseColorFactor"] : QJsonArray{1, 1, 1, 1}},
+            {"metallicFactor", pbr["metallicFactor"].toDouble(1.0)},
+            {"roughnessFactor", pbr["roughnessFactor"].toDouble(1.0)},
+            {"baseColorTexture", image(pbr["baseColorTexture"])},
+            {"normalTexture", image(m["normalTexture"])},
+        };
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
@@ -26,6 +55,7 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
     constexpr int kFrames = 3;
     // Still exports after k ticks, the reference for frame k.
     std::vector<std::map<QString, std::vector<QVector3D>>> stills;
+    std::map<QString, QJsonObject> stillMaterials;
     for (int k = 1; k <= kFrames; ++k) {
         const QString still = dir.path() + QString("/still%1.glb").arg(k);
         const HostRun s = runHost(meadowRun({"--ticks", QString::number(k), "--export", still}));
@@ -33,6 +63,7 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
         Glb b;
         ASSERT_TRUE(b.read(still));
         stills.push_back(b.corners(0));
+        if (k == 1) stillMaterials = materialsOf(b);
     }
     const QString anim = dir.path() + "/wind-meshopt.glb";
     const HostRun r = runHost(meadowRun({"--export-animation", anim, "--frames", QString::number(kFrames), "--fps", "24",
@@ -61,6 +92,22 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
     EXPECT_EQ(anim0["channels"].toArray().size(), animated);
     const int input = anim0["samplers"].toArray()[0].toObject()["input"].toInt();
     EXPECT_EQ(a.floats(input), (std::vector<float>{0.f, 1.f / 24, 2.f / 24, 3.f / 24}));
+
+    // The same surfaces as the still export: cut-out grass as MASK over RGBA images, the
+    // terrain with its normal map, the very same image bytes.
+    const std::map<QString, QJsonObject> animMaterials = materialsOf(a);
+    EXPECT_EQ(animMaterials.size(), stillMaterials.size());
+    int masks = 0;
+    for (const auto& m : animMaterials) {
+        ASSERT_TRUE(stillMaterials.count(m.first)) << qPrintable(m.first);
+        EXPECT_EQ(m.second, stillMaterials.at(m.first)) << qPrintable(m.first);
+        if (m.second["alphaMode"] == "MASK") {
+            ++masks;
+            const QImage img = QImage::fromData(QByteArray::fromBase64(m.second["baseColorTexture"].toString().toLatin1()));
+            EXPECT_TRUE(img.hasAlphaChannel()) << qPrintable(m.first);
+        }
+    }
+    EXPECT_EQ(masks, 5);
 
     expectValidGltf(anim);
 

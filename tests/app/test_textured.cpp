@@ -1,10 +1,13 @@
 // A textured sample exported as a user would: the cut-out grass keeps its opacity as the base
 // colour's alpha, the terrain its normal map, and the files pass the Khronos validator.
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include "../hostrun.h"
+#include "animexport.h"
 #include "glb.h"
+#include "sceneexport.h"
 #include "surfacemaps.h"
 #include "testscene.h"
 
@@ -72,6 +75,47 @@ TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheVa
     EXPECT_GE(grass, 2);
 
     if (!expectValidGltf(glb)) GTEST_SKIP() << "gltf-validator not installed (npm missing): validation skipped";
+}
+
+// A texture file may carry more than its pixels (bytes after the image's end, text chunks):
+// none of it travels into an export that is handed on, still or animated, binary or text.
+TEST(TexturedExport, ImagesAreEncodedFromTheirPixelsNeverCopiedFromTheirFiles)
+{
+    QTemporaryDir dir;
+    const TestScene scene = buildTestScene(dir.path());
+    const QByteArray secret = "VERDIX-PRIVATE-TRAILER-0123456789";
+    {
+        QFile f(scene.texture);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(secret);
+    }
+    const QImage pixels(scene.texture);
+    ASSERT_FALSE(pixels.isNull()) << "the texture still decodes";
+    QString error;
+    const QString glb = dir.filePath("still.glb"), gltf = dir.filePath("still.gltf"), anim = dir.filePath("anim.glb");
+    ASSERT_TRUE(exportScene(glb, &error)) << qPrintable(error);
+    ASSERT_TRUE(exportScene(gltf, &error)) << qPrintable(error);
+    AnimationExportOptions opt;
+    opt.frames = 1;
+    ASSERT_TRUE(exportAnimationGlb(anim, opt, [](QString*) { return true; }, &error)) << qPrintable(error);
+    for (const QString& f : {glb, gltf, dir.filePath("still.bin"), anim}) {
+        QFile in(f);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << qPrintable(f);
+        const QByteArray bytes = in.readAll();
+        EXPECT_FALSE(bytes.contains(secret) || bytes.contains(secret.toBase64().left(24))) << qPrintable(f);
+    }
+    // The pixels themselves are there.
+    for (const QString& f : {glb, anim}) {
+        Glb file;
+        ASSERT_TRUE(file.read(f));
+        const QJsonObject soil = file.json["materials"].toArray()[0].toObject();
+        ASSERT_EQ(soil["name"].toString(), "Ground plane_Soil") << qPrintable(f);
+        const int tex = soil["pbrMetallicRoughness"].toObject()["baseColorTexture"].toObject()["index"].toInt(-1);
+        ASSERT_GE(tex, 0) << qPrintable(f);
+        EXPECT_EQ(embeddedImage(file, tex).convertToFormat(QImage::Format_RGB32), pixels.convertToFormat(QImage::Format_RGB32))
+            << qPrintable(f);
+    }
+    dzScene->clear();
 }
 
 // Cut-outs of distant grass keep their share of solid texels down the mip chain; plain
