@@ -787,7 +787,7 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         return false;
     }
     auto writeFailed = [&] {
-        *error = QString("Cannot write %1: %2").arg(file, out.device()->errorString());
+        *error = QString("%1 could not be written: %2").arg(file, out.device()->errorString());
         return false;
     };
     GlbWriter w;
@@ -923,7 +923,7 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         return writeFailed();
     if (w.binSize > 0 && w.out->write(chunk, 8) != 8) return writeFailed();
     if (!out.commit()) {
-        *error = QString("Cannot write %1: %2").arg(file, out.errorString());
+        *error = out.errorString();
         return false;
     }
     return true;

@@ -428,7 +428,7 @@ bool exportGltf(const QString& file, bool binary, QString* error)
     if (rc != aiReturn_SUCCESS) {
         const QString said = QString::fromUtf8(exporter.GetErrorString()).trimmed();
         if (error)
-            *error = QString("Cannot write %1: the glTF writer failed%2")
+            *error = QString("%1 could not be written: the glTF writer failed%2")
                          .arg(file, said.isEmpty() ? QString(" without saying why") : ": " + said);
         return false;
     }

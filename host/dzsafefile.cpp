@@ -1,5 +1,6 @@
 #include "dzsafefile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -135,7 +136,7 @@ bool replace(const QString& temp, const QString& final, const QString& target, Q
     }
     QString err;
     if (!syncPath(temp, &err)) {
-        *why = QString("Cannot write %1: %2").arg(target, err);
+        *why = QString("%1 could not be written: %2").arg(target, err);
         return false;
     }
     if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(final).constData()) != 0) {
@@ -218,7 +219,7 @@ bool DzSafeFile::commit()
         const bool clean = m_file->error() == QFileDevice::NoError;
         const QString err = m_file->errorString();
         m_file->close();
-        if (!flushed || !clean) return fail(QString("Cannot write %1: %2").arg(m_target, err));
+        if (!flushed || !clean) return fail(QString("%1 could not be written: %2").arg(m_target, err));
     }
     QString why;
     if (!replace(m_temp, m_final, m_target, &why)) return fail(why);
@@ -245,7 +246,7 @@ bool DzSafeFile::writeAll(const QString& target, const QByteArray& data, QString
     DzSafeFile f(target);
     bool ok = f.open();
     if (ok && f.device()->write(data) != data.size()) {
-        if (why) *why = QString("Cannot write %1: %2").arg(target, f.device()->errorString());
+        if (why) *why = QString("%1 could not be written: %2").arg(target, f.device()->errorString());
         return false;
     }
     ok = ok && f.commit();
@@ -255,21 +256,21 @@ bool DzSafeFile::writeAll(const QString& target, const QByteArray& data, QString
 
 bool DzSafeFile::writeImage(const QImage& image, const QString& target, const char* format, QString* why)
 {
-    DzSafeFile f(target);
-    if (!f.open()) {
-        if (why) *why = f.errorString();
-        return false;
+    if (!checkTarget(target, why)) return false;
+    // The image is encoded in memory, where writing cannot fail, and then written as bytes:
+    // an encoder stopped halfway by a full disk jumps out of its own clean-up and keeps what
+    // it had allocated.
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, format);
+        if (!writer.write(image)) {
+            if (why) *why = QString("%1 could not be written: %2").arg(target, writer.errorString());
+            return false;
+        }
     }
-    QImageWriter writer(f.device(), format);
-    if (!writer.write(image)) {
-        if (why) *why = QString("Cannot write %1: %2").arg(target, writer.errorString());
-        return false;
-    }
-    if (!f.commit()) {
-        if (why) *why = f.errorString();
-        return false;
-    }
-    return true;
+    return writeAll(target, bytes, why);
 }
 
 // ---------------------------------------------------------------------------------------

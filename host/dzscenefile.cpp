@@ -1323,7 +1323,7 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
     }
     w.endObject();
     w.endObject();
-    if (!w.finish()) return fail(out.device()->errorString());
+    if (!w.finish()) return fail(QString("it could not be written: %1").arg(out.device()->errorString()));
     if (!out.commit()) return fail(out.errorString());
 
     scene.m_filename = QFileInfo(file).absoluteFilePath();

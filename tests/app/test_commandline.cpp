@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
@@ -204,4 +205,37 @@ TEST(Executable, SavesReplaceALinkInTheirPlaceAndNeverWriteThroughIt)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "keep me");
     EXPECT_TRUE(QDir(dir.path()).entryList({"created-through-link*"}, QDir::Files).isEmpty());
+}
+
+// A disk that fills up under a save: the write fails cleanly, says so with the write status,
+// and leaves neither the file nor its temporary one. The file size limit of the process
+// stands in for a full disk (writes past it fail as they would with no space left).
+TEST(Executable, WritesOntoAFullDiskSayCouldNotBeWritten)
+{
+    QTemporaryDir dir;
+    const QString sample = QString(VERDIX_LIBRARY_DIR) + "/Verdix_Scene/Landscape_Sample.txt";
+    const struct { QStringList args; QString file; } cases[] = {
+        {{"--screenshot", dir.path() + "/shot.png"}, dir.path() + "/shot.png"},
+        {{"--export", dir.path() + "/scene.glb"}, dir.path() + "/scene.glb"},
+        {{"--save-scene", dir.path() + "/scene.duf"}, dir.path() + "/scene.duf"},
+        {{"--export-animation", dir.path() + "/wind.glb", "--frames", "2"}, dir.path() + "/wind.glb"},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        // 16 KiB a file; the signal a process gets past the limit is ignored (and stays so
+        // through exec), so the write itself reports the failure.
+        p.start("/bin/sh", QStringList{"-c", "trap '' XFSZ; ulimit -f 16; exec \"$@\"", "sh", VERDIX_HOST_EXE, "--headless",
+                                       "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample} + c.args);
+        ASSERT_TRUE(p.waitForFinished(120000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), kExitWriteFailed) << qPrintable(c.file) << ": " << qPrintable(err);
+        EXPECT_TRUE(err.contains(c.file) && err.contains("could not be written")) << qPrintable(err);
+        EXPECT_EQ(err.count('\n'), 1) << qPrintable(err);
+        EXPECT_FALSE(QFileInfo::exists(c.file)) << qPrintable(c.file);
+        EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty())
+            << qPrintable(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(' '));
+    }
 }
