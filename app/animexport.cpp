@@ -783,7 +783,7 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
 
     DzSafeFile out(file);
     if (!out.open()) {
-        *error = QString("Cannot write %1: %2").arg(file, out.errorString());
+        *error = out.errorString();
         return false;
     }
     auto writeFailed = [&] {
@@ -823,7 +823,7 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
                 const Track& t = tracks[i];
                 const DzFacetMesh& mesh = *t.mn.mesh;
                 if (mesh.getNumVertices() != t.meshVertices || mesh.getNumFacets() != int(t.facets.size())) {
-                    *error = QString("%1 changed its number of vertices during the animation").arg(t.label);
+                    *error = QString("Cannot write %1: %2 changed its number of vertices during the animation").arg(file, t.label);
                     return false;
                 }
                 const DzVec3* v = mesh.getVerticesPtr();
