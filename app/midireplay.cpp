@@ -269,7 +269,8 @@ bool readControlChanges(const QString& path, QVector<TimedControlChange>* out, Q
         *error = QString("cannot read %1: %2").arg(path, f.errorString());
         return false;
     }
-    const QByteArray bytes = f.read(kMaxMidiFileBytes + 1);
+    // As much as the file said it held, and one byte more to see whether it grew meanwhile.
+    const QByteArray bytes = f.read(qint64(st.st_size) + 1);
     QString reason;
     if (!parseControlChanges(bytes, out, &reason)) {
         *error = QString("%1 is no Standard MIDI File a session can be replayed from: %2").arg(path, reason);
