@@ -472,6 +472,18 @@ QString recordFault(const QString& text, int type)
     return {};
 }
 
+QString presetFault(const QString& line, int type, const QString& header)
+{
+    if (line.trimmed().isEmpty()) return QStringLiteral("is empty");
+    const QString first = line.section(QLatin1Char(','), 0, 0);
+    if (first != header)
+        return QStringLiteral("does not start with \"%1\" but with %2").arg(header, quotedField(first));
+    const QString rest = line.section(QLatin1Char(','), 1);
+    if (rest.isEmpty() || rest.startsWith(kEnd)) return QStringLiteral("holds only its header");
+    const QString fault = recordFault(line, type);
+    return fault.isEmpty() ? fault : QStringLiteral("is broken: ") + fault;
+}
+
 SetDocument splitSetDocument(const QString& text)
 {
     SetDocument doc;

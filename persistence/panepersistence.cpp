@@ -600,22 +600,6 @@ void ZPK_VerdixPane::SavePreset(int Index, int Type, QString FolderName, QString
     list->blockSignals(false);
 }
 
-namespace {
-
-// Why line is no preset of type with header, empty when it is one.
-QString presetFault(const QString& line, int type, const QString& header)
-{
-    if (line.trimmed().isEmpty()) return QStringLiteral("is empty");
-    const QString first = line.section(QLatin1Char(','), 0, 0);
-    if (first != header)
-        return QString("does not start with \"%1\" but with %2").arg(header, verdix::quotedField(first));
-    const QString rest = line.section(QLatin1Char(','), 1);
-    if (rest.isEmpty() || rest.startsWith(QLatin1String(";"))) return QStringLiteral("holds only its header");
-    const QString fault = verdix::recordFault(line, type);
-    return fault.isEmpty() ? fault : "is broken: " + fault;
-}
-
-}  // namespace
 
 void ZPK_VerdixPane::OpenPreset(int i, int Type, QString FolderName, QString HeaderName, bool isPreset)
 {
@@ -641,7 +625,7 @@ void ZPK_VerdixPane::OpenPreset(int i, int Type, QString FolderName, QString Hea
     QString line = text.section(QLatin1Char('\n'), 0, 0);
     if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
     // A preset that is no preset leaves the box as it is, and says so where a batch run sees it.
-    const QString fault = presetFault(line, Type, HeaderName);
+    const QString fault = verdix::presetFault(line, Type, HeaderName);
     if (!fault.isEmpty()) {
         const QString message =
             QString("Error: the preset %1 %2; the box was left as it was").arg(QFileInfo(path).fileName(), fault);
