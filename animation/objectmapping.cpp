@@ -260,6 +260,13 @@ void integrateMapped(std::vector<MappedObject>& records, float g, const MappingG
             v.m_x *= 0.98f;
             v.m_z *= 0.98f;
             p.m_y = h;
+            // A rock held by the ground keeps bouncing by a few hundredths for ever (and in a
+            // crease between two triangles, sliding to and fro): a contact that leaves it
+            // slower than the rest speed counts a rest step. At rest it keeps no speed that a
+            // touching neighbour at rest could mistake for closing in.
+            if (std::fabs(v.m_x) < MappedObject::kRestSpeed && std::fabs(v.m_y) < MappedObject::kRestSpeed &&
+                std::fabs(v.m_z) < MappedObject::kRestSpeed && ++r.restCount >= MappedObject::kRestSteps)
+                v = DzVec3();
         } else if (p.m_y > h) {
             v.m_y = v.m_y - g * 0.5f;
             // About to reach the ground: arrive softly instead of with the full pull.

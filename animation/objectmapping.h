@@ -25,6 +25,9 @@ struct MappedObject
     static constexpr quint32 kSimulated = 1u << 28;
     // Steps counted at rest from which an object is no longer moved.
     static constexpr int kRestSteps = 5;
+    // Speed (units per step, along each axis) under which a ground contact counts as a rest
+    // step: the bounce of a rock lying on the ground, far below any fall or slide.
+    static constexpr float kRestSpeed = 0.05f;
 
     quint32 flags = 0x11000000u;
     int restCount = 0;

@@ -51,6 +51,8 @@ void ZPK_VerdixPane::InputFromTrekko(float X, float Z)
         verdix::LandscapeAnswer a;
         a.box = i;
         a.answer = heightAnswer(i, X - P.x(), Z - P.z(), nullptr, nullptr, nullptr);
+        // The terrain answers in its node's frame; the walker's eye stands in the world.
+        if (a.answer.hit == HeightHit::Found) a.answer.height += P.y();
         answers.push_back(a);
     }
     DzScript script;

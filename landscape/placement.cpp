@@ -233,7 +233,10 @@ void ZPK_VerdixPane::PutOnLandscape()
         if (box.type != TypeLandscape) continue;
         DzNode* node = (dzScene && box.titleLabel) ? dzScene->findNodeByLabel(box.titleLabel->text()) : nullptr;
         const DzVec3 Q = node ? node->getWSPos() : DzVec3();
-        const float h = fHeight(i, P.x() - Q.x(), P.z() - Q.z(), nullptr, nullptr, nullptr);
+        const HeightAnswer a = heightAnswer(i, P.x() - Q.x(), P.z() - Q.z(), nullptr, nullptr, nullptr);
+        if (a.hit == HeightHit::Found) m_heightFirstTriangle = a.firstTriangle;
+        // The terrain answers in its node's frame; a miss and "no triangle" stay as they are.
+        const float h = a.hit == HeightHit::Found ? a.height + Q.y() : a.height;
         if (i == 0) {
             y = h;
             baseHit = h != 0.f && h != kHeightMiss;

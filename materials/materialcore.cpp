@@ -9,6 +9,8 @@
 #include <dznode.h>
 #include <dzshape.h>
 
+#include "plugin/readcheck.h"
+
 namespace verdix {
 
 namespace {
@@ -46,7 +48,26 @@ DzProperty* findMaterialProperty(DzNode* node, const QString& mat, const QString
 
 GridTags readGridTags(const QString& fileName)
 {
-    return {firstTag(fileName, true), firstTag(fileName, false)};
+    GridTags tags{firstTag(fileName, true), firstTag(fileName, false), {}};
+    // Every run of digits on either side of an "X" must be a count the sliders can take.
+    for (int x = fileName.indexOf(QLatin1Char('X')); x >= 0 && tags.fault.isEmpty();
+         x = fileName.indexOf(QLatin1Char('X'), x + 1)) {
+        int from = x;
+        while (from > 0 && fileName[from - 1].isDigit()) --from;
+        int to = x + 1;
+        while (to < fileName.size() && fileName[to].isDigit()) ++to;
+        for (const QString& digits : {fileName.mid(from, x - from), fileName.mid(x + 1, to - x - 1)}) {
+            if (digits.isEmpty()) continue;
+            const int n = digits.size() <= 3 ? digits.toInt() : 0;
+            if (n < 1 || n > 40) {
+                tags.fault = QStringLiteral("The sprite sheet %1 names a grid tag %2 outside 1 to 40; its grid was "
+                                            "not read")
+                                 .arg(fileName, fileName.mid(from, to - from));
+                break;
+            }
+        }
+    }
+    return tags;
 }
 
 const CompanionMap* companionMaps(int* count)
@@ -74,12 +95,17 @@ QString resolveTexturePath(const QString& path, const QString& textureRoot)
     return QFileInfo(moved).isFile() ? moved : path;
 }
 
-void setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
-                        const std::function<void(const QString&)>& report)
+QString setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
+                           const std::function<void(const QString&)>& report)
 {
     DzProperty* p = findMaterialProperty(node, mat, prop);
-    if (!p) return;
-    const bool exists = QFileInfo(path).isFile();
+    if (!p) return {};
+    const QFileInfo info(path);
+    const bool exists = info.exists();
+    QString refused;
+    // Decoded once here, so that a file too large or broken is named now rather than failing
+    // a render or an export later without a word.
+    if (exists && readCheckedImage(path, QStringLiteral("the texture"), &refused).isNull()) return refused;
     DzTexture* tex = exists && dzApp ? dzApp->getImageMgr()->getImage(path) : nullptr;
     if (auto* num = qobject_cast<DzNumericProperty*>(p)) {
         num->beginEdit();
@@ -95,6 +121,22 @@ void setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, c
     } else if (report) {
         report(QStringLiteral("Did not processMaterials %1").arg(p->getLabel()));
     }
+    return {};
+}
+
+bool textureInside(const QString& path, const QStringList& folders, QString* why)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) return true;
+    const QString file = info.canonicalFilePath();
+    for (const QString& f : folders) {
+        const QString folder = f.isEmpty() ? QString() : QFileInfo(f).canonicalFilePath();
+        if (!folder.isEmpty() && file.startsWith(folder + QLatin1Char('/'))) return true;
+    }
+    if (why)
+        *why = QStringLiteral("The texture path %1 leads out of the library and the document's folder; it was not read")
+                   .arg(path);
+    return false;
 }
 
 void setMaterialValue(DzNode* node, const QString& mat, const QString& prop, double value)

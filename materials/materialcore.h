@@ -16,6 +16,9 @@ struct GridTags
 {
     int columns = 1;
     int rows = 1;
+    // Set when a number beside an "X" is outside 1 to 40 ("99999X99999"): the name states
+    // no grid this reader can take, and must not be read as another one.
+    QString fault;
 };
 GridTags readGridTags(const QString& fileName);
 
@@ -43,12 +46,18 @@ QString resolveTexturePath(const QString& path, const QString& textureRoot);
 // On the node's first shape, the material named mat and on it the property named prop:
 // a numeric property gets the image at path as its map (made mappable first), an image
 // property the image as its value; both lose their image when no file is at path. An image
-// the host cannot load leaves the property as it was. report receives
+// that is refused (too large, not an image, corrupt or cut short) leaves the property as it
+// was, and the reason naming the file is returned; empty otherwise. report receives
 // "Did not processMaterials %1" for a property of another kind. Missing node, object,
 // shape, material or property: nothing.
-void setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
+QString setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
                         const std::function<void(const QString&)>& report = {});
 // The same look-up; a numeric property takes value.
+// Whether a texture path a document holds stays inside one of the folders (the library,
+// the document's own folder), symbolic links and ".." resolved; a path to no file reads
+// nothing and passes. why names the path when it does not.
+bool textureInside(const QString& path, const QStringList& folders, QString* why);
+
 void setMaterialValue(DzNode* node, const QString& mat, const QString& prop, double value);
 
 } // namespace verdix

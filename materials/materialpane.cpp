@@ -15,6 +15,7 @@
 #include "materials/materialcore.h"
 #include "pane/verdixpane.h"
 #include "plugin/assetfolders.h"
+#include "plugin/readcheck.h"
 
 namespace {
 
@@ -229,9 +230,20 @@ void ZPK_VerdixPane::LoadTexureToMaterial(char ABCD, int ObjectType, QString dir
         processMaterials(node, MaterialName, property, QStringLiteral("None"));
         return;
     }
+    // A sheet's grid comes from its name: a name whose grid cannot be read is refused whole,
+    // rather than shown cut into a grid it does not have.
+    const GridSliders* grid = blend ? nullptr : gridSlidersFor(ObjectType, MaterialName);
+    const verdix::GridTags tags = verdix::readGridTags(name);
+    if (grid && !tags.fault.isEmpty()) {
+        setStatus("Error: " + tags.fault);
+        errorBox(tags.fault);
+        return;
+    }
     processMaterials(node, MaterialName, property, path);
 
-    const QImage image(path);
+    // Refused images were named by processMaterials already.
+    QString refused;
+    const QImage image = verdix::readCheckedImage(path, QStringLiteral("the texture"), &refused);
     if (!image.isNull() && m_previewLabel) {
         m_previewLabel->setPixmap(QPixmap::fromImage(image));
         // The preview now shows a texture, not one of the landscapes' height maps.
@@ -239,8 +251,7 @@ void ZPK_VerdixPane::LoadTexureToMaterial(char ABCD, int ObjectType, QString dir
     }
     if (blend) return;
 
-    if (const GridSliders* g = gridSlidersFor(ObjectType, MaterialName)) {
-        const verdix::GridTags tags = verdix::readGridTags(name);
+    if (const GridSliders* g = grid) {
         // Setting a slider runs its update; the box may be gone afterwards.
         const ControlBox* b = m_boxes.at(i);
         if (b) setSlider(*b, g->columns, tags.columns);
@@ -268,7 +279,12 @@ void ZPK_VerdixPane::LoadTexureToMaterial(char ABCD, int ObjectType, QString dir
 void ZPK_VerdixPane::processMaterials(DzNode* node, QString matName, QString propName, QString texturePath)
 {
     const QString path = verdix::resolveTexturePath(texturePath, VerdixAssets::textureRoot());
-    verdix::setMaterialTexture(node, matName, propName, path, [this](const QString& m) { setStatus(m); });
+    const QString refused =
+        verdix::setMaterialTexture(node, matName, propName, path, [this](const QString& m) { setStatus(m); });
+    if (!refused.isEmpty()) {
+        setStatus("Error: " + refused);
+        errorBox(refused);
+    }
 }
 
 void ZPK_VerdixPane::processMaterialsDouble(DzNode* node, QString matName, QString propName, double dValue)

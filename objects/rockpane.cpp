@@ -124,7 +124,8 @@ void ZPK_VerdixPane::RocksOnLandScape(int SliderIndex)
             DzNode* rock = dzScene->findNodeByLabel(rockLabel(box.groupBox->title(), k));
             if (!rock) break;
             const DzVec3 P = rock->getWSPos();
-            const float y = fHeight(SliderIndex, P.x() - Q.x(), P.z() - Q.z(), nullptr, nullptr, nullptr);
+            // The terrain answers in its node's frame: a raised landscape raises its ground.
+            const float y = fHeight(SliderIndex, P.x() - Q.x(), P.z() - Q.z(), nullptr, nullptr, nullptr) + Q.y();
             rock->setWSPos(DzVec3(P.x(), y, P.z()));
             // The mapping goes on from the new place; it would otherwise put the rock back
             // at the next step.

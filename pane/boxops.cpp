@@ -5,12 +5,31 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <dzintslider.h>
 #include <dznode.h>
 #include <dzscene.h>
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
+
+namespace {
+
+// A box's title as it stands; the rock box's word ("RocksV1.0") is not its type label's.
+QString titleOf(const ControlBox& box, const QString& fallback)
+{
+    return box.groupBox && !box.groupBox->title().isEmpty() ? box.groupBox->title() : fallback;
+}
+
+// title under a new number, with its own word after it.
+QString renumbered(const QString& title, int index, const QString& fallback)
+{
+    static const QRegularExpression numbered(QStringLiteral("^\\(\\d{4}\\) (.+)$"));
+    const QRegularExpressionMatch m = numbered.match(title);
+    return m.hasMatch() ? QString("(%1) %2").arg(index, 4, 10, QChar('0')).arg(m.captured(1)) : fallback;
+}
+
+}  // namespace
 
 int ZPK_VerdixPane::findBoxByDownButton(QPushButton* ControlBox::*button) const
 {
@@ -88,7 +107,7 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
     // Titles before the move, for the relabelling.
     const int count = m_boxes.count();
     QStringList oldTitles;
-    for (int j = 0; j < count; ++j) oldTitles << GetTypeLable(m_boxes[j].type, j);
+    for (int j = 0; j < count; ++j) oldTitles << titleOf(m_boxes[j], GetTypeLable(m_boxes[j].type, j));
     bool landscapeMoved = false;
     for (int j = k + 1; j < count; ++j) landscapeMoved |= m_boxes[j].type == TypeLandscape;
     const QString selected = m_landscapeSelector->currentText();
@@ -106,10 +125,18 @@ void ZPK_VerdixPane::ControlBox_DeleteControl(bool BypassButton, bool ChangeLabe
         }
         for (int j = k + 1; j < count; ++j) {
             ControlBox& moved = m_boxes[j - 1];
-            const QString title = GetTypeLable(moved.type, j - 1);
+            const QString title = renumbered(oldTitles[j], j - 1, GetTypeLable(moved.type, j - 1));
             DzNode* node = dzScene ? dzScene->findNodeByLabel(oldTitles[j]) : nullptr;
             if (node) node->setLabel(title);
-            else nodeMissing = true;
+            // A rock box's rocks carry its title and are found by it; they are its nodes.
+            int rocks = 0;
+            if (moved.type == TypeRock && dzScene)
+                for (; rocks < 100; ++rocks) {
+                    DzNode* rock = dzScene->findNodeByLabel(QString("%1 %2").arg(oldTitles[j]).arg(rocks));
+                    if (!rock) break;
+                    rock->setLabel(QString("%1 %2").arg(title).arg(rocks));
+                }
+            if (!node && rocks == 0) nodeMissing = true;
             if (moved.titleLabel) moved.titleLabel->setText(title);
             if (moved.groupBox) moved.groupBox->setTitle(title);
         }

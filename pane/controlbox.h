@@ -193,6 +193,9 @@ struct ControlBox
     FlowerParams flowerParams;
     QString flowerTitle;
     bool flowerParamsReady = false;
+    // The last topology build was refused as too large: the mesh is still the one before,
+    // which the passes of the new sliders must not walk.
+    bool flowerRefused = false;
     FlowerPassInfo flowerLastPass;
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.

@@ -355,6 +355,9 @@ private:
     QPointer<DzNode> m_externalObject;
     // The host scene file whose boxes were built last; a second load of it builds nothing.
     QString m_lastLoadedScene;
+    // The folder of the document being read (set document, preset, host scene): besides the
+    // library, the only place its texture paths may point into.
+    QString m_documentFolder;
     std::unique_ptr<VerdixBatchRunner> m_batchRunner;
     // Test hook: replaces a type's update slot.
     std::function<void(int, bool)> m_updateOverride[kLastType + 1];
@@ -410,6 +413,9 @@ private:
     void captureAllGrassParams();
     // Status text from any thread: worker threads post it to the GUI thread.
     void reportStatus(const QString& text);
+    // An error of a pass, from any thread: the status line and the message box (which fails
+    // a batch run), the box shown on the GUI thread.
+    void reportError(const QString& text);
 
     // ---- Stones state ----
     // Box i's sliders and the pane-wide wind inputs into its snapshot; GUI thread.

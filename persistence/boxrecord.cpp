@@ -327,7 +327,8 @@ MaterialApplier hostMaterialApplier(const std::function<void(const QString&)>& r
 {
     MaterialApplier a;
     a.path = [report](DzNode* n, const QString& m, const QString& p, const QString& path) {
-        setMaterialTexture(n, m, p, path, report);
+        const QString refused = setMaterialTexture(n, m, p, path, report);
+        if (!refused.isEmpty() && report) report(refused);
     };
     a.value = [](DzNode* n, const QString& m, const QString& p, double v) { setMaterialValue(n, m, p, v); };
     return a;
@@ -427,6 +428,60 @@ QVector<int> SetDocument::boxTypes() const
     for (const SetDocumentLine& l : lines)
         if (l.kind == SetDocumentLine::Box) out << l.type;
     return out;
+}
+
+QString recordFault(const QString& text, int type)
+{
+    const QStringList f = text.split(QLatin1Char(','), Qt::KeepEmptyParts);
+    const TypeLayout& l = layoutFor(type);
+    if (!l.hasRecord()) return {};
+    int n = f.size();
+    // A trailing comma leaves an empty last field; it cuts nothing off.
+    while (n > 1 && f[n - 1].isEmpty()) --n;
+    const auto fieldName = [&](int k, const QString& what) {
+        return QStringLiteral("field %1 (%2) reads %3, not a number").arg(k + 1).arg(what, quotedField(f[k]));
+    };
+    const QString cutOff =
+        QStringLiteral("the record is cut off after field %1 (no closing \";\")").arg(n);
+    int k = 1 + l.recordCombos.size();
+    if (k > n) return cutOff;
+    for (int c = 1; c < k; ++c)
+        if (f[c] == kEnd) return f[n - 1] == kEnd ? QString() : cutOff;
+    for (int p = 0; p < l.recordSliderCount(); ++p, ++k) {
+        if (k >= n) return cutOff;
+        if (f[k] == kEnd) break;
+        bool ok = false;
+        f[k].toLongLong(&ok);
+        if (!ok) return fieldName(k, QStringLiteral("slider \"%1\"").arg(l.sliders[l.sliderAtRecordPosition(p)].name));
+    }
+    if (type == TypeLandscape)
+        for (int c = 0; c < 3 && k < n && f[k] != kEnd; ++c, ++k) {
+            bool ok = false;
+            if (!std::isfinite(f[k].toFloat(&ok)) || !ok) return fieldName(k, QStringLiteral("position"));
+        }
+    if (f[n - 1] != kEnd) return cutOff;
+    for (; k + 2 < n; ++k) {
+        if (f[k] != kDouble && f[k] != kPath) continue;
+        if (f[k] == kDouble) {
+            bool ok = false;
+            if (!std::isfinite(f[k + 2].toDouble(&ok)) || !ok)
+                return fieldName(k + 2, QStringLiteral("material value \"%1\"").arg(f[k + 1]));
+        }
+        k += 2;
+    }
+    return {};
+}
+
+QString presetFault(const QString& line, int type, const QString& header)
+{
+    if (line.trimmed().isEmpty()) return QStringLiteral("is empty");
+    const QString first = line.section(QLatin1Char(','), 0, 0);
+    if (first != header)
+        return QStringLiteral("does not start with \"%1\" but with %2").arg(header, quotedField(first));
+    const QString rest = line.section(QLatin1Char(','), 1);
+    if (rest.isEmpty() || rest.startsWith(kEnd)) return QStringLiteral("holds only its header");
+    const QString fault = recordFault(line, type);
+    return fault.isEmpty() ? fault : QStringLiteral("is broken: ") + fault;
 }
 
 SetDocument splitSetDocument(const QString& text)

@@ -184,6 +184,16 @@ struct SetDocument
 
 SetDocument splitSetDocument(const QString& text);
 
+// Why the box record text of type cannot be read as written, one phrase naming the field;
+// empty when it can. What the reader would otherwise default without a word: a slider,
+// position or material value that is not a number, and a record cut off before its closing
+// ";". Records that end early with their ";" (older files) are whole.
+QString recordFault(const QString& text, int type);
+
+// Why line (a preset file's first line) is no preset of type with header ("TreeV1"), as a
+// phrase after the file's name ("is empty", "holds only its header", ...); empty when it is one.
+QString presetFault(const QString& line, int type, const QString& header);
+
 // Field text fit for a one-line message: control characters shown as "?", cut at 24
 // characters.
 QString quotedField(const QString& field);

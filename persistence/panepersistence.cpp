@@ -25,8 +25,10 @@
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
 #include "persistence/boxrecord.h"
+#include "materials/materialcore.h"
 #include "persistence/verdixscenemodel.h"
 #include "plugin/assetfolders.h"
+#include "plugin/readcheck.h"
 
 namespace {
 
@@ -128,6 +130,20 @@ void ZPK_VerdixPane::ReadSaveControls(int i, int Type, QString HeaderName, QStri
                 QMetaObject::invokeMethod(this, "processMaterials", Qt::DirectConnection, Q_ARG(DzNode*, n),
                                           Q_ARG(QString, m), Q_ARG(QString, p), Q_ARG(QString, path));
             };
+        // A document names textures in the library or beside itself, nowhere else: a path out
+        // of both would read (and exports would carry) any image of the machine.
+        if (applier.path)
+            applier.path = [this, inner = applier.path](DzNode* n, const QString& m, const QString& p,
+                                                         const QString& path) {
+                const QString resolved = verdix::resolveTexturePath(path, VerdixAssets::textureRoot());
+                QString why;
+                if (!verdix::textureInside(resolved, {VerdixAssets::textureRoot(), m_documentFolder}, &why)) {
+                    setStatus("Error: " + why);
+                    errorBox(why);
+                    return;
+                }
+                inner(n, m, p, path);
+            };
         if (hasSlot("processMaterialsDouble(DzNode*,QString,QString,double)"))
             applier.value = [this](DzNode* n, const QString& m, const QString& p, double v) {
                 QMetaObject::invokeMethod(this, "processMaterialsDouble", Qt::DirectConnection, Q_ARG(DzNode*, n),
@@ -177,6 +193,8 @@ void ZPK_VerdixPane::errorBox(const QString& text)
 
 bool ZPK_VerdixPane::readTextFile(const QString& path, QString* text, QString* error) const
 {
+    // A pipe would block the pane; a huge file would exhaust memory on the way in.
+    if (!verdix::checkFileToRead(path, QStringLiteral("the file"), verdix::kMaxTextFileBytes, error)) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         if (error) *error = file.errorString();
@@ -235,7 +253,9 @@ void ZPK_VerdixPane::OpenScene()
     setStatus(QString("Open Verdix scene %1").arg(QFileInfo(path).fileName()));
     if (!m_model) return;
     m_busy = true;
+    m_documentFolder = QFileInfo(path).absolutePath();
     openDocument(text, true, QFileInfo(path).fileName());
+    m_documentFolder.clear();
     m_busy = false;
 }
 
@@ -249,7 +269,9 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
     m_mergeCheck->setChecked(false);
     m_noDialogs = true;
     m_busy = true;
+    m_documentFolder = QFileInfo(path).absolutePath();
     const bool opened = openDocument(text, true, QFileInfo(path).fileName());
+    m_documentFolder.clear();
     m_busy = false;
     m_noDialogs = false;
     return opened;
@@ -257,7 +279,11 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
 
 void ZPK_VerdixPane::openModelData()
 {
+    // The document a host scene stores may point beside the scene file.
+    const QString scene = dzScene ? dzScene->getFilename() : QString();
+    m_documentFolder = scene.isEmpty() ? QString() : QFileInfo(scene).absolutePath();
     openDocument(m_model ? m_model->coolText() : QString(), false);
+    m_documentFolder.clear();
 }
 
 void ZPK_VerdixPane::readModel() { openModelData(); }
@@ -310,6 +336,15 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
     };
     // Nothing but lines that are no records: garbage after a header, not an empty set.
     if (doc.boxLines() == 0 && !unknown.isEmpty()) return refuse("has no box records: " + describe(unknown.first()));
+    // A file with a header and no record would only clear the pane.
+    if (doc.boxLines() == 0 && fileOpening) return refuse("has no box records after its header");
+    // A record the reader would complete with defaults is refused before any box goes.
+    for (const verdix::SetDocumentLine& l : doc.lines) {
+        if (l.kind != verdix::SetDocumentLine::Box) continue;
+        const QString fault = verdix::recordFault(l.text, l.type);
+        if (!fault.isEmpty())
+            return refuse(QString("has a broken record: line %1 (%2): %3").arg(l.number).arg(l.firstField, fault));
+    }
 
     // What a cancelled file opening puts back: the boxes as their document, the stored
     // text, the nodes of the scene with their labels, and the check boxes it changes.
@@ -565,6 +600,7 @@ void ZPK_VerdixPane::SavePreset(int Index, int Type, QString FolderName, QString
     list->blockSignals(false);
 }
 
+
 void ZPK_VerdixPane::OpenPreset(int i, int Type, QString FolderName, QString HeaderName, bool isPreset)
 {
     ControlBox* box = m_boxes.at(i);
@@ -573,7 +609,8 @@ void ZPK_VerdixPane::OpenPreset(int i, int Type, QString FolderName, QString Hea
     QString path;
     if (isPreset) {
         QComboBox* list = box->combo('A');
-        if (!list) return;
+        // The placeholder names no preset.
+        if (!list || list->currentIndex() <= 0) return;
         path = folder + "/" + list->currentText();
     } else {
         path = dzApp->dialogs()->getOpenFileName(this, "Open File", folder, kFilter);
@@ -581,12 +618,25 @@ void ZPK_VerdixPane::OpenPreset(int i, int Type, QString FolderName, QString Hea
     }
     QString text, error;
     if (!readTextFile(path, &text, &error)) {
-        if (!isPreset) errorBox(error);
+        setStatus("Error: " + error);
+        errorBox(error);
         return;
     }
     QString line = text.section(QLatin1Char('\n'), 0, 0);
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    // A preset that is no preset leaves the box as it is, and says so where a batch run sees it.
+    const QString fault = verdix::presetFault(line, Type, HeaderName);
+    if (!fault.isEmpty()) {
+        const QString message =
+            QString("Error: the preset %1 %2; the box was left as it was").arg(QFileInfo(path).fileName(), fault);
+        setStatus(message);
+        errorBox(message);
+        return;
+    }
     m_loading = true;
+    m_documentFolder = QFileInfo(path).absolutePath();
     ReadSaveControls(i, Type, HeaderName, line, true);
+    m_documentFolder.clear();
     m_loading = false;
 }
 

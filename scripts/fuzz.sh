@@ -3,7 +3,8 @@
 # (build-fuzz, two jobs) and runs it on its seed corpus for SECONDS.
 #
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
-#   TARGET: record setdocument hostscene heightfile heightimage commandline midifile
+#   TARGET: record setdocument hostscene heightfile heightimage commandline midifile treepreset
+#           flowerpreset texture generators
 #
 # New inputs that add coverage go to build-fuzz/corpus/TARGET (the seeds in fuzz/corpus stay
 # as they are); a crash, a hang or an over-large allocation stops the run with its input saved

@@ -583,6 +583,58 @@ int flowerVertexCount(const FlowerParams& params)
     return info.vertices;
 }
 
+namespace {
+
+struct PastTheLimit
+{
+};
+
+// Counts vertices, and stops the walk once there are more than the limit.
+struct LimitedCountSink
+{
+    long long n = 0;
+    long long limit = 0;
+    void begin(const FlowerParams&, const UVLayout&) {}
+    int cursor() const { return int(std::min<long long>(n, kMaxFlowerVertices)); }
+    void vertex(const DzVec3&)
+    {
+        if (++n > limit) throw PastTheLimit();
+    }
+    void ringQuads(int, int, int, int, int) {}
+    void stripQuads(int, int, int, int) {}
+};
+
+}  // namespace
+
+QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
+{
+    const FlowerParams p = params.clamped();
+    long long limit = kMaxFlowerVertices;
+    if (freeBytes >= 0) limit = std::min(limit, freeBytes / kFlowerBytesPerVertex);
+    LimitedCountSink sink;
+    sink.limit = limit;
+    FlatGround ground;
+    FlowerPassInfo info;
+    const std::uint32_t keep = vxRandState();
+    bool past = false;
+    try {
+        walkFlower(p, sink, ground, info);
+    } catch (const PastTheLimit&) {
+        past = true;
+    }
+    vxRandState() = keep;
+    if (!past) return {};
+    const auto gb = [](long long b) { return QString::number(double(b) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; };
+    if (limit < kMaxFlowerVertices)
+        return QStringLiteral("Error: these flowers need more than the %1 free (over %2 vertices); choose fewer or "
+                              "smaller flowers")
+            .arg(gb(freeBytes))
+            .arg(limit);
+    return QStringLiteral("Error: these flowers would have more than %1 vertices, more than a flower mesh may hold; "
+                          "choose fewer or smaller flowers")
+        .arg(kMaxFlowerVertices);
+}
+
 int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
 {
     const FlowerParams p = params.clamped();

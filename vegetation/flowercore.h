@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <dzgeometry.h>
+
 #include "vegetation/grasscore.h"  // GroundSampler
 
 class DzFacetMesh;
@@ -107,6 +109,15 @@ struct FlowerPassInfo
 
 // The vertex count of the mesh the topology pass builds for these sliders (one walk).
 int flowerVertexCount(const FlowerParams& p);
+
+// Memory one vertex of a flower mesh takes at most: the vertex, its UV point and a facet.
+constexpr long long kFlowerBytesPerVertex = static_cast<long long>(sizeof(DzVec3) + sizeof(DzPnt2) + sizeof(DzFacet));
+// The most vertices a flower mesh may have (its indices are ints, and a facet takes four).
+constexpr long long kMaxFlowerVertices = 1LL << 26;
+// What to say before laying the topology down, given the memory free (negative: unknown),
+// as terrains do: empty when it fits, else the refusal naming the limit. The vertices are
+// counted without building anything, and only up to the limit.
+QString checkFlowerBuild(const FlowerParams& p, long long freeBytes);
 
 // Lays the topology down. presize is the vertex count of the last build (0 when unknown).
 // Returns the vertex count.

@@ -115,9 +115,20 @@ void ZPK_VerdixPane::Button_AddPolyFlower(int ControlBoxIndex, DzFacetMesh* mesh
     if (!box || box->type != TypeFlower) return;
     if (QThread::currentThread() == thread()) captureFlowerParams(ControlBoxIndex);
     else if (!box->flowerParamsReady) return;
+    // Estimated before anything is let go, as terrains are: a build that cannot fit is refused
+    // and the flowers stay as they were; one that fails all the same is an error too.
+    const long long held = (long long)mesh->getNumVertices() * (long long)(sizeof(DzVec3) + sizeof(DzPnt2)) +
+                           (long long)mesh->getNumFacets() * (long long)sizeof(DzFacet);
+    const long long free = m_freeMemory ? m_freeMemory() : -1;
+    const QString refused = checkFlowerBuild(box->flowerParams, free < 0 ? free : free + held);
+    box->flowerRefused = !refused.isEmpty();
+    if (box->flowerRefused) {
+        reportError(refused);
+        return;
+    }
     FlowerPassInfo info;
     box->builderCount = addPolyFlowerCore(box->flowerParams, *mesh, box->builderCount, &info);
-    if (info.outOfMemory) reportStatus(FlowerMessages::meshMemory());
+    if (info.outOfMemory) reportError(FlowerMessages::meshMemory());
 }
 
 void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
@@ -127,6 +138,7 @@ void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
     // Widgets are read on the GUI thread only; a pass on a worker uses the last snapshot.
     if (QThread::currentThread() == thread()) captureFlowerParams(ControlBoxIndex);
     else if (!box->flowerParamsReady) return;
+    if (box->flowerRefused) return;
     DzFacetMesh* mesh = flowerMesh(ControlBoxIndex);
     if (!mesh) return;
 

@@ -61,6 +61,17 @@ void ZPK_VerdixPane::reportStatus(const QString& text)
     }
 }
 
+void ZPK_VerdixPane::reportError(const QString& text)
+{
+    if (QThread::currentThread() == thread()) {
+        setStatus(text);
+        errorBox(text);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this, text] { reportError(text); }, Qt::QueuedConnection);
+    }
+}
+
 void ZPK_VerdixPane::captureGrassParams(int i)
 {
     // Every ring the pane's subsystems build on the GUI thread refreshes the snapshots first.

@@ -17,6 +17,7 @@
 #include <dzshape.h>
 
 #include "landscape/heightmaps.h"
+#include "plugin/readcheck.h"
 #include "pane/verdixpane.h"
 #include "vegetation/treecore.h"
 
@@ -177,8 +178,10 @@ void ZPK_VerdixPane::captureTreeParams(int i)
     const QString wanted = shapes && shapes->currentIndex() > 0 ? shapes->currentText() : QString();
     if (!wanted.isEmpty() && wanted != box->treeShapeName) {
         const QString path = LoadTree(wanted);
-        QImage img(path);
+        QString refused;
+        const QImage img = verdix::readCheckedImage(path, QStringLiteral("the tree shape"), &refused);
         if (!img.isNull()) box->images[0] = img;
+        else if (QFileInfo::exists(path)) errorBox(refused);
         box->treeShapeName = wanted;
         loadTreeShapeBytes(i, box->images[0]);
     } else if (!box->heightMaps[0].present() && !box->images[0].isNull()) {
@@ -296,8 +299,13 @@ void ZPK_VerdixPane::LoadComboMapImageTree(int Input)
         QComboBox* shapes = box.combo('B');
         if (box.type != TypeTree || !shapes || !shapes->hasFocus()) continue;
         const QString name = shapes->currentText();
-        QImage img(LoadTree(name));
-        if (img.isNull()) continue;
+        const QString path = LoadTree(name);
+        QString refused;
+        const QImage img = verdix::readCheckedImage(path, QStringLiteral("the tree shape"), &refused);
+        if (img.isNull()) {
+            if (QFileInfo::exists(path)) errorBox(refused);
+            continue;
+        }
         box.images[0] = img;
         box.treeShapeName = name;
         setStatus("Tree trunk shape");

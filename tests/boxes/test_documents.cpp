@@ -237,6 +237,18 @@ TEST_F(Documents, OpeningSaysWhatWasNotLoaded)
         {";;;;;;;;;;;;", "", -1, {}},
         {QString(1000, QChar(',')), "", -1, {}},
         {"GrassV1.0,1,2,3,;\n;", "does not start with \"VerdixV1.0,6,2018\"", -1, {}},
+        // A header alone, whatever it counts, would only clear the pane.
+        {"VerdixV1.0,99,2018\n", "has no box records after its header", -1, {}},
+        {"VerdixV1.0,6,2018\nOnLandScapeList,0,;\n;", "has no box records after its header", -1, {}},
+        // Records the reader would complete with defaults: cut off in the values or in the
+        // materials, and values that are not numbers.
+        {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nGrassV1.0,6000,120,0,3", "line 3 (GrassV1.0): the record is cut off", -1, {}},
+        {"VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color,Verdix_Tex",
+         "line 2 (GrassV1.0): the record is cut off", -1, {}},
+        {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nGrassV1.0,abc,def,;\n;",
+         "line 3 (GrassV1.0): field 2 (slider \"Amount\") reads \"abc\", not a number", -1, {}},
+        {"VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Double,Diffuse Strength,nan,;\n;",
+         "field 9 (material value \"Diffuse Strength\") reads \"nan\"", -1, {}},
         // The empty line ends the document; the preset line is reported and skipped.
         {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nTreeV1,1,2,;\nBillboardV1.0,7,;\n\nGrassV1.0,9,;\n;",
          "bad.txt: 1 of 4 lines skipped (line 3 (\"TreeV1\") is not a box record)", 2, {5, 7}},

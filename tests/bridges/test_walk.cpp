@@ -131,6 +131,16 @@ TEST_F(Walk, ALandscapeWithoutItsNodeStandsAtTheOriginUntilItsTerrainIsGone)
     EXPECT_EQ(walker->ground(), 0.0);
 }
 
+TEST_F(Walk, ARaisedLandscapeRaisesTheEye)
+{
+    walker->placeAt(900.0, -250.0, 0.0);
+    const double g = walker->ground();
+    ASSERT_GT(g, 0.0);
+    nodeOf(1)->setWSPos(origins[1] + DzVec3(0.f, 100.f, 0.f));
+    walker->placeAt(900.0, -250.0, 0.0);
+    EXPECT_NEAR(walker->ground(), g + 100.0, nearHeight(g + 100.0));
+}
+
 TEST_F(Walk, WindowDocksBothPanesAndTheViewportFollowsTheWalk)
 {
     auto window = std::make_unique<MainWindow>();

@@ -155,3 +155,25 @@ TEST_F(Flowers, MeadowFlowersStandOnTheirTerrain)
     EXPECT_GE(flowers, 5);
     EXPECT_GE(grass, 1);
 }
+
+// Flowers whose sliders ask for more than memory holds are refused before anything is let
+// go, as terrains are, and the refusal is an error (a batch run fails), not only a status.
+TEST_F(Flowers, FlowersPastTheFreeMemoryAreRefusedAndKeepTheirMesh)
+{
+    const int i = flower(6);
+    const std::vector<DzVec3> before = verts(i);
+    ASSERT_FALSE(before.empty());
+    a->setFreeMemory([] { return 64LL << 20; });
+    a->setLoading(true);
+    for (DzIntSlider* s : box(i).sliders) s->setValue(s->getMax());
+    a->setLoading(false);
+    const int errors = dzApp->dialogs()->errorCount();
+    update("UpdateFlower", i, true);
+    a->setFreeMemory(nullptr);
+    EXPECT_EQ(dzApp->dialogs()->errorCount(), errors + 1);
+    EXPECT_TRUE(status().startsWith("Error: these flowers need more than the 0.1 GB free")) << qPrintable(status());
+    EXPECT_EQ(verts(i), before);
+    // Nor do the ticks walk the sliders it refused.
+    tick();
+    EXPECT_EQ(verts(i), before);
+}

@@ -189,6 +189,14 @@ TEST_F(PlacementTest, PutOnLandscapePrefersBoxZeroThenTheHighest)
         call("PutOnLandscape");
         EXPECT_EQ(rock->getWSPos(), DzVec3(d.x, d.want, 1)) << d.x << " " << d.l1x;
     }
+    // A raised landscape node raises its ground: the terrain answers in its node's frame.
+    nodeOf(0)->setWSPos(DzVec3(0, 100, 0));
+    nodeOf(l2)->setWSPos(DzVec3(20, 5, 0));
+    for (const auto& d : {std::make_pair(3.f, 102.f), std::make_pair(18.f, 9.f)}) {
+        rock->setWSPos(DzVec3(d.first, 50, 1));
+        call("PutOnLandscape");
+        EXPECT_EQ(rock->getWSPos(), DzVec3(d.first, d.second, 1)) << d.first;
+    }
     // Deselected since: left alone.
     rock->setSelected(false);
     rock->setWSPos(DzVec3(0, 50, 0));

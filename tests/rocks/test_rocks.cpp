@@ -2,6 +2,7 @@
 // dropping rocks back onto their landscape.
 #include <QMap>
 #include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <cmath>
 #include <dzmaterial.h>
@@ -205,7 +206,8 @@ TEST_F(RockTest, RocksOnLandScapeDropsTheRocksOfItsBoxesOnly)
 {
     const int L0 = landscape(terrain);
     const int L1 = landscape(TestTerrain::make(1, 13, 40.f, [](float, float) { return -30.f; }));
-    nodeOf(L0)->setLocalPos(DzVec3(30.f, 0.f, -10.f));
+    // Raised by 100: its ground is 100 higher in the world.
+    nodeOf(L0)->setLocalPos(DzVec3(30.f, 100.f, -10.f));
     a->selector()->setCurrentIndex(a->selector()->findText(box(L0).groupBox->title()));
     const int r = rocksOn(L0);
     ASSERT_GE(r, 0);
@@ -230,7 +232,7 @@ TEST_F(RockTest, RocksOnLandScapeDropsTheRocksOfItsBoxesOnly)
         const DzVec3 p = rock(r, k)->getWSPos();
         EXPECT_TRUE(p.x() == before[k].x() && p.z() == before[k].z()) << k;
         if (k < 5) {
-            EXPECT_FLOAT_EQ(p.y(), ground(p.x() - 30.f, p.z() + 10.f)) << k;
+            EXPECT_FLOAT_EQ(p.y(), ground(p.x() - 30.f, p.z() + 10.f) + 100.f) << k;
             EXPECT_EQ(a->mapping()[k].position, rock(r, k)->getLocalPos()) << "the mapping goes on from there";
         } else {
             EXPECT_EQ(p.y(), before[k].y()) << "the missing rock 5 ends the box's rocks";
@@ -255,11 +257,73 @@ TEST_F(RockTest, ADeletedRockNodeIsNeverWrittenAndTheOthersGoOn)
         EXPECT_EQ(rock(r, k)->getLocalPos(), a->mapping()[k].position) << k;
     }
 
-    // Deleting the boxes leaves the rocks in the scene.
-    const QString label = rock(r, 0)->getLabel();
+    // Deleting the boxes leaves the rocks in the scene (renumbered with their box while it
+    // stood behind the deleted landscape).
+    const QPointer<DzNode> kept = rock(r, 0);
     a->deleteControl(true, true);
+    EXPECT_EQ(kept->getLabel(), "(0000) RocksV1.0 0");
     a->deleteControl(true, true);
     flushDeletes();
     EXPECT_EQ(a->boxes().count(), 0);
-    EXPECT_NE(dzScene->findNodeByLabel(label), nullptr);
+    ASSERT_FALSE(kept.isNull());
+    EXPECT_TRUE(dzScene->nodeList().contains(kept.data()));
+}
+
+// Deleting a box in front of a rock box renumbers it under its own word, and its rocks with
+// it: RocksOnLandScape still finds them, and a new rock box does not repeat their labels.
+TEST_F(RockTest, DeletingABoxInFrontRenumbersTheRockBoxAndItsRocks)
+{
+    const int L = landscape(terrain);
+    addBox(TypeGrass, false);
+    const int r = rocksOn(L);
+    ASSERT_EQ(r, 2);
+    QVector<DzNode*> rocks;
+    for (int k = 0; k < kRocksPerBox; ++k) rocks << rock(r, k);
+
+    box(1).deleteButton->setDown(true);
+    a->deleteControl(false, true);
+    flushDeletes();
+    EXPECT_EQ(a->status()->text(), "Deleted control box 1");
+    ASSERT_EQ(box(1).type, TypeRock);
+    EXPECT_EQ(box(1).groupBox->title(), "(0001) RocksV1.0");
+    for (int k = 0; k < kRocksPerBox; ++k) EXPECT_EQ(rock(1, k), rocks[k]) << k;
+
+    DzNode* lifted = rock(1, 7);
+    lifted->setWSPos(lifted->getWSPos() + DzVec3(0.f, 50.f, 0.f));
+    call("RocksOnLandScape", L);
+    const DzVec3 p = lifted->getWSPos();
+    EXPECT_FLOAT_EQ(p.y(), ground(p.x(), p.z()));
+
+    ASSERT_EQ(rocksOn(L), 2);
+    for (int k = 0; k < kRocksPerBox; ++k) {
+        const QString label = QString("(0002) RocksV1.0 %1").arg(k);
+        int same = 0;
+        for (DzNode* n : dzScene->nodeList()) same += n->getLabel() == label ? 1 : 0;
+        EXPECT_EQ(same, 1) << qPrintable(label);
+    }
+}
+
+// Rocks lying on the ground stop: after a few quiet contacts they are no longer moved, and a
+// heap of them keeps still while nothing falls onto it.
+TEST_F(RockTest, DroppedRocksComeToRest)
+{
+    const int L = landscape(terrain);
+    ASSERT_GE(rocksOn(L), 0);
+    int steps = 0;
+    const auto resting = [&] {
+        for (const MappedObject& m : a->mapping().records())
+            if (m.moving()) return false;
+        return true;
+    };
+    for (; steps < 3000 && !resting(); ++steps) call("ObjectMapping_Animation");
+    EXPECT_TRUE(resting()) << "still moving after " << steps << " steps";
+    std::vector<DzVec3> at;
+    for (const MappedObject& m : a->mapping().records()) at.push_back(m.node->getLocalPos());
+    for (int s = 0; s < 50; ++s) call("ObjectMapping_Animation");
+    for (int k = 0; k < a->mapping().count(); ++k) {
+        const MappedObject& m = a->mapping()[k];
+        EXPECT_EQ(m.node->getLocalPos(), at[size_t(k)]) << k;
+        // On the ground, not hanging above it nor sunk in.
+        EXPECT_GE(m.position.y(), ground(m.position.x(), m.position.z()) - 1e-3f) << k;
+    }
 }
