@@ -62,4 +62,6 @@ private:
     bool m_outermost = false;
     bool m_cancellable = true;
     bool m_finished = false;
+    // The share of the bar (in permille) this scope fills.
+    double m_lo = 0.0, m_hi = 1000.0;
 };

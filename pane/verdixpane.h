@@ -289,6 +289,9 @@ private slots:
     void ObjectMapping_Animation();
     // Host-scene storage (pane/, persistence/).
     void createModel();
+    // A scene emptied by the user (a new scene, not the clearing a load does first) takes the
+    // boxes with it: their nodes are gone.
+    void dropBoxesOfClearedScene();
     void readModel();
     void saveModelData();
     void openModelData();
@@ -355,6 +358,7 @@ private:
     QPointer<DzNode> m_externalObject;
     // The host scene file whose boxes were built last; a second load of it builds nothing.
     QString m_lastLoadedScene;
+    bool m_hostLoading = false;
     std::unique_ptr<VerdixBatchRunner> m_batchRunner;
     // Test hook: replaces a type's update slot.
     std::function<void(int, bool)> m_updateOverride[kLastType + 1];
