@@ -81,11 +81,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         m_statusText->setFullText(dzApp->getStatusLine());
         connect(dzApp, &DzApp::statusLineChanged, m_statusText, &StatusLine::setFullText);
         connect(dzApp, &DzApp::progressChanged, this, [this](const QString& label, int value, int maximum) {
-            m_progressLabel->setText(label);
-            m_progress->setRange(0, std::max(0, maximum));
-            m_progress->setValue(value);
             // Done when the value reaches a positive maximum; a zero maximum means busy.
             const bool running = maximum <= 0 || value < maximum;
+            // A bar that goes away needs no last value: setting one repaints the window at
+            // once, and the first frame of what the work made would be drawn inside the work.
+            if (running) {
+                m_progressLabel->setText(label);
+                m_progress->setRange(0, std::max(0, maximum));
+                m_progress->setValue(value);
+            }
             m_progress->setVisible(running);
             m_progressLabel->setVisible(running && !label.isEmpty());
             m_cancel->setVisible(running && DzProgress::isRunning());
