@@ -40,6 +40,7 @@ struct ProgressState
     bool console = false;
     int eventMs = 40;
     int showMs = 300;
+    int reportMs = 100;
     QString label;
     int lastValue = 0, lastMax = 0;
     InputGate* gate = nullptr;
@@ -235,7 +236,7 @@ bool DzProgress::step(long long done)
     if (m_finished) return !s.cancelled.load(std::memory_order_relaxed);
     const qint64 now = s.clock.elapsed();
     // The scope that is at work drives the bar: an inner one shows what takes the time.
-    if (now >= s.showMs && now - s.lastReport >= 100) {
+    if (now >= s.showMs && now - s.lastReport >= s.reportMs) {
         s.lastReport = now;
         report(false);
     }
@@ -289,8 +290,9 @@ void DzProgress::setCancelButton(QWidget* button) { state().cancelButton = butto
 
 void DzProgress::setConsoleOutput(bool on) { state().console = on; }
 
-void DzProgress::setTimings(int eventIntervalMs, int showDelayMs)
+void DzProgress::setTimings(int eventIntervalMs, int showDelayMs, int reportIntervalMs)
 {
+    state().reportMs = qMax(0, reportIntervalMs);
     state().eventMs = qMax(0, eventIntervalMs);
     state().showMs = qMax(0, showDelayMs);
 }

@@ -50,8 +50,9 @@ public:
     static void setCancelButton(QWidget* button);
     // Headless runs with a terminal on stderr: a one-line progress there.
     static void setConsoleOutput(bool on);
-    // Milliseconds between event slices and before the bar shows (tests shorten them).
-    static void setTimings(int eventIntervalMs, int showDelayMs);
+    // Milliseconds between event slices, before the bar shows and between bar updates (tests
+    // shorten them).
+    static void setTimings(int eventIntervalMs, int showDelayMs, int reportIntervalMs = 100);
 
 private:
     void report(bool force);
