@@ -287,7 +287,10 @@ QPushButton* ZPK_VerdixPane::makeToolButton(const QString& icon, const QString& 
 
 void ZPK_VerdixPane::setStatus(const QString& text)
 {
-    if (m_statusLabel) m_statusLabel->setText(text);
+    if (!m_statusLabel) return;
+    m_statusLabel->setText(text);
+    // The label is cut at the pane's edge; the whole message stays a hover away.
+    m_statusLabel->setToolTip(text);
 }
 
 void ZPK_VerdixPane::blockRefresh() { VerdixFlags::refreshBlocked = true; }
