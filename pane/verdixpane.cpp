@@ -265,7 +265,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     if (dzScene) {
         connect(dzScene, &DzScene::sceneLoadStarting, this, [this]() { m_hostLoading = true; });
         connect(dzScene, &DzScene::sceneLoaded, this, [this]() { m_hostLoading = false; });
-        connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(dropBoxesOfClearedScene()));
+        connect(dzScene, &DzScene::sceneCleared, this, [this]() { dropBoxesOfClearedScene(); });
         connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(createModel()));
     }
     createModel();

@@ -289,9 +289,6 @@ private slots:
     void ObjectMapping_Animation();
     // Host-scene storage (pane/, persistence/).
     void createModel();
-    // A scene emptied by the user (a new scene, not the clearing a load does first) takes the
-    // boxes with it: their nodes are gone.
-    void dropBoxesOfClearedScene();
     void readModel();
     void saveModelData();
     void openModelData();
@@ -300,6 +297,9 @@ private:
     friend class VerdixPaneTestAccess;
 
     QPushButton* makeToolButton(const QString& icon, const QString& tip, int maxW, int maxH);
+    // A scene emptied by the user (a new scene, not the clearing a load does first) takes the
+    // boxes with it: their nodes are gone. No slot: the pane's slot list is fixed.
+    void dropBoxesOfClearedScene();
     void setStatus(const QString& text);
     QString loadAssetFile(int folder, const QString& input);
     // Sets a slider up the way every slider of the pane is: range, value, label.
