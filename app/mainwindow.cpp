@@ -1,5 +1,8 @@
 #include "mainwindow.h"
 #include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
@@ -16,6 +19,7 @@
 #include "korgpane.h"
 #include "outliner.h"
 #include "sceneexport.h"
+#include "statusline.h"
 #include "timeline.h"
 #include "trekkopane.h"
 #include "viewport.h"
@@ -43,10 +47,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&New scene", this, &MainWindow::newScene, QKeySequence::New);
     file->addAction("&Open scene...", this, &MainWindow::openScene, QKeySequence::Open);
-    file->addAction("&Save scene...", this, &MainWindow::saveScene, QKeySequence::Save);
+    file->addAction("&Save scene...", this, [this]() { saveScene(); }, QKeySequence::Save);
     file->addAction("&Export...", this, &MainWindow::exportScene);
     file->addSeparator();
-    file->addAction("&Quit", this, &QWidget::close, QKeySequence::Quit);
+    // Spelled out: platforms without a standard quit key (offscreen, some desktops) have none.
+    file->addAction("&Quit", this, &QWidget::close, QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* view = menuBar()->addMenu("&View");
     view->addAction("&Frame all", m_viewport, &Viewport::frameAll);
     m_windowMenu = menuBar()->addMenu("&Window");
@@ -54,7 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_windowMenu->addAction(timelineDock->toggleViewAction());
     m_windowMenu->addSeparator();
 
-    m_statusText = new QLabel(this);
+    m_statusText = new StatusLine(this);
     // What runs is named beside the bar, which keeps to a fixed width and only shows the share.
     m_progressLabel = new QLabel(this);
     m_progressLabel->setVisible(false);
@@ -73,14 +78,18 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     statusBar()->addPermanentWidget(m_progress);
     statusBar()->addPermanentWidget(m_cancel);
     if (dzApp) {
-        m_statusText->setText(dzApp->getStatusLine());
-        connect(dzApp, &DzApp::statusLineChanged, m_statusText, &QLabel::setText);
+        m_statusText->setFullText(dzApp->getStatusLine());
+        connect(dzApp, &DzApp::statusLineChanged, m_statusText, &StatusLine::setFullText);
         connect(dzApp, &DzApp::progressChanged, this, [this](const QString& label, int value, int maximum) {
-            m_progressLabel->setText(label);
-            m_progress->setRange(0, std::max(0, maximum));
-            m_progress->setValue(value);
             // Done when the value reaches a positive maximum; a zero maximum means busy.
             const bool running = maximum <= 0 || value < maximum;
+            // A bar that goes away needs no last value: setting one repaints the window at
+            // once, and the first frame of what the work made would be drawn inside the work.
+            if (running) {
+                m_progressLabel->setText(label);
+                m_progress->setRange(0, std::max(0, maximum));
+                m_progress->setValue(value);
+            }
             m_progress->setVisible(running);
             m_progressLabel->setVisible(running && !label.isEmpty());
             m_cancel->setVisible(running && DzProgress::isRunning());
@@ -151,16 +160,59 @@ void MainWindow::report(const QString& text)
     if (dzApp) dzApp->statusLine(text);
 }
 
+// ---- File menu and closing -------------------------------------------------------------
+
+QString MainWindow::dialogFolder() const
+{
+    // Where the user last went, else beside the scene, else home: never the folder the
+    // process happens to run in (the asset library, when started from there).
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir()) return m_lastFolder;
+    const QString scene = dzScene ? dzScene->getFilename() : QString();
+    if (!scene.isEmpty() && QFileInfo(scene).absoluteDir().exists()) return QFileInfo(scene).absolutePath();
+    return QDir::homePath();
+}
+
+QString MainWindow::suggestedPath(const QString& suffix) const
+{
+    const QString scene = dzScene ? dzScene->getFilename() : QString();
+    const QString base = scene.isEmpty() ? QString("Untitled") : QFileInfo(scene).completeBaseName();
+    return QDir(dialogFolder()).filePath(base + suffix);
+}
+
+void MainWindow::rememberFolder(const QString& file) { m_lastFolder = QFileInfo(file).absolutePath(); }
+
+bool MainWindow::maybeSave()
+{
+    if (!dzScene || !dzScene->isModified()) return true;
+    const QMessageBox::StandardButton answer = dzApp->dialogs()->messageBox(
+        QMessageBox::Question, "Verdix Host", "Save changes?",
+        "The scene changed since it was last saved; unsaved changes are lost otherwise.",
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save, this);
+    if (answer == QMessageBox::Discard) return true;
+    if (answer != QMessageBox::Save) return false;
+    return saveScene();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e)
+{
+    if (maybeSave()) e->accept();
+    else e->ignore();
+}
+
 void MainWindow::newScene()
 {
+    if (!maybeSave()) return;
     if (dzScene) dzScene->clear();
     report("New scene");
 }
 
 void MainWindow::openScene()
 {
-    const QString file = dzApp->dialogs()->getOpenFileName(this, "Open scene", QString(), "Scenes (*.duf *.json);;All files (*)");
+    if (!maybeSave()) return;
+    const QString file =
+        dzApp->dialogs()->getOpenFileName(this, "Open scene", dialogFolder(), "Scenes (*.duf *.json);;All files (*)");
     if (file.isEmpty()) return;
+    rememberFolder(file);
     QString error;
     if (!dzScene->loadScene(file, &error)) {
         if (DzProgress::wasCancelled()) return report(error);
@@ -172,24 +224,27 @@ void MainWindow::openScene()
     m_viewport->frameAll();
 }
 
-void MainWindow::saveScene()
+bool MainWindow::saveScene()
 {
-    const QString file = dzApp->dialogs()->getSaveFileName(this, "Save scene", dzScene->getFilename(), "Scenes (*.duf *.json)");
-    if (file.isEmpty()) return;
+    const QString file = dzApp->dialogs()->getSaveFileName(this, "Save scene", suggestedPath(".duf"), "Scenes (*.duf *.json)");
+    if (file.isEmpty()) return false;
+    rememberFolder(file);
     QString error;
     if (!dzScene->saveScene(file, &error)) {
         dzApp->dialogs()->messageBox(QMessageBox::Warning, "Save scene", error, QString(), QMessageBox::Ok,
                                      QMessageBox::Ok, this);
-        return;
+        return false;
     }
     report("Saved " + file);
+    return true;
 }
 
 void MainWindow::exportScene()
 {
-    const QString file = dzApp->dialogs()->getSaveFileName(this, "Export", QString(),
+    const QString file = dzApp->dialogs()->getSaveFileName(this, "Export", suggestedPath(".glb"),
                                                            "glTF binary (*.glb);;glTF (*.gltf);;Wavefront OBJ (*.obj)");
     if (file.isEmpty()) return;
+    rememberFolder(file);
     QString error;
     if (!::exportScene(file, &error)) {
         if (DzProgress::wasCancelled()) return report(error);

@@ -11,6 +11,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QLabel;
+class StatusLine;
 
 class MainWindow : public QMainWindow
 {
@@ -31,23 +32,36 @@ public:
     QMenu* windowMenu() const { return m_windowMenu; }
     QProgressBar* progressBar() const { return m_progress; }
     QPushButton* cancelButton() const { return m_cancel; }
+    StatusLine* statusLine() const { return m_statusText; }
 
 public slots:
     void dockPane(DzPane* pane);
     void newScene();
     void openScene();
-    void saveScene();
+    // False when the user cancelled or the save failed.
+    bool saveScene();
     void exportScene();
 
+protected:
+    // Asks "Save changes?" when the scene changed since it was saved.
+    void closeEvent(QCloseEvent* e) override;
+
 private:
+    // Whether the scene may be replaced: unchanged, saved now, or changes discarded.
+    bool maybeSave();
+    QString dialogFolder() const;
+    QString suggestedPath(const QString& suffix) const;
+    void rememberFolder(const QString& file);
+
     void report(const QString& text);
 
     Viewport* m_viewport;
     Outliner* m_outliner;
     Timeline* m_timeline;
     QMenu* m_windowMenu;
-    QLabel* m_statusText;
+    StatusLine* m_statusText;
     QLabel* m_progressLabel;
     QProgressBar* m_progress;
     QPushButton* m_cancel;
+    QString m_lastFolder;
 };

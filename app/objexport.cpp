@@ -49,7 +49,7 @@ class ImageCopies
 {
 public:
     explicit ImageCopies(const QFileInfo& obj)
-        : m_dir(obj.path()), m_folder(obj.completeBaseName() + "_textures") {}
+        : m_dir(obj.path()), m_folder(noSpaces(obj.completeBaseName() + "_textures")) {}
 
     bool place(DzTexture* t, QString* ref, QString* error)
     {
@@ -59,8 +59,11 @@ public:
             return true;
         }
         const QFileInfo src(t->getFilename());
-        QString name = src.fileName();
-        for (int k = 2; m_names.contains(name); ++k) name = src.completeBaseName() + "_" + QString::number(k) + "." + src.suffix();
+        // MTL readers split a map line at white space (or take its whole rest, options and
+        // all), and an escape such as %20 names no file: the copies carry no spaces.
+        QString name = noSpaces(src.fileName());
+        for (int k = 2; m_names.contains(name); ++k)
+            name = noSpaces(src.completeBaseName() + "_" + QString::number(k) + "." + src.suffix());
         m_names.insert(name);
         const QString folder = m_dir.filePath(m_folder);
         const QString target = folder + "/" + name;
@@ -73,13 +76,14 @@ public:
             if (error) *error = QString("Cannot write %1: cannot copy %2").arg(target, src.absoluteFilePath());
             return false;
         }
-        // MTL readers split at white space.
-        *ref = QString(m_folder + "/" + name).replace(' ', "%20");
+        *ref = m_folder + "/" + name;
         m_done.insert(t, *ref);
         return true;
     }
 
 private:
+    static QString noSpaces(QString s) { return s.replace(QRegExp("\\s"), "_"); }
+
     QDir m_dir;
     QString m_folder;
     QHash<DzTexture*, QString> m_done;

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <vector>
 #include <dznode.h>
+#include <dzprogress.h>
 #include <dzscene.h>
 
 Outliner::Outliner(QWidget* parent) : QTreeWidget(parent)
@@ -20,7 +21,7 @@ Outliner::Outliner(QWidget* parent) : QTreeWidget(parent)
             scheduleRebuild();
         });
         // At once: the removed node is deleted soon after, and no item may outlive it.
-        connect(dzScene, &DzScene::nodeRemoved, this, &Outliner::rebuild);
+        connect(dzScene, &DzScene::nodeRemoved, this, &Outliner::dropItems);
         connect(dzScene, &DzScene::sceneCleared, this, &Outliner::rebuild);
         connect(dzScene, &DzScene::primarySelectionChanged, this, &Outliner::onPrimarySelectionChanged);
         for (DzNode* n : dzScene->nodeList()) connect(n, &DzElement::labelChanged, this, &Outliner::scheduleRebuild);
@@ -33,7 +34,31 @@ void Outliner::scheduleRebuild()
     // Pane operations add many nodes at once; one rebuild after them is enough.
     if (m_pending) return;
     m_pending = true;
-    QTimer::singleShot(0, this, &Outliner::rebuild);
+    QTimer::singleShot(0, this, &Outliner::rebuildWhenIdle);
+}
+
+void Outliner::rebuildWhenIdle()
+{
+    // Long work lets events through many times a second; rebuilding the whole tree each time
+    // would cost it more than the work itself.
+    if (DzProgress::isRunning()) {
+        QTimer::singleShot(250, this, &Outliner::rebuildWhenIdle);
+        return;
+    }
+    rebuild();
+}
+
+void Outliner::dropItems()
+{
+    // Emptied once, the tree costs nothing for the next removals of a batch; it comes back
+    // whole with the next rebuild.
+    if (!m_items.isEmpty()) {
+        m_updatingSelection = true;
+        clear();
+        m_items.clear();
+        m_updatingSelection = false;
+    }
+    scheduleRebuild();
 }
 
 QTreeWidgetItem* Outliner::add(DzNode* root, const QSet<DzNode*>& inScene)

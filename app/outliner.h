@@ -30,6 +30,8 @@ private slots:
 
 private:
     void scheduleRebuild();
+    void rebuildWhenIdle();
+    void dropItems();
     // The item tree of root, not yet in the view.
     QTreeWidgetItem* add(DzNode* root, const QSet<DzNode*>& inScene);
 

@@ -9,6 +9,7 @@
 #include <dzmaterial.h>
 #include <dznode.h>
 #include <dzshape.h>
+#include "glcaps.h"
 #include "orbitcamera.h"
 
 namespace {
@@ -255,10 +256,10 @@ QOpenGLTexture* SceneRenderer::upload(const QImage& rgba, bool coverageMips)
             tex->setData(int(l), QOpenGLTexture::RGBA, QOpenGLTexture::UInt8, flipped.constBits());
         }
     }
-    // Trilinear, and anisotropic where the driver has it: grass and terrain seen at a
+    // Trilinear, and anisotropic where a GPU does it (see glcaps.h): grass and terrain at a
     // grazing angle neither shimmer nor blur into one colour.
     tex->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
-    if (tex->hasFeature(QOpenGLTexture::AnisotropicFiltering)) tex->setMaximumAnisotropy(8.f);
+    if (tex->hasFeature(QOpenGLTexture::AnisotropicFiltering) && !isSoftwareRasterizer()) tex->setMaximumAnisotropy(8.f);
     tex->setWrapMode(QOpenGLTexture::Repeat);
     return tex;
 }
@@ -419,7 +420,9 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
             m_meshProgram->setUniformValue("uMvp", viewProj * model);
             m_meshProgram->setUniformValue("uModel", model);
             m_meshProgram->setUniformValue("uNormalMat", model.normalMatrix());
-            m_meshProgram->setUniformValue("uHighlight", mn.node == selected ? 0.3f : 0.f);
+            // A hint of the selection colour: the box drawn around the node marks it, and the
+            // texture the user just picked for it must stay readable.
+            m_meshProgram->setUniformValue("uHighlight", mn.node == selected ? 0.08f : 0.f);
             bool bound = false;
             for (const MaterialRange& r : g.ranges) {
                 auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));

@@ -6,6 +6,8 @@
 #include <limits>
 #include <dzgeometry.h>
 #include <dznode.h>
+#include <dzprogress.h>
+#include <dzapp.h>
 #include <dzscene.h>
 
 Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
@@ -23,8 +25,18 @@ Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
     m_poll.setInterval(30);
     connect(&m_poll, &QTimer::timeout, this, &Viewport::poll);
     m_poll.start();
+    // Long work (opening, building) holds the redraws until it ends: a frame of a large
+    // scene costs seconds on a software renderer, and the work lets events through often so
+    // that Cancel answers. One frame is drawn when the work is over.
+    if (dzApp)
+        connect(dzApp, &DzApp::progressChanged, this, [this]() {
+            if (m_heldRedraw && !DzProgress::isRunning()) {
+                m_heldRedraw = false;
+                update();
+            }
+        });
     if (dzScene) {
-        auto repaint = [this]() { update(); };
+        auto repaint = [this]() { redraw(); };
         connect(dzScene, &DzScene::nodeAdded, this, repaint);
         connect(dzScene, &DzScene::nodeRemoved, this, repaint);
         connect(dzScene, &DzScene::sceneCleared, this, repaint);
@@ -52,8 +64,19 @@ void Viewport::initializeGL()
     });
 }
 
+void Viewport::redraw()
+{
+    if (DzProgress::isRunning()) m_heldRedraw = true;
+    else update();
+}
+
 void Viewport::paintGL()
 {
+    if (DzProgress::isRunning()) {
+        // The framebuffer keeps the last frame until the work is over.
+        m_heldRedraw = true;
+        return;
+    }
     m_renderer.sync();
     const int dpr = devicePixelRatio();
     m_renderer.render(m_camera.view(), m_camera.projection(float(width()) / float(std::max(1, height()))),
@@ -63,6 +86,10 @@ void Viewport::paintGL()
 void Viewport::poll()
 {
     if (!dzScene || !isVisible()) return;
+    if (DzProgress::isRunning()) {
+        m_heldRedraw = true;
+        return;
+    }
     // A cheap look at the revisions and where the nodes stand (the animation moves rocks
     // without touching their meshes); paintGL uploads only the meshes that changed.
     QHash<const DzFacetMesh*, quint64> now;
@@ -71,8 +98,19 @@ void Viewport::poll()
         const uint where = qHash(QByteArray::fromRawData(reinterpret_cast<const char*>(&p), int(sizeof p)));
         now.insert(mn.mesh, (mn.mesh->revision() << 32) ^ where);
     }
-    if (now != m_seenRevisions) {
+    // The first thing made in an empty scene (a new landscape, an opened set) is brought into
+    // view; after that the camera stays where the user put it.
+    if (now.isEmpty()) m_hadContent = false;
+    else if (!m_hadContent && !sceneBounds().isEmpty()) {
+        m_hadContent = true;
         m_seenRevisions = now;
+        m_heldRedraw = false;
+        frameAll();
+        return;
+    }
+    if (now != m_seenRevisions || m_heldRedraw) {
+        m_seenRevisions = now;
+        m_heldRedraw = false;
         update();
     }
 }
@@ -80,13 +118,13 @@ void Viewport::poll()
 void Viewport::cameraChanged()
 {
     m_camera.writeTo(hostCamera());
-    update();
+    redraw();
 }
 
 void Viewport::followHostCamera()
 {
     m_camera.readFrom(hostCamera());
-    update();
+    redraw();
 }
 
 void Viewport::frameAll()

@@ -42,6 +42,8 @@ private slots:
 
 private:
     void cameraChanged();
+    // update(), or held while long work runs.
+    void redraw();
 
     OrbitCamera m_camera;
     SceneRenderer m_renderer;
@@ -52,4 +54,6 @@ private:
     bool m_panning = false;
     bool m_moved = false;
     bool m_glReady = false;
+    bool m_heldRedraw = false;
+    bool m_hadContent = false;
 };

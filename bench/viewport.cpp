@@ -2,7 +2,8 @@
 // building, buffer upload) and a frame drawn from the GPU buffers, on whatever OpenGL the
 // machine offers (Mesa's software renderer here). Needs a display or Xvfb; starts its own
 // Xvfb when none is set. The Butterflies cases then draw the library's "Butterflies" set
-// as the pane builds it: still frames, and frames that each follow one animation tick.
+// as the pane builds it: still frames, and frames that each follow one animation tick. The
+// Screenshot cases last time whole screenshots of the Meadow across sizes.
 #include <QApplication>
 #include <QMetaObject>
 #include <QOffscreenSurface>
@@ -180,6 +181,60 @@ void BM_ButterfliesTickAndFrame(benchmark::State& state)
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ButterfliesTickAndFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// A screenshot (--screenshot) of the Meadow after 30 ticks, as the README's first batch command
+// takes it, across sizes: a context, a multisampled target, every upload and one frame. The
+// time per megapixel should stay about level; on a software renderer it once jumped a
+// hundredfold between 1100x619 and 1280x720.
+bool g_meadow = false;
+bool openMeadow(benchmark::State& state)
+{
+    if (g_meadow) return true;
+    dzScene->stop();
+    dzScene->clear();
+    g_mesh = nullptr;
+    if (!g_pane) g_pane = dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane");
+    bool ok = false;
+    if (g_pane)
+        QMetaObject::invokeMethod(g_pane, "openSetDocument", Qt::DirectConnection, Q_RETURN_ARG(bool, ok),
+                                  Q_ARG(QString, QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Meadow.txt")));
+    if (!ok) {
+        state.SkipWithError("cannot open the Meadow set");
+        return false;
+    }
+    for (int i = 0; i < 30; ++i) QMetaObject::invokeMethod(g_pane, "Animation_Draw", Qt::DirectConnection);
+    g_meadow = true;
+    return true;
+}
+
+void BM_Screenshot(benchmark::State& state)
+{
+    if (!openMeadow(state)) return;
+    const QSize size(int(state.range(0)), int(state.range(1)));
+    for (auto _ : state) {
+        QString why;
+        if (renderSceneImage(size, &why).isNull()) {
+            state.SkipWithError(qPrintable(why));
+            break;
+        }
+    }
+    // A screenshot makes its own context current and leaves none.
+    g_gl->ctx.makeCurrent(&g_gl->surface);
+    const double megapixels = double(size.width()) * size.height() / 1e6;
+    state.counters["Mpx"] = megapixels;
+    state.counters["s_per_Mpx"] =
+        benchmark::Counter(double(state.iterations()) * megapixels, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Screenshot)
+    ->Args({640, 360})
+    ->Args({960, 540})
+    ->Args({1024, 576})
+    ->Args({1100, 619})
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 }  // namespace
 

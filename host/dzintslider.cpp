@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <algorithm>
 #include <QVBoxLayout>
 
 DzIntSlider::DzIntSlider(QWidget* parent)
@@ -42,6 +45,22 @@ void DzIntSlider::setRange(int lo, int hi)
     m_updating = false;
     if (m_clamped) setValue(m_value);
     refreshDisplay();
+    fitTextField();
+}
+
+void DzIntSlider::fitTextField()
+{
+    // Wide enough for every value of the range (200000 in a grass amount), never narrower
+    // than the field the rows were laid out for.
+    const QFontMetrics fm(m_edit->font());
+    const int widest = std::max(fm.horizontalAdvance(QString::number(m_min)), fm.horizontalAdvance(QString::number(m_max))) +
+                       (m_percent ? fm.horizontalAdvance('%') : 0);
+    QStyleOptionFrame opt;
+    opt.initFrom(m_edit);
+    const int frame = m_edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, m_edit);
+    const int needed = widest + 2 * frame + 8;
+    m_edit->setMinimumWidth(needed);
+    m_edit->setMaximumWidth(std::max(52, needed));
 }
 
 void DzIntSlider::setSensitivity(int s)
@@ -66,6 +85,7 @@ void DzIntSlider::setDisplayAsPercent(bool on)
 {
     m_percent = on;
     refreshDisplay();
+    fitTextField();
 }
 
 void DzIntSlider::setTextEditable(bool on)

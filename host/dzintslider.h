@@ -55,6 +55,7 @@ private slots:
 
 private:
     void refreshDisplay();
+    void fitTextField();
     int clampValue(int v) const;
 
     QLabel* m_label;

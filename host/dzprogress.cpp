@@ -5,9 +5,13 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
+#include <QList>
 #include <QWidget>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <vector>
 
 #include "dzapp.h"
 
@@ -36,9 +40,17 @@ struct ProgressState
     bool console = false;
     int eventMs = 40;
     int showMs = 300;
+    int reportMs = 100;
     QString label;
     int lastValue = 0, lastMax = 0;
     InputGate* gate = nullptr;
+    // Window repaints held back while the work runs, to be asked for again.
+    qint64 lastPaint = -1000000;
+    QList<QPointer<QWidget>> heldPaints;
+    bool repostQueued = false;
+    // The open scopes, outermost first: a nested scope fills the share of the bar its
+    // parent's current step owns, so the bar never runs backwards.
+    std::vector<DzProgress*> open;
 };
 
 ProgressState& state()
@@ -63,11 +75,46 @@ bool takesInput(QWidget* w)
     return false;
 }
 
+// A window repaint composes the whole window, which with an OpenGL viewport inside goes through
+// OpenGL too: on a software renderer a tenth of a second or more each. Work lets events through
+// every few dozen milliseconds, and each slice would repaint what changed (the bar, the pane's
+// new boxes); a few repaints a second show the progress at a small share of the cost.
+constexpr int kPaintIntervalMs = 250;
+
+void repostHeldPaints()
+{
+    ProgressState& s = state();
+    s.repostQueued = false;
+    const QList<QPointer<QWidget>> held = s.heldPaints;
+    s.heldPaints.clear();
+    for (const QPointer<QWidget>& w : held)
+        if (w) QCoreApplication::postEvent(w, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+}
+
+bool holdPaint(QWidget* w)
+{
+    ProgressState& s = state();
+    const qint64 now = s.clock.elapsed();
+    if (now - s.lastPaint >= kPaintIntervalMs) {
+        s.lastPaint = now;
+        return false;
+    }
+    // The window's repaint manager waits for this very request; it is asked for again when due.
+    if (!s.heldPaints.contains(w)) s.heldPaints.append(w);
+    if (!s.repostQueued) {
+        s.repostQueued = true;
+        QTimer::singleShot(int(kPaintIntervalMs - (now - s.lastPaint)), qApp, &repostHeldPaints);
+    }
+    return true;
+}
+
 bool InputGate::eventFilter(QObject* obj, QEvent* event)
 {
     if (!obj->isWidgetType()) return false;
     auto* w = static_cast<QWidget*>(obj);
     switch (event->type()) {
+    case QEvent::UpdateRequest:
+        return w->isWindow() && holdPaint(w);
     case QEvent::KeyPress:
     case QEvent::ShortcutOverride:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
@@ -102,13 +149,6 @@ bool InputGate::eventFilter(QObject* obj, QEvent* event)
     }
 }
 
-int percentOf(long long done, long long total)
-{
-    if (total <= 0) return 0;
-    if (done >= total) return 100;
-    return int(done * 100 / total);
-}
-
 }  // namespace
 
 DzProgress::DzProgress(const QString& label, long long total, bool cancellable)
@@ -123,15 +163,31 @@ DzProgress::DzProgress(const QString& label, long long total, bool cancellable)
     }
     m_outermost = s.depth == 0;
     ++s.depth;
+    if (!s.open.empty()) {
+        const DzProgress* parent = s.open.back();
+        const double span = parent->m_hi - parent->m_lo;
+        if (parent->m_total > 0 && parent->m_done < parent->m_total) {
+            m_lo = parent->m_lo + span * double(parent->m_done) / double(parent->m_total);
+            m_hi = parent->m_lo + span * double(parent->m_done + 1) / double(parent->m_total);
+        } else {
+            // A parent with no count, or at its end, leaves what is still free of its share.
+            m_lo = std::max(parent->m_lo, double(s.lastMax > 0 ? s.lastValue : 0));
+            m_hi = parent->m_hi;
+        }
+    }
+    s.open.push_back(this);
     if (!cancellable) ++s.blockers;
     if (m_outermost) {
         s.cancelled = false;
         s.clock.start();
+        s.lastPaint = -1000000;
         s.lastEvents = 0;
         s.lastReport = -1000000;
         s.shown = false;
         s.consoleShown = false;
         s.label = label;
+        s.lastValue = 0;
+        s.lastMax = 0;
         if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
             s.gate = new InputGate;
             qApp->installEventFilter(s.gate);
@@ -151,13 +207,16 @@ void DzProgress::finish()
     ProgressState& s = state();
     --s.depth;
     if (!m_cancellable) --s.blockers;
+    s.open.erase(std::remove(s.open.begin(), s.open.end(), this), s.open.end());
     if (!m_outermost) return;
     if (s.gate) {
         qApp->removeEventFilter(s.gate);
         delete s.gate;
         s.gate = nullptr;
     }
-    if (s.shown && dzApp) dzApp->reportProgress(s.label, 1, 1);
+    repostHeldPaints();
+    // Said also when the bar never showed: the window holds its redraws until the work ends.
+    if (dzApp) dzApp->reportProgress(s.label, 1, 1);
     if (s.consoleShown) {
         std::fputs("\r\033[K", stderr);
         std::fflush(stderr);
@@ -177,7 +236,7 @@ bool DzProgress::step(long long done)
     if (m_finished) return !s.cancelled.load(std::memory_order_relaxed);
     const qint64 now = s.clock.elapsed();
     // The scope that is at work drives the bar: an inner one shows what takes the time.
-    if (now >= s.showMs && now - s.lastReport >= 100) {
+    if (now >= s.showMs && now - s.lastReport >= s.reportMs) {
         s.lastReport = now;
         report(false);
     }
@@ -192,19 +251,22 @@ bool DzProgress::step(long long done)
 void DzProgress::report(bool)
 {
     ProgressState& s = state();
-    const int pct = percentOf(m_done, m_total);
+    // Permille keeps the bar smooth for totals past the int range. The value is this scope's
+    // place within the share its parents gave it, and never less than already shown.
+    const double fraction = m_total > 0 ? double(std::min(m_done, m_total)) / double(m_total) : 0.0;
+    const int value = std::min(999, int(m_lo + (m_hi - m_lo) * fraction));
+    if (m_total > 0 || s.lastMax > 0 || value > 0) {
+        s.lastValue = std::max(s.lastMax > 0 ? s.lastValue : 0, value);
+        s.lastMax = 1000;
+    }
     if (dzApp) {
         s.shown = true;
-        // Permille keeps the bar smooth for totals past the int range.
-        const int value = m_total > 0 ? int(qMin<long long>(999, m_done * 1000 / m_total)) : 0;
-        s.lastValue = value;
-        s.lastMax = m_total > 0 ? 1000 : 0;
         dzApp->reportProgress(m_label, s.lastValue, s.lastMax);
     }
     if (s.console) {
         s.consoleShown = true;
-        if (m_total > 0)
-            std::fprintf(stderr, "\r\033[K%s %d%%", qPrintable(m_label), pct);
+        if (s.lastMax > 0)
+            std::fprintf(stderr, "\r\033[K%s %d%%", qPrintable(m_label), s.lastValue / 10);
         else
             std::fprintf(stderr, "\r\033[K%s ...", qPrintable(m_label));
         std::fflush(stderr);
@@ -228,8 +290,9 @@ void DzProgress::setCancelButton(QWidget* button) { state().cancelButton = butto
 
 void DzProgress::setConsoleOutput(bool on) { state().console = on; }
 
-void DzProgress::setTimings(int eventIntervalMs, int showDelayMs)
+void DzProgress::setTimings(int eventIntervalMs, int showDelayMs, int reportIntervalMs)
 {
+    state().reportMs = qMax(0, reportIntervalMs);
     state().eventMs = qMax(0, eventIntervalMs);
     state().showMs = qMax(0, showDelayMs);
 }

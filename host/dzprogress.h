@@ -50,8 +50,9 @@ public:
     static void setCancelButton(QWidget* button);
     // Headless runs with a terminal on stderr: a one-line progress there.
     static void setConsoleOutput(bool on);
-    // Milliseconds between event slices and before the bar shows (tests shorten them).
-    static void setTimings(int eventIntervalMs, int showDelayMs);
+    // Milliseconds between event slices, before the bar shows and between bar updates (tests
+    // shorten them).
+    static void setTimings(int eventIntervalMs, int showDelayMs, int reportIntervalMs = 100);
 
 private:
     void report(bool force);
@@ -62,4 +63,6 @@ private:
     bool m_outermost = false;
     bool m_cancellable = true;
     bool m_finished = false;
+    // The share of the bar (in permille) this scope fills.
+    double m_lo = 0.0, m_hi = 1000.0;
 };

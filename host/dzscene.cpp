@@ -1,5 +1,6 @@
 #include "dzscene.h"
 #include "dznode.h"
+#include <QMetaMethod>
 
 DzScene* dzScene = nullptr;
 
@@ -25,7 +26,9 @@ void DzScene::addNode(DzNode* node)
     if (!node || m_nodes.contains(node)) return;
     node->setParent(this);
     m_nodes.append(node);
+    connect(node, &DzElement::labelChanged, this, &DzScene::noteChange, Qt::UniqueConnection);
     emit nodeAdded(node);
+    setModified(true);
 }
 
 void DzScene::removeNode(DzNode* node)
@@ -40,6 +43,14 @@ void DzScene::removeNode(DzNode* node)
     }
     emit nodeRemoved(node);
     node->deleteLater();
+    setModified(true);
+}
+
+void DzScene::setModified(bool on)
+{
+    if (m_modified == on) return;
+    m_modified = on;
+    emit modifiedChanged(on);
 }
 
 DzNode* DzScene::findNodeByLabel(const QString& label) const
@@ -102,6 +113,14 @@ void DzScene::addDataItem(DzSceneData* item)
     if (!item || m_dataItems.contains(item)) return;
     item->setParent(this);
     m_dataItems.append(item);
+    // What a plug-in keeps in the scene is its own; its change signals are all the host sees.
+    const QMetaObject* mo = item->metaObject();
+    const QMetaMethod note = metaObject()->method(metaObject()->indexOfSlot("noteChange()"));
+    for (int i = 0; i < mo->methodCount(); ++i) {
+        const QMetaMethod m = mo->method(i);
+        if (m.methodType() == QMetaMethod::Signal && m.name().endsWith("Changed"))
+            connect(item, m, this, note, Qt::UniqueConnection);
+    }
 }
 
 void DzScene::removeDataItem(DzSceneData* item)
@@ -140,4 +159,5 @@ void DzScene::clear()
     m_filename.clear();
     m_time = 0;
     emit sceneCleared();
+    setModified(false);
 }

@@ -77,6 +77,12 @@ public:
     // The file the scene was last loaded from or saved to; empty for a new scene.
     QString getFilename() const { return m_filename; }
 
+    // Whether the scene changed since it was last saved, loaded or cleared: a node came or
+    // went or was renamed, or a data item announced a change (any of its signals whose name
+    // ends in "Changed"). Time and selection are no change.
+    bool isModified() const { return m_modified; }
+    void setModified(bool on);
+
     // Empties the scene: nodes and scene-owned data items.
     void clear();
     // Host scene files. Loading reads and checks the whole file before the current scene
@@ -101,6 +107,10 @@ signals:
     void nodeSelectionListChanged();
     void timeChanged(DzTime time);
     void aboutToRender(DzRenderer* renderer);
+    void modifiedChanged(bool modified);
+
+private slots:
+    void noteChange() { setModified(true); }
 
 private:
     friend class DzSceneFile;
@@ -112,6 +122,7 @@ private:
     DzTime m_animEnd = 30 * 160;
     bool m_playing = false;
     QString m_filename;
+    bool m_modified = false;
 };
 
 DZHOST_EXPORT extern DzScene* dzScene;

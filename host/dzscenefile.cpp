@@ -1468,12 +1468,17 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
 
 bool DzScene::saveScene(const QString& file, QString* error)
 {
-    return DzSceneFile::save(*this, file, error);
+    if (!DzSceneFile::save(*this, file, error)) return false;
+    setModified(false);
+    return true;
 }
 
 bool DzScene::loadScene(const QString& file, QString* error)
 {
-    return DzSceneFile::load(*this, file, error, false);
+    // The listeners of sceneLoaded (plug-ins restoring their state) are part of the load.
+    if (!DzSceneFile::load(*this, file, error, false)) return false;
+    setModified(false);
+    return true;
 }
 
 bool DzScene::mergeScene(const QString& file, QString* error)

@@ -17,6 +17,7 @@
 #include <dzintslider.h>
 #include <dzscene.h>
 #include "persistence/verdixscenemodel.h"
+#include "pane/wheelguard.h"
 
 namespace VerdixFlags {
 std::atomic<bool> refreshBlocked{false};
@@ -46,6 +47,7 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_boxColumn->setSpacing(1);
     m_boxColumn->setAlignment(Qt::AlignTop);
     m_scroll->setWidget(m_area);
+    new WheelGuard(m_scroll);
 
     // Toolbar buttons; the icons come from the asset folders, so find them first.
     InitTextureFolder();
@@ -260,7 +262,12 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_batchRunner.reset(new VerdixPoolRunner);
 
     // Every scene carries the pane's data element from the start.
-    if (dzScene) connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(createModel()));
+    if (dzScene) {
+        connect(dzScene, &DzScene::sceneLoadStarting, this, [this]() { m_hostLoading = true; });
+        connect(dzScene, &DzScene::sceneLoaded, this, [this]() { m_hostLoading = false; });
+        connect(dzScene, &DzScene::sceneCleared, this, [this]() { dropBoxesOfClearedScene(); });
+        connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(createModel()));
+    }
     createModel();
 }
 
@@ -280,7 +287,10 @@ QPushButton* ZPK_VerdixPane::makeToolButton(const QString& icon, const QString& 
 
 void ZPK_VerdixPane::setStatus(const QString& text)
 {
-    if (m_statusLabel) m_statusLabel->setText(text);
+    if (!m_statusLabel) return;
+    m_statusLabel->setText(text);
+    // The label is cut at the pane's edge; the whole message stays a hover away.
+    m_statusLabel->setToolTip(text);
 }
 
 void ZPK_VerdixPane::blockRefresh() { VerdixFlags::refreshBlocked = true; }
@@ -325,6 +335,18 @@ int ZPK_VerdixPane::FindLandScapeIndex(QString Text)
         if (b.type == TypeLandscape && b.titleLabel && b.titleLabel->text() == Text) return i;
     }
     return 0;
+}
+
+void ZPK_VerdixPane::dropBoxesOfClearedScene()
+{
+    // A load rebuilds the boxes from the scene it reads.
+    if (m_hostLoading) return;
+    for (int n = m_boxes.count(); n > 0; --n) ControlBox_DeleteControl(true, false);
+    m_landscapeSelector->clear();
+    m_previewLabel->clear();
+    m_selectedBox = 0;
+    m_lastLoadedScene.clear();
+    setStatus(QString());
 }
 
 void ZPK_VerdixPane::createModel()

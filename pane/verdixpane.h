@@ -297,6 +297,9 @@ private:
     friend class VerdixPaneTestAccess;
 
     QPushButton* makeToolButton(const QString& icon, const QString& tip, int maxW, int maxH);
+    // A scene emptied by the user (a new scene, not the clearing a load does first) takes the
+    // boxes with it: their nodes are gone. No slot: the pane's slot list is fixed.
+    void dropBoxesOfClearedScene();
     void setStatus(const QString& text);
     QString loadAssetFile(int folder, const QString& input);
     // Sets a slider up the way every slider of the pane is: range, value, label.
@@ -358,6 +361,7 @@ private:
     // The folder of the document being read (set document, preset, host scene): besides the
     // library, the only place its texture paths may point into.
     QString m_documentFolder;
+    bool m_hostLoading = false;
     std::unique_ptr<VerdixBatchRunner> m_batchRunner;
     // Test hook: replaces a type's update slot.
     std::function<void(int, bool)> m_updateOverride[kLastType + 1];

@@ -188,6 +188,34 @@ TEST_F(ExportTest, ObjWritesOpacityMapsAndRefusesUnwritableTargets)
     EXPECT_TRUE(exportScene(dir.path() + "/b.glb", &error)) << qPrintable(error);
 }
 
+TEST_F(ExportTest, ObjMapsWithSpacesInTheirNamesNameFilesThatExist)
+{
+    // A texture in a folder whose name and file name hold spaces, exported under a name with one.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("my textures"));
+    const QString spaced = dir.path() + "/my textures/moss stone.png";
+    ASSERT_TRUE(QFile::copy(scene.texture, spaced));
+    auto* mat = qobject_cast<DzDefaultMaterial*>(meshNodeOf(scene.rock).shape->getMaterial(1));
+    qobject_cast<DzNumericProperty*>(mat->findProperty("Diffuse Color"))->setMap(dzApp->getImageMgr()->getImage(spaced));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("out put"));
+    QString error;
+    ASSERT_TRUE(exportObj(dir.path() + "/out put/my scene.obj", &error)) << qPrintable(error);
+
+    int maps = 0;
+    for (const auto& m : readMtl(dir.path() + "/out put/my scene.mtl")) {
+        for (const QString& line : m.second) {
+            if (!line.startsWith("map_") && !line.startsWith("norm") && !line.startsWith("bump")) continue;
+            ++maps;
+            EXPECT_FALSE(line.contains('%')) << qPrintable(line);
+            // Whether a reader splits at white space or takes the rest of the line, the
+            // path it finds names the copy.
+            const QString path = line.split(' ', Qt::SkipEmptyParts).last();
+            EXPECT_TRUE(QFileInfo(dir.path() + "/out put/" + path).isFile()) << qPrintable(line);
+            EXPECT_EQ(bytes(dir.path() + "/out put/" + path).isEmpty(), false);
+        }
+    }
+    EXPECT_GE(maps, 2);  // the ground's checker and the rock's moss
+}
+
 namespace {
 
 void collect(const aiNode* n, const aiMatrix4x4& parent, std::map<QString, std::pair<const aiNode*, aiMatrix4x4>>& out)

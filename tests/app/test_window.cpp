@@ -1,8 +1,10 @@
 // The window as a user meets it: the pane docked beside the viewport, the outliner picking
 // nodes for the pane, the timeline's slider moving the scene's time, and the screenshot
 // showing the scene's meshes in their colours.
+#include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSlider>
@@ -10,6 +12,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <dzapp.h>
+#include <dzdialogs.h>
+#include <dznode.h>
 #include <dzscene.h>
 #include "mainwindow.h"
 #include "outliner.h"
@@ -109,4 +113,83 @@ TEST(Screenshot, ShowsTheMeshesInTheirColoursOverTheBackground)
     EXPECT_GT(red, int(n * 0.05)) << "the textured red ground covers a good part of the view";
     EXPECT_GT(moss + stone, 50) << "the rock's materials show";
     dzScene->clear();
+}
+
+namespace {
+
+int timesAsked()
+{
+    int n = 0;
+    for (const DzMessageRecord& m : dzApp->dialogs()->messages()) n += m.text == "Save changes?";
+    return n;
+}
+
+DzNode* addRock()
+{
+    auto* n = new DzNode;
+    n->setLabel("Rock");
+    dzScene->addNode(n);
+    return n;
+}
+
+}  // namespace
+
+TEST(Window, UnsavedChangesAreOfferedForSavingBeforeNewOpenQuitAndClose)
+{
+    dzScene->clear();
+    dzApp->dialogs()->clearLog();
+    QTemporaryDir dir;
+    MainWindow w;
+    w.show();
+    QApplication::processEvents();
+    QAction* quit = nullptr;
+    for (QAction* act : w.findChildren<QAction*>())
+        if (act->text() == "&Quit") quit = act;
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->shortcut(), QKeySequence("Ctrl+Q"));
+    DzDialogService* dialogs = dzApp->dialogs();
+
+    // Nothing changed: nothing to ask.
+    w.newScene();
+    EXPECT_EQ(timesAsked(), 0);
+
+    // Cancel keeps the scene, and no file dialog follows.
+    addRock();
+    dialogs->queueButton(QMessageBox::Cancel);
+    w.newScene();
+    dialogs->queueButton(QMessageBox::Cancel);
+    w.openScene();
+    dialogs->queueButton(QMessageBox::Cancel);
+    quit->trigger();
+    EXPECT_EQ(timesAsked(), 3);
+    EXPECT_EQ(dzScene->getNumNodes(), 1);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(dialogs->fileDialogCaptions().contains("Open scene"));
+
+    // Save writes the scene first; a save the user cancels in its file dialog keeps the scene.
+    const QString kept = dir.filePath("kept.duf");
+    dialogs->queueButton(QMessageBox::Save);
+    dialogs->queueFileName(kept);
+    w.newScene();
+    EXPECT_TRUE(QFileInfo(kept).isFile());
+    EXPECT_EQ(dzScene->getNumNodes(), 0);
+    EXPECT_FALSE(dzScene->isModified());
+    addRock();
+    dialogs->queueButton(QMessageBox::Save);
+    w.newScene();
+    EXPECT_EQ(dzScene->getNumNodes(), 1);
+
+    // A scene just opened is unchanged; renaming a node changes it, and Discard lets it go.
+    dialogs->queueButton(QMessageBox::Discard);
+    dialogs->queueFileName(kept);
+    w.openScene();
+    EXPECT_EQ(dzScene->getFilename(), QFileInfo(kept).absoluteFilePath());
+    const int before = timesAsked();
+    EXPECT_FALSE(dzScene->isModified());
+    dzScene->findNodeByLabel("Rock")->setLabel("Stone");
+    dialogs->queueButton(QMessageBox::Discard);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(timesAsked(), before + 1);
+    dzScene->clear();
+    dialogs->clearLog();
 }

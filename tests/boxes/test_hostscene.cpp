@@ -29,11 +29,18 @@ TEST_F(HostScene, SavedSceneBringsItsBoxesBackOnce)
     ASSERT_TRUE(save("a.duf"));
     EXPECT_TRUE(fileHasDocument("a.duf"));
 
-    // A new scene: the pane keeps its boxes, the scene starts without the document.
+    // A new scene empties the pane with it: no box is left whose node is gone.
+    a->status()->setText("Error: Mesh (0001) GrassV1.0 missing!");
     dzScene->clear();
     EXPECT_TRUE(a->model()->coolText().isEmpty());
-    slider(1, "Amount")->setValue(1);
-    a->merge()->setChecked(true);  // a host load replaces the boxes whatever it says
+    EXPECT_EQ(a->boxes().count(), 0);
+    EXPECT_EQ(a->selector()->count(), 0);
+    EXPECT_TRUE(a->status()->text().isEmpty());
+    EXPECT_TRUE(a->lastLoadedScene().isEmpty());
+    // A box made in the new scene; a host load replaces the boxes whatever "Merge" says.
+    addBox(TypeGrass);
+    slider(0, "Amount")->setValue(1);
+    a->merge()->setChecked(true);
     ASSERT_TRUE(load("a.duf"));
     EXPECT_EQ(a->status()->text(), "Scene load finished..");
     ASSERT_EQ(a->boxes().count(), 3);
@@ -51,7 +58,6 @@ TEST_F(HostScene, SavedSceneBringsItsBoxesBackOnce)
     slider(1, "Amount")->setValue(555);
     ASSERT_TRUE(load("a.duf"));
     EXPECT_EQ(a->status()->text(), "Object added to scene!");
-    dzScene->clear();
     ASSERT_TRUE(dzScene->mergeScene(path("a.duf"), nullptr));
     EXPECT_EQ(a->status()->text(), "Object added to scene!");
     EXPECT_EQ(box(1).groupBox, kept);

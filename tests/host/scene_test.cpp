@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <dznode.h>
 #include <dzscene.h>
 
@@ -130,3 +131,64 @@ TEST_F(Scene, ChildrenFollowTheirParentOrKeepTheirPlaceAndCyclesAreRefused)
     EXPECT_EQ(parent->getNodeParent(), nullptr);
     EXPECT_EQ(other->getNumNodeChildren(), 0);
 }
+
+namespace {
+
+// Scene data of a plug-in, with a change signal the host knows nothing about by name.
+class NoteData : public DzSceneData
+{
+    Q_OBJECT
+public:
+    NoteData() : DzSceneData("NoteData") {}
+    void setText(const QString& t) { emit textChanged(t); }
+    void ping() { emit pinged(); }
+signals:
+    void textChanged(QString text);
+    void pinged();
+};
+
+}  // namespace
+
+TEST_F(Scene, ModifiedFollowsWhatASaveKeepsNotTimeOrSelection)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("a.duf");
+    EXPECT_FALSE(dzScene->isModified());
+    int announced = 0;
+    QObject::connect(dzScene, &DzScene::modifiedChanged, dzScene, [&]() { ++announced; });
+
+    DzNode* a = node("A");
+    EXPECT_TRUE(dzScene->isModified());
+    ASSERT_TRUE(dzScene->saveScene(file));
+    EXPECT_FALSE(dzScene->isModified());
+    EXPECT_EQ(announced, 2);
+
+    // Time and selection are no change a save would keep differently.
+    dzScene->setTime(dzScene->getTimeStep() * 3);
+    dzScene->setPrimarySelection(a);
+    EXPECT_FALSE(dzScene->isModified());
+
+    a->setLabel("B");
+    EXPECT_TRUE(dzScene->isModified());
+    ASSERT_TRUE(dzScene->loadScene(file));
+    EXPECT_FALSE(dzScene->isModified());
+    dzScene->removeNode(dzScene->findNodeByLabel("A"));
+    EXPECT_TRUE(dzScene->isModified());
+
+    // A plug-in's data item changes through its own "...Changed" signals only.
+    dzScene->clear();
+    EXPECT_FALSE(dzScene->isModified());
+    auto* data = new NoteData;
+    dzScene->addDataItem(data);
+    EXPECT_FALSE(dzScene->isModified());
+    data->ping();
+    EXPECT_FALSE(dzScene->isModified());
+    data->setText("boxes");
+    EXPECT_TRUE(dzScene->isModified());
+
+    // A failed save keeps the mark.
+    EXPECT_FALSE(dzScene->saveScene(dir.filePath("no/such/folder/a.duf")));
+    EXPECT_TRUE(dzScene->isModified());
+}
+
+#include "scene_test.moc"

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -76,6 +79,26 @@ TEST(IntSlider, HasFocusWhenItsTextFieldHasFocus)
     QCoreApplication::processEvents();
     EXPECT_FALSE(a->hasFocus());
     EXPECT_TRUE(b->hasFocus());
+}
+
+TEST(IntSlider, TextFieldShowsTheWidestValueOfItsRangeWhole)
+{
+    // A narrow row, as in the pane's box list: the field still holds every digit.
+    QWidget window;
+    window.setFixedWidth(150);
+    auto* layout = new QVBoxLayout(&window);
+    auto* amount = new DzIntSlider;
+    amount->setLabel("Amount");
+    layout->addWidget(amount);
+    amount->setRange(1, 200000);
+    amount->setValue(200000);
+    window.show();
+    QCoreApplication::processEvents();
+    QLineEdit* edit = amount->lineEdit();
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    const QRect text = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit);
+    EXPECT_GE(text.width(), edit->fontMetrics().horizontalAdvance("200000")) << edit->width();
 }
 
 TEST(Script, FindsAPaneByClassCallsItsSlotAndFailsWithTheLine)
