@@ -16,6 +16,7 @@
 #include "korgpane.h"
 #include "outliner.h"
 #include "sceneexport.h"
+#include "terrainmenu.h"
 #include "timeline.h"
 #include "trekkopane.h"
 #include "viewport.h"
@@ -49,6 +50,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     file->addAction("&Quit", this, &QWidget::close, QKeySequence::Quit);
     QMenu* view = menuBar()->addMenu("&View");
     view->addAction("&Frame all", m_viewport, &Viewport::frameAll);
+    addTerrainMenu(this);
     m_windowMenu = menuBar()->addMenu("&Window");
     m_windowMenu->addAction(outlinerDock->toggleViewAction());
     m_windowMenu->addAction(timelineDock->toggleViewAction());

@@ -416,13 +416,18 @@ TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float*
 
 long long terrainBuildBytes(const TerrainLayout& l)
 {
-    const long long quads = (long long)l.cells() * l.cells();
-    return l.vertexCount() * (long long)(sizeof(DzVec3) + sizeof(DzPnt2) + sizeof(float)) +
-           quads * (long long)sizeof(DzFacet);
+    // The quads are a rule in the mesh (DzFacetGrid), so every byte is per vertex.
+    return l.vertexCount() * (long long)(sizeof(DzVec3) + sizeof(DzPnt2) + sizeof(float));
 }
 
 namespace {
-QString gigabytes(long long bytes) { return QString::number(double(bytes) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; }
+// Below a gigabyte in whole megabytes, so a small figure does not read 0.1 GB or 0.0 GB.
+QString gigabytes(long long bytes)
+{
+    if (bytes < 1024LL * 1024 * 1024)
+        return QString::number(std::max(1LL, (bytes + 512 * 1024) / (1024 * 1024))) + " MB";
+    return QString::number(double(bytes) / (1024.0 * 1024 * 1024), 'f', 1) + " GB";
+}
 }  // namespace
 
 TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes)
@@ -453,52 +458,72 @@ bool addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh, const Terrain
     const int N = l.cells(), V = l.side();
     const float n = float(N);
     mesh.activateMaterial(0);
-    mesh.preSizeVertexArray(V * V);
-    uvs->preSizeArray(uvs->getNumValues() + V * V);
-    mesh.preSizeFacets(N * N);
-    // The quads are two thirds of the bytes and follow from the grid alone: a second thread
-    // lays them down while this one writes the points, so the fresh memory of both arrays
-    // is taken in at once. The arrays are separate; nothing else sees the mesh meanwhile.
+    mesh.removeAllFacets();
+    mesh.clearAllVertices();
+    uvs->clearAllData();
+    // The quads follow from the grid: the mesh holds their rule, not 100 million records.
+    mesh.setNumVerticesForWrite(V * V);
+    uvs->setNumValuesForWrite(V * V);
+    mesh.setFacetGrid(DzFacetGrid{N, N, V, 0});
+
+    // The points are written by every processor at once, a band of rows at a time, so the
+    // fresh pages of both arrays are taken in side by side; this thread asks the progress.
+    std::vector<float> xs(static_cast<size_t>(V)), us(static_cast<size_t>(V));
+    for (int c = 0; c < V; ++c) {
+        xs[size_t(c)] = l.x(c);
+        us[size_t(c)] = float(c) / n;
+    }
+    DzVec3* verts = mesh.getVerticesPtr();
+    DzPnt2* uv = uvs->getPnt2ArrayPtr();
+    constexpr int kBand = 16;
+    std::atomic<int> nextRow{0};
     std::atomic<bool> stop{false};
-    auto quads = [&mesh, &stop, N, V]() {
-        for (int r = 0; r < N && !stop.load(std::memory_order_relaxed); ++r) {
-            for (int c = 0; c < N; ++c) {
-                const int q[4] = {r * V + c, r * V + c + 1, (r + 1) * V + c + 1, (r + 1) * V + c};
-                mesh.addFacet(q, q);
+    auto work = [&]() {
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed)) return false;
+            const int r0 = nextRow.fetch_add(kBand, std::memory_order_relaxed);
+            if (r0 >= V) return true;
+            const int r1 = std::min(V, r0 + kBand);
+            for (int r = r0; r < r1; ++r) {
+                const float z = l.z(r);
+                const float v = -(float(r) / n);
+                DzVec3* vr = verts + (long long)r * V;
+                DzPnt2* ur = uv + (long long)r * V;
+                for (int c = 0; c < V; ++c) {
+                    vr[c] = DzVec3(xs[size_t(c)], 0.f, z);
+                    ur[c] = DzPnt2(us[size_t(c)], v);
+                }
             }
+            return true;
         }
     };
-    std::thread quadThread;
-    const bool split = (long long)N * N >= 65536;
-    if (split) {
+    std::vector<std::thread> helpers;
+    const int threads = (long long)V * V >= 65536 ? int(std::min(8u, std::max(1u, std::thread::hardware_concurrency()))) : 1;
+    for (int t = 1; t < threads; ++t) {
         try {
-            quadThread = std::thread(quads);
+            helpers.emplace_back([&]() {
+                while (!stop.load(std::memory_order_relaxed) && nextRow.load(std::memory_order_relaxed) < V) work();
+            });
         } catch (const std::system_error&) {
+            break;
         }
     }
-    std::vector<float> xs(static_cast<size_t>(V));
-    for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
     RowTicker T;
     T.ask = &progress;
-    try {
-        for (int r = 0; r < V; ++r) {
-            const float z = l.z(r);
-            const float v = -(float(r) / n);
-            for (int c = 0; c < V; ++c) {
-                mesh.addVertex(xs[size_t(c)], 0.f, z);
-                uvs->appendPnt2Vec(DzPnt2(float(c) / n, v));
-            }
-            if (!T.add(1)) break;
+    long long told = 0;
+    while (nextRow.load(std::memory_order_relaxed) < V) {
+        work();
+        // Rows handed out so far, as near as this thread can tell without waiting.
+        const long long given = std::min<long long>(nextRow.load(std::memory_order_relaxed), V);
+        if (given > told && !T.add(given - told)) {
+            stop = true;
+            break;
         }
-    } catch (...) {
-        stop = true;
-        if (quadThread.joinable()) quadThread.join();
-        throw;
+        told = given;
     }
-    if (T.stopped) stop = true;
-    if (quadThread.joinable()) quadThread.join();
-    else if (!T.stopped) quads();
-    return !T.stopped;
+    for (std::thread& t : helpers) t.join();
+    if (T.stopped) return false;
+    return true;
 }
 
 void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices)
