@@ -74,6 +74,11 @@ public:
                 const float w = float(R) - std::sqrt(float(dx * dx + dz * dz));
                 if (w > 0.f) m_brush.push_back({dx, dz, w});
             }
+        float sum = 0.f;
+        for (const BrushCell& b : m_brush) sum += b.w;
+        for (const BrushCell& b : m_brush) {
+            m_inner.push_back({(long long)b.dz * m_side + b.dx, b.w / sum});
+        }
     }
 
     void run(float px, float pz, Tally& t) const
@@ -154,6 +159,19 @@ private:
     // deepens, and so on without end); returns what was taken.
     float erode(int ix, int iz, float amount, float floor) const
     {
+        const int R = ErosionParams::kRadius;
+        if (ix >= R && iz >= R && ix + R < m_side && iz + R < m_side) {
+            // Away from the edges every cell of the brush is there: one pass.
+            float* at = m_y + (long long)iz * m_side + ix;
+            float taken = 0.f;
+            for (const InnerCell& b : m_inner) {
+                float& v = at[b.offset];
+                const float share = std::min(amount * b.w, std::max(0.f, v - floor));
+                v -= share;
+                taken += share;
+            }
+            return taken;
+        }
         float sum = 0.f;
         for (const BrushCell& b : m_brush) {
             const int x = ix + b.dx, z = iz + b.dz;
@@ -176,6 +194,12 @@ private:
     float m_cell;
     const ErosionParams& m_p;
     std::vector<BrushCell> m_brush;
+    struct InnerCell
+    {
+        long long offset;
+        float w;
+    };
+    std::vector<InnerCell> m_inner;  // the brush as offsets from its centre, weights normalised
 };
 
 bool hydraulic(float* y, int side, float cell, const ErosionParams& p, const ErosionProgress& progress,
