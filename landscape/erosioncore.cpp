@@ -125,9 +125,9 @@ public:
             px = nx;
             pz = nz;
         }
-        // Where it ends, it leaves what it carries.
-        const int ix = int(px), iz = int(pz);
-        deposit(ix, iz, px - float(ix), pz - float(iz), sediment);
+        // Where it ends, it leaves what it carries, spread as wide as it erodes: dropped on
+        // one point it would stand up as a spike.
+        spread(int(px), int(pz), sediment);
         t.deposited += sediment;
     }
 
@@ -152,6 +152,37 @@ private:
         row[1] += b;
         row[m_side] += c;
         row[m_side + 1] += amount - a - b - c;
+    }
+
+    // Adds amount to the cells around (ix, iz), weighted by nearness.
+    void spread(int ix, int iz, float amount) const
+    {
+        const int R = ErosionParams::kRadius;
+        if (ix >= R && iz >= R && ix + R < m_side && iz + R < m_side) {
+            float* at = m_y + (long long)iz * m_side + ix;
+            float given = 0.f;
+            for (const InnerCell& b : m_inner) {
+                const float share = amount * b.w;
+                at[b.offset] += share;
+                given += share;
+            }
+            at[0] += amount - given;  // the rounding, so the books balance
+            return;
+        }
+        float sum = 0.f;
+        for (const BrushCell& b : m_brush) {
+            const int x = ix + b.dx, z = iz + b.dz;
+            if (x >= 0 && z >= 0 && x < m_side && z < m_side) sum += b.w;
+        }
+        float given = 0.f;
+        for (const BrushCell& b : m_brush) {
+            const int x = ix + b.dx, z = iz + b.dz;
+            if (x < 0 || z < 0 || x >= m_side || z >= m_side) continue;
+            const float share = amount * (b.w / sum);
+            m_y[(long long)z * m_side + x] += share;
+            given += share;
+        }
+        m_y[(long long)iz * m_side + ix] += amount - given;
     }
 
     // Takes amount from the cells around (ix, iz), weighted by nearness, none below floor

@@ -293,9 +293,9 @@ struct Writer
         choose(L, 'B', "River_A.png");
         choose(L, 'C', "Hill_A.png");
         choose(L, 'G', "Ground_Rock.png");
-        set(L, {{"Land", 25}, {"River", 60}, {"Hill", 70}, {"Flat", 0}, {"Path", 0}, {"Smooth", 30}, {"DeNoise", 0},
-                {"TILES", 4}, {"DIVISIONS", 50}, {"Size XZ", 200}, {"Size Y", 140}});
-        const QVariantMap erosion{{"iterations", 120000}, {"rain", 1.2}, {"capacity", 6}, {"thermal", 38},
+        set(L, {{"Land", 30}, {"River", 50}, {"Hill", 45}, {"Flat", 0}, {"Path", 0}, {"Smooth", 20}, {"DeNoise", 0},
+                {"TILES", 4}, {"DIVISIONS", 50}, {"Size XZ", 300}, {"Size Y", 50}});
+        const QVariantMap erosion{{"iterations", 40000}, {"rain", 1}, {"capacity", 4}, {"thermal", 50},
                                   {"thermalPasses", 40}, {"seed", 11}, {"name", "Eroded Valley.dat"}};
         if (!pane->erodeLandscape(L, erosion)) return complain("erosion failed: " + a.status()->text());
         const QString dat = "/Verdix_Landscape_User/Eroded Valley.dat";
@@ -304,7 +304,7 @@ struct Writer
         if (!QFile::copy(generated + dat, repo + dat)) return complain("cannot copy " + dat);
 
         struct Patch { int shape, ax, az, mx, mz, amount, seed; };
-        for (const Patch& p : {Patch{100, 160, 160, -180, 150, 9000, 4}, Patch{40, 140, 90, 200, -120, 7000, 8}}) {
+        for (const Patch& p : {Patch{100, 220, 220, -300, 250, 12000, 4}, Patch{40, 200, 120, 300, -200, 9000, 8}}) {
             const int g = create(TypeGrass);
             choose(g, 'C', "Grass_Green.png");
             set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
@@ -313,7 +313,7 @@ struct Writer
         }
         const int s = create(TypeStones);
         choose(s, 'D', "Stone_Granite.png");
-        set(s, {{"Stone Amount", 60}, {"Area size X", 150}, {"Area size Z", 150}, {"A Shape", 100}, {"Move X", 0},
+        set(s, {{"Stone Amount", 60}, {"Area size X", 250}, {"Area size Z", 250}, {"A Shape", 100}, {"Move X", 0},
                 {"Move Z", 0}, {"Stone Size X", 70}, {"Stone Size Y", 50}, {"Stone Size Z", 60}, {"Stone LOD", 16},
                 {"Rough", 30}, {"Seed", 6}});
         const QString sample = repo + "/Verdix_Scene/Eroded Valley.txt";
