@@ -45,7 +45,7 @@ QString erodeUsageText()
     for (const ErodeOption& o : kOptions) {
         QString line = QString("  %1 %2").arg(QLatin1String(o.option), o.whole ? "N" : "X");
         line = line.leftJustified(26, ' ');
-        if (line.size() > 26) line += "\n" + QString(26, ' ');
+        if (line.size() >= 26) line += "\n" + QString(26, ' ');
         t += line + QLatin1String(o.help) + "\n";
     }
     return t;
