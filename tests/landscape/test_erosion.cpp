@@ -224,3 +224,22 @@ TEST_F(ErodeBox, ErodedHeightsGoToAUserFileTheBoxShowsAndItsObjectsFollow)
     // The grass on it was placed again.
     EXPECT_EQ(log.sorted(), std::vector<int>({g}));
 }
+
+#include "plugin/assetfolders.h"
+
+// The library's sample names its eroded heights as a User file: opened from the library, the
+// terrain is those heights exactly and what stands on it stands on them.
+TEST_F(ErodeBox, TheErodedValleySampleOpensOnItsStoredHeights)
+{
+    VerdixAssets::setTextureRoot(QStringLiteral(VERDIX_LIBRARY_DIR));
+    ASSERT_TRUE(pane->openSetDocument(QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Eroded Valley.txt")))
+        << qPrintable(status());
+    ASSERT_GE(a->boxes().count(), 2);
+    QFile f(QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Landscape_User/Eroded Valley.dat"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    const std::vector<float> h = heights(0);
+    ASSERT_EQ(size_t(bytes.size()), h.size() * sizeof(float));
+    EXPECT_EQ(std::memcmp(bytes.constData(), h.data(), size_t(bytes.size())), 0);
+    for (int i = 1; i < a->boxes().count(); ++i) EXPECT_EQ(box(i).landscapeIndex, 0) << i;
+}
