@@ -36,7 +36,6 @@ void* dzBulkAllocate(size_t bytes)
     if (before) munmap(raw, before);
     const size_t after = kHugePage - before;
     if (after) munmap(reinterpret_cast<void*>(start + span), after);
-    madvise(reinterpret_cast<void*>(start), span, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(start);
 }
 
