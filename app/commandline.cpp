@@ -35,6 +35,7 @@ QString usageText()
         "                   [--export-animation FILE.glb | --export-sequence DIR] [--frames N] [--fps F]\n"
         "                   [--interpolation linear|step] [--meshopt] [--sequence-format obj|glb]\n"
         "                   [--export-heightmap BOX FILE.{png,r16,raw,dat}] [--export FILE.{obj,gltf,glb}]...\n"
+        "                   [--erode BOX [--erode-... VALUE]...]\n"
         "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
         "\n"
         "Options run in the order below, whatever order they are written in.\n"
@@ -50,6 +51,7 @@ QString usageText()
         "                          without waiting\n"
         "  --time FRAME            go to frame FRAME (0 to %1)\n"
         "  --ticks N               run N animation ticks (0 to %2)\n"
+        "%9"
         "  --save-scene FILE       save the host scene to FILE\n"
         "  --export-animation FILE.glb  write N ticks of the wind as glTF morph targets (needs --frames N,\n"
         "                          1 to 10000; --fps F, 0.01 to 1000; --interpolation linear|step,\n"
@@ -81,7 +83,8 @@ QString usageText()
         .arg(kExitUsage)
         .arg(kExitInputFailed)
         .arg(kExitRunFailed)
-        .arg(kExitWriteFailed);
+        .arg(kExitWriteFailed)
+        .arg(erodeUsageText());
 }
 
 QString versionText() { return QString("verdix-host %1\n").arg(QStringLiteral(VERDIX_VERSION)); }
@@ -369,11 +372,15 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
                 return false;
             }
             cl->screenshotSize = QSize(w, h);
+        } else if (isErodeOption(opt)) {
+            QString v;
+            if (!once() || !takeValue(&v) || !parseErodeOption(opt, v, &cl->erode, error)) return false;
         } else {
             *error = QString("unknown option: %1 (see --help)").arg(args[i]);
             return false;
         }
     }
+    if (!checkErodeRequest(cl->erode, error)) return false;
     const bool animates = !cl->exportAnimation.isEmpty() || !cl->exportSequence.isEmpty();
     if (!cl->exportAnimation.isEmpty() && !cl->exportSequence.isEmpty()) {
         // Both would tick the same scene one after the other, so their frames would differ.
@@ -526,6 +533,14 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
         }
         if (step.reported()) {
             *error = QString("--ticks %1: %2").arg(cl.ticks).arg(reportedText(step.reported()));
+            return kExitRunFailed;
+        }
+    }
+    if (cl.erode.box >= 0) {
+        StepErrors step;
+        if (!runErode(cl.erode, pane, error)) return kExitRunFailed;
+        if (step.reported()) {
+            *error = QString("--erode %1: %2").arg(cl.erode.box).arg(reportedText(step.reported()));
             return kExitRunFailed;
         }
     }

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include "erodecommand.h"
 
 class DzPane;
 class QTextStream;
@@ -34,6 +35,8 @@ struct CommandLine
     // Landscape box index and file of --export-heightmap (empty file: not asked).
     int heightmapBox = -1;
     QString heightmapFile;
+    // --erode BOX and its parameters (before --save-scene).
+    ErodeRequest erode;
     QStringList exports;
     QStringList screenshots;
     QSize screenshotSize{1280, 720};

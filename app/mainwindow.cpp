@@ -20,6 +20,7 @@
 #include "outliner.h"
 #include "sceneexport.h"
 #include "statusline.h"
+#include "terrainmenu.h"
 #include "timeline.h"
 #include "trekkopane.h"
 #include "viewport.h"
@@ -54,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     file->addAction("&Quit", this, &QWidget::close, QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* view = menuBar()->addMenu("&View");
     view->addAction("&Frame all", m_viewport, &Viewport::frameAll);
+    addTerrainMenu(this);
     m_windowMenu = menuBar()->addMenu("&Window");
     m_windowMenu->addAction(outlinerDock->toggleViewAction());
     m_windowMenu->addAction(timelineDock->toggleViewAction());

@@ -72,14 +72,16 @@ Bounds nodeBounds(const MeshNode& mn)
     const DzTransform ws = mn.node->getWSTransform();
     const int nv = mn.mesh->getNumVertices();
     const DzVec3* v = mn.mesh->getVerticesPtr();
-    const DzFacet* f = mn.mesh->getFacetsPtr();
-    // Only vertices that facets use: meshes keep spare vertices parked anywhere.
+    // Only vertices that facets use: meshes keep spare vertices parked anywhere. Read one by
+    // one, so a terrain's grid of quads is not written out as a list for it.
     std::vector<char> used(size_t(nv), 0);
-    for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i)
+    for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
+        const DzFacet f = mn.mesh->getFacet(i);
         for (int k = 0; k < 4; ++k) {
-            const int vi = f[i].m_vertIdx[k];
+            const int vi = f.m_vertIdx[k];
             if (vi >= 0 && vi < nv) used[size_t(vi)] = 1;
         }
+    }
     for (int i = 0; i < nv; ++i)
         if (used[size_t(i)]) b.add(toQt(ws.apply(v[i])));
     return b;

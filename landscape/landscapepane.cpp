@@ -431,8 +431,10 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
         // it; when only one of the two fits, the old goes first and there is no way back.
         bool keepOld = true;
         if (regrid) {
+            // What the old grid holds (a grid's quads are a rule and hold nothing).
+            const long long listed = mesh->facetGrid().rows > 0 ? 0 : mesh->getNumFacets();
             const long long held = (long long)mesh->getNumVertices() * (sizeof(DzVec3) + sizeof(DzPnt2)) +
-                                   (long long)mesh->getNumFacets() * (long long)sizeof(DzFacet);
+                                   listed * (long long)sizeof(DzFacet);
             const long long free = m_freeMemory ? m_freeMemory() : -1;
             const TerrainBuildCheck check = checkTerrainBuild(l, free < 0 ? free : free + held);
             if (check.refuse) {
@@ -495,7 +497,7 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             mesh->removeAllFacets();
             if (DzMap* uvs = mesh->getUVs()) uvs->clearAllData();
             mesh->clearAllVertices();
-            // The largest grid needs some 6 GB; without it the update ends with a report
+            // The largest grid needs some 2.4 GB; without it the update ends with a report
             // and an empty mesh rather than taking the host down.
             try {
                 Button_AddPolyLandscape(i, mesh);

@@ -84,6 +84,56 @@ struct RowTicker
 };
 bool goOn(RowTicker* t, long long rows) { return !t || t->add(rows); }
 
+// Runs work(k) for the items 0..n-1 of a pass, on every processor for a large terrain and
+// on this thread for a small one. The items of one call touch disjoint vertices and each
+// does the same arithmetic wherever it runs, so the heights do not depend on the thread
+// count. This thread takes items too and, after each, tells T the lines (lines(k)) the
+// pass has finished; a stop there lets the others end their item and take no more.
+template <class Work, class Lines>
+void shareLines(int n, long long vertices, RowTicker* T, const Lines& lines, const Work& work)
+{
+    int threads = 1;
+    if (vertices >= (1LL << 20)) threads = int(std::min(8u, std::max(1u, std::thread::hardware_concurrency())));
+    threads = std::max(1, std::min(threads, n));
+    std::atomic<int> next{0};
+    std::atomic<long long> done{0};
+    std::atomic<bool> stop{false};
+    auto take = [&]() {
+        const int k = next.fetch_add(1, std::memory_order_relaxed);
+        if (k >= n || stop.load(std::memory_order_relaxed)) return false;
+        work(k);
+        done.fetch_add(lines(k), std::memory_order_relaxed);
+        return true;
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back([&]() {
+                while (take()) {
+                }
+            });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    long long told = 0;
+    while (take()) {
+        const long long d = done.load(std::memory_order_relaxed);
+        if (d > told && !goOn(T, d - told)) stop = true;
+        told = d;
+    }
+    for (std::thread& t : helpers) t.join();
+    if (!stop && done > told) goOn(T, done - told);
+}
+
+// Even bands of count lines over items items: the lines of band k.
+inline long long bandLines(long long count, int items, int k)
+{
+    return count * (k + 1) / items - count * k / items;
+}
+// Bands for passes down the columns: enough for every processor to keep busy.
+constexpr int kColumnBands = 16;
+
 // The factor of each vertex in a relaxation pass: one constant (smoothing) or the Path
 // map's value scaled by the Path weight.
 template <bool PerVertex>
@@ -118,7 +168,10 @@ constexpr int kInterleave = 8;
 template <bool Reverse, bool PerVertex>
 void relaxRows(int N, int V, float* y, const RelaxFactor<PerVertex>& F, RowTicker* T)
 {
-    for (int r0 = 0; r0 <= N; r0 += kInterleave) {
+    const int groups = (N + 1 + kInterleave - 1) / kInterleave;
+    auto size = [N](int k) { return (long long)std::min(kInterleave, N + 1 - k * kInterleave); };
+    shareLines(groups, (long long)V * V, T, size, [&](int gi) {
+        const int r0 = gi * kInterleave;
         const int g = std::min(kInterleave, N + 1 - r0);
         float* row[kInterleave];
         const unsigned char* bytes[kInterleave];
@@ -148,26 +201,29 @@ void relaxRows(int N, int V, float* y, const RelaxFactor<PerVertex>& F, RowTicke
                 }
             }
         }
-        if (!goOn(T, g)) return;
-    }
+    });
 }
 
 template <bool Reverse, bool PerVertex>
 void relaxColumns(int N, int V, float* y, const RelaxFactor<PerVertex>& F, RowTicker* T)
 {
+    // Columns are independent lines: bands of them run side by side, each down all rows.
     std::vector<float> p(y, y + V);
-    for (int s = 0; s <= N; ++s) {
-        const int r = Reverse ? N - s : s;
-        float* row = y + (long long)r * V;
-        const unsigned char* bytes = F.row(r);
+    const int bands = std::min(kColumnBands, V);
+    shareLines(bands, (long long)V * V, T, [&](int k) { return bandLines(V, bands, k); }, [&](int k) {
+        const int c0 = int((long long)V * k / bands), c1 = int((long long)V * (k + 1) / bands);
         float* pp = p.data();
-        for (int c = 0; c < V; ++c) {
-            const float v = relax(row[c], pp[c], F.at(bytes, c));
-            row[c] = v;
-            pp[c] = v;
+        for (int s = 0; s <= N; ++s) {
+            const int r = Reverse ? N - s : s;
+            float* row = y + (long long)r * V;
+            const unsigned char* bytes = F.row(r);
+            for (int c = c0; c < c1; ++c) {
+                const float v = relax(row[c], pp[c], F.at(bytes, c));
+                row[c] = v;
+                pp[c] = v;
+            }
         }
-        if (!goOn(T, 1)) return;
-    }
+    });
 }
 
 template <bool PerVertex>
@@ -202,7 +258,11 @@ void blendRows(const TerrainParams& p, const TerrainSources& s, float* y, RowTic
     std::vector<int> userCols;
     if (U) userCols = sampleColumns(s.userSize, V);
 
-    for (int r = 0; r < V; ++r) {
+    constexpr int kBand = 16;
+    const int bands = (V + kBand - 1) / kBand;
+    auto size = [V](int k) { return (long long)(std::min(V, (k + 1) * kBand) - k * kBand); };
+    shareLines(bands, (long long)V * V, T, size, [&](int k) {
+    for (int r = k * kBand; r < std::min(V, (k + 1) * kBand); ++r) {
         const unsigned char* row[kImageSlots] = {};
         const uint16_t* wrow[kImageSlots] = {};
         for (int k = 0; k < kImageSlots; ++k) {
@@ -235,8 +295,8 @@ void blendRows(const TerrainParams& p, const TerrainSources& s, float* y, RowTic
             }
             out[c] = h * sy;
         }
-        if (!goOn(T, 1)) return;
     }
+    });
 }
 
 void relaxPath(const TerrainParams& p, const TerrainSources& s, float* y, RowTicker* T)
@@ -271,22 +331,28 @@ void denoiseRows(const TerrainLayout& l, float denoise, float* y, RowTicker* T)
         return extremum(a, b, n) ? b + ((n * 0.5f + a * 0.5f) - b) * denoise : b;
     };
     // Rows: each vertex sees its left neighbour as already treated.
-    for (int r0 = 0; r0 <= N; r0 += kInterleave) {
+    const int groups = (N + 1 + kInterleave - 1) / kInterleave;
+    auto size = [N](int k) { return (long long)std::min(kInterleave, N + 1 - k * kInterleave); };
+    shareLines(groups, (long long)V * V, T, size, [&](int gi) {
+        const int r0 = gi * kInterleave;
         const int g = std::min(kInterleave, N + 1 - r0);
         float* row[kInterleave];
         for (int k = 0; k < g; ++k) row[k] = y + (long long)(r0 + k) * V;
         for (int c = 1; c < N; ++c)
             for (int k = 0; k < g; ++k) row[k][c] = treat(row[k][c - 1], row[k][c], row[k][c + 1]);
-        if (!goOn(T, g)) return;
-    }
-    // Columns: the row above is already treated.
-    for (int r = 1; r < N; ++r) {
-        const float* above = y + (long long)(r - 1) * V;
-        float* row = y + (long long)r * V;
-        const float* below = y + (long long)(r + 1) * V;
-        for (int c = 0; c < V; ++c) row[c] = treat(above[c], row[c], below[c]);
-        if (!goOn(T, 1)) return;
-    }
+    });
+    if (T && T->stopped) return;
+    // Columns: the row above is already treated; bands of columns run side by side.
+    const int bands = std::min(kColumnBands, V);
+    shareLines(bands, (long long)V * V, T, [&](int k) { return bandLines(N - 1, bands, k); }, [&](int k) {
+        const int c0 = int((long long)V * k / bands), c1 = int((long long)V * (k + 1) / bands);
+        for (int r = 1; r < N; ++r) {
+            const float* above = y + (long long)(r - 1) * V;
+            float* row = y + (long long)r * V;
+            const float* below = y + (long long)(r + 1) * V;
+            for (int c = c0; c < c1; ++c) row[c] = treat(above[c], row[c], below[c]);
+        }
+    });
 }
 
 }  // namespace
@@ -416,13 +482,18 @@ TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& R, float*
 
 long long terrainBuildBytes(const TerrainLayout& l)
 {
-    const long long quads = (long long)l.cells() * l.cells();
-    return l.vertexCount() * (long long)(sizeof(DzVec3) + sizeof(DzPnt2) + sizeof(float)) +
-           quads * (long long)sizeof(DzFacet);
+    // The quads are a rule in the mesh (DzFacetGrid), so every byte is per vertex.
+    return l.vertexCount() * (long long)(sizeof(DzVec3) + sizeof(DzPnt2) + sizeof(float));
 }
 
 namespace {
-QString gigabytes(long long bytes) { return QString::number(double(bytes) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; }
+// Below a gigabyte in whole megabytes, so a small figure does not read 0.1 GB or 0.0 GB.
+QString gigabytes(long long bytes)
+{
+    if (bytes < 1024LL * 1024 * 1024)
+        return QString::number(std::max(1LL, (bytes + 512 * 1024) / (1024 * 1024))) + " MB";
+    return QString::number(double(bytes) / (1024.0 * 1024 * 1024), 'f', 1) + " GB";
+}
 }  // namespace
 
 TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes)
@@ -453,52 +524,72 @@ bool addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh, const Terrain
     const int N = l.cells(), V = l.side();
     const float n = float(N);
     mesh.activateMaterial(0);
-    mesh.preSizeVertexArray(V * V);
-    uvs->preSizeArray(uvs->getNumValues() + V * V);
-    mesh.preSizeFacets(N * N);
-    // The quads are two thirds of the bytes and follow from the grid alone: a second thread
-    // lays them down while this one writes the points, so the fresh memory of both arrays
-    // is taken in at once. The arrays are separate; nothing else sees the mesh meanwhile.
+    mesh.removeAllFacets();
+    mesh.clearAllVertices();
+    uvs->clearAllData();
+    // The quads follow from the grid: the mesh holds their rule, not 100 million records.
+    mesh.setNumVerticesForWrite(V * V);
+    uvs->setNumValuesForWrite(V * V);
+    mesh.setFacetGrid(DzFacetGrid{N, N, V, 0});
+
+    // The points are written by every processor at once, a band of rows at a time, so the
+    // fresh pages of both arrays are taken in side by side; this thread asks the progress.
+    std::vector<float> xs(static_cast<size_t>(V)), us(static_cast<size_t>(V));
+    for (int c = 0; c < V; ++c) {
+        xs[size_t(c)] = l.x(c);
+        us[size_t(c)] = float(c) / n;
+    }
+    DzVec3* verts = mesh.getVerticesPtr();
+    DzPnt2* uv = uvs->getPnt2ArrayPtr();
+    constexpr int kBand = 16;
+    std::atomic<int> nextRow{0};
     std::atomic<bool> stop{false};
-    auto quads = [&mesh, &stop, N, V]() {
-        for (int r = 0; r < N && !stop.load(std::memory_order_relaxed); ++r) {
-            for (int c = 0; c < N; ++c) {
-                const int q[4] = {r * V + c, r * V + c + 1, (r + 1) * V + c + 1, (r + 1) * V + c};
-                mesh.addFacet(q, q);
+    auto work = [&]() {
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed)) return false;
+            const int r0 = nextRow.fetch_add(kBand, std::memory_order_relaxed);
+            if (r0 >= V) return true;
+            const int r1 = std::min(V, r0 + kBand);
+            for (int r = r0; r < r1; ++r) {
+                const float z = l.z(r);
+                const float v = -(float(r) / n);
+                DzVec3* vr = verts + (long long)r * V;
+                DzPnt2* ur = uv + (long long)r * V;
+                for (int c = 0; c < V; ++c) {
+                    vr[c] = DzVec3(xs[size_t(c)], 0.f, z);
+                    ur[c] = DzPnt2(us[size_t(c)], v);
+                }
             }
+            return true;
         }
     };
-    std::thread quadThread;
-    const bool split = (long long)N * N >= 65536;
-    if (split) {
+    std::vector<std::thread> helpers;
+    const int threads = (long long)V * V >= 65536 ? int(std::min(8u, std::max(1u, std::thread::hardware_concurrency()))) : 1;
+    for (int t = 1; t < threads; ++t) {
         try {
-            quadThread = std::thread(quads);
+            helpers.emplace_back([&]() {
+                while (!stop.load(std::memory_order_relaxed) && nextRow.load(std::memory_order_relaxed) < V) work();
+            });
         } catch (const std::system_error&) {
+            break;
         }
     }
-    std::vector<float> xs(static_cast<size_t>(V));
-    for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
     RowTicker T;
     T.ask = &progress;
-    try {
-        for (int r = 0; r < V; ++r) {
-            const float z = l.z(r);
-            const float v = -(float(r) / n);
-            for (int c = 0; c < V; ++c) {
-                mesh.addVertex(xs[size_t(c)], 0.f, z);
-                uvs->appendPnt2Vec(DzPnt2(float(c) / n, v));
-            }
-            if (!T.add(1)) break;
+    long long told = 0;
+    while (nextRow.load(std::memory_order_relaxed) < V) {
+        work();
+        // Rows handed out so far, as near as this thread can tell without waiting.
+        const long long given = std::min<long long>(nextRow.load(std::memory_order_relaxed), V);
+        if (given > told && !T.add(given - told)) {
+            stop = true;
+            break;
         }
-    } catch (...) {
-        stop = true;
-        if (quadThread.joinable()) quadThread.join();
-        throw;
+        told = given;
     }
-    if (T.stopped) stop = true;
-    if (quadThread.joinable()) quadThread.join();
-    else if (!T.stopped) quads();
-    return !T.stopped;
+    for (std::thread& t : helpers) t.join();
+    if (T.stopped) return false;
+    return true;
 }
 
 void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices)
@@ -506,9 +597,13 @@ void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertic
     const int V = l.side();
     std::vector<float> xs(static_cast<size_t>(V));
     for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
-    for (int r = 0; r < V; ++r) {
-        const float z = l.z(r);
-        const long long base = (long long)r * V;
-        for (int c = 0; c < V; ++c) vertices[base + c] = DzVec3(xs[size_t(c)], y[base + c], z);
-    }
+    constexpr int kBand = 16;
+    const int bands = (V + kBand - 1) / kBand;
+    shareLines(bands, (long long)V * V, nullptr, [](int) { return 0LL; }, [&](int k) {
+        for (int r = k * kBand; r < std::min(V, (k + 1) * kBand); ++r) {
+            const float z = l.z(r);
+            const long long base = (long long)r * V;
+            for (int c = 0; c < V; ++c) vertices[base + c] = DzVec3(xs[size_t(c)], y[base + c], z);
+        }
+    });
 }

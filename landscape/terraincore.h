@@ -137,7 +137,8 @@ struct TerrainRestInfo
 using OtherTerrainHeight = std::function<float(float x, float z)>;
 TerrainRestInfo restTerrain(const TerrainLayout& l, const TerrainRest& r, float* y, const OtherTerrainHeight& other);
 
-// Memory a new grid of layout l takes: vertices, UV points, quads and the height field.
+// Memory a new grid of layout l takes: vertices, UV points and the height field (the quads
+// are a rule, see DzFacetGrid).
 long long terrainBuildBytes(const TerrainLayout& l);
 
 // What to say before laying a new grid down, given the memory the machine has free
@@ -150,8 +151,9 @@ struct TerrainBuildCheck
 };
 TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes);
 
-// Appends the grid's vertices (y = 0), UV points and quads to mesh, which must hold a UV
-// map; vertex, UV and facet order as the height query and the exporters expect.
+// Replaces what mesh holds with the grid's vertices (y = 0), UV points and quads; the mesh
+// must hold a UV map. Vertex, UV and facet order as the height query and the exporters
+// expect; the quads are held as a DzFacetGrid.
 void addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh);
 // As above, asking progress once per few rows of vertices (V in all); false when it
 // stopped the work, which leaves the mesh partly built.

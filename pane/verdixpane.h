@@ -6,6 +6,7 @@
 #include <QRecursiveMutex>
 #include <QPointer>
 #include <QString>
+#include <QVariantMap>
 #include <QList>
 #include <dznode.h>
 #include <dzpane.h>
@@ -93,6 +94,12 @@ public:
     // .r16/.raw, .dat); false with the reason in the status line. Invokable by name for
     // the command line, yet no slot: the slot list stays the pane's documented one.
     Q_INVOKABLE bool exportHeightMap(int ControlBoxIndex, QString path);
+    // Erodes landscape box ControlBoxIndex's final heights (option keys in
+    // landscape/erosionpane.cpp), stores them as a ".dat" in the User folder and sets the
+    // box's User map and weights so it shows them; false with the reason in the status line.
+    Q_INVOKABLE bool erodeLandscape(int ControlBoxIndex, QVariantMap options);
+    // The landscape boxes as {"index", "title"} maps, in index order, for the host's menus.
+    Q_INVOKABLE QVariantList landscapeBoxes() const;
 
     // Height of landscape box ControlBoxIndex at (PosX, PosZ) of its own mesh; 1e-9 outside
     // it, 0 when the box is no landscape or has no terrain. Safe from background tasks: the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <dzgeometry.h>
 #include <QPointer>
+#include <cstring>
 #include <thread>
 
 TEST(Mesh, WritesStayInRangeAndFacetsTakeTheActiveMaterial)
@@ -83,4 +84,44 @@ TEST(Mesh, RevisionMovesOncePerFinishedEditAndTwoThreadsWriteTwoMeshes)
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(a.revision(), ra + 4);  // reading moves nothing
+}
+
+// A grid held as its rule reads as the list it stands for, however it is read, and turns
+// into that list when a facet is added or the array is asked for writing.
+TEST(Mesh, AFacetGridReadsAsItsQuadsAndBecomesAListWhenEdited)
+{
+    DzFacetMesh grid, list;
+    grid.setNumVertices(12);  // 4 x 3 vertices: 3 x 2 quads
+    grid.setFacetGrid(DzFacetGrid{2, 3, 4, 5});
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 3; ++c) {
+            const int q[4] = {r * 4 + c, r * 4 + c + 1, (r + 1) * 4 + c + 1, (r + 1) * 4 + c};
+            list.activateMaterial(5);
+            list.addFacet(q, q);
+        }
+    ASSERT_EQ(grid.getNumFacets(), 6);
+    const DzFacet* spelt = static_cast<const DzFacetMesh&>(grid).getFacetsPtr();
+    for (int i = 0; i < 6; ++i) {
+        const DzFacet a = grid.getFacet(i), b = list.getFacet(i);
+        EXPECT_EQ(std::memcmp(&a, &b, sizeof(DzFacet)), 0) << i;
+        EXPECT_EQ(std::memcmp(&spelt[i], &b, sizeof(DzFacet)), 0) << i;
+    }
+    EXPECT_GT(grid.facetGrid().rows, 0);  // reading left the rule in place
+
+    DzFacetMesh other;
+    other.swapGeometry(grid);
+    EXPECT_EQ(grid.getNumFacets(), 0);
+    EXPECT_EQ(other.facetGrid().cols, 3);
+    const int tri[4] = {0, 1, 4, -1};
+    other.activateMaterial(1);
+    EXPECT_EQ(other.addFacet(tri), 6);
+    EXPECT_EQ(other.facetGrid().rows, 0);
+    ASSERT_EQ(other.getNumFacets(), 7);
+    const DzFacet last = other.getFacet(6), fifth = other.getFacet(5);
+    EXPECT_FALSE(last.isQuad());
+    EXPECT_EQ(std::memcmp(&fifth, &list.getFacetsPtr()[5], sizeof(DzFacet)), 0);
+    other.getFacetsPtr()[0].m_materialIdx = 9;
+    EXPECT_EQ(other.getFacet(0).m_materialIdx, 9);
+    other.removeAllFacets();
+    EXPECT_EQ(other.getNumFacets(), 0);
 }

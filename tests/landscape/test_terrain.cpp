@@ -165,15 +165,16 @@ TEST_F(Terrain, FailuresStopTheUpdateAndLeaveTheMeshAlone)
 
 TEST_F(Terrain, GridsThatDoNotFitAreRefusedAndLargeOnesAnnounced)
 {
-    // The largest grid: 10001 x 10001 vertices and 10000 x 10000 quads, about 5.6 GB.
+    // The largest grid: 10001 x 10001 vertices (points, UVs and heights; the quads are a
+    // rule), about 2.2 GB.
     const TerrainLayout largest{100, 100, 200.f};
-    TerrainBuildCheck c = checkTerrainBuild(largest, 4LL << 30);
+    TerrainBuildCheck c = checkTerrainBuild(largest, 2LL << 30);
     EXPECT_TRUE(c.refuse);
-    EXPECT_EQ(c.text, "Error: a 10001 x 10001 terrain (TILES 100, DIVISIONS 100) needs about 5.6 GB, more than the "
-                      "4.0 GB free; choose fewer tiles or divisions");
+    EXPECT_EQ(c.text, "Error: a 10001 x 10001 terrain (TILES 100, DIVISIONS 100) needs about 2.2 GB, more than the "
+                      "2.0 GB free; choose fewer tiles or divisions");
     c = checkTerrainBuild(largest, 64LL << 30);
     EXPECT_FALSE(c.refuse);
-    EXPECT_EQ(c.text, "Building a 10001 x 10001 terrain: about 5.6 GB of memory");
+    EXPECT_EQ(c.text, "Building a 10001 x 10001 terrain: about 2.2 GB of memory");
     // Unknown free memory refuses nothing; a small grid says nothing.
     EXPECT_FALSE(checkTerrainBuild(largest, -1).refuse);
     EXPECT_EQ(checkTerrainBuild(TerrainLayout{20, 20, 200.f}, 64LL << 30).text, "");
@@ -187,7 +188,7 @@ TEST_F(Terrain, GridsThatDoNotFitAreRefusedAndLargeOnesAnnounced)
     const int errors = dzApp->dialogs()->errorCount();
     set(i, {{"TILES", 100}, {"DIVISIONS", 20}});
     EXPECT_EQ(mesh(i)->getNumVertices(), 25);
-    EXPECT_TRUE(status().startsWith("Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 0.2 GB"))
+    EXPECT_TRUE(status().startsWith("Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 92 MB, more than the 1 MB free"))
         << qPrintable(status());
     EXPECT_EQ(dzApp->dialogs()->errorCount(), errors + 1);
     a->setFreeMemory(nullptr);

@@ -3,10 +3,12 @@
 //   library_writer trees <generated library> <repository library> [--only-presets | --singles DIR]
 //   library_writer flowers <generated library> <repository library>
 //   library_writer butterflies <generated library> <repository library>
+//   library_writer eroded <generated library> <repository library>
 // The generated library (build/VerdixLibrary) gives the textures the combos offer; the files go
 // into the repository's library/. "trees" writes the tree presets and the "Grove" sample
 // (--singles DIR: one set document per preset instead of the Grove, the tree alone), "flowers"
-// the flower presets and the "Flower Meadow", "butterflies" the "Butterflies" sample.
+// the flower presets and the "Flower Meadow", "butterflies" the "Butterflies" sample, "eroded"
+// the "Eroded Valley" sample with its User file "Eroded Valley.dat".
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -280,6 +282,45 @@ struct Writer
         a.saveScene();
         nameFromRoot(sample);
     }
+
+    // ---- Eroded Valley ----
+    // Hills cut by a river, eroded by rain and sliding ground through the pane's own erosion;
+    // grass and stones stand on the eroded ground.
+    void eroded()
+    {
+        const int L = create(TypeLandscape);
+        choose(L, 'A', "Ground_B.png");
+        choose(L, 'B', "River_A.png");
+        choose(L, 'C', "Hill_A.png");
+        choose(L, 'G', "Ground_Rock.png");
+        set(L, {{"Land", 30}, {"River", 50}, {"Hill", 45}, {"Flat", 0}, {"Path", 0}, {"Smooth", 20}, {"DeNoise", 0},
+                {"TILES", 4}, {"DIVISIONS", 50}, {"Size XZ", 300}, {"Size Y", 50}});
+        const QVariantMap erosion{{"iterations", 40000}, {"rain", 1}, {"capacity", 4}, {"thermal", 50},
+                                  {"thermalPasses", 40}, {"seed", 11}, {"name", "Eroded Valley.dat"}};
+        if (!pane->erodeLandscape(L, erosion)) return complain("erosion failed: " + a.status()->text());
+        const QString dat = "/Verdix_Landscape_User/Eroded Valley.dat";
+        QDir().mkpath(repo + "/Verdix_Landscape_User");
+        QFile::remove(repo + dat);
+        if (!QFile::copy(generated + dat, repo + dat)) return complain("cannot copy " + dat);
+
+        struct Patch { int shape, ax, az, mx, mz, amount, seed; };
+        for (const Patch& p : {Patch{100, 220, 220, -300, 250, 12000, 4}, Patch{40, 200, 120, 300, -200, 9000, 8}}) {
+            const int g = create(TypeGrass);
+            choose(g, 'C', "Grass_Green.png");
+            set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
+                    {"Move Z", p.mz}, {"Amount", p.amount}, {"Seed", p.seed}, {"Height Min", 18}, {"Height RND", 10},
+                    {"Clump Min", 3}, {"Clump RND", 6}});
+        }
+        const int s = create(TypeStones);
+        choose(s, 'D', "Stone_Granite.png");
+        set(s, {{"Stone Amount", 60}, {"Area size X", 250}, {"Area size Z", 250}, {"A Shape", 100}, {"Move X", 0},
+                {"Move Z", 0}, {"Stone Size X", 70}, {"Stone Size Y", 50}, {"Stone Size Z", 60}, {"Stone LOD", 16},
+                {"Rough", 30}, {"Seed", 6}});
+        const QString sample = repo + "/Verdix_Scene/Eroded Valley.txt";
+        dzApp->dialogs()->queueFileName(sample);
+        a.saveScene();
+        nameFromRoot(sample);
+    }
 };
 
 }  // namespace
@@ -289,8 +330,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QByteArray what = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (argc < 4 || (what != "trees" && what != "flowers" && what != "butterflies")) {
-        fprintf(stderr, "usage: library_writer trees|flowers|butterflies <generated library> <repository library>"
+    if (argc < 4 || (what != "trees" && what != "flowers" && what != "butterflies" && what != "eroded")) {
+        fprintf(stderr, "usage: library_writer trees|flowers|butterflies|eroded <generated library> <repository library>"
                         " [--only-presets | --singles DIR]\n");
         return 1;
     }
@@ -320,6 +361,7 @@ int main(int argc, char** argv)
     Writer w(pane, generated, repo);
     if (what == "trees") w.trees(onlyPresets, singles);
     else if (what == "flowers") w.flowers();
+    else if (what == "eroded") w.eroded();
     else w.butterflies();
     return w.ok ? 0 : 3;
 }
