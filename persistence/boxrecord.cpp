@@ -444,9 +444,10 @@ QString recordFault(const QString& text, int type)
     const QString cutOff =
         QStringLiteral("the record is cut off after field %1 (no closing \";\")").arg(n);
     int k = 1 + l.recordCombos.size();
-    if (k > n) return cutOff;
-    for (int c = 1; c < k; ++c)
+    // A record may end among its combos (older files): whole when its ";" is there.
+    for (int c = 1; c < k && c < n; ++c)
         if (f[c] == kEnd) return f[n - 1] == kEnd ? QString() : cutOff;
+    if (k > n) return cutOff;
     for (int p = 0; p < l.recordSliderCount(); ++p, ++k) {
         if (k >= n) return cutOff;
         if (f[k] == kEnd) break;

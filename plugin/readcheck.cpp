@@ -1,6 +1,8 @@
 #include "plugin/readcheck.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 #include <QImageReader>
 
 namespace verdix {
@@ -11,6 +13,33 @@ QString kindOf(const QFileInfo& info)
 {
     if (info.isDir()) return QStringLiteral("a folder");
     return QStringLiteral("not a regular file (a pipe, a device or a socket)");
+}
+
+// A PNG's chunks must each fit in the file: the decoder allocates what a chunk's length says
+// before it reads the chunk, so a few corrupt bytes could ask for gigabytes. Only the chunk
+// headers are read.
+QString pngChunkFault(const QString& path, qint64 fileSize)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray signature = f.read(8);
+    if (signature != QByteArray("\x89PNG\r\n\x1a\n", 8)) return {};
+    qint64 at = 8;
+    while (at + 8 <= fileSize) {
+        if (!f.seek(at)) return {};
+        const QByteArray head = f.read(8);
+        if (head.size() < 8) return {};
+        const quint32 length = qFromBigEndian<quint32>(head.constData());
+        if (qint64(length) > fileSize - at - 12)
+            return QStringLiteral("its %1 chunk at byte %2 claims %3 bytes, past the end of the file (cut off or "
+                                  "corrupt)")
+                .arg(QString::fromLatin1(head.mid(4, 4).toHex()))
+                .arg(at)
+                .arg(length);
+        if (head.mid(4, 4) == "IEND") return {};
+        at += 12 + qint64(length);
+    }
+    return {};
 }
 
 } // namespace
@@ -41,6 +70,11 @@ bool checkFileToRead(const QString& path, const QString& what, qint64 maxBytes, 
 bool checkImageToRead(const QString& path, const QString& what, QString* why, int maxSide, QSize* size)
 {
     if (!checkFileToRead(path, what, kMaxImageFileBytes, why)) return false;
+    const QString chunk = pngChunkFault(path, QFileInfo(path).size());
+    if (!chunk.isEmpty()) {
+        if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, chunk);
+        return false;
+    }
     QImageReader reader(path);
     if (!reader.canRead()) {
         if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString());

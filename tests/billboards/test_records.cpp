@@ -72,7 +72,8 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
             EXPECT_TRUE(verts(0) == mesh0);
             EXPECT_TRUE(verts(j) == meshJ);
         };
-        QTemporaryDir dir;
+        // Beside its texture: a document's textures stay in the library or its own folder.
+        QTemporaryDir& dir = textures;
         writeFile(dir.path() + "/set.txt", pane->setDocumentText().toLatin1());
         reset();
         ASSERT_TRUE(pane->openSetDocument(dir.path() + "/set.txt")) << qPrintable(status());
@@ -80,9 +81,9 @@ TEST_F(Records, SetDocumentAndHostSceneBringBackEveryGeneratorsBoxes)
 
         a->saveModelData();
         QString error;
-        ASSERT_TRUE(dzScene->saveScene(dir.path() + "/scene.duf", &error)) << qPrintable(error);
+        ASSERT_TRUE(dzScene->saveScene(dir.path() + QString("/scene-%1.duf").arg(c.type), &error)) << qPrintable(error);
         reset();
-        ASSERT_TRUE(dzScene->loadScene(dir.path() + "/scene.duf", &error)) << qPrintable(error);
+        ASSERT_TRUE(dzScene->loadScene(dir.path() + QString("/scene-%1.duf").arg(c.type), &error)) << qPrintable(error);
         QApplication::processEvents();
         expectBack();
         if (c.type == TypeGrass) {

@@ -84,7 +84,11 @@ TEST_F(ReadCheck, FilesAreLookedAtBeforeTheyAreRead)
     EXPECT_FALSE(checkImageToRead(path("huge.png"), "the texture", &why));
     EXPECT_EQ(why, QString("Cannot read the texture %1: it is 16000 x 16000 pixels, more than the 8192 x 8192 allowed")
                        .arg(path("huge.png")));
-    for (const char* broken : {"cut.png", "garbage.png"}) {
+    // A chunk claiming more than the file holds is refused before the decoder allocates it.
+    QByteArray claims = small;
+    qToBigEndian(quint32(1500000000), claims.data() + 33);
+    file("claims.png", claims);
+    for (const char* broken : {"cut.png", "garbage.png", "claims.png"}) {
         why.clear();
         EXPECT_TRUE(readCheckedImage(path(broken), "the texture", &why).isNull()) << broken;
         EXPECT_TRUE(why.startsWith("Cannot read the texture " + path(broken) + ": ")) << qPrintable(why);
