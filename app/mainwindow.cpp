@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "viewmenu.h"
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
@@ -48,7 +49,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     file->addSeparator();
     file->addAction("&Quit", this, &QWidget::close, QKeySequence::Quit);
     QMenu* view = menuBar()->addMenu("&View");
-    view->addAction("&Frame all", m_viewport, &Viewport::frameAll);
+    buildViewMenu(view, m_viewport);
     m_windowMenu = menuBar()->addMenu("&Window");
     m_windowMenu->addAction(outlinerDock->toggleViewAction());
     m_windowMenu->addAction(timelineDock->toggleViewAction());

@@ -1,0 +1,203 @@
+#include "framing.h"
+#include <QtMath>
+#include <algorithm>
+#include <cmath>
+#include <dzapp.h>
+#include <dzgeometry.h>
+#include <dznode.h>
+#include <dzpane.h>
+#include <limits>
+#include <vector>
+#include "trekkopane.h"
+
+bool parseNamedView(const QString& text, NamedView* out)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == "perspective") *out = NamedView::Perspective;
+    else if (t == "top") *out = NamedView::Top;
+    else if (t == "front") *out = NamedView::Front;
+    else if (t == "eye" || t == "eye level") *out = NamedView::Eye;
+    else return false;
+    return true;
+}
+
+QString namedViewLabel(NamedView v)
+{
+    switch (v) {
+    case NamedView::Perspective: return "Perspective";
+    case NamedView::Top: return "Top";
+    case NamedView::Front: return "Front";
+    case NamedView::Eye: return "Eye level";
+    }
+    return QString();
+}
+
+namespace {
+
+Bounds orDefault(const Bounds& b)
+{
+    if (!b.isEmpty()) return b;
+    Bounds d;
+    d.add(QVector3D(-250.f, 0.f, -250.f));
+    d.add(QVector3D(250.f, 100.f, 250.f));
+    return d;
+}
+
+void corners(const Bounds& b, QVector3D out[8])
+{
+    for (int i = 0; i < 8; ++i)
+        out[i] = QVector3D(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(), i & 4 ? b.max.z() : b.min.z());
+}
+
+} // namespace
+
+void frameBounds(OrbitCamera* cam, const Bounds& bIn, float aspect, float fill)
+{
+    const Bounds b = orDefault(bIn);
+    QVector3D c[8];
+    corners(b, c);
+    cam->target = b.center();
+    const float tanV = std::tan(qDegreesToRadians(cam->fovDeg) * 0.5f) * fill;
+    const float tanH = tanV * (aspect > 0.f ? aspect : 1.f);
+    // The camera's frame stays while the target slides sideways to centre the picture and
+    // the distance follows: three rounds settle it within a pixel or so.
+    for (int round = 0; round < 4; ++round) {
+        const QVector3D fwd = (cam->target - cam->eye()).normalized();
+        const QVector3D right = QVector3D::crossProduct(fwd, QVector3D(0.f, 1.f, 0.f)).normalized();
+        const QVector3D up = QVector3D::crossProduct(right, fwd);
+        float dist = 0.f;
+        for (const QVector3D& p : c) {
+            const QVector3D q = p - cam->target;
+            const float x = QVector3D::dotProduct(q, right), y = QVector3D::dotProduct(q, up), z = QVector3D::dotProduct(q, fwd);
+            // In the picture when |x| <= tanH * (dist + z), likewise y; and in front of the eye.
+            dist = std::max({dist, std::abs(x) / tanH - z, std::abs(y) / tanV - z, -z + 1.f});
+        }
+        cam->distance = std::max(dist, 1.f);
+        if (round == 3) break;
+        float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
+        for (const QVector3D& p : c) {
+            const QVector3D q = p - cam->target;
+            const float depth = cam->distance + QVector3D::dotProduct(q, fwd);
+            const float sx = QVector3D::dotProduct(q, right) / depth, sy = QVector3D::dotProduct(q, up) / depth;
+            lo[0] = std::min(lo[0], sx), hi[0] = std::max(hi[0], sx);
+            lo[1] = std::min(lo[1], sy), hi[1] = std::max(hi[1], sy);
+        }
+        cam->target += right * ((lo[0] + hi[0]) * 0.5f * cam->distance) + up * ((lo[1] + hi[1]) * 0.5f * cam->distance);
+    }
+}
+
+float walkEyeHeight()
+{
+    if (dzApp && dzApp->getPaneMgr())
+        if (auto* walk = qobject_cast<ZPK_TrekkoPane*>(dzApp->getPaneMgr()->findPaneByClass("ZPK_TrekkoPane")))
+            return float(walk->eyeHeight());
+    return 170.f;
+}
+
+namespace {
+
+// The mesh whose footprint is the largest: the terrain in any scene the pane builds.
+MeshNode groundMesh()
+{
+    MeshNode best;
+    float bestArea = 0.f;
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        const Bounds b = nodeBounds(mn);
+        const float area = (b.max.x() - b.min.x()) * (b.max.z() - b.min.z());
+        if (area > bestArea) {
+            bestArea = area;
+            best = mn;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+bool groundHeightAt(float x, float z, float* height)
+{
+    const MeshNode mn = groundMesh();
+    if (!mn.mesh) return false;
+    const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+    const DzVec3* v = mn.mesh->getVerticesPtr();
+    const int nv = mn.mesh->getNumVertices();
+    const DzFacet* f = mn.mesh->getFacetsPtr();
+    float best = -std::numeric_limits<float>::max();
+    bool found = false;
+    // Triangles in world space against the vertical line through (x, z): a 2D point-in-
+    // triangle test and the plane's height there.
+    std::vector<QVector3D> world(static_cast<size_t>(nv));
+    for (int i = 0; i < nv; ++i) world[size_t(i)] = model.map(toQt(v[i]));
+    for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
+        const int corners = f[i].isQuad() ? 4 : 3;
+        bool ok = true;
+        for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+        if (!ok) continue;
+        for (int t = 0; t + 2 < corners; ++t) {
+            const QVector3D& a = world[size_t(f[i].m_vertIdx[0])];
+            const QVector3D& b = world[size_t(f[i].m_vertIdx[t + 1])];
+            const QVector3D& c = world[size_t(f[i].m_vertIdx[t + 2])];
+            const float d = (b.z() - c.z()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.z() - c.z());
+            if (std::abs(d) < 1e-12f) continue;
+            const float w0 = ((b.z() - c.z()) * (x - c.x()) + (c.x() - b.x()) * (z - c.z())) / d;
+            const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
+            const float w2 = 1.f - w0 - w1;
+            if (w0 < -1e-5f || w1 < -1e-5f || w2 < -1e-5f) continue;
+            const float y = w0 * a.y() + w1 * b.y() + w2 * c.y();
+            if (y > best) best = y;
+            found = true;
+        }
+    }
+    if (found) *height = best;
+    return found;
+}
+
+OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fovDeg)
+{
+    const Bounds b = orDefault(sceneBounds());
+    OrbitCamera cam;
+    if (fovDeg > 0.f) cam.fovDeg = fovDeg;
+    switch (v) {
+    case NamedView::Perspective:
+        cam.yawDeg = 35.f;
+        cam.pitchDeg = 28.f;
+        break;
+    case NamedView::Top:
+        cam.yawDeg = 0.f;
+        cam.pitchDeg = 89.f;
+        break;
+    case NamedView::Front:
+        cam.yawDeg = 0.f;
+        cam.pitchDeg = 0.f;
+        break;
+    case NamedView::Eye: {
+        // Someone standing inside the scene near its south-east edge, looking across it to
+        // its centre: far enough in that the ground is under the feet, far enough out that
+        // the scene lies ahead.
+        if (fovDeg <= 0.f) cam.fovDeg = 50.f;
+        const QVector3D c = b.center();
+        const float halfX = (b.max.x() - b.min.x()) * 0.5f, halfZ = (b.max.z() - b.min.z()) * 0.5f;
+        const float yaw = qDegreesToRadians(35.f);
+        const QVector3D out(std::sin(yaw), 0.f, std::cos(yaw));
+        float groundC = b.min.y();
+        groundHeightAt(c.x(), c.z(), &groundC);
+        for (float k : {0.8f, 0.7f, 0.6f, 0.5f, 0.4f, 0.3f, 0.2f, 0.1f, 0.f}) {
+            const float px = c.x() + out.x() * halfX * k, pz = c.z() + out.z() * halfZ * k;
+            float g = 0.f;
+            if (!groundHeightAt(px, pz, &g)) continue;
+            const QVector3D eye(px, g + eyeHeight, pz);
+            // Towards the centre, eyes a little down, as one looks over a meadow.
+            QVector3D target(c.x(), groundC + eyeHeight * 0.4f, c.z());
+            if (k == 0.f) target = eye - out * std::max(halfX, 1.f) + QVector3D(0.f, -eyeHeight * 0.6f, 0.f);
+            cam.lookAt(eye, target);
+            return cam;
+        }
+        // No ground at all: a person's height over the scene's floor at its edge.
+        const QVector3D eye(c.x() + out.x() * halfX, b.min.y() + eyeHeight, c.z() + out.z() * halfZ);
+        cam.lookAt(eye, QVector3D(c.x(), b.min.y() + eyeHeight * 0.4f, c.z()));
+        return cam;
+    }
+    }
+    frameBounds(&cam, b, aspect);
+    return cam;
+}
