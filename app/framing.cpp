@@ -171,30 +171,51 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         cam.pitchDeg = 0.f;
         break;
     case NamedView::Eye: {
-        // Someone standing inside the scene near its south-east edge, looking across it to
-        // its centre: far enough in that the ground is under the feet, far enough out that
-        // the scene lies ahead.
+        // Someone standing inside the scene towards its edge, looking across it to its centre:
+        // far enough in that the ground is under the feet, clear of the trees (anything taller
+        // than the eye), with the scene ahead. The south-east comes first, then the other
+        // directions around.
         if (fovDeg <= 0.f) cam.fovDeg = 50.f;
         const QVector3D c = b.center();
         const float halfX = (b.max.x() - b.min.x()) * 0.5f, halfZ = (b.max.z() - b.min.z()) * 0.5f;
-        const float yaw = qDegreesToRadians(35.f);
-        const QVector3D out(std::sin(yaw), 0.f, std::cos(yaw));
         float groundC = b.min.y();
         groundHeightAt(c.x(), c.z(), &groundC);
-        for (float k : {0.8f, 0.7f, 0.6f, 0.5f, 0.4f, 0.3f, 0.2f, 0.1f, 0.f}) {
-            const float px = c.x() + out.x() * halfX * k, pz = c.z() + out.z() * halfZ * k;
-            float g = 0.f;
-            if (!groundHeightAt(px, pz, &g)) continue;
-            const QVector3D eye(px, g + eyeHeight, pz);
-            // Towards the centre, eyes a little down, as one looks over a meadow.
-            QVector3D target(c.x(), groundC + eyeHeight * 0.4f, c.z());
-            if (k == 0.f) target = eye - out * std::max(halfX, 1.f) + QVector3D(0.f, -eyeHeight * 0.6f, 0.f);
-            cam.lookAt(eye, target);
-            return cam;
+        const MeshNode ground = groundMesh();
+        std::vector<Bounds> tall;
+        for (const MeshNode& mn : sceneMeshNodes(true)) {
+            if (mn.node == ground.node) continue;
+            Bounds nb = nodeBounds(mn);
+            if (nb.max.y() - nb.min.y() <= eyeHeight) continue;
+            // A little room around the crown.
+            const float pad = eyeHeight * 0.3f;
+            nb.min -= QVector3D(pad, 0.f, pad);
+            nb.max += QVector3D(pad, 0.f, pad);
+            tall.push_back(nb);
         }
-        // No ground at all: a person's height over the scene's floor at its edge.
-        const QVector3D eye(c.x() + out.x() * halfX, b.min.y() + eyeHeight, c.z() + out.z() * halfZ);
-        cam.lookAt(eye, QVector3D(c.x(), b.min.y() + eyeHeight * 0.4f, c.z()));
+        auto clear = [&](float x, float z) {
+            for (const Bounds& t : tall)
+                if (x >= t.min.x() && x <= t.max.x() && z >= t.min.z() && z <= t.max.z()) return false;
+            return true;
+        };
+        for (float k : {0.8f, 0.7f, 0.6f, 0.5f, 0.4f, 0.3f}) {
+            for (float yawDeg : {35.f, 10.f, 60.f, -15.f, 85.f, 135.f, 180.f, 225.f, 270.f, 315.f}) {
+                const float yaw = qDegreesToRadians(yawDeg);
+                const float px = c.x() + std::sin(yaw) * halfX * k, pz = c.z() + std::cos(yaw) * halfZ * k;
+                float g = 0.f;
+                if (!clear(px, pz) || !groundHeightAt(px, pz, &g)) continue;
+                const QVector3D eye(px, g + eyeHeight, pz);
+                // Towards the centre, eyes a little down, as one looks over a meadow.
+                const QVector3D target(c.x(), std::min(groundC + eyeHeight * 0.4f, eye.y() - eyeHeight * 0.2f), c.z());
+                cam.lookAt(eye, target);
+                return cam;
+            }
+        }
+        // No clear ground: a person's height over the ground (or the scene's floor) at its edge.
+        const QVector3D out(std::sin(qDegreesToRadians(35.f)), 0.f, std::cos(qDegreesToRadians(35.f)));
+        const float px = c.x() + out.x() * halfX * 0.8f, pz = c.z() + out.z() * halfZ * 0.8f;
+        float g = b.min.y();
+        groundHeightAt(px, pz, &g);
+        cam.lookAt(QVector3D(px, g + eyeHeight, pz), QVector3D(c.x(), groundC + eyeHeight * 0.4f, c.z()));
         return cam;
     }
     }

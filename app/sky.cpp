@@ -8,7 +8,7 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 // Preetham's luminance is in kcd/m²; this brings a clear sky to the viewport's units.
-constexpr float kSkyScale = 0.075f;
+constexpr float kSkyScale = 0.055f;
 // The sun's irradiance at noon on a clear day in the same units.
 constexpr float kSunScale = 3.2f;
 

@@ -323,7 +323,7 @@ struct Writer
         for (const Flowers& f : {Flowers{"Daisy.txt", -520, 60, 90, 70}, Flowers{"Poppy_Field.txt", -200, -40, 110, 70},
                                  Flowers{"Bluebells.txt", 120, 40, 90, 70}, Flowers{"Wildflower_Mix.txt", 420, -60, 100, 70}}) {
             const int i = create(TypeFlower);
-            const QString text = readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(f.preset)).section('\n', 0, 0);
+            QString text = readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(f.preset)).section('\n', 0, 0);
             if (text.isEmpty()) return complain(QString("no preset %1").arg(f.preset));
             a.setLoading(true);
             a.read(i, TypeFlower, "FlowerV1", text, true);
