@@ -152,6 +152,70 @@ bool groundHeightAt(float x, float z, float* height)
     return found;
 }
 
+namespace {
+
+// The ground sampled once on a grid (each cell's height from the triangles over its centre),
+// so the eye-level search can ask for thousands of heights.
+struct GroundGrid
+{
+    static constexpr int N = 96;
+    Bounds b;
+    std::vector<float> h;
+    std::vector<char> has;
+    explicit GroundGrid(const MeshNode& mn) : h(size_t(N * N), -1e30f), has(size_t(N * N), 0)
+    {
+        if (!mn.mesh) return;
+        b = nodeBounds(mn);
+        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+        const DzVec3* v = mn.mesh->getVerticesPtr();
+        const int nv = mn.mesh->getNumVertices();
+        const DzFacet* f = mn.mesh->getFacetsPtr();
+        std::vector<QVector3D> w(static_cast<size_t>(nv));
+        for (int i = 0; i < nv; ++i) w[size_t(i)] = model.map(toQt(v[i]));
+        const float sx = (b.max.x() - b.min.x()) / N, sz = (b.max.z() - b.min.z()) / N;
+        if (sx <= 0.f || sz <= 0.f) return;
+        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
+            const int corners = f[i].isQuad() ? 4 : 3;
+            bool ok = true;
+            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+            if (!ok) continue;
+            for (int t = 0; t + 2 < corners; ++t) {
+                const QVector3D& a = w[size_t(f[i].m_vertIdx[0])];
+                const QVector3D& bb = w[size_t(f[i].m_vertIdx[t + 1])];
+                const QVector3D& c = w[size_t(f[i].m_vertIdx[t + 2])];
+                const float d = (bb.z() - c.z()) * (a.x() - c.x()) + (c.x() - bb.x()) * (a.z() - c.z());
+                if (std::abs(d) < 1e-12f) continue;
+                const int i0 = std::max(0, int((std::min({a.x(), bb.x(), c.x()}) - b.min.x()) / sx - 0.5f));
+                const int i1 = std::min(N - 1, int((std::max({a.x(), bb.x(), c.x()}) - b.min.x()) / sx + 0.5f));
+                const int j0 = std::max(0, int((std::min({a.z(), bb.z(), c.z()}) - b.min.z()) / sz - 0.5f));
+                const int j1 = std::min(N - 1, int((std::max({a.z(), bb.z(), c.z()}) - b.min.z()) / sz + 0.5f));
+                for (int j = j0; j <= j1; ++j)
+                    for (int ii = i0; ii <= i1; ++ii) {
+                        const float x = b.min.x() + (float(ii) + 0.5f) * sx, z = b.min.z() + (float(j) + 0.5f) * sz;
+                        const float w0 = ((bb.z() - c.z()) * (x - c.x()) + (c.x() - bb.x()) * (z - c.z())) / d;
+                        const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
+                        const float w2 = 1.f - w0 - w1;
+                        if (w0 < -1e-4f || w1 < -1e-4f || w2 < -1e-4f) continue;
+                        const size_t at = size_t(j * N + ii);
+                        h[at] = std::max(h[at], w0 * a.y() + w1 * bb.y() + w2 * c.y());
+                        has[at] = 1;
+                    }
+            }
+        }
+    }
+    bool at(float x, float z, float* out) const
+    {
+        if (b.isEmpty()) return false;
+        const int i = int((x - b.min.x()) / (b.max.x() - b.min.x()) * N);
+        const int j = int((z - b.min.z()) / (b.max.z() - b.min.z()) * N);
+        if (i < 0 || j < 0 || i >= N || j >= N || !has[size_t(j * N + i)]) return false;
+        *out = h[size_t(j * N + i)];
+        return true;
+    }
+};
+
+} // namespace
+
 OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fovDeg)
 {
     const Bounds b = orDefault(sceneBounds());
@@ -178,9 +242,10 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         if (fovDeg <= 0.f) cam.fovDeg = 50.f;
         const QVector3D c = b.center();
         const float halfX = (b.max.x() - b.min.x()) * 0.5f, halfZ = (b.max.z() - b.min.z()) * 0.5f;
-        float groundC = b.min.y();
-        groundHeightAt(c.x(), c.z(), &groundC);
         const MeshNode ground = groundMesh();
+        const GroundGrid grid(ground);
+        float groundC = b.min.y();
+        grid.at(c.x(), c.z(), &groundC);
         std::vector<Bounds> tall;
         for (const MeshNode& mn : sceneMeshNodes(true)) {
             if (mn.node == ground.node) continue;
@@ -197,18 +262,53 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                 if (x >= t.min.x() && x <= t.max.x() && z >= t.min.z() && z <= t.max.z()) return false;
             return true;
         };
-        for (float k : {0.8f, 0.7f, 0.6f, 0.5f, 0.4f, 0.3f}) {
+        // Of the clear places, the one with the most open view: the ground ahead rising least
+        // above the eye. The camera then tilts so that this skyline sits a little above the
+        // middle of the picture, leaving the sky its upper part.
+        const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
+        float bestRise = 1e9f;
+        QVector3D bestEye, bestDir;
+        for (float k : {0.85f, 0.7f, 0.55f}) {
             for (float yawDeg : {35.f, 10.f, 60.f, -15.f, 85.f, 135.f, 180.f, 225.f, 270.f, 315.f}) {
                 const float yaw = qDegreesToRadians(yawDeg);
                 const float px = c.x() + std::sin(yaw) * halfX * k, pz = c.z() + std::cos(yaw) * halfZ * k;
                 float g = 0.f;
-                if (!clear(px, pz) || !groundHeightAt(px, pz, &g)) continue;
+                if (!clear(px, pz) || !grid.at(px, pz, &g)) continue;
                 const QVector3D eye(px, g + eyeHeight, pz);
-                // Towards the centre, eyes a little down, as one looks over a meadow.
-                const QVector3D target(c.x(), std::min(groundC + eyeHeight * 0.4f, eye.y() - eyeHeight * 0.2f), c.z());
-                cam.lookAt(eye, target);
-                return cam;
+                const QVector3D toCentre(c.x() - px, 0.f, c.z() - pz);
+                const float reach = toCentre.length() * 2.f;
+                if (reach < 1e-3f) continue;
+                // Across the scene, towards its centre.
+                for (float turnDeg : {0.f}) {
+                    const float t = qDegreesToRadians(turnDeg);
+                    const QVector3D c0 = toCentre.normalized();
+                    const QVector3D dir(c0.x() * std::cos(t) - c0.z() * std::sin(t), 0.f, c0.x() * std::sin(t) + c0.z() * std::cos(t));
+                    float rise = -1e9f;
+                    for (int i = 1; i <= 24; ++i) {
+                        const float d = reach * float(i) / 24.f;
+                        float h = 0.f;
+                        if (grid.at(px + dir.x() * d, pz + dir.z() * d, &h)) rise = std::max(rise, (h - eye.y()) / d);
+                        else if (rise > -1e9f) break; // past the far edge
+                    }
+                    // Nearer the edge and nearer the centre's direction are better by a little.
+                    rise += (0.85f - k) * 0.05f + std::abs(t) * 0.08f;
+                    if (rise < bestRise) {
+                        bestRise = rise;
+                        bestEye = eye;
+                        bestDir = dir;
+                    }
+                }
             }
+        }
+        if (bestRise < 1e8f) {
+            // The grid's cell height is near; the feet stand on the triangle itself.
+            float exact = 0.f;
+            if (groundHeightAt(bestEye.x(), bestEye.z(), &exact)) bestEye.setY(exact + eyeHeight);
+            const float skyline = std::atan(std::max(bestRise, -1.f));
+            const float pitch = qBound(qDegreesToRadians(-20.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(20.f));
+            cam.lookAt(bestEye, bestEye + (bestDir * std::cos(pitch) + QVector3D(0.f, std::sin(pitch), 0.f)) *
+                                              std::max(halfX, halfZ));
+            return cam;
         }
         // No clear ground: a person's height over the ground (or the scene's floor) at its edge.
         const QVector3D out(std::sin(qDegreesToRadians(35.f)), 0.f, std::cos(qDegreesToRadians(35.f)));
