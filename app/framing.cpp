@@ -250,9 +250,21 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         for (const MeshNode& mn : sceneMeshNodes(true)) {
             if (mn.node == ground.node) continue;
             Bounds nb = nodeBounds(mn);
-            if (nb.max.y() - nb.min.y() <= eyeHeight) continue;
-            // A little room around the crown.
-            const float pad = eyeHeight * 0.3f;
+            // Taller than the eye over the highest ground beneath it: a tree, not a patch of
+            // grass on a slope.
+            float groundTop = -1e30f;
+            for (int j = 0; j <= 4; ++j)
+                for (int i = 0; i <= 4; ++i) {
+                    float gh = 0.f;
+                    if (grid.at(nb.min.x() + (nb.max.x() - nb.min.x()) * float(i) / 4.f,
+                                nb.min.z() + (nb.max.z() - nb.min.z()) * float(j) / 4.f, &gh))
+                        groundTop = std::max(groundTop, gh);
+                }
+            if (groundTop < -1e29f) groundTop = nb.min.y();
+            if (nb.max.y() - groundTop <= eyeHeight) continue;
+            // Room around the crown: leaves right before the eye would hide the scene (and a
+            // software renderer drawing them large crawls).
+            const float pad = std::max(eyeHeight, 0.3f * std::max(nb.max.x() - nb.min.x(), nb.max.z() - nb.min.z()));
             nb.min -= QVector3D(pad, 0.f, pad);
             nb.max += QVector3D(pad, 0.f, pad);
             tall.push_back(nb);
@@ -268,7 +280,7 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
         float bestRise = 1e9f;
         QVector3D bestEye, bestDir;
-        for (float k : {0.85f, 0.7f, 0.55f}) {
+        for (float k : {0.95f, 0.85f, 0.7f, 0.55f}) {
             for (float yawDeg : {35.f, 10.f, 60.f, -15.f, 85.f, 135.f, 180.f, 225.f, 270.f, 315.f}) {
                 const float yaw = qDegreesToRadians(yawDeg);
                 const float px = c.x() + std::sin(yaw) * halfX * k, pz = c.z() + std::cos(yaw) * halfZ * k;
@@ -291,7 +303,7 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                         else if (rise > -1e9f) break; // past the far edge
                     }
                     // Nearer the edge and nearer the centre's direction are better by a little.
-                    rise += (0.85f - k) * 0.05f + std::abs(t) * 0.08f;
+                    rise += (0.95f - k) * 0.05f + std::abs(t) * 0.08f;
                     if (rise < bestRise) {
                         bestRise = rise;
                         bestEye = eye;
@@ -305,7 +317,7 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
             float exact = 0.f;
             if (groundHeightAt(bestEye.x(), bestEye.z(), &exact)) bestEye.setY(exact + eyeHeight);
             const float skyline = std::atan(std::max(bestRise, -1.f));
-            const float pitch = qBound(qDegreesToRadians(-20.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(20.f));
+            const float pitch = qBound(qDegreesToRadians(-20.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
             cam.lookAt(bestEye, bestEye + (bestDir * std::cos(pitch) + QVector3D(0.f, std::sin(pitch), 0.f)) *
                                               std::max(halfX, halfZ));
             return cam;
