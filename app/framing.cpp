@@ -56,6 +56,15 @@ void frameBounds(OrbitCamera* cam, const Bounds& bIn, float aspect, float fill)
     const Bounds b = orDefault(bIn);
     QVector3D c[8];
     corners(b, c);
+    framePoints(cam, std::vector<QVector3D>(c, c + 8), aspect, fill);
+}
+
+void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspect, float fill)
+{
+    if (pts.empty()) return frameBounds(cam, Bounds(), aspect, fill);
+    Bounds b;
+    for (const QVector3D& p : pts) b.add(p);
+    const std::vector<QVector3D>& c = pts;
     cam->target = b.center();
     const float tanV = std::tan(qDegreesToRadians(cam->fovDeg) * 0.5f) * fill;
     const float tanH = tanV * (aspect > 0.f ? aspect : 1.f);
@@ -216,6 +225,33 @@ struct GroundGrid
 
 } // namespace
 
+std::vector<QVector3D> sceneOutline()
+{
+    std::vector<QVector3D> pts;
+    const MeshNode ground = groundMesh();
+    if (ground.mesh) {
+        const GroundGrid grid(ground);
+        const int n = GroundGrid::N;
+        // Cell edges from the first to the last, so the outline reaches the ground's rim;
+        // heights from the cell just inside.
+        const float dx = (grid.b.max.x() - grid.b.min.x()) / float(n), dz = (grid.b.max.z() - grid.b.min.z()) / float(n);
+        for (int j = 0; j <= n; j += (j + 3 > n && j < n) ? n - j : 3)
+            for (int i = 0; i <= n; i += (i + 3 > n && i < n) ? n - i : 3) {
+                const float x = grid.b.min.x() + float(i) * dx, z = grid.b.min.z() + float(j) * dz;
+                float h = 0.f;
+                if (grid.at(std::min(x + 0.5f * dx, grid.b.max.x() - 0.5f * dx), std::min(z + 0.5f * dz, grid.b.max.z() - 0.5f * dz), &h))
+                    pts.emplace_back(x, h, z);
+            }
+    }
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        if (ground.mesh && mn.node == ground.node && !pts.empty()) continue;
+        QVector3D c[8];
+        corners(nodeBounds(mn), c);
+        pts.insert(pts.end(), c, c + 8);
+    }
+    return pts;
+}
+
 OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fovDeg)
 {
     const Bounds b = orDefault(sceneBounds());
@@ -331,6 +367,6 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         return cam;
     }
     }
-    frameBounds(&cam, b, aspect);
+    framePoints(&cam, sceneOutline(), aspect);
     return cam;
 }

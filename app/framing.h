@@ -2,6 +2,8 @@
 // Cameras that frame the scene: a tight fit of bounds into the picture, the named views and
 // the ground under a point. Plain geometry on the host scene; no OpenGL.
 #include <QString>
+#include <QVector3D>
+#include <vector>
 #include "orbitcamera.h"
 #include "scenemeshes.h"
 
@@ -19,6 +21,11 @@ QString namedViewLabel(NamedView v);
 // Keeps the camera's angles and field of view and moves it so the eight corners of b lie in
 // the picture, the larger side filling the fraction fill of it, centred.
 void frameBounds(OrbitCamera* cam, const Bounds& b, float aspect, float fill = 0.92f);
+// The same for a cloud of points (what the scene really occupies).
+void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& points, float aspect, float fill = 0.92f);
+// Points that outline the scene: the ground sampled on a grid (a bowl's rim, not its box)
+// and the corners of every other mesh's bounds.
+std::vector<QVector3D> sceneOutline();
 
 // The eye height of the walk-through pane when there is one, else a person's (170).
 float walkEyeHeight();

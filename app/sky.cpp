@@ -120,10 +120,10 @@ SkyRgb skyRadiance(const SunSky& s, const SkyVec& dirIn)
     if (d.y >= 0.f) return evalAbove(m, d);
     // Below the horizon: the horizon's haze fading into a dim, slightly green ground.
     const SkyRgb h = evalAbove(m, normalized({d.x, 0.f, d.z}));
-    const float t = clampf(-d.y / 0.12f, 0.f, 1.f);
-    const float k = t * t * (3.f - 2.f * t);
+    const float t = clampf(-d.y / 0.25f, 0.f, 1.f);
+    const float k = 0.7f * t * t * (3.f - 2.f * t);
     const float lum = (h.r + h.g + h.b) / 3.f;
-    const SkyRgb ground{0.30f * lum, 0.34f * lum, 0.26f * lum};
+    const SkyRgb ground{0.55f * lum, 0.60f * lum, 0.50f * lum};
     return {h.r + (ground.r - h.r) * k, h.g + (ground.g - h.g) * k, h.b + (ground.b - h.b) * k};
 }
 

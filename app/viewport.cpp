@@ -109,7 +109,7 @@ void Viewport::followHostCamera()
 void Viewport::frameAll()
 {
     m_frameWhenFilled = false;
-    frameBounds(&m_camera, sceneBounds(), float(width()) / float(std::max(1, height())));
+    framePoints(&m_camera, sceneOutline(), float(width()) / float(std::max(1, height())));
     cameraChanged();
 }
 

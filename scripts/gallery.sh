@@ -31,6 +31,10 @@ for sample in "${samples[@]}"; do
       echo "gallery.sh: $name from the $view view failed" >&2
       status=1
     else
+      # 256 dithered colours keep each picture under a megabyte for the README.
+      if command -v convert >/dev/null 2>&1; then
+        convert "$out/$name-$view.png" -strip -colors 256 -dither FloydSteinberg "PNG8:$out/$name-$view.png"
+      fi
       echo "$out/$name-$view.png"
     fi
   done

@@ -251,8 +251,14 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
             const OrbitCamera cam = namedViewCamera(v, aspect, 170.f);
             const QMatrix4x4 m = cam.projection(aspect) * cam.view();
             float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
-            for (int i = 0; i < 8; ++i) {
-                const QVector3D p(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(), i & 4 ? b.max.z() : b.min.z());
+            // Every corner of every mesh (the ground is flat, so its box is the quad).
+            std::vector<QVector3D> pts;
+            for (const MeshNode& mn : sceneMeshNodes(true)) {
+                const Bounds nb = nodeBounds(mn);
+                for (int i = 0; i < 8; ++i)
+                    pts.emplace_back(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(), i & 4 ? nb.max.z() : nb.min.z());
+            }
+            for (const QVector3D& p : pts) {
                 const QVector3D q = m.map(p);
                 for (int k = 0; k < 2; ++k) {
                     lo[k] = std::min(lo[k], q[k]);
