@@ -26,6 +26,8 @@
 #include "privatedisplay.h"
 #include "renderer.h"
 #include "sceneexport.h"
+#include "viewport.h"
+#include "viewsettings.h"
 
 QString usageText()
 {
@@ -37,6 +39,8 @@ QString usageText()
         "                   [--export-heightmap BOX FILE.{png,r16,raw,dat}] [--export FILE.{obj,gltf,glb}]...\n"
         "                   [--erode BOX [--erode-... VALUE]...]\n"
         "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
+        "                   [--sun AZIMUTH,ELEVATION] [--shading full|fast|flat]\n"
+        "                   [--view perspective|top|front|eye | --camera X,Y,Z --look-at X,Y,Z] [--fov DEG]\n"
         "\n"
         "Options run in the order below, whatever order they are written in.\n"
         "  --headless              run without a window (batch work); every message the window would\n"
@@ -49,6 +53,19 @@ QString usageText()
         "                          the MIDI controller pane into the selected box (after --open-set, the\n"
         "                          last box made); in the window at their recorded times, headless\n"
         "                          without waiting\n"
+        "  --sun AZIMUTH,ELEVATION the sun's direction in degrees: azimuth 0 to 360 (0 north = -Z, 90 east\n"
+        "                          = +X), elevation 0 to 90 (default 135,35: mid-morning)\n"
+        "  --shading MODE          full (sky, sun shadows, ambient occlusion; the default), fast (no\n"
+        "                          shadows or occlusion) or flat (one fixed light, no sky)\n"
+        "  --view NAME             the camera: perspective (the whole scene from above at an angle), top,\n"
+        "                          front, or eye (standing on the terrain at the walk-through's eye\n"
+        "                          height, looking across the scene to its centre)\n"
+        "  --camera X,Y,Z --look-at X,Y,Z  the camera's eye and the point it looks at\n"
+        "  --fov DEG               vertical field of view, 10 to 120 degrees\n"
+        "                          Headless, the camera is placed after --open-set and --script and before\n"
+        "                          --time and --ticks: billboards turn to it and screenshots look from it\n"
+        "                          (without a view option: a loaded scene's saved camera, else the\n"
+        "                          perspective view of the scene as it then stands)\n"
         "  --time FRAME            go to frame FRAME (0 to %1)\n"
         "  --ticks N               run N animation ticks (0 to %2)\n"
         "%9"
@@ -375,12 +392,18 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
         } else if (isErodeOption(opt)) {
             QString v;
             if (!once() || !takeValue(&v) || !parseErodeOption(opt, v, &cl->erode, error)) return false;
+        } else if (opt == "--sun" || opt == "--shading" || opt == "--view" || opt == "--camera" ||
+                   opt == "--look-at" || opt == "--fov") {
+            QString v;
+            if (!once() || !takeValue(&v)) return false;
+            if (parseViewOption(opt, v, cl, error) < 0) return false;
         } else {
             *error = QString("unknown option: %1 (see --help)").arg(args[i]);
             return false;
         }
     }
     if (!checkErodeRequest(cl->erode, error)) return false;
+    if (!checkViewOptions(*cl, error)) return false;
     const bool animates = !cl->exportAnimation.isEmpty() || !cl->exportSequence.isEmpty();
     if (!cl->exportAnimation.isEmpty() && !cl->exportSequence.isEmpty()) {
         // Both would tick the same scene one after the other, so their frames would differ.
@@ -490,11 +513,7 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             return kExitRunFailed;
         }
     }
-    if (cl.headless) {
-        // Without a viewport the host camera stands where the screenshots look from, so that
-        // what faces the camera faces the picture.
-        screenshotCamera(cl.screenshotSize).writeTo(hostCamera());
-    }
+    applyViewOptions(cl, !cl.openSet.isEmpty());
     if (cl.hasTime) {
         StepErrors step;
         DzTime t = 0;
@@ -650,6 +669,7 @@ int runHostApplication(int argc, char** argv)
     int rc = 0;
     {
         DzHostSession session;
+        installViewPersistence();
         if (!cl.assets.isEmpty()) dzApp->setTextureRootOverride(QDir(cl.assets).absolutePath());
         const QString lib = dzApp->getApplicationDir() + "/plugins/libverdix.so";
         if (!dzApp->getPluginMgr()->loadPlugin(lib, &error)) {
@@ -679,6 +699,9 @@ int runHostApplication(int argc, char** argv)
             // In the window a failed option is reported and the session goes on, with the
             // scene as it stands.
             const int crc = runCommands(cl, dzApp->getPaneMgr()->findPaneByClass(kPaneClass), out, &error);
+            if (!cl.view.isEmpty() || cl.hasCamera || cl.fov > 0.f) window->viewport()->followHostCamera();
+            // Framed at the viewport's own shape rather than the screenshots'.
+            if (!cl.view.isEmpty() && cl.view != "eye") window->viewport()->frameAll();
             if (crc != 0) {
                 std::fprintf(stderr, "verdix-host: %s\n", qPrintable(error));
                 dzApp->statusLine(error);

@@ -43,7 +43,26 @@ struct CommandLine
     bool status = false;
     // In the window: a picture of the whole window once the other options ran, then quit.
     QString windowShot;
+    // The look and the camera of the viewport and the screenshots (viewcommands.cpp).
+    bool hasSun = false;
+    float sunAzimuth = 0.f, sunElevation = 0.f;
+    QString shading;      // flat, fast or full; empty: as it is
+    QString view;         // perspective, top, front or eye; empty: none asked
+    bool hasCamera = false, hasLookAt = false;
+    float camera[3] = {0.f, 0.f, 0.f}, lookAt[3] = {0.f, 0.f, 0.f};
+    float fov = 0.f;      // 0: the view's own
 };
+
+// The view options: sets what opt names from the value (taking it from args at i when it is
+// one of them) and returns 1, returns 0 when opt is not a view option, -1 with error set when
+// the value is refused.
+int parseViewOption(const QString& opt, const QString& value, CommandLine* cl, QString* error);
+// After the options are read: the ones that only make sense together.
+bool checkViewOptions(const CommandLine& cl, QString* error);
+// Applies the look and places the host camera as the view options ask (after the scene is
+// loaded or opened, before --time and --ticks): the camera that pictures are taken from and
+// that billboards face.
+void applyViewOptions(const CommandLine& cl, bool setOpened);
 
 QString usageText();
 

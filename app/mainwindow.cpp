@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "viewmenu.h"
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
@@ -54,7 +55,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     // Spelled out: platforms without a standard quit key (offscreen, some desktops) have none.
     file->addAction("&Quit", this, &QWidget::close, QKeySequence(Qt::CTRL | Qt::Key_Q));
     QMenu* view = menuBar()->addMenu("&View");
-    view->addAction("&Frame all", m_viewport, &Viewport::frameAll);
+    buildViewMenu(view, m_viewport);
     addTerrainMenu(this);
     m_windowMenu = menuBar()->addMenu("&Window");
     m_windowMenu->addAction(outlinerDock->toggleViewAction());

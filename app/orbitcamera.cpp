@@ -70,17 +70,24 @@ void OrbitCamera::ray(float ndcX, float ndcY, float aspect, QVector3D* origin, Q
     *dir = (farP - nearP).normalized();
 }
 
+void OrbitCamera::lookAt(const QVector3D& e, const QVector3D& t)
+{
+    const QVector3D d = e - t;
+    if (d.length() < 1e-3f) return;
+    target = t;
+    distance = d.length();
+    // Short of the poles, as orbit keeps it.
+    pitchDeg = qBound(-89.f, float(qRadiansToDegrees(std::asin(qBound(-1.f, d.y() / distance, 1.f)))), 89.f);
+    yawDeg = qRadiansToDegrees(std::atan2(d.x(), d.z()));
+}
+
 void OrbitCamera::readFrom(const DzCameraNode* cam)
 {
     if (!cam) return;
     const QVector3D e = toQt(cam->getWSPos());
     const QVector3D t = toQt(cam->getFocalPoint());
-    const QVector3D d = e - t;
-    if (d.length() < 1e-3f) return;
-    target = t;
-    distance = d.length();
-    pitchDeg = qRadiansToDegrees(std::asin(qBound(-1.f, d.y() / distance, 1.f)));
-    yawDeg = qRadiansToDegrees(std::atan2(d.x(), d.z()));
+    if ((e - t).length() < 1e-3f) return;
+    lookAt(e, t);
     fovDeg = cam->getFieldOfView() > 1.f ? cam->getFieldOfView() : 45.f;
 }
 
@@ -93,6 +100,7 @@ void OrbitCamera::writeTo(DzCameraNode* cam) const
     // The camera looks down its own -Z axis.
     const QQuaternion q = QQuaternion::fromDirection(e - target, QVector3D(0.f, 1.f, 0.f));
     cam->setLocalRot(DzQuat(q.x(), q.y(), q.z(), q.scalar()));
+    cam->setFieldOfView(fovDeg);
 }
 
 DzCameraNode* hostCamera()

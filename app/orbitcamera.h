@@ -27,6 +27,8 @@ public:
     // Keeps the current angles and fits the bounds into the view (an empty scene frames
     // a few metres around the origin).
     void frame(const Bounds& b, float aspect = 16.f / 9.f);
+    // Stands at eye looking at target (the angles and distance follow).
+    void lookAt(const QVector3D& eye, const QVector3D& target);
     // A ray from the eye through normalized device coordinates (x, y in -1..1).
     void ray(float ndcX, float ndcY, float aspect, QVector3D* origin, QVector3D* dir) const;
 

@@ -8,119 +8,15 @@
 #include <dzgeometry.h>
 #include <dzmaterial.h>
 #include <dznode.h>
+#include <algorithm>
 #include <dzshape.h>
 #include "glcaps.h"
+#include "framing.h"
 #include "orbitcamera.h"
+#include "tonecurve.h"
+#include "viewsettings.h"
+#include "viewshaders.h"
 
-namespace {
-
-// GLSL 1.20 so the same shaders run on OpenGL 2.1 and on 3.x compatibility contexts.
-const char* kMeshVS = R"(
-#version 120
-attribute vec3 aPos;
-attribute vec3 aNormal;
-attribute vec2 aUv;
-uniform mat4 uMvp;
-uniform mat4 uModel;
-uniform mat3 uNormalMat;
-varying vec3 vNormal;
-varying vec3 vPos;
-varying vec2 vUv;
-void main() {
-    vNormal = uNormalMat * aNormal;
-    vPos = (uModel * vec4(aPos, 1.0)).xyz;
-    vUv = aUv;
-    gl_Position = uMvp * vec4(aPos, 1.0);
-}
-)";
-
-// Alpha modes: 0 opaque, 1 cut-out (opacity map of solid and clear parts), 2 blended (a soft
-// opacity map such as a terrain blend mask). Relief: 0 none, 1 normal map, 2 bump map. The
-// tangent frame comes from screen-space derivatives, so meshes need no tangents.
-const char* kMeshFS = R"(
-#version 120
-uniform vec3 uColor;
-uniform float uOpacity;
-uniform int uHasTex;
-uniform sampler2D uTex;
-uniform int uAlphaMode;
-uniform int uCoverage;
-uniform int uRelief;
-uniform sampler2D uReliefTex;
-uniform float uBumpScale;
-uniform vec3 uLightDir;
-uniform float uHighlight;
-varying vec3 vNormal;
-varying vec3 vPos;
-varying vec2 vUv;
-
-vec3 normalMapped(vec3 n) {
-    vec3 dp1 = dFdx(vPos), dp2 = dFdy(vPos);
-    vec2 duv1 = dFdx(vUv), duv2 = dFdy(vUv);
-    vec3 dp2perp = cross(dp2, n), dp1perp = cross(n, dp1);
-    vec3 t = dp2perp * duv1.x + dp1perp * duv2.x;
-    vec3 b = dp2perp * duv1.y + dp1perp * duv2.y;
-    float len = max(dot(t, t), dot(b, b));
-    if (len <= 0.0) return n;
-    float inv = inversesqrt(len);
-    vec3 m = texture2D(uReliefTex, vUv).xyz * 2.0 - 1.0;
-    return normalize(t * inv * m.x + b * inv * m.y + n * m.z);
-}
-
-vec3 bumped(vec3 n) {
-    float h = texture2D(uReliefTex, vUv).r * uBumpScale;
-    vec3 sx = dFdx(vPos), sy = dFdy(vPos);
-    vec3 r1 = cross(sy, n), r2 = cross(n, sx);
-    float det = dot(sx, r1);
-    if (abs(det) <= 0.0) return n;
-    vec3 g = sign(det) * (dFdx(h) * r1 + dFdy(h) * r2);
-    return normalize(abs(det) * n - g);
-}
-
-void main() {
-    vec4 t = uHasTex != 0 ? texture2D(uTex, vUv) : vec4(1.0);
-    float a = t.a * uOpacity;
-    if (uAlphaMode == 1) {
-        // Sharpened over one pixel: crisp edges, and with multisampling the coverage of
-        // blades far away fades instead of flickering on and off.
-        a = (a - 0.5) / max(fwidth(a), 0.0001) + 0.5;
-        if (uCoverage == 0 && a < 0.5) discard;
-        a = clamp(a, 0.0, 1.0);
-        if (a <= 0.0) discard;
-    } else if (uAlphaMode == 2) {
-        if (a <= 0.004) discard;
-    } else {
-        a = 1.0;
-    }
-    vec3 c = uColor * t.rgb;
-    vec3 n = normalize(vNormal);
-    if (!gl_FrontFacing) n = -n;
-    if (uRelief == 1) n = normalMapped(n);
-    else if (uRelief == 2) n = bumped(n);
-    float d = dot(n, uLightDir);
-    // Cut-out cards (blades, leaves, petals, wings) are thin: light passes through them, so
-    // a card edge-on to the light or turned away is not lit as a dark solid surface.
-    float lit = uAlphaMode == 1 ? 0.6 + 0.4 * abs(d) : 0.35 + 0.65 * max(d, 0.0);
-    c *= lit;
-    c = mix(c, vec3(1.0, 0.55, 0.1), uHighlight);
-    gl_FragColor = vec4(c, a);
-}
-)";
-
-const char* kLineVS = R"(
-#version 120
-attribute vec3 aPos;
-uniform mat4 uMvp;
-void main() { gl_Position = uMvp * vec4(aPos, 1.0); }
-)";
-
-const char* kLineFS = R"(
-#version 120
-uniform vec4 uColor;
-void main() { gl_FragColor = uColor; }
-)";
-
-} // namespace
 
 SceneRenderer::SceneRenderer() = default;
 
@@ -131,6 +27,7 @@ bool SceneRenderer::initialize(QString* error)
     initializeOpenGLFunctions();
     m_meshProgram.reset(new QOpenGLShaderProgram);
     m_lineProgram.reset(new QOpenGLShaderProgram);
+    m_depthProgram.reset(new QOpenGLShaderProgram);
     auto build = [&](QOpenGLShaderProgram* p, const char* vs, const char* fs) {
         if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
             !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fs)) {
@@ -146,7 +43,10 @@ bool SceneRenderer::initialize(QString* error)
         }
         return true;
     };
-    if (!build(m_meshProgram.get(), kMeshVS, kMeshFS) || !build(m_lineProgram.get(), kLineVS, kLineFS)) return false;
+    using namespace viewshaders;
+    if (!build(m_meshProgram.get(), kMeshVS, kMeshFS) || !build(m_lineProgram.get(), kLineVS, kLineFS) ||
+        !build(m_depthProgram.get(), kDepthVS, kDepthFS) || !m_sky.initialize(error))
+        return false;
     glGenBuffers(1, &m_lineVbo);
     m_ready = true;
     return true;
@@ -163,6 +63,9 @@ void SceneRenderer::release()
     m_lineVbo = 0;
     m_meshProgram.reset();
     m_lineProgram.reset();
+    m_depthProgram.reset();
+    m_sky.release();
+    m_shadow.release();
     m_ready = false;
 }
 
@@ -382,29 +285,148 @@ void SceneRenderer::drawRange(const MaterialRange& r, DzDefaultMaterial* dm, con
     if (bump) bump->release(1);
 }
 
+void SceneRenderer::bindMesh(const GpuMesh& g, bool normals)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
+    glEnableVertexAttribArray(0);
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(0));
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(24));
+    if (normals) {
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(12));
+    }
+}
+
+void SceneRenderer::unbindMesh()
+{
+    glDisableVertexAttribArray(0);
+    glDisableVertexAttribArray(1);
+    glDisableVertexAttribArray(2);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes)
+{
+    m_depthProgram->bind();
+    m_depthProgram->setUniformValue("uTex", 0);
+    for (const MeshNode& mn : nodes) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end() || !it->second.vbo) continue;
+        const GpuMesh& g = it->second;
+        m_depthProgram->setUniformValue("uMvp", viewProj * toMatrix(mn.node->getWSTransform()));
+        bool bound = false;
+        for (const MaterialRange& r : g.ranges) {
+            auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
+            const GpuTexture* tex = dm ? surface(dm->getColorMap(), dm->getOpacityMap()) : nullptr;
+            const AlphaMode alpha = tex && tex->texture ? tex->alpha : AlphaMode::Opaque;
+            // Blended layers lie on the surface under them and add no depth of their own.
+            if (alpha == AlphaMode::Blend) continue;
+            if (!bound) {
+                bindMesh(g, false);
+                bound = true;
+            }
+            const bool cut = alpha == AlphaMode::Mask;
+            m_depthProgram->setUniformValue("uAlphaTest", cut ? 1 : 0);
+            m_depthProgram->setUniformValue("uOpacity", dm ? float(qBound(0.0, dm->getBaseOpacity(), 1.0)) : 1.f);
+            if (cut) tex->texture->bind(0);
+            glDrawElements(GL_TRIANGLES, GLsizei(r.count), GL_UNSIGNED_INT,
+                           reinterpret_cast<void*>(size_t(r.first) * sizeof(uint32_t)));
+            if (cut) tex->texture->release(0);
+        }
+        if (bound) unbindMesh();
+    }
+}
+
 void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int width, int height, DzNode* selected)
 {
     if (!m_ready) return;
-    glViewport(0, 0, width, height);
-    glClearColor(0.23f, 0.25f, 0.28f, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The caller's target (the widget's framebuffer or a screenshot's) is bound again after
+    // the passes that draw elsewhere.
+    GLint target = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &target);
+    const ViewLook& look = viewLook();
+    const Shading mode = look.shading;
+    const QList<MeshNode> nodes = sceneMeshNodes(true);
+    const Bounds bounds = sceneBounds();
+    const QMatrix4x4 viewProj = proj * view;
+    const QVector3D eye = view.inverted().map(QVector3D(0.f, 0.f, 0.f));
+    const SkyVec sd = sunDirection(look.sun);
+    const QVector3D toSun(sd.x, sd.y, sd.z);
+    const float sceneRadius = std::max(bounds.isEmpty() ? 250.f : bounds.radius(), 1.f);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glDisable(GL_CULL_FACE);
-    const QMatrix4x4 viewProj = proj * view;
-    drawGrid(viewProj);
+
+    bool shadows = false, occlusion = false;
+    QMatrix4x4 shadowMat;
+    if (mode != Shading::Flat) m_sky.setSun(look.sun);
+    if (mode == Shading::Full && !nodes.isEmpty()) {
+        shadowMat = sunShadowMatrix(bounds, toSun);
+        if (toSun.y() > 0.f && m_shadow.ensure(kShadowMapSize)) {
+            m_shadow.begin();
+            drawDepth(shadowMat, nodes);
+            m_shadow.end(GLuint(target));
+            shadows = true;
+        }
+        if (m_sky.beginDepth(width, height)) {
+            drawDepth(viewProj, nodes);
+            // A radius of about a metre at the scale of the pane's scenes (centimetres), less
+            // in small scenes.
+            m_sky.computeOcclusion(proj, std::min(120.f, sceneRadius * 0.08f), GLuint(target));
+            occlusion = true;
+        }
+        glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
+    }
+
+    glViewport(0, 0, width, height);
+    glClearColor(0.23f, 0.25f, 0.28f, 1.f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (mode != Shading::Flat) m_sky.drawSky(viewProj, eye, kViewExposure);
+    // In flat shading, and under an empty sky, the grid gives the ground plane.
+    if (mode == Shading::Flat || nodes.isEmpty()) drawGrid(viewProj);
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     const bool coverage = samples > 1;
 
-    // Light from above, over the viewer's shoulder.
-    const QVector3D light = QVector3D(0.35f, 0.85f, 0.4f).normalized();
     m_meshProgram->bind();
-    m_meshProgram->setUniformValue("uLightDir", light);
+    m_meshProgram->setUniformValue("uMode", mode == Shading::Flat ? 0 : 1);
+    // Flat shading: light from above, over the viewer's shoulder.
+    m_meshProgram->setUniformValue("uLightDir", mode == Shading::Flat ? QVector3D(0.35f, 0.85f, 0.4f).normalized() : toSun);
     m_meshProgram->setUniformValue("uTex", 0);
     m_meshProgram->setUniformValue("uReliefTex", 1);
     m_meshProgram->setUniformValue("uCoverage", coverage ? 1 : 0);
-    const QList<MeshNode> nodes = sceneMeshNodes(true);
+    if (mode != Shading::Flat) {
+        const SkyRgb sun = sunIrradiance(look.sun);
+        m_meshProgram->setUniformValue("uSunColor", QVector3D(sun.r, sun.g, sun.b));
+        const SkySH& sh = m_sky.irradiance();
+        QVector3D shv[9];
+        for (int i = 0; i < 9; ++i) shv[i] = QVector3D(sh[size_t(i)].r, sh[size_t(i)].g, sh[size_t(i)].b);
+        m_meshProgram->setUniformValueArray("uSH", shv, 9);
+        m_meshProgram->setUniformValue("uEye", eye);
+        m_meshProgram->setUniformValue("uExposure", kViewExposure);
+        // Air thin enough that the far side of the scene is veiled, not lost.
+        m_meshProgram->setUniformValue("uFogDensity", 0.12f / sceneRadius);
+        m_meshProgram->setUniformValue("uSkyTex", 3);
+        m_meshProgram->setUniformValue("uShadowMap", 4);
+        m_meshProgram->setUniformValue("uAO", 5);
+        m_meshProgram->setUniformValue("uUseShadow", shadows ? 1 : 0);
+        m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);
+        m_meshProgram->setUniformValue("uShadowMat", shadowMat);
+        m_meshProgram->setUniformValue("uShadowTexel", 1.f / float(kShadowMapSize));
+        // About one and a half texels of the map in world units.
+        m_meshProgram->setUniformValue("uShadowOffset", 2.f * sceneRadius * 1.5f / float(kShadowMapSize));
+        m_meshProgram->setUniformValue("uInvViewport", QVector2D(1.f / float(width), 1.f / float(height)));
+        glActiveTexture(GL_TEXTURE3);
+        glBindTexture(GL_TEXTURE_2D, m_sky.skyTexture());
+        glActiveTexture(GL_TEXTURE4);
+        glBindTexture(GL_TEXTURE_2D, shadows ? m_shadow.texture() : 0);
+        glActiveTexture(GL_TEXTURE5);
+        glBindTexture(GL_TEXTURE_2D, occlusion ? m_sky.occlusionTexture() : 0);
+        glActiveTexture(GL_TEXTURE0);
+    }
     // Opaque and cut-out surfaces first, then the blended ones over them.
     for (int pass = 0; pass < 2; ++pass) {
         if (pass == 1) {
@@ -430,39 +452,33 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
                 const bool blended = tex && tex->texture && tex->alpha == AlphaMode::Blend;
                 if (blended != (pass == 1)) continue;
                 if (!bound) {
-                    glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-                    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
-                    glEnableVertexAttribArray(0);
-                    glEnableVertexAttribArray(1);
-                    glEnableVertexAttribArray(2);
-                    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(0));
-                    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(12));
-                    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex), reinterpret_cast<void*>(24));
+                    bindMesh(g, true);
                     bound = true;
                 }
                 drawRange(r, dm, tex, coverage);
             }
-            if (bound) {
-                glDisableVertexAttribArray(0);
-                glDisableVertexAttribArray(1);
-                glDisableVertexAttribArray(2);
-                glBindBuffer(GL_ARRAY_BUFFER, 0);
-                glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-            }
+            if (bound) unbindMesh();
             if (pass == 1 && mn.node == selected) drawBox(viewProj * model, g.localBounds);
         }
     }
     glDisable(GL_BLEND);
     m_meshProgram->release();
+    for (int unit : {5, 4, 3}) {
+        glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glActiveTexture(GL_TEXTURE0);
 }
 
 OrbitCamera screenshotCamera(const QSize& size)
 {
-    OrbitCamera cam;
-    cam.yawDeg = 35.f;
-    cam.pitchDeg = 35.f;
-    cam.frame(sceneBounds(), float(size.width()) / float(std::max(1, size.height())));
-    return cam;
+    const DzCameraNode* host = hostCamera();
+    if (host && (toQt(host->getWSPos()) - toQt(host->getFocalPoint())).length() >= 1e-3f) {
+        OrbitCamera cam;
+        cam.readFrom(host);
+        return cam;
+    }
+    return namedViewCamera(NamedView::Perspective, float(size.width()) / float(std::max(1, size.height())), walkEyeHeight());
 }
 
 QImage renderSceneImage(const QSize& size, QString* error)

@@ -1,6 +1,8 @@
 #pragma once
-// Draws the host scene with OpenGL: the ground grid, every visible mesh node in world
-// space with its materials, and the selected node highlighted. Works in any current
+// Draws the host scene with OpenGL: the sky (or the ground grid in flat shading), every
+// visible mesh node in world space with its materials, lit by the sun and the sky with
+// shadows and ambient occlusion as the shading mode asks (viewsettings.h), and the selected
+// node highlighted. Works in any current
 // context (the viewport widget or an offscreen surface for screenshots).
 #include <QHash>
 #include <QMatrix4x4>
@@ -11,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 #include "meshbuffers.h"
+#include "shadowmap.h"
+#include "skylight.h"
 #include "scenemeshes.h"
 #include "surfacemaps.h"
 
@@ -66,8 +70,16 @@ private:
     QOpenGLTexture* upload(const QImage& rgba, bool coverageMips);
     void drawGrid(const QMatrix4x4& viewProj);
     void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
+    // Depth of the opaque and cut-out surfaces (cut-outs through their opacity) into the
+    // bound target: the sun's shadow map and the occlusion pass use it.
+    void drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes);
+    void bindMesh(const GpuMesh& g, bool normals);
+    void unbindMesh();
 
-    std::unique_ptr<QOpenGLShaderProgram> m_meshProgram, m_lineProgram;
+    static constexpr int kShadowMapSize = 2048;
+    std::unique_ptr<QOpenGLShaderProgram> m_meshProgram, m_lineProgram, m_depthProgram;
+    SkyLight m_sky;
+    ShadowMap m_shadow;
     std::unordered_map<const DzFacetMesh*, GpuMesh> m_meshes;
     std::map<TextureKey, GpuTexture> m_textures;
     GLuint m_lineVbo = 0;
@@ -77,8 +89,10 @@ private:
     qint64 m_uploadedVertices = 0;
 };
 
-// Renders the current scene offscreen, framed from above at an angle; a null image with
-// error set when no OpenGL context can be made.
+// Renders the current scene offscreen from screenshotCamera with the current look; a null
+// image with error set when no OpenGL context can be made.
 QImage renderSceneImage(const QSize& size, QString* error);
-// The camera those images look from.
+// The camera those images look from: the host camera where it has been placed (by the
+// command line's view options, a loaded scene, the walk-through), else the perspective view
+// framing the scene.
 class OrbitCamera screenshotCamera(const QSize& size);

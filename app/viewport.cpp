@@ -1,5 +1,7 @@
 #include "viewport.h"
 #include "selection.h"
+#include "framing.h"
+#include "viewsettings.h"
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -42,7 +44,14 @@ Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
         connect(dzScene, &DzScene::sceneCleared, this, repaint);
         connect(dzScene, &DzScene::primarySelectionChanged, this, repaint);
         connect(dzScene, &DzScene::timeChanged, this, repaint);
+        // A loaded scene shows what its file keeps: its camera when it has one, else all of it.
+        connect(dzScene, &DzScene::sceneLoaded, this, [this]() {
+            m_frameWhenFilled = false;
+            if (dzScene->getViewSettings().contains("camera")) followHostCamera();
+            else frameAll();
+        });
     }
+    connect(ViewLookNotifier::instance(), &ViewLookNotifier::changed, this, [this]() { update(); });
 }
 
 Viewport::~Viewport()
@@ -113,6 +122,13 @@ void Viewport::poll()
         m_heldRedraw = false;
         update();
     }
+    // A set opened in the pane empties the scene and fills it again: frame what came.
+    if (now.isEmpty()) {
+        m_frameWhenFilled = true;
+    } else if (m_frameWhenFilled) {
+        m_frameWhenFilled = false;
+        frameAll();
+    }
 }
 
 void Viewport::cameraChanged()
@@ -123,13 +139,30 @@ void Viewport::cameraChanged()
 
 void Viewport::followHostCamera()
 {
+    m_frameWhenFilled = false;
     m_camera.readFrom(hostCamera());
     redraw();
 }
 
 void Viewport::frameAll()
 {
-    m_camera.frame(sceneBounds(), float(width()) / float(std::max(1, height())));
+    m_frameWhenFilled = false;
+    framePoints(&m_camera, sceneOutline(), float(width()) / float(std::max(1, height())));
+    cameraChanged();
+}
+
+void Viewport::frameSelected()
+{
+    DzNode* sel = dzScene ? dzScene->getPrimarySelection() : nullptr;
+    const MeshNode mn = sel ? meshNodeOf(sel) : MeshNode();
+    if (!mn.mesh) return frameAll();
+    frameBounds(&m_camera, nodeBounds(mn), float(width()) / float(std::max(1, height())));
+    cameraChanged();
+}
+
+void Viewport::setNamedView(int view)
+{
+    m_camera = namedViewCamera(NamedView(view), float(width()) / float(std::max(1, height())), walkEyeHeight());
     cameraChanged();
 }
 
@@ -177,7 +210,7 @@ void Viewport::wheelEvent(QWheelEvent* e)
 
 void Viewport::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_F) frameAll();
+    if (e->key() == Qt::Key_F) frameSelected();
     else QOpenGLWidget::keyPressEvent(e);
 }
 

@@ -25,6 +25,9 @@ public:
 
 public slots:
     void frameAll();
+    // Frames the selected node (the whole scene when nothing is selected).
+    void frameSelected();
+    void setNamedView(int view); // a NamedView
     // Takes the view from the host camera after someone else (the walk-through) moved it.
     void followHostCamera();
 
@@ -56,4 +59,6 @@ private:
     bool m_glReady = false;
     bool m_heldRedraw = false;
     bool m_hadContent = false;
+    // Set while the scene is empty: the next content to arrive (an opened set) is framed.
+    bool m_frameWhenFilled = true;
 };

@@ -2,8 +2,10 @@
 // building, buffer upload) and a frame drawn from the GPU buffers, on whatever OpenGL the
 // machine offers (Mesa's software renderer here). Needs a display or Xvfb; starts its own
 // Xvfb when none is set. The Butterflies cases then draw the library's "Butterflies" set
-// as the pane builds it: still frames, and frames that each follow one animation tick. The
-// Screenshot cases last time whole screenshots of the Meadow across sizes.
+// as the pane builds it: still frames, and frames that each follow one animation tick. These
+// run in flat shading, as they always have. The SampleFrame cases draw the Meadow and the
+// Valley at 1280 x 720, 4x multisampled as the window draws, in each shading mode. The
+// Screenshot cases time whole screenshots of the Meadow across sizes.
 #include <QApplication>
 #include <QMetaObject>
 #include <QOffscreenSurface>
@@ -26,6 +28,8 @@
 #include "privatedisplay.h"
 #include "renderer.h"
 #include "scenemeshes.h"
+#include "framing.h"
+#include "viewsettings.h"
 
 namespace {
 
@@ -136,22 +140,25 @@ void BM_ViewportDraw4M(benchmark::State& state)
 }
 BENCHMARK(BM_ViewportDraw4M)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
-// The sample replaces the big terrain; these cases run last.
+// The samples replace the big terrain; these cases run last.
 DzPane* g_pane = nullptr;
-bool openButterflies(benchmark::State& state)
+QString g_openSet;
+bool openSet(benchmark::State& state, const QString& name)
 {
-    if (g_pane) return true;
+    if (g_openSet == name) return true;
     dzScene->clear();
     g_mesh = nullptr;
-    g_pane = dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane");
+    g_openSet.clear();
+    if (!g_pane) g_pane = dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane");
     bool ok = false;
     if (g_pane)
         QMetaObject::invokeMethod(g_pane, "openSetDocument", Qt::DirectConnection, Q_RETURN_ARG(bool, ok),
-                                  Q_ARG(QString, QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Butterflies.txt")));
+                                  Q_ARG(QString, QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/") + name + ".txt"));
     if (!ok) {
-        state.SkipWithError("cannot open the Butterflies set");
+        state.SkipWithError(qPrintable("cannot open the " + name + " set"));
         return false;
     }
+    g_openSet = name;
     // The timeline plays, so the tick does not pause; the camera frames the new scene.
     dzScene->play();
     g_gl->cam.frame(sceneBounds(), float(g_gl->size.width()) / g_gl->size.height());
@@ -159,6 +166,8 @@ bool openButterflies(benchmark::State& state)
     g_gl->renderer.sync();
     return true;
 }
+
+bool openButterflies(benchmark::State& state) { return openSet(state, "Butterflies"); }
 
 void BM_ButterfliesFrame(benchmark::State& state)
 {
@@ -186,24 +195,15 @@ BENCHMARK(BM_ButterfliesTickAndFrame)->Unit(benchmark::kMillisecond)->UseRealTim
 // takes it, across sizes: a context, a multisampled target, every upload and one frame. The
 // time per megapixel should stay about level; on a software renderer it once jumped a
 // hundredfold between 1100x619 and 1280x720.
-bool g_meadow = false;
+// The Meadow after 30 ticks; remembered under a name of its own, so that a case that wants
+// the Meadow as opened opens it anew.
 bool openMeadow(benchmark::State& state)
 {
-    if (g_meadow) return true;
-    dzScene->stop();
-    dzScene->clear();
-    g_mesh = nullptr;
-    if (!g_pane) g_pane = dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane");
-    bool ok = false;
-    if (g_pane)
-        QMetaObject::invokeMethod(g_pane, "openSetDocument", Qt::DirectConnection, Q_RETURN_ARG(bool, ok),
-                                  Q_ARG(QString, QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Meadow.txt")));
-    if (!ok) {
-        state.SkipWithError("cannot open the Meadow set");
-        return false;
-    }
+    if (g_openSet == "Meadow after 30 ticks") return true;
+    g_openSet.clear();
+    if (!openSet(state, "Meadow")) return false;
     for (int i = 0; i < 30; ++i) QMetaObject::invokeMethod(g_pane, "Animation_Draw", Qt::DirectConnection);
-    g_meadow = true;
+    g_openSet = "Meadow after 30 ticks";
     return true;
 }
 
@@ -236,6 +236,42 @@ BENCHMARK(BM_Screenshot)
     ->UseRealTime()
     ->Iterations(3);
 
+// A still frame of a sample from its framed perspective view, as the window shows it.
+void BM_SampleFrame(benchmark::State& state, const char* sample, Shading mode)
+{
+    if (!openSet(state, sample)) return;
+    dzScene->stop();
+    static std::unique_ptr<QOpenGLFramebufferObject> msaa;
+    if (!msaa) {
+        QOpenGLFramebufferObjectFormat ff;
+        ff.setAttachment(QOpenGLFramebufferObject::Depth);
+        ff.setSamples(4);
+        msaa.reset(new QOpenGLFramebufferObject(g_gl->size, ff));
+    }
+    const float aspect = float(g_gl->size.width()) / g_gl->size.height();
+    const OrbitCamera cam = namedViewCamera(NamedView::Perspective, aspect, 170.f);
+    cam.writeTo(hostCamera());
+    g_gl->renderer.sync();
+    ViewLook look = viewLook();
+    look.shading = mode;
+    setViewLook(look);
+    msaa->bind();
+    for (auto _ : state) {
+        g_gl->renderer.render(cam.view(), cam.projection(aspect), g_gl->size.width(), g_gl->size.height(), nullptr);
+        g_gl->ctx.functions()->glFinish();
+    }
+    g_gl->fbo->bind();
+    look.shading = Shading::Flat;
+    setViewLook(look);
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_flat, "Meadow", Shading::Flat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_fast, "Meadow", Shading::Fast)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_full, "Meadow", Shading::Full)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_flat, "Valley", Shading::Flat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_fast, "Valley", Shading::Fast)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_full, "Valley", Shading::Full)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
 }  // namespace
 
 extern "C" DzPlugin* getPluginDefinition();
@@ -260,6 +296,10 @@ int main(int argc, char** argv)
         return 1;
     }
     g_gl = &gl;
+    // The terrain and Butterflies cases measure the flat look they always have.
+    ViewLook look = viewLook();
+    look.shading = Shading::Flat;
+    setViewLook(look);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     dzScene->stop();

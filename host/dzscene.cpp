@@ -138,6 +138,7 @@ DzSceneData* DzScene::findDataItem(const QString& name) const
 void DzScene::clear()
 {
     emit sceneClearStarting();
+    m_view = QJsonObject();
     stop();
     if (m_primary) {
         m_primary = nullptr;

@@ -1,4 +1,6 @@
 #pragma once
+#include <QJsonObject>
+#include <functional>
 // The scene: node list, selection, time, playback and scene-data items, plus the
 // host's own scene file format (see dzscenefile.cpp).
 #include <QList>
@@ -74,6 +76,12 @@ public:
     int getNumDataItems() const { return m_dataItems.size(); }
     DzSceneData* getDataItem(int i) const { return m_dataItems.value(i); }
 
+    // How the host application shows the scene (its camera, its light), kept with the scene
+    // file under "view": the provider fills it in when the scene is saved, and a loaded
+    // scene hands back what its file held (empty when none, or after clear()).
+    void setViewProvider(std::function<QJsonObject()> provider) { m_viewProvider = std::move(provider); }
+    QJsonObject getViewSettings() const { return m_view; }
+
     // The file the scene was last loaded from or saved to; empty for a new scene.
     QString getFilename() const { return m_filename; }
 
@@ -123,6 +131,8 @@ private:
     bool m_playing = false;
     QString m_filename;
     bool m_modified = false;
+    QJsonObject m_view;
+    std::function<QJsonObject()> m_viewProvider;
 };
 
 DZHOST_EXPORT extern DzScene* dzScene;

@@ -32,7 +32,8 @@
 //                 "uv_class": "DzUVSet" | "DzMap" | null,
 //                 "uv_count": m, "uvs": "<base64>",           // m*2 float32
 //                 "facet_count": k, "facets": "<base64>" } } ] } } ],   // k*9 int32
-//     "scene_data": { "<registered path>": { ...members the plug-in's IO wrote... } }
+//     "scene_data": { "<registered path>": { ...members the plug-in's IO wrote... } },
+//     "view": { ...what the host application shows the scene with... }   // optional
 //   }
 //
 // Blobs are standard base64 (with padding) of little-endian arrays: floats keep their exact
@@ -382,6 +383,7 @@ struct SceneRec
     DzTime time = 0, timeStep = 0, animEnd = 0;
     std::vector<NodeRec> nodes;
     std::vector<std::pair<QString, QJsonObject>> sceneData;
+    QJsonObject view;
 };
 
 const QStringList& propertyClasses()
@@ -948,6 +950,9 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
         !r.getTime(root, "anim_end", scene.animEnd) || !r.getArray(root, "nodes", nodes) ||
         !r.getObject(root, "scene_data", sceneData))
         return false;
+    const QJsonValue view = root.value(QLatin1String("view"));
+    if (!view.isUndefined() && !view.isObject()) return r.fail("\"view\" is not an object");
+    scene.view = view.toObject();
 
     scene.nodes.resize(size_t(nodes.size()));
     for (int i = 0; i < nodes.size(); ++i) {
@@ -1322,6 +1327,11 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
         w.json(sd.second);
     }
     w.endObject();
+    const QJsonObject view = scene.m_viewProvider ? scene.m_viewProvider() : scene.m_view;
+    if (!view.isEmpty()) {
+        w.key("view");
+        w.json(view);
+    }
     w.endObject();
     if (!w.finish()) return fail(QString("it could not be written: %1").arg(out.device()->errorString()));
     if (!out.commit()) return fail(out.errorString());
@@ -1425,6 +1435,7 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
     for (DzNode* n : built) scene.addNode(n);
 
     if (!merge) {
+        scene.m_view = rec.view;
         scene.setTimeStep(rec.timeStep);
         scene.setAnimEnd(rec.animEnd);
         scene.setTime(rec.time);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders every sample set of the built library headless, as opened and after 30 animation
-# ticks, into docs/gallery/<name>-0.png and <name>-30.png (the README's gallery).
+# Renders every sample set of the built library headless with sun and sky at 1600x900: from
+# the eye-level view (standing on the terrain) and from the framed perspective view, into
+# docs/gallery/<name>-eye.png and <name>-perspective.png (the README's gallery).
 # Usage: scripts/gallery.sh [build-dir]   (build first: scripts/setup.sh)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -23,13 +24,18 @@ if [ ${#samples[@]} -eq 0 ]; then
 fi
 for sample in "${samples[@]}"; do
   name="$(basename "$sample" .txt)"
-  for ticks in 0 30; do
-    if ! nice "$host" --headless --assets "$library" --open-set "$sample" --ticks "$ticks" \
-         --screenshot-size 960x540 --screenshot "$out/$name-$ticks.png" >/dev/null; then
-      echo "gallery.sh: $name after $ticks ticks failed" >&2
+  for view in eye perspective; do
+    # A few ticks so the wind and the butterflies are under way.
+    if ! nice "$host" --headless --assets "$library" --open-set "$sample" --view "$view" --ticks 10 \
+         --screenshot-size 1600x900 --screenshot "$out/$name-$view.png" >/dev/null; then
+      echo "gallery.sh: $name from the $view view failed" >&2
       status=1
     else
-      echo "$out/$name-$ticks.png"
+      # 256 dithered colours keep each picture under a megabyte for the README.
+      if command -v convert >/dev/null 2>&1; then
+        convert "$out/$name-$view.png" -strip -colors 256 -dither FloydSteinberg "PNG8:$out/$name-$view.png"
+      fi
+      echo "$out/$name-$view.png"
     fi
   done
 done

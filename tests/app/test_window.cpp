@@ -17,6 +17,7 @@
 #include <dzscene.h>
 #include "mainwindow.h"
 #include "outliner.h"
+#include "framing.h"
 #include "renderer.h"
 #include "timeline.h"
 #include "testscene.h"
@@ -90,6 +91,8 @@ TEST(Screenshot, ShowsTheMeshesInTheirColoursOverTheBackground)
 {
     QTemporaryDir dir;
     buildTestScene(dir.path());
+    // Screenshots look from the host camera; a headless run places it on the scene first.
+    namedViewCamera(NamedView::Perspective, 640.f / 360.f, 170.f).writeTo(hostCamera());
     QString error;
     const QImage img = renderSceneImage(QSize(640, 360), &error);
     ASSERT_FALSE(img.isNull()) << qPrintable(error);

@@ -4,11 +4,14 @@
 //   library_writer flowers <generated library> <repository library>
 //   library_writer butterflies <generated library> <repository library>
 //   library_writer eroded <generated library> <repository library>
+//   library_writer valley <generated library> <repository library>
 // The generated library (build/VerdixLibrary) gives the textures the combos offer; the files go
 // into the repository's library/. "trees" writes the tree presets and the "Grove" sample
 // (--singles DIR: one set document per preset instead of the Grove, the tree alone), "flowers"
 // the flower presets and the "Flower Meadow", "butterflies" the "Butterflies" sample, "eroded"
-// the "Eroded Valley" sample with its User file "Eroded Valley.dat".
+// the "Eroded Valley" sample with its User file "Eroded Valley.dat", "valley" the "Valley":
+// every generator in one scene (it reads the tree and flower presets already in the repository's
+// library).
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -321,6 +324,81 @@ struct Writer
         a.saveScene();
         nameFromRoot(sample);
     }
+
+    // ---- Valley ----
+    // A bowl of a valley with a path winding through it, meadow grass on its floor, a grove
+    // on its slopes, flowers along the path, stone fields with tufts, butterflies over the
+    // flowers.
+    void valley()
+    {
+        const int L = create(TypeLandscape);
+        choose(L, 'C', "Hill_B.png");
+        choose(L, 'E', "Path_A.jpg");
+        choose(L, 'G', "Ground_Meadow.png");
+        set(L, {{"Land", 30}, {"Hill", -45}, {"Path", -12}, {"Smooth", 60}, {"TILES", 6}, {"DIVISIONS", 40},
+                {"Size XZ", 500}, {"Size Y", 160}});
+
+        struct Patch { const char* tex; int shape, ax, az, mx, mz, amount, seed, height; };
+        for (const Patch& p : {Patch{"Grass_Green.png", 100, 420, 260, -250, -420, 30000, 3, 26},
+                               Patch{"Grass_Lush.png", 100, 380, 300, 300, 380, 30000, 5, 30},
+                               Patch{"Grass_Green.png", 1, 300, 300, 420, -330, 18000, 7, 24},
+                               Patch{"Grass_Dry.png", 40, 360, 240, -430, 380, 18000, 11, 22}}) {
+            const int g = create(TypeGrass);
+            choose(g, 'C', p.tex);
+            set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
+                    {"Move Z", p.mz}, {"Amount", p.amount}, {"Seed", p.seed}, {"Height Min", p.height},
+                    {"Height RND", 14}, {"Clump Min", 3}, {"Clump RND", 6}});
+        }
+
+        struct Tree { const char* preset; int x, z; };
+        for (const Tree& t : {Tree{"Broad Oak.txt", -620, -560}, Tree{"Tall Poplar.txt", 640, -700},
+                              Tree{"Apple Tree.txt", 560, 520}, Tree{"Winter Birch.txt", -760, 420},
+                              Tree{"Young Sapling.txt", -260, 720}, Tree{"Tall Poplar.txt", 820, -260},
+                              Tree{"Broad Oak.txt", -150, -820}}) {
+            const int i = create(TypeTree);
+            openTreePreset(i, t.preset);
+            set(i, {{"X", t.x}, {"Z", t.z}});
+        }
+
+        struct Flowers { const char* preset; int x, z, ax, az; };
+        for (const Flowers& f : {Flowers{"Daisy.txt", -520, 60, 90, 70}, Flowers{"Poppy_Field.txt", -200, -40, 110, 70},
+                                 Flowers{"Bluebells.txt", 120, 40, 90, 70}, Flowers{"Wildflower_Mix.txt", 420, -60, 100, 70}}) {
+            const int i = create(TypeFlower);
+            QString text = readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(f.preset)).section('\n', 0, 0);
+            if (text.isEmpty()) return complain(QString("no preset %1").arg(f.preset));
+            a.setLoading(true);
+            a.read(i, TypeFlower, "FlowerV1", text, true);
+            a.setLoading(false);
+            set(i, {{"X", f.x}, {"Z", f.z}, {"Area X", f.ax}, {"Area Y", f.az}, {"A Shape", 100}, {"A Ring", 0},
+                    {"A Rotate", 0}, {"A Sector Size", 0}, {"A Sector Start", 0}});
+        }
+
+        struct Stones { const char* tex; int amount, area, mx, mz, seed; };
+        for (const Stones& st : {Stones{"Stone_Granite.png", 60, 150, 250, 700, 5}, Stones{"Stone_Mossy.png", 45, 130, -700, -150, 9}}) {
+            const int i = create(TypeStones);
+            choose(i, 'C', "Grass_Green.png");
+            choose(i, 'D', st.tex);
+            set(i, {{"Stone Amount", st.amount}, {"Area size X", st.area}, {"Area size Z", st.area}, {"A Shape", 100},
+                    {"Move X", st.mx}, {"Move Z", st.mz}, {"Stone Size X", 90}, {"Stone Size Y", 60},
+                    {"Stone Size Z", 80}, {"Stone LOD", 16}, {"Rough", 30}, {"Grass", 8}, {"Height Min", 14},
+                    {"Height RND", 8}, {"Clump RND", 4}, {"Seed", st.seed}});
+        }
+
+        struct Swarm { const char* sheet; int amount, area, mx, mz, seed; };
+        for (const Swarm& w : {Swarm{"Butterfly_Blue_8X4.png", 30, 300, -360, 20, 1},
+                               Swarm{"Butterfly_Orange_8X4.png", 30, 300, 270, -20, 9}}) {
+            const int b = create(TypeBillboard);
+            choose(b, 'C', w.sheet);
+            set(b, {{"Amount", w.amount}, {"Area size X", w.area}, {"Area size Z", w.area / 2}, {"Ring", 0},
+                    {"Move X", w.mx}, {"Move Z", w.mz}, {"Seed", w.seed}, {"Width Min", 26}, {"Width RND", 10},
+                    {"Height Min", 40}, {"Height RND", 30}, {"Map X", 8}, {"Map Z", 4}, {"Animate Off On", 1},
+                    {"Animate End", 31}, {"Animate Start RND", 32}});
+        }
+        const QString sample = repo + "/Verdix_Scene/Valley.txt";
+        dzApp->dialogs()->queueFileName(sample);
+        a.saveScene();
+        nameFromRoot(sample);
+    }
 };
 
 }  // namespace
@@ -330,8 +408,9 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QByteArray what = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (argc < 4 || (what != "trees" && what != "flowers" && what != "butterflies" && what != "eroded")) {
-        fprintf(stderr, "usage: library_writer trees|flowers|butterflies|eroded <generated library> <repository library>"
+    if (argc < 4 || (what != "trees" && what != "flowers" && what != "butterflies" && what != "eroded" &&
+                     what != "valley")) {
+        fprintf(stderr, "usage: library_writer trees|flowers|butterflies|eroded|valley <generated library> <repository library>"
                         " [--only-presets | --singles DIR]\n");
         return 1;
     }
@@ -353,7 +432,7 @@ int main(int argc, char** argv)
     pane->show();
     QApplication::setActiveWindow(pane->window());
     QApplication::processEvents();
-    if (what == "butterflies") {
+    if (what == "butterflies" || what == "valley") {
         auto* camera = dzApp->getInterface()->getViewportMgr()->getActiveViewport()->get3DViewport()->getCamera();
         camera->setWSPos(DzVec3(0.f, 0.f, 0.f));
     }
@@ -362,6 +441,7 @@ int main(int argc, char** argv)
     if (what == "trees") w.trees(onlyPresets, singles);
     else if (what == "flowers") w.flowers();
     else if (what == "eroded") w.eroded();
+    else if (what == "valley") w.valley();
     else w.butterflies();
     return w.ok ? 0 : 3;
 }

@@ -1,0 +1,372 @@
+#include "framing.h"
+#include <QtMath>
+#include <algorithm>
+#include <cmath>
+#include <dzapp.h>
+#include <dzgeometry.h>
+#include <dznode.h>
+#include <dzpane.h>
+#include <limits>
+#include <vector>
+#include "trekkopane.h"
+
+bool parseNamedView(const QString& text, NamedView* out)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == "perspective") *out = NamedView::Perspective;
+    else if (t == "top") *out = NamedView::Top;
+    else if (t == "front") *out = NamedView::Front;
+    else if (t == "eye" || t == "eye level") *out = NamedView::Eye;
+    else return false;
+    return true;
+}
+
+QString namedViewLabel(NamedView v)
+{
+    switch (v) {
+    case NamedView::Perspective: return "Perspective";
+    case NamedView::Top: return "Top";
+    case NamedView::Front: return "Front";
+    case NamedView::Eye: return "Eye level";
+    }
+    return QString();
+}
+
+namespace {
+
+Bounds orDefault(const Bounds& b)
+{
+    if (!b.isEmpty()) return b;
+    Bounds d;
+    d.add(QVector3D(-250.f, 0.f, -250.f));
+    d.add(QVector3D(250.f, 100.f, 250.f));
+    return d;
+}
+
+void corners(const Bounds& b, QVector3D out[8])
+{
+    for (int i = 0; i < 8; ++i)
+        out[i] = QVector3D(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(), i & 4 ? b.max.z() : b.min.z());
+}
+
+} // namespace
+
+void frameBounds(OrbitCamera* cam, const Bounds& bIn, float aspect, float fill)
+{
+    const Bounds b = orDefault(bIn);
+    QVector3D c[8];
+    corners(b, c);
+    framePoints(cam, std::vector<QVector3D>(c, c + 8), aspect, fill);
+}
+
+void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspect, float fill)
+{
+    if (pts.empty()) return frameBounds(cam, Bounds(), aspect, fill);
+    Bounds b;
+    for (const QVector3D& p : pts) b.add(p);
+    const std::vector<QVector3D>& c = pts;
+    cam->target = b.center();
+    const float tanV = std::tan(qDegreesToRadians(cam->fovDeg) * 0.5f) * fill;
+    const float tanH = tanV * (aspect > 0.f ? aspect : 1.f);
+    // The camera's frame stays while the target slides sideways to centre the picture and
+    // the distance follows: three rounds settle it within a pixel or so.
+    for (int round = 0; round < 4; ++round) {
+        const QVector3D fwd = (cam->target - cam->eye()).normalized();
+        const QVector3D right = QVector3D::crossProduct(fwd, QVector3D(0.f, 1.f, 0.f)).normalized();
+        const QVector3D up = QVector3D::crossProduct(right, fwd);
+        float dist = 0.f;
+        for (const QVector3D& p : c) {
+            const QVector3D q = p - cam->target;
+            const float x = QVector3D::dotProduct(q, right), y = QVector3D::dotProduct(q, up), z = QVector3D::dotProduct(q, fwd);
+            // In the picture when |x| <= tanH * (dist + z), likewise y; and in front of the eye.
+            dist = std::max({dist, std::abs(x) / tanH - z, std::abs(y) / tanV - z, -z + 1.f});
+        }
+        cam->distance = std::max(dist, 1.f);
+        if (round == 3) break;
+        float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
+        for (const QVector3D& p : c) {
+            const QVector3D q = p - cam->target;
+            const float depth = cam->distance + QVector3D::dotProduct(q, fwd);
+            const float sx = QVector3D::dotProduct(q, right) / depth, sy = QVector3D::dotProduct(q, up) / depth;
+            lo[0] = std::min(lo[0], sx), hi[0] = std::max(hi[0], sx);
+            lo[1] = std::min(lo[1], sy), hi[1] = std::max(hi[1], sy);
+        }
+        cam->target += right * ((lo[0] + hi[0]) * 0.5f * cam->distance) + up * ((lo[1] + hi[1]) * 0.5f * cam->distance);
+    }
+}
+
+float walkEyeHeight()
+{
+    if (dzApp && dzApp->getPaneMgr())
+        if (auto* walk = qobject_cast<ZPK_TrekkoPane*>(dzApp->getPaneMgr()->findPaneByClass("ZPK_TrekkoPane")))
+            return float(walk->eyeHeight());
+    return 170.f;
+}
+
+namespace {
+
+// The mesh whose footprint is the largest: the terrain in any scene the pane builds.
+MeshNode groundMesh()
+{
+    MeshNode best;
+    float bestArea = 0.f;
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        const Bounds b = nodeBounds(mn);
+        const float area = (b.max.x() - b.min.x()) * (b.max.z() - b.min.z());
+        if (area > bestArea) {
+            bestArea = area;
+            best = mn;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+bool groundHeightAt(float x, float z, float* height)
+{
+    const MeshNode mn = groundMesh();
+    if (!mn.mesh) return false;
+    const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+    const DzVec3* v = mn.mesh->getVerticesPtr();
+    const int nv = mn.mesh->getNumVertices();
+    const DzFacet* f = mn.mesh->getFacetsPtr();
+    float best = -std::numeric_limits<float>::max();
+    bool found = false;
+    // Triangles in world space against the vertical line through (x, z): a 2D point-in-
+    // triangle test and the plane's height there.
+    std::vector<QVector3D> world(static_cast<size_t>(nv));
+    for (int i = 0; i < nv; ++i) world[size_t(i)] = model.map(toQt(v[i]));
+    for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
+        const int corners = f[i].isQuad() ? 4 : 3;
+        bool ok = true;
+        for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+        if (!ok) continue;
+        for (int t = 0; t + 2 < corners; ++t) {
+            const QVector3D& a = world[size_t(f[i].m_vertIdx[0])];
+            const QVector3D& b = world[size_t(f[i].m_vertIdx[t + 1])];
+            const QVector3D& c = world[size_t(f[i].m_vertIdx[t + 2])];
+            const float d = (b.z() - c.z()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.z() - c.z());
+            if (std::abs(d) < 1e-12f) continue;
+            const float w0 = ((b.z() - c.z()) * (x - c.x()) + (c.x() - b.x()) * (z - c.z())) / d;
+            const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
+            const float w2 = 1.f - w0 - w1;
+            if (w0 < -1e-5f || w1 < -1e-5f || w2 < -1e-5f) continue;
+            const float y = w0 * a.y() + w1 * b.y() + w2 * c.y();
+            if (y > best) best = y;
+            found = true;
+        }
+    }
+    if (found) *height = best;
+    return found;
+}
+
+namespace {
+
+// The ground sampled once on a grid (each cell's height from the triangles over its centre),
+// so the eye-level search can ask for thousands of heights.
+struct GroundGrid
+{
+    static constexpr int N = 96;
+    Bounds b;
+    std::vector<float> h;
+    std::vector<char> has;
+    explicit GroundGrid(const MeshNode& mn) : h(size_t(N * N), -1e30f), has(size_t(N * N), 0)
+    {
+        if (!mn.mesh) return;
+        b = nodeBounds(mn);
+        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+        const DzVec3* v = mn.mesh->getVerticesPtr();
+        const int nv = mn.mesh->getNumVertices();
+        const DzFacet* f = mn.mesh->getFacetsPtr();
+        std::vector<QVector3D> w(static_cast<size_t>(nv));
+        for (int i = 0; i < nv; ++i) w[size_t(i)] = model.map(toQt(v[i]));
+        const float sx = (b.max.x() - b.min.x()) / N, sz = (b.max.z() - b.min.z()) / N;
+        if (sx <= 0.f || sz <= 0.f) return;
+        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
+            const int corners = f[i].isQuad() ? 4 : 3;
+            bool ok = true;
+            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
+            if (!ok) continue;
+            for (int t = 0; t + 2 < corners; ++t) {
+                const QVector3D& a = w[size_t(f[i].m_vertIdx[0])];
+                const QVector3D& bb = w[size_t(f[i].m_vertIdx[t + 1])];
+                const QVector3D& c = w[size_t(f[i].m_vertIdx[t + 2])];
+                const float d = (bb.z() - c.z()) * (a.x() - c.x()) + (c.x() - bb.x()) * (a.z() - c.z());
+                if (std::abs(d) < 1e-12f) continue;
+                const int i0 = std::max(0, int((std::min({a.x(), bb.x(), c.x()}) - b.min.x()) / sx - 0.5f));
+                const int i1 = std::min(N - 1, int((std::max({a.x(), bb.x(), c.x()}) - b.min.x()) / sx + 0.5f));
+                const int j0 = std::max(0, int((std::min({a.z(), bb.z(), c.z()}) - b.min.z()) / sz - 0.5f));
+                const int j1 = std::min(N - 1, int((std::max({a.z(), bb.z(), c.z()}) - b.min.z()) / sz + 0.5f));
+                for (int j = j0; j <= j1; ++j)
+                    for (int ii = i0; ii <= i1; ++ii) {
+                        const float x = b.min.x() + (float(ii) + 0.5f) * sx, z = b.min.z() + (float(j) + 0.5f) * sz;
+                        const float w0 = ((bb.z() - c.z()) * (x - c.x()) + (c.x() - bb.x()) * (z - c.z())) / d;
+                        const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
+                        const float w2 = 1.f - w0 - w1;
+                        if (w0 < -1e-4f || w1 < -1e-4f || w2 < -1e-4f) continue;
+                        const size_t at = size_t(j * N + ii);
+                        h[at] = std::max(h[at], w0 * a.y() + w1 * bb.y() + w2 * c.y());
+                        has[at] = 1;
+                    }
+            }
+        }
+    }
+    bool at(float x, float z, float* out) const
+    {
+        if (b.isEmpty()) return false;
+        const int i = int((x - b.min.x()) / (b.max.x() - b.min.x()) * N);
+        const int j = int((z - b.min.z()) / (b.max.z() - b.min.z()) * N);
+        if (i < 0 || j < 0 || i >= N || j >= N || !has[size_t(j * N + i)]) return false;
+        *out = h[size_t(j * N + i)];
+        return true;
+    }
+};
+
+} // namespace
+
+std::vector<QVector3D> sceneOutline()
+{
+    std::vector<QVector3D> pts;
+    const MeshNode ground = groundMesh();
+    if (ground.mesh) {
+        const GroundGrid grid(ground);
+        const int n = GroundGrid::N;
+        // Cell edges from the first to the last, so the outline reaches the ground's rim;
+        // heights from the cell just inside.
+        const float dx = (grid.b.max.x() - grid.b.min.x()) / float(n), dz = (grid.b.max.z() - grid.b.min.z()) / float(n);
+        for (int j = 0; j <= n; j += (j + 3 > n && j < n) ? n - j : 3)
+            for (int i = 0; i <= n; i += (i + 3 > n && i < n) ? n - i : 3) {
+                const float x = grid.b.min.x() + float(i) * dx, z = grid.b.min.z() + float(j) * dz;
+                float h = 0.f;
+                if (grid.at(std::min(x + 0.5f * dx, grid.b.max.x() - 0.5f * dx), std::min(z + 0.5f * dz, grid.b.max.z() - 0.5f * dz), &h))
+                    pts.emplace_back(x, h, z);
+            }
+    }
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        if (ground.mesh && mn.node == ground.node && !pts.empty()) continue;
+        QVector3D c[8];
+        corners(nodeBounds(mn), c);
+        pts.insert(pts.end(), c, c + 8);
+    }
+    return pts;
+}
+
+OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fovDeg)
+{
+    const Bounds b = orDefault(sceneBounds());
+    OrbitCamera cam;
+    if (fovDeg > 0.f) cam.fovDeg = fovDeg;
+    switch (v) {
+    case NamedView::Perspective:
+        cam.yawDeg = 35.f;
+        cam.pitchDeg = 28.f;
+        break;
+    case NamedView::Top:
+        cam.yawDeg = 0.f;
+        cam.pitchDeg = 89.f;
+        break;
+    case NamedView::Front:
+        cam.yawDeg = 0.f;
+        cam.pitchDeg = 0.f;
+        break;
+    case NamedView::Eye: {
+        // Someone standing inside the scene towards its edge, looking across it to its centre:
+        // far enough in that the ground is under the feet, clear of the trees (anything taller
+        // than the eye), with the scene ahead. The south-east comes first, then the other
+        // directions around.
+        if (fovDeg <= 0.f) cam.fovDeg = 50.f;
+        const QVector3D c = b.center();
+        const float halfX = (b.max.x() - b.min.x()) * 0.5f, halfZ = (b.max.z() - b.min.z()) * 0.5f;
+        const MeshNode ground = groundMesh();
+        const GroundGrid grid(ground);
+        float groundC = b.min.y();
+        grid.at(c.x(), c.z(), &groundC);
+        std::vector<Bounds> tall;
+        for (const MeshNode& mn : sceneMeshNodes(true)) {
+            if (mn.node == ground.node) continue;
+            Bounds nb = nodeBounds(mn);
+            // Taller than the eye over the highest ground beneath it: a tree, not a patch of
+            // grass on a slope.
+            float groundTop = -1e30f;
+            for (int j = 0; j <= 4; ++j)
+                for (int i = 0; i <= 4; ++i) {
+                    float gh = 0.f;
+                    if (grid.at(nb.min.x() + (nb.max.x() - nb.min.x()) * float(i) / 4.f,
+                                nb.min.z() + (nb.max.z() - nb.min.z()) * float(j) / 4.f, &gh))
+                        groundTop = std::max(groundTop, gh);
+                }
+            if (groundTop < -1e29f) groundTop = nb.min.y();
+            if (nb.max.y() - groundTop <= eyeHeight) continue;
+            // Room around the crown: leaves right before the eye would hide the scene (and a
+            // software renderer drawing them large crawls).
+            const float pad = std::max(eyeHeight, 0.3f * std::max(nb.max.x() - nb.min.x(), nb.max.z() - nb.min.z()));
+            nb.min -= QVector3D(pad, 0.f, pad);
+            nb.max += QVector3D(pad, 0.f, pad);
+            tall.push_back(nb);
+        }
+        auto clear = [&](float x, float z) {
+            for (const Bounds& t : tall)
+                if (x >= t.min.x() && x <= t.max.x() && z >= t.min.z() && z <= t.max.z()) return false;
+            return true;
+        };
+        // Of the clear places, the one with the most open view: the ground ahead rising least
+        // above the eye. The camera then tilts so that this skyline sits a little above the
+        // middle of the picture, leaving the sky its upper part.
+        const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
+        float bestRise = 1e9f;
+        QVector3D bestEye, bestDir;
+        for (float k : {0.95f, 0.85f, 0.7f, 0.55f}) {
+            for (float yawDeg : {35.f, 10.f, 60.f, -15.f, 85.f, 135.f, 180.f, 225.f, 270.f, 315.f}) {
+                const float yaw = qDegreesToRadians(yawDeg);
+                const float px = c.x() + std::sin(yaw) * halfX * k, pz = c.z() + std::cos(yaw) * halfZ * k;
+                float g = 0.f;
+                if (!clear(px, pz) || !grid.at(px, pz, &g)) continue;
+                const QVector3D eye(px, g + eyeHeight, pz);
+                const QVector3D toCentre(c.x() - px, 0.f, c.z() - pz);
+                const float reach = toCentre.length() * 2.f;
+                if (reach < 1e-3f) continue;
+                // Across the scene, towards its centre.
+                for (float turnDeg : {0.f}) {
+                    const float t = qDegreesToRadians(turnDeg);
+                    const QVector3D c0 = toCentre.normalized();
+                    const QVector3D dir(c0.x() * std::cos(t) - c0.z() * std::sin(t), 0.f, c0.x() * std::sin(t) + c0.z() * std::cos(t));
+                    float rise = -1e9f;
+                    for (int i = 1; i <= 24; ++i) {
+                        const float d = reach * float(i) / 24.f;
+                        float h = 0.f;
+                        if (grid.at(px + dir.x() * d, pz + dir.z() * d, &h)) rise = std::max(rise, (h - eye.y()) / d);
+                        else if (rise > -1e9f) break; // past the far edge
+                    }
+                    // Nearer the edge and nearer the centre's direction are better by a little.
+                    rise += (0.95f - k) * 0.05f + std::abs(t) * 0.08f;
+                    if (rise < bestRise) {
+                        bestRise = rise;
+                        bestEye = eye;
+                        bestDir = dir;
+                    }
+                }
+            }
+        }
+        if (bestRise < 1e8f) {
+            // The grid's cell height is near; the feet stand on the triangle itself.
+            float exact = 0.f;
+            if (groundHeightAt(bestEye.x(), bestEye.z(), &exact)) bestEye.setY(exact + eyeHeight);
+            const float skyline = std::atan(std::max(bestRise, -1.f));
+            const float pitch = qBound(qDegreesToRadians(-20.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
+            cam.lookAt(bestEye, bestEye + (bestDir * std::cos(pitch) + QVector3D(0.f, std::sin(pitch), 0.f)) *
+                                              std::max(halfX, halfZ));
+            return cam;
+        }
+        // No clear ground: a person's height over the ground (or the scene's floor) at its edge.
+        const QVector3D out(std::sin(qDegreesToRadians(35.f)), 0.f, std::cos(qDegreesToRadians(35.f)));
+        const float px = c.x() + out.x() * halfX * 0.8f, pz = c.z() + out.z() * halfZ * 0.8f;
+        float g = b.min.y();
+        groundHeightAt(px, pz, &g);
+        cam.lookAt(QVector3D(px, g + eyeHeight, pz), QVector3D(c.x(), groundC + eyeHeight * 0.4f, c.z()));
+        return cam;
+    }
+    }
+    framePoints(&cam, sceneOutline(), aspect);
+    return cam;
+}

@@ -1,0 +1,291 @@
+// The viewport's light and cameras: view options refused clearly, the camera and sun kept
+// by host scenes, cut-outs casting shadows through their opacity, and framing that fills the
+// picture.
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <dzapp.h>
+#include <dzgeometry.h>
+#include <dzmaterial.h>
+#include <dznode.h>
+#include <dzscene.h>
+#include <dzshape.h>
+#include "commandline.h"
+#include "framing.h"
+#include "orbitcamera.h"
+#include "renderer.h"
+#include "viewsettings.h"
+#include "testscene.h"
+#include "../hostrun.h"
+
+namespace {
+
+// A flat quad of side size at height y, centred on (cx, cz), with UVs over 0..1.
+DzNode* quad(const QString& label, float cx, float y, float cz, float size, const QColor& colour, DzDefaultMaterial** matOut)
+{
+    DzFacetMesh* mesh = nullptr;
+    DzFacetShape* shape = nullptr;
+    DzNode* node = makeMeshNode(label, &mesh, &shape);
+    DzDefaultMaterial* mat = addMaterial(shape, label, colour);
+    mesh->beginEdit();
+    const float h = size / 2;
+    const float corners[4][2] = {{-h, -h}, {h, -h}, {h, h}, {-h, h}};
+    for (int i = 0; i < 4; ++i) {
+        mesh->addVertex(cx + corners[i][0], y, cz + corners[i][1]);
+        mesh->getUVs()->appendPnt2Vec(DzPnt2(corners[i][0] > 0 ? 1.f : 0.f, corners[i][1] > 0 ? 1.f : 0.f));
+    }
+    const int q[4] = {0, 1, 2, 3};
+    mesh->addFacet(q, q);
+    mesh->finishEdit();
+    dzScene->addNode(node);
+    if (matOut) *matOut = mat;
+    return node;
+}
+
+class LookGuard
+{
+public:
+    LookGuard() : m_saved(viewLook()) {}
+    ~LookGuard()
+    {
+        setViewLook(m_saved);
+        if (DzCameraNode* c = hostCamera()) {
+            c->setWSPos(DzVec3(0.f, 0.f, 0.f));
+            c->setFocalPoint(DzVec3(0.f, 0.f, 0.f));
+        }
+    }
+
+private:
+    ViewLook m_saved;
+};
+
+} // namespace
+
+TEST(ViewOptions, OutOfRangeSunViewAndCameraAreRefusedWithOneClearLine)
+{
+    const struct { QStringList args; QString expect; } cases[] = {
+        {{"--sun", "400,30"}, "--sun: azimuth 400 is not from 0 to 360 degrees"},
+        {{"--sun", "90,-5"}, "--sun: elevation -5 is not from 0 to 90 degrees"},
+        {{"--sun", "90,95"}, "--sun: elevation 95 is not from 0 to 90 degrees"},
+        {{"--sun", "east"}, "--sun: not AZIMUTH,ELEVATION in degrees: east"},
+        {{"--sun", "90,nan"}, "--sun: not AZIMUTH,ELEVATION"},
+        {{"--view", "side"}, "--view: use perspective, top, front or eye, not side"},
+        {{"--shading", "pretty"}, "--shading: use full, fast or flat, not pretty"},
+        {{"--fov", "5"}, "--fov: 5 is not from 10 to 120 degrees"},
+        {{"--camera", "1,2"}, "--camera: not a point X,Y,Z: 1,2"},
+        {{"--camera", "1,2,3"}, "--camera needs --look-at"},
+        {{"--look-at", "1,2,3"}, "--look-at needs --camera"},
+        {{"--camera", "1,2,3", "--look-at", "1,2,3"}, "--camera and --look-at are the same point"},
+        {{"--view", "top", "--camera", "0,9,0", "--look-at", "0,0,0"}, "use --view or --camera, not both"},
+    };
+    for (const auto& c : cases) {
+        CommandLine cl;
+        QString error;
+        int code = 0;
+        EXPECT_FALSE(parseCommandLine(c.args, &cl, &error, &code)) << qPrintable(c.args.join(' '));
+        EXPECT_TRUE(error.startsWith(c.expect)) << qPrintable(c.args.join(' ') + " -> " + error);
+        EXPECT_EQ(code, kExitUsage) << qPrintable(c.args.join(' '));
+    }
+    // The real executable says the same on stderr and exits with the usage code.
+    const HostRun r = runHost({"--headless", "--sun", "90,91"});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_TRUE(r.err.contains("--sun: elevation 91 is not from 0 to 90 degrees")) << qPrintable(r.err);
+
+    CommandLine cl;
+    QString error;
+    ASSERT_TRUE(parseCommandLine({"--sun", "315,25", "--shading", "FAST", "--view", "eye", "--fov", "60"}, &cl, &error))
+        << qPrintable(error);
+    EXPECT_EQ(cl.sunAzimuth, 315.f);
+    EXPECT_EQ(cl.sunElevation, 25.f);
+    EXPECT_EQ(cl.shading, "fast");
+    EXPECT_EQ(cl.view, "eye");
+    EXPECT_EQ(cl.fov, 60.f);
+}
+
+TEST(ViewPersistence, HostSceneRoundTripKeepsTheCameraAndTheSun)
+{
+    LookGuard guard;
+    QTemporaryDir dir;
+    dzScene->clear();
+    buildTestScene(dir.path());
+    installViewPersistence();
+    ViewLook look;
+    look.sun.azimuthDeg = 300.f;
+    look.sun.elevationDeg = 22.5f;
+    look.sun.turbidity = 4.f;
+    look.shading = Shading::Fast;
+    setViewLook(look);
+    OrbitCamera cam;
+    cam.fovDeg = 38.f;
+    cam.lookAt(QVector3D(120.f, 80.f, 340.f), QVector3D(10.f, 5.f, -20.f));
+    cam.writeTo(hostCamera());
+    const QString file = dir.path() + "/view.duf";
+    QString why;
+    ASSERT_TRUE(dzScene->saveScene(file, &why)) << qPrintable(why);
+
+    // Somewhere else entirely, then the file again.
+    setViewLook(ViewLook());
+    OrbitCamera other;
+    other.lookAt(QVector3D(0.f, 500.f, 1.f), QVector3D(0.f, 0.f, 0.f));
+    other.writeTo(hostCamera());
+    ASSERT_TRUE(dzScene->loadScene(file, &why)) << qPrintable(why);
+    EXPECT_FLOAT_EQ(viewLook().sun.azimuthDeg, 300.f);
+    EXPECT_FLOAT_EQ(viewLook().sun.elevationDeg, 22.5f);
+    EXPECT_FLOAT_EQ(viewLook().sun.turbidity, 4.f);
+    EXPECT_EQ(viewLook().shading, Shading::Fast);
+    OrbitCamera back;
+    back.readFrom(hostCamera());
+    EXPECT_LT((back.eye() - QVector3D(120.f, 80.f, 340.f)).length(), 0.01f);
+    EXPECT_LT((back.target - QVector3D(10.f, 5.f, -20.f)).length(), 0.01f);
+    EXPECT_FLOAT_EQ(back.fovDeg, 38.f);
+
+    // A view that is not valid is left out; the scene itself still loads.
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    ASSERT_TRUE(text.contains("\"elevation\""));
+    text = QString::fromUtf8(text).replace(QRegularExpression("\"elevation\": *22\\.5"), "\"elevation\": 140").toUtf8();
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+    setViewLook(ViewLook());
+    ASSERT_TRUE(dzScene->loadScene(file, &why)) << qPrintable(why);
+    EXPECT_FLOAT_EQ(viewLook().sun.elevationDeg, SunSky().elevationDeg);
+    EXPECT_GT(dzScene->getNumNodes(), 0);
+    dzScene->clear();
+}
+
+// A grass card over white ground with the sun in the east: the card's shadow falls west of
+// it. Where the blade texture is clear the sun reaches the ground, so the shadow has stripes
+// of light; a solid card would leave one dark rectangle.
+TEST(SunShadow, CutOutCardsCastShadowsThroughTheirOpacity)
+{
+    LookGuard guard;
+    QTemporaryDir dir;
+    dzScene->clear();
+    quad("Ground", 0.f, 0.f, 0.f, 400.f, QColor(230, 230, 230), nullptr);
+    DzDefaultMaterial* cardMat = nullptr;
+    quad("Card", 100.f, 100.f, 0.f, 80.f, QColor(60, 160, 40), &cardMat);
+    // Eight stripes across u: solid, clear, solid, ...
+    QImage colour(64, 64, QImage::Format_RGB32), opacity(64, 64, QImage::Format_Grayscale8);
+    colour.fill(Qt::white);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) opacity.setPixel(x, y, (x / 8) % 2 == 0 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    colour.save(dir.path() + "/blade.png");
+    opacity.save(dir.path() + "/blade_O.png");
+    qobject_cast<DzNumericProperty*>(cardMat->findProperty("Diffuse Color"))
+        ->setMap(dzApp->getImageMgr()->getImage(dir.path() + "/blade.png"));
+    auto* op = qobject_cast<DzNumericProperty*>(cardMat->findProperty("Opacity Strength"));
+    op->setIsMappable(true);
+    op->setMap(dzApp->getImageMgr()->getImage(dir.path() + "/blade_O.png"));
+    ASSERT_NE(cardMat->getOpacityMap(), nullptr);
+
+    ViewLook look;
+    look.sun.azimuthDeg = 90.f; // east: the shadow of the card at x 60..140 falls on x -40..40
+    look.sun.elevationDeg = 45.f;
+    look.shading = Shading::Full;
+    setViewLook(look);
+    // Straight down on the shadow; the card itself stays out of the picture.
+    OrbitCamera cam;
+    cam.fovDeg = 20.f;
+    cam.lookAt(QVector3D(0.f, 300.f, 0.01f), QVector3D(0.f, 0.f, 0.f));
+    cam.writeTo(hostCamera());
+    QString error;
+    const QImage img = renderSceneImage(QSize(256, 256), &error);
+    ASSERT_FALSE(img.isNull()) << qPrintable(error);
+    // Half the picture spans about 53 units; the shadow's x -40..40 lies within it. A row
+    // through the middle, inside the shadow's z range.
+    const int y = 128;
+    auto lum = [&](int x) { return qGray(img.pixel(x, y)); };
+    const int outside = lum(3);
+    const int x0 = 128 - int(35.f / 53.f * 128), x1 = 128 + int(35.f / 53.f * 128);
+    int lit = 0, dark = 0, transitions = 0;
+    // Lit: as bright as the open ground; shaded: clearly darker (the sky still lights it).
+    bool prevLit = lum(x0) > outside - 10;
+    for (int x = x0; x <= x1; ++x) {
+        const bool isLit = lum(x) > outside - 10;
+        lit += isLit;
+        dark += lum(x) < outside - 30;
+        transitions += isLit != prevLit;
+        prevLit = isLit;
+    }
+    const int n = x1 - x0 + 1;
+    EXPECT_GT(dark, n / 4) << "the solid stripes shade the ground";
+    EXPECT_GT(lit, n / 4) << "the clear stripes let the sun through";
+    EXPECT_GE(transitions, 5) << "light and shade alternate with the stripes";
+    // Flat shading has no shadow at all: the same row is evenly lit.
+    look.shading = Shading::Flat;
+    setViewLook(look);
+    const QImage flat = renderSceneImage(QSize(256, 256), &error);
+    int flatDark = 0;
+    for (int x = x0; x <= x1; ++x) flatDark += qGray(flat.pixel(x, y)) < qGray(flat.pixel(3, y)) - 30;
+    EXPECT_EQ(flatDark, 0);
+    dzScene->clear();
+}
+
+TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGround)
+{
+    LookGuard guard;
+    QTemporaryDir dir;
+    dzScene->clear();
+    // A wide ground with a tall thin post near one corner.
+    DzNode* ground = quad("Ground", 0.f, 0.f, 0.f, 1000.f, QColor(90, 140, 60), nullptr);
+    (void)ground;
+    DzFacetMesh* mesh = nullptr;
+    DzFacetShape* shape = nullptr;
+    DzNode* post = makeMeshNode("Post", &mesh, &shape);
+    addMaterial(shape, "Wood", QColor(120, 90, 60));
+    mesh->beginEdit();
+    for (const DzVec3& v : {DzVec3(400, 0, 400), DzVec3(410, 0, 400), DzVec3(405, 300, 405)}) mesh->addVertex(v);
+    const int tri[3] = {0, 1, 2};
+    mesh->addFacet(tri, tri);
+    mesh->finishEdit();
+    dzScene->addNode(post);
+
+    const Bounds b = sceneBounds();
+    for (float aspect : {16.f / 9.f, 4.f / 3.f, 0.6f}) {
+        for (NamedView v : {NamedView::Perspective, NamedView::Top, NamedView::Front}) {
+            const OrbitCamera cam = namedViewCamera(v, aspect, 170.f);
+            const QMatrix4x4 m = cam.projection(aspect) * cam.view();
+            float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
+            // Every corner of every mesh (the ground is flat, so its box is the quad).
+            std::vector<QVector3D> pts;
+            for (const MeshNode& mn : sceneMeshNodes(true)) {
+                const Bounds nb = nodeBounds(mn);
+                for (int i = 0; i < 8; ++i)
+                    pts.emplace_back(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(), i & 4 ? nb.max.z() : nb.min.z());
+            }
+            for (const QVector3D& p : pts) {
+                const QVector3D q = m.map(p);
+                for (int k = 0; k < 2; ++k) {
+                    lo[k] = std::min(lo[k], q[k]);
+                    hi[k] = std::max(hi[k], q[k]);
+                }
+            }
+            const QString what = namedViewLabel(v) + QString(" at aspect %1").arg(double(aspect));
+            EXPECT_GE(lo[0], -1.f) << qPrintable(what);
+            EXPECT_GE(lo[1], -1.f) << qPrintable(what);
+            EXPECT_LE(hi[0], 1.f) << qPrintable(what);
+            EXPECT_LE(hi[1], 1.f) << qPrintable(what);
+            // The perspective view, the one a scene opens with, covers at least half of a
+            // landscape picture; the others fill it along their longer side.
+            if (v == NamedView::Perspective && aspect > 1.f)
+                EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, 0.5f) << qPrintable(what);
+            else
+                EXPECT_GE(std::max(hi[0] - lo[0], hi[1] - lo[1]), 1.7f) << qPrintable(what);
+        }
+    }
+    // The eye stands on the ground at the eye height, inside the scene, looking towards its middle.
+    const OrbitCamera eye = namedViewCamera(NamedView::Eye, 16.f / 9.f, 170.f);
+    EXPECT_NEAR(eye.eye().y(), 170.f, 0.5f);
+    EXPECT_LT(std::abs(eye.eye().x()), 500.f);
+    EXPECT_LT(std::abs(eye.eye().z()), 500.f);
+    const QVector3D look = (eye.target - eye.eye()).normalized();
+    const QVector3D toCentre = (QVector3D(b.center().x(), eye.eye().y(), b.center().z()) - eye.eye()).normalized();
+    EXPECT_GT(QVector3D::dotProduct(look, toCentre), 0.9f);
+    EXPECT_LT(look.y(), 0.f) << "eyes a little down";
+    dzScene->clear();
+}
