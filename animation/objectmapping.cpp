@@ -297,8 +297,12 @@ void collideMapped(std::vector<MappedObject>& records, PairSearch search)
         const DzVec3 aj = n * 0.7f * nb;
         a.velocity = (a.velocity * 0.7f - ai) - ai * 0.3f + aj * 0.7f;
         b.velocity = (b.velocity * 0.7f - aj) - aj * 0.3f + ai * 0.7f;
-        a.restCount = 0;
-        b.restCount = 0;
+        // Only a knock wakes a rock: neighbours in a heap settle against each other at a few
+        // hundredths a step, and counting that as an impact would keep the heap awake for ever.
+        if (na - nb > MappedObject::kRestSpeed) {
+            a.restCount = 0;
+            b.restCount = 0;
+        }
     }
 }
 

@@ -107,25 +107,17 @@ void Viewport::poll()
         const uint where = qHash(QByteArray::fromRawData(reinterpret_cast<const char*>(&p), int(sizeof p)));
         now.insert(mn.mesh, (mn.mesh->revision() << 32) ^ where);
     }
-    // The first thing made in an empty scene (a new landscape, an opened set) is brought into
-    // view; after that the camera stays where the user put it.
-    if (now.isEmpty()) m_hadContent = false;
-    else if (!m_hadContent && !sceneBounds().isEmpty()) {
-        m_hadContent = true;
-        m_seenRevisions = now;
-        m_heldRedraw = false;
-        frameAll();
-        return;
-    }
     if (now != m_seenRevisions || m_heldRedraw) {
         m_seenRevisions = now;
         m_heldRedraw = false;
         update();
     }
-    // A set opened in the pane empties the scene and fills it again: frame what came.
+    // The first thing made in an empty scene (a new landscape, a set opened in the pane, which
+    // empties the scene and fills it again) is brought into view; after that the camera stays
+    // where the user put it.
     if (now.isEmpty()) {
         m_frameWhenFilled = true;
-    } else if (m_frameWhenFilled) {
+    } else if (m_frameWhenFilled && !sceneBounds().isEmpty()) {
         m_frameWhenFilled = false;
         frameAll();
     }

@@ -58,7 +58,6 @@ private:
     bool m_moved = false;
     bool m_glReady = false;
     bool m_heldRedraw = false;
-    bool m_hadContent = false;
     // Set while the scene is empty: the next content to arrive (an opened set) is framed.
     bool m_frameWhenFilled = true;
 };
