@@ -299,7 +299,7 @@ void collideMapped(std::vector<MappedObject>& records, PairSearch search)
         b.velocity = (b.velocity * 0.7f - aj) - aj * 0.3f + ai * 0.7f;
         // Only a knock wakes a rock: neighbours in a heap settle against each other at a few
         // hundredths a step, and counting that as an impact would keep the heap awake for ever.
-        if (na - nb > MappedObject::kRestSpeed) {
+        if (na - nb > MappedObject::kKnockSpeed) {
             a.restCount = 0;
             b.restCount = 0;
         }

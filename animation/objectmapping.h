@@ -28,6 +28,9 @@ struct MappedObject
     // Speed (units per step, along each axis) under which a ground contact counts as a rest
     // step: the bounce of a rock lying on the ground, far below any fall or slide.
     static constexpr float kRestSpeed = 0.05f;
+    // Closing speed (units per step) of a contact between two rocks that wakes them: a knock
+    // from a falling or rolling rock, not the jostle of a heap settling.
+    static constexpr float kKnockSpeed = 0.25f;
 
     quint32 flags = 0x11000000u;
     int restCount = 0;
