@@ -240,7 +240,7 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
     addMaterial(shape, "Wood", QColor(120, 90, 60));
     mesh->beginEdit();
     for (const DzVec3& v : {DzVec3(400, 0, 400), DzVec3(410, 0, 400), DzVec3(405, 300, 405)}) mesh->addVertex(v);
-    const int tri[3] = {0, 1, 2};
+    const int tri[4] = {0, 1, 2, -1};
     mesh->addFacet(tri, tri);
     mesh->finishEdit();
     dzScene->addNode(post);
