@@ -213,10 +213,12 @@ void ZPK_KorgPane::drainPort()
     for (int m : messages) receiveMessage(m & 0xFF, (m >> 8) & 0xFF, (m >> 16) & 0xFF);
 }
 
-bool ZPK_KorgPane::receiveMessage(int status, int data1, int data2, QString* error)
+bool ZPK_KorgPane::receiveMessage(int status, int data1, int data2, QString* error, double recordedAt)
 {
     if ((status & 0xF0) != kControlChange) return true;
-    m_last->setText(QString("Last message: control %1 = %2 (channel %3)").arg(data1).arg(data2).arg((status & 0x0F) + 1));
+    QString text = QString("Last message: control %1 = %2 (channel %3)").arg(data1).arg(data2).arg((status & 0x0F) + 1);
+    if (recordedAt >= 0.0) text += QString(" at %1 s").arg(recordedAt, 0, 'f', 3);
+    m_last->setText(text);
     if (!isSending()) return true;
     const int packed = packControlChange(status, data1, data2);
     if (m_forwarding) {

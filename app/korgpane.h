@@ -28,10 +28,10 @@ public:
     // What the Verdix pane sends to ask for the controller's messages.
     static constexpr int kStartSending = 99999908;
 
-    // A MIDI message as the port delivers it (the replay hands its messages here too).
-    // Control changes are shown and, while sending, forwarded; false (with error set) when
-    // the forwarding script failed.
-    bool receiveMessage(int status, int data1, int data2, QString* error = nullptr);
+    // A MIDI message as the port delivers it (the replay hands its messages here too, with
+    // their time in the recording, which is then shown). Control changes are shown and, while
+    // sending, forwarded; false (with error set) when the forwarding script failed.
+    bool receiveMessage(int status, int data1, int data2, QString* error = nullptr, double recordedAt = -1.0);
 
     // A message from the port's own thread. Messages that pile up while the GUI thread is
     // busy (a fader swept over a box that takes long to rebuild) are handed on together, the

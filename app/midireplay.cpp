@@ -314,7 +314,7 @@ bool replayControlChanges(const QVector<TimedControlChange>& changes, QObject* v
             QCoreApplication::processEvents();
         }
         QString why;
-        if (!korg->receiveMessage(c.status, c.controller, c.value, &why)) {
+        if (!korg->receiveMessage(c.status, c.controller, c.value, &why, c.seconds)) {
             *error = why;
             return false;
         }

@@ -78,6 +78,13 @@ bool resolveTarget(const QString& target, QString* final, int* mode, QString* wh
         *why = QString("Cannot write %1: it is %2, not a regular file").arg(target, kindOf(st.st_mode));
         return false;
     }
+    // A link to a folder was meant as a folder: replacing it by a file is surely not what a
+    // save of that name wants.
+    struct stat named;
+    if (link && ::stat(QFile::encodeName(path).constData(), &named) == 0 && S_ISDIR(named.st_mode)) {
+        *why = QString("Cannot write %1: it is a link to a folder, not a file").arg(target);
+        return false;
+    }
     const QFileInfo info(path);
     const QString dirPath = info.absolutePath();
     struct stat dst;

@@ -7,7 +7,8 @@
 // one. Targets that exist and are not regular files (folders, FIFOs, devices, sockets) are
 // refused, as is any path whose folder lies in /dev, /proc or /sys: saving must never replace
 // a special file by a regular one, nor write into a device. A symbolic link in the target's
-// place is never written through, dangling or not: the new file replaces the link itself.
+// place is never written through, dangling or not: the new file replaces the link itself (a
+// link to a folder is refused).
 // Links among the folders on the way are followed.
 #include <QByteArray>
 #include <QString>

@@ -250,6 +250,28 @@ TEST(MidiFileReading, RefusesBrokenAndOversizedFilesNamingTheReason)
 
 TEST_F(Replay, BatchRunGoesByTheFilesClockWithoutWaiting)
 {
+    // In process: the pane sees every change in order, each with its time in the recording,
+    // though the last comes more than two centuries in.
+    ASSERT_TRUE(pane->openSetDocument(sample)) << qPrintable(a->status()->text());
+    QStringList moves;
+    for (DzIntSlider* s : box(1).sliders)
+        QObject::connect(s, &DzIntSlider::valueChanged, [&, s](int v) {
+            moves << QString("%1 %2 (%3)").arg(s->getLabel()).arg(v).arg(korgPane()->lastMessageText());
+        });
+    {
+        using namespace smf;
+        const QString session = dir.path() + "/centuries.mid";
+        ASSERT_TRUE(write(session, smf::file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0, cc(0, 1, 127)}, {0x0FFFFFFF, cc(0, 1, 0)},
+                                                      {0x0FFFFFFF, cc(0, 2, 127)}})})));
+        QVector<TimedControlChange> changes;
+        QString error;
+        ASSERT_TRUE(readControlChanges(session, &changes, &error)) << qPrintable(error);
+        ASSERT_TRUE(replayControlChanges(changes, pane, korgPane(), ReplayClock::FileClock, &error)) << qPrintable(error);
+    }
+    EXPECT_EQ(moves, QStringList({"River 100 (Last message: control 1 = 127 (channel 1) at 0.000 s)",
+                                  "River -100 (Last message: control 1 = 0 (channel 1) at 4503599342.158 s)",
+                                  "Hill 100 (Last message: control 2 = 127 (channel 1) at 9007198684.316 s)"}));
+
     // River up at once, then down after more than a century (the slowest tempo, one tick
     // a quarter note), then Hill after another.
     using namespace smf;

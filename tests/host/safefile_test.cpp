@@ -64,6 +64,10 @@ TEST(SafeFile, ReplacesWholeFilesKeepsModesAndNeverWritesThroughALink)
     ASSERT_TRUE(QFile::link(tmp.path(), folderLink));
     ASSERT_TRUE(DzSafeFile::writeAll(folderLink + "/set.txt", "third", &why)) << qPrintable(why);
     EXPECT_EQ(readBytes(target), "third");
+    // A link to a folder named as the file itself is refused, not replaced.
+    EXPECT_FALSE(DzSafeFile::writeAll(folderLink, "fourth", &why));
+    EXPECT_TRUE(why.contains("a link to a folder")) << qPrintable(why);
+    EXPECT_TRUE(QFileInfo(folderLink).isSymLink());
 
     // A write given up leaves the old file and no temporary one.
     {
