@@ -17,6 +17,7 @@
 #include <dzplugin.h>
 #include <dzscene.h>
 #include "commandline.h"
+#include "editmenu.h"
 #include "korgpane.h"
 #include "outliner.h"
 #include "sceneexport.h"
@@ -60,6 +61,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_windowMenu = menuBar()->addMenu("&Window");
     m_windowMenu->addAction(outlinerDock->toggleViewAction());
     m_windowMenu->addAction(timelineDock->toggleViewAction());
+    addEditMenu(this, m_windowMenu);
     m_windowMenu->addSeparator();
 
     m_statusText = new StatusLine(this);

@@ -6,6 +6,7 @@
 #include "dzpane.h"
 #include "dzplugin.h"
 #include "dzscene.h"
+#include "dzundostack.h"
 
 DzApp* dzApp = nullptr;
 
@@ -24,6 +25,34 @@ DzMainWindow::DzMainWindow(QObject* parent) : QObject(parent), m_viewportMgr(new
 QObject* DzMainWindow::getPaneMgr() const
 {
     return dzApp ? dzApp->getPaneMgr() : nullptr;
+}
+
+bool DzMainWindow::undo() { return dzUndoStack && dzUndoStack->undoStep(); }
+bool DzMainWindow::redo() { return dzUndoStack && dzUndoStack->redoStep(); }
+
+QString DzMainWindow::undoText() const
+{
+    if (!dzUndoStack) return QString();
+    dzUndoStack->flush();
+    return dzUndoStack->undoText();
+}
+
+QString DzMainWindow::redoText() const
+{
+    if (!dzUndoStack) return QString();
+    dzUndoStack->flush();
+    return dzUndoStack->redoText();
+}
+
+bool DzMainWindow::moveNode(const QString& label, double x, double y, double z)
+{
+    DzNode* node = dzScene ? dzScene->findNodeByLabel(label) : nullptr;
+    if (!node) return false;
+    const DzTransform before = node->getLocalTransform();
+    node->setWSPos(DzVec3(float(x), float(y), float(z)));
+    dzScene->setModified(true);
+    if (dzUndoStack) dzUndoStack->pushNodeMove(node, before);
+    return true;
 }
 
 DzApp::DzApp(QObject* parent)
@@ -57,6 +86,7 @@ DzHostSession::DzHostSession()
 {
     if (!dzApp) dzApp = new DzApp;
     if (!dzScene) dzScene = new DzScene;
+    if (!dzUndoStack) dzUndoStack = new DzUndoStack;
 }
 
 DzHostSession::~DzHostSession()
@@ -66,6 +96,8 @@ DzHostSession::~DzHostSession()
         const QList<DzPane*> panes = dzApp->getPaneMgr()->panes();
         qDeleteAll(panes);
     }
+    delete dzUndoStack;
+    dzUndoStack = nullptr;
     delete dzScene;
     dzScene = nullptr;
     delete dzApp;

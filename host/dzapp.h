@@ -55,6 +55,15 @@ public:
     explicit DzMainWindow(QObject* parent = nullptr);
     DzViewportMgr* getViewportMgr() const { return m_viewportMgr; }
     Q_INVOKABLE QObject* getPaneMgr() const;
+    // The Edit menu's Undo and Redo for scripts; false when there was nothing to do.
+    Q_INVOKABLE bool undo();
+    Q_INVOKABLE bool redo();
+    // The text the Edit menu shows for the next undo and redo ("" when there is none).
+    Q_INVOKABLE QString undoText() const;
+    Q_INVOKABLE QString redoText() const;
+    // Moves the node labelled label to the world position (x, y, z) as one undoable step;
+    // false when there is no such node.
+    Q_INVOKABLE bool moveNode(const QString& label, double x, double y, double z);
 
 private:
     DzViewportMgr* m_viewportMgr;

@@ -1,4 +1,5 @@
 #include "dzscene.h"
+#include "dzundostack.h"
 #include "dznode.h"
 #include <QMetaMethod>
 
@@ -161,4 +162,6 @@ void DzScene::clear()
     m_time = 0;
     emit sceneCleared();
     setModified(false);
+    // Steps of the scene that went cannot be taken back into another.
+    if (dzUndoStack) dzUndoStack->clear();
 }

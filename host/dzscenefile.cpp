@@ -49,6 +49,7 @@
 // so a bad file leaves the current scene and its listeners alone. Saving streams through
 // DzSafeFile, so a failed save or a crash never destroys the file that was there.
 #include "dzscene.h"
+#include "dzundostack.h"
 
 #include <QDir>
 #include <QFile>
@@ -1489,6 +1490,8 @@ bool DzScene::loadScene(const QString& file, QString* error)
     // The listeners of sceneLoaded (plug-ins restoring their state) are part of the load.
     if (!DzSceneFile::load(*this, file, error, false)) return false;
     setModified(false);
+    // A loaded scene starts with an empty history.
+    if (dzUndoStack) dzUndoStack->clear();
     return true;
 }
 

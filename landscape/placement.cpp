@@ -12,6 +12,7 @@
 #include <dzmaterial.h>
 #include <dznode.h>
 #include <dzscene.h>
+#include <dzundostack.h>
 #include <dzshape.h>
 #include "animation/taskring.h"
 #include "pane/verdixpane.h"
@@ -244,7 +245,11 @@ void ZPK_VerdixPane::PutOnLandscape()
             y = std::max(y, h);
         }
     }
+    const DzTransform before = m_externalObject->getLocalTransform();
     m_externalObject->setWSPos(DzVec3(P.x(), y, P.z()));
+    if (dzUndoStack)
+        dzUndoStack->pushNodeMove(m_externalObject, before,
+                                  QString("Put '%1' on landscape").arg(m_externalObject->getLabel()));
 }
 
 // ---- The landscape selector --------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <dzscene.h>
 #include "persistence/verdixscenemodel.h"
 #include "pane/wheelguard.h"
+#include "undo/panehistory.h"
 
 namespace VerdixFlags {
 std::atomic<bool> refreshBlocked{false};
@@ -269,6 +270,8 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
         connect(dzScene, SIGNAL(sceneCleared()), this, SLOT(createModel()));
     }
     createModel();
+    // Last: it watches the scene's signals after the pane's own handlers.
+    m_history = new VerdixHistory(this);
 }
 
 ZPK_VerdixPane::~ZPK_VerdixPane()

@@ -35,6 +35,7 @@ class QScrollArea;
 class QTimer;
 class QVBoxLayout;
 class VerdixSceneModel;
+class VerdixHistory;
 class DzNode;
 
 // Byte grids of the height maps.
@@ -100,6 +101,8 @@ public:
     Q_INVOKABLE bool erodeLandscape(int ControlBoxIndex, QVariantMap options);
     // The landscape boxes as {"index", "title"} maps, in index order, for the host's menus.
     Q_INVOKABLE QVariantList landscapeBoxes() const;
+    // The pane's undo history (undo/); the steps themselves go on the host's stack.
+    VerdixHistory* history() const { return m_history; }
 
     // Height of landscape box ControlBoxIndex at (PosX, PosZ) of its own mesh; 1e-9 outside
     // it, 0 when the box is no landscape or has no terrain. Safe from background tasks: the
@@ -302,6 +305,7 @@ private slots:
 
 private:
     friend class VerdixPaneTestAccess;
+    friend class VerdixHistory;
 
     QPushButton* makeToolButton(const QString& icon, const QString& tip, int maxW, int maxH);
     // A scene emptied by the user (a new scene, not the clearing a load does first) takes the
@@ -370,6 +374,7 @@ private:
     QString m_documentFolder;
     bool m_hostLoading = false;
     std::unique_ptr<VerdixBatchRunner> m_batchRunner;
+    VerdixHistory* m_history = nullptr;
     // Test hook: replaces a type's update slot.
     std::function<void(int, bool)> m_updateOverride[kLastType + 1];
 

@@ -27,6 +27,7 @@
 #include "persistence/boxrecord.h"
 #include "materials/materialcore.h"
 #include "persistence/verdixscenemodel.h"
+#include "undo/panehistory.h"
 #include "plugin/assetfolders.h"
 #include "plugin/readcheck.h"
 
@@ -177,6 +178,7 @@ void ZPK_VerdixPane::saveModelData()
     if (m_loading) return;
     const QString doc = buildSetDocument();
     if (m_model) m_model->setCoolText(doc);
+    if (m_history) m_history->noteChange();
 }
 
 void ZPK_VerdixPane::errorBox(const QString& text)
@@ -267,6 +269,10 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
         return false;
     }
     m_mergeCheck->setChecked(false);
+    if (m_history) {
+        m_history->commit();
+        m_history->hint("Open all");
+    }
     m_noDialogs = true;
     m_busy = true;
     m_documentFolder = QFileInfo(path).absolutePath();
