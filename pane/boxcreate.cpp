@@ -14,6 +14,7 @@
 #include <dzintslider.h>
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
+#include "undo/panehistory.h"
 #include "landscape/heightmaps.h"
 #include "animation/taskring.h"
 #include "plugin/assetfolders.h"
@@ -370,6 +371,8 @@ bool ZPK_VerdixPane::createBoxOfType(int type)
     // Rocks drop onto the selected landscape: without one their create makes no box.
     if (generatorWired(type)) QMetaObject::invokeMethod(this, generatorOf(type)->create, Qt::DirectConnection);
     else if (type != TypeRock || !invokeIfPresent("Button_CreateRock")) createWithoutGenerator(type);
+    // A box a script makes is a step of its own (inside an opening the opening is the step).
+    if (m_history) m_history->commit(true);
     return m_boxes.count() == before + 1;
 }
 

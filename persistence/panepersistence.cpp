@@ -270,7 +270,7 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
     }
     m_mergeCheck->setChecked(false);
     if (m_history) {
-        m_history->commit();
+        m_history->commit(true);
         m_history->hint("Open all");
     }
     m_noDialogs = true;
@@ -280,6 +280,8 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
     m_documentFolder.clear();
     m_busy = false;
     m_noDialogs = false;
+    // A script's or the command line's opening is a step of its own.
+    if (m_history) m_history->commit(true);
     return opened;
 }
 

@@ -110,10 +110,7 @@ VerdixHistory::VerdixHistory(ZPK_VerdixPane* pane) : QObject(pane), m_pane(pane)
     connect(&m_settle, &QTimer::timeout, this, [this]() { commit(); });
     m_baseline = std::make_shared<const PaneState>(capture());
     if (dzUndoStack) {
-        connect(dzUndoStack, &DzUndoStack::flushRequested, this, [this]() {
-            m_dirty = true;
-            commit();
-        });
+        connect(dzUndoStack, &DzUndoStack::flushRequested, this, [this]() { commit(true); });
         // Another part's step (a node move) changes what the pane sees (a landscape's
         // position is in its record): the pane starts again from there.
         connect(dzUndoStack, &QUndoStack::indexChanged, this, [this]() {
@@ -239,10 +236,11 @@ PaneState VerdixHistory::capture() const
     return s;
 }
 
-void VerdixHistory::commit()
+void VerdixHistory::commit(bool force)
 {
     if (m_restoring || m_committing || !dzUndoStack) return;
     m_settle.stop();
+    if (force) m_dirty = true;
     if (!m_dirty) return;
     // Half-way through an opening or an update the pane is no state to go back to.
     if (m_pane->m_loading || m_pane->m_sceneOpening || m_pane->m_busy) {

@@ -28,7 +28,8 @@ public:
     // Names the step the next commit pushes when its change spans many boxes ("Open all").
     void hint(const QString& text) { m_hint = text; }
     // Pushes what changed since the last step as one step; nothing when nothing changed.
-    void commit();
+    // Without force only after a change was noted (comparing costs a record per box).
+    void commit(bool force = false);
     // Takes the pane as it stands as the last step's state, pushing nothing (a loaded scene).
     void rebaseline();
 

@@ -30,7 +30,7 @@ TEST_F(Steps, EveryKindOfBoxStepGoesBackAndComesAgainExactly)
         c->setFocus();
         c->setCurrentIndex(c->currentIndex() == 1 ? 2 : 1);
     });
-    expectUndoable("create", [&] { create(TypeStones); });
+    expectUndoable("create", [&] { ASSERT_TRUE(pane->createBoxOfType(TypeStones)); });
     // A box in the middle: its node is relabelled "Not active", the later ones renumbered.
     expectUndoable("delete", [&] {
         box(grass).deleteButton->setDown(true);
