@@ -330,6 +330,14 @@ void VerdixHistory::restore(const PaneState& target)
                 p->updateBox(i);
             }
         }
+    } else if (keepsAsPrefix(current, target)) {
+        // Boxes made since (a create undone): the others stay as they are.
+        while (p->m_boxes.count() > target.boxes.size()) {
+            const int before = p->m_boxes.count();
+            p->deleteLastBox();
+            if (p->m_boxes.count() == before) break;
+        }
+        matchNodes(target);
     } else {
         rebuild(target);
     }
@@ -359,6 +367,32 @@ void VerdixHistory::restore(const PaneState& target)
     m_restoring = false;
 }
 
+bool VerdixHistory::keepsAsPrefix(const PaneState& current, const PaneState& target)
+{
+    if (target.boxes.size() >= current.boxes.size()) return false;
+    for (int i = 0; i < target.boxes.size(); ++i) {
+        const PaneBoxState& a = current.boxes[i];
+        const PaneBoxState& b = target.boxes[i];
+        if (a.type != b.type || a.title != b.title || a.record != b.record || a.sliders != b.sliders ||
+            a.combos != b.combos || a.landscape != b.landscape)
+            return false;
+    }
+    return true;
+}
+
+void VerdixHistory::matchNodes(const PaneState& target)
+{
+    if (!dzScene) return;
+    // The pane's nodes the target does not know go; those it knows get their labels back.
+    QSet<DzNode*> keep;
+    for (const auto& n : target.nodes)
+        if (n.first) keep.insert(n.first.data());
+    for (DzNode* n : dzScene->nodeList())
+        if (isPaneNodeLabel(n->getLabel()) && !keep.contains(n)) dzScene->removeNode(n);
+    for (const auto& n : target.nodes)
+        if (n.first && n.first->getLabel() != n.second) n.first->setLabel(n.second);
+}
+
 void VerdixHistory::rebuild(const PaneState& target)
 {
     ZPK_VerdixPane* p = m_pane;
@@ -371,15 +405,7 @@ void VerdixHistory::rebuild(const PaneState& target)
         p->deleteLastBox();
         if (p->m_boxes.count() == before) break;
     }
-    if (dzScene) {
-        QSet<DzNode*> keep;
-        for (const auto& n : target.nodes)
-            if (n.first) keep.insert(n.first.data());
-        for (DzNode* n : dzScene->nodeList())
-            if (isPaneNodeLabel(n->getLabel()) && !keep.contains(n)) dzScene->removeNode(n);
-        for (const auto& n : target.nodes)
-            if (n.first && n.first->getLabel() != n.second) n.first->setLabel(n.second);
-    }
+    matchNodes(target);
     if (target.boxes.isEmpty()) {
         p->m_landscapeSelector->clear();
         p->m_previewLabel->clear();

@@ -51,6 +51,10 @@ private:
     // Deletes every box and builds target's boxes again from its set document, their
     // nodes taken over by label.
     void rebuild(const PaneState& target);
+    // current's boxes start with target's, unchanged.
+    static bool keepsAsPrefix(const PaneState& current, const PaneState& target);
+    // Removes the pane's nodes target does not hold and gives the others their labels.
+    void matchNodes(const PaneState& target);
 
     ZPK_VerdixPane* m_pane;
     std::shared_ptr<const PaneState> m_baseline;
