@@ -128,7 +128,7 @@ VerdixHistory::VerdixHistory(ZPK_VerdixPane* pane) : QObject(pane), m_pane(pane)
         connect(dzScene, &DzScene::sceneLoaded, this, &VerdixHistory::rebaseline);
         connect(dzScene, &DzScene::sceneCleared, this, &VerdixHistory::rebaseline);
     }
-    qApp->installEventFilter(this);
+    if (qApp) qApp->installEventFilter(this);
 }
 
 VerdixHistory::~VerdixHistory() = default;
@@ -231,7 +231,11 @@ PaneState VerdixHistory::capture() const
         s.checks << (c && c->isChecked());
     if (dzScene)
         for (DzNode* n : dzScene->nodeList())
-            if (isPaneNodeLabel(n->getLabel())) s.nodes.append({QPointer<DzNode>(n), n->getLabel()});
+            if (isPaneNodeLabel(n->getLabel())) {
+                static quint64 next = 0;
+                if (!nodeId(n)) setNodeId(n, ++next);
+                s.nodes.append({nodeId(n), n->getLabel()});
+            }
     if (m_baseline) s.shareWith(*m_baseline);
     return s;
 }
@@ -282,11 +286,17 @@ void VerdixHistory::restore(const PaneState& target)
     ZPK_VerdixPane* p = m_pane;
     const PaneState current = capture();
 
+    // The pane-wide sliders first: the wind poses the meshes the boxes build below.
+    DzIntSlider* const sliders[] = {p->m_gravitySlider, p->m_frictionSlider, p->m_windStrengthSlider,
+                                    p->m_windSpeedSlider, p->m_windSpeed2Slider, p->m_timerSlider};
+    for (int k = 0; k < target.paneSliders.size() && k < 6; ++k)
+        if (sliders[k] && sliders[k]->value() != target.paneSliders[k]) sliders[k]->setValue(target.paneSliders[k]);
+
     bool sameLandscapes = current.sameBoxes(target);
     for (int i = 0; sameLandscapes && i < target.boxes.size(); ++i)
         sameLandscapes = current.boxes[i].landscape == target.boxes[i].landscape ||
                          target.boxes[i].type != TypeLandscape;
-    if (current.sameBoxes(target) && current.sameNodes(target) && sameLandscapes) {
+    if (current.sameBoxes(target) && current.sameNodeLabels(target) && sameLandscapes) {
         for (int i = 0; i < target.boxes.size(); ++i) {
             const PaneBoxState& want = target.boxes[i];
             const PaneBoxState& have = current.boxes[i];
@@ -344,10 +354,6 @@ void VerdixHistory::restore(const PaneState& target)
 
     for (int i = 0; i < target.boxes.size() && i < p->m_boxes.count(); ++i)
         for (QGroupBox* s : p->m_boxes[i].sections) s->setVisible(!target.boxes[i].folded);
-    DzIntSlider* const sliders[] = {p->m_gravitySlider, p->m_frictionSlider, p->m_windStrengthSlider,
-                                    p->m_windSpeedSlider, p->m_windSpeed2Slider, p->m_timerSlider};
-    for (int k = 0; k < target.paneSliders.size() && k < 6; ++k)
-        if (sliders[k] && sliders[k]->value() != target.paneSliders[k]) sliders[k]->setValue(target.paneSliders[k]);
     QCheckBox* const checks[] = {p->m_animateCheck, p->m_autoOffCheck, p->m_mergeCheck, p->m_lowLodCheck,
                                  p->m_renewCheck};
     for (int k = 0; k < target.checks.size() && k < 5; ++k) {
@@ -355,6 +361,7 @@ void VerdixHistory::restore(const PaneState& target)
         checks[k]->setChecked(target.checks[k]);
         if (checks[k] == p->m_lowLodCheck) p->invokeIfPresent("LowLODMode");
     }
+    adoptNodes(target);
     p->saveModelData();
 
     PaneState now = capture();
@@ -383,14 +390,37 @@ bool VerdixHistory::keepsAsPrefix(const PaneState& current, const PaneState& tar
 void VerdixHistory::matchNodes(const PaneState& target)
 {
     if (!dzScene) return;
+    adoptNodes(target);
     // The pane's nodes the target does not know go; those it knows get their labels back.
-    QSet<DzNode*> keep;
-    for (const auto& n : target.nodes)
-        if (n.first) keep.insert(n.first.data());
-    for (DzNode* n : dzScene->nodeList())
-        if (isPaneNodeLabel(n->getLabel()) && !keep.contains(n)) dzScene->removeNode(n);
-    for (const auto& n : target.nodes)
-        if (n.first && n.first->getLabel() != n.second) n.first->setLabel(n.second);
+    QSet<quint64> keep;
+    for (const auto& n : target.nodes) keep.insert(n.first);
+    const QList<DzNode*> nodes = dzScene->nodeList();
+    for (DzNode* n : nodes)
+        if (isPaneNodeLabel(n->getLabel()) && !keep.contains(nodeId(n))) dzScene->removeNode(n);
+    for (DzNode* n : dzScene->nodeList()) {
+        const quint64 id = nodeId(n);
+        for (const auto& t : target.nodes)
+            if (t.first == id && id && n->getLabel() != t.second) n->setLabel(t.second);
+    }
+}
+
+void VerdixHistory::adoptNodes(const PaneState& target)
+{
+    if (!dzScene) return;
+    // Nodes made again for the target's boxes (a step removed the old ones) take over the
+    // ids of the nodes they stand for, so later steps find them.
+    QSet<quint64> present, wanted;
+    for (DzNode* n : dzScene->nodeList()) present.insert(nodeId(n));
+    for (const auto& t : target.nodes) wanted.insert(t.first);
+    for (const auto& t : target.nodes) {
+        if (present.contains(t.first)) continue;
+        for (DzNode* n : dzScene->nodeList()) {
+            if (n->getLabel() != t.second || wanted.contains(nodeId(n))) continue;
+            setNodeId(n, t.first);
+            present.insert(t.first);
+            break;
+        }
+    }
 }
 
 void VerdixHistory::rebuild(const PaneState& target)

@@ -55,6 +55,7 @@ private:
     static bool keepsAsPrefix(const PaneState& current, const PaneState& target);
     // Removes the pane's nodes target does not hold and gives the others their labels.
     void matchNodes(const PaneState& target);
+    void adoptNodes(const PaneState& target);
 
     ZPK_VerdixPane* m_pane;
     std::shared_ptr<const PaneState> m_baseline;

@@ -1,5 +1,6 @@
 #include "undo/panestate.h"
 #include <QRegularExpression>
+#include <QVariant>
 #include <dznode.h>
 #include "persistence/boxrecord.h"
 
@@ -33,6 +34,13 @@ bool isPaneNodeLabel(const QString& label)
     return numbered.match(label).hasMatch();
 }
 
+quint64 nodeId(const DzNode* node) { return node ? node->property("verdixHistoryId").toULongLong() : 0; }
+
+void setNodeId(DzNode* node, quint64 id)
+{
+    if (node) node->setProperty("verdixHistoryId", QVariant::fromValue(id));
+}
+
 QString PaneState::document() const
 {
     QStringList records;
@@ -57,6 +65,14 @@ bool PaneState::sameNodes(const PaneState& o) const
     if (nodes.size() != o.nodes.size()) return false;
     for (int i = 0; i < nodes.size(); ++i)
         if (nodes[i].first != o.nodes[i].first || nodes[i].second != o.nodes[i].second) return false;
+    return true;
+}
+
+bool PaneState::sameNodeLabels(const PaneState& o) const
+{
+    if (nodes.size() != o.nodes.size()) return false;
+    for (int i = 0; i < nodes.size(); ++i)
+        if (nodes[i].second != o.nodes[i].second) return false;
     return true;
 }
 

@@ -6,7 +6,6 @@
 // so a step costs what it changed.
 #include <QList>
 #include <QPair>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -32,15 +31,18 @@ struct PaneState
     QVector<int> paneSliders;
     // Animate, AutoOff, Merge, LowLOD, Renew.
     QVector<bool> checks;
-    // The scene nodes the pane made (their labels start with a box number), with their
-    // labels: a deleted box leaves its node behind under another label.
-    QList<QPair<QPointer<DzNode>, QString>> nodes;
+    // The scene nodes the pane made (their labels start with a box number) by their history
+    // id (nodeId), with their labels: a deleted box leaves its node behind under another
+    // label, and a node a step removed and another made again is the same node to it.
+    QList<QPair<quint64, QString>> nodes;
 
     // The set document of the boxes, as buildSetDocument writes it.
     QString document() const;
     // Same boxes by type and title, in the same order.
     bool sameBoxes(const PaneState& o) const;
     bool sameNodes(const PaneState& o) const;
+    // The same labels: boxes find their nodes by label, whichever node carries it.
+    bool sameNodeLabels(const PaneState& o) const;
     bool operator==(const PaneState& o) const;
     bool operator!=(const PaneState& o) const { return !(*this == o); }
     // Takes over from older every part equal to its own, so the two share that memory.
@@ -55,3 +57,7 @@ QString describeChange(const PaneState& before, const PaneState& after, const QS
 
 // A label of a node the pane made: "(0003) ...".
 bool isPaneNodeLabel(const QString& label);
+
+// The id node carries in the history; 0 when it has none yet.
+quint64 nodeId(const DzNode* node);
+void setNodeId(DzNode* node, quint64 id);
