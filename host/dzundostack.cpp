@@ -64,8 +64,18 @@ private:
 
 DzUndoStack::DzUndoStack(QObject* parent) : QUndoStack(parent) {}
 
+void DzUndoStack::addBusyTest(QObject* owner, std::function<bool()> busy) { m_busyTests.append({owner, std::move(busy)}); }
+
+bool DzUndoStack::partBusy() const
+{
+    for (const auto& t : m_busyTests)
+        if (t.first && t.second()) return true;
+    return false;
+}
+
 bool DzUndoStack::undoStep()
 {
+    if (partBusy()) return false;
     emit flushRequested();
     if (!canUndo()) return false;
     undo();
@@ -74,6 +84,7 @@ bool DzUndoStack::undoStep()
 
 bool DzUndoStack::redoStep()
 {
+    if (partBusy()) return false;
     emit flushRequested();
     if (!canRedo()) return false;
     redo();

@@ -2,7 +2,11 @@
 // The application's one history of changes. Every part that changes the scene (the host's
 // node moves, a plug-in's panes) pushes its steps here, so one Undo takes back whatever was
 // done last, wherever it was done.
+#include <QList>
+#include <QPair>
+#include <QPointer>
 #include <QString>
+#include <functional>
 #include <QUndoCommand>
 #include <QUndoStack>
 #include "dzexport.h"
@@ -47,6 +51,10 @@ public:
     Q_INVOKABLE bool redoStep();
     // Pushes what the parts still hold (see flushRequested).
     Q_INVOKABLE void flush() { emit flushRequested(); }
+    // A part in the middle of work (an update that lets events through) is no state to
+    // jump from: undoStep and redoStep refuse while any busy test says so.
+    void addBusyTest(QObject* owner, std::function<bool()> busy);
+    bool partBusy() const;
 
     // Pushes a step, then drops the oldest steps while the history holds more than
     // memoryLimit() bytes (the newest step always stays).
@@ -71,6 +79,7 @@ signals:
 private:
     void dropOldest(int n);
     qint64 m_memoryLimit = kDefaultMemoryLimit;
+    QList<QPair<QPointer<QObject>, std::function<bool()>>> m_busyTests;
     bool m_rebuilding = false;
 };
 

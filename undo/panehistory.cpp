@@ -111,6 +111,9 @@ VerdixHistory::VerdixHistory(ZPK_VerdixPane* pane) : QObject(pane), m_pane(pane)
     m_baseline = std::make_shared<const PaneState>(capture());
     if (dzUndoStack) {
         connect(dzUndoStack, &DzUndoStack::flushRequested, this, [this]() { commit(true); });
+        dzUndoStack->addBusyTest(this, [this]() {
+            return !m_restoring && (m_pane->m_busy || m_pane->m_loading || m_pane->m_sceneOpening);
+        });
         // Another part's step (a node move) changes what the pane sees (a landscape's
         // position is in its record): the pane starts again from there.
         connect(dzUndoStack, &QUndoStack::indexChanged, this, [this]() {
@@ -313,6 +316,15 @@ void VerdixHistory::restore(const PaneState& target)
                 p->ReadSaveControls(i, want.type, verdix::setRecordHeader(want.type), record, false);
                 p->m_loading = loading;
             }
+            // A type without a record (rocks) keeps its sliders in the state alone.
+            if (want.record.isEmpty() && want.sliders != have.sliders)
+                if (ControlBox* box = p->m_boxes.at(i)) {
+                    const bool loading = p->m_loading;
+                    p->m_loading = true;
+                    for (size_t k = 0; k < box->sliders.size() && int(k) < want.sliders.size(); ++k)
+                        if (box->sliders[k]) box->sliders[k]->setValue(want.sliders[int(k)]);
+                    p->m_loading = loading;
+                }
             // Combos no record holds (texture choices) show what they showed.
             if (ControlBox* box = p->m_boxes.at(i))
                 for (int c = 0; c < kComboSlots && c < want.combos.size(); ++c) {

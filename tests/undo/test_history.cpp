@@ -138,7 +138,7 @@ TEST_F(History, ScriptsUndoAndRedoAndNodeMovesAreSteps)
     EXPECT_EQ(fingerprint(), moved);
 }
 
-TEST_F(History, ALoadedSceneStartsEmptyAndTheOldestStepsGoPastTheLimit)
+TEST_F(History, ALoadedSceneStartsEmptyTheOldestStepsGoPastTheLimitAndWorkIsNotJumpedInto)
 {
     create(TypeLandscape);
     const int grass = create(TypeGrass);
@@ -168,4 +168,12 @@ TEST_F(History, ALoadedSceneStartsEmptyAndTheOldestStepsGoPastTheLimit)
     EXPECT_EQ(dzUndoStack->count(), 3);
     while (dzUndoStack->canUndo()) ASSERT_TRUE(dzUndoStack->undoStep());
     EXPECT_EQ(slider(grass, "Height Min")->value(), 36);
+
+    // Half-way through work (an opening, an update letting events through) nothing jumps.
+    set(grass, "Height Min", 45);
+    a->setLoading(true);
+    EXPECT_FALSE(dzUndoStack->undoStep());
+    a->setLoading(false);
+    EXPECT_EQ(slider(grass, "Height Min")->value(), 45);
+    EXPECT_TRUE(dzUndoStack->undoStep());
 }
