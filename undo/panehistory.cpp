@@ -170,9 +170,11 @@ bool VerdixHistory::eventFilter(QObject* watched, QEvent* event)
             m_dirty = true;
             ZPK_VerdixPane* p = m_pane;
             const QObject* b = watched;
+            // A gesture names its own step; a hint no step took (a dialog cancelled) goes.
             if (b == p->m_openAllButton) m_hint = "Open all";
             else if (b == p->m_deleteAllButton) m_hint = "Delete all boxes";
             else if (b == p->m_refreshButton) m_hint = "Refresh all landscapes";
+            else m_hint.clear();
         } else if (m_dirty && !m_pressed) {
             // A click elsewhere (the History, a menu, the viewport) finds this pane's last
             // change already a step.
@@ -264,8 +266,10 @@ void VerdixHistory::commit(bool force)
         auto before = m_baseline;
         m_baseline = after;
         dzUndoStack->pushStep(new PaneStep(this, before, after, text, bytes, wheelKey));
+        // The hint stays until a step takes it: a click that opens a dialog ends its
+        // gesture before the opening it asks for is done.
+        m_hint.clear();
     }
-    m_hint.clear();
     m_wheel = false;
     m_dirty = false;
     m_committing = false;
