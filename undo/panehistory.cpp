@@ -117,11 +117,9 @@ VerdixHistory::VerdixHistory(ZPK_VerdixPane* pane) : QObject(pane), m_pane(pane)
         // Another part's step (a node move) changes what the pane sees (a landscape's
         // position is in its record): the pane starts again from there.
         connect(dzUndoStack, &QUndoStack::indexChanged, this, [this]() {
+            // After a jump over several steps, some of them another part's, the pane is what
+            // all of them left: start from there.
             if (m_committing || m_restoring) return;
-            if (m_skipIndexChange) {
-                m_skipIndexChange = false;
-                return;
-            }
             rebaseline();
         });
     }
@@ -386,7 +384,6 @@ void VerdixHistory::restore(const PaneState& target)
     m_dirty = false;
     m_hint.clear();
     m_wheel = false;
-    m_skipIndexChange = true;
     m_restoring = false;
 }
 

@@ -67,6 +67,4 @@ private:
     bool m_committing = false;
     bool m_commitQueued = false;
     bool m_wheel = false;
-    // The stack's index moves after a restore of this pane's own step: no rebaseline then.
-    bool m_skipIndexChange = false;
 };
