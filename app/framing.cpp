@@ -1,4 +1,5 @@
 #include "framing.h"
+#include <QVector2D>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -69,8 +70,8 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
     const float tanV = std::tan(qDegreesToRadians(cam->fovDeg) * 0.5f) * fill;
     const float tanH = tanV * (aspect > 0.f ? aspect : 1.f);
     // The camera's frame stays while the target slides sideways to centre the picture and
-    // the distance follows: three rounds settle it within a pixel or so.
-    for (int round = 0; round < 4; ++round) {
+    // the distance follows: a dozen rounds settle it within a pixel or so.
+    for (int round = 0; round < 16; ++round) {
         const QVector3D fwd = (cam->target - cam->eye()).normalized();
         const QVector3D right = QVector3D::crossProduct(fwd, QVector3D(0.f, 1.f, 0.f)).normalized();
         const QVector3D up = QVector3D::crossProduct(right, fwd);
@@ -82,7 +83,7 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
             dist = std::max({dist, std::abs(x) / tanH - z, std::abs(y) / tanV - z, -z + 1.f});
         }
         cam->distance = std::max(dist, 1.f);
-        if (round == 3) break;
+        if (round == 15) break;
         float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
         for (const QVector3D& p : c) {
             const QVector3D q = p - cam->target;
@@ -91,7 +92,9 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
             lo[0] = std::min(lo[0], sx), hi[0] = std::max(hi[0], sx);
             lo[1] = std::min(lo[1], sy), hi[1] = std::max(hi[1], sy);
         }
-        cam->target += right * ((lo[0] + hi[0]) * 0.5f * cam->distance) + up * ((lo[1] + hi[1]) * 0.5f * cam->distance);
+        // Half the way: a view from low over a deep scene overshoots with the whole step,
+        // the nearest and the farthest points taking turns at the picture's edge.
+        cam->target += (right * ((lo[0] + hi[0]) * 0.5f) + up * ((lo[1] + hi[1]) * 0.5f)) * (0.5f * cam->distance);
     }
 }
 
@@ -258,10 +261,14 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
     OrbitCamera cam;
     if (fovDeg > 0.f) cam.fovDeg = fovDeg;
     switch (v) {
-    case NamedView::Perspective:
+    case NamedView::Perspective: {
+        // From above at an angle, yet with the horizon and a band of sky in the picture's
+        // upper part, so the scene is seen standing in its land.
+        if (fovDeg <= 0.f) cam.fovDeg = 55.f;
         cam.yawDeg = 35.f;
-        cam.pitchDeg = 28.f;
+        cam.pitchDeg = qRadiansToDegrees(std::atan(0.7f * std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f)));
         break;
+    }
     case NamedView::Top:
         cam.yawDeg = 0.f;
         cam.pitchDeg = 89.f;
@@ -316,10 +323,21 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
         float bestRise = 1e9f;
         QVector3D bestEye, bestDir;
+        // Places around the middle, and the corners: from a corner the scene lies farthest
+        // ahead, so a hill in its middle rises least and the sky shows above it.
+        std::vector<std::pair<QVector2D, float>> places;
         for (float k : {0.95f, 0.85f, 0.7f, 0.55f}) {
             for (float yawDeg : {35.f, 10.f, 60.f, -15.f, 85.f, 135.f, 180.f, 225.f, 270.f, 315.f}) {
                 const float yaw = qDegreesToRadians(yawDeg);
-                const float px = c.x() + std::sin(yaw) * halfX * k, pz = c.z() + std::cos(yaw) * halfZ * k;
+                places.emplace_back(QVector2D(std::sin(yaw) * k, std::cos(yaw) * k), k);
+            }
+            for (float sx : {1.f, -1.f})
+                for (float sz : {1.f, -1.f}) places.emplace_back(QVector2D(sx * k, sz * k), k * 1.3f);
+        }
+        for (const auto& place : places) {
+            {
+                const float k = std::min(place.second, 0.95f);
+                const float px = c.x() + place.first.x() * halfX, pz = c.z() + place.first.y() * halfZ;
                 float g = 0.f;
                 if (!clear(px, pz) || !grid.at(px, pz, &g)) continue;
                 const QVector3D eye(px, g + eyeHeight, pz);

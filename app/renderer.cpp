@@ -59,6 +59,8 @@ void SceneRenderer::release()
     m_meshes.clear();
     for (auto& kv : m_textures) delete kv.second.texture;
     m_textures.clear();
+    freeMesh(m_ground.gpu);
+    m_ground = Ground();
     glDeleteBuffers(1, &m_lineVbo);
     m_lineVbo = 0;
     m_meshProgram.reset();
@@ -79,24 +81,29 @@ void SceneRenderer::freeMesh(GpuMesh& g)
 void SceneRenderer::upload(GpuMesh& g, const DzFacetMesh& mesh)
 {
     buildMeshBuffers(mesh, m_scratch);
+    upload(g, m_scratch);
+    ++m_uploads;
+    m_uploadedVertices += qint64(m_scratch.vertices.size());
+}
+
+void SceneRenderer::upload(GpuMesh& g, const MeshBuffers& b)
+{
     if (!g.vbo) glGenBuffers(1, &g.vbo);
     if (!g.ibo) glGenBuffers(1, &g.ibo);
     glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_scratch.vertices.size() * sizeof(GpuVertex)),
-                 m_scratch.vertices.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(b.vertices.size() * sizeof(GpuVertex)),
+                 b.vertices.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(m_scratch.indices.size() * sizeof(uint32_t)),
-                 m_scratch.indices.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(b.indices.size() * sizeof(uint32_t)),
+                 b.indices.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    g.ranges = m_scratch.ranges;
+    g.ranges = b.ranges;
     g.localBounds = Bounds();
-    for (uint32_t i : m_scratch.indices) {
-        const GpuVertex& v = m_scratch.vertices[i];
+    for (uint32_t i : b.indices) {
+        const GpuVertex& v = b.vertices[i];
         g.localBounds.add(QVector3D(v.px, v.py, v.pz));
     }
-    ++m_uploads;
-    m_uploadedVertices += qint64(m_scratch.vertices.size());
 }
 
 bool SceneRenderer::sync()
@@ -340,6 +347,85 @@ void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>&
     }
 }
 
+void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
+{
+    // The terrain is the mesh with the widest footprint.
+    MeshNode best;
+    float bestArea = 0.f;
+    QMatrix4x4 bestModel;
+    quint64 bestRev = 0;
+    for (const MeshNode& mn : nodes) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end() || !it->second.vbo || it->second.localBounds.isEmpty()) continue;
+        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+        Bounds wb;
+        const Bounds& lb = it->second.localBounds;
+        for (int i = 0; i < 8; ++i)
+            wb.add(model.map(QVector3D(i & 1 ? lb.max.x() : lb.min.x(), i & 2 ? lb.max.y() : lb.min.y(), i & 4 ? lb.max.z() : lb.min.z())));
+        const float area = (wb.max.x() - wb.min.x()) * (wb.max.z() - wb.min.z());
+        if (area > bestArea) {
+            bestArea = area;
+            best = mn;
+            bestModel = model;
+            bestRev = it->second.revision;
+        }
+    }
+    if (!best.mesh) {
+        m_ground.valid = false;
+        m_ground.mesh = nullptr;
+        return;
+    }
+    // The far edge follows the scene's size, so it is rebuilt only when that changes a lot.
+    const bool sameSize = m_ground.radius > 0.f && sceneRadius < m_ground.radius * 1.25f && sceneRadius > m_ground.radius * 0.8f;
+    if (m_ground.mesh == best.mesh && m_ground.revision == bestRev && m_ground.transform == bestModel && sameSize) {
+        m_ground.node = best;
+        return;
+    }
+    m_ground.mesh = best.mesh;
+    m_ground.node = best;
+    m_ground.revision = bestRev;
+    m_ground.transform = bestModel;
+    m_ground.radius = sceneRadius;
+    MeshBuffers terrain, ring;
+    buildMeshBuffers(*best.mesh, terrain);
+    for (GpuVertex& v : terrain.vertices) {
+        const QVector3D p = bestModel.map(QVector3D(v.px, v.py, v.pz));
+        v.px = p.x(), v.py = p.y(), v.pz = p.z();
+    }
+    m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
+    if (m_ground.valid) upload(m_ground.gpu, ring);
+}
+
+void SceneRenderer::drawGround()
+{
+    if (!m_ground.valid || !m_ground.gpu.vbo || !m_ground.node.mesh) return;
+    // Dressed as the terrain's own base: its first surface that is neither cut out nor a
+    // blended layer.
+    const MeshNode& mn = m_ground.node;
+    auto it = m_meshes.find(mn.mesh);
+    if (it == m_meshes.end()) return;
+    DzDefaultMaterial* dm = nullptr;
+    const GpuTexture* tex = nullptr;
+    for (const MaterialRange& r : it->second.ranges) {
+        auto* m = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
+        const GpuTexture* t = m ? surface(m->getColorMap(), m->getOpacityMap()) : nullptr;
+        if (t && t->texture && t->alpha != AlphaMode::Opaque) continue;
+        dm = m;
+        tex = t;
+        break;
+    }
+    m_meshProgram->setUniformValue("uModel", QMatrix4x4());
+    m_meshProgram->setUniformValue("uNormalMat", QMatrix3x3());
+    m_meshProgram->setUniformValue("uHighlight", 0.f);
+    m_meshProgram->setUniformValue("uUseAO", 0);
+    m_meshProgram->setUniformValue("uWorldCentre", m_ground.shape.centre);
+    m_meshProgram->setUniformValue("uWorldRadius", m_ground.shape.radius);
+    bindMesh(m_ground.gpu, true);
+    drawRange(m_ground.gpu.ranges.front(), dm, tex, false);
+    unbindMesh();
+    m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
+}
+
 void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int width, int height, DzNode* selected)
 {
     if (!m_ready) return;
@@ -408,7 +494,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         m_meshProgram->setUniformValue("uEye", eye);
         m_meshProgram->setUniformValue("uExposure", kViewExposure);
         // Air thin enough that the far side of the scene is veiled, not lost.
-        m_meshProgram->setUniformValue("uFogDensity", 0.12f / sceneRadius);
+        m_meshProgram->setUniformValue("uFogDensity", 0.08f / sceneRadius);
         m_meshProgram->setUniformValue("uSkyTex", 3);
         m_meshProgram->setUniformValue("uShadowMap", 4);
         m_meshProgram->setUniformValue("uAO", 5);
@@ -426,6 +512,13 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         glActiveTexture(GL_TEXTURE5);
         glBindTexture(GL_TEXTURE_2D, occlusion ? m_sky.occlusionTexture() : 0);
         glActiveTexture(GL_TEXTURE0);
+    }
+    if (mode != Shading::Flat && !nodes.isEmpty()) {
+        m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
+        syncGround(nodes, sceneRadius);
+        m_meshProgram->setUniformValue("uMvp", viewProj);
+        drawGround();
+        m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);
     }
     // Opaque and cut-out surfaces first, then the blended ones over them.
     for (int pass = 0; pass < 2; ++pass) {

@@ -72,6 +72,8 @@ uniform int uUseAO;
 uniform vec2 uInvViewport;
 uniform vec3 uEye;
 uniform float uFogDensity;
+uniform vec3 uWorldCentre;
+uniform float uWorldRadius;
 varying vec3 vNormal;
 varying vec3 vPos;
 varying vec2 vUv;
@@ -187,6 +189,8 @@ void main() {
     float dist = length(toP);
     vec3 vd = toP / max(dist, 1e-4);
     float fog = 1.0 - exp(-dist * uFogDensity);
+    // The land around the scene is lost in the haze before its far edge.
+    fog = max(fog, smoothstep(0.45, 0.9, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
     col = mix(col, skyRadiance(normalize(vec3(vd.x, max(vd.y, 0.03), vd.z))), fog);
     col = toSrgb(filmic(col));
     col = mix(col, vec3(1.0, 0.55, 0.1), uHighlight);
