@@ -103,20 +103,10 @@ void layOut(Track& t)
     const int nuv = uvMap ? uvMap->getNumValues() : 0;
     const DzFacet* f = mesh.getFacetsPtr();
     const int nf = mesh.getNumFacets();
-    const int nmat = t.mn.shape->getNumMaterials();
     t.meshVertices = nv;
     t.hasUV = nuv > 0;
     t.facets.assign(f, f + nf);
-    QMap<int, std::vector<int>> byMaterial;
-    for (int i = 0; i < nf; ++i) {
-        const int corners = f[i].isQuad() ? 4 : 3;
-        bool ok = true;
-        for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-        if (!ok) continue;
-        int m = f[i].m_materialIdx;
-        if (m < 0 || m >= nmat) m = 0;
-        byMaterial[m].push_back(i);
-    }
+    const QMap<int, std::vector<int>> byMaterial = facetsByMaterial(t.mn);
     for (auto it = byMaterial.begin(); it != byMaterial.end(); ++it) {
         std::unordered_map<uint64_t, uint32_t> corner;
         Track::Prim prim;

@@ -9,6 +9,7 @@
 #include <dzpane.h>
 #include <limits>
 #include <vector>
+#include "meshtriangles.h"
 #include "trekkopane.h"
 
 bool parseNamedView(const QString& text, NamedView* out)
@@ -124,42 +125,46 @@ MeshNode groundMesh()
     return best;
 }
 
+// The vertices of a mesh node in world space.
+std::vector<QVector3D> worldVertices(const MeshNode& mn)
+{
+    const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+    const DzVec3* v = mn.mesh->getVerticesPtr();
+    std::vector<QVector3D> world(static_cast<size_t>(mn.mesh->getNumVertices()));
+    for (size_t i = 0; i < world.size(); ++i) world[i] = model.map(toQt(v[i]));
+    return world;
+}
+
+// The height of triangle abc over (x, z), when the vertical line there meets it (eps of
+// slack in the barycentric weights, so shared edges leave no gap).
+bool triangleHeightAt(const QVector3D& a, const QVector3D& b, const QVector3D& c, float x, float z, float eps, float* y)
+{
+    const float d = (b.z() - c.z()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.z() - c.z());
+    if (std::abs(d) < 1e-12f) return false;
+    const float w0 = ((b.z() - c.z()) * (x - c.x()) + (c.x() - b.x()) * (z - c.z())) / d;
+    const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
+    const float w2 = 1.f - w0 - w1;
+    if (w0 < -eps || w1 < -eps || w2 < -eps) return false;
+    *y = w0 * a.y() + w1 * b.y() + w2 * c.y();
+    return true;
+}
+
 } // namespace
 
 bool groundHeightAt(float x, float z, float* height)
 {
     const MeshNode mn = groundMesh();
     if (!mn.mesh) return false;
-    const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
-    const DzVec3* v = mn.mesh->getVerticesPtr();
-    const int nv = mn.mesh->getNumVertices();
-    const DzFacet* f = mn.mesh->getFacetsPtr();
     float best = -std::numeric_limits<float>::max();
     bool found = false;
-    // Triangles in world space against the vertical line through (x, z): a 2D point-in-
-    // triangle test and the plane's height there.
-    std::vector<QVector3D> world(static_cast<size_t>(nv));
-    for (int i = 0; i < nv; ++i) world[size_t(i)] = model.map(toQt(v[i]));
-    for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
-        const int corners = f[i].isQuad() ? 4 : 3;
-        bool ok = true;
-        for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-        if (!ok) continue;
-        for (int t = 0; t + 2 < corners; ++t) {
-            const QVector3D& a = world[size_t(f[i].m_vertIdx[0])];
-            const QVector3D& b = world[size_t(f[i].m_vertIdx[t + 1])];
-            const QVector3D& c = world[size_t(f[i].m_vertIdx[t + 2])];
-            const float d = (b.z() - c.z()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.z() - c.z());
-            if (std::abs(d) < 1e-12f) continue;
-            const float w0 = ((b.z() - c.z()) * (x - c.x()) + (c.x() - b.x()) * (z - c.z())) / d;
-            const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
-            const float w2 = 1.f - w0 - w1;
-            if (w0 < -1e-5f || w1 < -1e-5f || w2 < -1e-5f) continue;
-            const float y = w0 * a.y() + w1 * b.y() + w2 * c.y();
-            if (y > best) best = y;
-            found = true;
-        }
-    }
+    // Triangles in world space against the vertical line through (x, z).
+    const std::vector<QVector3D> world = worldVertices(mn);
+    forEachTriangle(*mn.mesh, [&](int i0, int i1, int i2) {
+        float y = 0.f;
+        if (!triangleHeightAt(world[size_t(i0)], world[size_t(i1)], world[size_t(i2)], x, z, 1e-5f, &y)) return;
+        best = std::max(best, y);
+        found = true;
+    });
     if (found) *height = best;
     return found;
 }
@@ -178,42 +183,27 @@ struct GroundGrid
     {
         if (!mn.mesh) return;
         b = nodeBounds(mn);
-        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
-        const DzVec3* v = mn.mesh->getVerticesPtr();
-        const int nv = mn.mesh->getNumVertices();
-        const DzFacet* f = mn.mesh->getFacetsPtr();
-        std::vector<QVector3D> w(static_cast<size_t>(nv));
-        for (int i = 0; i < nv; ++i) w[size_t(i)] = model.map(toQt(v[i]));
+        const std::vector<QVector3D> w = worldVertices(mn);
         const float sx = (b.max.x() - b.min.x()) / N, sz = (b.max.z() - b.min.z()) / N;
         if (sx <= 0.f || sz <= 0.f) return;
-        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
-            const int corners = f[i].isQuad() ? 4 : 3;
-            bool ok = true;
-            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-            if (!ok) continue;
-            for (int t = 0; t + 2 < corners; ++t) {
-                const QVector3D& a = w[size_t(f[i].m_vertIdx[0])];
-                const QVector3D& bb = w[size_t(f[i].m_vertIdx[t + 1])];
-                const QVector3D& c = w[size_t(f[i].m_vertIdx[t + 2])];
-                const float d = (bb.z() - c.z()) * (a.x() - c.x()) + (c.x() - bb.x()) * (a.z() - c.z());
-                if (std::abs(d) < 1e-12f) continue;
-                const int i0 = std::max(0, int((std::min({a.x(), bb.x(), c.x()}) - b.min.x()) / sx - 0.5f));
-                const int i1 = std::min(N - 1, int((std::max({a.x(), bb.x(), c.x()}) - b.min.x()) / sx + 0.5f));
-                const int j0 = std::max(0, int((std::min({a.z(), bb.z(), c.z()}) - b.min.z()) / sz - 0.5f));
-                const int j1 = std::min(N - 1, int((std::max({a.z(), bb.z(), c.z()}) - b.min.z()) / sz + 0.5f));
-                for (int j = j0; j <= j1; ++j)
-                    for (int ii = i0; ii <= i1; ++ii) {
-                        const float x = b.min.x() + (float(ii) + 0.5f) * sx, z = b.min.z() + (float(j) + 0.5f) * sz;
-                        const float w0 = ((bb.z() - c.z()) * (x - c.x()) + (c.x() - bb.x()) * (z - c.z())) / d;
-                        const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
-                        const float w2 = 1.f - w0 - w1;
-                        if (w0 < -1e-4f || w1 < -1e-4f || w2 < -1e-4f) continue;
-                        const size_t at = size_t(j * N + ii);
-                        h[at] = std::max(h[at], w0 * a.y() + w1 * bb.y() + w2 * c.y());
-                        has[at] = 1;
-                    }
-            }
-        }
+        forEachTriangle(*mn.mesh, [&](int t0, int t1, int t2) {
+            const QVector3D& a = w[size_t(t0)];
+            const QVector3D& bb = w[size_t(t1)];
+            const QVector3D& c = w[size_t(t2)];
+            const int i0 = std::max(0, int((std::min({a.x(), bb.x(), c.x()}) - b.min.x()) / sx - 0.5f));
+            const int i1 = std::min(N - 1, int((std::max({a.x(), bb.x(), c.x()}) - b.min.x()) / sx + 0.5f));
+            const int j0 = std::max(0, int((std::min({a.z(), bb.z(), c.z()}) - b.min.z()) / sz - 0.5f));
+            const int j1 = std::min(N - 1, int((std::max({a.z(), bb.z(), c.z()}) - b.min.z()) / sz + 0.5f));
+            for (int j = j0; j <= j1; ++j)
+                for (int ii = i0; ii <= i1; ++ii) {
+                    const float x = b.min.x() + (float(ii) + 0.5f) * sx, z = b.min.z() + (float(j) + 0.5f) * sz;
+                    float y = 0.f;
+                    if (!triangleHeightAt(a, bb, c, x, z, 1e-4f, &y)) continue;
+                    const size_t at = size_t(j * N + ii);
+                    h[at] = std::max(h[at], y);
+                    has[at] = 1;
+                }
+        });
     }
     bool at(float x, float z, float* out) const
     {
@@ -279,8 +269,8 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         break;
     case NamedView::Eye: {
         // Someone standing inside the scene towards its edge, looking across it to its centre:
-        // far enough in that the ground is under the feet, clear of the trees (anything taller
-        // than the eye), with the scene ahead. The south-east comes first, then the other
+        // far enough in that the ground is under the feet, clear of the trees and tall
+        // flowers, with the scene ahead. The south-east comes first, then the other
         // directions around.
         if (fovDeg <= 0.f) cam.fovDeg = 50.f;
         const QVector3D c = b.center();
@@ -293,8 +283,8 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         for (const MeshNode& mn : sceneMeshNodes(true)) {
             if (mn.node == ground.node) continue;
             Bounds nb = nodeBounds(mn);
-            // Taller than the eye over the highest ground beneath it: a tree, not a patch of
-            // grass on a slope.
+            // Taller than half the eye over the highest ground beneath it: a tree or a tall
+            // flower, not a patch of grass on a slope.
             float groundTop = -1e30f;
             for (int j = 0; j <= 4; ++j)
                 for (int i = 0; i <= 4; ++i) {
@@ -304,7 +294,9 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                         groundTop = std::max(groundTop, gh);
                 }
             if (groundTop < -1e29f) groundTop = nb.min.y();
-            if (nb.max.y() - groundTop <= eyeHeight) continue;
+            // Flowers up to the chest count too: standing among them, a few heads fill
+            // the picture.
+            if (nb.max.y() - groundTop <= eyeHeight * 0.5f) continue;
             // Room around the crown: leaves right before the eye would hide the scene (and a
             // software renderer drawing them large crawls).
             const float pad = std::max(eyeHeight, 0.3f * std::max(nb.max.x() - nb.min.x(), nb.max.z() - nb.min.z()));

@@ -29,8 +29,8 @@ bool SceneRenderer::initialize(QString* error)
     m_lineProgram.reset(new QOpenGLShaderProgram);
     m_depthProgram.reset(new QOpenGLShaderProgram);
     auto build = [&](QOpenGLShaderProgram* p, const char* vs, const char* fs) {
-        if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
-            !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fs)) {
+        if (!p->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
+            !p->addCacheableShaderFromSourceCode(QOpenGLShader::Fragment, fs)) {
             if (error) *error = "Viewport shaders do not compile: " + p->log().simplified();
             return false;
         }
@@ -148,16 +148,15 @@ bool SceneRenderer::sync()
     return changed;
 }
 
-QOpenGLTexture* SceneRenderer::upload(const QImage& rgba, bool coverageMips)
+QOpenGLTexture* SceneRenderer::upload(const std::vector<QImage>& levels)
 {
     QOpenGLTexture* tex = nullptr;
-    if (!coverageMips) {
+    if (levels.size() == 1) {
         // QOpenGLTexture flips the image so v = 0 is its bottom row, as mesh UVs expect.
-        tex = new QOpenGLTexture(rgba.convertToFormat(QImage::Format_RGBA8888));
+        tex = new QOpenGLTexture(levels.front().convertToFormat(QImage::Format_RGBA8888));
     } else {
-        const std::vector<QImage> levels = coverageMipmaps(rgba);
         tex = new QOpenGLTexture(QOpenGLTexture::Target2D);
-        tex->setSize(rgba.width(), rgba.height());
+        tex->setSize(levels.front().width(), levels.front().height());
         tex->setFormat(QOpenGLTexture::RGBA8_UNorm);
         tex->setMipLevels(int(levels.size()));
         tex->allocateStorage(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8);
@@ -188,10 +187,10 @@ const SceneRenderer::GpuTexture* SceneRenderer::surface(DzTexture* colour, DzTex
     GpuTexture g;
     g.colour = colour;
     g.opacity = opacity;
-    const QImage mask = opacity ? opacity->getImage() : QImage();
-    const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), mask);
-    g.alpha = alphaModeOf(mask);
-    if (!rgba.isNull()) g.texture = upload(rgba, g.alpha == AlphaMode::Mask);
+    if (const auto prepared = preparedSurface(colour, opacity)) {
+        g.alpha = prepared->alpha;
+        if (!prepared->levels.empty()) g.texture = upload(prepared->levels);
+    }
     return &m_textures.emplace(key, g).first->second;
 }
 
@@ -210,7 +209,7 @@ QOpenGLTexture* SceneRenderer::relief(DzTexture* t)
     g.colour = t;
     g.opacity = t;
     const QImage img = t->getImage();
-    if (!img.isNull()) g.texture = upload(img, false);
+    if (!img.isNull()) g.texture = upload({img});
     return m_textures.emplace(key, g).first->second.texture;
 }
 
@@ -420,9 +419,11 @@ void SceneRenderer::drawGround()
     m_meshProgram->setUniformValue("uUseAO", 0);
     m_meshProgram->setUniformValue("uWorldCentre", m_ground.shape.centre);
     m_meshProgram->setUniformValue("uWorldRadius", m_ground.shape.radius);
+    m_meshProgram->setUniformValue("uGround", 1);
     bindMesh(m_ground.gpu, true);
     drawRange(m_ground.gpu.ranges.front(), dm, tex, false);
     unbindMesh();
+    m_meshProgram->setUniformValue("uGround", 0);
     m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
 }
 
@@ -515,6 +516,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     }
     if (mode != Shading::Flat && !nodes.isEmpty()) {
         m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
+        m_meshProgram->setUniformValue("uGround", 0);
         syncGround(nodes, sceneRadius);
         m_meshProgram->setUniformValue("uMvp", viewProj);
         drawGround();

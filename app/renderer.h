@@ -69,7 +69,8 @@ private:
     void drawRange(const MaterialRange& r, DzDefaultMaterial* dm, const GpuTexture* tex, bool coverage);
     const GpuTexture* surface(DzTexture* colour, DzTexture* opacity);
     QOpenGLTexture* relief(DzTexture* t);
-    QOpenGLTexture* upload(const QImage& rgba, bool coverageMips);
+    // One image gets its mipmaps made by the driver; a chain is uploaded as it is.
+    QOpenGLTexture* upload(const std::vector<QImage>& levels);
     void drawGrid(const QMatrix4x4& viewProj);
     void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
     // Depth of the opaque and cut-out surfaces (cut-outs through their opacity) into the

@@ -1,8 +1,12 @@
 #include "viewport.h"
 #include "selection.h"
 #include "framing.h"
+#include "meshtriangles.h"
 #include "viewsettings.h"
+#include <QElapsedTimer>
+#include <QApplication>
 #include <QKeyEvent>
+#include <cstdio>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <limits>
@@ -12,8 +16,48 @@
 #include <dzapp.h>
 #include <dzscene.h>
 
+// Drops user input for a moment after a long frame: what the window system queued during
+// the frame is delivered in that moment, all at once; a user's next key comes later.
+class StaleInputFilter : public QObject
+{
+public:
+    using QObject::QObject;
+    void arm()
+    {
+        m_since.start();
+        if (!m_installed) {
+            qApp->installEventFilter(this);
+            m_installed = true;
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            if (m_since.isValid() && m_since.elapsed() < 150) return true;
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    QElapsedTimer m_since;
+    bool m_installed = false;
+};
+
 Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
 {
+    m_life.start();
+    connect(this, &QOpenGLWidget::frameSwapped, this, &Viewport::frameDone);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(320, 240);
     // Multisampling smooths mesh edges and turns the alpha of cut-outs (grass, leaves) into
@@ -86,10 +130,32 @@ void Viewport::paintGL()
         m_heldRedraw = true;
         return;
     }
+    m_frameStart.start();
     m_renderer.sync();
     const int dpr = devicePixelRatio();
     m_renderer.render(m_camera.view(), m_camera.projection(float(width()) / float(std::max(1, height()))),
                       width() * dpr, height() * dpr, dzScene ? dzScene->getPrimarySelection() : nullptr);
+}
+
+void Viewport::frameDone()
+{
+    if (!m_frameStart.isValid()) return;
+    const qint64 ms = m_frameStart.elapsed();
+    m_frameStart.invalidate();
+    // A frame that kept the event loop waiting for more than a quarter of a second.
+    if (ms > 250) dropInputQueuedDuringFrame();
+    // For timing the window as a user meets it (the time to the first whole frame of what
+    // was opened): VERDIX_FRAME_TIMES=1 logs each frame's cost and when it was on screen.
+    static const bool logFrames = qEnvironmentVariableIsSet("VERDIX_FRAME_TIMES");
+    if (logFrames)
+        fprintf(stderr, "verdix-host: frame of %d meshes in %lld ms, shown at %.2f s\n", int(sceneMeshNodes(true).size()), ms,
+                double(m_life.elapsed()) / 1000.0);
+}
+
+void Viewport::dropInputQueuedDuringFrame()
+{
+    if (!m_staleInput) m_staleInput = new StaleInputFilter(this);
+    m_staleInput->arm();
 }
 
 void Viewport::poll()
@@ -258,24 +324,15 @@ DzNode* Viewport::pick(const QPoint& pos) const
         const QMatrix4x4 inv = model.inverted();
         const QVector3D lo = inv.map(o), ld = inv.mapVector(d);
         const DzVec3* v = mn.mesh->getVerticesPtr();
-        const int nv = mn.mesh->getNumVertices();
-        const DzFacet* f = mn.mesh->getFacetsPtr();
-        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
-            const int corners = f[i].isQuad() ? 4 : 3;
-            bool ok = true;
-            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-            if (!ok) continue;
-            for (int t = 0; t + 2 < corners; ++t) {
-                const float s = hitTriangle(lo, ld, toQt(v[f[i].m_vertIdx[0]]), toQt(v[f[i].m_vertIdx[t + 1]]),
-                                            toQt(v[f[i].m_vertIdx[t + 2]]));
-                if (s <= 0.f) continue;
-                const float wt = (model.map(lo + ld * s) - o).length();
-                if (wt < bestT) {
-                    bestT = wt;
-                    best = mn.node;
-                }
+        forEachTriangle(*mn.mesh, [&](int i0, int i1, int i2) {
+            const float s = hitTriangle(lo, ld, toQt(v[i0]), toQt(v[i1]), toQt(v[i2]));
+            if (s <= 0.f) return;
+            const float wt = (model.map(lo + ld * s) - o).length();
+            if (wt < bestT) {
+                bestT = wt;
+                best = mn.node;
             }
-        }
+        });
     }
     return best;
 }

@@ -4,6 +4,7 @@
 #include <QOpenGLWidget>
 #include <QHash>
 #include <QPoint>
+#include <QElapsedTimer>
 #include <QTimer>
 #include "orbitcamera.h"
 #include "renderer.h"
@@ -22,6 +23,10 @@ public:
     // The node under widget position pos (nearest triangle hit), or null.
     DzNode* pick(const QPoint& pos) const;
     bool hasGL() const { return m_glReady; }
+    // Keys and clicks the window system queued while a long frame was drawn are dropped
+    // when they arrive just after it: they were aimed at what the user saw before (an Escape
+    // for a menu), and acting on them now would hit something else.
+    void dropInputQueuedDuringFrame();
 
 public slots:
     void frameAll();
@@ -42,6 +47,8 @@ protected:
 
 private slots:
     void poll();
+    // After a frame reached the screen: its cost, counted from paintGL.
+    void frameDone();
 
 private:
     void cameraChanged();
@@ -51,6 +58,8 @@ private:
     OrbitCamera m_camera;
     SceneRenderer m_renderer;
     QTimer m_poll;
+    QElapsedTimer m_life, m_frameStart;
+    class StaleInputFilter* m_staleInput = nullptr;
     QHash<const DzFacetMesh*, quint64> m_seenRevisions;
     QPoint m_pressPos, m_lastPos;
     Qt::MouseButton m_dragButton = Qt::NoButton;

@@ -74,6 +74,7 @@ uniform vec3 uEye;
 uniform float uFogDensity;
 uniform vec3 uWorldCentre;
 uniform float uWorldRadius;
+uniform int uGround;
 varying vec3 vNormal;
 varying vec3 vPos;
 varying vec2 vUv;
@@ -134,6 +135,10 @@ float ambientOcclusion() {
 
 void main() {
     vec4 t = uHasTex != 0 ? texture2D(uTex, vUv) : vec4(1.0);
+    // The land around the scene repeats the terrain's texture: a little way out it turns to
+    // the texture's broad colour, so the repeats do not pattern the distance.
+    if (uGround != 0 && uHasTex != 0)
+        t = mix(t, texture2D(uTex, vUv, 9.0), smoothstep(0.04, 0.25, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
     float a = t.a * uOpacity;
     if (uAlphaMode == 1) {
         // Sharpened over one pixel: crisp edges, and with multisampling the coverage of

@@ -133,10 +133,10 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
             const float ux = dx / r0, uz = dz / r0;
             float x, z, y;
             if (k == 0) {
-                // Just inside and under the terrain's edge.
-                x = p.x() - ux * size * 0.003f;
-                z = p.z() - uz * size * 0.003f;
-                y = p.y() - size * 0.002f;
+                // On the rim for now; tucked under it once the normals are made.
+                x = p.x();
+                z = p.z();
+                y = p.y();
             } else {
                 const float reach = (R - r0) * f;
                 x = p.x() + ux * reach;
@@ -175,6 +175,18 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
         const QVector3D n = QVector3D(g.nx, g.ny, g.nz).normalized();
         g.nx = n.x(), g.ny = n.y(), g.nz = n.z();
         if (n.isNull()) g.ny = 1.f;
+    }
+    // Just inside and under the terrain's edge, so no crack shows between the two; lit as if
+    // it lay on the rim, so the fold does not catch the sun as a bright seam.
+    for (int i = 0; i < M; ++i) {
+        GpuVertex& g = out.vertices[size_t(i)];
+        const float dx = g.px - cx, dz = g.pz - cz;
+        const float r0 = std::sqrt(dx * dx + dz * dz);
+        g.px -= dx / r0 * size * 0.003f;
+        g.pz -= dz / r0 * size * 0.003f;
+        g.py -= size * 0.002f;
+        g.u = mapped ? pu.at(g.px, g.pz) : (g.px - x0) / w;
+        g.v = mapped ? pv.at(g.px, g.pz) : (g.pz - z0) / d;
     }
     MaterialRange r;
     r.count = uint32_t(out.indices.size());
