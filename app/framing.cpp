@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 #include "meshtriangles.h"
+#include "viewsettings.h"
 #include "trekkopane.h"
 
 bool parseNamedView(const QString& text, NamedView* out)
@@ -313,6 +314,8 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         // above the eye. The camera then tilts so that this skyline sits a little above the
         // middle of the picture, leaving the sky its upper part.
         const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
+        const SkyVec sd = sunDirection(viewLook().sun);
+        const QVector3D sunFlat = QVector3D(sd.x, 0.f, sd.z).normalized() * std::sqrt(std::max(0.f, 1.f - sd.y * sd.y));
         float bestRise = 1e9f;
         QVector3D bestEye, bestDir;
         // Places around the middle, and the corners: from a corner the scene lies farthest
@@ -348,8 +351,11 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                         if (grid.at(px + dir.x() * d, pz + dir.z() * d, &h)) rise = std::max(rise, (h - eye.y()) / d);
                         else if (rise > -1e9f) break; // past the far edge
                     }
-                    // Nearer the edge and nearer the centre's direction are better by a little.
-                    rise += (0.95f - k) * 0.05f + std::abs(t) * 0.08f;
+                    // Nearer the edge and nearer the centre's direction are better by a little;
+                    // so is the sun behind or beside the eye, which shows the lit sides and
+                    // the shadows instead of a hazy sky against the light.
+                    const float intoSun = std::max(0.f, QVector3D::dotProduct(dir, sunFlat));
+                    rise += (0.95f - k) * 0.05f + std::abs(t) * 0.08f + intoSun * 0.15f;
                     if (rise < bestRise) {
                         bestRise = rise;
                         bestEye = eye;

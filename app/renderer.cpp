@@ -494,8 +494,9 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         m_meshProgram->setUniformValueArray("uSH", shv, 9);
         m_meshProgram->setUniformValue("uEye", eye);
         m_meshProgram->setUniformValue("uExposure", kViewExposure);
-        // Air thin enough that the far side of the scene is veiled, not lost.
-        m_meshProgram->setUniformValue("uFogDensity", 0.08f / sceneRadius);
+        // Air thin enough that the far side of the scene is veiled, not lost; a small scene
+        // (a flower bed) is not put in a fog bank.
+        m_meshProgram->setUniformValue("uFogDensity", 0.08f / std::max(sceneRadius, 3000.f));
         m_meshProgram->setUniformValue("uSkyTex", 3);
         m_meshProgram->setUniformValue("uShadowMap", 4);
         m_meshProgram->setUniformValue("uAO", 5);

@@ -194,8 +194,10 @@ void main() {
     float dist = length(toP);
     vec3 vd = toP / max(dist, 1e-4);
     float fog = 1.0 - exp(-dist * uFogDensity);
-    // The land around the scene is lost in the haze before its far edge.
+    // The land around the scene is lost in the haze before its far edge, and towards the
+    // horizon, where in a real land many kilometres of air lie.
     fog = max(fog, smoothstep(0.45, 0.9, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
+    if (uGround != 0) fog = max(fog, 1.0 - smoothstep(0.0, 0.07, -vd.y));
     col = mix(col, skyRadiance(normalize(vec3(vd.x, max(vd.y, 0.03), vd.z))), fog);
     col = toSrgb(filmic(col));
     col = mix(col, vec3(1.0, 0.55, 0.1), uHighlight);
