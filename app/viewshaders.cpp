@@ -138,7 +138,7 @@ void main() {
     // The land around the scene repeats the terrain's texture: a little way out it turns to
     // the texture's broad colour, so the repeats do not pattern the distance.
     if (uGround != 0 && uHasTex != 0)
-        t = mix(t, texture2D(uTex, vUv, 9.0), smoothstep(0.04, 0.25, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
+        t = mix(t, texture2D(uTex, vUv, 9.0), smoothstep(0.01, 0.12, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
     float a = t.a * uOpacity;
     if (uAlphaMode == 1) {
         // Sharpened over one pixel: crisp edges, and with multisampling the coverage of

@@ -70,50 +70,49 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
 
     // The rim: vertices on the edges of the footprint, by their distance along its outline
     // (south edge west to east, then east, north, west).
-    const float eps = size * 1e-4f, perimeter = 2.f * (w + d);
-    std::vector<std::pair<float, float>> rim; // (distance along the outline, height)
+    const float eps = size * 1e-4f;
+    struct RimPoint
+    {
+        float s;      // distance along the outline
+        QVector3D p;
+        bool operator<(const RimPoint& o) const { return s < o.s; }
+    };
+    std::vector<RimPoint> rim;
     for (const GpuVertex& v : tv) {
         float s = -1.f;
         if (v.pz <= z0 + eps) s = v.px - x0;
         else if (v.px >= x1 - eps) s = w + (v.pz - z0);
         else if (v.pz >= z1 - eps) s = w + d + (x1 - v.px);
         else if (v.px <= x0 + eps) s = 2.f * w + d + (z1 - v.pz);
-        if (s >= 0.f) rim.emplace_back(s, v.py);
+        if (s >= 0.f) rim.push_back({s, QVector3D(v.px, v.py, v.pz)});
     }
-    if (rim.size() < 4) return false;
     std::sort(rim.begin(), rim.end());
-    float hBase = 0.f;
-    for (const auto& r : rim) hBase += r.second;
-    hBase /= float(rim.size());
-
-    // The rim resampled evenly, heights between the nearest rim vertices.
-    const int M = 256;
-    std::vector<QVector3D> edge(static_cast<size_t>(M));
-    size_t j = 0;
-    for (int i = 0; i < M; ++i) {
-        const float s = perimeter * float(i) / float(M);
-        while (j < rim.size() && rim[j].first < s) ++j;
-        const auto& hi = rim[j % rim.size()];
-        const auto& lo = rim[(j + rim.size() - 1) % rim.size()];
-        float span = hi.first - lo.first;
-        if (span <= 0.f) span += perimeter;
-        float into = s - lo.first;
-        if (into < 0.f) into += perimeter;
-        const float h = span > 0.f ? lo.second + (hi.second - lo.second) * std::min(1.f, into / span) : lo.second;
-        float x, z;
-        if (s < w) x = x0 + s, z = z0;
-        else if (s < w + d) x = x1, z = z0 + (s - w);
-        else if (s < 2.f * w + d) x = x1 - (s - w - d), z = z1;
-        else x = x0, z = z1 - (s - 2.f * w - d);
-        edge[size_t(i)] = QVector3D(x, h, z);
+    // The terrain's own rim vertices (a vertex split for its UVs once): the ring meets the
+    // terrain edge for edge, so no sky shows between them. A very fine rim is thinned, each
+    // kept point the highest of those it stands for, so the ring stays under the edge.
+    std::vector<QVector3D> edge;
+    const size_t stride = std::max<size_t>(1, rim.size() / 8192 + 1);
+    for (size_t i = 0; i < rim.size();) {
+        size_t end = std::min(rim.size(), i + stride);
+        while (end < rim.size() && rim[end].s - rim[end - 1].s < eps) ++end;
+        QVector3D best = rim[i].p;
+        for (size_t k = i; k < end; ++k) best.setY(std::max(best.y(), rim[k].p.y()));
+        edge.push_back(best);
+        i = end;
     }
+    if (edge.size() < 4) return false;
+    const int M = int(edge.size());
+    float hBase = 0.f;
+    for (const QVector3D& e : edge) hBase += e.y();
+    hBase /= float(M);
     // Heights along the ring smoothed, so the ground does not carry every bump of the rim
     // out to the horizon.
+    const int half = std::max(2, M / 32);
     std::vector<float> smoothH(static_cast<size_t>(M));
     for (int i = 0; i < M; ++i) {
         float sum = 0.f;
-        for (int k = -8; k <= 8; ++k) sum += edge[size_t((i + k + M) % M)].y();
-        smoothH[size_t(i)] = sum / 17.f;
+        for (int k = -half; k <= half; ++k) sum += edge[size_t(((i + k) % M + M) % M)].y();
+        smoothH[size_t(i)] = sum / float(2 * half + 1);
     }
 
     Plane pu, pv;
@@ -123,7 +122,7 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
     // Ring spacing grows geometrically: fine by the rim, coarse at the horizon.
     const int K = 32;
     const float q = 1.25f, qK = std::pow(q, float(K));
-    out.vertices.reserve(size_t(M * (K + 1)));
+    out.vertices.reserve(size_t(M) * size_t(K + 1));
     for (int k = 0; k <= K; ++k) {
         const float f = (std::pow(q, float(k)) - 1.f) / (qK - 1.f);
         for (int i = 0; i < M; ++i) {
@@ -133,7 +132,7 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
             const float ux = dx / r0, uz = dz / r0;
             float x, z, y;
             if (k == 0) {
-                // On the rim for now; tucked under it once the normals are made.
+                // The terrain's rim itself, vertex for vertex.
                 x = p.x();
                 z = p.z();
                 y = p.y();
@@ -176,17 +175,18 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
         g.nx = n.x(), g.ny = n.y(), g.nz = n.z();
         if (n.isNull()) g.ny = 1.f;
     }
-    // Just inside and under the terrain's edge, so no crack shows between the two; lit as if
-    // it lay on the rim, so the fold does not catch the sun as a bright seam.
+    // A curtain hanging from the rim: where the two surfaces' edges differ in the last bit, a
+    // ray slipping between them meets ground instead of the sky under the horizon.
+    const float drop = size * 0.002f;
     for (int i = 0; i < M; ++i) {
-        GpuVertex& g = out.vertices[size_t(i)];
-        const float dx = g.px - cx, dz = g.pz - cz;
-        const float r0 = std::sqrt(dx * dx + dz * dz);
-        g.px -= dx / r0 * size * 0.003f;
-        g.pz -= dz / r0 * size * 0.003f;
-        g.py -= size * 0.002f;
-        g.u = mapped ? pu.at(g.px, g.pz) : (g.px - x0) / w;
-        g.v = mapped ? pv.at(g.px, g.pz) : (g.pz - z0) / d;
+        GpuVertex g = out.vertices[size_t(i)];
+        g.py -= drop;
+        out.vertices.push_back(g);
+    }
+    const uint32_t curtain = uint32_t(M) * uint32_t(K + 1);
+    for (int i = 0; i < M; ++i) {
+        const uint32_t a = uint32_t(i), b = uint32_t((i + 1) % M);
+        out.indices.insert(out.indices.end(), {curtain + a, curtain + b, b, curtain + a, b, a});
     }
     MaterialRange r;
     r.count = uint32_t(out.indices.size());

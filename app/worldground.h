@@ -1,7 +1,7 @@
 #pragma once
 // The land around the scene: a ring of ground from the terrain's rim out to the horizon, so
-// a scene stands in a place instead of floating in haze. Its inner edge follows the rim's
-// heights (tucked a little under it, so no crack shows), a short way out it settles to the
+// a scene stands in a place instead of floating in haze. Its inner edge is the rim's own
+// vertices (with a short curtain below, so no crack shows), a short way out it settles to the
 // rim's mean height, and its texture coordinates continue the terrain's own mapping, so it
 // reads as more of the same land until the air hides it. Plain geometry; no OpenGL.
 #include <QVector3D>
