@@ -310,13 +310,13 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                 if (x >= t.min.x() && x <= t.max.x() && z >= t.min.z() && z <= t.max.z()) return false;
             return true;
         };
-        // Of the clear places, the one with the most open view: the ground ahead rising least
-        // above the eye. The camera then tilts so that this skyline sits a little above the
-        // middle of the picture, leaving the sky its upper part.
+        // Of the clear places, the one whose skyline ahead (the ground rising across the
+        // scene) stands a little above the eye. The camera then tilts so that this skyline
+        // sits a little above the middle of the picture, leaving the sky its upper part.
         const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
         const SkyVec sd = sunDirection(viewLook().sun);
         const QVector3D sunFlat = QVector3D(sd.x, 0.f, sd.z).normalized() * std::sqrt(std::max(0.f, 1.f - sd.y * sd.y));
-        float bestRise = 1e9f;
+        float bestScore = 1e9f, bestRise = 0.f;
         QVector3D bestEye, bestDir;
         // Places around the middle, and the corners: from a corner the scene lies farthest
         // ahead, so a hill in its middle rises least and the sky shows above it.
@@ -355,8 +355,12 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                     // so is the sun behind or beside the eye, which shows the lit sides and
                     // the shadows instead of a hazy sky against the light.
                     const float intoSun = std::max(0.f, QVector3D::dotProduct(dir, sunFlat));
-                    rise += (0.95f - k) * 0.05f + std::abs(t) * 0.08f + intoSun * 0.15f;
-                    if (rise < bestRise) {
+                    // The skyline a little above the eye is best: much higher is a slope before
+                    // the eye, much lower a hilltop looking down on empty ground.
+                    const float score =
+                        std::abs(rise - 0.05f) + (0.95f - k) * 0.05f + std::abs(t) * 0.08f + intoSun * 0.15f;
+                    if (score < bestScore) {
+                        bestScore = score;
                         bestRise = rise;
                         bestEye = eye;
                         bestDir = dir;
@@ -364,12 +368,13 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                 }
             }
         }
-        if (bestRise < 1e8f) {
+        if (bestScore < 1e8f) {
             // The grid's cell height is near; the feet stand on the triangle itself.
             float exact = 0.f;
             if (groundHeightAt(bestEye.x(), bestEye.z(), &exact)) bestEye.setY(exact + eyeHeight);
             const float skyline = std::atan(std::max(bestRise, -1.f));
-            const float pitch = qBound(qDegreesToRadians(-20.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
+            // Never so far down that the horizon leaves the picture.
+            const float pitch = qBound(qDegreesToRadians(-10.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
             cam.lookAt(bestEye, bestEye + (bestDir * std::cos(pitch) + QVector3D(0.f, std::sin(pitch), 0.f)) *
                                               std::max(halfX, halfZ));
             return cam;
