@@ -4,7 +4,6 @@
 #include "meshtriangles.h"
 #include "viewsettings.h"
 #include <QElapsedTimer>
-#include <QApplication>
 #include <QKeyEvent>
 #include <cstdio>
 #include <QMouseEvent>
@@ -15,44 +14,6 @@
 #include <dzprogress.h>
 #include <dzapp.h>
 #include <dzscene.h>
-
-// Drops user input for a moment after a long frame: what the window system queued during
-// the frame is delivered in that moment, all at once; a user's next key comes later.
-class StaleInputFilter : public QObject
-{
-public:
-    using QObject::QObject;
-    void arm()
-    {
-        m_since.start();
-        if (!m_installed) {
-            qApp->installEventFilter(this);
-            m_installed = true;
-        }
-    }
-
-protected:
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        switch (e->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-            if (m_since.isValid() && m_since.elapsed() < 150) return true;
-            break;
-        default:
-            break;
-        }
-        return QObject::eventFilter(o, e);
-    }
-
-private:
-    QElapsedTimer m_since;
-    bool m_installed = false;
-};
 
 Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
 {
@@ -142,20 +103,12 @@ void Viewport::frameDone()
     if (!m_frameStart.isValid()) return;
     const qint64 ms = m_frameStart.elapsed();
     m_frameStart.invalidate();
-    // A frame that kept the event loop waiting for more than a quarter of a second.
-    if (ms > 250) dropInputQueuedDuringFrame();
     // For timing the window as a user meets it (the time to the first whole frame of what
     // was opened): VERDIX_FRAME_TIMES=1 logs each frame's cost and when it was on screen.
     static const bool logFrames = qEnvironmentVariableIsSet("VERDIX_FRAME_TIMES");
     if (logFrames)
         fprintf(stderr, "verdix-host: frame of %d meshes in %lld ms, shown at %.2f s\n", int(sceneMeshNodes(true).size()), ms,
                 double(m_life.elapsed()) / 1000.0);
-}
-
-void Viewport::dropInputQueuedDuringFrame()
-{
-    if (!m_staleInput) m_staleInput = new StaleInputFilter(this);
-    m_staleInput->arm();
 }
 
 void Viewport::poll()
@@ -184,8 +137,10 @@ void Viewport::poll()
     if (now.isEmpty()) {
         m_frameWhenFilled = true;
     } else if (m_frameWhenFilled && !sceneBounds().isEmpty()) {
+        // From the perspective view, horizon and sky in the picture, whatever angle the
+        // camera had over the empty scene.
         m_frameWhenFilled = false;
-        frameAll();
+        setNamedView(int(NamedView::Perspective));
     }
 }
 

@@ -23,10 +23,6 @@ public:
     // The node under widget position pos (nearest triangle hit), or null.
     DzNode* pick(const QPoint& pos) const;
     bool hasGL() const { return m_glReady; }
-    // Keys and clicks the window system queued while a long frame was drawn are dropped
-    // when they arrive just after it: they were aimed at what the user saw before (an Escape
-    // for a menu), and acting on them now would hit something else.
-    void dropInputQueuedDuringFrame();
 
 public slots:
     void frameAll();
@@ -59,7 +55,6 @@ private:
     SceneRenderer m_renderer;
     QTimer m_poll;
     QElapsedTimer m_life, m_frameStart;
-    class StaleInputFilter* m_staleInput = nullptr;
     QHash<const DzFacetMesh*, quint64> m_seenRevisions;
     QPoint m_pressPos, m_lastPos;
     Qt::MouseButton m_dragButton = Qt::NoButton;
