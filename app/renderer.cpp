@@ -213,9 +213,8 @@ QOpenGLTexture* SceneRenderer::relief(DzTexture* t)
     return m_textures.emplace(key, g).first->second.texture;
 }
 
-void SceneRenderer::drawGrid(const QMatrix4x4& viewProj)
+void SceneRenderer::drawGrid(const QMatrix4x4& viewProj, const Bounds& b)
 {
-    Bounds b = sceneBounds();
     float extent = b.isEmpty() ? 500.f
                                : std::max({std::abs(b.min.x()), std::abs(b.max.x()), std::abs(b.min.z()),
                                            std::abs(b.max.z()), 100.f});
@@ -346,6 +345,32 @@ void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>&
     }
 }
 
+namespace {
+
+// A box in a node's space as a box in the world.
+Bounds worldBox(const Bounds& lb, const QMatrix4x4& model)
+{
+    Bounds wb;
+    for (int i = 0; i < 8; ++i)
+        wb.add(model.map(QVector3D(i & 1 ? lb.max.x() : lb.min.x(), i & 2 ? lb.max.y() : lb.min.y(), i & 4 ? lb.max.z() : lb.min.z())));
+    return wb;
+}
+
+} // namespace
+
+Bounds SceneRenderer::drawnBounds(const QList<MeshNode>& nodes) const
+{
+    // From the boxes kept at upload: reading every vertex of a large scene at every frame
+    // cost more than drawing it.
+    Bounds b;
+    for (const MeshNode& mn : nodes) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end() || it->second.localBounds.isEmpty()) continue;
+        b.add(worldBox(it->second.localBounds, toMatrix(mn.node->getWSTransform())));
+    }
+    return b;
+}
+
 void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
 {
     // The terrain is the mesh with the widest footprint.
@@ -357,10 +382,7 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
         auto it = m_meshes.find(mn.mesh);
         if (it == m_meshes.end() || !it->second.vbo || it->second.localBounds.isEmpty()) continue;
         const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
-        Bounds wb;
-        const Bounds& lb = it->second.localBounds;
-        for (int i = 0; i < 8; ++i)
-            wb.add(model.map(QVector3D(i & 1 ? lb.max.x() : lb.min.x(), i & 2 ? lb.max.y() : lb.min.y(), i & 4 ? lb.max.z() : lb.min.z())));
+        const Bounds wb = worldBox(it->second.localBounds, model);
         const float area = (wb.max.x() - wb.min.x()) * (wb.max.z() - wb.min.z());
         if (area > bestArea) {
             bestArea = area;
@@ -437,7 +459,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     const ViewLook& look = viewLook();
     const Shading mode = look.shading;
     const QList<MeshNode> nodes = sceneMeshNodes(true);
-    const Bounds bounds = sceneBounds();
+    const Bounds bounds = drawnBounds(nodes);
     const QMatrix4x4 viewProj = proj * view;
     const QVector3D eye = view.inverted().map(QVector3D(0.f, 0.f, 0.f));
     const SkyVec sd = sunDirection(look.sun);
@@ -473,7 +495,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (mode != Shading::Flat) m_sky.drawSky(viewProj, eye, kViewExposure);
     // In flat shading, and under an empty sky, the grid gives the ground plane.
-    if (mode == Shading::Flat || nodes.isEmpty()) drawGrid(viewProj);
+    if (mode == Shading::Flat || nodes.isEmpty()) drawGrid(viewProj, bounds);
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     const bool coverage = samples > 1;

@@ -71,7 +71,9 @@ private:
     QOpenGLTexture* relief(DzTexture* t);
     // One image gets its mipmaps made by the driver; a chain is uploaded as it is.
     QOpenGLTexture* upload(const std::vector<QImage>& levels);
-    void drawGrid(const QMatrix4x4& viewProj);
+    void drawGrid(const QMatrix4x4& viewProj, const Bounds& sceneBox);
+    // The world box of what is drawn, from the boxes kept at upload.
+    Bounds drawnBounds(const QList<MeshNode>& nodes) const;
     void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
     // Depth of the opaque and cut-out surfaces (cut-outs through their opacity) into the
     // bound target: the sun's shadow map and the occlusion pass use it.

@@ -278,7 +278,9 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
             // across it, covering a third of the picture or more.
             EXPECT_GE(std::max(hi[0] - lo[0], hi[1] - lo[1]), 1.7f) << qPrintable(what);
             if (v == NamedView::Perspective) {
-                if (aspect > 1.f) EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, 0.33f) << qPrintable(what);
+                if (aspect > 1.f) {
+                    EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, 0.33f) << qPrintable(what);
+                }
                 const QVector3D level = QVector3D(cam.target.x(), cam.eye().y(), cam.target.z()) - cam.eye();
                 const QVector3D horizon = m.map(cam.eye() + level.normalized() * 1e5f);
                 EXPECT_GT(horizon.y(), 0.3f) << qPrintable(what);
