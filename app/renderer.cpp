@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <dzshape.h>
 #include "glcaps.h"
+#include "meshtriangles.h"
 #include "framing.h"
 #include "orbitcamera.h"
 #include "tonecurve.h"
@@ -407,11 +408,26 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     m_ground.revision = bestRev;
     m_ground.transform = bestModel;
     m_ground.radius = sceneRadius;
+    // The terrain's vertices in the world with their texture points, read straight from the
+    // mesh: the ring needs no normals, and a large terrain's full buffers cost seconds.
     MeshBuffers terrain, ring;
-    buildMeshBuffers(*best.mesh, terrain);
-    for (GpuVertex& v : terrain.vertices) {
-        const QVector3D p = bestModel.map(QVector3D(v.px, v.py, v.pz));
-        v.px = p.x(), v.py = p.y(), v.pz = p.z();
+    const DzFacetMesh& mesh = *best.mesh;
+    const DzVec3* pos = mesh.getVerticesPtr();
+    terrain.vertices.resize(size_t(mesh.getNumVertices()));
+    for (size_t i = 0; i < terrain.vertices.size(); ++i) {
+        const QVector3D p = bestModel.map(toQt(pos[i]));
+        terrain.vertices[i].px = p.x(), terrain.vertices[i].py = p.y(), terrain.vertices[i].pz = p.z();
+    }
+    if (const DzMap* uvs = mesh.getUVs()) {
+        const DzFacet* f = mesh.getFacetsPtr();
+        for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
+            if (!facetInMesh(f[i], mesh.getNumVertices())) continue;
+            for (int k = 0; k < (f[i].isQuad() ? 4 : 3); ++k) {
+                const DzPnt2 t = uvs->getPnt2Value(f[i].m_uvwIdx[k]);
+                GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
+                v.u = t.u, v.v = t.v;
+            }
+        }
     }
     m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
     if (m_ground.valid) upload(m_ground.gpu, ring);
