@@ -534,19 +534,14 @@ struct GlbWriter
 
     // Materials and images as the still export writes them.
     GltfMaterialWriter looks;
-    std::vector<int> textureOfImage; // the writer's image index -> texture index
 
     int texture(int image)
     {
-        if (image < 0) return -1;
-        if (size_t(image) >= textureOfImage.size()) textureOfImage.resize(size_t(image) + 1, -1);
-        int& idx = textureOfImage[size_t(image)];
-        if (idx >= 0) return idx;
-        const GltfImage& img = looks.images()[size_t(image)];
-        images.append(QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
-        textures.append(QJsonObject{{"source", images.size() - 1}});
-        idx = textures.size() - 1;
-        return idx;
+        return looks.texture(image, [this](const GltfImage& img) {
+            images.append(QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
+            textures.append(QJsonObject{{"source", images.size() - 1}});
+            return int(textures.size()) - 1;
+        });
     }
 
     int material(DzNode* node, DzMaterial* mat)

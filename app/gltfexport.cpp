@@ -61,25 +61,20 @@ struct Builder
 
     // Materials and images as the animated export writes them too.
     GltfMaterialWriter looks;
-    std::vector<int> textureOfImage; // the writer's image index -> aiTexture index
 
     int texture(int image)
     {
-        if (image < 0) return -1;
-        if (size_t(image) >= textureOfImage.size()) textureOfImage.resize(size_t(image) + 1, -1);
-        int& idx = textureOfImage[size_t(image)];
-        if (idx >= 0) return idx;
-        const GltfImage& img = looks.images()[size_t(image)];
-        auto* t = new aiTexture;
-        t->mWidth = unsigned(img.png.size());
-        t->mHeight = 0;
-        std::strcpy(t->achFormatHint, "png");
-        t->pcData = new aiTexel[(size_t(img.png.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
-        std::memcpy(t->pcData, img.png.constData(), size_t(img.png.size()));
-        t->mFilename = aiStr(img.name);
-        textures.push_back(t);
-        idx = int(textures.size()) - 1;
-        return idx;
+        return looks.texture(image, [this](const GltfImage& img) {
+            auto* t = new aiTexture;
+            t->mWidth = unsigned(img.png.size());
+            t->mHeight = 0;
+            std::strcpy(t->achFormatHint, "png");
+            t->pcData = new aiTexel[(size_t(img.png.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+            std::memcpy(t->pcData, img.png.constData(), size_t(img.png.size()));
+            t->mFilename = aiStr(img.name);
+            textures.push_back(t);
+            return int(textures.size()) - 1;
+        });
     }
 
     unsigned material(DzNode* node, DzMaterial* mat)
