@@ -9,6 +9,10 @@
 #include <dzmaterial.h>
 #include <dznode.h>
 #include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+#include <QThread>
 #include <dzshape.h>
 #include "glcaps.h"
 #include "meshtriangles.h"
@@ -146,7 +150,58 @@ bool SceneRenderer::sync()
             ++it;
         }
     }
+    if (changed) prepareSurfaces();
     return changed;
+}
+
+namespace {
+
+// Runs work(i) for i in [0, n) on every processor.
+template <class F>
+void onAllProcessors(size_t n, F&& work)
+{
+    std::atomic<size_t> next{0};
+    auto run = [&]() {
+        for (size_t i = next++; i < n; i = next++) work(i);
+    };
+    const size_t helpers = std::min(n, size_t(std::max(1, QThread::idealThreadCount()))) - (n > 0 ? 1 : 0);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < helpers; ++t) threads.emplace_back(run);
+    run();
+    for (std::thread& t : threads) t.join();
+}
+
+} // namespace
+
+void SceneRenderer::prepareSurfaces()
+{
+    // The maps the next frame draws with, made ready on every processor at once: the first
+    // frame of an opened set would otherwise decode and combine them one after the other.
+    // Each texture's file is decoded by one thread; then each pair is combined.
+    std::set<TextureKey> pairs;
+    std::set<DzTexture*> files;
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end()) continue;
+        for (const MaterialRange& r : it->second.ranges) {
+            auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
+            if (!dm) continue;
+            DzTexture* c = dm->getColorMap();
+            DzTexture* o = dm->getOpacityMap();
+            if ((c || o) && !m_textures.count(TextureKey(c, o))) {
+                pairs.emplace(c, o);
+                if (c) files.insert(c);
+                if (o) files.insert(o);
+            }
+            for (DzTexture* t : {dm->getNormalMap(), dm->getBumpMap()})
+                if (t && !m_textures.count(TextureKey(t, t))) files.insert(t);
+        }
+    }
+    if (pairs.size() + files.size() < 2) return;
+    const std::vector<DzTexture*> fileList(files.begin(), files.end());
+    onAllProcessors(fileList.size(), [&](size_t i) { fileList[i]->getImage(); });
+    const std::vector<TextureKey> pairList(pairs.begin(), pairs.end());
+    onAllProcessors(pairList.size(), [&](size_t i) { preparedSurface(pairList[i].first, pairList[i].second); });
 }
 
 QOpenGLTexture* SceneRenderer::upload(const std::vector<QImage>& levels)

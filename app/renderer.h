@@ -80,6 +80,8 @@ private:
     void drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes);
     void bindMesh(const GpuMesh& g, bool normals);
     void unbindMesh();
+    // Decodes and combines, in parallel, the maps of the scene's materials not drawn yet.
+    void prepareSurfaces();
     // Rebuilds the land around the scene when its terrain (the widest mesh) changed or moved.
     void syncGround(const QList<MeshNode>& nodes, float sceneRadius);
     void drawGround();
