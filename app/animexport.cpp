@@ -103,20 +103,10 @@ void layOut(Track& t)
     const int nuv = uvMap ? uvMap->getNumValues() : 0;
     const DzFacet* f = mesh.getFacetsPtr();
     const int nf = mesh.getNumFacets();
-    const int nmat = t.mn.shape->getNumMaterials();
     t.meshVertices = nv;
     t.hasUV = nuv > 0;
     t.facets.assign(f, f + nf);
-    QMap<int, std::vector<int>> byMaterial;
-    for (int i = 0; i < nf; ++i) {
-        const int corners = f[i].isQuad() ? 4 : 3;
-        bool ok = true;
-        for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-        if (!ok) continue;
-        int m = f[i].m_materialIdx;
-        if (m < 0 || m >= nmat) m = 0;
-        byMaterial[m].push_back(i);
-    }
+    const QMap<int, std::vector<int>> byMaterial = facetsByMaterial(t.mn);
     for (auto it = byMaterial.begin(); it != byMaterial.end(); ++it) {
         std::unordered_map<uint64_t, uint32_t> corner;
         Track::Prim prim;
@@ -544,19 +534,14 @@ struct GlbWriter
 
     // Materials and images as the still export writes them.
     GltfMaterialWriter looks;
-    std::vector<int> textureOfImage; // the writer's image index -> texture index
 
     int texture(int image)
     {
-        if (image < 0) return -1;
-        if (size_t(image) >= textureOfImage.size()) textureOfImage.resize(size_t(image) + 1, -1);
-        int& idx = textureOfImage[size_t(image)];
-        if (idx >= 0) return idx;
-        const GltfImage& img = looks.images()[size_t(image)];
-        images.append(QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
-        textures.append(QJsonObject{{"source", images.size() - 1}});
-        idx = textures.size() - 1;
-        return idx;
+        return looks.texture(image, [this](const GltfImage& img) {
+            images.append(QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
+            textures.append(QJsonObject{{"source", images.size() - 1}});
+            return int(textures.size()) - 1;
+        });
     }
 
     int material(DzNode* node, DzMaterial* mat)

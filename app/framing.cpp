@@ -1,4 +1,5 @@
 #include "framing.h"
+#include <QVector2D>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -8,6 +9,8 @@
 #include <dzpane.h>
 #include <limits>
 #include <vector>
+#include "meshtriangles.h"
+#include "viewsettings.h"
 #include "trekkopane.h"
 
 bool parseNamedView(const QString& text, NamedView* out)
@@ -69,8 +72,8 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
     const float tanV = std::tan(qDegreesToRadians(cam->fovDeg) * 0.5f) * fill;
     const float tanH = tanV * (aspect > 0.f ? aspect : 1.f);
     // The camera's frame stays while the target slides sideways to centre the picture and
-    // the distance follows: three rounds settle it within a pixel or so.
-    for (int round = 0; round < 4; ++round) {
+    // the distance follows: a dozen rounds settle it within a pixel or so.
+    for (int round = 0; round < 16; ++round) {
         const QVector3D fwd = (cam->target - cam->eye()).normalized();
         const QVector3D right = QVector3D::crossProduct(fwd, QVector3D(0.f, 1.f, 0.f)).normalized();
         const QVector3D up = QVector3D::crossProduct(right, fwd);
@@ -82,7 +85,7 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
             dist = std::max({dist, std::abs(x) / tanH - z, std::abs(y) / tanV - z, -z + 1.f});
         }
         cam->distance = std::max(dist, 1.f);
-        if (round == 3) break;
+        if (round == 15) break;
         float lo[2] = {1e30f, 1e30f}, hi[2] = {-1e30f, -1e30f};
         for (const QVector3D& p : c) {
             const QVector3D q = p - cam->target;
@@ -91,7 +94,9 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
             lo[0] = std::min(lo[0], sx), hi[0] = std::max(hi[0], sx);
             lo[1] = std::min(lo[1], sy), hi[1] = std::max(hi[1], sy);
         }
-        cam->target += right * ((lo[0] + hi[0]) * 0.5f * cam->distance) + up * ((lo[1] + hi[1]) * 0.5f * cam->distance);
+        // Half the way: a view from low over a deep scene overshoots with the whole step,
+        // the nearest and the farthest points taking turns at the picture's edge.
+        cam->target += (right * ((lo[0] + hi[0]) * 0.5f) + up * ((lo[1] + hi[1]) * 0.5f)) * (0.5f * cam->distance);
     }
 }
 
@@ -121,42 +126,46 @@ MeshNode groundMesh()
     return best;
 }
 
+// The vertices of a mesh node in world space.
+std::vector<QVector3D> worldVertices(const MeshNode& mn)
+{
+    const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+    const DzVec3* v = mn.mesh->getVerticesPtr();
+    std::vector<QVector3D> world(static_cast<size_t>(mn.mesh->getNumVertices()));
+    for (size_t i = 0; i < world.size(); ++i) world[i] = model.map(toQt(v[i]));
+    return world;
+}
+
+// The height of triangle abc over (x, z), when the vertical line there meets it (eps of
+// slack in the barycentric weights, so shared edges leave no gap).
+bool triangleHeightAt(const QVector3D& a, const QVector3D& b, const QVector3D& c, float x, float z, float eps, float* y)
+{
+    const float d = (b.z() - c.z()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.z() - c.z());
+    if (std::abs(d) < 1e-12f) return false;
+    const float w0 = ((b.z() - c.z()) * (x - c.x()) + (c.x() - b.x()) * (z - c.z())) / d;
+    const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
+    const float w2 = 1.f - w0 - w1;
+    if (w0 < -eps || w1 < -eps || w2 < -eps) return false;
+    *y = w0 * a.y() + w1 * b.y() + w2 * c.y();
+    return true;
+}
+
 } // namespace
 
 bool groundHeightAt(float x, float z, float* height)
 {
     const MeshNode mn = groundMesh();
     if (!mn.mesh) return false;
-    const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
-    const DzVec3* v = mn.mesh->getVerticesPtr();
-    const int nv = mn.mesh->getNumVertices();
-    const DzFacet* f = mn.mesh->getFacetsPtr();
     float best = -std::numeric_limits<float>::max();
     bool found = false;
-    // Triangles in world space against the vertical line through (x, z): a 2D point-in-
-    // triangle test and the plane's height there.
-    std::vector<QVector3D> world(static_cast<size_t>(nv));
-    for (int i = 0; i < nv; ++i) world[size_t(i)] = model.map(toQt(v[i]));
-    for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
-        const int corners = f[i].isQuad() ? 4 : 3;
-        bool ok = true;
-        for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-        if (!ok) continue;
-        for (int t = 0; t + 2 < corners; ++t) {
-            const QVector3D& a = world[size_t(f[i].m_vertIdx[0])];
-            const QVector3D& b = world[size_t(f[i].m_vertIdx[t + 1])];
-            const QVector3D& c = world[size_t(f[i].m_vertIdx[t + 2])];
-            const float d = (b.z() - c.z()) * (a.x() - c.x()) + (c.x() - b.x()) * (a.z() - c.z());
-            if (std::abs(d) < 1e-12f) continue;
-            const float w0 = ((b.z() - c.z()) * (x - c.x()) + (c.x() - b.x()) * (z - c.z())) / d;
-            const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
-            const float w2 = 1.f - w0 - w1;
-            if (w0 < -1e-5f || w1 < -1e-5f || w2 < -1e-5f) continue;
-            const float y = w0 * a.y() + w1 * b.y() + w2 * c.y();
-            if (y > best) best = y;
-            found = true;
-        }
-    }
+    // Triangles in world space against the vertical line through (x, z).
+    const std::vector<QVector3D> world = worldVertices(mn);
+    forEachTriangle(*mn.mesh, [&](int i0, int i1, int i2) {
+        float y = 0.f;
+        if (!triangleHeightAt(world[size_t(i0)], world[size_t(i1)], world[size_t(i2)], x, z, 1e-5f, &y)) return;
+        best = std::max(best, y);
+        found = true;
+    });
     if (found) *height = best;
     return found;
 }
@@ -175,42 +184,27 @@ struct GroundGrid
     {
         if (!mn.mesh) return;
         b = nodeBounds(mn);
-        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
-        const DzVec3* v = mn.mesh->getVerticesPtr();
-        const int nv = mn.mesh->getNumVertices();
-        const DzFacet* f = mn.mesh->getFacetsPtr();
-        std::vector<QVector3D> w(static_cast<size_t>(nv));
-        for (int i = 0; i < nv; ++i) w[size_t(i)] = model.map(toQt(v[i]));
+        const std::vector<QVector3D> w = worldVertices(mn);
         const float sx = (b.max.x() - b.min.x()) / N, sz = (b.max.z() - b.min.z()) / N;
         if (sx <= 0.f || sz <= 0.f) return;
-        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
-            const int corners = f[i].isQuad() ? 4 : 3;
-            bool ok = true;
-            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-            if (!ok) continue;
-            for (int t = 0; t + 2 < corners; ++t) {
-                const QVector3D& a = w[size_t(f[i].m_vertIdx[0])];
-                const QVector3D& bb = w[size_t(f[i].m_vertIdx[t + 1])];
-                const QVector3D& c = w[size_t(f[i].m_vertIdx[t + 2])];
-                const float d = (bb.z() - c.z()) * (a.x() - c.x()) + (c.x() - bb.x()) * (a.z() - c.z());
-                if (std::abs(d) < 1e-12f) continue;
-                const int i0 = std::max(0, int((std::min({a.x(), bb.x(), c.x()}) - b.min.x()) / sx - 0.5f));
-                const int i1 = std::min(N - 1, int((std::max({a.x(), bb.x(), c.x()}) - b.min.x()) / sx + 0.5f));
-                const int j0 = std::max(0, int((std::min({a.z(), bb.z(), c.z()}) - b.min.z()) / sz - 0.5f));
-                const int j1 = std::min(N - 1, int((std::max({a.z(), bb.z(), c.z()}) - b.min.z()) / sz + 0.5f));
-                for (int j = j0; j <= j1; ++j)
-                    for (int ii = i0; ii <= i1; ++ii) {
-                        const float x = b.min.x() + (float(ii) + 0.5f) * sx, z = b.min.z() + (float(j) + 0.5f) * sz;
-                        const float w0 = ((bb.z() - c.z()) * (x - c.x()) + (c.x() - bb.x()) * (z - c.z())) / d;
-                        const float w1 = ((c.z() - a.z()) * (x - c.x()) + (a.x() - c.x()) * (z - c.z())) / d;
-                        const float w2 = 1.f - w0 - w1;
-                        if (w0 < -1e-4f || w1 < -1e-4f || w2 < -1e-4f) continue;
-                        const size_t at = size_t(j * N + ii);
-                        h[at] = std::max(h[at], w0 * a.y() + w1 * bb.y() + w2 * c.y());
-                        has[at] = 1;
-                    }
-            }
-        }
+        forEachTriangle(*mn.mesh, [&](int t0, int t1, int t2) {
+            const QVector3D& a = w[size_t(t0)];
+            const QVector3D& bb = w[size_t(t1)];
+            const QVector3D& c = w[size_t(t2)];
+            const int i0 = std::max(0, int((std::min({a.x(), bb.x(), c.x()}) - b.min.x()) / sx - 0.5f));
+            const int i1 = std::min(N - 1, int((std::max({a.x(), bb.x(), c.x()}) - b.min.x()) / sx + 0.5f));
+            const int j0 = std::max(0, int((std::min({a.z(), bb.z(), c.z()}) - b.min.z()) / sz - 0.5f));
+            const int j1 = std::min(N - 1, int((std::max({a.z(), bb.z(), c.z()}) - b.min.z()) / sz + 0.5f));
+            for (int j = j0; j <= j1; ++j)
+                for (int ii = i0; ii <= i1; ++ii) {
+                    const float x = b.min.x() + (float(ii) + 0.5f) * sx, z = b.min.z() + (float(j) + 0.5f) * sz;
+                    float y = 0.f;
+                    if (!triangleHeightAt(a, bb, c, x, z, 1e-4f, &y)) continue;
+                    const size_t at = size_t(j * N + ii);
+                    h[at] = std::max(h[at], y);
+                    has[at] = 1;
+                }
+        });
     }
     bool at(float x, float z, float* out) const
     {
@@ -258,10 +252,14 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
     OrbitCamera cam;
     if (fovDeg > 0.f) cam.fovDeg = fovDeg;
     switch (v) {
-    case NamedView::Perspective:
+    case NamedView::Perspective: {
+        // From above at an angle, yet with the horizon and a band of sky in the picture's
+        // upper part, so the scene is seen standing in its land.
+        if (fovDeg <= 0.f) cam.fovDeg = 55.f;
         cam.yawDeg = 35.f;
-        cam.pitchDeg = 28.f;
+        cam.pitchDeg = qRadiansToDegrees(std::atan(0.7f * std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f)));
         break;
+    }
     case NamedView::Top:
         cam.yawDeg = 0.f;
         cam.pitchDeg = 89.f;
@@ -272,8 +270,8 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         break;
     case NamedView::Eye: {
         // Someone standing inside the scene towards its edge, looking across it to its centre:
-        // far enough in that the ground is under the feet, clear of the trees (anything taller
-        // than the eye), with the scene ahead. The south-east comes first, then the other
+        // far enough in that the ground is under the feet, clear of the trees and tall
+        // flowers, with the scene ahead. The south-east comes first, then the other
         // directions around.
         if (fovDeg <= 0.f) cam.fovDeg = 50.f;
         const QVector3D c = b.center();
@@ -286,8 +284,8 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         for (const MeshNode& mn : sceneMeshNodes(true)) {
             if (mn.node == ground.node) continue;
             Bounds nb = nodeBounds(mn);
-            // Taller than the eye over the highest ground beneath it: a tree, not a patch of
-            // grass on a slope.
+            // Taller than half the eye over the highest ground beneath it: a tree or a tall
+            // flower, not a patch of grass on a slope.
             float groundTop = -1e30f;
             for (int j = 0; j <= 4; ++j)
                 for (int i = 0; i <= 4; ++i) {
@@ -297,7 +295,9 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                         groundTop = std::max(groundTop, gh);
                 }
             if (groundTop < -1e29f) groundTop = nb.min.y();
-            if (nb.max.y() - groundTop <= eyeHeight) continue;
+            // Flowers up to the chest count too: standing among them, a few heads fill
+            // the picture.
+            if (nb.max.y() - groundTop <= eyeHeight * 0.5f) continue;
             // Room around the crown: leaves right before the eye would hide the scene (and a
             // software renderer drawing them large crawls).
             const float pad = std::max(eyeHeight, 0.3f * std::max(nb.max.x() - nb.min.x(), nb.max.z() - nb.min.z()));
@@ -310,16 +310,29 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                 if (x >= t.min.x() && x <= t.max.x() && z >= t.min.z() && z <= t.max.z()) return false;
             return true;
         };
-        // Of the clear places, the one with the most open view: the ground ahead rising least
-        // above the eye. The camera then tilts so that this skyline sits a little above the
-        // middle of the picture, leaving the sky its upper part.
+        // Of the clear places, the one whose skyline ahead (the ground rising across the
+        // scene) stands a little above the eye. The camera then tilts so that this skyline
+        // sits a little above the middle of the picture, leaving the sky its upper part.
         const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
-        float bestRise = 1e9f;
+        const SkyVec sd = sunDirection(viewLook().sun);
+        const QVector3D sunFlat = QVector3D(sd.x, 0.f, sd.z).normalized() * std::sqrt(std::max(0.f, 1.f - sd.y * sd.y));
+        float bestScore = 1e9f, bestRise = 0.f;
         QVector3D bestEye, bestDir;
+        // Places around the middle, and the corners: from a corner the scene lies farthest
+        // ahead, so a hill in its middle rises least and the sky shows above it.
+        std::vector<std::pair<QVector2D, float>> places;
         for (float k : {0.95f, 0.85f, 0.7f, 0.55f}) {
             for (float yawDeg : {35.f, 10.f, 60.f, -15.f, 85.f, 135.f, 180.f, 225.f, 270.f, 315.f}) {
                 const float yaw = qDegreesToRadians(yawDeg);
-                const float px = c.x() + std::sin(yaw) * halfX * k, pz = c.z() + std::cos(yaw) * halfZ * k;
+                places.emplace_back(QVector2D(std::sin(yaw) * k, std::cos(yaw) * k), k);
+            }
+            for (float sx : {1.f, -1.f})
+                for (float sz : {1.f, -1.f}) places.emplace_back(QVector2D(sx * k, sz * k), k * 1.3f);
+        }
+        for (const auto& place : places) {
+            {
+                const float k = std::min(place.second, 0.95f);
+                const float px = c.x() + place.first.x() * halfX, pz = c.z() + place.first.y() * halfZ;
                 float g = 0.f;
                 if (!clear(px, pz) || !grid.at(px, pz, &g)) continue;
                 const QVector3D eye(px, g + eyeHeight, pz);
@@ -338,9 +351,16 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                         if (grid.at(px + dir.x() * d, pz + dir.z() * d, &h)) rise = std::max(rise, (h - eye.y()) / d);
                         else if (rise > -1e9f) break; // past the far edge
                     }
-                    // Nearer the edge and nearer the centre's direction are better by a little.
-                    rise += (0.95f - k) * 0.05f + std::abs(t) * 0.08f;
-                    if (rise < bestRise) {
+                    // Nearer the edge and nearer the centre's direction are better by a little;
+                    // so is the sun behind or beside the eye, which shows the lit sides and
+                    // the shadows instead of a hazy sky against the light.
+                    const float intoSun = std::max(0.f, QVector3D::dotProduct(dir, sunFlat));
+                    // The skyline a little above the eye is best: much higher is a slope before
+                    // the eye, much lower a hilltop looking down on empty ground.
+                    const float score =
+                        std::abs(rise - 0.05f) + (0.95f - k) * 0.05f + std::abs(t) * 0.08f + intoSun * 0.15f;
+                    if (score < bestScore) {
+                        bestScore = score;
                         bestRise = rise;
                         bestEye = eye;
                         bestDir = dir;
@@ -348,12 +368,13 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                 }
             }
         }
-        if (bestRise < 1e8f) {
+        if (bestScore < 1e8f) {
             // The grid's cell height is near; the feet stand on the triangle itself.
             float exact = 0.f;
             if (groundHeightAt(bestEye.x(), bestEye.z(), &exact)) bestEye.setY(exact + eyeHeight);
             const float skyline = std::atan(std::max(bestRise, -1.f));
-            const float pitch = qBound(qDegreesToRadians(-20.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
+            // Never so far down that the horizon leaves the picture.
+            const float pitch = qBound(qDegreesToRadians(-10.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
             cam.lookAt(bestEye, bestEye + (bestDir * std::cos(pitch) + QVector3D(0.f, std::sin(pitch), 0.f)) *
                                               std::max(halfX, halfZ));
             return cam;

@@ -61,25 +61,20 @@ struct Builder
 
     // Materials and images as the animated export writes them too.
     GltfMaterialWriter looks;
-    std::vector<int> textureOfImage; // the writer's image index -> aiTexture index
 
     int texture(int image)
     {
-        if (image < 0) return -1;
-        if (size_t(image) >= textureOfImage.size()) textureOfImage.resize(size_t(image) + 1, -1);
-        int& idx = textureOfImage[size_t(image)];
-        if (idx >= 0) return idx;
-        const GltfImage& img = looks.images()[size_t(image)];
-        auto* t = new aiTexture;
-        t->mWidth = unsigned(img.png.size());
-        t->mHeight = 0;
-        std::strcpy(t->achFormatHint, "png");
-        t->pcData = new aiTexel[(size_t(img.png.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
-        std::memcpy(t->pcData, img.png.constData(), size_t(img.png.size()));
-        t->mFilename = aiStr(img.name);
-        textures.push_back(t);
-        idx = int(textures.size()) - 1;
-        return idx;
+        return looks.texture(image, [this](const GltfImage& img) {
+            auto* t = new aiTexture;
+            t->mWidth = unsigned(img.png.size());
+            t->mHeight = 0;
+            std::strcpy(t->achFormatHint, "png");
+            t->pcData = new aiTexel[(size_t(img.png.size()) + sizeof(aiTexel) - 1) / sizeof(aiTexel)];
+            std::memcpy(t->pcData, img.png.constData(), size_t(img.png.size()));
+            t->mFilename = aiStr(img.name);
+            textures.push_back(t);
+            return int(textures.size()) - 1;
+        });
     }
 
     unsigned material(DzNode* node, DzMaterial* mat)
@@ -123,23 +118,11 @@ struct Builder
         const DzFacetMesh& mesh = *mn.mesh;
         MeshBuffers smooth;
         buildMeshBuffers(mesh, smooth);
-        const int nv = mesh.getNumVertices();
         const DzMap* uvMap = mesh.getUVs();
         const int nuv = uvMap ? uvMap->getNumValues() : 0;
         const DzFacet* f = mesh.getFacetsPtr();
-        const int nf = mesh.getNumFacets();
-        const int nmat = mn.shape->getNumMaterials();
 
-        QMap<int, std::vector<int>> byMaterial;
-        for (int i = 0; i < nf; ++i) {
-            const int corners = f[i].isQuad() ? 4 : 3;
-            bool ok = true;
-            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-            if (!ok) continue;
-            int m = f[i].m_materialIdx;
-            if (m < 0 || m >= nmat) m = 0;
-            byMaterial[m].push_back(i);
-        }
+        const QMap<int, std::vector<int>> byMaterial = facetsByMaterial(mn);
         for (auto it = byMaterial.begin(); it != byMaterial.end(); ++it) {
             std::unordered_map<uint64_t, unsigned> corner;
             std::vector<aiVector3D> pos, nrm, uv;

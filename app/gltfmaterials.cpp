@@ -40,7 +40,8 @@ int GltfMaterialWriter::imageWithOpacity(DzTexture* colour, DzTexture* opacity)
     const QPair<DzTexture*, DzTexture*> key(colour, opacity);
     auto it = m_combined.find(key);
     if (it != m_combined.end()) return it.value();
-    const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), opacity->getImage());
+    const auto prepared = preparedSurface(colour, opacity);
+    const QImage rgba = prepared && !prepared->levels.empty() ? prepared->levels.front() : QImage();
     int idx = -1;
     if (!rgba.isNull()) {
         const QString base = QFileInfo((colour ? colour : opacity)->getFilename()).completeBaseName();
@@ -70,7 +71,7 @@ GltfMaterial GltfMaterialWriter::describe(DzNode* node, DzMaterial* mat)
     if (dm->getColorMap() || dm->getOpacityMap()) {
         out.baseColorImage = imageWithOpacity(dm->getColorMap(), dm->getOpacityMap());
         if (out.baseColorImage >= 0 && dm->getOpacityMap()) {
-            const AlphaMode mode = alphaModeOf(dm->getOpacityMap()->getImage());
+            const AlphaMode mode = preparedSurface(dm->getColorMap(), dm->getOpacityMap())->alpha;
             if (mode == AlphaMode::Mask) out.alpha = GltfMaterial::Alpha::Mask;
             if (mode == AlphaMode::Blend) out.alpha = GltfMaterial::Alpha::Blend;
         }

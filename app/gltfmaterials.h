@@ -43,12 +43,23 @@ public:
     // once each.
     GltfMaterial describe(DzNode* node, DzMaterial* mat);
     const std::vector<GltfImage>& images() const { return m_images; }
+    // The file's texture of the writer's image (-1 for none): made by make(image) the first
+    // time an image is asked for, which returns the new texture's index.
+    template <class Make>
+    int texture(int image, Make&& make)
+    {
+        if (image < 0) return -1;
+        if (size_t(image) >= m_textureOfImage.size()) m_textureOfImage.resize(size_t(image) + 1, -1);
+        if (m_textureOfImage[size_t(image)] < 0) m_textureOfImage[size_t(image)] = make(m_images[size_t(image)]);
+        return m_textureOfImage[size_t(image)];
+    }
 
 private:
     int image(DzTexture* tex);
     int imageWithOpacity(DzTexture* colour, DzTexture* opacity);
 
     std::vector<GltfImage> m_images;
+    std::vector<int> m_textureOfImage;
     QHash<DzTexture*, int> m_single;
     QHash<QPair<DzTexture*, DzTexture*>, int> m_combined;
 };

@@ -9,8 +9,13 @@
 #include <dzmaterial.h>
 #include <dznode.h>
 #include <algorithm>
+#include <atomic>
+#include <set>
+#include <thread>
+#include <QThread>
 #include <dzshape.h>
 #include "glcaps.h"
+#include "meshtriangles.h"
 #include "framing.h"
 #include "orbitcamera.h"
 #include "tonecurve.h"
@@ -29,8 +34,8 @@ bool SceneRenderer::initialize(QString* error)
     m_lineProgram.reset(new QOpenGLShaderProgram);
     m_depthProgram.reset(new QOpenGLShaderProgram);
     auto build = [&](QOpenGLShaderProgram* p, const char* vs, const char* fs) {
-        if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
-            !p->addShaderFromSourceCode(QOpenGLShader::Fragment, fs)) {
+        if (!p->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, vs) ||
+            !p->addCacheableShaderFromSourceCode(QOpenGLShader::Fragment, fs)) {
             if (error) *error = "Viewport shaders do not compile: " + p->log().simplified();
             return false;
         }
@@ -59,6 +64,8 @@ void SceneRenderer::release()
     m_meshes.clear();
     for (auto& kv : m_textures) delete kv.second.texture;
     m_textures.clear();
+    freeMesh(m_ground.gpu);
+    m_ground = Ground();
     glDeleteBuffers(1, &m_lineVbo);
     m_lineVbo = 0;
     m_meshProgram.reset();
@@ -79,24 +86,29 @@ void SceneRenderer::freeMesh(GpuMesh& g)
 void SceneRenderer::upload(GpuMesh& g, const DzFacetMesh& mesh)
 {
     buildMeshBuffers(mesh, m_scratch);
+    upload(g, m_scratch);
+    ++m_uploads;
+    m_uploadedVertices += qint64(m_scratch.vertices.size());
+}
+
+void SceneRenderer::upload(GpuMesh& g, const MeshBuffers& b)
+{
     if (!g.vbo) glGenBuffers(1, &g.vbo);
     if (!g.ibo) glGenBuffers(1, &g.ibo);
     glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_scratch.vertices.size() * sizeof(GpuVertex)),
-                 m_scratch.vertices.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(b.vertices.size() * sizeof(GpuVertex)),
+                 b.vertices.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(m_scratch.indices.size() * sizeof(uint32_t)),
-                 m_scratch.indices.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(b.indices.size() * sizeof(uint32_t)),
+                 b.indices.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    g.ranges = m_scratch.ranges;
+    g.ranges = b.ranges;
     g.localBounds = Bounds();
-    for (uint32_t i : m_scratch.indices) {
-        const GpuVertex& v = m_scratch.vertices[i];
+    for (uint32_t i : b.indices) {
+        const GpuVertex& v = b.vertices[i];
         g.localBounds.add(QVector3D(v.px, v.py, v.pz));
     }
-    ++m_uploads;
-    m_uploadedVertices += qint64(m_scratch.vertices.size());
 }
 
 bool SceneRenderer::sync()
@@ -138,19 +150,69 @@ bool SceneRenderer::sync()
             ++it;
         }
     }
+    if (changed) prepareSurfaces();
     return changed;
 }
 
-QOpenGLTexture* SceneRenderer::upload(const QImage& rgba, bool coverageMips)
+namespace {
+
+// Runs work(i) for i in [0, n) on every processor.
+template <class F>
+void onAllProcessors(size_t n, F&& work)
+{
+    std::atomic<size_t> next{0};
+    auto run = [&]() {
+        for (size_t i = next++; i < n; i = next++) work(i);
+    };
+    const size_t helpers = std::min(n, size_t(std::max(1, QThread::idealThreadCount()))) - (n > 0 ? 1 : 0);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < helpers; ++t) threads.emplace_back(run);
+    run();
+    for (std::thread& t : threads) t.join();
+}
+
+} // namespace
+
+void SceneRenderer::prepareSurfaces()
+{
+    // The maps the next frame draws with, made ready on every processor at once: the first
+    // frame of an opened set would otherwise decode and combine them one after the other.
+    // Each texture's file is decoded by one thread; then each pair is combined.
+    std::set<TextureKey> pairs;
+    std::set<DzTexture*> files;
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end()) continue;
+        for (const MaterialRange& r : it->second.ranges) {
+            auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
+            if (!dm) continue;
+            DzTexture* c = dm->getColorMap();
+            DzTexture* o = dm->getOpacityMap();
+            if ((c || o) && !m_textures.count(TextureKey(c, o))) {
+                pairs.emplace(c, o);
+                if (c) files.insert(c);
+                if (o) files.insert(o);
+            }
+            for (DzTexture* t : {dm->getNormalMap(), dm->getBumpMap()})
+                if (t && !m_textures.count(TextureKey(t, t))) files.insert(t);
+        }
+    }
+    if (pairs.size() + files.size() < 2) return;
+    const std::vector<DzTexture*> fileList(files.begin(), files.end());
+    onAllProcessors(fileList.size(), [&](size_t i) { fileList[i]->getImage(); });
+    const std::vector<TextureKey> pairList(pairs.begin(), pairs.end());
+    onAllProcessors(pairList.size(), [&](size_t i) { preparedSurface(pairList[i].first, pairList[i].second); });
+}
+
+QOpenGLTexture* SceneRenderer::upload(const std::vector<QImage>& levels)
 {
     QOpenGLTexture* tex = nullptr;
-    if (!coverageMips) {
+    if (levels.size() == 1) {
         // QOpenGLTexture flips the image so v = 0 is its bottom row, as mesh UVs expect.
-        tex = new QOpenGLTexture(rgba.convertToFormat(QImage::Format_RGBA8888));
+        tex = new QOpenGLTexture(levels.front().convertToFormat(QImage::Format_RGBA8888));
     } else {
-        const std::vector<QImage> levels = coverageMipmaps(rgba);
         tex = new QOpenGLTexture(QOpenGLTexture::Target2D);
-        tex->setSize(rgba.width(), rgba.height());
+        tex->setSize(levels.front().width(), levels.front().height());
         tex->setFormat(QOpenGLTexture::RGBA8_UNorm);
         tex->setMipLevels(int(levels.size()));
         tex->allocateStorage(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8);
@@ -181,10 +243,10 @@ const SceneRenderer::GpuTexture* SceneRenderer::surface(DzTexture* colour, DzTex
     GpuTexture g;
     g.colour = colour;
     g.opacity = opacity;
-    const QImage mask = opacity ? opacity->getImage() : QImage();
-    const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), mask);
-    g.alpha = alphaModeOf(mask);
-    if (!rgba.isNull()) g.texture = upload(rgba, g.alpha == AlphaMode::Mask);
+    if (const auto prepared = preparedSurface(colour, opacity)) {
+        g.alpha = prepared->alpha;
+        if (!prepared->levels.empty()) g.texture = upload(prepared->levels);
+    }
     return &m_textures.emplace(key, g).first->second;
 }
 
@@ -203,13 +265,12 @@ QOpenGLTexture* SceneRenderer::relief(DzTexture* t)
     g.colour = t;
     g.opacity = t;
     const QImage img = t->getImage();
-    if (!img.isNull()) g.texture = upload(img, false);
+    if (!img.isNull()) g.texture = upload({img});
     return m_textures.emplace(key, g).first->second.texture;
 }
 
-void SceneRenderer::drawGrid(const QMatrix4x4& viewProj)
+void SceneRenderer::drawGrid(const QMatrix4x4& viewProj, const Bounds& b)
 {
-    Bounds b = sceneBounds();
     float extent = b.isEmpty() ? 500.f
                                : std::max({std::abs(b.min.x()), std::abs(b.max.x()), std::abs(b.min.z()),
                                            std::abs(b.max.z()), 100.f});
@@ -340,6 +401,125 @@ void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>&
     }
 }
 
+namespace {
+
+// A box in a node's space as a box in the world.
+Bounds worldBox(const Bounds& lb, const QMatrix4x4& model)
+{
+    Bounds wb;
+    for (int i = 0; i < 8; ++i)
+        wb.add(model.map(QVector3D(i & 1 ? lb.max.x() : lb.min.x(), i & 2 ? lb.max.y() : lb.min.y(), i & 4 ? lb.max.z() : lb.min.z())));
+    return wb;
+}
+
+} // namespace
+
+Bounds SceneRenderer::drawnBounds(const QList<MeshNode>& nodes) const
+{
+    // From the boxes kept at upload: reading every vertex of a large scene at every frame
+    // cost more than drawing it.
+    Bounds b;
+    for (const MeshNode& mn : nodes) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end() || it->second.localBounds.isEmpty()) continue;
+        b.add(worldBox(it->second.localBounds, toMatrix(mn.node->getWSTransform())));
+    }
+    return b;
+}
+
+void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
+{
+    // The terrain is the mesh with the widest footprint.
+    MeshNode best;
+    float bestArea = 0.f;
+    QMatrix4x4 bestModel;
+    quint64 bestRev = 0;
+    for (const MeshNode& mn : nodes) {
+        auto it = m_meshes.find(mn.mesh);
+        if (it == m_meshes.end() || !it->second.vbo || it->second.localBounds.isEmpty()) continue;
+        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+        const Bounds wb = worldBox(it->second.localBounds, model);
+        const float area = (wb.max.x() - wb.min.x()) * (wb.max.z() - wb.min.z());
+        if (area > bestArea) {
+            bestArea = area;
+            best = mn;
+            bestModel = model;
+            bestRev = it->second.revision;
+        }
+    }
+    if (!best.mesh) {
+        m_ground.valid = false;
+        m_ground.mesh = nullptr;
+        return;
+    }
+    // The far edge follows the scene's size, so it is rebuilt only when that changes a lot.
+    const bool sameSize = m_ground.radius > 0.f && sceneRadius < m_ground.radius * 1.25f && sceneRadius > m_ground.radius * 0.8f;
+    if (m_ground.mesh == best.mesh && m_ground.revision == bestRev && m_ground.transform == bestModel && sameSize) {
+        m_ground.node = best;
+        return;
+    }
+    m_ground.mesh = best.mesh;
+    m_ground.node = best;
+    m_ground.revision = bestRev;
+    m_ground.transform = bestModel;
+    m_ground.radius = sceneRadius;
+    // The terrain's vertices in the world with their texture points, read straight from the
+    // mesh: the ring needs no normals, and a large terrain's full buffers cost seconds.
+    MeshBuffers terrain, ring;
+    const DzFacetMesh& mesh = *best.mesh;
+    const DzVec3* pos = mesh.getVerticesPtr();
+    terrain.vertices.resize(size_t(mesh.getNumVertices()));
+    for (size_t i = 0; i < terrain.vertices.size(); ++i) {
+        const QVector3D p = bestModel.map(toQt(pos[i]));
+        terrain.vertices[i].px = p.x(), terrain.vertices[i].py = p.y(), terrain.vertices[i].pz = p.z();
+    }
+    if (const DzMap* uvs = mesh.getUVs()) {
+        const DzFacet* f = mesh.getFacetsPtr();
+        for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
+            if (!facetInMesh(f[i], mesh.getNumVertices())) continue;
+            for (int k = 0; k < (f[i].isQuad() ? 4 : 3); ++k) {
+                const DzPnt2 t = uvs->getPnt2Value(f[i].m_uvwIdx[k]);
+                GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
+                v.u = t.u, v.v = t.v;
+            }
+        }
+    }
+    m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
+    if (m_ground.valid) upload(m_ground.gpu, ring);
+}
+
+void SceneRenderer::drawGround()
+{
+    if (!m_ground.valid || !m_ground.gpu.vbo || !m_ground.node.mesh) return;
+    // Dressed as the terrain's own base: its first surface that is neither cut out nor a
+    // blended layer.
+    const MeshNode& mn = m_ground.node;
+    auto it = m_meshes.find(mn.mesh);
+    if (it == m_meshes.end()) return;
+    DzDefaultMaterial* dm = nullptr;
+    const GpuTexture* tex = nullptr;
+    for (const MaterialRange& r : it->second.ranges) {
+        auto* m = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
+        const GpuTexture* t = m ? surface(m->getColorMap(), m->getOpacityMap()) : nullptr;
+        if (t && t->texture && t->alpha != AlphaMode::Opaque) continue;
+        dm = m;
+        tex = t;
+        break;
+    }
+    m_meshProgram->setUniformValue("uModel", QMatrix4x4());
+    m_meshProgram->setUniformValue("uNormalMat", QMatrix3x3());
+    m_meshProgram->setUniformValue("uHighlight", 0.f);
+    m_meshProgram->setUniformValue("uUseAO", 0);
+    m_meshProgram->setUniformValue("uWorldCentre", m_ground.shape.centre);
+    m_meshProgram->setUniformValue("uWorldRadius", m_ground.shape.radius);
+    m_meshProgram->setUniformValue("uGround", 1);
+    bindMesh(m_ground.gpu, true);
+    drawRange(m_ground.gpu.ranges.front(), dm, tex, false);
+    unbindMesh();
+    m_meshProgram->setUniformValue("uGround", 0);
+    m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
+}
+
 void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int width, int height, DzNode* selected)
 {
     if (!m_ready) return;
@@ -350,7 +530,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     const ViewLook& look = viewLook();
     const Shading mode = look.shading;
     const QList<MeshNode> nodes = sceneMeshNodes(true);
-    const Bounds bounds = sceneBounds();
+    const Bounds bounds = drawnBounds(nodes);
     const QMatrix4x4 viewProj = proj * view;
     const QVector3D eye = view.inverted().map(QVector3D(0.f, 0.f, 0.f));
     const SkyVec sd = sunDirection(look.sun);
@@ -386,7 +566,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (mode != Shading::Flat) m_sky.drawSky(viewProj, eye, kViewExposure);
     // In flat shading, and under an empty sky, the grid gives the ground plane.
-    if (mode == Shading::Flat || nodes.isEmpty()) drawGrid(viewProj);
+    if (mode == Shading::Flat || nodes.isEmpty()) drawGrid(viewProj, bounds);
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     const bool coverage = samples > 1;
@@ -407,8 +587,9 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         m_meshProgram->setUniformValueArray("uSH", shv, 9);
         m_meshProgram->setUniformValue("uEye", eye);
         m_meshProgram->setUniformValue("uExposure", kViewExposure);
-        // Air thin enough that the far side of the scene is veiled, not lost.
-        m_meshProgram->setUniformValue("uFogDensity", 0.12f / sceneRadius);
+        // Air thin enough that the far side of the scene is veiled, not lost; a small scene
+        // (a flower bed) is not put in a fog bank.
+        m_meshProgram->setUniformValue("uFogDensity", 0.08f / std::max(sceneRadius, 3000.f));
         m_meshProgram->setUniformValue("uSkyTex", 3);
         m_meshProgram->setUniformValue("uShadowMap", 4);
         m_meshProgram->setUniformValue("uAO", 5);
@@ -426,6 +607,14 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         glActiveTexture(GL_TEXTURE5);
         glBindTexture(GL_TEXTURE_2D, occlusion ? m_sky.occlusionTexture() : 0);
         glActiveTexture(GL_TEXTURE0);
+    }
+    if (mode != Shading::Flat && !nodes.isEmpty()) {
+        m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
+        m_meshProgram->setUniformValue("uGround", 0);
+        syncGround(nodes, sceneRadius);
+        m_meshProgram->setUniformValue("uMvp", viewProj);
+        drawGround();
+        m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);
     }
     // Opaque and cut-out surfaces first, then the blended ones over them.
     for (int pass = 0; pass < 2; ++pass) {

@@ -17,6 +17,7 @@
 #include "skylight.h"
 #include "scenemeshes.h"
 #include "surfacemaps.h"
+#include "worldground.h"
 
 class QOpenGLShaderProgram;
 class QOpenGLTexture;
@@ -63,18 +64,27 @@ private:
     using TextureKey = std::pair<const DzTexture*, const DzTexture*>;
 
     void upload(GpuMesh& g, const DzFacetMesh& mesh);
+    void upload(GpuMesh& g, const MeshBuffers& b);
     void freeMesh(GpuMesh& g);
     void drawRange(const MaterialRange& r, DzDefaultMaterial* dm, const GpuTexture* tex, bool coverage);
     const GpuTexture* surface(DzTexture* colour, DzTexture* opacity);
     QOpenGLTexture* relief(DzTexture* t);
-    QOpenGLTexture* upload(const QImage& rgba, bool coverageMips);
-    void drawGrid(const QMatrix4x4& viewProj);
+    // One image gets its mipmaps made by the driver; a chain is uploaded as it is.
+    QOpenGLTexture* upload(const std::vector<QImage>& levels);
+    void drawGrid(const QMatrix4x4& viewProj, const Bounds& sceneBox);
+    // The world box of what is drawn, from the boxes kept at upload.
+    Bounds drawnBounds(const QList<MeshNode>& nodes) const;
     void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
     // Depth of the opaque and cut-out surfaces (cut-outs through their opacity) into the
     // bound target: the sun's shadow map and the occlusion pass use it.
     void drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes);
     void bindMesh(const GpuMesh& g, bool normals);
     void unbindMesh();
+    // Decodes and combines, in parallel, the maps of the scene's materials not drawn yet.
+    void prepareSurfaces();
+    // Rebuilds the land around the scene when its terrain (the widest mesh) changed or moved.
+    void syncGround(const QList<MeshNode>& nodes, float sceneRadius);
+    void drawGround();
 
     static constexpr int kShadowMapSize = 2048;
     std::unique_ptr<QOpenGLShaderProgram> m_meshProgram, m_lineProgram, m_depthProgram;
@@ -83,6 +93,18 @@ private:
     std::unordered_map<const DzFacetMesh*, GpuMesh> m_meshes;
     std::map<TextureKey, GpuTexture> m_textures;
     GLuint m_lineVbo = 0;
+    // The land around the scene, in world space; rebuilt when the terrain under it changes.
+    struct Ground
+    {
+        const DzFacetMesh* mesh = nullptr;
+        MeshNode node;
+        quint64 revision = 0;
+        QMatrix4x4 transform;
+        float radius = 0.f;
+        GpuMesh gpu;
+        WorldGroundShape shape;
+        bool valid = false;
+    } m_ground;
     MeshBuffers m_scratch;
     bool m_ready = false;
     int m_uploads = 0;

@@ -5,6 +5,7 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include "meshtriangles.h"
 
 MeshNode meshNodeOf(DzNode* node)
 {
@@ -92,4 +93,19 @@ Bounds sceneBounds()
     Bounds b;
     for (const MeshNode& mn : sceneMeshNodes(true)) b.add(nodeBounds(mn));
     return b;
+}
+
+QMap<int, std::vector<int>> facetsByMaterial(const MeshNode& mn)
+{
+    QMap<int, std::vector<int>> out;
+    const DzFacetMesh& mesh = *mn.mesh;
+    const int nv = mesh.getNumVertices(), nmat = mn.shape ? mn.shape->getNumMaterials() : 0;
+    const DzFacet* f = mesh.getFacetsPtr();
+    for (int i = 0, nf = mesh.getNumFacets(); i < nf; ++i) {
+        if (!facetInMesh(f[i], nv)) continue;
+        int m = f[i].m_materialIdx;
+        if (m < 0 || m >= nmat) m = 0;
+        out[m].push_back(i);
+    }
+    return out;
 }

@@ -2,6 +2,8 @@
 // What the viewport and the exporters see of the host scene: the nodes that carry a
 // facet mesh, their world transforms and the materials of their shape.
 #include <QList>
+#include <QMap>
+#include <vector>
 #include <QMatrix4x4>
 #include <QVector3D>
 #include <dzmath.h>
@@ -26,6 +28,10 @@ QList<MeshNode> sceneMeshNodes(bool visibleOnly);
 
 QMatrix4x4 toMatrix(const DzTransform& t);
 inline QVector3D toQt(const DzVec3& v) { return QVector3D(v.m_x, v.m_y, v.m_z); }
+
+// The facets of a mesh node by the material they are drawn with (an index the shape does not
+// have counts as its first material); facets with a vertex index outside the mesh are left out.
+QMap<int, std::vector<int>> facetsByMaterial(const MeshNode& mn);
 
 // The material a facet with material index idx is drawn with (null when the shape has none there).
 DzMaterial* facetMaterial(const MeshNode& mn, int idx);

@@ -1,5 +1,6 @@
 #include "shadowmap.h"
 #include <algorithm>
+#include "gltargets.h"
 
 QMatrix4x4 sunShadowMatrix(const Bounds& bIn, const QVector3D& toSun)
 {
@@ -41,24 +42,13 @@ bool ShadowMap::ensure(int size)
     }
     if (m_fbo && m_size == size) return true;
     release();
-    glGenTextures(1, &m_depth);
-    glBindTexture(GL_TEXTURE_2D, m_depth);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, size, size, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, nullptr);
     // Compared in hardware, with linear filtering between the four nearest results.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    m_depth = newTargetTexture(this, GL_DEPTH_COMPONENT24, size, size, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
     glBindTexture(GL_TEXTURE_2D, 0);
-    glGenFramebuffers(1, &m_fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, m_depth, 0);
-    const GLenum none = GL_NONE;
-    glDrawBuffers(1, &none);
-    glReadBuffer(GL_NONE);
-    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    bool ok = false;
+    m_fbo = newTarget(this, GL_DEPTH_ATTACHMENT, m_depth, &ok);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     m_size = size;
     if (!ok) release();

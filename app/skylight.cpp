@@ -2,6 +2,7 @@
 #include <QOpenGLShaderProgram>
 #include <cmath>
 #include <vector>
+#include "gltargets.h"
 #include "viewshaders.h"
 
 namespace {
@@ -23,8 +24,8 @@ bool SkyLight::initialize(QString* error)
     for (auto pair : {std::make_pair(m_skyProgram.get(), viewshaders::kSkyFS), std::make_pair(m_aoProgram.get(), viewshaders::kOcclusionFS)}) {
         QOpenGLShaderProgram* p = pair.first;
         p->bindAttributeLocation("aPos", 0);
-        if (!p->addShaderFromSourceCode(QOpenGLShader::Vertex, viewshaders::kScreenVS) ||
-            !p->addShaderFromSourceCode(QOpenGLShader::Fragment, pair.second) || !p->link()) {
+        if (!p->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, viewshaders::kScreenVS) ||
+            !p->addCacheableShaderFromSourceCode(QOpenGLShader::Fragment, pair.second) || !p->link()) {
             if (error) *error = "Viewport sky shaders do not build: " + p->log().simplified();
             return false;
         }
@@ -120,32 +121,12 @@ bool SkyLight::ensureTargets(int w, int h)
     if (m_depthFbo && m_w == w && m_h == h) return true;
     freeTargets();
     m_w = w, m_h = h;
-    glGenTextures(1, &m_depthTex);
-    glBindTexture(GL_TEXTURE_2D, m_depthTex);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, w, h, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glGenFramebuffers(1, &m_depthFbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, m_depthFbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, m_depthTex, 0);
-    const GLenum none = GL_NONE;
-    glDrawBuffers(1, &none);
-    glReadBuffer(GL_NONE);
-    bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-
-    glGenTextures(1, &m_aoTex);
-    glBindTexture(GL_TEXTURE_2D, m_aoTex);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glGenFramebuffers(1, &m_aoFbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, m_aoFbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_aoTex, 0);
-    ok = ok && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    m_depthTex = newTargetTexture(this, GL_DEPTH_COMPONENT24, w, h, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, GL_NEAREST);
+    bool ok = false, aoOk = false;
+    m_depthFbo = newTarget(this, GL_DEPTH_ATTACHMENT, m_depthTex, &ok);
+    m_aoTex = newTargetTexture(this, GL_RGBA8, w, h, GL_RGBA, GL_UNSIGNED_BYTE, GL_LINEAR);
+    m_aoFbo = newTarget(this, GL_COLOR_ATTACHMENT0, m_aoTex, &aoOk);
+    ok = ok && aoOk;
     glBindTexture(GL_TEXTURE_2D, 0);
     if (!ok) freeTargets();
     return ok;

@@ -1,4 +1,9 @@
 #include "surfacemaps.h"
+#include <QCache>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutex>
+#include <dzmaterial.h>
 #include <algorithm>
 #include <cmath>
 
@@ -118,4 +123,44 @@ std::vector<QImage> coverageMipmaps(const QImage& rgba)
         levels.push_back(level);
     }
     return levels;
+}
+
+namespace {
+
+QString fileStamp(const DzTexture* t)
+{
+    if (!t) return QStringLiteral("-");
+    const QFileInfo fi(t->getFilename());
+    return QString("%1|%2|%3").arg(fi.absoluteFilePath()).arg(fi.size()).arg(fi.lastModified().toMSecsSinceEpoch());
+}
+
+using SurfacePtr = std::shared_ptr<const PreparedSurface>;
+
+} // namespace
+
+SurfacePtr preparedSurface(const DzTexture* colour, const DzTexture* opacity)
+{
+    if (!colour && !opacity) return nullptr;
+    // Costs in kilobytes: a few hundred megabytes hold every map of the library's samples.
+    static QCache<QString, SurfacePtr> cache(384 * 1024);
+    static QMutex lock;
+    const QString key = fileStamp(colour) + "+" + fileStamp(opacity);
+    {
+        QMutexLocker hold(&lock);
+        if (SurfacePtr* hit = cache.object(key)) return *hit;
+    }
+    auto made = std::make_shared<PreparedSurface>();
+    const QImage mask = opacity ? opacity->getImage() : QImage();
+    const QImage rgba = combineOpacity(colour ? colour->getImage() : QImage(), mask);
+    made->alpha = alphaModeOf(mask);
+    if (!rgba.isNull()) {
+        if (made->alpha == AlphaMode::Mask) made->levels = coverageMipmaps(rgba);
+        else made->levels.push_back(rgba);
+    }
+    qint64 bytes = 0;
+    for (const QImage& l : made->levels) bytes += l.sizeInBytes();
+    SurfacePtr out = made;
+    QMutexLocker hold(&lock);
+    cache.insert(key, new SurfacePtr(out), int(std::max<qint64>(1, bytes / 1024)));
+    return out;
 }

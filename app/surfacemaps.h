@@ -2,7 +2,10 @@
 // How a material's image maps become what the viewport and the exporters draw: the diffuse
 // texture with its opacity companion as alpha, and mipmaps that keep cut-outs standing.
 #include <QImage>
+#include <memory>
 #include <vector>
+
+class DzTexture;
 
 enum class AlphaMode { Opaque, Mask, Blend };
 
@@ -21,3 +24,16 @@ AlphaMode alphaModeOf(const QImage& opacity);
 std::vector<QImage> coverageMipmaps(const QImage& rgba);
 // Share of texels whose alpha is above one half.
 double alphaCoverage(const QImage& rgba);
+
+// A colour map and its opacity companion made ready to draw: the combined RGBA image, its
+// alpha mode and, for cut-outs, the coverage mip chain (levels[0] is the image itself).
+struct PreparedSurface
+{
+    AlphaMode alpha = AlphaMode::Opaque;
+    std::vector<QImage> levels;
+};
+// Made once per pair of image files as they are on disk (path, size and modification time)
+// and kept for the process: decoding, combining and the mip chain of a few dozen 1024 x 1024
+// maps cost seconds, and a new scene, a reopened set, a second view or a screenshot reuses
+// them. A file changed on disk is read again. Null when both maps are null.
+std::shared_ptr<const PreparedSurface> preparedSurface(const DzTexture* colour, const DzTexture* opacity);

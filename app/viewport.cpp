@@ -1,8 +1,11 @@
 #include "viewport.h"
 #include "selection.h"
 #include "framing.h"
+#include "meshtriangles.h"
 #include "viewsettings.h"
+#include <QElapsedTimer>
 #include <QKeyEvent>
+#include <cstdio>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <limits>
@@ -14,6 +17,8 @@
 
 Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
 {
+    m_life.start();
+    connect(this, &QOpenGLWidget::frameSwapped, this, &Viewport::frameDone);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(320, 240);
     // Multisampling smooths mesh edges and turns the alpha of cut-outs (grass, leaves) into
@@ -86,10 +91,24 @@ void Viewport::paintGL()
         m_heldRedraw = true;
         return;
     }
+    m_frameStart.start();
     m_renderer.sync();
     const int dpr = devicePixelRatio();
     m_renderer.render(m_camera.view(), m_camera.projection(float(width()) / float(std::max(1, height()))),
                       width() * dpr, height() * dpr, dzScene ? dzScene->getPrimarySelection() : nullptr);
+}
+
+void Viewport::frameDone()
+{
+    if (!m_frameStart.isValid()) return;
+    const qint64 ms = m_frameStart.elapsed();
+    m_frameStart.invalidate();
+    // For timing the window as a user meets it (the time to the first whole frame of what
+    // was opened): VERDIX_FRAME_TIMES=1 logs each frame's cost and when it was on screen.
+    static const bool logFrames = qEnvironmentVariableIsSet("VERDIX_FRAME_TIMES");
+    if (logFrames)
+        fprintf(stderr, "verdix-host: frame of %d meshes in %lld ms, shown at %.2f s\n", int(sceneMeshNodes(true).size()), ms,
+                double(m_life.elapsed()) / 1000.0);
 }
 
 void Viewport::poll()
@@ -118,8 +137,10 @@ void Viewport::poll()
     if (now.isEmpty()) {
         m_frameWhenFilled = true;
     } else if (m_frameWhenFilled && !sceneBounds().isEmpty()) {
+        // From the perspective view, horizon and sky in the picture, whatever angle the
+        // camera had over the empty scene.
         m_frameWhenFilled = false;
-        frameAll();
+        setNamedView(int(NamedView::Perspective));
     }
 }
 
@@ -258,24 +279,15 @@ DzNode* Viewport::pick(const QPoint& pos) const
         const QMatrix4x4 inv = model.inverted();
         const QVector3D lo = inv.map(o), ld = inv.mapVector(d);
         const DzVec3* v = mn.mesh->getVerticesPtr();
-        const int nv = mn.mesh->getNumVertices();
-        const DzFacet* f = mn.mesh->getFacetsPtr();
-        for (int i = 0, n = mn.mesh->getNumFacets(); i < n; ++i) {
-            const int corners = f[i].isQuad() ? 4 : 3;
-            bool ok = true;
-            for (int k = 0; k < corners; ++k) ok = ok && f[i].m_vertIdx[k] >= 0 && f[i].m_vertIdx[k] < nv;
-            if (!ok) continue;
-            for (int t = 0; t + 2 < corners; ++t) {
-                const float s = hitTriangle(lo, ld, toQt(v[f[i].m_vertIdx[0]]), toQt(v[f[i].m_vertIdx[t + 1]]),
-                                            toQt(v[f[i].m_vertIdx[t + 2]]));
-                if (s <= 0.f) continue;
-                const float wt = (model.map(lo + ld * s) - o).length();
-                if (wt < bestT) {
-                    bestT = wt;
-                    best = mn.node;
-                }
+        forEachTriangle(*mn.mesh, [&](int i0, int i1, int i2) {
+            const float s = hitTriangle(lo, ld, toQt(v[i0]), toQt(v[i1]), toQt(v[i2]));
+            if (s <= 0.f) return;
+            const float wt = (model.map(lo + ld * s) - o).length();
+            if (wt < bestT) {
+                bestT = wt;
+                best = mn.node;
             }
-        }
+        });
     }
     return best;
 }

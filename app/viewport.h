@@ -4,6 +4,7 @@
 #include <QOpenGLWidget>
 #include <QHash>
 #include <QPoint>
+#include <QElapsedTimer>
 #include <QTimer>
 #include "orbitcamera.h"
 #include "renderer.h"
@@ -42,6 +43,8 @@ protected:
 
 private slots:
     void poll();
+    // After a frame reached the screen: its cost, counted from paintGL.
+    void frameDone();
 
 private:
     void cameraChanged();
@@ -51,6 +54,7 @@ private:
     OrbitCamera m_camera;
     SceneRenderer m_renderer;
     QTimer m_poll;
+    QElapsedTimer m_life, m_frameStart;
     QHash<const DzFacetMesh*, quint64> m_seenRevisions;
     QPoint m_pressPos, m_lastPos;
     Qt::MouseButton m_dragButton = Qt::NoButton;

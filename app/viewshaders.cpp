@@ -72,6 +72,9 @@ uniform int uUseAO;
 uniform vec2 uInvViewport;
 uniform vec3 uEye;
 uniform float uFogDensity;
+uniform vec3 uWorldCentre;
+uniform float uWorldRadius;
+uniform int uGround;
 varying vec3 vNormal;
 varying vec3 vPos;
 varying vec2 vUv;
@@ -132,6 +135,10 @@ float ambientOcclusion() {
 
 void main() {
     vec4 t = uHasTex != 0 ? texture2D(uTex, vUv) : vec4(1.0);
+    // The land around the scene repeats the terrain's texture: a little way out it turns to
+    // the texture's broad colour, so the repeats do not pattern the distance.
+    if (uGround != 0 && uHasTex != 0)
+        t = mix(t, texture2D(uTex, vUv, 9.0), smoothstep(0.01, 0.12, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
     float a = t.a * uOpacity;
     if (uAlphaMode == 1) {
         // Sharpened over one pixel: crisp edges, and with multisampling the coverage of
@@ -187,6 +194,10 @@ void main() {
     float dist = length(toP);
     vec3 vd = toP / max(dist, 1e-4);
     float fog = 1.0 - exp(-dist * uFogDensity);
+    // The land around the scene is lost in the haze before its far edge, and towards the
+    // horizon, where in a real land many kilometres of air lie.
+    fog = max(fog, smoothstep(0.45, 0.9, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
+    if (uGround != 0) fog = max(fog, 1.0 - smoothstep(0.0, 0.07, -vd.y));
     col = mix(col, skyRadiance(normalize(vec3(vd.x, max(vd.y, 0.03), vd.z))), fog);
     col = toSrgb(filmic(col));
     col = mix(col, vec3(1.0, 0.55, 0.1), uHighlight);

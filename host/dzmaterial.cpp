@@ -1,4 +1,5 @@
 #include "dzmaterial.h"
+#include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMutexLocker>
@@ -11,9 +12,15 @@ DzProperty::DzProperty(const QString& name, QObject* parent) : DzElement(parent)
 
 QImage DzTexture::getImage() const
 {
-    if (!m_loaded) {
+    // Read once, and again when the file has changed on disk since (a texture regenerated or
+    // painted over while the scene is open).
+    const QFileInfo fi(m_file);
+    const qint64 size = fi.size(), stamp = fi.lastModified().toMSecsSinceEpoch();
+    if (!m_loaded || size != m_fileSize || stamp != m_fileStamp) {
         m_image = QImage(m_file);
         m_loaded = true;
+        m_fileSize = size;
+        m_fileStamp = stamp;
     }
     return m_image;
 }

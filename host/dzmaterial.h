@@ -94,6 +94,7 @@ private:
     QString m_file;
     mutable QImage m_image;
     mutable bool m_loaded = false;
+    mutable qint64 m_fileSize = -1, m_fileStamp = -1;
 };
 
 class DZHOST_EXPORT DzImageMgr : public DzBase

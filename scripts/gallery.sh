@@ -31,9 +31,17 @@ for sample in "${samples[@]}"; do
       echo "gallery.sh: $name from the $view view failed" >&2
       status=1
     else
-      # 256 dithered colours keep each picture under a megabyte for the README.
+      # Fewer levels per channel, in an ordered pattern, keep each picture under a megabyte
+      # for the README. Not a 256-colour palette: its mapping scatters bright dots over the
+      # smooth sky.
       if command -v convert >/dev/null 2>&1; then
-        convert "$out/$name-$view.png" -strip -colors 256 -dither FloydSteinberg "PNG8:$out/$name-$view.png"
+        raw="$out/.$name-$view.raw.png"
+        mv "$out/$name-$view.png" "$raw"
+        for levels in 64 48 32 24; do
+          convert "$raw" -strip -ordered-dither "o4x4,$levels" "PNG24:$out/$name-$view.png"
+          [ "$(stat -c %s "$out/$name-$view.png")" -lt 1000000 ] && break
+        done
+        rm -f "$raw"
       fi
       echo "$out/$name-$view.png"
     fi

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <dzapp.h>
+#include <dzmaterial.h>
 #include "../hostrun.h"
 #include "animexport.h"
 #include "glb.h"
@@ -156,4 +158,47 @@ TEST(SurfaceMaps, CoverageMipmapsKeepTheCutoutsShare)
     const QImage combined = combineOpacity(QImage(), cut);
     EXPECT_EQ(combined.pixelColor(0, 0), QColor(255, 255, 255, 255));
     EXPECT_EQ(combined.pixelColor(40, 0).alpha(), 0);
+}
+
+// The prepared maps are made once per pair of files, yet a file changed on disk (a texture
+// painted over while the scene is open) is read again, by the image manager's texture too.
+TEST(SurfaceMaps, PreparedOncePerFilePairAndAgainWhenAFileChanges)
+{
+    QTemporaryDir dir;
+    const QString colourFile = dir.filePath("leaf.png"), maskFile = dir.filePath("leaf_O.png");
+    QImage colour(32, 32, QImage::Format_RGB32);
+    colour.fill(QColor(40, 150, 40));
+    ASSERT_TRUE(colour.save(colourFile));
+    QImage cut(32, 32, QImage::Format_Grayscale8);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) cut.setPixelColor(x, y, x < 10 ? Qt::white : Qt::black);
+    ASSERT_TRUE(cut.save(maskFile));
+    DzTexture* c = dzApp->getImageMgr()->getImage(colourFile);
+    DzTexture* m = dzApp->getImageMgr()->getImage(maskFile);
+    ASSERT_TRUE(c && m);
+    EXPECT_EQ(preparedSurface(nullptr, nullptr), nullptr);
+    const auto first = preparedSurface(c, m);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->alpha, AlphaMode::Mask);
+    ASSERT_EQ(first->levels.size(), 6u);
+    EXPECT_EQ(first->levels[0].pixelColor(31, 0).alpha(), 0);
+    EXPECT_EQ(preparedSurface(c, m).get(), first.get()) << "the same files are prepared once";
+    const auto colourOnly = preparedSurface(c, nullptr);
+    ASSERT_TRUE(colourOnly);
+    EXPECT_NE(colourOnly.get(), first.get());
+    EXPECT_EQ(colourOnly->alpha, AlphaMode::Opaque);
+    EXPECT_EQ(colourOnly->levels.size(), 1u);
+
+    // A soft mask of another size takes the old one's place: the surface blends now.
+    QImage soft(64, 64, QImage::Format_Grayscale8);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) soft.setPixelColor(x, y, QColor(x * 4, x * 4, x * 4));
+    ASSERT_TRUE(soft.save(maskFile));
+    EXPECT_EQ(m->getImage().size(), QSize(64, 64));
+    const auto second = preparedSurface(c, m);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second.get(), first.get());
+    EXPECT_EQ(second->alpha, AlphaMode::Blend);
+    EXPECT_EQ(second->levels.size(), 1u);
+    EXPECT_GT(second->levels[0].pixelColor(31, 0).alpha(), 0);
 }

@@ -1,6 +1,7 @@
 // The viewport's light and cameras: view options refused clearly, the camera and sun kept
 // by host scenes, cut-outs casting shadows through their opacity, and framing that fills the
 // picture.
+#include <cmath>
 #include <QFile>
 #include <QImage>
 #include <QRegularExpression>
@@ -17,6 +18,7 @@
 #include "orbitcamera.h"
 #include "renderer.h"
 #include "viewsettings.h"
+#include "worldground.h"
 #include "testscene.h"
 #include "../hostrun.h"
 
@@ -270,12 +272,20 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
             EXPECT_GE(lo[1], -1.f) << qPrintable(what);
             EXPECT_LE(hi[0], 1.f) << qPrintable(what);
             EXPECT_LE(hi[1], 1.f) << qPrintable(what);
-            // The perspective view, the one a scene opens with, covers at least half of a
-            // landscape picture; the others fill it along their longer side.
-            if (v == NamedView::Perspective && aspect > 1.f)
-                EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, 0.5f) << qPrintable(what);
-            else
-                EXPECT_GE(std::max(hi[0] - lo[0], hi[1] - lo[1]), 1.7f) << qPrintable(what);
+            // Every view fills the picture along its longer side. The perspective view, the
+            // one a scene opens with, looks down at an angle yet keeps the horizon in the
+            // picture's upper part with sky above it: a flat scene seen so is a wide band
+            // across it, covering a third of the picture or more.
+            EXPECT_GE(std::max(hi[0] - lo[0], hi[1] - lo[1]), 1.7f) << qPrintable(what);
+            if (v == NamedView::Perspective) {
+                if (aspect > 1.f) {
+                    EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, 0.33f) << qPrintable(what);
+                }
+                const QVector3D level = QVector3D(cam.target.x(), cam.eye().y(), cam.target.z()) - cam.eye();
+                const QVector3D horizon = m.map(cam.eye() + level.normalized() * 1e5f);
+                EXPECT_GT(horizon.y(), 0.3f) << qPrintable(what);
+                EXPECT_LT(horizon.y(), 0.85f) << qPrintable(what);
+            }
         }
     }
     // The eye stands on the ground at the eye height, inside the scene, looking towards its middle.
@@ -288,4 +298,72 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
     EXPECT_GT(QVector3D::dotProduct(look, toCentre), 0.9f);
     EXPECT_LT(look.y(), 0.f) << "eyes a little down";
     dzScene->clear();
+}
+
+TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
+{
+    // A 1000 x 1000 terrain from x = 200, z = -300 whose rim rises from 0 in the west to 200
+    // in the east, with a hill in the middle; its texture spans it once.
+    MeshBuffers terrain;
+    const int n = 20;
+    auto height = [](float x, float z) {
+        const float dx = x - 700.f, dz = z + 300.f;
+        return (x - 200.f) * 0.2f + 300.f * std::exp(-(dx * dx + dz * dz) / 40000.f);
+    };
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i) {
+            GpuVertex v{};
+            v.px = 200.f + 1000.f * float(i) / n;
+            v.pz = -800.f + 1000.f * float(j) / n;
+            v.py = height(v.px, v.pz);
+            v.u = float(i) / n;
+            v.v = 1.f - float(j) / n;
+            terrain.vertices.push_back(v);
+        }
+    MeshBuffers ring;
+    WorldGroundShape shape;
+    ASSERT_TRUE(buildWorldGround(terrain, 20000.f, ring, &shape));
+    ASSERT_FALSE(ring.indices.empty());
+    EXPECT_NEAR(shape.centre.x(), 700.f, 1e-2f);
+    EXPECT_NEAR(shape.centre.z(), -300.f, 1e-2f);
+    float nearest = 1e9f, farthest = 0.f;
+    int onRim = 0, underRim = 0;
+    for (const GpuVertex& v : ring.vertices) {
+        const bool inside = v.px > 200.f + 1e-2f && v.px < 1200.f - 1e-2f && v.pz > -800.f + 1e-2f && v.pz < 200.f - 1e-2f;
+        EXPECT_FALSE(inside) << v.px << "," << v.pz;
+        const bool rim = !inside && v.px > 200.f - 1e-2f && v.px < 1200.f + 1e-2f && v.pz > -800.f - 1e-2f && v.pz < 200.f + 1e-2f;
+        if (rim) {
+            // The terrain's own rim vertices, and a curtain under them.
+            const float below = height(v.px, v.pz) - v.py;
+            if (std::abs(below) < 1e-2f) ++onRim;
+            else if (below > 1.f) ++underRim;
+            else ADD_FAILURE() << "a ring vertex on the rim neither on nor under it: " << below;
+        }
+        const float r = std::hypot(v.px - 700.f, v.pz + 300.f);
+        nearest = std::min(nearest, r);
+        farthest = std::max(farthest, r);
+        // The texture goes on as the terrain lays it out.
+        EXPECT_NEAR(v.u, (v.px - 200.f) / 1000.f, 1e-3f * std::max(1.f, std::abs(v.u)));
+        EXPECT_NEAR(v.v, 1.f - (v.pz + 800.f) / 1000.f, 1e-3f * std::max(1.f, std::abs(v.v)));
+        EXPECT_GT(v.ny, 0.f);
+        // The far ring lies at the rim's mean height (100 here), everywhere around.
+        if (r > 19000.f) {
+            EXPECT_NEAR(v.py, 100.f, 2.f);
+        }
+    }
+    EXPECT_EQ(onRim, 4 * n) << "each rim vertex of the terrain once";
+    EXPECT_EQ(underRim, 4 * n);
+    EXPECT_NEAR(farthest, 20000.f, 1.f);
+    EXPECT_NEAR(nearest, 500.f, 1e-2f) << "the ring starts at the rim";
+    // Every triangle is a real one: no slivers joining the rim to the far side.
+    for (size_t t = 0; t < ring.indices.size(); t += 3) {
+        const GpuVertex& a = ring.vertices[ring.indices[t]];
+        const GpuVertex& b = ring.vertices[ring.indices[t + 1]];
+        EXPECT_LT(std::hypot(a.px - b.px, a.pz - b.pz), 8000.f);
+    }
+    // A flat line has no rim to start from.
+    MeshBuffers line;
+    for (int i = 0; i < 4; ++i) line.vertices.push_back(GpuVertex{float(i), 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f});
+    EXPECT_FALSE(buildWorldGround(line, 1000.f, ring));
+    EXPECT_TRUE(ring.vertices.empty());
 }

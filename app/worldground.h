@@ -1,0 +1,20 @@
+#pragma once
+// The land around the scene: a ring of ground from the terrain's rim out to the horizon, so
+// a scene stands in a place instead of floating in haze. Its inner edge is the rim's own
+// vertices (with a short curtain below, so no crack shows), a short way out it settles to the
+// rim's mean height, and its texture coordinates continue the terrain's own mapping, so it
+// reads as more of the same land until the air hides it. Plain geometry; no OpenGL.
+#include <QVector3D>
+#include <vector>
+#include "meshbuffers.h"
+
+struct WorldGroundShape
+{
+    QVector3D centre;   // the middle of the terrain at the ring's far height
+    float radius = 0.f; // of the far edge, from the centre
+};
+
+// Builds the ring around terrain (its triangles in world space, as buildMeshBuffers lays
+// them out) reaching out to farRadius from the terrain's middle. False, with out empty,
+// when the terrain has no rim to start from (no extent on the ground plane).
+bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& out, WorldGroundShape* shape = nullptr);
