@@ -15,6 +15,7 @@ QImage DzTexture::getImage() const
     // Read once, and again when the file has changed on disk since (a texture regenerated or
     // painted over while the scene is open).
     const QFileInfo fi(m_file);
+    QMutexLocker lock(&m_imageLock);
     const qint64 size = fi.size(), stamp = fi.lastModified().toMSecsSinceEpoch();
     if (!m_loaded || size != m_fileSize || stamp != m_fileStamp) {
         m_image = QImage(m_file);

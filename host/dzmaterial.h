@@ -88,10 +88,12 @@ class DZHOST_EXPORT DzTexture : public DzBase
 public:
     explicit DzTexture(const QString& file, QObject* parent = nullptr) : DzBase(parent), m_file(file) {}
     QString getFilename() const { return m_file; }
+    // Safe to call from several threads at once (the viewport prepares surfaces in parallel).
     QImage getImage() const;
 
 private:
     QString m_file;
+    mutable QMutex m_imageLock;
     mutable QImage m_image;
     mutable bool m_loaded = false;
     mutable qint64 m_fileSize = -1, m_fileStamp = -1;
