@@ -1,0 +1,287 @@
+#include "integrator.h"
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+inline float powerHeuristic(float a, float b)
+{
+    const float a2 = a * a, b2 = b * b;
+    return a2 + b2 > 0.f ? a2 / (a2 + b2) : 0.f;
+}
+
+inline Vec3 clampMax(const Vec3& c, float cap)
+{
+    const float m = maxComponent(c);
+    return m > cap ? c * (cap / m) : c;
+}
+
+// Moved off the surface to the side the new ray leaves by, far enough for float positions
+// of a scene some kilometres across.
+inline Vec3 offsetFrom(const Vec3& p, const Vec3& ng, const Vec3& dir)
+{
+    const float scale = 1.f + std::max(std::abs(p.x), std::max(std::abs(p.y), std::abs(p.z)));
+    const float eps = 4e-5f * scale;
+    return dot(ng, dir) >= 0.f ? p + ng * eps : p - ng * eps;
+}
+
+} // namespace
+
+Environment Environment::fromSky(const SunSky& s, int width, int height)
+{
+    Environment e;
+    e.m_w = width;
+    e.m_h = height;
+    e.m_texels.resize(size_t(width) * size_t(height));
+    for (int j = 0; j < height; ++j) {
+        const float theta = (float(j) + 0.5f) / float(height) * kPi;
+        for (int i = 0; i < width; ++i) {
+            const float phi = (float(i) + 0.5f) / float(width) * 2.f * kPi - kPi;
+            const SkyVec d{std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)};
+            const SkyRgb c = skyRadiance(s, d);
+            e.m_texels[size_t(j) * size_t(width) + size_t(i)] = {c.r, c.g, c.b};
+        }
+    }
+    // Sampling tables.
+    e.m_weight.resize(e.m_texels.size());
+    e.m_rowCdf.assign(size_t(height) + 1, 0.f);
+    e.m_columnCdf.assign(size_t(height) * size_t(width + 1), 0.f);
+    double total = 0.0;
+    for (int j = 0; j < height; ++j) {
+        const float sinT = std::sin((float(j) + 0.5f) / float(height) * kPi);
+        float* cdf = &e.m_columnCdf[size_t(j) * size_t(width + 1)];
+        double row = 0.0;
+        for (int i = 0; i < width; ++i) {
+            const float w = (luminance(e.m_texels[size_t(j) * width + i]) + 1e-6f) * sinT;
+            e.m_weight[size_t(j) * width + i] = w;
+            row += w;
+            cdf[i + 1] = float(row);
+        }
+        for (int i = 1; i <= width; ++i) cdf[i] = row > 0.0 ? float(cdf[i] / row) : float(i) / float(width);
+        total += row;
+        e.m_rowCdf[size_t(j) + 1] = float(total);
+    }
+    for (int j = 1; j <= height; ++j) e.m_rowCdf[size_t(j)] = float(e.m_rowCdf[size_t(j)] / total);
+    e.m_total = float(total);
+    bool black = true;
+    for (const Vec3& t : e.m_texels) black = black && ::isBlack(t);
+    if (black) e.m_total = 0.f;
+    return e;
+}
+
+Environment Environment::uniform(const Vec3& radiance)
+{
+    SunSky none;
+    Environment e = fromSky(none, 64, 32);
+    for (Vec3& t : e.m_texels) t = radiance;
+    // Rebuild the tables for the constant radiance.
+    const int w = e.m_w, h = e.m_h;
+    double total = 0.0;
+    for (int j = 0; j < h; ++j) {
+        const float sinT = std::sin((float(j) + 0.5f) / float(h) * kPi);
+        float* cdf = &e.m_columnCdf[size_t(j) * size_t(w + 1)];
+        for (int i = 0; i < w; ++i) {
+            e.m_weight[size_t(j) * w + i] = sinT;
+            cdf[i + 1] = float(i + 1) / float(w);
+        }
+        total += double(sinT) * w;
+        e.m_rowCdf[size_t(j) + 1] = float(total);
+    }
+    for (int j = 1; j <= h; ++j) e.m_rowCdf[size_t(j)] = float(e.m_rowCdf[size_t(j)] / total);
+    e.m_total = ::isBlack(radiance) ? 0.f : float(total);
+    return e;
+}
+
+Vec3 Environment::eval(const Vec3& dir) const
+{
+    const float theta = std::acos(std::clamp(dir.y, -1.f, 1.f));
+    const float phi = std::atan2(dir.z, dir.x);
+    const float x = (phi + kPi) / (2.f * kPi) * float(m_w) - 0.5f;
+    const float y = theta / kPi * float(m_h) - 0.5f;
+    const float fx0 = std::floor(x), fy0 = std::floor(y);
+    const float fx = x - fx0, fy = y - fy0;
+    int x0 = int(fx0) % m_w;
+    if (x0 < 0) x0 += m_w;
+    const int x1 = (x0 + 1) % m_w;
+    const int y0 = std::clamp(int(fy0), 0, m_h - 1), y1 = std::clamp(int(fy0) + 1, 0, m_h - 1);
+    const Vec3& a = m_texels[size_t(y0) * m_w + x0];
+    const Vec3& b = m_texels[size_t(y0) * m_w + x1];
+    const Vec3& c = m_texels[size_t(y1) * m_w + x0];
+    const Vec3& d = m_texels[size_t(y1) * m_w + x1];
+    return (a * (1.f - fx) + b * fx) * (1.f - fy) + (c * (1.f - fx) + d * fx) * fy;
+}
+
+Vec3 Environment::sample(float u0, float u1, Vec3* radiance, float* pdf) const
+{
+    *pdf = 0.f;
+    if (m_total <= 0.f) return Vec3(0.f, 1.f, 0.f);
+    const auto rowIt = std::upper_bound(m_rowCdf.begin() + 1, m_rowCdf.end(), u0);
+    const int j = std::clamp(int(rowIt - m_rowCdf.begin()) - 1, 0, m_h - 1);
+    const float r0 = m_rowCdf[size_t(j)], r1 = m_rowCdf[size_t(j) + 1];
+    const float fy = r1 > r0 ? std::clamp((u0 - r0) / (r1 - r0), 0.f, 0.99999f) : 0.5f;
+    const float* cdf = &m_columnCdf[size_t(j) * size_t(m_w + 1)];
+    const auto colIt = std::upper_bound(cdf + 1, cdf + m_w + 1, u1);
+    const int i = std::clamp(int(colIt - cdf) - 1, 0, m_w - 1);
+    const float c0 = cdf[i], c1 = cdf[i + 1];
+    const float fx = c1 > c0 ? std::clamp((u1 - c0) / (c1 - c0), 0.f, 0.99999f) : 0.5f;
+    const float theta = (float(j) + fy) / float(m_h) * kPi;
+    const float phi = (float(i) + fx) / float(m_w) * 2.f * kPi - kPi;
+    const float sinT = std::sin(theta);
+    const Vec3 dir{sinT * std::cos(phi), std::cos(theta), sinT * std::sin(phi)};
+    if (sinT <= 1e-6f) return dir;
+    *pdf = m_weight[size_t(j) * m_w + i] / m_total * float(m_w) * float(m_h) / (2.f * kPi * kPi * sinT);
+    *radiance = eval(dir);
+    return dir;
+}
+
+float Environment::pdf(const Vec3& dir) const
+{
+    if (m_total <= 0.f) return 0.f;
+    const float theta = std::acos(std::clamp(dir.y, -1.f, 1.f));
+    const float sinT = std::sin(theta);
+    if (sinT <= 1e-6f) return 0.f;
+    const float phi = std::atan2(dir.z, dir.x);
+    const int i = std::clamp(int((phi + kPi) / (2.f * kPi) * float(m_w)), 0, m_w - 1);
+    const int j = std::clamp(int(theta / kPi * float(m_h)), 0, m_h - 1);
+    return m_weight[size_t(j) * m_w + i] / m_total * float(m_w) * float(m_h) / (2.f * kPi * kPi * sinT);
+}
+
+SunLight SunLight::fromSky(const SunSky& s)
+{
+    SunLight l;
+    const SkyVec d = sunDirection(s);
+    l.direction = normalize({d.x, d.y, d.z});
+    const SkyRgb e = sunIrradiance(s);
+    l.irradiance = {e.r, e.g, e.b};
+    const SkyRgb r = sunDiscRadiance(s);
+    l.discRadiance = {r.r, r.g, r.b};
+    l.angularRadius = kSunDiscRadius;
+    if (s.elevationDeg < 0.f) l.irradiance = l.discRadiance = Vec3(0.f);
+    return l;
+}
+
+Integrator::Integrator(const RenderScene& scene, const Environment& env, const SunLight& sun, const TraceSettings& settings)
+    : m_scene(scene), m_env(env), m_sun(sun), m_sunCos(std::cos(sun.angularRadius)), m_set(settings)
+{
+}
+
+Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixelSpread, Rng& rng, RayCounts& counts) const
+{
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    Vec3 L(0.f), beta(1.f);
+    Vec3 o = origin, d = direction;
+    float width = 0.f, spread = pixelSpread, prevPdf = 0.f;
+    const bool sunOn = !isBlack(m_sun.irradiance);
+    const Frame sunFrame(m_sun.direction);
+    for (int depth = 0;; ++depth) {
+        SurfaceHit h;
+        ++(depth == 0 ? counts.primary : counts.bounce);
+        if (!m_scene.intersect(o, d, 0.f, kInf, rng.nextU32(), &h)) {
+            Vec3 Le = m_env.eval(d);
+            if (depth == 0) {
+                if (dot(d, m_sun.direction) >= m_sunCos) Le += m_sun.discRadiance;
+                L += Le;
+            } else {
+                const float w = prevPdf > 0.f ? powerHeuristic(prevPdf, m_env.pdf(d)) : 1.f;
+                L += clampMax(beta * Le * w, m_set.indirectClamp);
+            }
+            break;
+        }
+        const RenderMaterial& m = *h.material;
+        const Vec3 wo = -d;
+        Vec3 ng = h.ng, ns = h.ns;
+        if (dot(ng, wo) < 0.f) {
+            ng = -ng;
+            ns = -ns;
+        }
+        if (depth == 0 && m_set.fogDensity > 0.f) {
+            const float fog = 1.f - std::exp(-h.t * m_set.fogDensity);
+            L += m_env.eval(normalize({d.x, std::max(d.y, 0.03f), d.z})) * fog;
+            beta *= 1.f - fog;
+        }
+        width += spread * h.t;
+        // The texture level whose texels are as wide as the ray's footprint there.
+        auto levelOf = [&](const RenderTexture& t) {
+            if (h.texelScale <= 0.f || width <= 0.f) return 0.f;
+            const float texels = width * h.texelScale * float(std::max(t.width(), t.height()));
+            return std::max(0.f, std::log2(texels / std::max(std::abs(dot(ng, wo)), 0.25f)));
+        };
+        Vec3 albedo = m.diffuse;
+        if (m.colour) {
+            const TexelRgba c = m.colour->sample(h.u, h.v, levelOf(*m.colour));
+            albedo = albedo * Vec3(c.r, c.g, c.b);
+        }
+        const bool hasFrame = !isBlack(h.dpdu * h.dpdu + h.dpdv * h.dpdv);
+        if (hasFrame && m.normalMap) {
+            const TexelRgba t = m.normalMap->sample(h.u, h.v, levelOf(*m.normalMap));
+            const Vec3 T = normalize(h.dpdu - ns * dot(ns, h.dpdu));
+            const Vec3 B = normalize(h.dpdv - ns * dot(ns, h.dpdv));
+            const Vec3 bent = normalize(T * (2.f * t.r - 1.f) + B * (2.f * t.g - 1.f) + ns * (2.f * t.b - 1.f));
+            if (dot(bent, ng) > 0.05f) ns = bent;
+        } else if (hasFrame && m.bumpMap && m.bumpHeight > 0.f) {
+            const float level = levelOf(*m.bumpMap);
+            const float texels = float(std::max(1, m.bumpMap->width() >> int(std::lround(level))));
+            const float du = 1.f / texels;
+            const float h0 = m.bumpMap->sample(h.u, h.v, level).r;
+            const float hu = m.bumpMap->sample(h.u + du, h.v, level).r;
+            const float hv = m.bumpMap->sample(h.u, h.v + du, level).r;
+            const Vec3 pu = h.dpdu + ns * ((hu - h0) / du * m.bumpHeight);
+            const Vec3 pv = h.dpdv + ns * ((hv - h0) / du * m.bumpHeight);
+            Vec3 bent = normalize(cross(pu, pv));
+            if (dot(bent, ns) < 0.f) bent = -bent;
+            if (dot(bent, ng) > 0.05f) ns = bent;
+        }
+        if (dot(ns, wo) <= 0.f) ns = ng;
+        const Bsdf bsdf(ns, ng, albedo, m.specular, m.roughness, m.translucency);
+        auto add = [&](const Vec3& c) { L += depth == 0 ? c : clampMax(c, m_set.indirectClamp); };
+
+        if (sunOn) {
+            const float u0 = rng.next(), u1 = rng.next();
+            const float cosT = 1.f - u0 * (1.f - m_sunCos);
+            const float sinT = std::sqrt(std::max(0.f, 1.f - cosT * cosT));
+            const float phi = 2.f * kPi * u1;
+            const Vec3 wi = sunFrame.toWorld({sinT * std::cos(phi), sinT * std::sin(phi), cosT});
+            float pdf = 0.f;
+            const Vec3 f = bsdf.eval(wo, wi, &pdf);
+            const uint32_t salt = rng.nextU32();
+            if (!isBlack(f)) {
+                ++counts.shadow;
+                if (!m_scene.occluded(offsetFrom(h.p, ng, wi), wi, 0.f, kInf, salt)) add(beta * f * m_sun.irradiance);
+            }
+        }
+        if (!m_env.isBlack()) {
+            Vec3 Le;
+            float pdfL = 0.f;
+            const Vec3 wi = m_env.sample(rng.next(), rng.next(), &Le, &pdfL);
+            const uint32_t salt = rng.nextU32();
+            if (pdfL > 0.f) {
+                float pdfB = 0.f;
+                const Vec3 f = bsdf.eval(wo, wi, &pdfB);
+                if (!isBlack(f)) {
+                    ++counts.shadow;
+                    if (!m_scene.occluded(offsetFrom(h.p, ng, wi), wi, 0.f, kInf, salt))
+                        add(beta * f * Le * (powerHeuristic(pdfL, pdfB) / pdfL));
+                }
+            }
+        }
+
+        if (depth >= m_set.maxBounces) break;
+        Vec3 wi, weight;
+        float pdf = 0.f;
+        const float s0 = rng.next(), s1 = rng.next(), s2 = rng.next();
+        if (!bsdf.sample(wo, s0, s1, s2, &wi, &weight, &pdf)) break;
+        beta *= weight;
+        prevPdf = pdf;
+        if (depth + 1 > m_set.minBounces) {
+            const float q = std::min(0.95f, maxComponent(beta));
+            if (rng.next() >= q) break;
+            beta *= 1.f / q;
+        }
+        o = offsetFrom(h.p, ng, wi);
+        d = wi;
+        // After a scattering bounce the footprint opens up; textures are read much blurrier.
+        spread = std::max(spread, 0.05f);
+    }
+    return L;
+}
