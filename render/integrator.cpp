@@ -28,6 +28,31 @@ inline Vec3 offsetFrom(const Vec3& p, const Vec3& ng, const Vec3& dir)
 
 } // namespace
 
+namespace {
+
+// atan2 and acos to well under a texel of the sky's table, without the library's cost: every
+// ray that leaves the scene and every light sample looks the sky up.
+inline float fastAtan2(float y, float x)
+{
+    const float ax = std::abs(x), ay = std::abs(y);
+    const float mx = std::max(ax, ay), mn = std::min(ax, ay);
+    if (mx <= 0.f) return 0.f;
+    const float a = mn / mx, s = a * a;
+    float r = ((-0.0464964749f * s + 0.15931422f) * s - 0.327622764f) * s * a + a;
+    if (ay > ax) r = 1.57079637f - r;
+    if (x < 0.f) r = kPi - r;
+    return y < 0.f ? -r : r;
+}
+
+inline float fastAcos(float x)
+{
+    const float ax = std::min(std::abs(x), 1.f);
+    const float r = std::sqrt(1.f - ax) * (1.5707288f + ax * (-0.2121144f + ax * (0.0742610f - 0.0187293f * ax)));
+    return x < 0.f ? kPi - r : r;
+}
+
+} // namespace
+
 Environment Environment::fromSky(const SunSky& s, int width, int height)
 {
     Environment e;
@@ -43,67 +68,70 @@ Environment Environment::fromSky(const SunSky& s, int width, int height)
             e.m_texels[size_t(j) * size_t(width) + size_t(i)] = {c.r, c.g, c.b};
         }
     }
-    // Sampling tables.
-    e.m_weight.resize(e.m_texels.size());
-    e.m_rowCdf.assign(size_t(height) + 1, 0.f);
-    e.m_columnCdf.assign(size_t(height) * size_t(width + 1), 0.f);
-    double total = 0.0;
-    for (int j = 0; j < height; ++j) {
-        const float sinT = std::sin((float(j) + 0.5f) / float(height) * kPi);
-        float* cdf = &e.m_columnCdf[size_t(j) * size_t(width + 1)];
-        double row = 0.0;
-        for (int i = 0; i < width; ++i) {
-            const float w = (luminance(e.m_texels[size_t(j) * width + i]) + 1e-6f) * sinT;
-            e.m_weight[size_t(j) * width + i] = w;
-            row += w;
-            cdf[i + 1] = float(row);
-        }
-        for (int i = 1; i <= width; ++i) cdf[i] = row > 0.0 ? float(cdf[i] / row) : float(i) / float(width);
-        total += row;
-        e.m_rowCdf[size_t(j) + 1] = float(total);
-    }
-    for (int j = 1; j <= height; ++j) e.m_rowCdf[size_t(j)] = float(e.m_rowCdf[size_t(j)] / total);
-    e.m_total = float(total);
-    bool black = true;
-    for (const Vec3& t : e.m_texels) black = black && ::isBlack(t);
-    if (black) e.m_total = 0.f;
+    e.buildTables();
     return e;
 }
 
 Environment Environment::uniform(const Vec3& radiance)
 {
-    SunSky none;
-    Environment e = fromSky(none, 64, 32);
-    for (Vec3& t : e.m_texels) t = radiance;
-    // Rebuild the tables for the constant radiance.
-    const int w = e.m_w, h = e.m_h;
-    double total = 0.0;
-    for (int j = 0; j < h; ++j) {
-        const float sinT = std::sin((float(j) + 0.5f) / float(h) * kPi);
-        float* cdf = &e.m_columnCdf[size_t(j) * size_t(w + 1)];
-        for (int i = 0; i < w; ++i) {
-            e.m_weight[size_t(j) * w + i] = sinT;
-            cdf[i + 1] = float(i + 1) / float(w);
-        }
-        total += double(sinT) * w;
-        e.m_rowCdf[size_t(j) + 1] = float(total);
-    }
-    for (int j = 1; j <= h; ++j) e.m_rowCdf[size_t(j)] = float(e.m_rowCdf[size_t(j)] / total);
-    e.m_total = ::isBlack(radiance) ? 0.f : float(total);
+    Environment e;
+    e.m_w = 64;
+    e.m_h = 32;
+    e.m_texels.assign(size_t(e.m_w) * size_t(e.m_h), radiance);
+    e.buildTables();
     return e;
 }
 
-Vec3 Environment::eval(const Vec3& dir) const
+// Texels are chosen in proportion to their light times the solid angle they cover, through
+// Walker's alias table: one look-up whatever the table's size.
+void Environment::buildTables()
 {
-    const float theta = std::acos(std::clamp(dir.y, -1.f, 1.f));
-    const float phi = std::atan2(dir.z, dir.x);
-    const float x = (phi + kPi) / (2.f * kPi) * float(m_w) - 0.5f;
-    const float y = theta / kPi * float(m_h) - 0.5f;
+    const size_t n = m_texels.size();
+    m_weight.resize(n);
+    double total = 0.0;
+    bool black = true;
+    for (int j = 0; j < m_h; ++j) {
+        const float sinT = std::sin((float(j) + 0.5f) / float(m_h) * kPi);
+        for (int i = 0; i < m_w; ++i) {
+            const Vec3& t = m_texels[size_t(j) * m_w + i];
+            black = black && ::isBlack(t);
+            const float w = (std::max(luminance(t), 0.f) + 1e-6f) * sinT;
+            m_weight[size_t(j) * m_w + i] = w;
+            total += w;
+        }
+    }
+    m_total = black ? 0.f : float(total);
+    m_aliasProb.assign(n, 1.f);
+    m_alias.resize(n);
+    std::vector<double> scaled(n);
+    std::vector<uint32_t> small, large;
+    for (size_t k = 0; k < n; ++k) {
+        m_alias[k] = uint32_t(k);
+        scaled[k] = double(m_weight[k]) * double(n) / total;
+        (scaled[k] < 1.0 ? small : large).push_back(uint32_t(k));
+    }
+    while (!small.empty() && !large.empty()) {
+        const uint32_t s = small.back(), l = large.back();
+        small.pop_back();
+        m_aliasProb[s] = float(scaled[s]);
+        m_alias[s] = l;
+        scaled[l] -= 1.0 - scaled[s];
+        if (scaled[l] < 1.0) {
+            large.pop_back();
+            small.push_back(l);
+        }
+    }
+}
+
+Vec3 Environment::lookup(float x, float y) const
+{
+    x -= 0.5f;
+    y -= 0.5f;
     const float fx0 = std::floor(x), fy0 = std::floor(y);
     const float fx = x - fx0, fy = y - fy0;
     int x0 = int(fx0) % m_w;
     if (x0 < 0) x0 += m_w;
-    const int x1 = (x0 + 1) % m_w;
+    const int x1 = x0 + 1 == m_w ? 0 : x0 + 1;
     const int y0 = std::clamp(int(fy0), 0, m_h - 1), y1 = std::clamp(int(fy0) + 1, 0, m_h - 1);
     const Vec3& a = m_texels[size_t(y0) * m_w + x0];
     const Vec3& b = m_texels[size_t(y0) * m_w + x1];
@@ -112,36 +140,47 @@ Vec3 Environment::eval(const Vec3& dir) const
     return (a * (1.f - fx) + b * fx) * (1.f - fy) + (c * (1.f - fx) + d * fx) * fy;
 }
 
+Vec3 Environment::eval(const Vec3& dir) const
+{
+    const float theta = fastAcos(std::clamp(dir.y, -1.f, 1.f));
+    const float phi = fastAtan2(dir.z, dir.x);
+    return lookup((phi + kPi) / (2.f * kPi) * float(m_w), theta / kPi * float(m_h));
+}
+
 Vec3 Environment::sample(float u0, float u1, Vec3* radiance, float* pdf) const
 {
     *pdf = 0.f;
     if (m_total <= 0.f) return Vec3(0.f, 1.f, 0.f);
-    const auto rowIt = std::upper_bound(m_rowCdf.begin() + 1, m_rowCdf.end(), u0);
-    const int j = std::clamp(int(rowIt - m_rowCdf.begin()) - 1, 0, m_h - 1);
-    const float r0 = m_rowCdf[size_t(j)], r1 = m_rowCdf[size_t(j) + 1];
-    const float fy = r1 > r0 ? std::clamp((u0 - r0) / (r1 - r0), 0.f, 0.99999f) : 0.5f;
-    const float* cdf = &m_columnCdf[size_t(j) * size_t(m_w + 1)];
-    const auto colIt = std::upper_bound(cdf + 1, cdf + m_w + 1, u1);
-    const int i = std::clamp(int(colIt - cdf) - 1, 0, m_w - 1);
-    const float c0 = cdf[i], c1 = cdf[i + 1];
-    const float fx = c1 > c0 ? std::clamp((u1 - c0) / (c1 - c0), 0.f, 0.99999f) : 0.5f;
-    const float theta = (float(j) + fy) / float(m_h) * kPi;
-    const float phi = (float(i) + fx) / float(m_w) * 2.f * kPi - kPi;
+    const size_t n = m_texels.size();
+    const float scaled = u0 * float(n);
+    size_t k = std::min(size_t(scaled), n - 1);
+    float f = std::clamp(scaled - float(k), 0.f, 0.99999f);
+    // What is left of u0 after the choice is still uniform: it places the point in the texel.
+    if (f < m_aliasProb[k]) {
+        f = f / m_aliasProb[k];
+    } else {
+        f = (f - m_aliasProb[k]) / std::max(1.f - m_aliasProb[k], 1e-7f);
+        k = m_alias[k];
+    }
+    const int j = int(k / size_t(m_w)), i = int(k % size_t(m_w));
+    const float x = float(i) + std::clamp(f, 0.f, 0.99999f), y = float(j) + std::clamp(u1, 0.f, 0.99999f);
+    const float theta = y / float(m_h) * kPi;
+    const float phi = x / float(m_w) * 2.f * kPi - kPi;
     const float sinT = std::sin(theta);
     const Vec3 dir{sinT * std::cos(phi), std::cos(theta), sinT * std::sin(phi)};
     if (sinT <= 1e-6f) return dir;
-    *pdf = m_weight[size_t(j) * m_w + i] / m_total * float(m_w) * float(m_h) / (2.f * kPi * kPi * sinT);
-    *radiance = eval(dir);
+    *pdf = m_weight[k] / m_total * float(m_w) * float(m_h) / (2.f * kPi * kPi * sinT);
+    *radiance = lookup(x, y);
     return dir;
 }
 
 float Environment::pdf(const Vec3& dir) const
 {
     if (m_total <= 0.f) return 0.f;
-    const float theta = std::acos(std::clamp(dir.y, -1.f, 1.f));
-    const float sinT = std::sin(theta);
+    const float sinT = std::sqrt(std::max(0.f, 1.f - dir.y * dir.y));
     if (sinT <= 1e-6f) return 0.f;
-    const float phi = std::atan2(dir.z, dir.x);
+    const float theta = fastAcos(std::clamp(dir.y, -1.f, 1.f));
+    const float phi = fastAtan2(dir.z, dir.x);
     const int i = std::clamp(int((phi + kPi) / (2.f * kPi) * float(m_w)), 0, m_w - 1);
     const int j = std::clamp(int(theta / kPi * float(m_h)), 0, m_h - 1);
     return m_weight[size_t(j) * m_w + i] / m_total * float(m_w) * float(m_h) / (2.f * kPi * kPi * sinT);

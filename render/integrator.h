@@ -4,6 +4,7 @@
 // bounce ray that happens to hit the disc does not count it, so a glossy leaf cannot flash a
 // sun-bright pixel), both combined with the surface's own lobe by multiple importance
 // sampling where they overlap; two bounces always, Russian roulette after.
+#include <cstdint>
 #include <vector>
 #include "scenebuild.h"
 #include "sky.h"
@@ -15,7 +16,7 @@ class Environment
 {
 public:
     // The daylight sky of s without its sun (the sun is a light of its own).
-    static Environment fromSky(const SunSky& s, int width = 512, int height = 256);
+    static Environment fromSky(const SunSky& s, int width = 256, int height = 128);
     // The same radiance from everywhere.
     static Environment uniform(const Vec3& radiance);
 
@@ -26,11 +27,15 @@ public:
     bool isBlack() const { return m_total <= 0.f; }
 
 private:
+    void buildTables();
+    // Bilinear radiance at table coordinates (texel units, x around, y down from the zenith).
+    Vec3 lookup(float x, float y) const;
+
     int m_w = 1, m_h = 1;
     std::vector<Vec3> m_texels;
-    std::vector<float> m_rowCdf;     // m_h + 1
-    std::vector<float> m_columnCdf;  // m_h rows of m_w + 1
-    std::vector<float> m_weight;     // per texel, the sampling weight (luminance x sin theta)
+    std::vector<float> m_weight; // per texel: luminance x sin theta
+    std::vector<float> m_aliasProb;
+    std::vector<uint32_t> m_alias;
     float m_total = 0.f;
 };
 

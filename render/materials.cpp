@@ -37,6 +37,9 @@ inline int wrap(int i, int n)
     return m < 0 ? m + n : m;
 }
 
+// Texture coordinates far outside 0..1 still wrap without overflowing an int.
+inline int toIndex(float f) { return std::abs(f) < 1e8f ? int(f) : 0; }
+
 inline float byteOf(uint32_t texel, int c) { return float((texel >> (8 * c)) & 0xffu); }
 
 } // namespace
@@ -90,7 +93,7 @@ TexelRgba RenderTexture::sample(float u, float v, float level) const
     if (!std::isfinite(x) || !std::isfinite(y)) return {};
     const float fx0 = std::floor(x), fy0 = std::floor(y);
     const float fx = x - fx0, fy = y - fy0;
-    const int x0 = wrap(int(std::fmod(fx0, float(l.w))), l.w), y0 = wrap(int(std::fmod(fy0, float(l.h))), l.h);
+    const int x0 = wrap(toIndex(fx0), l.w), y0 = wrap(toIndex(fy0), l.h);
     const int x1 = wrap(x0 + 1, l.w), y1 = wrap(y0 + 1, l.h);
     const uint32_t t00 = l.rgba[size_t(y0) * l.w + x0], t10 = l.rgba[size_t(y0) * l.w + x1];
     const uint32_t t01 = l.rgba[size_t(y1) * l.w + x0], t11 = l.rgba[size_t(y1) * l.w + x1];
@@ -116,7 +119,7 @@ float RenderTexture::alpha(float u, float v) const
     if (!std::isfinite(x) || !std::isfinite(y)) return 1.f;
     const float fx0 = std::floor(x), fy0 = std::floor(y);
     const float fx = x - fx0, fy = y - fy0;
-    const int x0 = wrap(int(std::fmod(fx0, float(l.w))), l.w), y0 = wrap(int(std::fmod(fy0, float(l.h))), l.h);
+    const int x0 = wrap(toIndex(fx0), l.w), y0 = wrap(toIndex(fy0), l.h);
     const int x1 = wrap(x0 + 1, l.w), y1 = wrap(y0 + 1, l.h);
     const float a00 = float(l.rgba[size_t(y0) * l.w + x0] >> 24), a10 = float(l.rgba[size_t(y0) * l.w + x1] >> 24);
     const float a01 = float(l.rgba[size_t(y1) * l.w + x0] >> 24), a11 = float(l.rgba[size_t(y1) * l.w + x1] >> 24);
@@ -165,7 +168,8 @@ Vec3 Bsdf::eval(const Vec3& wo, const Vec3& wi, float* pdf) const
             const float cosH = std::max(dot(m_frame.n, h), 0.f);
             const float oh = std::max(dot(wo, h), 1e-4f);
             const float D = ggxD(cosH);
-            const float s = std::pow(1.f - oh, 5.f);
+            const float m1 = 1.f - oh, m2 = m1 * m1;
+            const float s = m2 * m2 * m1;
             const Vec3 F = m_f0 + (Vec3(1.f) - m_f0) * s;
             const float G = smithG1(cosI) * smithG1(cosO);
             f += F * (D * G / (4.f * cosO));
