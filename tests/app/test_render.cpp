@@ -1,12 +1,22 @@
 // The path-traced picture in batch: written as a PNG of the asked size that shows a sky over
 // the ground, the same bytes from run to run, its options checked before anything runs, and
-// the previous file kept when the picture cannot be written.
+// the previous file kept when the picture cannot be written; and in its window.
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QKeyEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <dzapp.h>
+#include <dzdialogs.h>
+#include <dzscene.h>
 #include "commandline.h"
+#include "renderwindow.h"
+#include "testscene.h"
 #include "../hostrun.h"
 
 namespace {
@@ -89,4 +99,47 @@ TEST(RenderCommand, AFailedWriteKeepsThePreviousPicture)
     EXPECT_EQ(p.exitCode(), kExitWriteFailed) << qPrintable(err);
     EXPECT_TRUE(err.contains(out) && err.contains("could not be written")) << qPrintable(err);
     EXPECT_EQ(bytesOf(out), QByteArray("the previous picture"));
+}
+
+// The window: the picture refines to its full sample count and saves through the dialog
+// service; Escape stops a long render, keeping the picture so far.
+TEST(RenderWindowRuns, RefinesSavesAndStopsOnEscape)
+{
+    QTemporaryDir dir;
+    buildTestScene(dir.path());
+    auto waitIdle = [](RenderWindow& w) {
+        QElapsedTimer t;
+        t.start();
+        while (w.isRunning() && t.elapsed() < 60000) {
+            QApplication::processEvents();
+            QThread::msleep(20);
+        }
+    };
+    {
+        RenderWindow w;
+        w.show();
+        ASSERT_TRUE(w.start(QSize(48, 27), 4));
+        waitIdle(w);
+        EXPECT_FALSE(w.isRunning());
+        EXPECT_EQ(w.picture().size(), QSize(48, 27));
+        EXPECT_TRUE(w.statusText().startsWith("Done: 4 samples per pixel")) << qPrintable(w.statusText());
+        const QString file = dir.path() + "/saved.png";
+        dzApp->dialogs()->queueFileName(dir.path() + "/saved");
+        w.findChild<QPushButton*>("RenderSave")->click();
+        EXPECT_EQ(QImage(file).size(), QSize(48, 27));
+        EXPECT_EQ(QImage(file).convertToFormat(QImage::Format_RGB32), w.picture().convertToFormat(QImage::Format_RGB32));
+    }
+    {
+        RenderWindow w;
+        w.show();
+        ASSERT_TRUE(w.start(QSize(64, 36), kMaxRenderSamples));
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&w, &escape);
+        waitIdle(w);
+        EXPECT_FALSE(w.isRunning());
+        EXPECT_TRUE(w.statusText().startsWith("Cancelled after")) << qPrintable(w.statusText());
+        EXPECT_FALSE(w.findChild<QPushButton*>("RenderCancel")->isEnabled());
+        EXPECT_TRUE(w.findChild<QPushButton*>("RenderSave")->isEnabled());
+    }
+    dzScene->clear();
 }
