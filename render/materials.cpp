@@ -126,6 +126,23 @@ float RenderTexture::alpha(float u, float v) const
     return ((a00 * (1 - fx) + a10 * fx) * (1 - fy) + (a01 * (1 - fx) + a11 * fx) * fy) / 255.f;
 }
 
+std::shared_ptr<CoverageMask> CoverageMask::of(const RenderTexture& t, float opacity)
+{
+    auto m = std::make_shared<CoverageMask>();
+    m->m_w = std::max(1, 2 * t.width());
+    m->m_h = std::max(1, 2 * t.height());
+    m->m_bits.assign((size_t(m->m_w) * size_t(m->m_h) + 63) / 64, 0);
+    for (int y = 0; y < m->m_h; ++y)
+        for (int x = 0; x < m->m_w; ++x) {
+            const float u = (float(x) + 0.5f) / float(m->m_w), v = 1.f - (float(y) + 0.5f) / float(m->m_h);
+            if (t.alpha(u, v) * opacity >= 0.5f) {
+                const size_t bit = size_t(y) * size_t(m->m_w) + size_t(x);
+                m->m_bits[bit >> 6] |= uint64_t(1) << (bit & 63);
+            }
+        }
+    return m;
+}
+
 Bsdf::Bsdf(const Vec3& n, const Vec3& ng, const Vec3& albedo, const Vec3& specular, float roughness, float translucency)
     : m_frame(n), m_ng(ng), m_f0(specular), m_trans(std::clamp(translucency, 0.f, 1.f))
 {

@@ -3,6 +3,8 @@
 // (sampled bilinearly, wrapping as the viewport's textures do), the diffuse colour, cut-out
 // opacity, relief and a glossy lobe; and the scattering of light at one point of it.
 #include <QImage>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 #include "vec.h"
@@ -40,6 +42,30 @@ private:
     bool m_srgb = true;
 };
 
+// Where a cut-out's opacity is at least one half, as one bit per half texel: the test every
+// ray crossing a card makes, from an eighth of the texture's memory (the texels of a leaf's
+// image would otherwise stream through the cache for every candidate hit).
+class CoverageMask
+{
+public:
+    static std::shared_ptr<CoverageMask> of(const RenderTexture& texture, float opacity = 1.f);
+    bool covers(float u, float v) const
+    {
+        const float x = u * float(m_w), y = (1.f - v) * float(m_h);
+        if (!(std::abs(x) < 1e8f && std::abs(y) < 1e8f)) return true;
+        int xi = int(std::floor(x)) % m_w, yi = int(std::floor(y)) % m_h;
+        if (xi < 0) xi += m_w;
+        if (yi < 0) yi += m_h;
+        const size_t bit = size_t(yi) * size_t(m_w) + size_t(xi);
+        return (m_bits[bit >> 6] >> (bit & 63)) & 1u;
+    }
+    size_t bytes() const { return m_bits.size() * sizeof(uint64_t); }
+
+private:
+    int m_w = 1, m_h = 1;
+    std::vector<uint64_t> m_bits;
+};
+
 enum class Cutout
 {
     None,  // solid
@@ -53,6 +79,7 @@ struct RenderMaterial
     std::shared_ptr<const RenderTexture> colour; // its alpha is the opacity map
     float opacity = 1.f;
     Cutout cutout = Cutout::None;
+    std::shared_ptr<const CoverageMask> coverage; // of a Mask; made by the scene when it is built
     std::shared_ptr<const RenderTexture> normalMap;
     std::shared_ptr<const RenderTexture> bumpMap;
     float bumpHeight = 0.f; // scene units a white texel stands above a black one

@@ -1,5 +1,6 @@
 #include "scenebuild.h"
 #include <embree3/rtcore.h>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -37,6 +38,17 @@ void cutoutFilter(const RTCFilterFunctionNArguments* args)
         const unsigned prim = RTCHitN_primID(args->hit, args->N, i);
         const RenderMaterial& m = (*rec->table)[rec->materials[prim]];
         if (m.cutout == Cutout::None) continue;
+        if (m.coverage && !rec->uvs.empty()) {
+            const float bu = RTCHitN_u(args->hit, args->N, i), bv = RTCHitN_v(args->hit, args->N, i);
+            const uint32_t* t = rec->triangles + 3 * size_t(prim);
+            const float* uv0 = &rec->uvs[2 * size_t(t[0])];
+            const float* uv1 = &rec->uvs[2 * size_t(t[1])];
+            const float* uv2 = &rec->uvs[2 * size_t(t[2])];
+            const float bw = 1.f - bu - bv;
+            if (!m.coverage->covers(bw * uv0[0] + bu * uv1[0] + bv * uv2[0], bw * uv0[1] + bu * uv1[1] + bv * uv2[1]))
+                args->valid[i] = 0;
+            continue;
+        }
         float a = m.opacity;
         if (m.colour && !rec->uvs.empty()) {
             const float bu = RTCHitN_u(args->hit, args->N, i), bv = RTCHitN_v(args->hit, args->N, i);
@@ -91,6 +103,15 @@ bool RenderScene::build(RenderSceneInput input, QString* error)
     d->materials = std::move(input.materials);
     if (d->materials.empty()) d->materials.push_back(RenderMaterial());
     const uint32_t nMat = uint32_t(d->materials.size());
+    std::vector<std::pair<const RenderTexture*, std::shared_ptr<const CoverageMask>>> masks;
+    for (RenderMaterial& m : d->materials) {
+        if (m.cutout != Cutout::Mask || !m.colour || m.coverage) continue;
+        for (const auto& k : masks)
+            if (k.first == m.colour.get() && m.opacity >= 1.f) m.coverage = k.second;
+        if (m.coverage) continue;
+        m.coverage = CoverageMask::of(*m.colour, m.opacity);
+        if (m.opacity >= 1.f) masks.emplace_back(m.colour.get(), m.coverage);
+    }
     for (RenderMesh& mesh : input.meshes) {
         const size_t nv = mesh.positions.size() / 3;
         const bool hasNormals = mesh.normals.size() == nv * 3;
@@ -264,7 +285,7 @@ size_t RenderScene::bytes() const
         for (const RenderTexture* t : {m.colour.get(), m.normalMap.get(), m.bumpMap.get()})
             if (t && std::find(seen.begin(), seen.end(), t) == seen.end()) {
                 seen.push_back(t);
-                n += t->bytes();
+                n += t->bytes() + (m.coverage ? m.coverage->bytes() : 0);
             }
     return n;
 }
