@@ -4,7 +4,9 @@
 // per second of wall time (camera, shadow and bounce rays together, "Mrays_s") and per
 // processor-second ("Mrays_cpu_s"), the scene's triangles and the time to build the scene
 // (host scene read, materials' images, Embree's structure). BM_RenderBuild times the build
-// alone. Run with --benchmark_repetitions=3 for medians.
+// alone. Run with --benchmark_repetitions=3 for medians, one sample per run
+// (--benchmark_filter=BM_Render/sample:1/): a set opened after another leaves the first one's
+// meshes in the host scene here, and the second picture would hold both.
 #include <QApplication>
 #include <QMetaObject>
 #include <benchmark/benchmark.h>
