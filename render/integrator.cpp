@@ -125,6 +125,7 @@ void Environment::buildTables()
 
 Vec3 Environment::lookup(float x, float y) const
 {
+    if (!std::isfinite(x) || !std::isfinite(y)) return Vec3(0.f);
     x -= 0.5f;
     y -= 0.5f;
     const float fx0 = std::floor(x), fy0 = std::floor(y);
@@ -176,7 +177,7 @@ Vec3 Environment::sample(float u0, float u1, Vec3* radiance, float* pdf) const
 
 float Environment::pdf(const Vec3& dir) const
 {
-    if (m_total <= 0.f) return 0.f;
+    if (m_total <= 0.f || !std::isfinite(dir.x + dir.y + dir.z)) return 0.f;
     const float sinT = std::sqrt(std::max(0.f, 1.f - dir.y * dir.y));
     if (sinT <= 1e-6f) return 0.f;
     const float theta = fastAcos(std::clamp(dir.y, -1.f, 1.f));
