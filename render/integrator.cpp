@@ -19,11 +19,14 @@ inline Vec3 clampMax(const Vec3& c, float cap)
 
 // Moved off the surface to the side the new ray leaves by, far enough for float positions
 // of a scene some kilometres across.
-inline Vec3 offsetFrom(const Vec3& p, const Vec3& ng, const Vec3& dir)
+// A ray off a solid surface leaves on the viewer's side (facing), even one that dips a little
+// under the facet along a smooth normal; off a thin sheet, on the side it goes to.
+inline Vec3 offsetFrom(const SurfaceHit& h, const Vec3& facing, bool thin, const Vec3& dir)
 {
+    const Vec3 side = !thin || dot(facing, dir) >= 0.f ? facing : -facing;
+    const Vec3& p = dot(h.ng, side) > 0.f ? h.frontOrigin : h.backOrigin;
     const float scale = 1.f + std::max(std::abs(p.x), std::max(std::abs(p.y), std::abs(p.z)));
-    const float eps = 4e-5f * scale;
-    return dot(ng, dir) >= 0.f ? p + ng * eps : p - ng * eps;
+    return p + side * (4e-5f * scale);
 }
 
 } // namespace
@@ -287,7 +290,7 @@ Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixel
             const uint32_t salt = rng.nextU32();
             if (!isBlack(f)) {
                 ++counts.shadow;
-                if (!m_scene.occluded(offsetFrom(h.p, ng, wi), wi, 0.f, kInf, salt)) add(beta * f * m_sun.irradiance);
+                if (!m_scene.occluded(offsetFrom(h, ng, bsdf.passesThrough(), wi), wi, 0.f, kInf, salt)) add(beta * f * m_sun.irradiance);
             }
         }
         if (!m_env.isBlack()) {
@@ -300,7 +303,7 @@ Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixel
                 const Vec3 f = bsdf.eval(wo, wi, &pdfB);
                 if (!isBlack(f)) {
                     ++counts.shadow;
-                    if (!m_scene.occluded(offsetFrom(h.p, ng, wi), wi, 0.f, kInf, salt))
+                    if (!m_scene.occluded(offsetFrom(h, ng, bsdf.passesThrough(), wi), wi, 0.f, kInf, salt))
                         add(beta * f * Le * (powerHeuristic(pdfL, pdfB) / pdfL));
                 }
             }
@@ -318,7 +321,7 @@ Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixel
             if (rng.next() >= q) break;
             beta *= 1.f / q;
         }
-        o = offsetFrom(h.p, ng, wi);
+        o = offsetFrom(h, ng, bsdf.passesThrough(), wi);
         d = wi;
         // After a scattering bounce the footprint opens up; textures are read much blurrier.
         spread = std::max(spread, 0.05f);

@@ -176,7 +176,10 @@ Vec3 Bsdf::eval(const Vec3& wo, const Vec3& wi, float* pdf) const
     *pdf = 0.f;
     const float cosI = dot(m_frame.n, wi);
     const float cosO = std::max(dot(m_frame.n, wo), 1e-4f);
-    if (dot(m_ng, wi) >= 0.f) {
+    // A solid surface reflects whatever lies above its shading normal: judged by the flat
+    // facet instead, the facets of a coarse ridge turned a little from the sun would go black
+    // in saw teeth. Only thin sheets, which also let light through, go by the facet's side.
+    if (m_trans <= 0.f ? cosI > 0.f : dot(m_ng, wi) >= 0.f) {
         if (cosI <= 0.f) return Vec3(0.f);
         Vec3 f = m_diffuseR * cosI;
         float p = (1.f - m_pSpec) * (1.f - m_pTrans) * cosI / kPi;

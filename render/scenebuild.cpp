@@ -227,9 +227,24 @@ bool RenderScene::intersect(const Vec3& o, const Vec3& dir, float tnear, float t
         Vec3 ns = nrm(0) * bw + nrm(1) * bu + nrm(2) * bv;
         const float l = length(ns);
         hit->ns = l > 1e-6f ? ns / l : hit->ng;
-        if (dot(hit->ns, hit->ng) < 0.f) hit->ns = -hit->ns;
+        const float side = dot(ns, hit->ng) < 0.f ? -1.f : 1.f;
+        hit->ns = hit->ns * side;
+        // Hanika's shadow terminator fix: the point moved out of each corner's tangent plane
+        // where it lies below it, blended by the barycentrics, on either side.
+        Vec3 front(0.f), back(0.f);
+        const Vec3 corner[3] = {p0, p1, p2};
+        const float b[3] = {bw, bu, bv};
+        for (int k = 0; k < 3; ++k) {
+            const Vec3 n = nrm(k) * side;
+            const float h = dot(hit->p - corner[k], n);
+            if (h < 0.f) front += n * (-h * b[k]);
+            if (h > 0.f) back += n * (-h * b[k]);
+        }
+        hit->frontOrigin = hit->p + front;
+        hit->backOrigin = hit->p + back;
     } else {
         hit->ns = hit->ng;
+        hit->frontOrigin = hit->backOrigin = hit->p;
     }
     hit->dpdu = hit->dpdv = Vec3(0.f);
     hit->texelScale = 0.f;
