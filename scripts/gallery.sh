@@ -5,7 +5,7 @@
 # view into <name>-render.png (the README's gallery).
 # Usage: scripts/gallery.sh [build-dir]   (build first: scripts/setup.sh)
 #   GALLERY_VIEWS="eye perspective render"  the pictures to make (default all three)
-#   GALLERY_SAMPLES=32                      samples per pixel of the path-traced pictures
+#   GALLERY_SAMPLES=24                      samples per pixel of the path-traced pictures
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
@@ -30,7 +30,7 @@ for sample in "${samples[@]}"; do
   for view in ${GALLERY_VIEWS:-eye perspective render}; do
     # A few ticks so the wind and the butterflies are under way.
     if [ "$view" = render ]; then
-      picture=(--view eye --render "$out/$name-$view.png" --render-size 1600x900 --samples "${GALLERY_SAMPLES:-32}")
+      picture=(--view eye --render "$out/$name-$view.png" --render-size 1600x900 --samples "${GALLERY_SAMPLES:-24}")
     else
       picture=(--view "$view" --screenshot-size 1600x900 --screenshot "$out/$name-$view.png")
     fi
