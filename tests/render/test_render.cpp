@@ -256,3 +256,46 @@ TEST(RenderJobRuns, SameSeedSamePictureOnAnyThreadCount)
     for (float v : one) sum += v;
     EXPECT_GT(sum / double(one.size()), 0.05);
 }
+
+// A coarse mesh with smooth normals (an eight-sided prism, one corner on top) under a low sun:
+// next to the top corner the facet turned a little away from the sun is lit as its smooth
+// normals say, not black, and not shadowed by the facets around it.
+TEST(RenderLight, CoarseSmoothMeshIsLitByItsNormalsNotByItsFacets)
+{
+    RenderMesh prism;
+    const float R = 10.f;
+    for (int k = 0; k < 8; ++k) {
+        const float a = kPi / 2.f + float(k) * kPi / 4.f;
+        for (float z : {-100.f, 100.f}) {
+            prism.positions.insert(prism.positions.end(), {R * std::cos(a), R * std::sin(a), z});
+            prism.normals.insert(prism.normals.end(), {std::cos(a), std::sin(a), 0.f});
+        }
+    }
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t a = 2 * k, b = 2 * ((k + 1) % 8);
+        prism.triangles.insert(prism.triangles.end(), {a, b, b + 1, a, b + 1, a + 1});
+        prism.materials.insert(prism.materials.end(), {0, 0});
+    }
+    RenderSceneInput in;
+    in.materials = {matte(1.f)};
+    in.meshes.push_back(prism);
+    Scene s(std::move(in));
+    s.sun = sunAt(90.f, 20.f);
+    const int size = 120;
+    const std::vector<float> img = render(s, lookingDown({0.f, 100.f, 0.f}, 90.f, 12.f), size, size, 4);
+    const Vec3 sun = s.sun.direction;
+    // The facet from the top corner (0, R) down to the one at 135 degrees, seen from above.
+    const Vec3 top(0.f, R, 0.f), left(R * std::cos(0.75f * kPi), R * std::sin(0.75f * kPi), 0.f);
+    const Vec3 facetNormal = normalize(cross(Vec3(0.f, 0.f, 1.f), top - left));
+    ASSERT_LT(dot(facetNormal, sun), 0.f) << "the facet must face away from the sun";
+    for (float t : {0.04f, 0.08f, 0.12f}) {
+        const Vec3 p = top + (left - top) * t;
+        const Vec3 n = normalize(Vec3(0.f, 1.f, 0.f) * (1.f - t) + normalize(left) * t);
+        const float expected = dot(n, sun) / kPi;
+        // Where the camera 90 above the top corner sees p: the picture covers 12 either side at that depth.
+        const float depth = 100.f - p.y;
+        const int px = int((p.x / (12.f * depth / 90.f) + 1.f) * 0.5f * size);
+        const float got = img[3 * (size_t(size / 2) * size + px) + 1];
+        EXPECT_NEAR(got, expected, 0.1f * expected) << "at " << t << " of the facet";
+    }
+}
