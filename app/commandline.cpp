@@ -38,7 +38,8 @@ QString usageText()
         "                   [--interpolation linear|step] [--meshopt] [--sequence-format obj|glb]\n"
         "                   [--export-heightmap BOX FILE.{png,r16,raw,dat}] [--export FILE.{obj,gltf,glb}]...\n"
         "                   [--erode BOX [--erode-... VALUE]...]\n"
-        "                   [--screenshot FILE.png]... [--screenshot-size WxH] [--status]\n"
+        "                   [--screenshot FILE.png]... [--screenshot-size WxH]\n"
+        "                   [--render FILE.png [--samples N] [--render-size WxH]] [--status]\n"
         "                   [--sun AZIMUTH,ELEVATION] [--shading full|fast|flat]\n"
         "                   [--view perspective|top|front|eye | --camera X,Y,Z --look-at X,Y,Z] [--fov DEG]\n"
         "\n"
@@ -81,6 +82,7 @@ QString usageText()
         "  --export FILE           write every mesh in world space; .obj, .gltf or .glb (repeatable)\n"
         "  --screenshot FILE.png   render the viewport to a PNG file (repeatable)\n"
         "  --screenshot-size WxH   size of the screenshots, 16 to 8192 each (default 1280x720)\n"
+        "%10"
         "  --status                print the pane's status line last\n"
         "  --window-shot FILE.png  in the window (not --headless): save a picture of the whole window\n"
         "                          once the options above ran, then quit\n"
@@ -102,7 +104,8 @@ QString usageText()
         .arg(kExitInputFailed)
         .arg(kExitRunFailed)
         .arg(kExitWriteFailed)
-        .arg(erodeUsageText());
+        .arg(erodeUsageText())
+        .arg(renderUsageText());
 }
 
 QString versionText() { return QString("verdix-host %1\n").arg(QStringLiteral(VERDIX_VERSION)); }
@@ -390,6 +393,13 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
                 return false;
             }
             cl->screenshotSize = QSize(w, h);
+        } else if (isRenderOption(opt)) {
+            QString v;
+            if (!once() || !takeValue(&v) || !parseRenderOption(opt, v, &cl->render, error)) return false;
+            if (opt == "--render" && !checkOutput(opt, v, error)) {
+                rc = kExitWriteFailed;
+                return false;
+            }
         } else if (isErodeOption(opt)) {
             QString v;
             if (!once() || !takeValue(&v) || !parseErodeOption(opt, v, &cl->erode, error)) return false;
@@ -404,6 +414,7 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
         }
     }
     if (!checkErodeRequest(cl->erode, error)) return false;
+    if (!checkRenderRequest(cl->render, error)) return false;
     if (!checkViewOptions(*cl, error)) return false;
     const bool animates = !cl->exportAnimation.isEmpty() || !cl->exportSequence.isEmpty();
     if (!cl->exportAnimation.isEmpty() && !cl->exportSequence.isEmpty()) {
@@ -623,6 +634,10 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
             *error = QString("--screenshot: %1").arg(why);
             return kExitWriteFailed;
         }
+    }
+    if (!cl.render.file.isEmpty()) {
+        const int rc = runRender(cl.render, error);
+        if (rc != kExitOk) return rc;
     }
     if (cl.status) {
         out << paneStatus(pane) << '\n';

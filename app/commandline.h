@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include "erodecommand.h"
+#include "rendercommand.h"
 
 class DzPane;
 class QTextStream;
@@ -40,6 +41,8 @@ struct CommandLine
     QStringList exports;
     QStringList screenshots;
     QSize screenshotSize{1280, 720};
+    // --render FILE.png and its samples and size (after the screenshots).
+    RenderRequest render;
     bool status = false;
     // In the window: a picture of the whole window once the other options ran, then quit.
     QString windowShot;

@@ -22,6 +22,7 @@
 #include "outliner.h"
 #include "sceneexport.h"
 #include "statusline.h"
+#include "renderwindow.h"
 #include "terrainmenu.h"
 #include "timeline.h"
 #include "trekkopane.h"
@@ -58,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     QMenu* view = menuBar()->addMenu("&View");
     buildViewMenu(view, m_viewport);
     addTerrainMenu(this);
+    addRenderMenu(this);
     m_windowMenu = menuBar()->addMenu("&Window");
     m_windowMenu->addAction(outlinerDock->toggleViewAction());
     m_windowMenu->addAction(timelineDock->toggleViewAction());

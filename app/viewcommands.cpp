@@ -105,7 +105,9 @@ void applyViewOptions(const CommandLine& cl, bool setOpened)
 
     DzCameraNode* host = hostCamera();
     if (!host) return;
-    const float aspect = float(cl.screenshotSize.width()) / float(std::max(1, cl.screenshotSize.height()));
+    // Framed for the pictures the run takes: the screenshots, else the render.
+    const QSize picture = cl.screenshots.isEmpty() && !cl.render.file.isEmpty() ? cl.render.size : cl.screenshotSize;
+    const float aspect = float(picture.width()) / float(std::max(1, picture.height()));
     const bool placed = (toQt(host->getWSPos()) - toQt(host->getFocalPoint())).length() >= 1e-3f;
     OrbitCamera cam;
     NamedView nv = NamedView::Perspective;

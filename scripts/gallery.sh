@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Renders every sample set of the built library headless with sun and sky at 1600x900: from
 # the eye-level view (standing on the terrain) and from the framed perspective view, into
-# docs/gallery/<name>-eye.png and <name>-perspective.png (the README's gallery).
+# docs/gallery/<name>-eye.png and <name>-perspective.png, and path-traced from the eye-level
+# view into <name>-render.png (the README's gallery).
 # Usage: scripts/gallery.sh [build-dir]   (build first: scripts/setup.sh)
+#   GALLERY_VIEWS="eye perspective render"  the pictures to make (default all three)
+#   GALLERY_SAMPLES=24                      samples per pixel of the path-traced pictures
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
@@ -24,10 +27,14 @@ if [ ${#samples[@]} -eq 0 ]; then
 fi
 for sample in "${samples[@]}"; do
   name="$(basename "$sample" .txt)"
-  for view in eye perspective; do
+  for view in ${GALLERY_VIEWS:-eye perspective render}; do
     # A few ticks so the wind and the butterflies are under way.
-    if ! nice "$host" --headless --assets "$library" --open-set "$sample" --view "$view" --ticks 10 \
-         --screenshot-size 1600x900 --screenshot "$out/$name-$view.png" >/dev/null; then
+    if [ "$view" = render ]; then
+      picture=(--view eye --render "$out/$name-$view.png" --render-size 1600x900 --samples "${GALLERY_SAMPLES:-24}")
+    else
+      picture=(--view "$view" --screenshot-size 1600x900 --screenshot "$out/$name-$view.png")
+    fi
+    if ! nice "$host" --headless --assets "$library" --open-set "$sample" --ticks 10 "${picture[@]}" >/dev/null; then
       echo "gallery.sh: $name from the $view view failed" >&2
       status=1
     else

@@ -161,7 +161,8 @@ TEST(Executable, HelpListsEveryOptionTheExitCodesAndTheVersion)
     const HostRun help = runHost({"--help"});
     EXPECT_EQ(help.code, kExitOk);
     for (const char* opt : {"--headless", "--assets", "--load-scene", "--open-set", "--script", "--midi-replay", "--time", "--ticks",
-                            "--save-scene", "--export", "--screenshot ", "--screenshot-size", "--status", "--version"})
+                            "--save-scene", "--export", "--screenshot ", "--screenshot-size", "--render ", "--samples",
+                            "--render-size", "--status", "--version"})
         EXPECT_TRUE(help.out.contains(QString("\n  ") + opt)) << opt;
     for (int code : {kExitOk, kExitPluginFailed, kExitUsage, kExitInputFailed, kExitRunFailed, kExitWriteFailed})
         EXPECT_TRUE(help.out.contains(QString("\n  %1  ").arg(code))) << code;
