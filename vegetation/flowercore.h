@@ -23,7 +23,7 @@
 
 #include <dzgeometry.h>
 
-#include "vegetation/grasscore.h"  // GroundSampler
+#include "vegetation/groundsampler.h"
 
 class DzFacetMesh;
 class DzVertexMesh;
@@ -132,9 +132,6 @@ QString animateFlowerCore(const FlowerParams& p, DzVertexMesh& mesh, std::vector
 
 // Status messages of the adapter's checks.
 namespace FlowerMessages {
-inline QString meshMissing(const QString& title) { return QStringLiteral("Error: Mesh %1 missing!").arg(title); }
-inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
-inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
 inline QString meshMemory() { return QStringLiteral("Error: Flower mesh too large for memory"); }
 }

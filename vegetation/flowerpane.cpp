@@ -11,18 +11,11 @@
 #include <dzscene.h>
 #include <dzshape.h>
 
+#include "pane/paneground.h"
 #include "pane/verdixpane.h"
 #include "vegetation/flowercore.h"
 
 namespace {
-
-struct FlowerGround : GroundSampler
-{
-    ZPK_VerdixPane* pane;
-    int landscape;
-    FlowerGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
-};
 
 // Where each slider the passes read sits in a flower box's slider row, looked up once.
 const std::vector<int>& flowerSliderPositions()
@@ -69,18 +62,8 @@ void ZPK_VerdixPane::captureAllFlowerParams()
 
 void ZPK_VerdixPane::Button_CreateFlower()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeFlower, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeFlower)->iconFile), title, TypeFlower);
-    if (m_boxes.count() != i + 1) return;
-
-    // An existing node of that title stays as it is unless "Renew" asks for a new one.
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeFlower, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyFlower(k, mesh); });
+    const int i = AddGeneratedBox(TypeFlower, [this](int k, DzFacetMesh* mesh) { Button_AddPolyFlower(k, mesh); });
+    if (i < 0) return;
     Button_AnimateFlower(i, true);
     saveModelData();
 }
@@ -89,22 +72,9 @@ DzFacetMesh* ZPK_VerdixPane::flowerMesh(int i)
 {
     const ControlBox* box = m_boxes.at(i);
     if (!box) return nullptr;
-    const QString& title = box->flowerTitle;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
-    if (!node) {
-        reportStatus(FlowerMessages::meshMissing(title));
-        return nullptr;
-    }
-    DzObject* object = node->getObject();
-    DzShape* shape = object ? object->getCurrentShape() : nullptr;
-    if (!shape && object) shape = object->getShape(0);
-    if (!shape) {
-        reportStatus(FlowerMessages::noShapes());
-        return nullptr;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
-    if (!mesh) reportStatus(FlowerMessages::noGeometry());
+    QString message;
+    DzFacetMesh* mesh = objectNodeMesh(box->flowerTitle, &message);
+    if (!mesh) reportStatus(message);
     return mesh;
 }
 
@@ -142,7 +112,7 @@ void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
     DzFacetMesh* mesh = flowerMesh(ControlBoxIndex);
     if (!mesh) return;
 
-    FlowerGround ground(this, box->landscapeIndex);
+    PaneGroundSampler ground(this, box->landscapeIndex);
     FlowerPassInfo info;
     QString msg = animateFlowerCore(box->flowerParams, *mesh, box->groundHeights, ground, ResetCache, &info);
     if (msg.isEmpty() && info.topologyMismatch && box->builderCount > 0) {

@@ -14,6 +14,8 @@
 #include <QString>
 #include <vector>
 
+#include "vegetation/groundsampler.h"
+
 class DzFacetMesh;
 class DzVec3;
 
@@ -60,14 +62,6 @@ struct GrassParams
     int verticesNeeded() const;  // 2 (L+1) N
 };
 
-// The terrain height under (x, z) on the box's landscape. Implementations must be callable
-// from several threads at once.
-struct GroundSampler
-{
-    virtual ~GroundSampler() = default;
-    virtual float height(float x, float z) const = 0;
-};
-
 struct GrassUpdateInfo
 {
     bool rebuilt = false;   // topology was laid down again in this call
@@ -110,9 +104,5 @@ void grassBladeVertices(const GrassBlade& blade, DzVec3* out);
 // Status messages of the adapter's checks.
 namespace GrassMessages {
 inline QString notGrass() { return QStringLiteral("Not a grass object!"); }
-inline QString meshMissing(const QString& title) { return QStringLiteral("Error: Mesh %1 missing!").arg(title); }
-inline QString missingObject() { return QStringLiteral("Missing object!"); }
-inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
-inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
 }

@@ -151,26 +151,11 @@ void ZPK_VerdixPane::UpdateGrass(int SliderIndex, bool ResetCache)
     else if (!box->grassParamsReady) return;
 
     const QString& title = box->grassTitle;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
-    if (!node) {
-        reportStatus(GrassMessages::meshMissing(title));
-        return;
-    }
-    DzObject* object = node->getObject();
-    if (!object) {
-        reportStatus(GrassMessages::missingObject());
-        return;
-    }
-    DzShape* shape = object->getCurrentShape();
-    if (!shape) shape = object->getShape(0);
-    if (!shape) {
-        reportStatus(GrassMessages::noShapes());
-        return;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+    const NodeMesh found = objectNodeMesh(title);
+    DzFacetMesh* mesh = found.mesh;
     if (!mesh) {
-        reportStatus(GrassMessages::noGeometry());
+        // Grass alone has always told a node without an object apart.
+        reportStatus(found.miss == NodeMesh::Object ? QStringLiteral("Missing object!") : nodeMeshMessage(found.miss, title));
         return;
     }
 

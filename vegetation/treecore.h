@@ -17,7 +17,7 @@
 #include <array>
 #include <cstdint>
 
-#include "vegetation/grasscore.h"  // GroundSampler
+#include "vegetation/groundsampler.h"
 
 class DzFacetMesh;
 
@@ -192,10 +192,3 @@ bool animateTreeCore(const TreeParams& params, const TreeWind& wind, DzFacetMesh
 
 // The fruit profile rings (radius and height factors, top to bottom) for "Apple Pear" 0..100.
 void treeFruitProfile(int applePear, float radius[8], float height[8]);
-
-// Status messages of the adapter's checks.
-namespace TreeMessages {
-inline QString meshMissing(const QString& title) { return QStringLiteral("Error: Mesh %1 missing!").arg(title); }
-inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
-inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
-}

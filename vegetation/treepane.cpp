@@ -18,18 +18,11 @@
 
 #include "landscape/heightmaps.h"
 #include "plugin/readcheck.h"
+#include "pane/paneground.h"
 #include "pane/verdixpane.h"
 #include "vegetation/treecore.h"
 
 namespace {
-
-struct TreeGround : GroundSampler
-{
-    ZPK_VerdixPane* pane;
-    int landscape;
-    TreeGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
-};
 
 // Each field of the pass by slider name; names that repeat in a tree box are told apart by
 // their occurrence (0 = the first in the box's slider order).
@@ -117,21 +110,6 @@ struct BarProgress : TreeProgress
     void end() override { bar->setValue(0); }
 };
 
-DzFacetMesh* facetMeshOf(DzNode* node, QString* error)
-{
-    DzObject* object = node->getObject();
-    DzShape* shape = object ? object->getCurrentShape() : nullptr;
-    if (object && !shape) shape = object->getShape(0);
-    if (!shape) {
-        *error = TreeMessages::noShapes();
-        return nullptr;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
-    if (!mesh) *error = TreeMessages::noGeometry();
-    return mesh;
-}
-
 }  // namespace
 
 void ZPK_VerdixPane::loadTreeShapeBytes(int i, const QImage& image)
@@ -207,17 +185,8 @@ TreeParams ZPK_VerdixPane::treePassParams(int i) const
 
 void ZPK_VerdixPane::Button_CreateTree()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeTree, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeTree)->iconFile), title, TypeTree);
-    if (m_boxes.count() != i + 1) return;
-
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeTree, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyTree(k, mesh); });
+    const int i = AddGeneratedBox(TypeTree, [this](int k, DzFacetMesh* mesh) { Button_AddPolyTree(k, mesh); });
+    if (i < 0) return;
     saveModelData();
 }
 
@@ -230,7 +199,7 @@ void ZPK_VerdixPane::Button_AddPolyTree(int ControlBoxIndex, DzFacetMesh* mesh)
     if (gui) captureTreeParams(ControlBoxIndex);
     else if (!box->treeParamsReady) return;
     const TreeParams p = treePassParams(ControlBoxIndex);
-    TreeGround ground(this, box->treeLandscape);
+    PaneGroundSampler ground(this, box->treeLandscape);
     BarProgress bar(m_progress);
     const bool showProgress = gui && m_progress && VerdixFlags::progress;
     const TreeBuildInfo info = buildTreeCore(p, *mesh, ground, showProgress ? &bar : nullptr);
@@ -244,18 +213,13 @@ void ZPK_VerdixPane::Button_AnimatePolyTree(int ControlBoxIndex)
     if (!box || box->type != TypeTree) return;
     if (QThread::currentThread() == thread()) captureTreeParams(ControlBoxIndex);
     else if (!box->treeParamsReady) return;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(box->treeTitle) : nullptr;
-    if (!node) {
-        reportStatus(TreeMessages::meshMissing(box->treeTitle));
-        return;
-    }
     QString error;
-    DzFacetMesh* mesh = facetMeshOf(node, &error);
+    DzFacetMesh* mesh = objectNodeMesh(box->treeTitle, &error);
     if (!mesh) {
         reportStatus(error);
         return;
     }
-    TreeGround ground(this, box->treeLandscape);
+    PaneGroundSampler ground(this, box->treeLandscape);
     // A mesh that the sliders no longer describe waits for its next update.
     box->treeLastWind = animateTreeCore(treePassParams(ControlBoxIndex), box->treeWind, *mesh, ground, box->treeBuilt);
 }
@@ -268,13 +232,8 @@ void ZPK_VerdixPane::UpdateTree(int SliderIndex, bool ResetCache)
     if (!box || box->type != TypeTree) return;
     if (QThread::currentThread() == thread()) captureTreeParams(SliderIndex);
     else if (!box->treeParamsReady) return;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(box->treeTitle) : nullptr;
-    if (!node) {
-        reportStatus(TreeMessages::meshMissing(box->treeTitle));
-        return;
-    }
     QString error;
-    DzFacetMesh* mesh = facetMeshOf(node, &error);
+    DzFacetMesh* mesh = objectNodeMesh(box->treeTitle, &error);
     if (!mesh) {
         reportStatus(error);
         return;
