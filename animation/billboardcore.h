@@ -16,6 +16,8 @@
 #include <QString>
 #include <vector>
 
+#include "vegetation/sliderbinding.h"
+
 #include "dzmath.h"
 #include "vegetation/grasscore.h"
 
@@ -62,6 +64,10 @@ struct BillboardParams
     int verticesNeeded() const;   // N P 4
     int uvEntriesNeeded() const;  // COLS ROWS 4
 };
+
+// The box sliders the passes read, in reading order: display name, member, range. clamped()
+// forces each member into its range.
+const SliderFields<BillboardParams>& billboardSliderFields();
 
 struct BillboardUpdateInfo
 {

@@ -19,6 +19,8 @@
 #include <QString>
 #include <vector>
 
+#include "vegetation/sliderbinding.h"
+
 #include "vegetation/grasscore.h"
 
 class DzFacetMesh;
@@ -74,6 +76,10 @@ struct StonesParams
     int bladeLod() const;        // L
     int stoneVertices() const;   // S 8 K
 };
+
+// The box sliders the passes read, in reading order: display name, member, range. clamped()
+// forces each member into its range.
+const SliderFields<StonesParams>& stonesSliderFields();
 
 struct StonesUpdateInfo
 {

@@ -40,6 +40,14 @@ struct DefaultImage
     VerdixAssets::Folder folder;
 };
 
+// A slider the type's generator reads, with the range its core clamps the value to.
+struct BoundSliderRange
+{
+    const char* name;
+    int occurrence;
+    int min, max;
+};
+
 struct BoxTypeEntry
 {
     int code;
@@ -77,6 +85,9 @@ struct BoxTypeEntry
     // The last slider of its record was added later: a record that ends right before it
     // leaves it at 0.
     bool lastSliderOptional;
+
+    // The generator's slider bindings (its core's table); null for types without one.
+    std::vector<BoundSliderRange> (*boundSliders)();
 
     bool animates() const { return tick != TickCall::None; }
     // The type's widgets.

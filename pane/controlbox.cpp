@@ -45,19 +45,6 @@ void ControlBox::releaseBuffers()
     std::vector<float>().swap(groundHeights);
 }
 
-SliderReader::SliderReader(int type, std::initializer_list<const char*> names)
-{
-    const QStringList all = typeSliderNames(type);
-    for (const char* n : names) m_positions.push_back(all.indexOf(QString::fromLatin1(n)));
-}
-
-int SliderReader::value(const ControlBox& box, int k, int fallback) const
-{
-    const int at = (k >= 0 && size_t(k) < m_positions.size()) ? m_positions[size_t(k)] : -1;
-    const DzIntSlider* s = (at >= 0 && size_t(at) < box.sliders.size()) ? box.sliders[size_t(at)] : nullptr;
-    return s ? s->value() : fallback;
-}
-
 int ControlBoxTable::append(int type)
 {
     if (isFull()) return -1;

@@ -152,19 +152,6 @@ struct ControlBox
     void releaseBuffers();
 };
 
-// Reads a box's sliders by display name. The positions are looked up once: ticks read every
-// slider of every animated box, and a look-up by name walks the type's whole name list.
-class SliderReader
-{
-public:
-    SliderReader(int type, std::initializer_list<const char*> names);
-    // The k-th named slider's value, or fallback when the box has no such slider.
-    int value(const ControlBox& box, int k, int fallback) const;
-
-private:
-    std::vector<int> m_positions;
-};
-
 // The pane's boxes, dense and in creation order.
 class ControlBoxTable
 {

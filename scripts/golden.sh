@@ -21,9 +21,6 @@ for doc in "$lib"/Verdix_Scene/*.txt; do
     echo "FAILED $name after ticks (exit $?)" >&2
   wait
 done
-# Rocks are made by a script, not by a set document. Their fall is left out: rocks that touch
-# wake each other in whatever order the tick's workers reach them.
-"$host" --headless --assets "$lib" --open-set "$lib/Verdix_Scene/Meadow.txt" --script "$here/docs/rockfall.js" \
-    --save-scene "$out/Meadow.rockfall.scene" --export "$out/Meadow.rockfall.obj" > /dev/null 2> "$out/rockfall.err" ||
-  echo "FAILED rockfall (exit $?)" >&2
+# Rocks are left out: the rock box's drop runs on the pane's timer, so what an export
+# catches of it depends on the machine's speed.
 (cd "$out" && sha256sum -- *.obj *.scene | sort -k2)

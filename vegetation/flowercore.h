@@ -24,6 +24,7 @@
 #include <dzgeometry.h>
 
 #include "vegetation/groundsampler.h"
+#include "vegetation/sliderbinding.h"
 
 class DzFacetMesh;
 class DzVertexMesh;
@@ -65,13 +66,8 @@ struct FlowerParams
 };
 
 // The sliders of a flower box the passes read: display name, member, range.
-struct FlowerSliderField
-{
-    const char* name;
-    int FlowerParams::*member;
-    int min, max;
-};
-const std::vector<FlowerSliderField>& flowerSliderFields();
+using FlowerSliderField = SliderField<FlowerParams>;
+const SliderFields<FlowerParams>& flowerSliderFields();
 
 // The wind terms of one pass; every plant of a box sways in phase.
 struct FlowerWind

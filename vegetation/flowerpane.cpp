@@ -11,39 +11,19 @@
 #include <dzscene.h>
 #include <dzshape.h>
 
+#include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
 #include "vegetation/flowercore.h"
-
-namespace {
-
-// Where each slider the passes read sits in a flower box's slider row, looked up once.
-const std::vector<int>& flowerSliderPositions()
-{
-    static const std::vector<int> positions = [] {
-        std::vector<int> pos;
-        const QStringList names = typeSliderNames(TypeFlower);
-        for (const FlowerSliderField& f : flowerSliderFields()) pos.push_back(names.indexOf(QString::fromLatin1(f.name)));
-        return pos;
-    }();
-    return positions;
-}
-
-}  // namespace
 
 void ZPK_VerdixPane::captureFlowerParams(int i)
 {
     installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeFlower) return;
+    static const BoundSliders<FlowerParams> bound(TypeFlower, flowerSliderFields());
     FlowerParams p;
-    const std::vector<FlowerSliderField>& fields = flowerSliderFields();
-    const std::vector<int>& pos = flowerSliderPositions();
-    for (size_t k = 0; k < fields.size(); ++k) {
-        const int at = pos[k];
-        const DzIntSlider* s = (at >= 0 && size_t(at) < box->sliders.size()) ? box->sliders[size_t(at)] : nullptr;
-        if (s) p.*fields[k].member = s->value();
-    }
+    bound.read(*box, p);
     if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
     if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
     if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();

@@ -14,6 +14,8 @@
 #include <QString>
 #include <vector>
 
+#include "vegetation/sliderbinding.h"
+
 #include "vegetation/groundsampler.h"
 
 class DzFacetMesh;
@@ -61,6 +63,10 @@ struct GrassParams
     int lod() const;             // "Grass LOD" clamped
     int verticesNeeded() const;  // 2 (L+1) N
 };
+
+// The box sliders the passes read, in reading order: display name, member, range. clamped()
+// forces each member into its range.
+const SliderFields<GrassParams>& grassSliderFields();
 
 struct GrassUpdateInfo
 {

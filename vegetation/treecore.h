@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "vegetation/groundsampler.h"
+#include "vegetation/sliderbinding.h"
 
 class DzFacetMesh;
 
@@ -130,6 +131,10 @@ struct TreeParams
     using TopologyKey = std::array<int, 25>;
     TopologyKey topologyKey() const;
 };
+
+// The box sliders the passes read, in reading order: display name, member, range and, for a
+// name that repeats, which of its sliders. clamped() forces each member into its range.
+const SliderFields<TreeParams>& treeSliderFields();
 
 // What a build left in the mesh, for the wind passes that follow it.
 struct TreeBuiltMesh
