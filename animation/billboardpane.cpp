@@ -9,7 +9,7 @@
 #include <dzintslider.h>
 #include <dznode.h>
 
-#include "animation/billboardcore.h"
+#include "billboard/billboardcore.h"
 #include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"

@@ -25,7 +25,7 @@
 #include <QFile>
 #include "landscape/heightmaps.h"
 #include "pane/nodemesh.h"
-#include "landscape/terraincore.h"
+#include "terrain/terraincore.h"
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
 #include "plugin/assetfolders.h"

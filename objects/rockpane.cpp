@@ -9,7 +9,7 @@
 #include <dzscene.h>
 #include <dzshape.h>
 
-#include "objects/rockmesh.h"
+#include "rock/rockmesh.h"
 #include "pane/propnode.h"
 #include "pane/verdixpane.h"
 

@@ -7,7 +7,7 @@
 #include <dzgeometry.h>
 #include <dzintslider.h>
 
-#include "objects/stonescore.h"
+#include "stones/stonescore.h"
 #include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"

@@ -6,7 +6,7 @@
 #include <dzintslider.h>
 #include "pane/controlbox.h"
 #include "pane/slidersets.h"
-#include "vegetation/sliderbinding.h"
+#include "common/sliderbinding.h"
 
 template <class P>
 class BoundSliders

@@ -1,10 +1,10 @@
 #include "pane/boxregistry.h"
 #include "pane/slidersets.h"
-#include "animation/billboardcore.h"
-#include "objects/stonescore.h"
-#include "vegetation/flowercore.h"
-#include "vegetation/grasscore.h"
-#include "vegetation/treecore.h"
+#include "billboard/billboardcore.h"
+#include "stones/stonescore.h"
+#include "flower/flowercore.h"
+#include "grass/grasscore.h"
+#include "tree/treecore.h"
 
 using VerdixAssets::Folder;
 

@@ -3,7 +3,7 @@
 // differs between types (title, icon, node, materials, generator slots, placement on a
 // terrain, animation, the images a new box loads, its preset files) is read from here;
 // the widgets of a type are its slider layout (pane/slidersets.h).
-// A new generator is one line in kBoxTypes (boxregistry.cpp) and its own folder.
+// A new generator is one line in the table of boxregistry.cpp and its own folder.
 #include <QColor>
 #include <QString>
 #include <QStringList>

@@ -10,12 +10,12 @@
 #include <initializer_list>
 #include <atomic>
 #include <vector>
-#include "vegetation/grasscore.h"
-#include "animation/billboardcore.h"
-#include "objects/stonescore.h"
+#include "grass/grasscore.h"
+#include "billboard/billboardcore.h"
+#include "stones/stonescore.h"
 
-#include "vegetation/treecore.h"
-#include "vegetation/flowercore.h"
+#include "tree/treecore.h"
+#include "flower/flowercore.h"
 #include "pane/boxregistry.h"
 
 class DzIntSlider;

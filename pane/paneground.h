@@ -2,7 +2,7 @@
 // The terrain under a box's items through the pane's height query, callable from any thread:
 // the query takes no lock and terrains are not written while passes run.
 #include "pane/verdixpane.h"
-#include "vegetation/groundsampler.h"
+#include "common/groundsampler.h"
 #include "pane/nodemesh.h"
 
 struct PaneGroundSampler : GroundSampler

@@ -14,7 +14,7 @@
 #include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "vegetation/flowercore.h"
+#include "flower/flowercore.h"
 
 void ZPK_VerdixPane::captureFlowerParams(int i)
 {

@@ -15,7 +15,7 @@
 #include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "vegetation/grasscore.h"
+#include "grass/grasscore.h"
 #include "animation/taskring.h"
 
 void ZPK_VerdixPane::reportStatus(const QString& text)

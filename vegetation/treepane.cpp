@@ -21,7 +21,7 @@
 #include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "vegetation/treecore.h"
+#include "tree/treecore.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 #include <set>
 
-#include "animation/billboardcore.h"
-#include "objects/stonescore.h"
+#include "billboard/billboardcore.h"
+#include "stones/stonescore.h"
 #include "pane/boxregistry.h"
 #include "pane/slidersets.h"
-#include "vegetation/flowercore.h"
-#include "vegetation/grasscore.h"
-#include "vegetation/treecore.h"
+#include "flower/flowercore.h"
+#include "grass/grasscore.h"
+#include "tree/treecore.h"
 
 using namespace verdix;
 

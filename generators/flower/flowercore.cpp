@@ -1,4 +1,4 @@
-#include "vegetation/flowercore.h"
+#include "flower/flowercore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <new>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/patchlayout.h"
+#include "common/verdixrandom.h"
+#include "common/patchlayout.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "objects/stonescore.h"
+#include "stones/stonescore.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/patchlayout.h"
+#include "common/verdixrandom.h"
+#include "common/patchlayout.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "dzgeometry.h"
-#include "vegetation/treeshape.h"
+#include "tree/treeshape.h"
 
 namespace {
 int clampi(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
