@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimer>
 #include <dzscene.h>
+#include <array>
 
 #include "animation/taskring.h"
 #include "pane/verdixpane.h"
@@ -67,9 +68,19 @@ std::function<void()> ZPK_VerdixPane::tickTask(int i)
 {
     const BoxTypeEntry* t = typeInfo(m_boxes[i].type);
     if (!t || !t->animates()) return {};
-    const char* args = t->tick == TickCall::BoxSlot ? "(int,bool)" : t->tick == TickCall::BoxSlotIndex ? "(int)" : "()";
-    // A generator joins the tick as soon as its slot exists.
-    const int at = metaObject()->indexOfMethod((QByteArray(t->tickSlot) + args).constData());
+    // A generator joins the tick as soon as its slot exists. The slot is looked up once per
+    // pane class: a tick asks for every box, and a look-up walks the pane's whole method list.
+    static const QMetaObject* cachedFor = nullptr;
+    static std::array<int, kLastType + 1> cached;
+    if (cachedFor != metaObject()) {
+        cached.fill(-2);
+        cachedFor = metaObject();
+    }
+    int& at = cached[size_t(t->code)];
+    if (at == -2) {
+        const char* args = t->tick == TickCall::BoxSlot ? "(int,bool)" : t->tick == TickCall::BoxSlotIndex ? "(int)" : "()";
+        at = metaObject()->indexOfMethod((QByteArray(t->tickSlot) + args).constData());
+    }
     if (at < 0) return {};
     const QMetaMethod m = metaObject()->method(at);
     switch (t->tick) {
