@@ -9,27 +9,10 @@
 #include <QThread>
 #include <QTimer>
 #include <dzscene.h>
+#include <array>
 
 #include "animation/taskring.h"
 #include "pane/verdixpane.h"
-
-namespace {
-
-// The update a background task runs for one box, found by name: a generator joins the
-// tick as soon as its slot exists.
-bool invokeBoxSlot(QObject* pane, const char* name, int i, bool withFlag, bool flag)
-{
-    if (withFlag)
-        return QMetaObject::invokeMethod(pane, name, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, flag));
-    return QMetaObject::invokeMethod(pane, name, Qt::DirectConnection, Q_ARG(int, i));
-}
-
-bool hasMethod(const QObject* o, const char* signature)
-{
-    return o->metaObject()->indexOfMethod(QMetaObject::normalizedSignature(signature).constData()) >= 0;
-}
-
-}  // namespace
 
 void ZPK_VerdixPane::Animation_Play()
 {
@@ -83,29 +66,37 @@ void ZPK_VerdixPane::installSnapshotHook()
 
 std::function<void()> ZPK_VerdixPane::tickTask(int i)
 {
-    switch (m_boxes[i].type) {
-    case TypeRock:
-        if (!hasMethod(this, "ObjectMapping_Animation()")) return {};
-        return [this] {
-            QMutexLocker one(&m_mappingLock);
-            QMetaObject::invokeMethod(this, "ObjectMapping_Animation", Qt::DirectConnection);
-        };
-    case TypeGrass:
-        return [this, i] { UpdateGrass(i, false); };
-    case TypeStones:
-        if (!hasMethod(this, "UpdateStones(int,bool)")) return {};
-        return [this, i] { invokeBoxSlot(this, "UpdateStones", i, true, false); };
-    case TypeTree:
-        return [this, i] { Button_AnimatePolyTree(i); };
-    case TypeFlower:
-        if (!hasMethod(this, "Button_AnimateFlower(int,bool)")) return {};
-        return [this, i] { invokeBoxSlot(this, "Button_AnimateFlower", i, true, false); };
-    case TypeBillboard:
-        if (!hasMethod(this, "UpdateBillboard(int,bool)")) return {};
-        return [this, i] { invokeBoxSlot(this, "UpdateBillboard", i, true, false); };
-    default:
-        return {};
+    const BoxTypeEntry* t = typeInfo(m_boxes[i].type);
+    if (!t || !t->animates()) return {};
+    // A generator joins the tick as soon as its slot exists. The slot is looked up once per
+    // pane class: a tick asks for every box, and a look-up walks the pane's whole method list.
+    static const QMetaObject* cachedFor = nullptr;
+    static std::array<int, kLastType + 1> cached;
+    if (cachedFor != metaObject()) {
+        cached.fill(-2);
+        cachedFor = metaObject();
     }
+    int& at = cached[size_t(t->code)];
+    if (at == -2) {
+        const char* args = t->tick == TickCall::BoxSlot ? "(int,bool)" : t->tick == TickCall::BoxSlotIndex ? "(int)" : "()";
+        at = metaObject()->indexOfMethod((QByteArray(t->tickSlot) + args).constData());
+    }
+    if (at < 0) return {};
+    const QMetaMethod m = metaObject()->method(at);
+    switch (t->tick) {
+    case TickCall::MappingStep:
+        return [this, m] {
+            QMutexLocker one(&m_mappingLock);
+            m.invoke(this, Qt::DirectConnection);
+        };
+    case TickCall::BoxSlot:
+        return [this, m, i] { m.invoke(this, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, false)); };
+    case TickCall::BoxSlotIndex:
+        return [this, m, i] { m.invoke(this, Qt::DirectConnection, Q_ARG(int, i)); };
+    case TickCall::None:
+        break;
+    }
+    return {};
 }
 
 void ZPK_VerdixPane::Animation_Draw()

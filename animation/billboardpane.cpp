@@ -9,24 +9,10 @@
 #include <dzintslider.h>
 #include <dznode.h>
 
-#include "animation/billboardcore.h"
+#include "billboard/billboardcore.h"
+#include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
-
-namespace {
-
-// The order of the reads below.
-const SliderReader& billboardSliders()
-{
-    static const SliderReader reader(
-        TypeBillboard, {"Amount", "Area size X", "Full off X", "Animate Start RND", "Spin LOD", "Area size Z",
-                        "Full off Z", "Animate End", "Height Min", "Height RND", "Map X", "Map Z", "Width Min",
-                        "Width RND", "Shape", "Ring", "Rotate", "Seed", "Animate Off On", "Sector Size",
-                        "Sector Start", "Move X", "Move Z"});
-    return reader;
-}
-
-}  // namespace
 
 DzVec3 ZPK_VerdixPane::activeCameraPosition() const
 {
@@ -43,14 +29,9 @@ void ZPK_VerdixPane::captureBillboardParams(int i)
     installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeBillboard) return;
-    const SliderReader& r = billboardSliders();
+    static const BoundSliders<BillboardParams> bound(TypeBillboard, billboardSliderFields());
     BillboardParams p;
-    int k = 0;
-    for (int* field : {&p.Amount, &p.AreaSizeX, &p.FullOffX, &p.AnimateStartRND, &p.SpinLOD, &p.AreaSizeZ,
-                       &p.FullOffZ, &p.AnimateEnd, &p.HeightMin, &p.HeightRND, &p.MapX, &p.MapZ, &p.WidthMin,
-                       &p.WidthRND, &p.Shape, &p.Ring, &p.Rotate, &p.Seed, &p.AnimateOffOn, &p.SectorSize,
-                       &p.SectorStart, &p.MoveX, &p.MoveZ})
-        *field = r.value(*box, k++, *field);
+    bound.read(*box, p);
     p.lowLOD = m_lowLOD.load();
     p.frame = m_frame;
     p.camera = activeCameraPosition();

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "dzmath.h"
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 class DzNode;
 

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QMetaObject>
 
-#include "animation/billboardcore.h"
+#include "billboard/billboardcore.h"
 #include "dzapp.h"
 #include "dzgeometry.h"
 #include "dzintslider.h"

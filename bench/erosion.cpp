@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "landscape/erosioncore.h"
+#include "terrain/erosioncore.h"
 
 namespace {
 

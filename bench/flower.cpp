@@ -12,7 +12,7 @@
 
 #include "animation/taskring.h"
 #include "dzgeometry.h"
-#include "vegetation/flowercore.h"
+#include "flower/flowercore.h"
 
 namespace {
 std::atomic<long long> g_allocations{0};

@@ -15,7 +15,7 @@
 #include "dzplugin.h"
 #include "dzscene.h"
 #include "pane/verdixpane.h"
-#include "vegetation/grasscore.h"
+#include "grass/grasscore.h"
 
 // The pane's private state as the benchmark drives it.
 class VerdixPaneTestAccess

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 #include "dzmath.h"
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 namespace {
 

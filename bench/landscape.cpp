@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "dzgeometry.h"
-#include "landscape/terraincore.h"
-#include "plugin/verdixrandom.h"
+#include "terrain/terraincore.h"
+#include "common/verdixrandom.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 #include <dznode.h>
 #include "animation/objectmapping.h"
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "dzgeometry.h"
-#include "objects/stonescore.h"
+#include "stones/stonescore.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "dzscene.h"
 #include "pane/verdixpane.h"
 #include "plugin/assetfolders.h"
-#include "vegetation/treecore.h"
+#include "tree/treecore.h"
 
 extern "C" DzPlugin* getPluginDefinition();
 

@@ -3,7 +3,7 @@
 // its own frame, and the highest ground stands.
 #include <QString>
 #include <vector>
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 namespace verdix {
 

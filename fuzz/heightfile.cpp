@@ -5,7 +5,7 @@
 
 #include "fuzzsupport.h"
 #include "landscape/heightmaps.h"
-#include "landscape/terraincore.h"
+#include "terrain/terraincore.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
 

@@ -6,6 +6,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::checkPreset(data, size, verdix::TypeTree, "TreeV1");
+    fuzz::checkPreset(data, size, TypeTree, "TreeV1");
     return 0;
 }

@@ -9,9 +9,9 @@
 #include <dzintslider.h>
 #include <dzprogress.h>
 #include <cmath>
-#include "landscape/erosioncore.h"
+#include "terrain/erosioncore.h"
 #include "landscape/heightmaps.h"
-#include "landscape/terraincore.h"
+#include "terrain/terraincore.h"
 #include "pane/verdixpane.h"
 
 namespace {

@@ -24,7 +24,8 @@
 #include <unistd.h>
 #include <QFile>
 #include "landscape/heightmaps.h"
-#include "landscape/terraincore.h"
+#include "pane/nodemesh.h"
+#include "terrain/terraincore.h"
 #include "pane/slidersets.h"
 #include "pane/verdixpane.h"
 #include "plugin/assetfolders.h"
@@ -395,22 +396,11 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
 
         // The node and its mesh.
         DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
-        if (!node) {
-            setStatus(QString("Error: Mesh %1 missing!").arg(title));
-            return;
-        }
-        DzObject* object = node->getObject();
-        if (!object) return;
-        DzShape* shape = object->getCurrentShape();
-        if (!shape) shape = object->getShape(0);
-        if (!shape) {
-            setStatus("No shapes in object!");
-            return;
-        }
-        auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-        DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+        const NodeMesh found = nodeFacetMesh(node);
+        DzFacetMesh* mesh = found.mesh;
         if (!mesh) {
-            setStatus("No geometry in object!");
+            // A node without an object is left alone without a word.
+            if (found.miss != NodeMesh::Object) setStatus(nodeMeshMessage(found.miss, title));
             return;
         }
 

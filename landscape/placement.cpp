@@ -15,28 +15,15 @@
 #include <dzundostack.h>
 #include <dzshape.h>
 #include "animation/taskring.h"
+#include "pane/propnode.h"
 #include "pane/verdixpane.h"
 
 namespace {
 
-// The update slot of each type whose objects stand on a terrain, plus the landscape's own.
-const char* heightUpdateSlot(int type)
-{
-    switch (type) {
-    case TypeLandscape: return "UpdateLandScape";
-    case TypeGrass: return "UpdateGrass";
-    case TypeStones: return "UpdateStones";
-    case TypeTree: return "UpdateTree";
-    case TypeFlower: return "UpdateFlower";
-    case TypeBillboard: return "UpdateBillboard";
-    default: return nullptr;
-    }
-}
-
 bool standsOnTerrain(int type)
 {
-    return type == TypeGrass || type == TypeStones || type == TypeTree || type == TypeFlower ||
-           type == TypeBillboard;
+    const BoxTypeEntry* t = typeInfo(type);
+    return t && t->standsOnTerrain;
 }
 
 // The landscape sliders whose focus picks the box, in the order they are asked; the first
@@ -52,7 +39,9 @@ bool ZPK_VerdixPane::updateWithHeights(int i)
     const ControlBox* box = m_boxes.at(i);
     if (!box) return false;
     const int type = box->type;
-    const char* slot = heightUpdateSlot(type);
+    // The objects standing on a terrain and the landscape itself.
+    const BoxTypeEntry* t = typeInfo(type);
+    const char* slot = t && (t->standsOnTerrain || type == TypeLandscape) ? t->updateSlot : nullptr;
     if (!slot) return false;
     if (m_updateOverride[type]) {
         m_updateOverride[type](i, true);
@@ -274,23 +263,6 @@ void ZPK_VerdixPane::Button_CreateGroundHeightPointer()
     const float h = a.height;
     const bool first = a.hit == HeightHit::Found && a.firstTriangle;
 
-    auto* node = new DzNode;
-    node->beginEdit();
-    node->setLabel(title);
-    node->setName(title);
-    node->setAssetId("rock");
-    node->setVisible(true);
-    node->setSelectable(true);
-    node->setVisibleInRender(true);
-    node->setRenderPriority(1);
-
-    auto* mat = new DzDefaultMaterial;
-    mat->setName("Material");
-    mat->setLabel("Material");
-    mat->setDiffuseColor(first ? QColor(255, 0, 0, 255) : QColor(0, 255, 0, 255));
-    mat->setSmoothingOn(true);
-    mat->setBaseOpacity(1.0);
-
     auto* mesh = new DzFacetMesh;
     mesh->beginEdit();
     auto* uvs = new DzUVSet;
@@ -305,19 +277,7 @@ void ZPK_VerdixPane::Button_CreateGroundHeightPointer()
     mesh->addFacet(quad, quad);
     mesh->finishEdit();
 
-    auto* shape = new DzFacetShape;
-    shape->setFacetMesh(mesh);
-    shape->addMaterial(mat);
-    auto* object = new DzObject;
-    object->addShape(shape);
-    node->setObject(object);
-    node->finishEdit();
-
-    DzPresentation* presentation = node->getPresentation();
-    if (!presentation) {
-        presentation = new DzPresentation;
-        node->setPresentation(presentation);
-    }
-    presentation->setType("Prop");
+    const QColor colour = first ? QColor(255, 0, 0, 255) : QColor(0, 255, 0, 255);
+    DzNode* node = newPropNode(title, "rock", mesh, {newPlainMaterial("Material", colour)}, true);
     dzScene->addNode(node);
 }

@@ -6,6 +6,7 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzshape.h>
+#include "pane/nodemesh.h"
 #include "pane/verdixpane.h"
 
 DzVertexMesh* ZPK_VerdixPane::terrainMeshOf(int i)
@@ -15,13 +16,7 @@ DzVertexMesh* ZPK_VerdixPane::terrainMeshOf(int i)
     if (DzVertexMesh* mesh = box->terrainMesh.mesh.load()) return mesh;
     // The scene is changed only on the GUI thread and never while background queries run.
     if (!dzScene || !box->titleLabel) return nullptr;
-    DzNode* node = dzScene->findNodeByLabel(box->titleLabel->text());
-    DzObject* object = node ? node->getObject() : nullptr;
-    if (!object) return nullptr;
-    DzShape* shape = object->getCurrentShape();
-    if (!shape) shape = object->getShape(0);
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzVertexMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+    DzVertexMesh* mesh = nodeFacetMesh(dzScene->findNodeByLabel(box->titleLabel->text())).mesh;
     if (!mesh) return nullptr;
     // A mesh deleted with its node must not be read again through the cache.
     // The pointer is compared, never used: by the time destroyed() is emitted the object is

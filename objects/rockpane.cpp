@@ -9,7 +9,8 @@
 #include <dzscene.h>
 #include <dzshape.h>
 
-#include "objects/rockmesh.h"
+#include "rock/rockmesh.h"
+#include "pane/propnode.h"
 #include "pane/verdixpane.h"
 
 namespace {
@@ -20,39 +21,10 @@ QString rockLabel(const QString& boxTitle, int k) { return QString("%1 %2").arg(
 // query found the rock's ground in a cell's first triangle, green otherwise.
 DzNode* buildRockNode(const QString& label, bool firstTriangle)
 {
-    auto* node = new DzNode;
-    node->beginEdit();
-    node->setLabel(label);
-    node->setName(label);
-    node->setAssetId("rock");
-    node->setVisible(true);
-    node->setSelectable(true);
-    node->setVisibleInRender(true);
-    node->setRenderPriority(1);
-
-    auto* mat = new DzDefaultMaterial;
-    mat->setName("Material");
-    mat->setLabel("Material");
-    mat->setDiffuseColor(firstTriangle ? QColor(255, 0, 0, 255) : QColor(0, 255, 0, 255));
-    mat->setSmoothingOn(true);
-    mat->setBaseOpacity(1.0);
-
     auto* mesh = new DzFacetMesh;
     buildRockMesh(*mesh);
-    auto* shape = new DzFacetShape;
-    shape->setFacetMesh(mesh);
-    shape->addMaterial(mat);
-    auto* object = new DzObject;
-    object->addShape(shape);
-    node->setObject(object);
-    node->finishEdit();
-
-    DzPresentation* presentation = node->getPresentation();
-    if (!presentation) {
-        presentation = new DzPresentation;
-        node->setPresentation(presentation);
-    }
-    presentation->setType("Prop");
+    const QColor colour = firstTriangle ? QColor(255, 0, 0, 255) : QColor(0, 255, 0, 255);
+    DzNode* node = newPropNode(label, "rock", mesh, {newPlainMaterial("Material", colour)}, true);
     return node;
 }
 

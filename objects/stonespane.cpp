@@ -7,40 +7,19 @@
 #include <dzgeometry.h>
 #include <dzintslider.h>
 
-#include "objects/stonescore.h"
+#include "stones/stonescore.h"
+#include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
-
-namespace {
-
-// The order of the reads below.
-const SliderReader& stonesSliders()
-{
-    static const SliderReader reader(
-        TypeStones, {"Grass", "Area size X", "Full off X", "Clump Min", "Grass LOD", "Area size Z", "Full off Z",
-                     "Clump RND", "Height Min", "Height RND", "Bend Min", "Bend RND", "Width Min", "Width RND",
-                     "A Shape", "A Ring", "A Rotate", "Seed", "Wind", "A Sector Size", "A Sector Start",
-                     "Stone Map X", "Stone Map Y", "Move X", "Move Z", "Stone Amount", "Stone LOD", "Stone Size X",
-                     "Stone Size Y", "Stone Size Z", "Stone Offset Y", "StandOff X", "StandOff Z", "Rough"});
-    return reader;
-}
-
-}  // namespace
 
 void ZPK_VerdixPane::captureStonesParams(int i)
 {
     installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeStones) return;
-    const SliderReader& r = stonesSliders();
+    static const BoundSliders<StonesParams> bound(TypeStones, stonesSliderFields());
     StonesParams p;
-    int k = 0;
-    for (int* field : {&p.Grass, &p.AreaSizeX, &p.FullOffX, &p.ClumpMin, &p.GrassLOD, &p.AreaSizeZ, &p.FullOffZ,
-                       &p.ClumpRND, &p.HeightMin, &p.HeightRND, &p.BendMin, &p.BendRND, &p.WidthMin, &p.WidthRND,
-                       &p.AShape, &p.ARing, &p.ARotate, &p.Seed, &p.Wind, &p.ASectorSize, &p.ASectorStart,
-                       &p.StoneMapX, &p.StoneMapY, &p.MoveX, &p.MoveZ, &p.StoneAmount, &p.StoneLOD, &p.StoneSizeX,
-                       &p.StoneSizeY, &p.StoneSizeZ, &p.StoneOffsetY, &p.StandOffX, &p.StandOffZ, &p.Rough})
-        *field = r.value(*box, k++, *field);
+    bound.read(*box, p);
     if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
     if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
     if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();

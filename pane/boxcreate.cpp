@@ -299,17 +299,11 @@ void ZPK_VerdixPane::buildTypePart(int i)
     box.titleLabel->hide();
 
     // Images a new box starts from: the landscape's height maps, the tree's shape.
-    const QStringList images = verdix::defaultImagesFor(type);
-    for (int k = 0; k < images.size() && k < int(box.images.size()); ++k) {
-        QString path;
-        if (type == TypeTree) path = LoadTree(images[k]);
-        else if (k == 0) path = LoadGround(images[k]);
-        else if (k == 1) path = LoadRiver(images[k]);
-        else if (k == 2) path = LoadHill(images[k]);
-        else if (k == 3) path = LoadFlat(images[k]);
-        else path = LoadPath(images[k]);
+    const std::vector<DefaultImage>& images = typeInfo(type) ? typeInfo(type)->defaultImages : std::vector<DefaultImage>();
+    for (size_t k = 0; k < images.size() && k < box.images.size(); ++k) {
+        const QString path = loadAssetFile(int(images[k].folder), QString::fromLatin1(images[k].file));
         const MapImageRead read = readMapImage(path);
-        box.images[size_t(k)] = read.image;
+        box.images[k] = read.image;
         // A missing file was reported by the path look-up.
         if (read.image.isNull() && QFileInfo(path).isFile()) errorBox(read.error);
     }
@@ -319,58 +313,33 @@ void ZPK_VerdixPane::buildTypePart(int i)
 
 namespace {
 
-// The generated types: the create slot of each and its update slot. A type is wired
-// when the pane has both; the bool is the update's second argument.
-struct GeneratorSlots
-{
-    int type;
-    const char* create;
-    const char* update;
-    bool fullUpdate;
-    // All-box updates of these run as background tasks, the others one after another.
-    bool background;
-};
-
-const GeneratorSlots kGenerators[] = {
-    {TypeLandscape, "Button_CreateLandscape", "UpdateLandScape", false, false},
-    {TypeGrass, "Button_CreateGrass", "UpdateGrass", true, true},
-    {TypeStones, "Button_CreateStones", "UpdateStones", true, true},
-    {TypeTree, "Button_CreateTree", "UpdateTree", true, true},
-    {TypeFlower, "Button_CreateFlower", "UpdateFlower", true, true},
-    {TypeBillboard, "Button_CreateBillboard", "UpdateBillboard", true, false},
-};
-
-const GeneratorSlots* generatorOf(int type)
-{
-    for (const GeneratorSlots& g : kGenerators)
-        if (g.type == type) return &g;
-    return nullptr;
-}
-
 QByteArray withArgs(const char* name, const char* args) { return QByteArray(name) + args; }
 
 }  // namespace
 
 bool ZPK_VerdixPane::generatorWired(int type) const
 {
-    const GeneratorSlots* g = generatorOf(type);
-    return g && hasSlot(withArgs(g->create, "()").constData()) && hasSlot(withArgs(g->update, "(int,bool)").constData());
+    const BoxTypeEntry* g = typeInfo(type);
+    return g && g->createSlot && g->updateSlot && hasSlot(withArgs(g->createSlot, "()").constData()) &&
+           hasSlot(withArgs(g->updateSlot, "(int,bool)").constData());
 }
 
 QList<int> ZPK_VerdixPane::wiredGeneratorTypes() const
 {
     QList<int> out;
-    for (const GeneratorSlots& g : kGenerators)
-        if (generatorWired(g.type)) out << g.type;
+    for (int type = kFirstType; type <= kLastType; ++type)
+        if (generatorWired(type)) out << type;
     return out;
 }
 
 bool ZPK_VerdixPane::createBoxOfType(int type)
 {
     const int before = m_boxes.count();
-    // Rocks drop onto the selected landscape: without one their create makes no box.
-    if (generatorWired(type)) QMetaObject::invokeMethod(this, generatorOf(type)->create, Qt::DirectConnection);
-    else if (type != TypeRock || !invokeIfPresent("Button_CreateRock")) createWithoutGenerator(type);
+    const BoxTypeEntry* t = typeInfo(type);
+    // A create slot without an update (the rock's: it drops onto the selected landscape)
+    // makes its own box, or none without a landscape.
+    if (generatorWired(type)) QMetaObject::invokeMethod(this, t->createSlot, Qt::DirectConnection);
+    else if (!t || !t->createSlot || t->updateSlot || !invokeIfPresent(t->createSlot)) createWithoutGenerator(type);
     // A box a script makes is a step of its own (inside an opening the opening is the step).
     if (m_history) m_history->commit(true);
     return m_boxes.count() == before + 1;
@@ -380,19 +349,19 @@ bool ZPK_VerdixPane::updateBox(int i)
 {
     const ControlBox* box = m_boxes.at(i);
     if (!box) return false;
-    const GeneratorSlots* g = generatorOf(box->type);
-    if (!g) return false;
+    const BoxTypeEntry* g = typeInfo(box->type);
+    if (!g || !g->updateSlot) return false;
     if (m_updateOverride[box->type]) {
         m_updateOverride[box->type](i, g->fullUpdate);
         return true;
     }
     if (!generatorWired(box->type)) return false;
-    return QMetaObject::invokeMethod(this, g->update, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, g->fullUpdate));
+    return QMetaObject::invokeMethod(this, g->updateSlot, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, g->fullUpdate));
 }
 
 void ZPK_VerdixPane::createWithoutGenerator(int type)
 {
-    const VerdixTypeInfo* info = typeInfo(type);
+    const BoxTypeEntry* info = typeInfo(type);
     if (!info || !info->titleWord) return;
     const int i = m_boxes.count();
     const QString title = newBoxTitle(type, i);
@@ -410,7 +379,7 @@ void ZPK_VerdixPane::createWithoutGenerator(int type)
 
 void ZPK_VerdixPane::createReservedBox(int type)
 {
-    const VerdixTypeInfo* info = typeInfo(type);
+    const BoxTypeEntry* info = typeInfo(type);
     if (!info) return;
     Network_AddControlBox(QString::fromLatin1(info->iconFile), newBoxTitle(type, m_boxes.count()), type);
 }
@@ -455,8 +424,8 @@ void ZPK_VerdixPane::routeSliderChange(int type)
     for (int i = 0; i < m_boxes.count(); ++i)
         if (m_boxes[i].type == type) targets << i;
     if (targets.isEmpty()) return;
-    const GeneratorSlots* g = generatorOf(type);
-    if (g && g->background) {
+    const BoxTypeEntry* g = typeInfo(type);
+    if (g && g->backgroundBatch) {
         std::vector<std::function<void()>> tasks;
         for (int i : targets) tasks.push_back([this, i] { updateBox(i); });
         if (!m_batchRunner) m_batchRunner.reset(new VerdixPoolRunner);

@@ -3,86 +3,6 @@
 #include <dzintslider.h>
 #include "pane/slidersets.h"
 
-namespace {
-
-const VerdixTypeInfo kTypes[] = {
-    {TypeLandscape, "LandscapeV1.0", "(%1) LandscapeV1.0", "LandscapeV1.png", "land", nullptr, "Added landscape"},
-    {TypeRock, "RocksV1.0", "(%1) RockV1.0", "GrowRock.png", "rock", nullptr, nullptr},
-    {TypeGrass, "GrassV1.0", "(%1) GrassV1.0", "GrassV1.png", "grass", "Added grass to %1 ", "Added grass"},
-    {TypeBush, "BushV1.0", "(%1) BushV1.0", "GrowBush.png", nullptr, nullptr, nullptr},
-    {TypeTree, "TreeV1.0", "(%1) TreeV1.0", "TreeV1.png", "tree", "Added tree to %1 ", "Added tree"},
-    {TypeIvy, "IvyV1.0", "(%1) IvyV1.0", "GrowIvy.png", nullptr, nullptr, nullptr},
-    {TypeWeed, "WeedV1.0", "(%1) WeedV1.0", "GrowWeed.png", nullptr, nullptr, nullptr},
-    // Flowers share the tree's asset id.
-    {TypeFlower, "FlowerV1.0", "(%1) FlowerV1.0", "FlowerV1.png", "tree", "Added flowers to %1 ", "Added flowers"},
-    {TypeMushroom, "MushroomV1.0", "(%1) MushroomV1.0", "GrowMushroom.png", nullptr, nullptr, nullptr},
-    {TypeCrystals, "CrystalsV1.0", "(%1) CrystalsV1.0", "GrowCrystals.png", nullptr, nullptr, nullptr},
-    {TypeParticles, nullptr, "(%1) ParticlesV1.0", nullptr, nullptr, nullptr, nullptr},
-    {TypeBillboard, "BillboardV1.0", "(%1) BillboardV1.0", "BillboardV1.png", "billboard", "Added Billboard to %1 ",
-     "Added Billboard"},
-    {TypeStones, "StonesV1.0", "(%1) StonesV1.0", "StonesV1.png", "stones", "Added stones to %1 ", "Added stones"},
-};
-
-QString indexDigits(int index) { return QString("%1").arg(index, 4, 10, QChar('0')); }
-
-}  // namespace
-
-const VerdixTypeInfo* typeInfo(int type)
-{
-    if (type < kFirstType || type > kLastType) return nullptr;
-    return &kTypes[type - kFirstType];
-}
-
-QString typeLabel(int type, int index)
-{
-    const VerdixTypeInfo* t = typeInfo(type);
-    if (!t) return QStringLiteral("Error: Label");
-    return QString::fromLatin1(t->labelWord).arg(indexDigits(index));
-}
-
-QString newBoxTitle(int type, int index)
-{
-    const VerdixTypeInfo* t = typeInfo(type);
-    if (!t || !t->titleWord) return QString();
-    return QString("(%1) %2").arg(indexDigits(index), QString::fromLatin1(t->titleWord));
-}
-
-std::vector<VerdixMaterialSpec> typeMaterials(int type)
-{
-    const QColor white(255, 255, 255, 255);
-    const QColor grass(250, 255, 240, 255);
-    const double none = -1.0;
-    switch (type) {
-    case TypeLandscape:
-        return {{"Landscape", white, 0x151515, none}};
-    case TypeGrass:
-        return {{"Grass", grass, 0x202020, 0.3}};
-    case TypeStones:
-        return {{"Stones", white, none, none}, {"Grass", grass, none, none}};
-    case TypeTree:
-        return {{"Trunk", white, 0x151515, none},
-                {"Stem", white, 0x151515, none},
-                {"Leaf", white, 0x151515, 0.4},
-                {"Fruit", white, 0xA0A0A0, none}};
-    case TypeFlower:
-        return {{"Stem", white, 0x151515, none},
-                {"PetalIn", white, 0x151515, none},
-                {"PetalOut", white, 0x151515, none},
-                {"Leaf", white, 0x151515, none},
-                {"Pistil", white, 0x151515, none}};
-    case TypeBillboard:
-        return {{"Billboard", white, 0x000000, 1.0}};
-    default:
-        return {};
-    }
-}
-
-QStringList typeMaterialCreationOrder(int type)
-{
-    if (type == TypeFlower) return {"Stem", "Leaf", "PetalOut", "PetalIn", "Pistil"};
-    return {};
-}
-
 QStringList typeSliderNames(int type)
 {
     QStringList names;
@@ -123,19 +43,6 @@ void ControlBox::releaseBuffers()
     std::vector<float>().swap(heightField);
     heightFieldLength = 0;
     std::vector<float>().swap(groundHeights);
-}
-
-SliderReader::SliderReader(int type, std::initializer_list<const char*> names)
-{
-    const QStringList all = typeSliderNames(type);
-    for (const char* n : names) m_positions.push_back(all.indexOf(QString::fromLatin1(n)));
-}
-
-int SliderReader::value(const ControlBox& box, int k, int fallback) const
-{
-    const int at = (k >= 0 && size_t(k) < m_positions.size()) ? m_positions[size_t(k)] : -1;
-    const DzIntSlider* s = (at >= 0 && size_t(at) < box.sliders.size()) ? box.sliders[size_t(at)] : nullptr;
-    return s ? s->value() : fallback;
 }
 
 int ControlBoxTable::append(int type)

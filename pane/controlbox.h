@@ -10,12 +10,13 @@
 #include <initializer_list>
 #include <atomic>
 #include <vector>
-#include "vegetation/grasscore.h"
-#include "animation/billboardcore.h"
-#include "objects/stonescore.h"
+#include "grass/grasscore.h"
+#include "billboard/billboardcore.h"
+#include "stones/stonescore.h"
 
-#include "vegetation/treecore.h"
-#include "vegetation/flowercore.h"
+#include "tree/treecore.h"
+#include "flower/flowercore.h"
+#include "pane/boxregistry.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -24,65 +25,10 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
-// Type codes are stored in saved records: never renumber them.
-enum VerdixType : int {
-    TypeLandscape = 1,
-    TypeRock = 2,
-    TypeGrass = 3,
-    TypeBush = 4,
-    TypeTree = 5,
-    TypeIvy = 6,
-    TypeWeed = 7,
-    TypeFlower = 8,
-    TypeMushroom = 9,
-    TypeCrystals = 10,
-    TypeParticles = 11,
-    TypeBillboard = 12,
-    TypeStones = 13,
-};
-constexpr int kFirstType = TypeLandscape;
-constexpr int kLastType = TypeStones;
-
-struct VerdixTypeInfo
-{
-    int code;
-    const char* titleWord;   // "GrassV1.0": new box titles; null when the type has no create
-    const char* labelWord;   // "(%1) GrassV1.0": GetTypeLable
-    const char* iconFile;    // box icon, null when none
-    const char* assetId;     // asset id of the object node, null when the type builds no node
-    const char* addedTo;     // status after placing on a landscape ("%1" = its title)
-    const char* added;       // status without a landscape
-};
-
-// Null for a code outside 1..13.
-const VerdixTypeInfo* typeInfo(int type);
-
-// "(0003) GrassV1.0"; "Error: Label" for an unknown type.
-QString typeLabel(int type, int index);
-// "(0003) GrassV1.0" from the title word; empty for a type without one.
-QString newBoxTitle(int type, int index);
-
-// One material of an object node. Negative specular/glossiness leave the host default.
-struct VerdixMaterialSpec
-{
-    const char* name;
-    QColor diffuse;
-    double specular;  // 0xRRGGBB as a number
-    double glossiness;
-};
-
-// The materials of a type's node, in the order they are added to the shape; empty for
-// types that build no node through the shared builder.
-std::vector<VerdixMaterialSpec> typeMaterials(int type);
-// The order in which the builder creates those materials, by name, where it differs from
-// the shape's order; empty otherwise.
-QStringList typeMaterialCreationOrder(int type);
-
 // Slider display names of a type in slider order; empty until that type's slider set is
 // defined. The box's sliders vector holds the sliders in exactly this order.
 QStringList typeSliderNames(int type);
 
-constexpr int kMaxControlBoxes = 129;
 constexpr int kComboSlots = 8;  // combo letters 'A'..'H'
 
 struct ControlBox
@@ -204,19 +150,6 @@ struct ControlBox
     void setCombo(char letter, QComboBox* c);
     // Frees the buffers; the widgets belong to the pane's layouts.
     void releaseBuffers();
-};
-
-// Reads a box's sliders by display name. The positions are looked up once: ticks read every
-// slider of every animated box, and a look-up by name walks the type's whole name list.
-class SliderReader
-{
-public:
-    SliderReader(int type, std::initializer_list<const char*> names);
-    // The k-th named slider's value, or fallback when the box has no such slider.
-    int value(const ControlBox& box, int k, int fallback) const;
-
-private:
-    std::vector<int> m_positions;
 };
 
 // The pane's boxes, dense and in creation order.

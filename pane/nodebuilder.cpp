@@ -8,6 +8,7 @@
 #include <dzscene.h>
 #include <dzgeometry.h>
 #include <dzshape.h>
+#include "pane/propnode.h"
 #include "pane/verdixpane.h"
 
 void ZPK_VerdixPane::SetSpecularCol(DzMaterial* mat, double val)
@@ -24,7 +25,7 @@ void ZPK_VerdixPane::SetGlossiness(DzMaterial* mat, double val)
 
 DzNode* ZPK_VerdixPane::BuildObjectNode(int Type, int i, const QString& Title, const MeshFill& fill)
 {
-    const VerdixTypeInfo* info = typeInfo(Type);
+    const BoxTypeEntry* info = typeInfo(Type);
     if (!info || !info->assetId || !dzScene) return nullptr;
     ControlBox* box = m_boxes.at(i);
     if (!box) return nullptr;
@@ -44,15 +45,6 @@ DzNode* ZPK_VerdixPane::BuildObjectNode(int Type, int i, const QString& Title, c
 
     if (!isLandscape) box->landscapeIndex = FindLandScapeIndex(landscapeTitle);
 
-    auto* node = new DzNode;
-    node->beginEdit();
-    node->setLabel(Title);
-    node->setAssetId(QString::fromLatin1(info->assetId));
-    node->setVisible(true);
-    node->setSelectable(true);
-    node->setVisibleInRender(true);
-    node->setRenderPriority(1);
-
     // Created in the type's creation order, added to the shape in the shape's order.
     const std::vector<VerdixMaterialSpec> specs = typeMaterials(Type);
     QStringList creation = typeMaterialCreationOrder(Type);
@@ -64,37 +56,18 @@ DzNode* ZPK_VerdixPane::BuildObjectNode(int Type, int i, const QString& Title, c
         for (const VerdixMaterialSpec& s : specs)
             if (name == QLatin1String(s.name)) spec = &s;
         if (!spec) continue;
-        auto* mat = new DzDefaultMaterial;
-        mat->setName(name);
-        mat->setLabel(name);
-        mat->setDiffuseColor(spec->diffuse);
+        DzDefaultMaterial* mat = newPlainMaterial(name, spec->diffuse);
         if (spec->specular >= 0) SetSpecularCol(mat, spec->specular);
         if (spec->glossiness >= 0) SetGlossiness(mat, spec->glossiness);
-        mat->setSmoothingOn(true);
-        mat->setBaseOpacity(1.0);
         made.insert(name, mat);
     }
-    QList<DzDefaultMaterial*> materials;
+    QList<DzMaterial*> materials;
     for (const VerdixMaterialSpec& spec : specs)
         if (DzDefaultMaterial* mat = made.value(QString::fromLatin1(spec.name))) materials.append(mat);
 
-    auto* shape = new DzFacetShape;
     auto* mesh = new DzFacetMesh;
     if (fill) fill(i, mesh);
-    shape->setFacetMesh(mesh);
-    for (DzDefaultMaterial* mat : materials) shape->addMaterial(mat);
-
-    auto* object = new DzObject;
-    object->addShape(shape);
-    node->setObject(object);
-    node->finishEdit();
-
-    DzPresentation* presentation = node->getPresentation();
-    if (!presentation) {
-        presentation = new DzPresentation;
-        node->setPresentation(presentation);
-    }
-    presentation->setType("Prop");
+    DzNode* node = newPropNode(Title, info->assetId, mesh, materials);
 
     dzScene->addNode(node);
     if (landscapeNode) {
@@ -108,7 +81,7 @@ DzNode* ZPK_VerdixPane::BuildObjectNode(int Type, int i, const QString& Title, c
 
 int ZPK_VerdixPane::AddGeneratedBox(int Type, const MeshFill& fill)
 {
-    const VerdixTypeInfo* info = typeInfo(Type);
+    const BoxTypeEntry* info = typeInfo(Type);
     if (!info || !info->iconFile) return -1;
     const int i = m_boxes.count();
     const QString title = newBoxTitle(Type, i);
@@ -123,4 +96,45 @@ int ZPK_VerdixPane::AddGeneratedBox(int Type, const MeshFill& fill)
     }
     BuildObjectNode(Type, i, title, fill);
     return i;
+}
+
+DzDefaultMaterial* newPlainMaterial(const QString& name, const QColor& diffuse)
+{
+    auto* mat = new DzDefaultMaterial;
+    mat->setName(name);
+    mat->setLabel(name);
+    mat->setDiffuseColor(diffuse);
+    mat->setSmoothingOn(true);
+    mat->setBaseOpacity(1.0);
+    return mat;
+}
+
+DzNode* newPropNode(const QString& label, const char* assetId, DzFacetMesh* mesh, const QList<DzMaterial*>& materials,
+                    bool named)
+{
+    auto* node = new DzNode;
+    node->beginEdit();
+    node->setLabel(label);
+    if (named) node->setName(label);
+    node->setAssetId(QString::fromLatin1(assetId));
+    node->setVisible(true);
+    node->setSelectable(true);
+    node->setVisibleInRender(true);
+    node->setRenderPriority(1);
+
+    auto* shape = new DzFacetShape;
+    shape->setFacetMesh(mesh);
+    for (DzMaterial* mat : materials) shape->addMaterial(mat);
+    auto* object = new DzObject;
+    object->addShape(shape);
+    node->setObject(object);
+    node->finishEdit();
+
+    DzPresentation* presentation = node->getPresentation();
+    if (!presentation) {
+        presentation = new DzPresentation;
+        node->setPresentation(presentation);
+    }
+    presentation->setType("Prop");
+    return node;
 }

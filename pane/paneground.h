@@ -2,7 +2,8 @@
 // The terrain under a box's items through the pane's height query, callable from any thread:
 // the query takes no lock and terrains are not written while passes run.
 #include "pane/verdixpane.h"
-#include "vegetation/grasscore.h"
+#include "common/groundsampler.h"
+#include "pane/nodemesh.h"
 
 struct PaneGroundSampler : GroundSampler
 {
@@ -16,28 +17,3 @@ struct PaneGroundSampler : GroundSampler
     }
 };
 
-#include <dznode.h>
-#include <dzscene.h>
-#include <dzshape.h>
-
-// The facet mesh of the object node labelled title; null with the status message that
-// names what is missing, or null with an empty message for geometry of another kind.
-inline DzFacetMesh* objectNodeMesh(const QString& title, QString* message)
-{
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
-    if (!node) {
-        *message = QStringLiteral("Error: Mesh %1 missing!").arg(title);
-        return nullptr;
-    }
-    DzObject* object = node->getObject();
-    DzShape* shape = object ? object->getCurrentShape() : nullptr;
-    if (object && !shape) shape = object->getShape(0);
-    if (!shape) {
-        *message = QStringLiteral("No shapes in object!");
-        return nullptr;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
-    if (!mesh) *message = QStringLiteral("No geometry in object!");
-    return mesh;
-}

@@ -570,13 +570,6 @@ int sliderIndexInSection(int type, const QString& sectionTitle, const QString& n
     return -1;
 }
 
-QStringList defaultImagesFor(int type)
-{
-    if (type == TypeLandscape) return {"Ground_A.png", "River_A.png", "Hill_A.png", "Flat_Round_A.png", "Path_A.jpg"};
-    if (type == TypeTree) return {"default.png"};
-    return {};
-}
-
 QStringList nameFilters(FileFilter filter)
 {
     switch (filter) {

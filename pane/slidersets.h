@@ -5,27 +5,11 @@
 // the generators find a slider through them by type and display name.
 #include <QString>
 #include <QStringList>
+#include "pane/boxtypes.h"
 
 namespace verdix {
 
-// Box type codes; stored in saved records, so never renumber.
-enum BoxType {
-    TypeLandscape = 1,
-    TypeRock = 2,
-    TypeGrass = 3,
-    TypeBush = 4,
-    TypeTree = 5,
-    TypeIvy = 6,
-    TypeWeed = 7,
-    TypeFlower = 8,
-    TypeMushroom = 9,
-    TypeCrystals = 10,
-    TypeParticles = 11,
-    TypeBillboard = 12,
-    TypeStones = 13,
-};
-
-constexpr int kMaxBoxes = 129;
+constexpr int kMaxBoxes = kMaxControlBoxes;
 
 // A read-only view of one of the static tables below.
 template <class T>
@@ -160,10 +144,6 @@ struct CommonBoxWidgets
     static constexpr int buttonGroupWidth = 64;
     static constexpr int buttonGroupHeight = 36;
 };
-
-// Images a new box loads at creation, in order: the landscape's five height maps (through
-// LoadGround, LoadRiver, LoadHill, LoadFlat, LoadPath) and the tree's shape (LoadTree).
-QStringList defaultImagesFor(int type);
 
 // The layout of type; an empty layout (no widgets beyond the header) for unknown codes.
 const TypeLayout& layoutFor(int type);

@@ -15,7 +15,7 @@
 #include <memory>
 #include "pane/batchrunner.h"
 #include "pane/controlbox.h"
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 #include "animation/objectmapping.h"
 
 class DzFacetMesh;

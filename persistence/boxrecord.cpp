@@ -7,6 +7,7 @@
 #include "dzmaterial.h"
 #include "dznode.h"
 #include "dzshape.h"
+#include "pane/boxregistry.h"
 #include "pane/slidersets.h"
 
 namespace verdix {
@@ -63,7 +64,8 @@ QString number(double v, int precision) { return QString::number(v, 'g', precisi
 // added to the record last, so older records end right before them.
 bool zeroOnEnd(int type, int recordPos, int count)
 {
-    return (type == TypeTree || type == TypeStones) && recordPos == count - 1;
+    const BoxTypeEntry* t = typeInfo(type);
+    return t && t->lastSliderOptional && recordPos == count - 1;
 }
 
 } // namespace

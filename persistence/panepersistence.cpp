@@ -668,9 +668,10 @@ void ZPK_VerdixPane::presetButton(int type, bool save, QWidget* (*widgetOf)(cons
 {
     const int i = boxWithFocus(type, widgetOf);
     if (i < 0) return;
-    const bool tree = type == TypeTree;
-    const QString folder = tree ? "Verdix_Presets_Tree" : "Verdix_Presets_Flower";
-    const QString header = tree ? "TreeV1" : "FlowerV1";
+    const BoxTypeEntry* t = typeInfo(type);
+    if (!t || !t->presetFolder) return;
+    const QString folder = QString::fromLatin1(t->presetFolder);
+    const QString header = QString::fromLatin1(t->presetHeader);
     if (save) {
         SavePreset(i, type, folder, header);
         return;

@@ -11,46 +11,19 @@
 #include <dzscene.h>
 #include <dzshape.h>
 
+#include "pane/boundsliders.h"
+#include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "vegetation/flowercore.h"
-
-namespace {
-
-struct FlowerGround : GroundSampler
-{
-    ZPK_VerdixPane* pane;
-    int landscape;
-    FlowerGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
-};
-
-// Where each slider the passes read sits in a flower box's slider row, looked up once.
-const std::vector<int>& flowerSliderPositions()
-{
-    static const std::vector<int> positions = [] {
-        std::vector<int> pos;
-        const QStringList names = typeSliderNames(TypeFlower);
-        for (const FlowerSliderField& f : flowerSliderFields()) pos.push_back(names.indexOf(QString::fromLatin1(f.name)));
-        return pos;
-    }();
-    return positions;
-}
-
-}  // namespace
+#include "flower/flowercore.h"
 
 void ZPK_VerdixPane::captureFlowerParams(int i)
 {
     installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeFlower) return;
+    static const BoundSliders<FlowerParams> bound(TypeFlower, flowerSliderFields());
     FlowerParams p;
-    const std::vector<FlowerSliderField>& fields = flowerSliderFields();
-    const std::vector<int>& pos = flowerSliderPositions();
-    for (size_t k = 0; k < fields.size(); ++k) {
-        const int at = pos[k];
-        const DzIntSlider* s = (at >= 0 && size_t(at) < box->sliders.size()) ? box->sliders[size_t(at)] : nullptr;
-        if (s) p.*fields[k].member = s->value();
-    }
+    bound.read(*box, p);
     if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
     if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
     if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();
@@ -69,18 +42,8 @@ void ZPK_VerdixPane::captureAllFlowerParams()
 
 void ZPK_VerdixPane::Button_CreateFlower()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeFlower, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeFlower)->iconFile), title, TypeFlower);
-    if (m_boxes.count() != i + 1) return;
-
-    // An existing node of that title stays as it is unless "Renew" asks for a new one.
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeFlower, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyFlower(k, mesh); });
+    const int i = AddGeneratedBox(TypeFlower, [this](int k, DzFacetMesh* mesh) { Button_AddPolyFlower(k, mesh); });
+    if (i < 0) return;
     Button_AnimateFlower(i, true);
     saveModelData();
 }
@@ -89,22 +52,9 @@ DzFacetMesh* ZPK_VerdixPane::flowerMesh(int i)
 {
     const ControlBox* box = m_boxes.at(i);
     if (!box) return nullptr;
-    const QString& title = box->flowerTitle;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
-    if (!node) {
-        reportStatus(FlowerMessages::meshMissing(title));
-        return nullptr;
-    }
-    DzObject* object = node->getObject();
-    DzShape* shape = object ? object->getCurrentShape() : nullptr;
-    if (!shape && object) shape = object->getShape(0);
-    if (!shape) {
-        reportStatus(FlowerMessages::noShapes());
-        return nullptr;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
-    if (!mesh) reportStatus(FlowerMessages::noGeometry());
+    QString message;
+    DzFacetMesh* mesh = objectNodeMesh(box->flowerTitle, &message);
+    if (!mesh) reportStatus(message);
     return mesh;
 }
 
@@ -142,7 +92,7 @@ void ZPK_VerdixPane::Button_AnimateFlower(int ControlBoxIndex, bool ResetCache)
     DzFacetMesh* mesh = flowerMesh(ControlBoxIndex);
     if (!mesh) return;
 
-    FlowerGround ground(this, box->landscapeIndex);
+    PaneGroundSampler ground(this, box->landscapeIndex);
     FlowerPassInfo info;
     QString msg = animateFlowerCore(box->flowerParams, *mesh, box->groundHeights, ground, ResetCache, &info);
     if (msg.isEmpty() && info.topologyMismatch && box->builderCount > 0) {

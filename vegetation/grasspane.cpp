@@ -12,45 +12,11 @@
 #include <dzshape.h>
 #include <dzgeometry.h>
 
+#include "pane/boundsliders.h"
 #include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "vegetation/grasscore.h"
+#include "grass/grasscore.h"
 #include "animation/taskring.h"
-
-namespace {
-
-// The grass sliders the pass reads, by display name.
-enum GrassSlider {
-    gAmount, gAreaSizeX, gAreaSizeZ, gFullOffX, gFullOffZ, gClumpMin, gClumpRND, gGrassLOD, gHeightMin,
-    gHeightRND, gBendMin, gBendRND, gThickMin, gThickRND, gShape, gRing, gRotate, gSeed, gWind,
-    gSectorSize, gSectorStart, gMoveX, gMoveZ, gSliderCount
-};
-const char* const kGrassSliderNames[gSliderCount] = {
-    "Amount", "Area size X", "Area size Z", "Full off X", "Full off Z", "Clump Min", "Clump RND", "Grass LOD",
-    "Height Min", "Height RND", "Bend Min", "Bend RND", "Thick Min", "Thick RND", "Shape", "Ring", "Rotate", "Seed",
-    "Wind", "Sector Size", "Sector Start", "Move X", "Move Z"};
-
-// Where each of them sits in a grass box's slider row. Looked up once: every tick reads all
-// of them for every grass box, and a look-up by name walks the type's whole name list.
-const std::array<int, gSliderCount>& grassSliderPositions()
-{
-    static const std::array<int, gSliderCount> positions = [] {
-        std::array<int, gSliderCount> pos{};
-        const QStringList names = typeSliderNames(TypeGrass);
-        for (int k = 0; k < gSliderCount; ++k) pos[size_t(k)] = names.indexOf(QString::fromLatin1(kGrassSliderNames[k]));
-        return pos;
-    }();
-    return positions;
-}
-
-int sliderValue(const ControlBox& box, GrassSlider which, int fallback)
-{
-    const int k = grassSliderPositions()[size_t(which)];
-    const DzIntSlider* s = (k >= 0 && size_t(k) < box.sliders.size()) ? box.sliders[size_t(k)] : nullptr;
-    return s ? s->value() : fallback;
-}
-
-}  // namespace
 
 void ZPK_VerdixPane::reportStatus(const QString& text)
 {
@@ -78,31 +44,9 @@ void ZPK_VerdixPane::captureGrassParams(int i)
     installSnapshotHook();
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeGrass) return;
+    static const BoundSliders<GrassParams> bound(TypeGrass, grassSliderFields());
     GrassParams p;
-    const ControlBox& b = *box;
-    p.Amount = sliderValue(b, gAmount, p.Amount);
-    p.AreaSizeX = sliderValue(b, gAreaSizeX, p.AreaSizeX);
-    p.AreaSizeZ = sliderValue(b, gAreaSizeZ, p.AreaSizeZ);
-    p.FullOffX = sliderValue(b, gFullOffX, p.FullOffX);
-    p.FullOffZ = sliderValue(b, gFullOffZ, p.FullOffZ);
-    p.ClumpMin = sliderValue(b, gClumpMin, p.ClumpMin);
-    p.ClumpRND = sliderValue(b, gClumpRND, p.ClumpRND);
-    p.GrassLOD = sliderValue(b, gGrassLOD, p.GrassLOD);
-    p.HeightMin = sliderValue(b, gHeightMin, p.HeightMin);
-    p.HeightRND = sliderValue(b, gHeightRND, p.HeightRND);
-    p.BendMin = sliderValue(b, gBendMin, p.BendMin);
-    p.BendRND = sliderValue(b, gBendRND, p.BendRND);
-    p.ThickMin = sliderValue(b, gThickMin, p.ThickMin);
-    p.ThickRND = sliderValue(b, gThickRND, p.ThickRND);
-    p.Shape = sliderValue(b, gShape, p.Shape);
-    p.Ring = sliderValue(b, gRing, p.Ring);
-    p.Rotate = sliderValue(b, gRotate, p.Rotate);
-    p.Seed = sliderValue(b, gSeed, p.Seed);
-    p.Wind = sliderValue(b, gWind, p.Wind);
-    p.SectorSize = sliderValue(b, gSectorSize, p.SectorSize);
-    p.SectorStart = sliderValue(b, gSectorStart, p.SectorStart);
-    p.MoveX = sliderValue(b, gMoveX, p.MoveX);
-    p.MoveZ = sliderValue(b, gMoveZ, p.MoveZ);
+    bound.read(*box, p);
     if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
     if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
     if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();
@@ -151,26 +95,11 @@ void ZPK_VerdixPane::UpdateGrass(int SliderIndex, bool ResetCache)
     else if (!box->grassParamsReady) return;
 
     const QString& title = box->grassTitle;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(title) : nullptr;
-    if (!node) {
-        reportStatus(GrassMessages::meshMissing(title));
-        return;
-    }
-    DzObject* object = node->getObject();
-    if (!object) {
-        reportStatus(GrassMessages::missingObject());
-        return;
-    }
-    DzShape* shape = object->getCurrentShape();
-    if (!shape) shape = object->getShape(0);
-    if (!shape) {
-        reportStatus(GrassMessages::noShapes());
-        return;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
+    const NodeMesh found = objectNodeMesh(title);
+    DzFacetMesh* mesh = found.mesh;
     if (!mesh) {
-        reportStatus(GrassMessages::noGeometry());
+        // Grass alone has always told a node without an object apart.
+        reportStatus(found.miss == NodeMesh::Object ? QStringLiteral("Missing object!") : nodeMeshMessage(found.miss, title));
         return;
     }
 

@@ -18,94 +18,12 @@
 
 #include "landscape/heightmaps.h"
 #include "plugin/readcheck.h"
+#include "pane/boundsliders.h"
+#include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "vegetation/treecore.h"
+#include "tree/treecore.h"
 
 namespace {
-
-struct TreeGround : GroundSampler
-{
-    ZPK_VerdixPane* pane;
-    int landscape;
-    TreeGround(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
-};
-
-// Each field of the pass by slider name; names that repeat in a tree box are told apart by
-// their occurrence (0 = the first in the box's slider order).
-struct TreeField
-{
-    const char* name;
-    int occurrence;
-    int TreeParams::*member;
-};
-const TreeField kTreeFields[] = {
-    {"X", 0, &TreeParams::X}, {"Z", 0, &TreeParams::Z}, {"Seed", 0, &TreeParams::Seed},
-    {"Trunk Sides", 0, &TreeParams::TrunkSides}, {"Trunk LOD", 0, &TreeParams::TrunkLOD},
-    {"Trunk Shape", 0, &TreeParams::TrunkShape}, {"Trunk Smooth", 0, &TreeParams::TrunkSmooth},
-    {"Trunk Flute", 0, &TreeParams::TrunkFlute}, {"Tree Height cm", 0, &TreeParams::TreeHeight},
-    {"Trunk Girth max", 0, &TreeParams::TrunkGirthMax}, {"Trunk Girth min", 0, &TreeParams::TrunkGirthMin},
-    {"Trunk Twist", 0, &TreeParams::TrunkTwist}, {"Chaos", 0, &TreeParams::TrunkChaos},
-    {"Chaos Start", 0, &TreeParams::ChaosStart}, {"Sway X", 0, &TreeParams::SwayX}, {"Sway Z", 0, &TreeParams::SwayZ},
-    {"Trunk Height", 0, &TreeParams::TrunkHeight}, {"Image Shape", 0, &TreeParams::ImageShape},
-    {"BranchA Length cm", 0, &TreeParams::BranchALength}, {"BranchB Length cm", 0, &TreeParams::BranchBLength},
-    {"Length RND", 0, &TreeParams::LengthRND}, {"Branch Sides", 0, &TreeParams::BranchSides},
-    {"Branch LOD", 0, &TreeParams::BranchLOD}, {"BranchB LOD", 0, &TreeParams::BranchBLOD},
-    {"Shape", 0, &TreeParams::Shape}, {"Smooth", 0, &TreeParams::Smooth}, {"Spread", 0, &TreeParams::Spread},
-    {"Chaos", 1, &TreeParams::BranchChaos}, {"Chaos Interval", 0, &TreeParams::ChaosInterval},
-    {"Angle Hi", 0, &TreeParams::AngleHi}, {"Angle Lo", 0, &TreeParams::AngleLo},
-    {"Bending Hi", 0, &TreeParams::BendingHi}, {"Bending Lo", 0, &TreeParams::BendingLo},
-    {"START1", 0, &TreeParams::Start1}, {"START2", 0, &TreeParams::Start2}, {"START3", 0, &TreeParams::Start3},
-    {"Spin Hi", 0, &TreeParams::SpinHi}, {"Spin Low", 0, &TreeParams::SpinLow}, {"Spin RND", 0, &TreeParams::SpinRND},
-    {"Spin Angle", 0, &TreeParams::SpinAngle}, {"Shuffle", 0, &TreeParams::Shuffle},
-    {"Branch Up", 0, &TreeParams::BranchUp}, {"Branch Wall", 0, &TreeParams::BranchWall},
-    {"Twig Length A", 0, &TreeParams::TwigLengthA}, {"Twig Length B", 0, &TreeParams::TwigLengthB},
-    {"Twig RND", 0, &TreeParams::TwigRND}, {"Twig Sides", 0, &TreeParams::TwigSides},
-    {"Twig LOD A", 0, &TreeParams::TwigLODA}, {"Twig LOD B", 0, &TreeParams::TwigLODB},
-    {"Bend Hi", 0, &TreeParams::BendHi}, {"Bend Lo", 0, &TreeParams::BendLo},
-    {"Spread Hi", 0, &TreeParams::SpreadHi}, {"Spread Lo", 0, &TreeParams::SpreadLo},
-    {"Chaos Hi", 0, &TreeParams::ChaosHi}, {"Chaos Lo", 0, &TreeParams::ChaosLo},
-    {"End Of Trunk", 0, &TreeParams::EndOfTrunk}, {"End Of Branch", 0, &TreeParams::EndOfBranch},
-    {"Alternate Bias", 0, &TreeParams::AlternateBias}, {"START3", 1, &TreeParams::TwigStart3},
-    {"Leaf Size X", 0, &TreeParams::LeafSizeX}, {"Leaf Size Y", 0, &TreeParams::LeafSizeY},
-    {"Leaf Maps X", 0, &TreeParams::LeafMapsX}, {"Leaf Maps Y", 0, &TreeParams::LeafMapsY},
-    {"Leaf LOD", 0, &TreeParams::LeafLOD}, {"Floor LOD", 0, &TreeParams::LeafFloorLOD},
-    {"Up Down RND", 0, &TreeParams::UpDownRND}, {"Left Right RND", 0, &TreeParams::LeftRightRND},
-    {"Standoff Ground", 0, &TreeParams::LeafStandoff}, {"Up Down", 0, &TreeParams::UpDown},
-    {"Fruit Size X", 0, &TreeParams::FruitSizeX}, {"Fruit Size Y", 0, &TreeParams::FruitSizeY},
-    {"Fruit Maps X", 0, &TreeParams::FruitMapsX}, {"Fruit Maps Y", 0, &TreeParams::FruitMapsY},
-    {"Fruit LOD", 0, &TreeParams::FruitLOD}, {"Floor LOD", 1, &TreeParams::FruitFloorLOD},
-    {"Roll RND", 0, &TreeParams::RollRND}, {"Turn RND", 0, &TreeParams::TurnRND},
-    {"Standoff Ground", 1, &TreeParams::FruitStandoff}, {"Apple Pear", 0, &TreeParams::ApplePear},
-    {"Fruit Sides", 0, &TreeParams::FruitSides},
-    {"Wind On Stem", 0, &TreeParams::WindOnStem}, {"Wind On Branch", 0, &TreeParams::WindOnBranch},
-    {"Wind On Twigs", 0, &TreeParams::WindOnTwigs}, {"Wind On Leaves", 0, &TreeParams::WindOnLeaves},
-    {"Wind On Fruit", 0, &TreeParams::WindOnFruit},
-};
-constexpr int kTreeFieldCount = int(sizeof kTreeFields / sizeof *kTreeFields);
-constexpr int kTrunkSidesField = 3;
-
-// Where each field's slider sits in a tree box's slider row, found once.
-const std::array<int, kTreeFieldCount>& treeSliderPositions()
-{
-    static const std::array<int, kTreeFieldCount> positions = [] {
-        std::array<int, kTreeFieldCount> pos{};
-        const QStringList names = typeSliderNames(TypeTree);
-        for (int k = 0; k < kTreeFieldCount; ++k) {
-            int seen = 0;
-            pos[size_t(k)] = -1;
-            for (int n = 0; n < names.size(); ++n) {
-                if (names[n] != QLatin1String(kTreeFields[k].name)) continue;
-                if (seen++ == kTreeFields[k].occurrence) {
-                    pos[size_t(k)] = n;
-                    break;
-                }
-            }
-        }
-        return pos;
-    }();
-    return positions;
-}
 
 // The progress bar while a build runs on the GUI thread.
 struct BarProgress : TreeProgress
@@ -116,21 +34,6 @@ struct BarProgress : TreeProgress
     void step(int value) override { bar->setValue(value); }
     void end() override { bar->setValue(0); }
 };
-
-DzFacetMesh* facetMeshOf(DzNode* node, QString* error)
-{
-    DzObject* object = node->getObject();
-    DzShape* shape = object ? object->getCurrentShape() : nullptr;
-    if (object && !shape) shape = object->getShape(0);
-    if (!shape) {
-        *error = TreeMessages::noShapes();
-        return nullptr;
-    }
-    auto* facetShape = qobject_cast<DzFacetShape*>(shape);
-    DzFacetMesh* mesh = facetShape ? facetShape->getGeometry() : nullptr;
-    if (!mesh) *error = TreeMessages::noGeometry();
-    return mesh;
-}
 
 }  // namespace
 
@@ -150,19 +53,12 @@ void ZPK_VerdixPane::captureTreeParams(int i)
 {
     ControlBox* box = m_boxes.at(i);
     if (!box || box->type != TypeTree) return;
+    static const BoundSliders<TreeParams> bound(TypeTree, treeSliderFields());
+    static const int trunkSides = bound.fieldOf(&TreeParams::TrunkSides);
     TreeParams p;
-    const auto& pos = treeSliderPositions();
-    const int trunkSides = pos[kTrunkSidesField];
-    const bool hasSliders = trunkSides >= 0 && size_t(trunkSides) < box->sliders.size() && box->sliders[size_t(trunkSides)];
-    if (!hasSliders) {
-        p = TreeParams::builtIn();
-    } else {
-        for (int k = 0; k < kTreeFieldCount; ++k) {
-            const int s = pos[size_t(k)];
-            if (s >= 0 && size_t(s) < box->sliders.size() && box->sliders[size_t(s)])
-                p.*(kTreeFields[k].member) = box->sliders[size_t(s)]->value();
-        }
-    }
+    // A box without its sliders (made by a script before they exist) builds the built-in tree.
+    if (!bound.slider(*box, size_t(trunkSides))) p = TreeParams::builtIn();
+    else bound.read(*box, p);
     p.lowLOD = m_lowLOD.load();
     box->treeParams = p;
     box->treeWind.WindStrength1 = m_windStrengthSlider ? m_windStrengthSlider->value() : 100;
@@ -207,17 +103,8 @@ TreeParams ZPK_VerdixPane::treePassParams(int i) const
 
 void ZPK_VerdixPane::Button_CreateTree()
 {
-    const int i = m_boxes.count();
-    const QString title = newBoxTitle(TypeTree, i);
-    Network_AddControlBox(QString::fromLatin1(typeInfo(TypeTree)->iconFile), title, TypeTree);
-    if (m_boxes.count() != i + 1) return;
-
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
-    if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
-        return;
-    }
-    BuildObjectNode(TypeTree, i, title, [this](int k, DzFacetMesh* mesh) { Button_AddPolyTree(k, mesh); });
+    const int i = AddGeneratedBox(TypeTree, [this](int k, DzFacetMesh* mesh) { Button_AddPolyTree(k, mesh); });
+    if (i < 0) return;
     saveModelData();
 }
 
@@ -230,7 +117,7 @@ void ZPK_VerdixPane::Button_AddPolyTree(int ControlBoxIndex, DzFacetMesh* mesh)
     if (gui) captureTreeParams(ControlBoxIndex);
     else if (!box->treeParamsReady) return;
     const TreeParams p = treePassParams(ControlBoxIndex);
-    TreeGround ground(this, box->treeLandscape);
+    PaneGroundSampler ground(this, box->treeLandscape);
     BarProgress bar(m_progress);
     const bool showProgress = gui && m_progress && VerdixFlags::progress;
     const TreeBuildInfo info = buildTreeCore(p, *mesh, ground, showProgress ? &bar : nullptr);
@@ -244,18 +131,13 @@ void ZPK_VerdixPane::Button_AnimatePolyTree(int ControlBoxIndex)
     if (!box || box->type != TypeTree) return;
     if (QThread::currentThread() == thread()) captureTreeParams(ControlBoxIndex);
     else if (!box->treeParamsReady) return;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(box->treeTitle) : nullptr;
-    if (!node) {
-        reportStatus(TreeMessages::meshMissing(box->treeTitle));
-        return;
-    }
     QString error;
-    DzFacetMesh* mesh = facetMeshOf(node, &error);
+    DzFacetMesh* mesh = objectNodeMesh(box->treeTitle, &error);
     if (!mesh) {
         reportStatus(error);
         return;
     }
-    TreeGround ground(this, box->treeLandscape);
+    PaneGroundSampler ground(this, box->treeLandscape);
     // A mesh that the sliders no longer describe waits for its next update.
     box->treeLastWind = animateTreeCore(treePassParams(ControlBoxIndex), box->treeWind, *mesh, ground, box->treeBuilt);
 }
@@ -268,13 +150,8 @@ void ZPK_VerdixPane::UpdateTree(int SliderIndex, bool ResetCache)
     if (!box || box->type != TypeTree) return;
     if (QThread::currentThread() == thread()) captureTreeParams(SliderIndex);
     else if (!box->treeParamsReady) return;
-    DzNode* node = dzScene ? dzScene->findNodeByLabel(box->treeTitle) : nullptr;
-    if (!node) {
-        reportStatus(TreeMessages::meshMissing(box->treeTitle));
-        return;
-    }
     QString error;
-    DzFacetMesh* mesh = facetMeshOf(node, &error);
+    DzFacetMesh* mesh = objectNodeMesh(box->treeTitle, &error);
     if (!mesh) {
         reportStatus(error);
         return;

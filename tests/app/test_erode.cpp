@@ -2,7 +2,7 @@
 // same ranges as the erosion itself checks.
 #include <gtest/gtest.h>
 #include "commandline.h"
-#include "landscape/erosioncore.h"
+#include "terrain/erosioncore.h"
 
 TEST(ErodeOptions, TakenIntoTheRequestOrRefusedNamingOptionAndRange)
 {

@@ -6,9 +6,9 @@
 #include <set>
 #include <vector>
 #include <dzgeometry.h>
-#include "animation/billboardcore.h"
+#include "billboard/billboardcore.h"
 #include "grasstestutil.h"
-#include "plugin/verdixrandom.h"
+#include "common/verdixrandom.h"
 
 namespace {
 

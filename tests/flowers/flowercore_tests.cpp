@@ -4,8 +4,8 @@
 
 #include "dzgeometry.h"
 #include "grasstestutil.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/flowercore.h"
+#include "common/verdixrandom.h"
+#include "flower/flowercore.h"
 
 namespace {
 

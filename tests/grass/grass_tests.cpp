@@ -4,7 +4,7 @@
 #include <set>
 
 #include "grasstestutil.h"
-#include "plugin/verdixrandom.h"
+#include "common/verdixrandom.h"
 
 namespace {
 

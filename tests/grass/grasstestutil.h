@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dzgeometry.h"
-#include "vegetation/grasscore.h"
+#include "grass/grasscore.h"
 
 // A terrain whose height differs at nearly every point, counting its queries.
 struct CountingGround : GroundSampler

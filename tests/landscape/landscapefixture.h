@@ -7,7 +7,7 @@
 #include <vector>
 #include "boxfixture.h"
 #include "terrainfixture.h"
-#include "landscape/terraincore.h"
+#include "terrain/terraincore.h"
 
 class LandscapeTest : public BoxTest
 {

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <dzgeometry.h>
 #include "landscape/heightmaps.h"
-#include "landscape/heightquery.h"
-#include "landscape/terraincore.h"
-#include "plugin/verdixrandom.h"
+#include "terrain/heightquery.h"
+#include "terrain/terraincore.h"
+#include "common/verdixrandom.h"
 
 namespace {
 

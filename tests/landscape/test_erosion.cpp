@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "landscape/erosioncore.h"
+#include "terrain/erosioncore.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <dznode.h>
 #include <dzshape.h>
 #include "animation/objectmapping.h"
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 struct TestTerrain
 {

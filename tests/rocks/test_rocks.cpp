@@ -6,7 +6,7 @@
 #include <QSet>
 #include <cmath>
 #include <dzmaterial.h>
-#include "objects/rockmesh.h"
+#include "rock/rockmesh.h"
 #include "terrainbox.h"
 
 class RockTest : public TerrainBoxTest

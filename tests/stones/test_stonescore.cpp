@@ -6,7 +6,7 @@
 #include <vector>
 #include <dzgeometry.h>
 #include "grasstestutil.h"
-#include "objects/stonescore.h"
+#include "stones/stonescore.h"
 
 namespace {
 

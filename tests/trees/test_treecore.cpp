@@ -5,7 +5,7 @@
 #include <dzgeometry.h>
 
 #include "grasstestutil.h"
-#include "vegetation/treecore.h"
+#include "tree/treecore.h"
 
 namespace {
 

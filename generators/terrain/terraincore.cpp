@@ -1,4 +1,4 @@
-#include "landscape/terraincore.h"
+#include "terrain/terraincore.h"
 #include <system_error>
 #include <thread>
 #include <atomic>
@@ -9,7 +9,7 @@
 
 #include <dzgeometry.h>
 #include <dzmath.h>
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 int TerrainParams::weight(int slot) const
 {

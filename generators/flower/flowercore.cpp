@@ -1,4 +1,4 @@
-#include "vegetation/flowercore.h"
+#include "flower/flowercore.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <new>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/patchlayout.h"
+#include "common/verdixrandom.h"
+#include "common/patchlayout.h"
 
 namespace {
 
@@ -463,7 +463,7 @@ void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInf
 FlowerParams FlowerParams::clamped() const
 {
     FlowerParams q = *this;
-    for (const FlowerSliderField& f : flowerSliderFields()) q.*f.member = clampi(this->*f.member, f.min, f.max);
+    clampFields(q, flowerSliderFields());
     q.WindStrength1 = clampi(WindStrength1, 0, 200);
     q.WindSpeed = clampi(WindSpeed, 0, 200);
     q.WindSpeed2 = clampi(WindSpeed2, 0, 200);
@@ -476,10 +476,10 @@ int FlowerParams::plants() const
     return lowLOD ? std::min(n, 3) : n;
 }
 
-const std::vector<FlowerSliderField>& flowerSliderFields()
+const SliderFields<FlowerParams>& flowerSliderFields()
 {
     using P = FlowerParams;
-    static const std::vector<FlowerSliderField> fields = {
+    static const SliderFields<FlowerParams> fields = {
         {"Seed", &P::Seed, 0, 10000},
         {"X", &P::X, -10000, 10000},
         {"Z", &P::Z, -10000, 10000},

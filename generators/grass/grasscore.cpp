@@ -1,12 +1,12 @@
-#include "vegetation/grasscore.h"
+#include "grass/grasscore.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/patchlayout.h"
+#include "common/verdixrandom.h"
+#include "common/patchlayout.h"
 
 namespace {
 
@@ -221,32 +221,41 @@ void grassBladeVertices(const GrassBlade& b, DzVec3* v)
     }
 }
 
+const SliderFields<GrassParams>& grassSliderFields()
+{
+    using P = GrassParams;
+    static const SliderFields<GrassParams> fields = {
+        {"Amount", &P::Amount, 1, 200000},
+        {"Area size X", &P::AreaSizeX, 1, 4000},
+        {"Area size Z", &P::AreaSizeZ, 1, 4000},
+        {"Full off X", &P::FullOffX, 0, 200},
+        {"Full off Z", &P::FullOffZ, 0, 200},
+        {"Clump Min", &P::ClumpMin, 1, 100},
+        {"Clump RND", &P::ClumpRND, 1, 100},
+        {"Grass LOD", &P::GrassLOD, 1, kMaxLod},
+        {"Height Min", &P::HeightMin, 1, 500},
+        {"Height RND", &P::HeightRND, 1, 500},
+        {"Bend Min", &P::BendMin, 1, 1000},
+        {"Bend RND", &P::BendRND, 1, 1000},
+        {"Thick Min", &P::ThickMin, 100, 500},
+        {"Thick RND", &P::ThickRND, 100, 500},
+        {"Shape", &P::Shape, -300, 300},
+        {"Ring", &P::Ring, 0, 4000},
+        {"Rotate", &P::Rotate, 0, 360},
+        {"Seed", &P::Seed, 0, 1000},
+        {"Wind", &P::Wind, 0, 200},
+        {"Sector Size", &P::SectorSize, 0, 359},
+        {"Sector Start", &P::SectorStart, 0, 360},
+        {"Move X", &P::MoveX, -10000, 10000},
+        {"Move Z", &P::MoveZ, -10000, 10000},
+    };
+    return fields;
+}
+
 GrassParams GrassParams::clamped() const
 {
     GrassParams q = *this;
-    q.Amount = clampi(Amount, 1, 200000);
-    q.AreaSizeX = clampi(AreaSizeX, 1, 4000);
-    q.AreaSizeZ = clampi(AreaSizeZ, 1, 4000);
-    q.FullOffX = clampi(FullOffX, 0, 200);
-    q.FullOffZ = clampi(FullOffZ, 0, 200);
-    q.ClumpMin = clampi(ClumpMin, 1, 100);
-    q.ClumpRND = clampi(ClumpRND, 1, 100);
-    q.GrassLOD = clampi(GrassLOD, 1, kMaxLod);
-    q.HeightMin = clampi(HeightMin, 1, 500);
-    q.HeightRND = clampi(HeightRND, 1, 500);
-    q.BendMin = clampi(BendMin, 1, 1000);
-    q.BendRND = clampi(BendRND, 1, 1000);
-    q.ThickMin = clampi(ThickMin, 100, 500);
-    q.ThickRND = clampi(ThickRND, 100, 500);
-    q.Shape = clampi(Shape, -300, 300);
-    q.Ring = clampi(Ring, 0, 4000);
-    q.Rotate = clampi(Rotate, 0, 360);
-    q.Seed = clampi(Seed, 0, 1000);
-    q.Wind = clampi(Wind, 0, 200);
-    q.SectorSize = clampi(SectorSize, 0, 359);
-    q.SectorStart = clampi(SectorStart, 0, 360);
-    q.MoveX = clampi(MoveX, -10000, 10000);
-    q.MoveZ = clampi(MoveZ, -10000, 10000);
+    clampFields(q, grassSliderFields());
     q.WindStrength1 = clampi(WindStrength1, 0, 200);
     q.WindSpeed = clampi(WindSpeed, 0, 200);
     q.WindSpeed2 = clampi(WindSpeed2, 0, 200);

@@ -6,18 +6,23 @@
 // wind terms and writes the vertices over the existing ones, draw for draw and vertex for
 // vertex, so it needs nothing kept between frames but the mesh.
 //
-// How the pane adapter calls it:
-//   Button_AddPolyTree(i, mesh): fill TreeParams from the box's sliders (and the low
-//   level-of-detail flag), point TreeParams::image at the box's trunk-shape byte map, wrap
-//   heightAt(landscape, x, z) in a GroundSampler, then buildTreeCore(params, *mesh, ground).
-//   Button_AnimatePolyTree(i): the same params plus a TreeWind from the pane's wind sliders
-//   and phase, then animateTreeCore(params, wind, *mesh, ground, builtKey); a false return
-//   means the mesh was not built from these sliders and was left alone.
-// Calls for different meshes may run in parallel on any thread; calls for one mesh must not.
+// Inputs: the parameter struct, one int per box slider (its name and range beside the field and
+// in the binding table below; lengths in scene units, cm; angles in degrees), and the ground
+// as a GroundSampler. Out-of-range values (records and scripts carry them) are clamped by the
+// table, never rejected.
+// Also read: the trunk-shape byte map TreeParams::image points at (the caller keeps it alive
+// for the pass), and for the wind pass a TreeWind (pane wind sliders, phase).
+// Threading: passes for different meshes may run in parallel on any thread; passes for one
+// mesh must not. A progress sink, when given, is called on the calling thread.
+// Random draws: seeded from "Seed" at the start of every pass, so the wind pass replays the
+// build's draws exactly.
+// Allocation: buildTreeCore lays the mesh out anew; animateTreeCore sets every vertex in
+// place and allocates nothing; it refuses (returns false) a mesh not built from these sliders.
 #include <array>
 #include <cstdint>
 
-#include "vegetation/grasscore.h"  // GroundSampler
+#include "common/groundsampler.h"
+#include "common/sliderbinding.h"
 
 class DzFacetMesh;
 
@@ -131,6 +136,10 @@ struct TreeParams
     TopologyKey topologyKey() const;
 };
 
+// The box sliders the passes read, in reading order: display name, member, range and, for a
+// name that repeats, which of its sliders. clamped() forces each member into its range.
+const SliderFields<TreeParams>& treeSliderFields();
+
 // What a build left in the mesh, for the wind passes that follow it.
 struct TreeBuiltMesh
 {
@@ -192,10 +201,3 @@ bool animateTreeCore(const TreeParams& params, const TreeWind& wind, DzFacetMesh
 
 // The fruit profile rings (radius and height factors, top to bottom) for "Apple Pear" 0..100.
 void treeFruitProfile(int applePear, float radius[8], float height[8]);
-
-// Status messages of the adapter's checks.
-namespace TreeMessages {
-inline QString meshMissing(const QString& title) { return QStringLiteral("Error: Mesh %1 missing!").arg(title); }
-inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
-inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
-}

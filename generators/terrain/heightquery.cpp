@@ -1,4 +1,4 @@
-#include "landscape/heightquery.h"
+#include "terrain/heightquery.h"
 
 #include <cmath>
 

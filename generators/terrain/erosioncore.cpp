@@ -1,4 +1,4 @@
-#include "landscape/erosioncore.h"
+#include "terrain/erosioncore.h"
 
 #include <algorithm>
 #include <atomic>

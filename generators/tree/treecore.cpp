@@ -2,15 +2,15 @@
 // only on the sliders and the seed: trunk, branch A, branch B, twig A, twig B, hanging
 // leaves, fallen leaves, fruit. The build appends through one sink, the wind pass sets
 // through another; the walk itself is written once.
-#include "vegetation/treecore.h"
+#include "tree/treecore.h"
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/treeshape.h"
+#include "common/verdixrandom.h"
+#include "tree/treeshape.h"
 
 using namespace treeshape;
 

@@ -5,19 +5,24 @@
 // whose first plane faces the camera, all showing one cell of a sprite sheet. The mesh is
 // billboard-major: facet f = b * P + k, vertices 4f .. 4f + 3 are its corners A, B, C, D.
 //
-// How the pane adapter calls it:
-//   UpdateBillboard(i, ResetCache): check the type, find node/shape/facet mesh, fill a
-//   BillboardParams from the box's sliders, the low level-of-detail flag, the pane's frame
-//   counter and the active viewport's camera position, then
-//       QString msg = updateBillboardCore(params, *mesh, groundCache[i], uvEntries[i], sampler, ResetCache);
-//   and show msg when it is not empty.
-//   Button_AddPolyBillboard(i, mesh): uvEntries[i] = addPolyBillboardCore(params, *mesh).
-// Calls for different boxes may run in parallel on any thread; calls for one box must not.
+// Inputs: the parameter struct, one int per box slider (its name and range beside the field and
+// in the binding table below; lengths in scene units, cm; angles in degrees), and the ground
+// as a GroundSampler. Out-of-range values (records and scripts carry them) are clamped by the
+// table, never rejected.
+// Also read: the frame counter (animated sheets) and the camera position the first plane
+// faces, world units.
+// Threading: passes for different boxes may run in parallel on any thread; passes for one box
+// must not.
+// Random draws: seeded from "Seed" at the start of every layout.
+// Allocation: the topology pass sizes the mesh and the UV set (uvEntries is the caller's
+// record of it); an update allocates only to rebuild a stale topology or grow the cache.
 #include <QString>
 #include <vector>
 
+#include "common/sliderbinding.h"
+
 #include "dzmath.h"
-#include "vegetation/grasscore.h"
+#include "common/groundsampler.h"
 
 class DzFacetMesh;
 
@@ -62,6 +67,10 @@ struct BillboardParams
     int verticesNeeded() const;   // N P 4
     int uvEntriesNeeded() const;  // COLS ROWS 4
 };
+
+// The box sliders the passes read, in reading order: display name, member, range. clamped()
+// forces each member into its range.
+const SliderFields<BillboardParams>& billboardSliderFields();
 
 struct BillboardUpdateInfo
 {

@@ -1,12 +1,12 @@
-#include "objects/stonescore.h"
+#include "stones/stonescore.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/patchlayout.h"
+#include "common/verdixrandom.h"
+#include "common/patchlayout.h"
 
 namespace {
 
@@ -319,44 +319,52 @@ int layStones(const StonesParams& p, Sink& sink, StoneGround& ground, StonesUpda
 
 }  // namespace
 
+const SliderFields<StonesParams>& stonesSliderFields()
+{
+    using P = StonesParams;
+    static const SliderFields<StonesParams> fields = {
+        {"Grass", &P::Grass, 0, 100},
+        {"Area size X", &P::AreaSizeX, 1, 4000},
+        {"Full off X", &P::FullOffX, 0, 200},
+        {"Clump Min", &P::ClumpMin, 1, 100},
+        {"Grass LOD", &P::GrassLOD, 1, kMaxLod},
+        {"Area size Z", &P::AreaSizeZ, 1, 4000},
+        {"Full off Z", &P::FullOffZ, 0, 200},
+        {"Clump RND", &P::ClumpRND, 1, 100},
+        {"Height Min", &P::HeightMin, 1, 500},
+        {"Height RND", &P::HeightRND, 1, 500},
+        {"Bend Min", &P::BendMin, 1, 1000},
+        {"Bend RND", &P::BendRND, 1, 1000},
+        {"Width Min", &P::WidthMin, 100, 500},
+        {"Width RND", &P::WidthRND, 100, 500},
+        {"A Shape", &P::AShape, -300, 300},
+        {"A Ring", &P::ARing, 0, 4000},
+        {"A Rotate", &P::ARotate, 0, 360},
+        {"Seed", &P::Seed, 0, 1000},
+        {"Wind", &P::Wind, 0, 200},
+        {"A Sector Size", &P::ASectorSize, 0, 359},
+        {"A Sector Start", &P::ASectorStart, 0, 360},
+        {"Stone Map X", &P::StoneMapX, 1, 9},
+        {"Stone Map Y", &P::StoneMapY, 1, 9},
+        {"Move X", &P::MoveX, -10000, 10000},
+        {"Move Z", &P::MoveZ, -10000, 10000},
+        {"Stone Amount", &P::StoneAmount, 1, 1000},
+        {"Stone LOD", &P::StoneLOD, 3, 50},
+        {"Stone Size X", &P::StoneSizeX, 1, 400},
+        {"Stone Size Y", &P::StoneSizeY, 1, 400},
+        {"Stone Size Z", &P::StoneSizeZ, 1, 400},
+        {"Stone Offset Y", &P::StoneOffsetY, -100, 100},
+        {"StandOff X", &P::StandOffX, 1, 100},
+        {"StandOff Z", &P::StandOffZ, 1, 100},
+        {"Rough", &P::Rough, -100, 100},
+    };
+    return fields;
+}
+
 StonesParams StonesParams::clamped() const
 {
     StonesParams q = *this;
-    q.Grass = clampi(Grass, 0, 100);
-    q.AreaSizeX = clampi(AreaSizeX, 1, 4000);
-    q.FullOffX = clampi(FullOffX, 0, 200);
-    q.ClumpMin = clampi(ClumpMin, 1, 100);
-    q.GrassLOD = clampi(GrassLOD, 1, kMaxLod);
-    q.AreaSizeZ = clampi(AreaSizeZ, 1, 4000);
-    q.FullOffZ = clampi(FullOffZ, 0, 200);
-    q.ClumpRND = clampi(ClumpRND, 1, 100);
-    q.HeightMin = clampi(HeightMin, 1, 500);
-    q.HeightRND = clampi(HeightRND, 1, 500);
-    q.BendMin = clampi(BendMin, 1, 1000);
-    q.BendRND = clampi(BendRND, 1, 1000);
-    q.WidthMin = clampi(WidthMin, 100, 500);
-    q.WidthRND = clampi(WidthRND, 100, 500);
-    q.AShape = clampi(AShape, -300, 300);
-    q.ARing = clampi(ARing, 0, 4000);
-    q.ARotate = clampi(ARotate, 0, 360);
-    q.Seed = clampi(Seed, 0, 1000);
-    q.Wind = clampi(Wind, 0, 200);
-    q.ASectorSize = clampi(ASectorSize, 0, 359);
-    q.ASectorStart = clampi(ASectorStart, 0, 360);
-    // A zero atlas size means one tile.
-    q.StoneMapX = clampi(StoneMapX, 1, 9);
-    q.StoneMapY = clampi(StoneMapY, 1, 9);
-    q.MoveX = clampi(MoveX, -10000, 10000);
-    q.MoveZ = clampi(MoveZ, -10000, 10000);
-    q.StoneAmount = clampi(StoneAmount, 1, 1000);
-    q.StoneLOD = clampi(StoneLOD, 3, 50);
-    q.StoneSizeX = clampi(StoneSizeX, 1, 400);
-    q.StoneSizeY = clampi(StoneSizeY, 1, 400);
-    q.StoneSizeZ = clampi(StoneSizeZ, 1, 400);
-    q.StoneOffsetY = clampi(StoneOffsetY, -100, 100);
-    q.StandOffX = clampi(StandOffX, 1, 100);
-    q.StandOffZ = clampi(StandOffZ, 1, 100);
-    q.Rough = clampi(Rough, -100, 100);
+    clampFields(q, stonesSliderFields());
     q.WindStrength1 = clampi(WindStrength1, 0, 200);
     q.WindSpeed = clampi(WindSpeed, 0, 200);
     q.WindSpeed2 = clampi(WindSpeed2, 0, 200);

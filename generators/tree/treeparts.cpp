@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "dzgeometry.h"
-#include "vegetation/treeshape.h"
+#include "tree/treeshape.h"
 
 namespace {
 int clampi(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -27,34 +27,104 @@ TreeParams TreeParams::builtIn()
     return p;
 }
 
+const SliderFields<TreeParams>& treeSliderFields()
+{
+    using P = TreeParams;
+    // Names repeat in a tree box: the number after the range picks the n-th slider of a name.
+    static const SliderFields<TreeParams> fields = {
+        {"X", &P::X, -10000, 10000},
+        {"Z", &P::Z, -10000, 10000},
+        {"Seed", &P::Seed, 0, 10000},
+        {"Trunk Sides", &P::TrunkSides, 2, 256},
+        {"Trunk LOD", &P::TrunkLOD, 1, 50},
+        {"Trunk Shape", &P::TrunkShape, 1, 16},
+        {"Trunk Smooth", &P::TrunkSmooth, 1, 100},
+        {"Trunk Flute", &P::TrunkFlute, -100, 100},
+        {"Tree Height cm", &P::TreeHeight, 1, 10000},
+        {"Trunk Girth max", &P::TrunkGirthMax, 1, 2000},
+        {"Trunk Girth min", &P::TrunkGirthMin, 0, 200},
+        {"Trunk Twist", &P::TrunkTwist, -100, 100},
+        {"Chaos", &P::TrunkChaos, 1, 100},
+        {"Chaos Start", &P::ChaosStart, 1, 50},
+        {"Sway X", &P::SwayX, -100, 100},
+        {"Sway Z", &P::SwayZ, -100, 100},
+        {"Trunk Height", &P::TrunkHeight, 0, 1000},
+        {"Image Shape", &P::ImageShape, 0, 100},
+        {"BranchA Length cm", &P::BranchALength, 1, 1000},
+        {"BranchB Length cm", &P::BranchBLength, 1, 1000},
+        {"Length RND", &P::LengthRND, 0, 200},
+        {"Branch Sides", &P::BranchSides, 2, 32},
+        {"Branch LOD", &P::BranchLOD, 2, 32},
+        {"BranchB LOD", &P::BranchBLOD, 2, 32},
+        {"Shape", &P::Shape, 1, 8},
+        {"Smooth", &P::Smooth, 1, 100},
+        {"Spread", &P::Spread, 1, 100},
+        {"Chaos", &P::BranchChaos, 1, 100, 1},
+        {"Chaos Interval", &P::ChaosInterval, 1, 10},
+        {"Angle Hi", &P::AngleHi, 0, 180},
+        {"Angle Lo", &P::AngleLo, 0, 180},
+        {"Bending Hi", &P::BendingHi, -200, 200},
+        {"Bending Lo", &P::BendingLo, -100, 100},
+        {"START1", &P::Start1, 0, 100},
+        {"START2", &P::Start2, 0, 100},
+        {"START3", &P::Start3, 0, 100},
+        {"Spin Hi", &P::SpinHi, 0, 8},
+        {"Spin Low", &P::SpinLow, 0, 8},
+        {"Spin RND", &P::SpinRND, 0, 100},
+        {"Spin Angle", &P::SpinAngle, 0, 360},
+        {"Shuffle", &P::Shuffle, 0, 50},
+        {"Branch Up", &P::BranchUp, 0, 360},
+        {"Branch Wall", &P::BranchWall, 0, 360},
+        {"Twig Length A", &P::TwigLengthA, 1, 200},
+        {"Twig Length B", &P::TwigLengthB, 1, 200},
+        {"Twig RND", &P::TwigRND, 0, 100},
+        {"Twig Sides", &P::TwigSides, 2, 16},
+        {"Twig LOD A", &P::TwigLODA, 2, 10},
+        {"Twig LOD B", &P::TwigLODB, 2, 10},
+        {"Bend Hi", &P::BendHi, -200, 200},
+        {"Bend Lo", &P::BendLo, -100, 100},
+        {"Spread Hi", &P::SpreadHi, 1, 100},
+        {"Spread Lo", &P::SpreadLo, 1, 100},
+        {"Chaos Hi", &P::ChaosHi, 0, 100},
+        {"Chaos Lo", &P::ChaosLo, 0, 100},
+        {"End Of Trunk", &P::EndOfTrunk, 0, 5},
+        {"End Of Branch", &P::EndOfBranch, 0, 5},
+        {"Alternate Bias", &P::AlternateBias, 0, 100},
+        {"START3", &P::TwigStart3, 0, 100, 1},
+        {"Leaf Size X", &P::LeafSizeX, 1, 100},
+        {"Leaf Size Y", &P::LeafSizeY, 1, 100},
+        {"Leaf Maps X", &P::LeafMapsX, 1, 8},
+        {"Leaf Maps Y", &P::LeafMapsY, 1, 8},
+        {"Leaf LOD", &P::LeafLOD, 0, 100},
+        {"Floor LOD", &P::LeafFloorLOD, 0, 100},
+        {"Up Down RND", &P::UpDownRND, 1, 180},
+        {"Left Right RND", &P::LeftRightRND, 1, 180},
+        {"Standoff Ground", &P::LeafStandoff, 1, 100},
+        {"Up Down", &P::UpDown, -20, 180},
+        {"Fruit Size X", &P::FruitSizeX, 1, 100},
+        {"Fruit Size Y", &P::FruitSizeY, 1, 100},
+        {"Fruit Maps X", &P::FruitMapsX, 1, 8},
+        {"Fruit Maps Y", &P::FruitMapsY, 1, 8},
+        {"Fruit LOD", &P::FruitLOD, 0, 100},
+        {"Floor LOD", &P::FruitFloorLOD, 0, 100, 1},
+        {"Roll RND", &P::RollRND, 1, 360},
+        {"Turn RND", &P::TurnRND, 1, 360},
+        {"Standoff Ground", &P::FruitStandoff, 1, 100, 1},
+        {"Apple Pear", &P::ApplePear, 0, 100},
+        {"Fruit Sides", &P::FruitSides, 4, 32},
+        {"Wind On Stem", &P::WindOnStem, 0, 200},
+        {"Wind On Branch", &P::WindOnBranch, 0, 200},
+        {"Wind On Twigs", &P::WindOnTwigs, 0, 200},
+        {"Wind On Leaves", &P::WindOnLeaves, 0, 200},
+        {"Wind On Fruit", &P::WindOnFruit, 0, 200},
+    };
+    return fields;
+}
+
 TreeParams TreeParams::clamped() const
 {
     TreeParams q = *this;
-    auto c = [](int& v, int lo, int hi) { v = clampi(v, lo, hi); };
-    c(q.X, -10000, 10000); c(q.Z, -10000, 10000); c(q.Seed, 0, 10000);
-    c(q.TrunkSides, 2, 256); c(q.TrunkLOD, 1, 50); c(q.TrunkShape, 1, 16); c(q.TrunkSmooth, 1, 100);
-    c(q.TrunkFlute, -100, 100); c(q.TreeHeight, 1, 10000); c(q.TrunkGirthMax, 1, 2000);
-    c(q.TrunkGirthMin, 0, 200); c(q.TrunkTwist, -100, 100); c(q.TrunkChaos, 1, 100); c(q.ChaosStart, 1, 50);
-    c(q.SwayX, -100, 100); c(q.SwayZ, -100, 100); c(q.TrunkHeight, 0, 1000); c(q.ImageShape, 0, 100);
-    c(q.BranchALength, 1, 1000); c(q.BranchBLength, 1, 1000); c(q.LengthRND, 0, 200);
-    c(q.BranchSides, 2, 32); c(q.BranchLOD, 2, 32); c(q.BranchBLOD, 2, 32); c(q.Shape, 1, 8);
-    c(q.Smooth, 1, 100); c(q.Spread, 1, 100); c(q.BranchChaos, 1, 100); c(q.ChaosInterval, 1, 10);
-    c(q.AngleHi, 0, 180); c(q.AngleLo, 0, 180); c(q.BendingHi, -200, 200); c(q.BendingLo, -100, 100);
-    c(q.Start1, 0, 100); c(q.Start2, 0, 100); c(q.Start3, 0, 100); c(q.SpinHi, 0, 8); c(q.SpinLow, 0, 8);
-    c(q.SpinRND, 0, 100); c(q.SpinAngle, 0, 360); c(q.Shuffle, 0, 50); c(q.BranchUp, 0, 360);
-    c(q.BranchWall, 0, 360);
-    c(q.TwigLengthA, 1, 200); c(q.TwigLengthB, 1, 200); c(q.TwigRND, 0, 100); c(q.TwigSides, 2, 16);
-    c(q.TwigLODA, 2, 10); c(q.TwigLODB, 2, 10); c(q.BendHi, -200, 200); c(q.BendLo, -100, 100);
-    c(q.SpreadHi, 1, 100); c(q.SpreadLo, 1, 100); c(q.ChaosHi, 0, 100); c(q.ChaosLo, 0, 100);
-    c(q.EndOfTrunk, 0, 5); c(q.EndOfBranch, 0, 5); c(q.AlternateBias, 0, 100); c(q.TwigStart3, 0, 100);
-    c(q.LeafSizeX, 1, 100); c(q.LeafSizeY, 1, 100); c(q.LeafMapsX, 1, 8); c(q.LeafMapsY, 1, 8);
-    c(q.LeafLOD, 0, 100); c(q.LeafFloorLOD, 0, 100); c(q.UpDownRND, 1, 180); c(q.LeftRightRND, 1, 180);
-    c(q.LeafStandoff, 1, 100); c(q.UpDown, -20, 180);
-    c(q.FruitSizeX, 1, 100); c(q.FruitSizeY, 1, 100); c(q.FruitMapsX, 1, 8); c(q.FruitMapsY, 1, 8);
-    c(q.FruitLOD, 0, 100); c(q.FruitFloorLOD, 0, 100); c(q.RollRND, 1, 360); c(q.TurnRND, 1, 360);
-    c(q.FruitStandoff, 1, 100); c(q.ApplePear, 0, 100); c(q.FruitSides, 4, 32);
-    c(q.WindOnStem, 0, 200); c(q.WindOnBranch, 0, 200); c(q.WindOnTwigs, 0, 200); c(q.WindOnLeaves, 0, 200);
-    c(q.WindOnFruit, 0, 200);
+    clampFields(q, treeSliderFields());
     return q;
 }
 

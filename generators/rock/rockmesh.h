@@ -2,10 +2,8 @@
 // The rock: a small noisy sphere of radius 5 standing on y = 0, one per rock node. Pure:
 // the mesh is laid out into the given facet mesh, no scene look-ups.
 //
-// How the pane adapter calls it: for each of the box's rocks it draws the starting spot
-// with drawRockSpot(), asks the height query there, then fills the node's new mesh with
-// buildRockMesh(*mesh). Both draw from the plug-in's random generator, which is not
-// reseeded, so every rock differs.
+// Random draws: from the calling thread's generator, which is not reseeded, so every rock
+// differs. Allocation: the sphere's vertices and facets, into the given mesh.
 class DzFacetMesh;
 
 constexpr int kRocksPerBox = 20;

@@ -11,11 +11,16 @@
 // Vertex order: every stem of every plant (foot ring and "Stem LOD" rings), then the leaves
 // of every recorded leaf point, then the petals of every head, then the pistils.
 //
-// How the pane adapter calls it:
-//   Button_AddPolyFlower(i, mesh):   n = addPolyFlowerCore(params, *mesh, builderCount);
-//                                    builderCount = n
-//   Button_AnimateFlower(i, reset):  msg = animateFlowerCore(params, *mesh, cache, sampler, reset)
-// Calls for different boxes may run in parallel on any thread; calls for one box must not.
+// Inputs: the parameter struct, one int per box slider (its name and range beside the field and
+// in the binding table below; lengths in scene units, cm; angles in degrees), and the ground
+// as a GroundSampler. Out-of-range values (records and scripts carry them) are clamped by the
+// table, never rejected.
+// Threading: passes for different boxes may run in parallel on any thread; passes for one box
+// must not.
+// Random draws: seeded from "Seed" at the start of every walk, which both passes replay.
+// Allocation: addPolyFlowerCore lays the mesh out (refused, with the mesh left as it was, when
+// it would not fit in memory); animateFlowerCore writes positions in place and allocates only
+// to grow the ground-height cache (owned by the caller).
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -23,7 +28,8 @@
 
 #include <dzgeometry.h>
 
-#include "vegetation/grasscore.h"  // GroundSampler
+#include "common/groundsampler.h"
+#include "common/sliderbinding.h"
 
 class DzFacetMesh;
 class DzVertexMesh;
@@ -65,13 +71,8 @@ struct FlowerParams
 };
 
 // The sliders of a flower box the passes read: display name, member, range.
-struct FlowerSliderField
-{
-    const char* name;
-    int FlowerParams::*member;
-    int min, max;
-};
-const std::vector<FlowerSliderField>& flowerSliderFields();
+using FlowerSliderField = SliderField<FlowerParams>;
+const SliderFields<FlowerParams>& flowerSliderFields();
 
 // The wind terms of one pass; every plant of a box sways in phase.
 struct FlowerWind
@@ -132,9 +133,6 @@ QString animateFlowerCore(const FlowerParams& p, DzVertexMesh& mesh, std::vector
 
 // Status messages of the adapter's checks.
 namespace FlowerMessages {
-inline QString meshMissing(const QString& title) { return QStringLiteral("Error: Mesh %1 missing!").arg(title); }
-inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
-inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
 inline QString meshMemory() { return QStringLiteral("Error: Flower mesh too large for memory"); }
 }

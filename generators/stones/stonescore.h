@@ -7,19 +7,22 @@
 // vertices each, material 1. UV points: the blade strip (2 (L + 1)), then the stone atlas
 // (MX x MY tiles of 8 rings of K + 1 points).
 //
-// How the pane adapter calls it:
-//   UpdateStones(i, ResetCache): check the type, find node/shape/facet mesh, fill a
-//   StonesParams from the box's sliders, the pane-wide wind sliders, the phase counter and
-//   the low level-of-detail flag, then
-//       QString msg = updateStonesCore(params, *mesh, groundCache[i], sampler, ResetCache);
-//   and show msg when it is not empty. ResetCache false (the wind tick) rewrites the
-//   blades only, with every ground height from the cache.
-//   Button_AddPolyStones(i, mesh): addPolyStonesCore(params, *mesh).
-// Calls for different boxes may run in parallel on any thread; calls for one box must not.
+// Inputs: the parameter struct, one int per box slider (its name and range beside the field and
+// in the binding table below; lengths in scene units, cm; angles in degrees), and the ground
+// as a GroundSampler. Out-of-range values (records and scripts carry them) are clamped by the
+// table, never rejected.
+// Threading: passes for different boxes may run in parallel on any thread; passes for one box
+// must not. ResetCache false (the wind tick) rewrites the blades only, every ground height
+// from the caller's cache.
+// Random draws: seeded from "Seed" at the start of every layout.
+// Allocation: the topology pass sizes the mesh; the update allocates only to rebuild a stale
+// topology or grow the cache (one float per stone, owned by the caller).
 #include <QString>
 #include <vector>
 
-#include "vegetation/grasscore.h"
+#include "common/sliderbinding.h"
+
+#include "grass/grasscore.h"
 
 class DzFacetMesh;
 
@@ -74,6 +77,10 @@ struct StonesParams
     int bladeLod() const;        // L
     int stoneVertices() const;   // S 8 K
 };
+
+// The box sliders the passes read, in reading order: display name, member, range. clamped()
+// forces each member into its range.
+const SliderFields<StonesParams>& stonesSliderFields();
 
 struct StonesUpdateInfo
 {

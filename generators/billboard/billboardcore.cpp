@@ -1,12 +1,12 @@
-#include "animation/billboardcore.h"
+#include "billboard/billboardcore.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
 #include "dzgeometry.h"
-#include "plugin/verdixrandom.h"
-#include "vegetation/patchlayout.h"
+#include "common/verdixrandom.h"
+#include "common/patchlayout.h"
 
 namespace {
 
@@ -44,32 +44,41 @@ bool topologyStale(const BillboardParams& p, const DzFacetMesh& mesh, int uvEntr
 
 }  // namespace
 
+const SliderFields<BillboardParams>& billboardSliderFields()
+{
+    using P = BillboardParams;
+    static const SliderFields<BillboardParams> fields = {
+        {"Amount", &P::Amount, 1, 10000},
+        {"Area size X", &P::AreaSizeX, 1, 4000},
+        {"Full off X", &P::FullOffX, 0, 500},
+        {"Animate Start RND", &P::AnimateStartRND, 0, 512},
+        {"Spin LOD", &P::SpinLOD, 1, 16},
+        {"Area size Z", &P::AreaSizeZ, 1, 4000},
+        {"Full off Z", &P::FullOffZ, 0, 500},
+        {"Animate End", &P::AnimateEnd, 0, 512},
+        {"Height Min", &P::HeightMin, 1, 2000},
+        {"Height RND", &P::HeightRND, 1, 1000},
+        {"Map X", &P::MapX, 1, 40},
+        {"Map Z", &P::MapZ, 1, 40},
+        {"Width Min", &P::WidthMin, 1, 2000},
+        {"Width RND", &P::WidthRND, 1, 1000},
+        {"Shape", &P::Shape, -300, 300},
+        {"Ring", &P::Ring, 0, 4000},
+        {"Rotate", &P::Rotate, 0, 360},
+        {"Seed", &P::Seed, 0, 1000},
+        {"Animate Off On", &P::AnimateOffOn, 0, 1},
+        {"Sector Size", &P::SectorSize, 0, 359},
+        {"Sector Start", &P::SectorStart, 0, 360},
+        {"Move X", &P::MoveX, -10000, 10000},
+        {"Move Z", &P::MoveZ, -10000, 10000},
+    };
+    return fields;
+}
+
 BillboardParams BillboardParams::clamped() const
 {
     BillboardParams q = *this;
-    q.Amount = clampi(Amount, 1, 10000);
-    q.AreaSizeX = clampi(AreaSizeX, 1, 4000);
-    q.FullOffX = clampi(FullOffX, 0, 500);
-    q.AnimateStartRND = clampi(AnimateStartRND, 0, 512);
-    q.SpinLOD = clampi(SpinLOD, 1, 16);
-    q.AreaSizeZ = clampi(AreaSizeZ, 1, 4000);
-    q.FullOffZ = clampi(FullOffZ, 0, 500);
-    q.AnimateEnd = clampi(AnimateEnd, 0, 512);
-    q.HeightMin = clampi(HeightMin, 1, 2000);
-    q.HeightRND = clampi(HeightRND, 1, 1000);
-    q.MapX = clampi(MapX, 1, 40);
-    q.MapZ = clampi(MapZ, 1, 40);
-    q.WidthMin = clampi(WidthMin, 1, 2000);
-    q.WidthRND = clampi(WidthRND, 1, 1000);
-    q.Shape = clampi(Shape, -300, 300);
-    q.Ring = clampi(Ring, 0, 4000);
-    q.Rotate = clampi(Rotate, 0, 360);
-    q.Seed = clampi(Seed, 0, 1000);
-    q.AnimateOffOn = clampi(AnimateOffOn, 0, 1);
-    q.SectorSize = clampi(SectorSize, 0, 359);
-    q.SectorStart = clampi(SectorStart, 0, 360);
-    q.MoveX = clampi(MoveX, -10000, 10000);
-    q.MoveZ = clampi(MoveZ, -10000, 10000);
+    clampFields(q, billboardSliderFields());
     return q;
 }
 

@@ -1,18 +1,23 @@
 #pragma once
 // Grass patch generator core: no widgets, no scene look-ups.
 //
-// How the pane adapter calls it:
-//   UpdateGrass(i, ResetCache): check the box type and find node/object/shape/facet mesh (the
-//   messages for those failures are below), fill a GrassParams from the box's sliders, the
-//   pane-wide wind sliders, the phase counter, the low level-of-detail flag and the box index,
-//   wrap heightAt(landscape index, x, z) in a GroundSampler, then call
-//       QString msg = updateGrassCore(params, *mesh, groundCache[i], sampler, ResetCache);
-//   and show msg on the status label when it is not empty. groundCache[i] is the box's
-//   ground-height cache row; the core allocates and grows it.
-//   Button_AddPolyGrass(i, mesh): addPolyGrassCore(params, *mesh) (null mesh: do nothing).
-// Calls for different boxes may run in parallel on any thread; calls for one box must not.
+// Inputs: the parameter struct, one int per box slider (its name and range beside the field and
+// in the binding table below; lengths in scene units, cm; angles in degrees), and the ground
+// as a GroundSampler. Out-of-range values (records and scripts carry them) are clamped by the
+// table, never rejected.
+// Threading: passes for different boxes may run in parallel on any thread; passes for one box
+// must not. Nothing here reads widgets or the scene.
+// Random draws: seeded from "Seed" + boxIndex at the start of every layout, so a pass draws
+// the same on any thread, whatever ran before it.
+// Allocation: addPolyGrassCore grows the mesh to 2 (L + 1) N vertices; updateGrassCore
+// allocates only when it rebuilds the topology or grows the ground-height cache (one float
+// per clump, owned by the caller); a wind pass over an unchanged patch allocates nothing.
 #include <QString>
 #include <vector>
+
+#include "common/sliderbinding.h"
+
+#include "common/groundsampler.h"
 
 class DzFacetMesh;
 class DzVec3;
@@ -60,13 +65,9 @@ struct GrassParams
     int verticesNeeded() const;  // 2 (L+1) N
 };
 
-// The terrain height under (x, z) on the box's landscape. Implementations must be callable
-// from several threads at once.
-struct GroundSampler
-{
-    virtual ~GroundSampler() = default;
-    virtual float height(float x, float z) const = 0;
-};
+// The box sliders the passes read, in reading order: display name, member, range. clamped()
+// forces each member into its range.
+const SliderFields<GrassParams>& grassSliderFields();
 
 struct GrassUpdateInfo
 {
@@ -110,9 +111,5 @@ void grassBladeVertices(const GrassBlade& blade, DzVec3* out);
 // Status messages of the adapter's checks.
 namespace GrassMessages {
 inline QString notGrass() { return QStringLiteral("Not a grass object!"); }
-inline QString meshMissing(const QString& title) { return QStringLiteral("Error: Mesh %1 missing!").arg(title); }
-inline QString missingObject() { return QStringLiteral("Missing object!"); }
-inline QString noShapes() { return QStringLiteral("No shapes in object!"); }
-inline QString noGeometry() { return QStringLiteral("No geometry in object!"); }
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
 }

@@ -1,9 +1,9 @@
-#include "objects/rockmesh.h"
+#include "rock/rockmesh.h"
 
 #include <cmath>
 #include <dzgeometry.h>
 
-#include "plugin/verdixrandom.h"
+#include "common/verdixrandom.h"
 
 RockSpot drawRockSpot()
 {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "dzmath.h"
-#include "vegetation/treecore.h"
+#include "tree/treecore.h"
 
 class DzMap;
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "vegetation/grasscore.h"
+#include "common/groundsampler.h"
 
 struct PatchOutline
 {
