@@ -2,8 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 #include <QImageReader>
+#include <QtEndian>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <png.h>
 
 namespace verdix {
 
@@ -42,6 +46,131 @@ QString pngChunkFault(const QString& path, qint64 fileSize)
     return {};
 }
 
+// The image decoders (libpng above all) report a damaged file as Qt warnings of their own
+// ("libpng error: Read Error"), which name no file and would stand on stderr beside the
+// message that does. While this thread decodes, they are kept for that message instead.
+thread_local QStringList* t_decoderMessages = nullptr;
+std::atomic<QtMessageHandler> g_nextHandler{nullptr};
+
+void keepDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (t_decoderMessages && type != QtFatalMsg) {
+        t_decoderMessages->append(text);
+        return;
+    }
+    if (const QtMessageHandler next = g_nextHandler.load()) next(type, context, text);
+    else std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));  // while installing
+}
+
+// Installed once, in front of whatever handler the application has; put back when this
+// library goes, so the process never calls into code that is no longer there.
+struct DecoderMessageFilter
+{
+    DecoderMessageFilter() { g_nextHandler = qInstallMessageHandler(keepDecoderMessages); }
+    ~DecoderMessageFilter()
+    {
+        const QtMessageHandler current = qInstallMessageHandler(g_nextHandler.load());
+        if (current != keepDecoderMessages) qInstallMessageHandler(current);  // someone came after us
+    }
+};
+
+class DecoderMessages
+{
+public:
+    DecoderMessages()
+    {
+        static DecoderMessageFilter filter;
+        m_outer = t_decoderMessages;
+        t_decoderMessages = &m_kept;
+    }
+    ~DecoderMessages() { t_decoderMessages = m_outer; }
+    // The decoder's own words without its prefix ("bad adaptive filter value").
+    QString reason() const
+    {
+        QStringList parts;
+        for (QString m : m_kept) {
+            m = m.trimmed();
+            if (m.startsWith(QLatin1String("libpng error: "))) m = m.mid(14);
+            else if (m.startsWith(QLatin1String("libpng warning: "))) m = m.mid(16);
+            if (!m.isEmpty() && !parts.contains(m)) parts << m;
+        }
+        return parts.join(QLatin1String("; "));
+    }
+
+private:
+    QStringList m_kept;
+    QStringList* m_outer = nullptr;
+};
+
+bool hasPngSignature(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8);
+}
+
+// PNG files are read through libpng's simplified interface: it hands its errors back as
+// text, where the error handler Qt's reader leaves to libpng prints them to stderr itself
+// ("libpng error: Read Error"), naming no file.
+class PngFile
+{
+public:
+    explicit PngFile(const QString& path)
+    {
+        std::memset(&m_png, 0, sizeof m_png);
+        m_png.version = PNG_IMAGE_VERSION;
+        m_open = png_image_begin_read_from_file(&m_png, QFile::encodeName(path).constData()) != 0;
+    }
+    ~PngFile() { png_image_free(&m_png); }
+    PngFile(const PngFile&) = delete;
+    PngFile& operator=(const PngFile&) = delete;
+
+    bool isOpen() const { return m_open; }
+    QSize size() const { return QSize(int(m_png.width), int(m_png.height)); }
+    QString error() const { return QString::fromLocal8Bit(m_png.message).trimmed(); }
+
+    // Called once, after the size was checked. Opaque files come back as RGB32, others as
+    // ARGB32, the formats Qt's own reader gives them.
+    QImage read()
+    {
+        const bool alpha = (m_png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+        QImage image(size(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (image.isNull()) {
+            std::strncpy(m_png.message, "not enough memory for the image", sizeof m_png.message - 1);
+            return {};
+        }
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        m_png.format = PNG_FORMAT_BGRA;
+#else
+        m_png.format = PNG_FORMAT_ARGB;
+#endif
+        if (!png_image_finish_read(&m_png, nullptr, image.bits(), png_int_32(image.bytesPerLine()), nullptr)) return {};
+        return image;
+    }
+
+private:
+    png_image m_png;
+    bool m_open = false;
+};
+
+QString tooLarge(const QString& what, const QString& path, QSize size, int maxSide)
+{
+    return QStringLiteral("Cannot read %1 %2: it is %3 x %4 pixels, more than the %5 x %5 allowed")
+        .arg(what, path)
+        .arg(size.width())
+        .arg(size.height())
+        .arg(maxSide);
+}
+
+bool statedSizeFits(QSize stated, const QString& path, const QString& what, QString* why, int maxSide, QSize* size)
+{
+    if (size) *size = stated;
+    if (stated.isValid() && (stated.width() > maxSide || stated.height() > maxSide)) {
+        if (why) *why = tooLarge(what, path, stated, maxSide);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool checkFileToRead(const QString& path, const QString& what, qint64 maxBytes, QString* why)
@@ -75,42 +204,49 @@ bool checkImageToRead(const QString& path, const QString& what, QString* why, in
         if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, chunk);
         return false;
     }
+    if (hasPngSignature(path)) {
+        PngFile png(path);
+        if (!png.isOpen()) {
+            if (why) *why = QStringLiteral("Cannot read %1 %2: its PNG header is damaged (%3)").arg(what, path, png.error());
+            return false;
+        }
+        return statedSizeFits(png.size(), path, what, why, maxSide, size);
+    }
     QImageReader reader(path);
+    DecoderMessages decoder;
     if (!reader.canRead()) {
-        if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString());
-        return false;
-    }
-    const QSize stated = reader.size();
-    if (size) *size = stated;
-    if (stated.isValid() && (stated.width() > maxSide || stated.height() > maxSide)) {
+        const QString detail = decoder.reason();
         if (why)
-            *why = QStringLiteral("Cannot read %1 %2: it is %3 x %4 pixels, more than the %5 x %5 allowed")
-                       .arg(what, path)
-                       .arg(stated.width())
-                       .arg(stated.height())
-                       .arg(maxSide);
+            *why = detail.isEmpty() ? QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString())
+                                    : QStringLiteral("Cannot read %1 %2: %3 (%4)").arg(what, path, reader.errorString(), detail);
         return false;
     }
-    return true;
+    return statedSizeFits(reader.size(), path, what, why, maxSide, size);
 }
 
 QImage readCheckedImage(const QString& path, const QString& what, QString* why, int maxSide)
 {
     if (!checkImageToRead(path, what, why, maxSide)) return {};
+    if (hasPngSignature(path)) {
+        PngFile png(path);
+        const QImage image = png.isOpen() ? png.read() : QImage();
+        if (image.isNull() && why)
+            *why = QStringLiteral("Cannot read %1 %2: its PNG data is damaged (%3)").arg(what, path, png.error());
+        return image;
+    }
     QImageReader reader(path);
     QImage image;
+    DecoderMessages decoder;
     if (!reader.read(&image) || image.isNull()) {
-        if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString());
+        const QString detail = decoder.reason();
+        if (why)
+            *why = detail.isEmpty() ? QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString())
+                                    : QStringLiteral("Cannot read %1 %2: %3 (%4)").arg(what, path, reader.errorString(), detail);
         return {};
     }
     // A format whose header states no size is held to the limit once decoded.
     if (image.width() > maxSide || image.height() > maxSide) {
-        if (why)
-            *why = QStringLiteral("Cannot read %1 %2: it is %3 x %4 pixels, more than the %5 x %5 allowed")
-                       .arg(what, path)
-                       .arg(image.width())
-                       .arg(image.height())
-                       .arg(maxSide);
+        if (why) *why = tooLarge(what, path, image.size(), maxSide);
         return {};
     }
     return image;

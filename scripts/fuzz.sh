@@ -19,7 +19,7 @@ shift 2
 [ -d "$here/fuzz/corpus/$target" ] || { echo "fuzz: no target $target (see fuzz/corpus)" >&2; exit 2; }
 
 packages=(clang-14 libclang-rt-14-dev llvm-14 cmake make pkg-config qtbase5-dev qtscript5-dev libqt5opengl5-dev
-          qt5-image-formats-plugins libassimp-dev libgtest-dev)
+          qt5-image-formats-plugins libassimp-dev libgtest-dev libpng-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
