@@ -31,6 +31,19 @@ DzTexture* DzImageMgr::getImage(const QString& file)
     return tex;
 }
 
+void DzImageMgr::setImageFolder(const QString& key, const QString& folder)
+{
+    QMutexLocker lock(&m_lock);
+    if (folder.isEmpty()) m_folders.remove(key);
+    else m_folders.insert(key, folder);
+}
+
+QStringList DzImageMgr::getImageFolders() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_folders.values();
+}
+
 namespace {
 const char* const kDiffuse = "Diffuse Color";
 const char* const kOpacity = "Opacity Strength";

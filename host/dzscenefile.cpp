@@ -43,7 +43,10 @@
 // text that reads back to the same double; non-finite values are the strings "nan", "inf"
 // and "-inf" (a property may hold one; vertices, UVs and transforms that are not finite are
 // refused when read). Texture paths are stored as the image manager knows them (absolute); a
-// relative path is taken relative to the scene file's folder.
+// relative path is taken relative to the scene file's folder. A texture is read only from the
+// scene file's folder or a folder the image manager was given (the libraries): a scene from
+// elsewhere could otherwise name any image of the machine, and exports would carry it on.
+// Such a texture is left off, the rest of the scene loads, and the loss is reported.
 //
 // Loading parses and checks the whole file into plain records before the scene is touched,
 // so a bad file leaves the current scene and its listeners alone. Saving streams through
@@ -69,6 +72,7 @@
 #include <vector>
 
 #include "dzapp.h"
+#include "dzdialogs.h"
 #include "dzgeometry.h"
 #include "dzmaterial.h"
 #include "dznode.h"
@@ -996,24 +1000,69 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
 class TextureResolver
 {
 public:
-    explicit TextureResolver(const QString& sceneFile) : m_dir(QFileInfo(sceneFile).absolutePath()) {}
+    explicit TextureResolver(const QString& sceneFile) : m_dir(QFileInfo(sceneFile).absolutePath())
+    {
+        QStringList folders{m_dir.absolutePath()};
+        if (dzApp) folders << dzApp->getImageMgr()->getImageFolders() << dzApp->getTextureRootOverride();
+        for (const QString& f : folders) {
+            const QString canonical = f.isEmpty() ? QString() : QFileInfo(f).canonicalFilePath();
+            if (!canonical.isEmpty()) m_allowed << canonical + QLatin1Char('/');
+        }
+    }
 
-    // A file that is gone, or no image, leaves the map empty.
+    // A file that is gone, or no image, leaves the map empty; so does one out of the allowed
+    // folders (links and ".." resolved), which is also kept for the report.
     DzTexture* get(const QString& path)
     {
         if (path.isEmpty() || !dzApp) return nullptr;
         const auto it = m_cache.constFind(path);
         if (it != m_cache.constEnd()) return it.value();
         const QString full = QFileInfo(path).isRelative() ? m_dir.filePath(path) : path;
-        DzTexture* t = dzApp->getImageMgr()->getImage(full);
+        DzTexture* t = nullptr;
+        if (allowed(full)) t = dzApp->getImageMgr()->getImage(full);
+        else m_refused << path;
         m_cache.insert(path, t);
         return t;
     }
 
+    const QStringList& refused() const { return m_refused; }
+
 private:
+    bool allowed(const QString& full) const
+    {
+        const QFileInfo info(full);
+        if (!info.exists()) return true;  // nothing to read there
+        const QString file = info.canonicalFilePath();
+        for (const QString& folder : m_allowed)
+            if (file.startsWith(folder)) return true;
+        return false;
+    }
+
     QDir m_dir;
+    QStringList m_allowed;
     QHash<QString, DzTexture*> m_cache;
+    QStringList m_refused;
 };
+
+// One message for all textures a scene was refused, so a scene naming thousands shows one box.
+void reportRefusedTextures(const QString& file, const QStringList& refused)
+{
+    if (refused.isEmpty() || !dzApp) return;
+    const QString name = quoted(QDir::toNativeSeparators(file));
+    QString text;
+    if (refused.size() == 1) {
+        text = QString("The texture path %1 of %2 leads out of the library and the scene's folder; it was not read")
+                   .arg(quoted(refused.first()), name);
+    } else {
+        QStringList shown;
+        for (int k = 0; k < refused.size() && k < 3; ++k) shown << quoted(refused[k]);
+        if (refused.size() > 3) shown << QString("%1 more").arg(refused.size() - 3);
+        text = QString("%1 texture paths of %2 lead out of the library and the scene's folder; they were not read: %3")
+                   .arg(refused.size())
+                   .arg(name, shown.join(", "));
+    }
+    dzApp->dialogs()->messageBox(QMessageBox::Warning, "Scene", oneLine(text));
+}
 
 DzProperty* makeProperty(const PropertyRec& p)
 {
@@ -1474,6 +1523,7 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         }
     }
     emit scene.sceneLoaded();
+    reportRefusedTextures(file, textures.refused());
     return true;
 }
 
