@@ -116,9 +116,12 @@ TEST_F(ReadCheck, BrokenPresetsAndSetDocumentsAreReportedAndChangeNothing)
     showPane();
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600), 0);
     addBox(TypeGrass);
+    int before = errors();
     EXPECT_FALSE(pane->openSetDocument(path("pipe.txt")));
     EXPECT_TRUE(a->status()->text().contains("not a regular file")) << qPrintable(a->status()->text());
-    int before = errors();
+    EXPECT_EQ(errors(), before + 1);  // a script's opening fails its run, as the command line's does
+    EXPECT_TRUE(lastMessage().contains(path("pipe.txt"))) << qPrintable(lastMessage());
+    before = errors();
     dzApp->dialogs()->queueFileName(path("pipe.txt"));
     a->openScene();
     EXPECT_EQ(errors(), before + 1);
