@@ -1,4 +1,5 @@
 #include "dzmaterial.h"
+#include "dzimagefile.h"
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMutexLocker>
@@ -12,7 +13,7 @@ DzProperty::DzProperty(const QString& name, QObject* parent) : DzElement(parent)
 QImage DzTexture::getImage() const
 {
     if (!m_loaded) {
-        m_image = QImage(m_file);
+        m_image = dzReadImageFile(m_file, nullptr);
         m_loaded = true;
     }
     return m_image;

@@ -74,6 +74,7 @@
 #include "dzapp.h"
 #include "dzdialogs.h"
 #include "dzgeometry.h"
+#include "dzimagefile.h"
 #include "dzmaterial.h"
 #include "dznode.h"
 #include "dzplugin.h"
@@ -1021,11 +1022,20 @@ public:
         DzTexture* t = nullptr;
         if (allowed(full)) t = dzApp->getImageMgr()->getImage(full);
         else m_refused << path;
+        // Decoded now (the texture keeps its pixels), so that a damaged image is told at once
+        // by name instead of rendering as nothing later.
+        if (t && t->getImage().isNull()) {
+            QString why;
+            dzReadImageFile(full, &why);
+            m_unreadable << qMakePair(path, why.isEmpty() ? QString("not an image") : why);
+            t = nullptr;
+        }
         m_cache.insert(path, t);
         return t;
     }
 
     const QStringList& refused() const { return m_refused; }
+    const QList<QPair<QString, QString>>& unreadable() const { return m_unreadable; }
 
 private:
     bool allowed(const QString& full) const
@@ -1042,6 +1052,7 @@ private:
     QStringList m_allowed;
     QHash<QString, DzTexture*> m_cache;
     QStringList m_refused;
+    QList<QPair<QString, QString>> m_unreadable;  // path, why
 };
 
 // One message for all textures a scene was refused, so a scene naming thousands shows one box.
@@ -1060,6 +1071,26 @@ void reportRefusedTextures(const QString& file, const QStringList& refused)
         text = QString("%1 texture paths of %2 lead out of the library and the scene's folder; they were not read: %3")
                    .arg(refused.size())
                    .arg(name, shown.join(", "));
+    }
+    dzApp->dialogs()->messageBox(QMessageBox::Warning, "Scene", oneLine(text));
+}
+
+void reportUnreadableTextures(const QString& file, const QList<QPair<QString, QString>>& unreadable)
+{
+    if (unreadable.isEmpty() || !dzApp) return;
+    const QString name = quoted(QDir::toNativeSeparators(file));
+    QString text;
+    if (unreadable.size() == 1) {
+        text = QString("The texture %1 of %2 cannot be read: %3; it was left off")
+                   .arg(quoted(unreadable.first().first), name, unreadable.first().second);
+    } else {
+        QStringList shown;
+        for (int k = 0; k < unreadable.size() && k < 3; ++k)
+            shown << QString("%1 (%2)").arg(quoted(unreadable[k].first), unreadable[k].second);
+        if (unreadable.size() > 3) shown << QString("%1 more").arg(unreadable.size() - 3);
+        text = QString("%1 textures of %2 cannot be read and were left off: %3")
+                   .arg(unreadable.size())
+                   .arg(name, shown.join("; "));
     }
     dzApp->dialogs()->messageBox(QMessageBox::Warning, "Scene", oneLine(text));
 }
@@ -1524,6 +1555,7 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
     }
     emit scene.sceneLoaded();
     reportRefusedTextures(file, textures.refused());
+    reportUnreadableTextures(file, textures.unreadable());
     return true;
 }
 

@@ -6,8 +6,7 @@
 #include <QtEndian>
 #include <atomic>
 #include <cstdio>
-#include <cstring>
-#include <png.h>
+#include <dzimagefile.h>
 
 namespace verdix {
 
@@ -102,56 +101,6 @@ private:
     QStringList* m_outer = nullptr;
 };
 
-bool hasPngSignature(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) && f.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8);
-}
-
-// PNG files are read through libpng's simplified interface: it hands its errors back as
-// text, where the error handler Qt's reader leaves to libpng prints them to stderr itself
-// ("libpng error: Read Error"), naming no file.
-class PngFile
-{
-public:
-    explicit PngFile(const QString& path)
-    {
-        std::memset(&m_png, 0, sizeof m_png);
-        m_png.version = PNG_IMAGE_VERSION;
-        m_open = png_image_begin_read_from_file(&m_png, QFile::encodeName(path).constData()) != 0;
-    }
-    ~PngFile() { png_image_free(&m_png); }
-    PngFile(const PngFile&) = delete;
-    PngFile& operator=(const PngFile&) = delete;
-
-    bool isOpen() const { return m_open; }
-    QSize size() const { return QSize(int(m_png.width), int(m_png.height)); }
-    QString error() const { return QString::fromLocal8Bit(m_png.message).trimmed(); }
-
-    // Called once, after the size was checked. Opaque files come back as RGB32, others as
-    // ARGB32, the formats Qt's own reader gives them.
-    QImage read()
-    {
-        const bool alpha = (m_png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-        QImage image(size(), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        if (image.isNull()) {
-            std::strncpy(m_png.message, "not enough memory for the image", sizeof m_png.message - 1);
-            return {};
-        }
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-        m_png.format = PNG_FORMAT_BGRA;
-#else
-        m_png.format = PNG_FORMAT_ARGB;
-#endif
-        if (!png_image_finish_read(&m_png, nullptr, image.bits(), png_int_32(image.bytesPerLine()), nullptr)) return {};
-        return image;
-    }
-
-private:
-    png_image m_png;
-    bool m_open = false;
-};
-
 QString tooLarge(const QString& what, const QString& path, QSize size, int maxSide)
 {
     return QStringLiteral("Cannot read %1 %2: it is %3 x %4 pixels, more than the %5 x %5 allowed")
@@ -204,13 +153,14 @@ bool checkImageToRead(const QString& path, const QString& what, QString* why, in
         if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, chunk);
         return false;
     }
-    if (hasPngSignature(path)) {
-        PngFile png(path);
-        if (!png.isOpen()) {
-            if (why) *why = QStringLiteral("Cannot read %1 %2: its PNG header is damaged (%3)").arg(what, path, png.error());
+    if (dzIsPngFile(path)) {
+        QString fault;
+        const QSize stated = dzPngSize(path, &fault);
+        if (!stated.isValid()) {
+            if (why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, fault);
             return false;
         }
-        return statedSizeFits(png.size(), path, what, why, maxSide, size);
+        return statedSizeFits(stated, path, what, why, maxSide, size);
     }
     QImageReader reader(path);
     DecoderMessages decoder;
@@ -227,11 +177,10 @@ bool checkImageToRead(const QString& path, const QString& what, QString* why, in
 QImage readCheckedImage(const QString& path, const QString& what, QString* why, int maxSide)
 {
     if (!checkImageToRead(path, what, why, maxSide)) return {};
-    if (hasPngSignature(path)) {
-        PngFile png(path);
-        const QImage image = png.isOpen() ? png.read() : QImage();
-        if (image.isNull() && why)
-            *why = QStringLiteral("Cannot read %1 %2: its PNG data is damaged (%3)").arg(what, path, png.error());
+    if (dzIsPngFile(path)) {
+        QString fault;
+        const QImage image = dzReadPng(path, &fault);
+        if (image.isNull() && why) *why = QStringLiteral("Cannot read %1 %2: %3").arg(what, path, fault);
         return image;
     }
     QImageReader reader(path);

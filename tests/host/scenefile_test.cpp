@@ -536,6 +536,26 @@ TEST_F(SceneFile, TexturesOutOfTheSceneFolderAndTheLibrariesAreLeftOffWithAMessa
         for (const QString& r : c.refused) EXPECT_TRUE(said.contains('"' + r + '"')) << qPrintable(said);
     }
     dzApp->getImageMgr()->setImageFolder("test library", QString());
+
+    // Beside the scene but damaged: left off as well, by name and with the decoder's reason.
+    QImage noise(64, 64, QImage::Format_RGB32);
+    for (int i = 0; i < 64 * 64; ++i) noise.setPixel(i % 64, i / 64, qRgb(i * 37 % 251, i * 91 % 241, i * 13 % 239));
+    ASSERT_TRUE(noise.save(path("scenes/sub/damaged.png")));
+    QByteArray bytes = readBytes(path("scenes/sub/damaged.png"));
+    const int data = bytes.indexOf("IDAT") + 4;
+    for (int k = data + 40; k < data + 200; ++k) bytes[k] = char(bytes[k] ^ 0x5a);
+    writeBytes(path("scenes/sub/damaged.png"), bytes);
+    sceneWith("damaged.png", "beside.png");
+    dialogs->clearLog();
+    const int errors = dialogs->errorCount();
+    ASSERT_TRUE(dzScene->loadScene(file));
+    EXPECT_EQ(maps().first, nullptr);
+    EXPECT_NE(maps().second, nullptr);
+    ASSERT_EQ(dialogs->errorCount(), errors + 1);
+    const QString said = dialogs->messages().last().text;
+    EXPECT_TRUE(said.startsWith("The texture \"damaged.png\" of \"" + QDir::toNativeSeparators(file) +
+                                "\" cannot be read: its PNG data is damaged"))
+        << qPrintable(said);
     dialogs->clearLog();
 }
 
