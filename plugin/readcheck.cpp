@@ -45,8 +45,8 @@ QString pngChunkFault(const QString& path, qint64 fileSize)
     return {};
 }
 
-// The image decoders (libpng above all) report a damaged file as Qt warnings of their own
-// ("libpng error: Read Error"), which name no file and would stand on stderr beside the
+// Decoders other than PNG's (JPEG's above all) report a damaged file as Qt warnings of their
+// own ("Corrupt JPEG data: ..."), which name no file and would stand on stderr beside the
 // message that does. While this thread decodes, they are kept for that message instead.
 thread_local QStringList* t_decoderMessages = nullptr;
 std::atomic<QtMessageHandler> g_nextHandler{nullptr};
@@ -83,16 +83,12 @@ public:
         t_decoderMessages = &m_kept;
     }
     ~DecoderMessages() { t_decoderMessages = m_outer; }
-    // The decoder's own words without its prefix ("bad adaptive filter value").
+    // The decoder's own words, each once.
     QString reason() const
     {
         QStringList parts;
-        for (QString m : m_kept) {
-            m = m.trimmed();
-            if (m.startsWith(QLatin1String("libpng error: "))) m = m.mid(14);
-            else if (m.startsWith(QLatin1String("libpng warning: "))) m = m.mid(16);
-            if (!m.isEmpty() && !parts.contains(m)) parts << m;
-        }
+        for (const QString& m : m_kept)
+            if (!m.trimmed().isEmpty() && !parts.contains(m.trimmed())) parts << m.trimmed();
         return parts.join(QLatin1String("; "));
     }
 
