@@ -64,11 +64,13 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "dzapp.h"
@@ -1011,33 +1013,64 @@ public:
         }
     }
 
-    // A file that is gone, or no image, leaves the map empty; so does one out of the allowed
-    // folders (links and ".." resolved), which is also kept for the report.
-    DzTexture* get(const QString& path)
+    // Every texture the records name, looked up and decoded before a node is built; the
+    // decoding (the longest part of opening a scene with dozens of large textures) is shared
+    // out over the processors. The textures keep their pixels for the views and exports.
+    void prepare(const std::vector<NodeRec>& nodes)
     {
-        if (path.isEmpty() || !dzApp) return nullptr;
-        const auto it = m_cache.constFind(path);
-        if (it != m_cache.constEnd()) return it.value();
-        const QString full = QFileInfo(path).isRelative() ? m_dir.filePath(path) : path;
-        DzTexture* t = nullptr;
-        if (allowed(full)) t = dzApp->getImageMgr()->getImage(full);
-        else m_refused << path;
-        // Decoded now (the texture keeps its pixels), so that a damaged image is told at once
-        // by name instead of rendering as nothing later.
-        if (t && t->getImage().isNull()) {
-            QString why;
-            dzReadImageFile(full, &why);
-            m_unreadable << qMakePair(path, why.isEmpty() ? QString("not an image") : why);
-            t = nullptr;
+        if (!dzApp) return;
+        std::vector<std::pair<QString, DzTexture*>> found;  // a scene's path, its texture
+        for (const NodeRec& n : nodes) {
+            if (!n.object) continue;
+            for (const ShapeRec& sr : n.object->shapes)
+                for (const MaterialRec& mr : sr.materials)
+                    for (const PropertyRec& p : mr.properties) {
+                        if (p.map.isEmpty() || m_cache.contains(p.map)) continue;
+                        DzTexture* t = lookUp(p.map);
+                        m_cache.insert(p.map, t);
+                        if (t) found.emplace_back(p.map, t);
+                    }
         }
-        m_cache.insert(path, t);
-        return t;
+        std::vector<DzTexture*> distinct;  // two paths may name one file
+        for (const auto& f : found)
+            if (std::find(distinct.begin(), distinct.end(), f.second) == distinct.end()) distinct.push_back(f.second);
+        std::atomic<size_t> next{0};
+        const auto decode = [&] {
+            for (size_t k; (k = next.fetch_add(1)) < distinct.size();) distinct[k]->getImage();
+        };
+        const size_t helpers = dzApp->isMultiThreadingEnabled()
+                                   ? std::min<size_t>(distinct.size(), std::max(1u, std::thread::hardware_concurrency())) - 1
+                                   : 0;
+        std::vector<std::thread> threads;
+        for (size_t k = 0; k < helpers && distinct.size() > 1; ++k) threads.emplace_back(decode);
+        decode();
+        for (std::thread& t : threads) t.join();
+        // A damaged image is told by name now instead of rendering as nothing later.
+        for (const auto& f : found) {
+            if (!f.second->getImage().isNull()) continue;
+            QString why;
+            dzReadImageFile(f.second->getFilename(), &why);
+            m_unreadable << qMakePair(f.first, why.isEmpty() ? QString("not an image") : why);
+            m_cache.insert(f.first, nullptr);
+        }
     }
+
+    // What prepare found for path: null for a file that is gone, no image, damaged or out of
+    // the allowed folders (links and ".." resolved).
+    DzTexture* get(const QString& path) const { return m_cache.value(path, nullptr); }
 
     const QStringList& refused() const { return m_refused; }
     const QList<QPair<QString, QString>>& unreadable() const { return m_unreadable; }
 
 private:
+    DzTexture* lookUp(const QString& path)
+    {
+        const QString full = QFileInfo(path).isRelative() ? m_dir.filePath(path) : path;
+        if (allowed(full)) return dzApp->getImageMgr()->getImage(full);
+        m_refused << path;
+        return nullptr;
+    }
+
     bool allowed(const QString& full) const
     {
         const QFileInfo info(full);
@@ -1468,6 +1501,7 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
     if (!progress.step(1)) return cancelled();
 
     TextureResolver textures(file);
+    textures.prepare(rec.nodes);
     std::vector<DzNode*> built;
     built.reserve(rec.nodes.size());
     for (NodeRec& n : rec.nodes) {

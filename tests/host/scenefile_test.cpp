@@ -502,6 +502,8 @@ TEST_F(SceneFile, TexturesOutOfTheSceneFolderAndTheLibrariesAreLeftOffWithAMessa
     DzDialogService* dialogs = dzApp->dialogs();
 
     dzApp->getImageMgr()->setImageFolder("test library", library.path());
+    const bool threads = dzApp->isMultiThreadingEnabled();
+    dzApp->enableMultiThreading(true);  // textures are decoded side by side then
     const struct
     {
         QString diffuse, normal;
@@ -557,6 +559,7 @@ TEST_F(SceneFile, TexturesOutOfTheSceneFolderAndTheLibrariesAreLeftOffWithAMessa
                                 "\" cannot be read: its PNG data is damaged"))
         << qPrintable(said);
     dialogs->clearLog();
+    dzApp->enableMultiThreading(threads);
 }
 
 TEST_F(SceneFile, MergeAddsNodesAndKeepsNameTimeAndSceneData)
