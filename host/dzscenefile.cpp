@@ -1032,8 +1032,12 @@ public:
                     }
         }
         std::vector<DzTexture*> distinct;  // two paths may name one file
+        QSet<DzTexture*> seen;
         for (const auto& f : found)
-            if (std::find(distinct.begin(), distinct.end(), f.second) == distinct.end()) distinct.push_back(f.second);
+            if (!seen.contains(f.second)) {
+                seen.insert(f.second);
+                distinct.push_back(f.second);
+            }
         std::atomic<size_t> next{0};
         const auto decode = [&] {
             for (size_t k; (k = next.fetch_add(1)) < distinct.size();) distinct[k]->getImage();
