@@ -1,4 +1,5 @@
 #include "dzmaterial.h"
+#include "dzimagefile.h"
 #include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
@@ -18,7 +19,7 @@ QImage DzTexture::getImage() const
     QMutexLocker lock(&m_imageLock);
     const qint64 size = fi.size(), stamp = fi.lastModified().toMSecsSinceEpoch();
     if (!m_loaded || size != m_fileSize || stamp != m_fileStamp) {
-        m_image = QImage(m_file);
+        m_image = dzReadImageFile(m_file, nullptr);
         m_loaded = true;
         m_fileSize = size;
         m_fileStamp = stamp;
@@ -37,6 +38,19 @@ DzTexture* DzImageMgr::getImage(const QString& file)
     DzTexture* tex = new DzTexture(key, this);
     m_textures.insert(key, tex);
     return tex;
+}
+
+void DzImageMgr::setImageFolder(const QString& key, const QString& folder)
+{
+    QMutexLocker lock(&m_lock);
+    if (folder.isEmpty()) m_folders.remove(key);
+    else m_folders.insert(key, folder);
+}
+
+QStringList DzImageMgr::getImageFolders() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_folders.values();
 }
 
 namespace {

@@ -2,6 +2,8 @@
 // Properties, textures and the default material.
 #include <QColor>
 #include <QHash>
+#include <QMap>
+#include <QStringList>
 #include <QImage>
 #include <QMutex>
 #include <QPointer>
@@ -107,9 +109,16 @@ public:
     // One texture per file path; null when no file exists there or it is not an image.
     DzTexture* getImage(const QString& file);
 
+    // The folders whose images a scene file may name besides those of its own folder: the
+    // image libraries of the application and its plug-ins, one per key (a plug-in that
+    // moves its library replaces its folder). An empty folder removes the key.
+    void setImageFolder(const QString& key, const QString& folder);
+    QStringList getImageFolders() const;
+
 private:
-    QMutex m_lock;
+    mutable QMutex m_lock;
     QHash<QString, DzTexture*> m_textures;
+    QMap<QString, QString> m_folders;
 };
 
 class DZHOST_EXPORT DzMaterial : public DzElement

@@ -43,7 +43,10 @@
 // text that reads back to the same double; non-finite values are the strings "nan", "inf"
 // and "-inf" (a property may hold one; vertices, UVs and transforms that are not finite are
 // refused when read). Texture paths are stored as the image manager knows them (absolute); a
-// relative path is taken relative to the scene file's folder.
+// relative path is taken relative to the scene file's folder. A texture is read only from the
+// scene file's folder or a folder the image manager was given (the libraries): a scene from
+// elsewhere could otherwise name any image of the machine, and exports would carry it on.
+// Such a texture is left off, the rest of the scene loads, and the loss is reported.
 //
 // Loading parses and checks the whole file into plain records before the scene is touched,
 // so a bad file leaves the current scene and its listeners alone. Saving streams through
@@ -62,15 +65,19 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "dzapp.h"
+#include "dzdialogs.h"
 #include "dzgeometry.h"
+#include "dzimagefile.h"
 #include "dzmaterial.h"
 #include "dznode.h"
 #include "dzplugin.h"
@@ -997,24 +1004,134 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
 class TextureResolver
 {
 public:
-    explicit TextureResolver(const QString& sceneFile) : m_dir(QFileInfo(sceneFile).absolutePath()) {}
-
-    // A file that is gone, or no image, leaves the map empty.
-    DzTexture* get(const QString& path)
+    explicit TextureResolver(const QString& sceneFile) : m_dir(QFileInfo(sceneFile).absolutePath())
     {
-        if (path.isEmpty() || !dzApp) return nullptr;
-        const auto it = m_cache.constFind(path);
-        if (it != m_cache.constEnd()) return it.value();
-        const QString full = QFileInfo(path).isRelative() ? m_dir.filePath(path) : path;
-        DzTexture* t = dzApp->getImageMgr()->getImage(full);
-        m_cache.insert(path, t);
-        return t;
+        QStringList folders{m_dir.absolutePath()};
+        if (dzApp) folders << dzApp->getImageMgr()->getImageFolders() << dzApp->getTextureRootOverride();
+        for (const QString& f : folders) {
+            const QString canonical = f.isEmpty() ? QString() : QFileInfo(f).canonicalFilePath();
+            if (!canonical.isEmpty()) m_allowed << canonical + QLatin1Char('/');
+        }
     }
 
+    // Every texture the records name, looked up and decoded before a node is built; the
+    // decoding (the longest part of opening a scene with dozens of large textures) is shared
+    // out over the processors. The textures keep their pixels for the views and exports.
+    void prepare(const std::vector<NodeRec>& nodes)
+    {
+        if (!dzApp) return;
+        std::vector<std::pair<QString, DzTexture*>> found;  // a scene's path, its texture
+        for (const NodeRec& n : nodes) {
+            if (!n.object) continue;
+            for (const ShapeRec& sr : n.object->shapes)
+                for (const MaterialRec& mr : sr.materials)
+                    for (const PropertyRec& p : mr.properties) {
+                        if (p.map.isEmpty() || m_cache.contains(p.map)) continue;
+                        DzTexture* t = lookUp(p.map);
+                        m_cache.insert(p.map, t);
+                        if (t) found.emplace_back(p.map, t);
+                    }
+        }
+        std::vector<DzTexture*> distinct;  // two paths may name one file
+        QSet<DzTexture*> seen;
+        for (const auto& f : found)
+            if (!seen.contains(f.second)) {
+                seen.insert(f.second);
+                distinct.push_back(f.second);
+            }
+        std::atomic<size_t> next{0};
+        const auto decode = [&] {
+            for (size_t k; (k = next.fetch_add(1)) < distinct.size();) distinct[k]->getImage();
+        };
+        const size_t helpers = dzApp->isMultiThreadingEnabled()
+                                   ? std::min<size_t>(distinct.size(), std::max(1u, std::thread::hardware_concurrency())) - 1
+                                   : 0;
+        std::vector<std::thread> threads;
+        for (size_t k = 0; k < helpers && distinct.size() > 1; ++k) threads.emplace_back(decode);
+        decode();
+        for (std::thread& t : threads) t.join();
+        // A damaged image is told by name now instead of rendering as nothing later.
+        for (const auto& f : found) {
+            if (!f.second->getImage().isNull()) continue;
+            QString why;
+            dzReadImageFile(f.second->getFilename(), &why);
+            m_unreadable << qMakePair(f.first, why.isEmpty() ? QString("not an image") : why);
+            m_cache.insert(f.first, nullptr);
+        }
+    }
+
+    // What prepare found for path: null for a file that is gone, no image, damaged or out of
+    // the allowed folders (links and ".." resolved).
+    DzTexture* get(const QString& path) const { return m_cache.value(path, nullptr); }
+
+    const QStringList& refused() const { return m_refused; }
+    const QList<QPair<QString, QString>>& unreadable() const { return m_unreadable; }
+
 private:
+    DzTexture* lookUp(const QString& path)
+    {
+        const QString full = QFileInfo(path).isRelative() ? m_dir.filePath(path) : path;
+        if (allowed(full)) return dzApp->getImageMgr()->getImage(full);
+        m_refused << path;
+        return nullptr;
+    }
+
+    bool allowed(const QString& full) const
+    {
+        const QFileInfo info(full);
+        if (!info.exists()) return true;  // nothing to read there
+        const QString file = info.canonicalFilePath();
+        for (const QString& folder : m_allowed)
+            if (file.startsWith(folder)) return true;
+        return false;
+    }
+
     QDir m_dir;
+    QStringList m_allowed;
     QHash<QString, DzTexture*> m_cache;
+    QStringList m_refused;
+    QList<QPair<QString, QString>> m_unreadable;  // path, why
 };
+
+// One message for all textures a scene was refused, so a scene naming thousands shows one box.
+void reportRefusedTextures(const QString& file, const QStringList& refused)
+{
+    if (refused.isEmpty() || !dzApp) return;
+    const QString name = quoted(QDir::toNativeSeparators(file));
+    QString text;
+    if (refused.size() == 1) {
+        text = QString("The texture path %1 of %2 leads out of the library and the scene's folder; it was not read")
+                   .arg(quoted(refused.first()), name);
+    } else {
+        QStringList shown;
+        for (int k = 0; k < refused.size() && k < 3; ++k) shown << quoted(refused[k]);
+        if (refused.size() > 3) shown << QString("%1 more").arg(refused.size() - 3);
+        text = QString("%1 texture paths of %2 lead out of the library and the scene's folder; they were not read: %3")
+                   .arg(refused.size())
+                   .arg(name, shown.join(", "));
+    }
+    dzApp->dialogs()->messageBox(QMessageBox::Warning, "Scene", oneLine(text));
+}
+
+void reportUnreadableTextures(const QString& file, const QList<QPair<QString, QString>>& unreadable)
+{
+    if (unreadable.isEmpty() || !dzApp) return;
+    const QString name = quoted(QDir::toNativeSeparators(file));
+    QString text;
+    if (unreadable.size() == 1) {
+        text = QString("The texture %1 of %2 cannot be read: %3; it was left off")
+                   .arg(quoted(unreadable.first().first), name, unreadable.first().second);
+    } else {
+        QStringList shown;
+        for (int k = 0; k < unreadable.size() && k < 3; ++k)
+            shown << QString("%1 (%2)").arg(quoted(unreadable[k].first), unreadable[k].second);
+        if (unreadable.size() > 3) shown << QString("%1 more").arg(unreadable.size() - 3);
+        text = QString("%1 textures of %2 cannot be read and were left off: %3")
+                   .arg(unreadable.size())
+                   .arg(name, shown.join("; "));
+    }
+    dzApp->dialogs()->messageBox(QMessageBox::Warning, "Scene", oneLine(text));
+}
 
 DzProperty* makeProperty(const PropertyRec& p)
 {
@@ -1389,6 +1506,7 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
     if (!progress.step(1)) return cancelled();
 
     TextureResolver textures(file);
+    textures.prepare(rec.nodes);
     std::vector<DzNode*> built;
     built.reserve(rec.nodes.size());
     for (NodeRec& n : rec.nodes) {
@@ -1475,6 +1593,8 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
         }
     }
     emit scene.sceneLoaded();
+    reportRefusedTextures(file, textures.refused());
+    reportUnreadableTextures(file, textures.unreadable());
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <QImage>
 #include <QImageReader>
+#include <dzimagefile.h>
 #include <dzsafefile.h>
 #include <QtEndian>
 #include <cmath>
@@ -27,6 +28,17 @@ void imageToHeightBytes(unsigned char* bMem, const QImage& image)
     }
 }
 
+namespace {
+// The bit depth a PNG's header states (the byte after its size); 0 when unread.
+int pngBitDepth(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(24)) return 0;
+    const QByteArray depth = f.read(1);
+    return depth.size() == 1 ? quint8(depth[0]) : 0;
+}
+} // namespace
+
 MapImageRead readMapImage(const QString& path, int maxSide)
 {
     MapImageRead out;
@@ -34,14 +46,36 @@ MapImageRead readMapImage(const QString& path, int maxSide)
         out.error = QString("Cannot read the map image %1: no such file").arg(path);
         return out;
     }
+    // A PNG's header and pixels go through the quiet reader: Qt's would leave libpng's own
+    // error lines on stderr for a damaged file, naming none.
+    const bool png = dzIsPngFile(path);
+    QString fault;
     QImageReader reader(path);
-    const QSize size = reader.size();
+    const QSize size = png ? dzPngSize(path, &fault) : reader.size();
+    if (png && !size.isValid()) {
+        out.error = QString("Cannot read the map image %1: %2").arg(path, fault);
+        return out;
+    }
     if (size.isValid() && (size.width() > maxSide || size.height() > maxSide)) {
         out.error = QString("The map image %1 is %2 x %3 pixels, larger than the %4 x %4 a terrain can use")
                         .arg(path)
                         .arg(size.width())
                         .arg(size.height())
                         .arg(maxSide);
+        return out;
+    }
+    if (png) {
+        out.image = dzReadPng(path, &fault);
+        if (out.image.isNull()) {
+            out.error = QString("Cannot read the map image %1: %2").arg(path, fault);
+            return out;
+        }
+        // Sound, and read again by Qt's reader only for what the quiet one gives in 8 bits:
+        // heights finer than 256 steps.
+        if (pngBitDepth(path) > 8 && (!reader.read(&out.image) || out.image.isNull())) {
+            out.image = QImage();
+            out.error = QString("Cannot read the map image %1: %2").arg(path, reader.errorString());
+        }
         return out;
     }
     // A format without its size in the header is checked once decoded.
@@ -261,6 +295,13 @@ bool writeHeightExport(const QString& path, const float* heights, int side, QStr
 
 bool readHeightPng(const QString& path, std::vector<float>* heights, int* width, int* height, QString* error)
 {
+    // Checked by the quiet reader first, as map images are; the heights and their scale are
+    // then read by Qt's, which keeps 16 bits and the text chunks.
+    QString fault;
+    if (dzIsPngFile(path) && dzReadPng(path, &fault).isNull()) {
+        if (error) *error = QString("Cannot read %1: %2").arg(path, fault);
+        return false;
+    }
     QImageReader reader(path);
     const QImage img = reader.read();
     if (img.isNull()) {

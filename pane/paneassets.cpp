@@ -24,6 +24,8 @@ void ZPK_VerdixPane::InitTextureFolder()
     // A missing or unreadable file keeps the default root without a word.
     if (VerdixAssets::readConfiguredRoot(VerdixAssets::configFilePath(applicationDir()), &root))
         VerdixAssets::setTextureRoot(root);
+    else
+        VerdixAssets::shareTextureRoot();
 }
 
 QString ZPK_VerdixPane::LoadQSFile(QString input)

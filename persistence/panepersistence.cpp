@@ -265,7 +265,11 @@ bool ZPK_VerdixPane::openSetDocument(const QString& path)
 {
     QString text, error;
     if (!readTextFile(path, &text, &error)) {
-        setStatus(QString("Error: Cannot open %1: %2").arg(QFileInfo(path).fileName(), error));
+        // Told as a broken document is: a script that opens a pipe or a missing file must not
+        // end a batch run as if it had opened it.
+        const QString message = QString("Error: Cannot open %1: %2").arg(QFileInfo(path).fileName(), error);
+        setStatus(message);
+        errorBox(message);
         return false;
     }
     m_mergeCheck->setChecked(false);

@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <dzapp.h>
+#include <dzmaterial.h>
 
 namespace VerdixAssets {
 
@@ -70,7 +72,17 @@ QString defaultTextureRoot()
 }
 
 QString textureRoot() { return rootStorage(); }
-void setTextureRoot(const QString& root) { rootStorage() = root; }
+void setTextureRoot(const QString& root)
+{
+    rootStorage() = root;
+    shareTextureRoot();
+}
+
+void shareTextureRoot()
+{
+    // Scene files may name the library's images, as the pane's own documents may.
+    if (dzApp) dzApp->getImageMgr()->setImageFolder(QStringLiteral("Verdix"), rootStorage());
+}
 
 QString configFilePath(const QString& appDir)
 {

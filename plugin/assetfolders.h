@@ -46,6 +46,9 @@ QString file(Folder f, const QString& root, const QString& fileName);
 // the configuration file.
 QString textureRoot();
 void setTextureRoot(const QString& root);
+// Tells the host's image manager the root, as a folder scene files may take images from
+// (setTextureRoot does so itself).
+void shareTextureRoot();
 QString defaultTextureRoot();
 
 // "<appDir>/plugins/Halvorn/VerdixTexturesPath.txt".

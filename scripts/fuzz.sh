@@ -19,7 +19,7 @@ shift 2
 [ -d "$here/fuzz/corpus/$target" ] || { echo "fuzz: no target $target (see fuzz/corpus)" >&2; exit 2; }
 
 packages=(clang-14 libclang-rt-14-dev llvm-14 cmake make pkg-config qtbase5-dev qtscript5-dev libqt5opengl5-dev
-          qt5-image-formats-plugins libassimp-dev libgtest-dev libembree-dev)
+          qt5-image-formats-plugins libassimp-dev libgtest-dev libembree-dev libpng-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -45,6 +45,9 @@ corpus="$build/corpus/$target"
 mkdir -p "$corpus"
 dict=()
 [ -f "$here/fuzz/dict/$target.dict" ] && dict=(-dict="$here/fuzz/dict/$target.dict")
+# The generators' input is one value per slider: a long input costs no more than a short one,
+# and libFuzzer's slowly growing length limit would leave most sliders at their defaults.
+[ "$target" = generators ] && dict+=(-len_control=0)
 export QT_QPA_PLATFORM=offscreen
 # Leaks are the sanitizer suite's business; here they would stop the run at the first
 # object Qt keeps for the process.

@@ -14,7 +14,7 @@ regex="${1:-}"
 # The packages of the normal build, and the validator the glTF tests use.
 packages=(cmake g++ make pkg-config qtbase5-dev qtscript5-dev libqt5opengl5-dev qt5-image-formats-plugins
           libassimp-dev libgtest-dev libgmock-dev xvfb xauth libgl1-mesa-dri libgl1-mesa-dev
-          libglu1-mesa-dev fonts-dejavu-core libembree-dev)
+          libglu1-mesa-dev fonts-dejavu-core libembree-dev libpng-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -129,6 +129,22 @@ TEST_F(BadInput, MapImagesThatAreTooLargeAreRefusedBeforeDecoding)
         << qPrintable(r.err);
     r = open(landscapeSet("Wide.png", "User"));
     EXPECT_TRUE(r.err.contains("is 10002 x 8 pixels")) << qPrintable(r.err);
+
+    // Damaged pixels behind a sound header: named with the reason, and no line of the
+    // decoder's own beside it.
+    QFile sound(hill + "Hill_A.png");
+    ASSERT_TRUE(sound.open(QIODevice::ReadOnly));
+    QByteArray damaged = sound.readAll();
+    const int data = damaged.indexOf("IDAT") + 4;
+    ASSERT_GT(damaged.size(), data + 600);
+    for (int k = data + 200; k < data + 600; ++k) damaged[k] = char(damaged[k] ^ 0x5a);
+    writeFile(hill + "Damaged.png", damaged);
+    r = open(landscapeSet("Damaged.png", "User"));
+    EXPECT_EQ(r.code, kExitInputFailed);
+    for (const QString& line : r.err.split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(line.startsWith("verdix-host: ")) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains("Cannot read the map image " + hill + "Damaged.png: its PNG data is damaged ("))
+        << qPrintable(r.err);
 }
 
 TEST_F(BadInput, SetDocumentsThatDoNotParseFailTheRunAndSayWhichLine)

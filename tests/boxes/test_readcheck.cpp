@@ -80,7 +80,16 @@ TEST_F(ReadCheck, FilesAreLookedAtBeforeTheyAreRead)
     file("huge.png", statingSize(small, 16000, 16000));
     file("cut.png", small.left(small.size() / 2));
     file("garbage.png", QByteArray(300, 'g'));
-    EXPECT_FALSE(readCheckedImage(path("small.png"), "the texture", &why).isNull()) << qPrintable(why);
+    // A sound PNG reads as Qt's own reader gives it: the same pixels, alpha only where the file has it.
+    const QImage read = readCheckedImage(path("small.png"), "the texture", &why);
+    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), QImage(path("small.png")).convertToFormat(QImage::Format_RGB32));
+    EXPECT_FALSE(read.hasAlphaChannel());
+    QImage seeThrough(3, 2, QImage::Format_ARGB32);
+    for (int i = 0; i < 6; ++i) seeThrough.setPixel(i % 3, i / 3, qRgba(40 * i, 255 - 30 * i, 7 * i, 50 * i));
+    ASSERT_TRUE(seeThrough.save(path("alpha.png")));
+    const QImage alpha = readCheckedImage(path("alpha.png"), "the texture", &why);
+    EXPECT_TRUE(alpha.hasAlphaChannel());
+    EXPECT_EQ(alpha.convertToFormat(QImage::Format_ARGB32), seeThrough);
     EXPECT_FALSE(checkImageToRead(path("huge.png"), "the texture", &why));
     EXPECT_EQ(why, QString("Cannot read the texture %1: it is 16000 x 16000 pixels, more than the 8192 x 8192 allowed")
                        .arg(path("huge.png")));
@@ -107,9 +116,12 @@ TEST_F(ReadCheck, BrokenPresetsAndSetDocumentsAreReportedAndChangeNothing)
     showPane();
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600), 0);
     addBox(TypeGrass);
+    int before = errors();
     EXPECT_FALSE(pane->openSetDocument(path("pipe.txt")));
     EXPECT_TRUE(a->status()->text().contains("not a regular file")) << qPrintable(a->status()->text());
-    int before = errors();
+    EXPECT_EQ(errors(), before + 1);  // a script's opening fails its run, as the command line's does
+    EXPECT_TRUE(lastMessage().contains(path("pipe.txt"))) << qPrintable(lastMessage());
+    before = errors();
     dzApp->dialogs()->queueFileName(path("pipe.txt"));
     a->openScene();
     EXPECT_EQ(errors(), before + 1);
@@ -204,4 +216,20 @@ TEST_F(ReadCheck, TexturesOfADocumentAreConfinedAndCheckedBeforeTheyAreRead)
     const HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", docs.filePath("out.txt")});
     EXPECT_EQ(r.code, 3) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(elsewhere.filePath("secret.png"))) << qPrintable(r.err);
+
+    // Damaged pixel data (a PNG's chunks whole): the decoder's own words go into the one
+    // message that names the file; nothing of the decoder stands on stderr by itself.
+    QByteArray damaged = png(64, 64);
+    const int data = damaged.indexOf("IDAT") + 4;
+    for (int k = data + 40; k < data + 200; ++k) damaged[k] = char(damaged[k] ^ 0x5a);
+    put(docs.filePath("damaged.png"), damaged);
+    put(docs.filePath("damaged.txt"),
+        ("VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," + docs.filePath("damaged.png") + ",;\n;")
+            .toUtf8());
+    const HostRun d = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", docs.filePath("damaged.txt")});
+    EXPECT_EQ(d.code, 3) << qPrintable(d.err);
+    const QStringList lines = d.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << qPrintable(d.err);  // the texture's message, the run's summary
+    EXPECT_TRUE(lines[0].contains("Cannot read the texture " + docs.filePath("damaged.png") + ": its PNG data is damaged ("))
+        << qPrintable(d.err);
 }

@@ -2,6 +2,7 @@
 // refused before anything in the scene changes.
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QImage>
 #include <QJsonArray>
@@ -15,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <dzdialogs.h>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
 #include <dznode.h>
@@ -465,6 +467,99 @@ TEST_F(SceneFile, MissingTexturesLeaveMapsEmptyAndRelativePathsFollowTheFile)
     auto* normal = qobject_cast<DzImageProperty*>(loaded->findMaterial("Rock")->findProperty("Normal Map"));
     ASSERT_TRUE(normal->getValue());
     EXPECT_EQ(normal->getValue()->getFilename(), QFileInfo(path("relative.png")).absoluteFilePath());
+}
+
+// A scene takes images from its own folder and the libraries the image manager was given,
+// nowhere else: a path out of them is left off with one message, and the rest of the scene
+// loads as it was saved.
+TEST_F(SceneFile, TexturesOutOfTheSceneFolderAndTheLibrariesAreLeftOffWithAMessage)
+{
+    QTemporaryDir outside, library;
+    ASSERT_TRUE(QFile::copy(m_png, outside.filePath("secret.png")));
+    ASSERT_TRUE(QFile::copy(m_png, library.filePath("bark.png")));
+    ASSERT_TRUE(QDir(m_tmp.path()).mkpath("scenes/sub"));
+    ASSERT_TRUE(QFile::copy(m_png, path("scenes/sub/beside.png")));
+    ASSERT_TRUE(QFile::link(outside.filePath("secret.png"), path("scenes/sub/link.png")));
+    buildScene();
+    const int nodes = dzScene->nodeList().size();
+    const QString file = path("scenes/sub/tex.json");
+    ASSERT_TRUE(dzScene->saveScene(file));
+    const QString upAndOut = QDir(path("scenes/sub")).relativeFilePath(outside.filePath("secret.png"));
+    ASSERT_TRUE(QFileInfo::exists(path("scenes/sub/" + upAndOut))) << qPrintable(upAndOut);
+
+    const QStringList names = DzDefaultMaterial::propertyNames();
+    const QVariantList mats{"nodes", 0, "object", "shapes", 0, "materials"};
+    const auto sceneWith = [&](const QString& diffuse, const QString& normal) {
+        const QByteArray a = withValue(readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"}, diffuse);
+        writeBytes(file, withValue(QJsonDocument::fromJson(a).object(),
+                                   mats + QVariantList{1, "properties", names.indexOf("Normal Map"), "image"}, normal));
+    };
+    const auto maps = [&]() -> std::pair<DzTexture*, DzTexture*> {
+        DzShape* shape = dzScene->findNodeByLabel("(0000) Landscape")->getObject()->getShape(0);
+        return {qobject_cast<DzDefaultMaterial*>(shape->findMaterial("Ground"))->getColorMap(),
+                qobject_cast<DzImageProperty*>(shape->findMaterial("Rock")->findProperty("Normal Map"))->getValue()};
+    };
+    DzDialogService* dialogs = dzApp->dialogs();
+
+    dzApp->getImageMgr()->setImageFolder("test library", library.path());
+    const bool threads = dzApp->isMultiThreadingEnabled();
+    dzApp->enableMultiThreading(true);  // textures are decoded side by side then
+    const struct
+    {
+        QString diffuse, normal;
+        QStringList refused;  // in the message, in this order
+    } cases[] = {
+        {"beside.png", library.filePath("bark.png"), {}},
+        {upAndOut, "/etc/passwd", {upAndOut, "/etc/passwd"}},
+        {outside.filePath("secret.png"), "link.png", {outside.filePath("secret.png"), "link.png"}},
+        {"beside.png", "../../../../../../../../../../etc/passwd", {"../../../../../../../../../../etc/passwd"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.diffuse + " " + c.normal).toStdString());
+        sceneWith(c.diffuse, c.normal);
+        dialogs->clearLog();
+        const int errors = dialogs->errorCount();
+        QString error;
+        ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
+        EXPECT_EQ(dzScene->nodeList().size(), nodes);
+        EXPECT_EQ(dzScene->findNodeByLabel("(0000) Landscape")->getObject()->getShape(0)->getNumMaterials(), 2);
+        const auto [colour, normal] = maps();
+        const bool diffuseRefused = c.refused.contains(c.diffuse), normalRefused = c.refused.contains(c.normal);
+        EXPECT_EQ(colour == nullptr, diffuseRefused);
+        EXPECT_EQ(normal == nullptr, normalRefused);
+        if (c.refused.isEmpty()) {
+            EXPECT_EQ(dialogs->errorCount(), errors);
+            continue;
+        }
+        ASSERT_EQ(dialogs->errorCount(), errors + 1);
+        const QString said = dialogs->messages().last().text;
+        EXPECT_TRUE(said.contains(QDir::toNativeSeparators(file))) << qPrintable(said);
+        EXPECT_TRUE(said.contains("out of the library and the scene's folder")) << qPrintable(said);
+        for (const QString& r : c.refused) EXPECT_TRUE(said.contains('"' + r + '"')) << qPrintable(said);
+    }
+    dzApp->getImageMgr()->setImageFolder("test library", QString());
+
+    // Beside the scene but damaged: left off as well, by name and with the decoder's reason.
+    QImage noise(64, 64, QImage::Format_RGB32);
+    for (int i = 0; i < 64 * 64; ++i) noise.setPixel(i % 64, i / 64, qRgb(i * 37 % 251, i * 91 % 241, i * 13 % 239));
+    ASSERT_TRUE(noise.save(path("scenes/sub/damaged.png")));
+    QByteArray bytes = readBytes(path("scenes/sub/damaged.png"));
+    const int data = bytes.indexOf("IDAT") + 4;
+    for (int k = data + 40; k < data + 200; ++k) bytes[k] = char(bytes[k] ^ 0x5a);
+    writeBytes(path("scenes/sub/damaged.png"), bytes);
+    sceneWith("damaged.png", "beside.png");
+    dialogs->clearLog();
+    const int errors = dialogs->errorCount();
+    ASSERT_TRUE(dzScene->loadScene(file));
+    EXPECT_EQ(maps().first, nullptr);
+    EXPECT_NE(maps().second, nullptr);
+    ASSERT_EQ(dialogs->errorCount(), errors + 1);
+    const QString said = dialogs->messages().last().text;
+    EXPECT_TRUE(said.startsWith("The texture \"damaged.png\" of \"" + QDir::toNativeSeparators(file) +
+                                "\" cannot be read: its PNG data is damaged"))
+        << qPrintable(said);
+    dialogs->clearLog();
+    dzApp->enableMultiThreading(threads);
 }
 
 TEST_F(SceneFile, MergeAddsNodesAndKeepsNameTimeAndSceneData)
