@@ -1,5 +1,6 @@
 #include "renderscene.h"
 #include <QHash>
+#include <algorithm>
 #include <QPair>
 #include <dzgeometry.h>
 #include <dzmaterial.h>
@@ -12,6 +13,7 @@
 #include "surfacemaps.h"
 #include "tonecurve.h"
 #include "viewsettings.h"
+#include "worldground.h"
 
 namespace {
 
@@ -33,6 +35,7 @@ public:
         m_index.insert(mat, i);
         return i;
     }
+    const RenderMaterial& at(uint32_t i) const { return m_materials[i]; }
     std::vector<RenderMaterial> take() { return std::move(m_materials); }
 
 private:
@@ -142,6 +145,56 @@ RenderMesh worldMesh(const MeshNode& mn, MaterialTable& table, MeshBuffers& buf)
     return out;
 }
 
+// The extent of a mesh's footprint on the ground plane.
+float footprintArea(const RenderMesh& m)
+{
+    if (m.positions.size() < 3) return 0.f;
+    float x0 = m.positions[0], x1 = x0, z0 = m.positions[2], z1 = z0;
+    for (size_t i = 0; i < m.positions.size(); i += 3) {
+        x0 = std::min(x0, m.positions[i]), x1 = std::max(x1, m.positions[i]);
+        z0 = std::min(z0, m.positions[i + 2]), z1 = std::max(z1, m.positions[i + 2]);
+    }
+    return (x1 - x0) * (z1 - z0);
+}
+
+// The land around the scene, as the viewport draws it: a ring from the rim of the widest mesh
+// (the terrain) out to farRadius, dressed in the terrain's first surface that is neither cut
+// out nor blended. The viewport fades its texture with distance; here the ray footprint's
+// mip level and the haze do the same. False when there is no terrain to start from.
+bool worldGroundMesh(const RenderMesh& terrainMesh, const MaterialTable& table, float farRadius, RenderMesh* out)
+{
+    uint32_t base = UINT32_MAX;
+    for (uint32_t m : terrainMesh.materials)
+        if (table.at(m).cutout == Cutout::None) {
+            base = m;
+            break;
+        }
+    if (base == UINT32_MAX) return false;
+    MeshBuffers terrain, ring;
+    const size_t nv = terrainMesh.positions.size() / 3;
+    terrain.vertices.resize(nv);
+    for (size_t i = 0; i < nv; ++i) {
+        GpuVertex& v = terrain.vertices[i];
+        v.px = terrainMesh.positions[3 * i], v.py = terrainMesh.positions[3 * i + 1], v.pz = terrainMesh.positions[3 * i + 2];
+        v.nx = 0.f, v.ny = 1.f, v.nz = 0.f;
+        v.u = terrainMesh.uvs.empty() ? 0.f : terrainMesh.uvs[2 * i];
+        v.v = terrainMesh.uvs.empty() ? 0.f : terrainMesh.uvs[2 * i + 1];
+    }
+    if (!buildWorldGround(terrain, farRadius, ring)) return false;
+    RenderMesh& r = *out;
+    r.positions.reserve(ring.vertices.size() * 3);
+    r.normals.reserve(ring.vertices.size() * 3);
+    r.uvs.reserve(ring.vertices.size() * 2);
+    for (const GpuVertex& v : ring.vertices) {
+        r.positions.insert(r.positions.end(), {v.px, v.py, v.pz});
+        r.normals.insert(r.normals.end(), {v.nx, v.ny, v.nz});
+        r.uvs.insert(r.uvs.end(), {v.u, v.v});
+    }
+    r.triangles = std::move(ring.indices);
+    r.materials.assign(r.triangles.size() / 3, base);
+    return true;
+}
+
 } // namespace
 
 RenderCamera renderCameraOf(const OrbitCamera& cam)
@@ -168,6 +221,17 @@ bool prepareRender(const QSize& size, int samples, PreparedRender* out, QString*
         }
         input.meshes.push_back(worldMesh(mn, table, buf));
     }
+    const Bounds b = sceneBounds();
+    const float radius = std::max(b.isEmpty() ? 250.f : b.radius(), 1.f);
+    // The same reach as the viewport's ring, so both pictures stand in the same land.
+    const RenderMesh* terrain = nullptr;
+    float widest = 0.f;
+    for (const RenderMesh& m : input.meshes) {
+        const float area = footprintArea(m);
+        if (area > widest) widest = area, terrain = &m;
+    }
+    RenderMesh ground;
+    if (terrain && worldGroundMesh(*terrain, table, radius * 25.f, &ground)) input.meshes.push_back(std::move(ground));
     input.materials = table.take();
     out->scene.reset(new RenderScene);
     if (!out->scene->build(std::move(input), error)) return false;
@@ -181,8 +245,6 @@ bool prepareRender(const QSize& size, int samples, PreparedRender* out, QString*
     out->settings.samples = samples;
     out->settings.exposure = kViewExposure;
     // The viewport's haze: a depth of air set by the size of the scene.
-    const Bounds b = sceneBounds();
-    const float radius = std::max(b.isEmpty() ? 250.f : b.radius(), 1.f);
     out->settings.trace.fogDensity = 0.12f / radius;
     return true;
 }

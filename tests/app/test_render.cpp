@@ -15,6 +15,7 @@
 #include <dzdialogs.h>
 #include <dzscene.h>
 #include "commandline.h"
+#include "renderscene.h"
 #include "renderwindow.h"
 #include "testscene.h"
 #include "../hostrun.h"
@@ -141,5 +142,24 @@ TEST(RenderWindowRuns, RefinesSavesAndStopsOnEscape)
         EXPECT_FALSE(w.findChild<QPushButton*>("RenderCancel")->isEnabled());
         EXPECT_TRUE(w.findChild<QPushButton*>("RenderSave")->isEnabled());
     }
+    dzScene->clear();
+}
+
+// The path tracer stands the scene in the same land as the viewport: past the terrain's edge a
+// ray down meets ground dressed as the terrain, not the sky under the horizon.
+TEST(RenderScene, TheLandAroundTheTerrainIsInThePicture)
+{
+    QTemporaryDir dir;
+    buildTestScene(dir.path());
+    PreparedRender pr;
+    QString error;
+    ASSERT_TRUE(prepareRender(QSize(64, 36), 1, &pr, &error)) << qPrintable(error);
+    SurfaceHit onTerrain, beyond;
+    ASSERT_TRUE(pr.scene->intersect(Vec3(-120.f, 500.f, -120.f), Vec3(0.f, -1.f, 0.f), 0.f, 1e6f, 0, &onTerrain));
+    EXPECT_NEAR(onTerrain.t, 500.f, 1e-2f);
+    ASSERT_TRUE(pr.scene->intersect(Vec3(-1500.f, 500.f, 400.f), Vec3(0.f, -1.f, 0.f), 0.f, 1e6f, 0, &beyond))
+        << "nothing under a point ten terrain widths out";
+    EXPECT_NEAR(beyond.t, 500.f, 1.f) << "the land settles at the rim's height";
+    EXPECT_EQ(beyond.material, onTerrain.material);
     dzScene->clear();
 }
