@@ -1,4 +1,6 @@
 #include "meshbuffers.h"
+#include <algorithm>
+#include <cmath>
 #include <unordered_map>
 #include <dzgeometry.h>
 
@@ -126,4 +128,56 @@ void buildMeshBuffers(const DzFacetMesh& mesh, MeshBuffers& out)
             out.indices[w++] = c[3];
         }
     }
+}
+
+bool buildGridPreview(const DzFacetMesh& mesh, size_t maxVertices, MeshBuffers& out)
+{
+    const DzFacetGrid& grid = mesh.facetGrid();
+    const int nv = mesh.getNumVertices();
+    if (grid.rows <= 0 || grid.cols <= 0 || maxVertices < 4) return false;
+    const size_t full = size_t(grid.rows + 1) * size_t(grid.cols + 1);
+    if (full <= maxVertices) return false;
+    // The grid's last vertex must be in the mesh for every sampled corner to be.
+    if ((long long)grid.rows * grid.stride + grid.cols >= nv) return false;
+    const int k = int(std::ceil(std::sqrt(double(full) / double(maxVertices))));
+    auto samples = [k](int n) {
+        std::vector<int> at;
+        for (int i = 0; i < n; i += k) at.push_back(i);
+        at.push_back(n);
+        return at;
+    };
+    const std::vector<int> rows = samples(grid.rows), cols = samples(grid.cols);
+    const size_t nr = rows.size(), nc = cols.size();
+    const DzVec3* pos = mesh.getVerticesPtr();
+    const DzMap* uvMap = mesh.getUVs();
+    const int nuv = uvMap ? uvMap->getNumValues() : 0;
+    const DzPnt2* uvs = uvMap ? uvMap->getPnt2ArrayPtr() : nullptr;
+
+    out.vertices.assign(nr * nc, GpuVertex{0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f});
+    for (size_t r = 0; r < nr; ++r)
+        for (size_t c = 0; c < nc; ++c) {
+            const int vi = rows[r] * grid.stride + cols[c];
+            GpuVertex& v = out.vertices[r * nc + c];
+            v.px = pos[vi].m_x, v.py = pos[vi].m_y, v.pz = pos[vi].m_z;
+            if (vi < nuv) v.u = uvs[vi].u, v.v = uvs[vi].v;
+        }
+    // Quads as the grid winds them (a, a+1, b+1, b), area-weighted normals as buildMeshBuffers.
+    out.indices.clear();
+    out.indices.reserve((nr - 1) * (nc - 1) * 6);
+    std::vector<DzVec3> normals(nr * nc);
+    for (size_t r = 0; r + 1 < nr; ++r)
+        for (size_t c = 0; c + 1 < nc; ++c) {
+            const uint32_t a = uint32_t(r * nc + c), b = a + 1, d = uint32_t((r + 1) * nc + c), e = d + 1;
+            auto p = [&](uint32_t i) { return DzVec3(out.vertices[i].px, out.vertices[i].py, out.vertices[i].pz); };
+            const DzVec3 n = (p(e) - p(a)).cross(p(d) - p(b)) * 0.5f;
+            for (uint32_t i : {a, b, e, d}) normals[i] += n;
+            out.indices.insert(out.indices.end(), {a, b, e, a, e, d});
+        }
+    for (size_t i = 0; i < normals.size(); ++i) {
+        const float len = normals[i].length();
+        const DzVec3 n = len > 0.f ? normals[i] / len : DzVec3(0.f, 1.f, 0.f);
+        out.vertices[i].nx = n.m_x, out.vertices[i].ny = n.m_y, out.vertices[i].nz = n.m_z;
+    }
+    out.ranges.assign(1, MaterialRange{grid.material, 0u, uint32_t(out.indices.size())});
+    return true;
 }

@@ -85,7 +85,8 @@ void SceneRenderer::freeMesh(GpuMesh& g)
 
 void SceneRenderer::upload(GpuMesh& g, const DzFacetMesh& mesh)
 {
-    buildMeshBuffers(mesh, m_scratch);
+    // The largest terrains are drawn through a sampled grid; everything else as it is.
+    if (!buildGridPreview(mesh, kMaxDrawnGridVertices, m_scratch)) buildMeshBuffers(mesh, m_scratch);
     upload(g, m_scratch);
     ++m_uploads;
     m_uploadedVertices += qint64(m_scratch.vertices.size());
@@ -467,6 +468,16 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     // mesh: the ring needs no normals, and a large terrain's full buffers cost seconds.
     MeshBuffers terrain, ring;
     const DzFacetMesh& mesh = *best.mesh;
+    // A terrain past the drawing budget: its sampled grid keeps the rim and the texture plane.
+    if (buildGridPreview(mesh, kMaxDrawnGridVertices, terrain)) {
+        for (GpuVertex& v : terrain.vertices) {
+            const QVector3D p = bestModel.map(QVector3D(v.px, v.py, v.pz));
+            v.px = p.x(), v.py = p.y(), v.pz = p.z();
+        }
+        m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
+        if (m_ground.valid) upload(m_ground.gpu, ring);
+        return;
+    }
     const DzVec3* pos = mesh.getVerticesPtr();
     terrain.vertices.resize(size_t(mesh.getNumVertices()));
     for (size_t i = 0; i < terrain.vertices.size(); ++i) {

@@ -367,3 +367,63 @@ TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
     EXPECT_FALSE(buildWorldGround(line, 1000.f, ring));
     EXPECT_TRUE(ring.vertices.empty());
 }
+
+// The largest terrains are drawn through a sampled grid: within the budget, the rim and the
+// corners where they are, each vertex with its own UV point, normals as the full mesh has them.
+TEST(GridPreview, SamplesAGridPastTheBudgetKeepingRimUvsAndNormals)
+{
+    const int n = 100; // quads per side: 101 x 101 vertices
+    DzFacetMesh mesh;
+    mesh.beginEdit();
+    auto* uvs = new DzUVSet;
+    for (int r = 0; r <= n; ++r)
+        for (int c = 0; c <= n; ++c) {
+            mesh.addVertex(float(c), 0.5f * float(c), float(r));
+            uvs->appendPnt2Vec(DzPnt2(float(c) / n, float(r) / n));
+        }
+    mesh.setUVList(uvs);
+    mesh.setFacetGrid(DzFacetGrid{n, n, n + 1, 2});
+    mesh.finishEdit();
+
+    MeshBuffers full, preview;
+    EXPECT_FALSE(buildGridPreview(mesh, size_t(101 * 101), preview)) << "within the budget it is drawn whole";
+    ASSERT_TRUE(buildGridPreview(mesh, 400, preview));
+    buildMeshBuffers(mesh, full);
+    EXPECT_LE(preview.vertices.size(), 400u);
+    EXPECT_GE(preview.vertices.size(), 100u);
+    ASSERT_EQ(preview.ranges.size(), 1u);
+    EXPECT_EQ(preview.ranges[0].material, 2);
+    EXPECT_EQ(preview.ranges[0].count, preview.indices.size());
+    for (uint32_t i : preview.indices) ASSERT_LT(i, preview.vertices.size());
+
+    float x0 = 1e9f, x1 = -1e9f, z0 = 1e9f, z1 = -1e9f;
+    for (const GpuVertex& v : preview.vertices) {
+        x0 = std::min(x0, v.px), x1 = std::max(x1, v.px), z0 = std::min(z0, v.pz), z1 = std::max(z1, v.pz);
+        EXPECT_FLOAT_EQ(v.py, 0.5f * v.px) << "a vertex of the mesh, not a blend";
+        EXPECT_NEAR(v.u, v.px / n, 1e-6f);
+        EXPECT_NEAR(v.v, v.pz / n, 1e-6f);
+        EXPECT_NEAR(v.nx, full.vertices[0].nx, 1e-5f);
+        EXPECT_NEAR(v.ny, full.vertices[0].ny, 1e-5f);
+        EXPECT_NEAR(v.nz, full.vertices[0].nz, 1e-5f);
+    }
+    EXPECT_EQ(x0, 0.f);
+    EXPECT_EQ(x1, float(n)) << "the last column is kept: the rim stays where it is";
+    EXPECT_EQ(z0, 0.f);
+    EXPECT_EQ(z1, float(n));
+    // The sampled grid covers the whole footprint: its triangles' area is the plane's.
+    double area = 0.0;
+    for (size_t t = 0; t < preview.indices.size(); t += 3) {
+        const GpuVertex &a = preview.vertices[preview.indices[t]], &b = preview.vertices[preview.indices[t + 1]],
+                        &c = preview.vertices[preview.indices[t + 2]];
+        area += 0.5 * std::abs(double(b.px - a.px) * (c.pz - a.pz) - double(c.px - a.px) * (b.pz - a.pz));
+    }
+    EXPECT_NEAR(area, double(n) * n, 1e-3);
+
+    DzFacetMesh list;
+    list.beginEdit();
+    for (int i = 0; i < 4; ++i) list.addVertex(float(i & 1), 0.f, float(i >> 1));
+    const int q[4] = {0, 1, 3, 2};
+    list.addFacet(q);
+    list.finishEdit();
+    EXPECT_FALSE(buildGridPreview(list, 1, preview)) << "a list of facets is no grid";
+}
