@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Renders every sample set of the built library headless with sun and sky at 1600x900: from
 # the eye-level view (standing on the terrain) and from the framed perspective view, into
-# docs/gallery/<name>-eye.png and <name>-perspective.png, and path-traced from the eye-level
+# docs/gallery/<name>-eye.png and <name>-overview.png, and path-traced from the eye-level
 # view into <name>-render.png (the README's gallery).
 # Usage: scripts/gallery.sh [build-dir]   (build first: scripts/setup.sh)
 #   GALLERY_VIEWS="eye perspective render"  the pictures to make (default all three)
@@ -28,11 +28,14 @@ fi
 for sample in "${samples[@]}"; do
   name="$(basename "$sample" .txt)"
   for view in ${GALLERY_VIEWS:-eye perspective render}; do
+    # The framed perspective view's picture is the overview.
+    file="$view"
+    [ "$view" = perspective ] && file=overview
     # A few ticks so the wind and the butterflies are under way.
     if [ "$view" = render ]; then
-      picture=(--view eye --render "$out/$name-$view.png" --render-size 1600x900 --samples "${GALLERY_SAMPLES:-24}")
+      picture=(--view eye --render "$out/$name-$file.png" --render-size 1600x900 --samples "${GALLERY_SAMPLES:-24}")
     else
-      picture=(--view "$view" --screenshot-size 1600x900 --screenshot "$out/$name-$view.png")
+      picture=(--view "$view" --screenshot-size 1600x900 --screenshot "$out/$name-$file.png")
     fi
     if ! nice "$host" --headless --assets "$library" --open-set "$sample" --ticks 10 "${picture[@]}" >/dev/null; then
       echo "gallery.sh: $name from the $view view failed" >&2
@@ -42,15 +45,15 @@ for sample in "${samples[@]}"; do
       # for the README. Not a 256-colour palette: its mapping scatters bright dots over the
       # smooth sky.
       if command -v convert >/dev/null 2>&1; then
-        raw="$out/.$name-$view.raw.png"
-        mv "$out/$name-$view.png" "$raw"
+        raw="$out/.$name-$file.raw.png"
+        mv "$out/$name-$file.png" "$raw"
         for levels in 64 48 32 24; do
-          convert "$raw" -strip -ordered-dither "o4x4,$levels" "PNG24:$out/$name-$view.png"
-          [ "$(stat -c %s "$out/$name-$view.png")" -lt 1000000 ] && break
+          convert "$raw" -strip -ordered-dither "o4x4,$levels" "PNG24:$out/$name-$file.png"
+          [ "$(stat -c %s "$out/$name-$file.png")" -lt 1000000 ] && break
         done
         rm -f "$raw"
       fi
-      echo "$out/$name-$view.png"
+      echo "$out/$name-$file.png"
     fi
   done
 done
