@@ -12,6 +12,7 @@
 # normal test suite replays it from then on.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/common.sh"
 build="${VERDIX_FUZZ_BUILD_DIR:-$here/build-fuzz}"
 target="${1:?usage: scripts/fuzz.sh TARGET SECONDS}"
 seconds="${2:?usage: scripts/fuzz.sh TARGET SECONDS}"
@@ -20,23 +21,9 @@ shift 2
 
 packages=(clang-14 libclang-rt-14-dev llvm-14 cmake make pkg-config qtbase5-dev qtscript5-dev libqt5opengl5-dev
           qt5-image-formats-plugins libassimp-dev libgtest-dev libembree-dev libpng-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+set_launcher "$here"
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
       -DVERDIX_FUZZ=ON -DVERDIX_ASAN=ON -DVERDIX_BENCHMARKS=OFF "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2 --target "fuzz_$target" verdix

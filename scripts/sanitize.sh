@@ -8,6 +8,7 @@
 #   scripts/sanitize.sh REGEX      only the CTest tests matching REGEX
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+. "$here/scripts/common.sh"
 build="${VERDIX_ASAN_BUILD_DIR:-$here/build-asan}"
 regex="${1:-}"
 
@@ -15,24 +16,10 @@ regex="${1:-}"
 packages=(cmake g++ make pkg-config qtbase5-dev qtscript5-dev libqt5opengl5-dev qt5-image-formats-plugins
           libassimp-dev libgtest-dev libgmock-dev xvfb xauth libgl1-mesa-dri libgl1-mesa-dev
           libglu1-mesa-dev fonts-dejavu-core libembree-dev libpng-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-command -v npm >/dev/null 2>&1 || missing+=(nodejs npm)
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
+install_missing "${packages[@]}"
 
-launcher=()
-if command -v ccache >/dev/null 2>&1; then
-  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$here}"
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+set_launcher "$here"
 
 # halt_on_error with -fno-sanitize-recover: the first report ends the process with a failure.
 # The asset generator runs during the build under the same options.

@@ -14,7 +14,9 @@ filter="${1:-GrassPaneTest.SixtyFourBoxesTwoHundredTicks}"
 target="${VERDIX_TSAN_TARGET:-grasspane_tests}"
 
 # The packages are those of the normal build (scripts/setup.sh installs them).
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERDIX_TSAN=ON >/dev/null
+. "$here/scripts/common.sh"
+set_launcher "$here"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERDIX_TSAN=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2 --target "$target"
 
 report="$build/tsan-report.txt"
