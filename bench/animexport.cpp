@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <ctime>
 #include "animexport.h"
+#include "benchhost.h"
 
 namespace {
 
@@ -93,20 +94,12 @@ BENCHMARK(BM_MeadowExport60)->ArgName("meshopt")->Arg(0)->Arg(1)->Unit(benchmark
 
 } // namespace
 
-extern "C" DzPlugin* getPluginDefinition();
-
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    DzHostSession session;
+    BenchHost host(argc, argv, "bench_animexport");
+    if (!host.ok()) return 2;
     dzApp->setTextureRootOverride(QStringLiteral(VERDIX_LIBRARY_DIR));
-    QString error;
-    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) {
-        std::fprintf(stderr, "bench_animexport: cannot register the plug-in: %s\n", qPrintable(error));
-        return 2;
-    }
-    g_pane = dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane");
+    g_pane = BenchHost::pane();
     bool ok = false;
     if (g_pane)
         QMetaObject::invokeMethod(g_pane, "openSetDocument", Qt::DirectConnection, Q_RETURN_ARG(bool, ok),

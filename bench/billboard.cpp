@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 #include "billboard/billboardcore.h"
+#include "benchhost.h"
 #include "dzapp.h"
 #include "dzgeometry.h"
 #include "dzintslider.h"
@@ -102,19 +103,11 @@ BENCHMARK(BM_PaneUpdateBillboard10kx4Cached)->Arg(0)->Arg(1)->Unit(benchmark::kM
 
 }  // namespace
 
-extern "C" DzPlugin* getPluginDefinition();
-
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    BenchHost host(argc, argv, "bench_billboard");
+    if (!host.ok()) return 2;
     benchmark::Initialize(&argc, argv);
-    DzHostSession session;
-    QString error;
-    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) {
-        fprintf(stderr, "cannot register the plug-in: %s\n", qPrintable(error));
-        return 2;
-    }
     VerdixPaneTestAccess::pane()->show();
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "animation/taskring.h"
+#include "benchhost.h"
 #include "dzapp.h"
 #include "dzgeometry.h"
 #include "dzintslider.h"
@@ -167,19 +168,11 @@ void BM_PaneTickOverhead64x10(benchmark::State& st)
 BENCHMARK(BM_PaneTickOverhead64x10)->Unit(benchmark::kMicrosecond)->UseRealTime();
 } // namespace
 
-extern "C" DzPlugin* getPluginDefinition();
-
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    BenchHost host(argc, argv, "bench_grass");
+    if (!host.ok()) return 2;
     benchmark::Initialize(&argc, argv);
-    DzHostSession session;
-    QString error;
-    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) {
-        fprintf(stderr, "cannot register the plug-in: %s\n", qPrintable(error));
-        return 2;
-    }
     VerdixPaneTestAccess::pane()->show();
     benchmark::RunSpecifiedBenchmarks();
     dzScene->stop();

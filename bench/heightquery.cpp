@@ -5,31 +5,13 @@
 #include <cmath>
 #include <vector>
 #include "dzmath.h"
-#include "terrain/heightquery.h"
+#include "benchterrain.h"
 
 namespace {
 
-struct Terrain
+struct Terrain : BenchTerrain
 {
-    static constexpr int T = 20, D = 20;
-    static constexpr float S = 50.f;
-    std::vector<DzVec3> verts;
-    TerrainGrid grid;
-    float half = T * S * 0.5f;
-
-    Terrain()
-    {
-        const int N = T * D;
-        const float extent = T * S;
-        verts.reserve(size_t(N + 1) * (N + 1));
-        for (int r = 0; r <= N; ++r)
-            for (int c = 0; c <= N; ++c) {
-                const float x = (float(c) / N) * extent - half;
-                const float z = half - (float(r) / N) * extent;
-                verts.emplace_back(x, 40.f * std::sin(x * 0.013f) * std::cos(z * 0.009f), z);
-            }
-        grid = TerrainGrid::fromLayout(verts.data(), int(verts.size()), T, D, S);
-    }
+    Terrain() : BenchTerrain([](float x, float z) { return 40.f * std::sin(x * 0.013f) * std::cos(z * 0.009f); }) {}
 };
 
 const Terrain& terrain()

@@ -10,30 +10,17 @@
 #include <vector>
 #include <dznode.h>
 #include "animation/objectmapping.h"
-#include "terrain/heightquery.h"
+#include "benchterrain.h"
 
 namespace {
 
-struct Terrain : MappingGround
+struct Terrain : MappingGround, BenchTerrain
 {
-    static constexpr int T = 20, D = 20;
-    static constexpr float S = 50.f;
-    std::vector<DzVec3> verts;
-    TerrainGrid grid;
-    float half = T * S * 0.5f;
-
     Terrain()
+        : BenchTerrain([](float x, float z) {
+              return 120.f * std::exp(-(x * x + z * z) / 90000.f) + 8.f * std::sin(x * 0.05f);
+          })
     {
-        const int N = T * D;
-        const float extent = T * S;
-        verts.reserve(size_t(N + 1) * (N + 1));
-        for (int r = 0; r <= N; ++r)
-            for (int c = 0; c <= N; ++c) {
-                const float x = (float(c) / N) * extent - half;
-                const float z = half - (float(r) / N) * extent;
-                verts.emplace_back(x, 120.f * std::exp(-(x * x + z * z) / 90000.f) + 8.f * std::sin(x * 0.05f), z);
-            }
-        grid = TerrainGrid::fromLayout(verts.data(), int(verts.size()), T, D, S);
     }
     HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override
     {

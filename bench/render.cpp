@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include "framing.h"
+#include "benchhost.h"
 #include "orbitcamera.h"
 #include "renderscene.h"
 
@@ -116,20 +117,12 @@ BENCHMARK(BM_RenderBuild)->ArgName("sample")->DenseRange(0, 3)->Unit(benchmark::
 
 } // namespace
 
-extern "C" DzPlugin* getPluginDefinition();
-
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    DzHostSession session;
+    BenchHost host(argc, argv, "bench_render");
+    if (!host.ok()) return 2;
     dzApp->setTextureRootOverride(QStringLiteral(VERDIX_LIBRARY_DIR));
-    QString error;
-    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) {
-        std::fprintf(stderr, "bench_render: cannot register the plug-in: %s\n", qPrintable(error));
-        return 2;
-    }
-    g_pane = dzApp->getPaneMgr()->getOrCreatePane("ZPK_VerdixPane");
+    g_pane = BenchHost::pane();
     if (!g_pane) {
         std::fprintf(stderr, "bench_render: no pane\n");
         return 2;

@@ -23,7 +23,7 @@
 #include "plugin/assetfolders.h"
 #include "tree/treecore.h"
 
-extern "C" DzPlugin* getPluginDefinition();
+#include "benchhost.h"
 
 namespace {
 std::atomic<bool> g_count{false};
@@ -154,11 +154,8 @@ void treeTick(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    DzHostSession session;
-    QString error;
-    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) return 2;
+    BenchHost host(argc, argv, "bench_tree");
+    if (!host.ok()) return 2;
     VerdixAssets::setTextureRoot(QStringLiteral(VERDIX_LIBRARY_DIR));
     for (const QString& name : QDir(presetDir()).entryList({"*.txt"}, QDir::Files, QDir::Name)) {
         const QString file = presetDir() + "/" + name;

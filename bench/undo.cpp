@@ -17,7 +17,7 @@
 #include "plugin/assetfolders.h"
 #include "undo/panehistory.h"
 
-extern "C" DzPlugin* getPluginDefinition();
+#include "benchhost.h"
 
 class VerdixPaneTestAccess
 {
@@ -112,11 +112,8 @@ BENCHMARK(BM_OpenAllStep)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    DzHostSession session;
-    QString error;
-    if (!dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error)) return 2;
+    BenchHost host(argc, argv, "bench_undo");
+    if (!host.ok()) return 2;
     VerdixAssets::setTextureRoot(QStringLiteral(VERDIX_LIBRARY_DIR));
     Access::pane()->show();
     benchmark::Initialize(&argc, argv);
