@@ -75,6 +75,7 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
     {
         float s;      // distance along the outline
         QVector3D p;
+        QVector3D n;  // the terrain's normal there (null when it has none)
         bool operator<(const RimPoint& o) const { return s < o.s; }
     };
     std::vector<RimPoint> rim;
@@ -84,20 +85,25 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
         else if (v.px >= x1 - eps) s = w + (v.pz - z0);
         else if (v.pz >= z1 - eps) s = w + d + (x1 - v.px);
         else if (v.px <= x0 + eps) s = 2.f * w + d + (z1 - v.pz);
-        if (s >= 0.f) rim.push_back({s, QVector3D(v.px, v.py, v.pz)});
+        if (s >= 0.f) rim.push_back({s, QVector3D(v.px, v.py, v.pz), QVector3D(v.nx, v.ny, v.nz)});
     }
     std::sort(rim.begin(), rim.end());
     // The terrain's own rim vertices (a vertex split for its UVs once): the ring meets the
     // terrain edge for edge, so no sky shows between them. A very fine rim is thinned, each
     // kept point the highest of those it stands for, so the ring stays under the edge.
-    std::vector<QVector3D> edge;
+    std::vector<QVector3D> edge, edgeNormal;
     const size_t stride = std::max<size_t>(1, rim.size() / 8192 + 1);
     for (size_t i = 0; i < rim.size();) {
         size_t end = std::min(rim.size(), i + stride);
         while (end < rim.size() && rim[end].s - rim[end - 1].s < eps) ++end;
-        QVector3D best = rim[i].p;
-        for (size_t k = i; k < end; ++k) best.setY(std::max(best.y(), rim[k].p.y()));
+        QVector3D best = rim[i].p, n;
+        for (size_t k = i; k < end; ++k) {
+            best.setY(std::max(best.y(), rim[k].p.y()));
+            n += rim[k].n;
+        }
         edge.push_back(best);
+        // Facing up, as the shading sees the terrain from above whichever way it is wound.
+        edgeNormal.push_back(n.y() < 0.f ? -n.normalized() : n.normalized());
         i = end;
     }
     if (edge.size() < 4) return false;
@@ -175,6 +181,13 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
         g.nx = n.x(), g.ny = n.y(), g.nz = n.z();
         if (n.isNull()) g.ny = 1.f;
     }
+    // The inner edge lit as the terrain's rim is.
+    for (int i = 0; i < M; ++i) {
+        const QVector3D& n = edgeNormal[size_t(i)];
+        if (n.isNull()) continue;
+        GpuVertex& g = out.vertices[size_t(i)];
+        g.nx = n.x(), g.ny = n.y(), g.nz = n.z();
+    }
     // A curtain hanging from the rim: where the two surfaces' edges differ in the last bit, a
     // ray slipping between them meets ground instead of the sky under the horizon.
     const float drop = size * 0.002f;
@@ -194,6 +207,8 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
     if (shape) {
         shape->centre = QVector3D(cx, hBase, cz);
         shape->radius = R;
+        shape->halfX = w * 0.5f;
+        shape->halfZ = d * 0.5f;
     }
     return true;
 }

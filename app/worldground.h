@@ -12,9 +12,12 @@ struct WorldGroundShape
 {
     QVector3D centre;   // the middle of the terrain at the ring's far height
     float radius = 0.f; // of the far edge, from the centre
+    float halfX = 0.f, halfZ = 0.f; // the terrain's footprint around the centre
 };
 
 // Builds the ring around terrain (its triangles in world space, as buildMeshBuffers lays
-// them out) reaching out to farRadius from the terrain's middle. False, with out empty,
+// them out) reaching out to farRadius from the terrain's middle. Where the terrain's rim
+// vertices carry normals, the ring's inner edge takes them, so the light does not step
+// where the two meet. False, with out empty,
 // when the terrain has no rim to start from (no extent on the ground plane).
 bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& out, WorldGroundShape* shape = nullptr);
