@@ -475,73 +475,8 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     m_ground.revision = bestRev;
     m_ground.transform = bestModel;
     m_ground.radius = sceneRadius;
-    // The terrain's vertices in the world with their texture points, read straight from the
-    // mesh: the ring needs no normals, and a large terrain's full buffers cost seconds.
     MeshBuffers terrain, ring;
-    const DzFacetMesh& mesh = *best.mesh;
-    // A terrain past the drawing budget: its sampled grid keeps the rim and the texture plane.
-    if (buildGridPreview(mesh, kMaxDrawnGridVertices, terrain)) {
-        const QMatrix3x3 normalMat = bestModel.normalMatrix();
-        for (GpuVertex& v : terrain.vertices) {
-            const QVector3D p = bestModel.map(QVector3D(v.px, v.py, v.pz));
-            v.px = p.x(), v.py = p.y(), v.pz = p.z();
-            const float* m = normalMat.constData(); // column-major
-            const QVector3D n(m[0] * v.nx + m[3] * v.ny + m[6] * v.nz, m[1] * v.nx + m[4] * v.ny + m[7] * v.nz,
-                              m[2] * v.nx + m[5] * v.ny + m[8] * v.nz);
-            v.nx = n.x(), v.ny = n.y(), v.nz = n.z();
-        }
-        m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
-        if (m_ground.valid) upload(m_ground.gpu, ring);
-        return;
-    }
-    const DzVec3* pos = mesh.getVerticesPtr();
-    terrain.vertices.resize(size_t(mesh.getNumVertices()));
-    for (size_t i = 0; i < terrain.vertices.size(); ++i) {
-        const QVector3D p = bestModel.map(toQt(pos[i]));
-        terrain.vertices[i].px = p.x(), terrain.vertices[i].py = p.y(), terrain.vertices[i].pz = p.z();
-    }
-    // The rim's normals as the terrain is lit with them (area-weighted over its facets),
-    // from the facets that touch the rim alone.
-    {
-        float x0 = 1e30f, x1 = -1e30f, z0 = 1e30f, z1 = -1e30f;
-        for (const GpuVertex& v : terrain.vertices) {
-            x0 = std::min(x0, v.px), x1 = std::max(x1, v.px);
-            z0 = std::min(z0, v.pz), z1 = std::max(z1, v.pz);
-        }
-        const float eps = std::max(x1 - x0, z1 - z0) * 1e-4f;
-        auto onRim = [&](const GpuVertex& v) { return v.px <= x0 + eps || v.px >= x1 - eps || v.pz <= z0 + eps || v.pz >= z1 - eps; };
-        const DzFacet* f = mesh.getFacetsPtr();
-        const int nv = mesh.getNumVertices();
-        for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
-            if (!facetInMesh(f[i], nv)) continue;
-            const int corners = f[i].isQuad() ? 4 : 3;
-            bool touches = false;
-            for (int k = 0; k < corners; ++k) touches = touches || onRim(terrain.vertices[size_t(f[i].m_vertIdx[k])]);
-            if (!touches) continue;
-            auto at = [&](int k) {
-                const GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
-                return QVector3D(v.px, v.py, v.pz);
-            };
-            const QVector3D fn = f[i].isQuad() ? QVector3D::crossProduct(at(2) - at(0), at(3) - at(1)) * 0.5f
-                                               : QVector3D::crossProduct(at(1) - at(0), at(2) - at(0)) * 0.5f;
-            for (int k = 0; k < corners; ++k) {
-                GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
-                if (!onRim(v)) continue;
-                v.nx += fn.x(), v.ny += fn.y(), v.nz += fn.z();
-            }
-        }
-    }
-    if (const DzMap* uvs = mesh.getUVs()) {
-        const DzFacet* f = mesh.getFacetsPtr();
-        for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
-            if (!facetInMesh(f[i], mesh.getNumVertices())) continue;
-            for (int k = 0; k < (f[i].isQuad() ? 4 : 3); ++k) {
-                const DzPnt2 t = uvs->getPnt2Value(f[i].m_uvwIdx[k]);
-                GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
-                v.u = t.u, v.v = t.v;
-            }
-        }
-    }
+    terrainForGround(*best.mesh, bestModel, terrain);
     m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
     if (m_ground.valid) upload(m_ground.gpu, ring);
 }

@@ -94,6 +94,17 @@ float broadNoise(vec2 p) {
                mix(cellHash(i + vec2(0.0, 1.0)), cellHash(i + vec2(1.0, 1.0)), f.x), f.y);
 }
 
+// On the land around the scene the relief follows its texture: a second, turned copy mixed
+// in (gMix2 of it, at gUv2) and flattened with distance (gFlat).
+vec2 gUv2 = vec2(0.0);
+float gMix2 = 0.0;
+float gFlat = 0.0;
+vec4 reliefAt() {
+    vec4 r = texture2D(uReliefTex, vUv);
+    if (uGround != 0) r = mix(r, texture2D(uReliefTex, gUv2), gMix2);
+    return r;
+}
+
 vec3 normalMapped(vec3 n) {
     vec3 dp1 = dFdx(vPos), dp2 = dFdy(vPos);
     vec2 duv1 = dFdx(vUv), duv2 = dFdy(vUv);
@@ -103,12 +114,12 @@ vec3 normalMapped(vec3 n) {
     float len = max(dot(t, t), dot(b, b));
     if (len <= 0.0) return n;
     float inv = inversesqrt(len);
-    vec3 m = texture2D(uReliefTex, vUv).xyz * 2.0 - 1.0;
-    return normalize(t * inv * m.x + b * inv * m.y + n * m.z);
+    vec3 m = reliefAt().xyz * 2.0 - 1.0;
+    return normalize(mix(normalize(t * inv * m.x + b * inv * m.y + n * m.z), n, gFlat));
 }
 
 vec3 bumped(vec3 n) {
-    float h = texture2D(uReliefTex, vUv).r * uBumpScale;
+    float h = reliefAt().r * uBumpScale * (1.0 - gFlat);
     vec3 sx = dFdx(vPos), sy = dFdy(vPos);
     vec3 r1 = cross(sy, n), r2 = cross(n, sx);
     float det = dot(sx, r1);
@@ -174,11 +185,16 @@ void main() {
     // The land around the scene repeats the terrain's texture. Past the rim a second copy,
     // turned and scaled, comes in where a broad noise says so, so no two repeats look alike;
     // farther out it turns to the texture's broad colour.
-    if (uGround != 0 && uHasTex != 0) {
+    if (uGround != 0) {
         vec2 uv2 = mat2(0.8, 0.6, -0.6, 0.8) * vUv * 1.37 + vec2(0.31, 0.57);
         float w = smoothstep(0.35, 0.65, broadNoise(vPos.xz / (uTerrainHalf.x + uTerrainHalf.y) * 2.5));
-        t = mix(t, texture2D(uTex, uv2), w * smoothstep(0.0, 0.25, outside));
-        t = mix(t, texture2D(uTex, vUv, 9.0), smoothstep(0.1, 1.2, outside));
+        gUv2 = uv2;
+        gMix2 = w * smoothstep(0.0, 0.25, outside);
+        gFlat = smoothstep(0.1, 1.2, outside);
+        if (uHasTex != 0) {
+            t = mix(t, texture2D(uTex, uv2), gMix2);
+            t = mix(t, texture2D(uTex, vUv, 9.0), gFlat);
+        }
     }
     float a = t.a * uOpacity;
     if (uAlphaMode == 1) {
