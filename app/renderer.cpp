@@ -426,6 +426,17 @@ Bounds worldBox(const Bounds& lb, const QMatrix4x4& model)
 
 } // namespace
 
+namespace {
+
+// The distance over which the land around the scene fades into the haze (by four of it it is
+// gone): the terrain's width, and never under 30 m, so a flower bed does not stand in a fog bank.
+float landScale(float terrainWidth)
+{
+    return std::max(terrainWidth, 3000.f);
+}
+
+} // namespace
+
 Bounds SceneRenderer::drawnBounds(const QList<MeshNode>& nodes) const
 {
     // From the boxes kept at upload: reading every vertex of a large scene at every frame
@@ -445,6 +456,7 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     MeshNode best;
     float bestArea = 0.f;
     QMatrix4x4 bestModel;
+    float bestWidth = 0.f;
     quint64 bestRev = 0;
     for (const MeshNode& mn : nodes) {
         auto it = m_meshes.find(mn.mesh);
@@ -456,6 +468,7 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
             bestArea = area;
             best = mn;
             bestModel = model;
+            bestWidth = std::max(wb.max.x() - wb.min.x(), wb.max.z() - wb.min.z());
             bestRev = it->second.revision;
         }
     }
@@ -477,7 +490,8 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     m_ground.radius = sceneRadius;
     MeshBuffers terrain, ring;
     terrainForGround(*best.mesh, bestModel, terrain);
-    m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
+    // Out to where the haze has hidden it (see landScale()), a small terrain's too.
+    m_ground.valid = buildWorldGround(terrain, std::max(sceneRadius * 25.f, 10.f * landScale(bestWidth)), ring, &m_ground.shape);
     if (m_ground.valid) upload(m_ground.gpu, ring);
 }
 
@@ -625,6 +639,7 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         const bool land = m_ground.valid && m_ground.gpu.vbo;
         m_meshProgram->setUniformValue("uWorldCentre", land ? m_ground.shape.centre : QVector3D());
         m_meshProgram->setUniformValue("uTerrainHalf", land ? QVector2D(m_ground.shape.halfX, m_ground.shape.halfZ) : QVector2D(1e30f, 1e30f));
+        m_meshProgram->setUniformValue("uLandScale", landScale(2.f * std::max(m_ground.shape.halfX, m_ground.shape.halfZ)));
         m_meshProgram->setUniformValue("uMvp", viewProj);
         drawGround();
         m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);

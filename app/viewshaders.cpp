@@ -78,6 +78,7 @@ uniform vec3 uEye;
 uniform float uFogDensity;
 uniform vec3 uWorldCentre;
 uniform vec2 uTerrainHalf;
+uniform float uLandScale;
 uniform int uGround;
 varying vec3 vNormal;
 varying vec3 vPos;
@@ -190,7 +191,7 @@ void main() {
         float w = smoothstep(0.35, 0.65, broadNoise(vPos.xz / (uTerrainHalf.x + uTerrainHalf.y) * 2.5));
         gUv2 = uv2;
         gMix2 = w * smoothstep(0.0, 0.25, outside);
-        gFlat = smoothstep(0.1, 1.2, outside);
+        gFlat = smoothstep(0.05, 0.7, outside);
         if (uHasTex != 0) {
             t = mix(t, texture2D(uTex, uv2), gMix2);
             t = mix(t, texture2D(uTex, vUv, 9.0), gFlat);
@@ -251,10 +252,15 @@ void main() {
     float dist = length(toP);
     vec3 vd = toP / max(dist, 1e-4);
     float fog = 1.0 - exp(-dist * uFogDensity);
-    // The land around the scene fades into the haze with its distance from the terrain, lost
-    // well before its far edge; inside the terrain's footprint only the air counts, so the
-    // terrain and the land meet without a step.
-    fog = max(fog, smoothstep(0.3, 7.0, outside));
+    // The land around the scene fades into the haze with its distance from the terrain (in
+    // terrain widths, 30 m at the least), lost by three and a half of them, well before its far edge;
+    // inside the terrain's footprint only the air counts, so the terrain and the land meet
+    // without a step.
+    // Towards the horizon many kilometres of air lie along the view: the land seen at a
+    // grazing angle is hazed too, from nothing at the rim.
+    float away = length(outside2) / uLandScale;
+    fog = max(fog, smoothstep(0.1, 3.5, away));
+    fog = max(fog, (1.0 - smoothstep(0.0, 0.08, -vd.y)) * smoothstep(0.0, 0.5, away));
     col = mix(col, skyRadiance(normalize(vec3(vd.x, max(vd.y, 0.03), vd.z))), fog);
     col = toSrgb(filmic(col));
     col = mix(col, vec3(1.0, 0.55, 0.1), uHighlight);
