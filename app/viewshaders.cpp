@@ -260,7 +260,7 @@ void main() {
     // grazing angle is hazed too, from nothing at the rim.
     float away = length(outside2) / uLandScale;
     fog = max(fog, smoothstep(0.1, 3.5, away));
-    fog = max(fog, (1.0 - smoothstep(0.0, 0.08, -vd.y)) * smoothstep(0.0, 0.5, away));
+    fog = max(fog, (1.0 - smoothstep(0.0, 0.16, -vd.y)) * smoothstep(0.0, 0.5, away));
     col = mix(col, skyRadiance(normalize(vec3(vd.x, max(vd.y, 0.03), vd.z))), fog);
     col = toSrgb(filmic(col));
     col = mix(col, vec3(1.0, 0.55, 0.1), uHighlight);
