@@ -246,6 +246,55 @@ std::vector<QVector3D> sceneOutline()
     return pts;
 }
 
+std::vector<QVector3D> sceneContentOutline()
+{
+    std::vector<QVector3D> pts;
+    const MeshNode ground = groundMesh();
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        if (mn.node == ground.node) continue;
+        // The mesh's own vertices, not its box: a grove's box holds much empty air. A large
+        // mesh (a grass patch) is sampled; its points lie close together, so the few left out
+        // stand within the picture's margin.
+        const QMatrix4x4 model = toMatrix(mn.node->getWSTransform());
+        const DzVec3* v = mn.mesh->getVerticesPtr();
+        const int nv = mn.mesh->getNumVertices();
+        const int stride = std::max(1, nv / 5000);
+        for (int i = 0; i < nv; i += stride) pts.push_back(model.map(toQt(v[i])));
+    }
+    if (!ground.mesh) return pts;
+    const GroundGrid grid(ground);
+    const int n = GroundGrid::N;
+    // The rim's level: the mean height of the cells along the edge.
+    float level = 0.f;
+    int rimCells = 0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            if (i != 0 && j != 0 && i != n - 1 && j != n - 1) continue;
+            if (!grid.has[size_t(j * n + i)]) continue;
+            level += grid.h[size_t(j * n + i)];
+            ++rimCells;
+        }
+    if (rimCells == 0) return pts;
+    level /= float(rimCells);
+    // Relief: a twentieth of the ground's width off that level (a metre or so on the pane's
+    // terrains reads as ground, a hill of ten does not).
+    const float width = std::max(grid.b.max.x() - grid.b.min.x(), grid.b.max.z() - grid.b.min.z());
+    const float relief = 0.05f * width;
+    const float dx = (grid.b.max.x() - grid.b.min.x()) / float(n), dz = (grid.b.max.z() - grid.b.min.z()) / float(n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const size_t at = size_t(j * n + i);
+            if (!grid.has[at] || std::abs(grid.h[at] - level) < relief) continue;
+            // The cell's corners at its height and at the level it rises from.
+            for (int k = 0; k < 4; ++k) {
+                const float x = grid.b.min.x() + float(i + (k & 1)) * dx, z = grid.b.min.z() + float(j + (k >> 1)) * dz;
+                pts.emplace_back(x, grid.h[at], z);
+                pts.emplace_back(x, level, z);
+            }
+        }
+    return pts;
+}
+
 OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fovDeg)
 {
     const Bounds b = orDefault(sceneBounds());
@@ -388,6 +437,29 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         return cam;
     }
     }
-    framePoints(&cam, sceneOutline(), aspect);
-    return cam;
+    // From above at an angle, with the land drawn around the scene (every shading but the
+    // flat one), plain ground at the edges reads as more of that land: the view frames what
+    // the scene holds, which then fills the picture.
+    std::vector<QVector3D> content;
+    if (v == NamedView::Perspective && viewLook().shading != Shading::Flat) content = sceneContentOutline();
+    if (content.empty()) {
+        framePoints(&cam, sceneOutline(), aspect);
+        return cam;
+    }
+    // Turned a little either way where that brings the camera closer (a square scene seen
+    // along its side is narrower than seen across its corners), by a good margin only, so
+    // the usual three-quarter view stays the common one.
+    OrbitCamera best = cam;
+    float bestCost = 1e30f;
+    for (float turn : {0.f, -15.f, 15.f, -30.f, 30.f}) {
+        OrbitCamera c = cam;
+        c.yawDeg += turn;
+        framePoints(&c, content, aspect);
+        const float cost = c.distance * (1.f + 0.004f * std::abs(turn));
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = c;
+        }
+    }
+    return best;
 }

@@ -26,6 +26,11 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& points, float a
 // Points that outline the scene: the ground sampled on a grid (a bowl's rim, not its box)
 // and the corners of every other mesh's bounds.
 std::vector<QVector3D> sceneOutline();
+// Points that outline what the scene holds beyond plain ground: every other mesh's bounds,
+// and the ground where it rises or falls away from its rim's level (a hill, a valley). Where
+// the ground lies flat at that level it reads as more of the land drawn around the scene,
+// so it is left out. Empty when the scene is flat ground alone.
+std::vector<QVector3D> sceneContentOutline();
 
 // The eye height of the walk-through pane when there is one, else a person's (170).
 float walkEyeHeight();

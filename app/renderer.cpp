@@ -370,7 +370,7 @@ void SceneRenderer::unbindMesh()
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes)
+void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes, bool cull)
 {
     m_depthProgram->bind();
     m_depthProgram->setUniformValue("uTex", 0);
@@ -378,7 +378,18 @@ void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>&
         auto it = m_meshes.find(mn.mesh);
         if (it == m_meshes.end() || !it->second.vbo) continue;
         const GpuMesh& g = it->second;
-        m_depthProgram->setUniformValue("uMvp", viewProj * toMatrix(mn.node->getWSTransform()));
+        const QMatrix4x4 mvp = viewProj * toMatrix(mn.node->getWSTransform());
+        if (cull && !g.localBounds.isEmpty()) {
+            // An orthographic clip space: the box's corners map straight into it.
+            QVector3D lo(1e30f, 1e30f, 1e30f), hi(-1e30f, -1e30f, -1e30f);
+            for (int i = 0; i < 8; ++i) {
+                const Bounds& b = g.localBounds;
+                const QVector3D q = mvp.map(QVector3D(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(), i & 4 ? b.max.z() : b.min.z()));
+                for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], q[k]), hi[k] = std::max(hi[k], q[k]);
+            }
+            if (lo.x() > 1.f || lo.y() > 1.f || hi.x() < -1.f || hi.y() < -1.f) continue;
+        }
+        m_depthProgram->setUniformValue("uMvp", mvp);
         bool bound = false;
         for (const MaterialRange& r : g.ranges) {
             auto* dm = qobject_cast<DzDefaultMaterial*>(facetMaterial(mn, r.material));
@@ -415,6 +426,17 @@ Bounds worldBox(const Bounds& lb, const QMatrix4x4& model)
 
 } // namespace
 
+namespace {
+
+// The distance over which the land around the scene fades into the haze (by four of it it is
+// gone): the terrain's width, and never under 30 m, so a flower bed does not stand in a fog bank.
+float landScale(float terrainWidth)
+{
+    return std::max(terrainWidth, 3000.f);
+}
+
+} // namespace
+
 Bounds SceneRenderer::drawnBounds(const QList<MeshNode>& nodes) const
 {
     // From the boxes kept at upload: reading every vertex of a large scene at every frame
@@ -434,6 +456,7 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     MeshNode best;
     float bestArea = 0.f;
     QMatrix4x4 bestModel;
+    float bestWidth = 0.f;
     quint64 bestRev = 0;
     for (const MeshNode& mn : nodes) {
         auto it = m_meshes.find(mn.mesh);
@@ -445,6 +468,7 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
             bestArea = area;
             best = mn;
             bestModel = model;
+            bestWidth = std::max(wb.max.x() - wb.min.x(), wb.max.z() - wb.min.z());
             bestRev = it->second.revision;
         }
     }
@@ -464,38 +488,10 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     m_ground.revision = bestRev;
     m_ground.transform = bestModel;
     m_ground.radius = sceneRadius;
-    // The terrain's vertices in the world with their texture points, read straight from the
-    // mesh: the ring needs no normals, and a large terrain's full buffers cost seconds.
     MeshBuffers terrain, ring;
-    const DzFacetMesh& mesh = *best.mesh;
-    // A terrain past the drawing budget: its sampled grid keeps the rim and the texture plane.
-    if (buildGridPreview(mesh, kMaxDrawnGridVertices, terrain)) {
-        for (GpuVertex& v : terrain.vertices) {
-            const QVector3D p = bestModel.map(QVector3D(v.px, v.py, v.pz));
-            v.px = p.x(), v.py = p.y(), v.pz = p.z();
-        }
-        m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
-        if (m_ground.valid) upload(m_ground.gpu, ring);
-        return;
-    }
-    const DzVec3* pos = mesh.getVerticesPtr();
-    terrain.vertices.resize(size_t(mesh.getNumVertices()));
-    for (size_t i = 0; i < terrain.vertices.size(); ++i) {
-        const QVector3D p = bestModel.map(toQt(pos[i]));
-        terrain.vertices[i].px = p.x(), terrain.vertices[i].py = p.y(), terrain.vertices[i].pz = p.z();
-    }
-    if (const DzMap* uvs = mesh.getUVs()) {
-        const DzFacet* f = mesh.getFacetsPtr();
-        for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
-            if (!facetInMesh(f[i], mesh.getNumVertices())) continue;
-            for (int k = 0; k < (f[i].isQuad() ? 4 : 3); ++k) {
-                const DzPnt2 t = uvs->getPnt2Value(f[i].m_uvwIdx[k]);
-                GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
-                v.u = t.u, v.v = t.v;
-            }
-        }
-    }
-    m_ground.valid = buildWorldGround(terrain, sceneRadius * 25.f, ring, &m_ground.shape);
+    terrainForGround(*best.mesh, bestModel, terrain);
+    // Out to where the haze has hidden it (see landScale()), a small terrain's too.
+    m_ground.valid = buildWorldGround(terrain, std::max(sceneRadius * 25.f, 10.f * landScale(bestWidth)), ring, &m_ground.shape);
     if (m_ground.valid) upload(m_ground.gpu, ring);
 }
 
@@ -521,14 +517,11 @@ void SceneRenderer::drawGround()
     m_meshProgram->setUniformValue("uNormalMat", QMatrix3x3());
     m_meshProgram->setUniformValue("uHighlight", 0.f);
     m_meshProgram->setUniformValue("uUseAO", 0);
-    m_meshProgram->setUniformValue("uWorldCentre", m_ground.shape.centre);
-    m_meshProgram->setUniformValue("uWorldRadius", m_ground.shape.radius);
     m_meshProgram->setUniformValue("uGround", 1);
     bindMesh(m_ground.gpu, true);
     drawRange(m_ground.gpu.ranges.front(), dm, tex, false);
     unbindMesh();
     m_meshProgram->setUniformValue("uGround", 0);
-    m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
 }
 
 void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int width, int height, DzNode* selected)
@@ -552,13 +545,16 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     glDisable(GL_CULL_FACE);
 
     bool shadows = false, occlusion = false;
-    QMatrix4x4 shadowMat;
+    std::vector<ShadowCascade> cascades;
     if (mode != Shading::Flat) m_sky.setSun(look.sun);
     if (mode == Shading::Full && !nodes.isEmpty()) {
-        shadowMat = sunShadowMatrix(bounds, toSun);
-        if (toSun.y() > 0.f && m_shadow.ensure(kShadowMapSize)) {
+        if (toSun.y() > 0.f && m_shadow.ensure(kShadowMapSize, kShadowCascades)) {
+            cascades = fitShadowCascades(view, proj, bounds, toSun, kShadowCascades, kShadowMapSize);
             m_shadow.begin();
-            drawDepth(shadowMat, nodes);
+            for (size_t i = 0; i < cascades.size(); ++i) {
+                m_shadow.tile(int(i));
+                drawDepth(cascades[i].matrix, nodes, true);
+            }
             m_shadow.end(GLuint(target));
             shadows = true;
         }
@@ -598,18 +594,34 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         m_meshProgram->setUniformValueArray("uSH", shv, 9);
         m_meshProgram->setUniformValue("uEye", eye);
         m_meshProgram->setUniformValue("uExposure", kViewExposure);
-        // Air thin enough that the far side of the scene is veiled, not lost; a small scene
-        // (a flower bed) is not put in a fog bank.
-        m_meshProgram->setUniformValue("uFogDensity", 0.08f / std::max(sceneRadius, 3000.f));
+        // Air thin enough that the scene stays clear across its whole depth (its far side
+        // a few percent veiled); the land around it fades on its own. A small scene (a flower
+        // bed) is not put in a fog bank.
+        m_meshProgram->setUniformValue("uFogDensity", 0.03f / std::max(sceneRadius, 3000.f));
         m_meshProgram->setUniformValue("uSkyTex", 3);
         m_meshProgram->setUniformValue("uShadowMap", 4);
         m_meshProgram->setUniformValue("uAO", 5);
         m_meshProgram->setUniformValue("uUseShadow", shadows ? 1 : 0);
         m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);
-        m_meshProgram->setUniformValue("uShadowMat", shadowMat);
-        m_meshProgram->setUniformValue("uShadowTexel", 1.f / float(kShadowMapSize));
-        // About one and a half texels of the map in world units.
-        m_meshProgram->setUniformValue("uShadowOffset", 2.f * sceneRadius * 1.5f / float(kShadowMapSize));
+        if (shadows) {
+            // The shader places each cascade's clip space in its own tile.
+            QMatrix4x4 mats[kShadowCascades];
+            GLfloat offsets[kShadowCascades] = {}, fars[kShadowCascades] = {}, blends[kShadowCascades] = {};
+            for (size_t i = 0; i < cascades.size(); ++i) {
+                mats[i] = cascades[i].matrix;
+                // About one and a half texels of the cascade in world units.
+                offsets[i] = 1.5f * cascades[i].texel;
+                fars[i] = cascades[i].splitFar;
+                if (i + 1 < cascades.size()) blends[i] = cascades[i].splitFar - cascades[i + 1].fitNear;
+            }
+            m_meshProgram->setUniformValueArray("uShadowMat", mats, kShadowCascades);
+            m_meshProgram->setUniformValueArray("uShadowOffset", offsets, kShadowCascades, 1);
+            m_meshProgram->setUniformValueArray("uCascadeFar", fars, kShadowCascades, 1);
+            m_meshProgram->setUniformValueArray("uCascadeBlend", blends, kShadowCascades, 1);
+            m_meshProgram->setUniformValue("uCascades", int(cascades.size()));
+            m_meshProgram->setUniformValue("uShadowTexel", QVector2D(1.f / float(kShadowMapSize * kShadowCascades), 1.f / float(kShadowMapSize)));
+            m_meshProgram->setUniformValue("uViewDir", -QVector3D(view(2, 0), view(2, 1), view(2, 2)).normalized());
+        }
         m_meshProgram->setUniformValue("uInvViewport", QVector2D(1.f / float(width), 1.f / float(height)));
         glActiveTexture(GL_TEXTURE3);
         glBindTexture(GL_TEXTURE_2D, m_sky.skyTexture());
@@ -620,9 +632,14 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         glActiveTexture(GL_TEXTURE0);
     }
     if (mode != Shading::Flat && !nodes.isEmpty()) {
-        m_meshProgram->setUniformValue("uWorldRadius", 1e30f);
         m_meshProgram->setUniformValue("uGround", 0);
         syncGround(nodes, sceneRadius);
+        // The terrain's footprint: the land around it fades with the distance from it, the
+        // scene itself only with the air.
+        const bool land = m_ground.valid && m_ground.gpu.vbo;
+        m_meshProgram->setUniformValue("uWorldCentre", land ? m_ground.shape.centre : QVector3D());
+        m_meshProgram->setUniformValue("uTerrainHalf", land ? QVector2D(m_ground.shape.halfX, m_ground.shape.halfZ) : QVector2D(1e30f, 1e30f));
+        m_meshProgram->setUniformValue("uLandScale", landScale(2.f * std::max(m_ground.shape.halfX, m_ground.shape.halfZ)));
         m_meshProgram->setUniformValue("uMvp", viewProj);
         drawGround();
         m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);

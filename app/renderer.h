@@ -77,7 +77,8 @@ private:
     void drawBox(const QMatrix4x4& viewProj, const Bounds& b);
     // Depth of the opaque and cut-out surfaces (cut-outs through their opacity) into the
     // bound target: the sun's shadow map and the occlusion pass use it.
-    void drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes);
+    // With cull set, nodes whose box lies outside the clip box are left out.
+    void drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>& nodes, bool cull = false);
     void bindMesh(const GpuMesh& g, bool normals);
     void unbindMesh();
     // Decodes and combines, in parallel, the maps of the scene's materials not drawn yet.
@@ -87,6 +88,8 @@ private:
     void drawGround();
 
     static constexpr int kShadowMapSize = 2048;
+    // As many as the mesh shader's arrays hold.
+    static constexpr int kShadowCascades = 3;
     std::unique_ptr<QOpenGLShaderProgram> m_meshProgram, m_lineProgram, m_depthProgram;
     SkyLight m_sky;
     ShadowMap m_shadow;

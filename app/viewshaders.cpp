@@ -63,21 +63,48 @@ uniform int uMode;
 uniform vec3 uSunColor;
 uniform vec3 uSH[9];
 uniform sampler2DShadow uShadowMap;
-uniform mat4 uShadowMat;
+uniform mat4 uShadowMat[3];
+uniform float uShadowOffset[3];
+uniform float uCascadeFar[3];
+uniform float uCascadeBlend[3];
+uniform int uCascades;
+uniform vec3 uViewDir;
 uniform int uUseShadow;
-uniform float uShadowTexel;
-uniform float uShadowOffset;
+uniform vec2 uShadowTexel;
 uniform sampler2D uAO;
 uniform int uUseAO;
 uniform vec2 uInvViewport;
 uniform vec3 uEye;
 uniform float uFogDensity;
 uniform vec3 uWorldCentre;
-uniform float uWorldRadius;
+uniform vec2 uTerrainHalf;
+uniform float uLandScale;
 uniform int uGround;
 varying vec3 vNormal;
 varying vec3 vPos;
 varying vec2 vUv;
+
+// Smooth value noise of about one feature per unit.
+float cellHash(vec2 p) {
+    return fract(sin(dot(p, vec2(127.1, 311.7))) * 43758.5453);
+}
+float broadNoise(vec2 p) {
+    vec2 i = floor(p), f = fract(p);
+    f = f * f * (3.0 - 2.0 * f);
+    return mix(mix(cellHash(i), cellHash(i + vec2(1.0, 0.0)), f.x),
+               mix(cellHash(i + vec2(0.0, 1.0)), cellHash(i + vec2(1.0, 1.0)), f.x), f.y);
+}
+
+// On the land around the scene the relief follows its texture: a second, turned copy mixed
+// in (gMix2 of it, at gUv2) and flattened with distance (gFlat).
+vec2 gUv2 = vec2(0.0);
+float gMix2 = 0.0;
+float gFlat = 0.0;
+vec4 reliefAt() {
+    vec4 r = texture2D(uReliefTex, vUv);
+    if (uGround != 0) r = mix(r, texture2D(uReliefTex, gUv2), gMix2);
+    return r;
+}
 
 vec3 normalMapped(vec3 n) {
     vec3 dp1 = dFdx(vPos), dp2 = dFdy(vPos);
@@ -88,12 +115,12 @@ vec3 normalMapped(vec3 n) {
     float len = max(dot(t, t), dot(b, b));
     if (len <= 0.0) return n;
     float inv = inversesqrt(len);
-    vec3 m = texture2D(uReliefTex, vUv).xyz * 2.0 - 1.0;
-    return normalize(t * inv * m.x + b * inv * m.y + n * m.z);
+    vec3 m = reliefAt().xyz * 2.0 - 1.0;
+    return normalize(mix(normalize(t * inv * m.x + b * inv * m.y + n * m.z), n, gFlat));
 }
 
 vec3 bumped(vec3 n) {
-    float h = texture2D(uReliefTex, vUv).r * uBumpScale;
+    float h = reliefAt().r * uBumpScale * (1.0 - gFlat);
     vec3 sx = dFdx(vPos), sy = dFdy(vPos);
     vec3 r1 = cross(sy, n), r2 = cross(n, sx);
     float det = dot(sx, r1);
@@ -111,17 +138,35 @@ vec3 skyIrradiance(vec3 n) {
     return max(e, vec3(0.0));
 }
 
-// Nine filtered taps (each one a bilinear blend of four comparisons): a soft edge a few
-// texels wide.
-float sunShadow(vec3 offsetDir) {
-    vec4 s = uShadowMat * vec4(vPos + offsetDir * uShadowOffset, 1.0);
+// The sun's cascades lie side by side in one map. Nine filtered taps (each one a bilinear
+// blend of four comparisons): a soft edge a few texels wide.
+float cascadeShadow(int i, vec3 offsetDir) {
+    vec4 s = uShadowMat[i] * vec4(vPos + offsetDir * uShadowOffset[i], 1.0);
     vec3 q = s.xyz / s.w * 0.5 + 0.5;
-    if (q.x <= 0.0 || q.y <= 0.0 || q.x >= 1.0 || q.y >= 1.0 || q.z >= 1.0) return 1.0;
+    // Outside the cascade (the land around the scene): lit. The border keeps the taps in
+    // the cascade's own tile.
+    float m = 3.0 * uShadowTexel.y;
+    if (q.x <= m || q.y <= m || q.x >= 1.0 - m || q.y >= 1.0 - m || q.z >= 1.0) return 1.0;
+    q.x = (q.x + float(i)) / float(uCascades);
     float sum = 0.0;
     for (int y = -1; y <= 1; ++y)
         for (int x = -1; x <= 1; ++x)
             sum += shadow2D(uShadowMap, vec3(q.xy + vec2(float(x), float(y)) * uShadowTexel * 1.25, q.z)).r;
     return sum / 9.0;
+}
+
+// The cascade whose slice of the view holds the point, blended into the next one over the
+// last part of its slice, so no seam shows where the detail changes.
+float sunShadow(vec3 offsetDir) {
+    float depth = dot(vPos - uEye, uViewDir);
+    int i = 0;
+    while (i < uCascades - 1 && depth > uCascadeFar[i]) ++i;
+    float s = cascadeShadow(i, offsetDir);
+    if (i < uCascades - 1) {
+        float start = uCascadeFar[i] - uCascadeBlend[i];
+        if (depth > start) s = mix(s, cascadeShadow(i + 1, offsetDir), smoothstep(start, uCascadeFar[i], depth));
+    }
+    return s;
 }
 
 // The occlusion was computed with a 4 x 4 pattern of sample rotations; four bilinear taps
@@ -135,10 +180,23 @@ float ambientOcclusion() {
 
 void main() {
     vec4 t = uHasTex != 0 ? texture2D(uTex, vUv) : vec4(1.0);
-    // The land around the scene repeats the terrain's texture: a little way out it turns to
-    // the texture's broad colour, so the repeats do not pattern the distance.
-    if (uGround != 0 && uHasTex != 0)
-        t = mix(t, texture2D(uTex, vUv, 9.0), smoothstep(0.01, 0.12, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
+    // How far out of the terrain's footprint the point lies, in terrain widths.
+    vec2 outside2 = max(abs(vPos.xz - uWorldCentre.xz) - uTerrainHalf, vec2(0.0));
+    float outside = length(outside2) / (2.0 * max(max(uTerrainHalf.x, uTerrainHalf.y), 1e-3));
+    // The land around the scene repeats the terrain's texture. Past the rim a second copy,
+    // turned and scaled, comes in where a broad noise says so, so no two repeats look alike;
+    // farther out it turns to the texture's broad colour.
+    if (uGround != 0) {
+        vec2 uv2 = mat2(0.8, 0.6, -0.6, 0.8) * vUv * 1.37 + vec2(0.31, 0.57);
+        float w = smoothstep(0.35, 0.65, broadNoise(vPos.xz / (uTerrainHalf.x + uTerrainHalf.y) * 2.5));
+        gUv2 = uv2;
+        gMix2 = w * smoothstep(0.0, 0.25, outside);
+        gFlat = smoothstep(0.05, 0.7, outside);
+        if (uHasTex != 0) {
+            t = mix(t, texture2D(uTex, uv2), gMix2);
+            t = mix(t, texture2D(uTex, vUv, 9.0), gFlat);
+        }
+    }
     float a = t.a * uOpacity;
     if (uAlphaMode == 1) {
         // Sharpened over one pixel: crisp edges, and with multisampling the coverage of
@@ -194,10 +252,15 @@ void main() {
     float dist = length(toP);
     vec3 vd = toP / max(dist, 1e-4);
     float fog = 1.0 - exp(-dist * uFogDensity);
-    // The land around the scene is lost in the haze before its far edge, and towards the
-    // horizon, where in a real land many kilometres of air lie.
-    fog = max(fog, smoothstep(0.45, 0.9, length(vPos.xz - uWorldCentre.xz) / uWorldRadius));
-    if (uGround != 0) fog = max(fog, 1.0 - smoothstep(0.0, 0.07, -vd.y));
+    // The land around the scene fades into the haze with its distance from the terrain (in
+    // terrain widths, 30 m at the least), lost by three and a half of them, well before its far edge;
+    // inside the terrain's footprint only the air counts, so the terrain and the land meet
+    // without a step.
+    // Towards the horizon many kilometres of air lie along the view: the land seen at a
+    // grazing angle is hazed too, from nothing at the rim.
+    float away = length(outside2) / uLandScale;
+    fog = max(fog, smoothstep(0.1, 3.5, away));
+    fog = max(fog, (1.0 - smoothstep(0.0, 0.16, -vd.y)) * smoothstep(0.0, 0.5, away));
     col = mix(col, skyRadiance(normalize(vec3(vd.x, max(vd.y, 0.03), vd.z))), fog);
     col = toSrgb(filmic(col));
     col = mix(col, vec3(1.0, 0.55, 0.1), uHighlight);

@@ -1,6 +1,10 @@
 #include "worldground.h"
+#include <QMatrix3x3>
 #include <algorithm>
 #include <cmath>
+#include <dzgeometry.h>
+#include "meshtriangles.h"
+#include "scenemeshes.h"
 
 namespace {
 
@@ -75,6 +79,7 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
     {
         float s;      // distance along the outline
         QVector3D p;
+        QVector3D n;  // the terrain's normal there (null when it has none)
         bool operator<(const RimPoint& o) const { return s < o.s; }
     };
     std::vector<RimPoint> rim;
@@ -84,20 +89,25 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
         else if (v.px >= x1 - eps) s = w + (v.pz - z0);
         else if (v.pz >= z1 - eps) s = w + d + (x1 - v.px);
         else if (v.px <= x0 + eps) s = 2.f * w + d + (z1 - v.pz);
-        if (s >= 0.f) rim.push_back({s, QVector3D(v.px, v.py, v.pz)});
+        if (s >= 0.f) rim.push_back({s, QVector3D(v.px, v.py, v.pz), QVector3D(v.nx, v.ny, v.nz)});
     }
     std::sort(rim.begin(), rim.end());
     // The terrain's own rim vertices (a vertex split for its UVs once): the ring meets the
     // terrain edge for edge, so no sky shows between them. A very fine rim is thinned, each
     // kept point the highest of those it stands for, so the ring stays under the edge.
-    std::vector<QVector3D> edge;
+    std::vector<QVector3D> edge, edgeNormal;
     const size_t stride = std::max<size_t>(1, rim.size() / 8192 + 1);
     for (size_t i = 0; i < rim.size();) {
         size_t end = std::min(rim.size(), i + stride);
         while (end < rim.size() && rim[end].s - rim[end - 1].s < eps) ++end;
-        QVector3D best = rim[i].p;
-        for (size_t k = i; k < end; ++k) best.setY(std::max(best.y(), rim[k].p.y()));
+        QVector3D best = rim[i].p, n;
+        for (size_t k = i; k < end; ++k) {
+            best.setY(std::max(best.y(), rim[k].p.y()));
+            n += rim[k].n;
+        }
         edge.push_back(best);
+        // Facing up, as the shading sees the terrain from above whichever way it is wound.
+        edgeNormal.push_back(n.y() < 0.f ? -n.normalized() : n.normalized());
         i = end;
     }
     if (edge.size() < 4) return false;
@@ -175,6 +185,13 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
         g.nx = n.x(), g.ny = n.y(), g.nz = n.z();
         if (n.isNull()) g.ny = 1.f;
     }
+    // The inner edge lit as the terrain's rim is.
+    for (int i = 0; i < M; ++i) {
+        const QVector3D& n = edgeNormal[size_t(i)];
+        if (n.isNull()) continue;
+        GpuVertex& g = out.vertices[size_t(i)];
+        g.nx = n.x(), g.ny = n.y(), g.nz = n.z();
+    }
     // A curtain hanging from the rim: where the two surfaces' edges differ in the last bit, a
     // ray slipping between them meets ground instead of the sky under the horizon.
     const float drop = size * 0.002f;
@@ -194,6 +211,69 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
     if (shape) {
         shape->centre = QVector3D(cx, hBase, cz);
         shape->radius = R;
+        shape->halfX = w * 0.5f;
+        shape->halfZ = d * 0.5f;
     }
     return true;
+}
+
+void terrainForGround(const DzFacetMesh& mesh, const QMatrix4x4& model, MeshBuffers& terrain)
+{
+    terrain.vertices.clear();
+    terrain.indices.clear();
+    terrain.ranges.clear();
+    // A terrain past the drawing budget: its sampled grid keeps the rim and the texture plane.
+    if (buildGridPreview(mesh, kMaxDrawnGridVertices, terrain)) {
+        const QMatrix3x3 normalMat = model.normalMatrix();
+        const float* m = normalMat.constData(); // column-major
+        for (GpuVertex& v : terrain.vertices) {
+            const QVector3D p = model.map(QVector3D(v.px, v.py, v.pz));
+            v.px = p.x(), v.py = p.y(), v.pz = p.z();
+            const QVector3D n(m[0] * v.nx + m[3] * v.ny + m[6] * v.nz, m[1] * v.nx + m[4] * v.ny + m[7] * v.nz,
+                              m[2] * v.nx + m[5] * v.ny + m[8] * v.nz);
+            v.nx = n.x(), v.ny = n.y(), v.nz = n.z();
+        }
+        return;
+    }
+    const DzVec3* pos = mesh.getVerticesPtr();
+    const int nv = mesh.getNumVertices();
+    terrain.vertices.assign(size_t(nv), GpuVertex{});
+    for (size_t i = 0; i < terrain.vertices.size(); ++i) {
+        const QVector3D p = model.map(toQt(pos[i]));
+        terrain.vertices[i].px = p.x(), terrain.vertices[i].py = p.y(), terrain.vertices[i].pz = p.z();
+    }
+    // The rim's normals as the terrain is lit with them (area-weighted over its facets), from
+    // the facets that touch the rim alone.
+    float x0 = 1e30f, x1 = -1e30f, z0 = 1e30f, z1 = -1e30f;
+    for (const GpuVertex& v : terrain.vertices) {
+        x0 = std::min(x0, v.px), x1 = std::max(x1, v.px);
+        z0 = std::min(z0, v.pz), z1 = std::max(z1, v.pz);
+    }
+    const float eps = std::max(x1 - x0, z1 - z0) * 1e-4f;
+    auto onRim = [&](const GpuVertex& v) { return v.px <= x0 + eps || v.px >= x1 - eps || v.pz <= z0 + eps || v.pz >= z1 - eps; };
+    const DzFacet* f = mesh.getFacetsPtr();
+    const DzMap* uvs = mesh.getUVs();
+    for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
+        if (!facetInMesh(f[i], nv)) continue;
+        const int corners = f[i].isQuad() ? 4 : 3;
+        if (uvs)
+            for (int k = 0; k < corners; ++k) {
+                const DzPnt2 t = uvs->getPnt2Value(f[i].m_uvwIdx[k]);
+                GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
+                v.u = t.u, v.v = t.v;
+            }
+        bool touches = false;
+        for (int k = 0; k < corners; ++k) touches = touches || onRim(terrain.vertices[size_t(f[i].m_vertIdx[k])]);
+        if (!touches) continue;
+        auto at = [&](int k) {
+            const GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
+            return QVector3D(v.px, v.py, v.pz);
+        };
+        const QVector3D fn = f[i].isQuad() ? QVector3D::crossProduct(at(2) - at(0), at(3) - at(1)) * 0.5f
+                                           : QVector3D::crossProduct(at(1) - at(0), at(2) - at(0)) * 0.5f;
+        for (int k = 0; k < corners; ++k) {
+            GpuVertex& v = terrain.vertices[size_t(f[i].m_vertIdx[k])];
+            if (onRim(v)) v.nx += fn.x(), v.ny += fn.y(), v.nz += fn.z();
+        }
+    }
 }

@@ -4,8 +4,9 @@
 // Xvfb when none is set. The Butterflies cases then draw the library's "Butterflies" set
 // as the pane builds it: still frames, and frames that each follow one animation tick. These
 // run in flat shading, as they always have. The SampleFrame cases draw the Meadow and the
-// Valley at 1280 x 720, 4x multisampled as the window draws, in each shading mode. The
-// Screenshot cases time whole screenshots of the Meadow across sizes.
+// Valley at 1280 x 720, 4x multisampled as the window draws, in each shading mode, and the
+// Valley from eye level in the flat and full modes. The Screenshot cases time whole
+// screenshots of the Meadow across sizes.
 #include <QApplication>
 #include <QMetaObject>
 #include <QOffscreenSurface>
@@ -237,7 +238,7 @@ BENCHMARK(BM_Screenshot)
     ->Iterations(3);
 
 // A still frame of a sample from its framed perspective view, as the window shows it.
-void BM_SampleFrame(benchmark::State& state, const char* sample, Shading mode)
+void BM_SampleFrame(benchmark::State& state, const char* sample, Shading mode, NamedView view = NamedView::Perspective)
 {
     if (!openSet(state, sample)) return;
     dzScene->stop();
@@ -249,7 +250,7 @@ void BM_SampleFrame(benchmark::State& state, const char* sample, Shading mode)
         msaa.reset(new QOpenGLFramebufferObject(g_gl->size, ff));
     }
     const float aspect = float(g_gl->size.width()) / g_gl->size.height();
-    const OrbitCamera cam = namedViewCamera(NamedView::Perspective, aspect, 170.f);
+    const OrbitCamera cam = namedViewCamera(view, aspect, 170.f);
     cam.writeTo(hostCamera());
     g_gl->renderer.sync();
     ViewLook look = viewLook();
@@ -271,6 +272,9 @@ BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_full, "Meadow", Shading::Full)->Unit(be
 BENCHMARK_CAPTURE(BM_SampleFrame, Valley_flat, "Valley", Shading::Flat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK_CAPTURE(BM_SampleFrame, Valley_fast, "Valley", Shading::Fast)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK_CAPTURE(BM_SampleFrame, Valley_full, "Valley", Shading::Full)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+// Standing in the Valley: the shadow cascades' near slices are small, the far ones wide.
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_eye_flat, "Valley", Shading::Flat, NamedView::Eye)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_eye_full, "Valley", Shading::Full, NamedView::Eye)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include "framing.h"
 #include "orbitcamera.h"
 #include "renderer.h"
+#include "shadowmap.h"
 #include "viewsettings.h"
 #include "worldground.h"
 #include "testscene.h"
@@ -228,58 +229,164 @@ TEST(SunShadow, CutOutCardsCastShadowsThroughTheirOpacity)
     dzScene->clear();
 }
 
+// The sun's cascades on a 200 m terrain: every cascade holds the part of the scene inside its
+// slice of the view (with every caster of the scene in its depth range), the near cascade is
+// far sharper than one map over the whole scene, and a camera that moves or turns moves the
+// maps by whole texels only, keeping their size.
+TEST(ShadowCascades, EachHoldsItsSliceOfTheSceneSharpNearTheEyeAndSnappedToTexels)
+{
+    Bounds scene;
+    scene.add(QVector3D(0.f, -100.f, 0.f));
+    scene.add(QVector3D(20000.f, 800.f, 20000.f));
+    const int size = 2048, count = 3;
+    auto inScene = [&](const QVector3D& p) {
+        for (int k = 0; k < 3; ++k)
+            if (p[k] < scene.min[k] - 1e-2f || p[k] > scene.max[k] + 1e-2f) return false;
+        return true;
+    };
+    OrbitCamera eye, overview, outward;
+    eye.fovDeg = 50.f;
+    eye.lookAt(QVector3D(2000.f, 170.f, 2000.f), QVector3D(10000.f, 100.f, 10000.f));
+    overview.fovDeg = 55.f;
+    overview.lookAt(QVector3D(-8000.f, 9000.f, 30000.f), QVector3D(10000.f, 0.f, 10000.f));
+    // Standing at the edge, looking out of the scene at an angle.
+    outward.lookAt(QVector3D(19000.f, 300.f, 10000.f), QVector3D(40000.f, 0.f, 14000.f));
+    const float aspect = 16.f / 9.f;
+    const QVector3D suns[] = {QVector3D(1.f, 0.45f, -0.6f), QVector3D(-0.3f, 0.95f, 0.1f), QVector3D(0.f, 0.17f, 1.f)};
+    for (const OrbitCamera* cam : {&eye, &overview, &outward}) {
+        for (const QVector3D& sun : suns) {
+            const QMatrix4x4 view = cam->view(), proj = cam->projection(aspect);
+            const std::vector<ShadowCascade> cs = fitShadowCascades(view, proj, scene, sun, count, size);
+            ASSERT_EQ(int(cs.size()), count);
+            const QMatrix4x4 inv = (proj * view).inverted();
+            for (int i = 0; i < count; ++i) {
+                const ShadowCascade& c = cs[size_t(i)];
+                EXPECT_LT(c.fitNear, c.splitFar);
+                if (i > 0) {
+                    EXPECT_LT(c.fitNear, cs[size_t(i) - 1].splitFar) << "the cascades overlap where they blend";
+                    EXPECT_GE(c.texel, cs[size_t(i) - 1].texel * 0.999f);
+                }
+                // Points of the slice, on a grid of the picture and its depth, and the scene's
+                // own corners inside the slice: where inside the scene, inside the map.
+                std::vector<QVector3D> pts;
+                for (int a = 0; a <= 12; ++a)
+                    for (int b = 0; b <= 12; ++b) {
+                        const QVector3D n = inv.map(QVector3D(-1.f + a / 6.f, -1.f + b / 6.f, -1.f));
+                        const QVector3D f = inv.map(QVector3D(-1.f + a / 6.f, -1.f + b / 6.f, 1.f));
+                        const float dn = -view.map(n).z(), df = -view.map(f).z();
+                        for (int k = 0; k <= 16; ++k) {
+                            const float d = c.fitNear + (c.splitFar - c.fitNear) * float(k) / 16.f;
+                            pts.push_back(n + (f - n) * ((d - dn) / (df - dn)));
+                        }
+                    }
+                for (int k = 0; k < 8; ++k) {
+                    const QVector3D p(k & 1 ? scene.max.x() : scene.min.x(), k & 2 ? scene.max.y() : scene.min.y(),
+                                      k & 4 ? scene.max.z() : scene.min.z());
+                    const QVector3D q = (proj * view).map(p);
+                    const float d = -view.map(p).z();
+                    if (std::abs(q.x()) <= 1.f && std::abs(q.y()) <= 1.f && d >= c.fitNear && d <= c.splitFar) pts.push_back(p);
+                    // Every caster of the scene lies in the depth range.
+                    const float z = c.matrix.map(p).z();
+                    EXPECT_TRUE(z > -1.f && z < 1.f) << "cascade " << i << " corner " << k;
+                }
+                int held = 0;
+                for (const QVector3D& p : pts) {
+                    if (!inScene(p)) continue;
+                    const QVector3D q = c.matrix.map(p);
+                    ++held;
+                    ASSERT_TRUE(std::abs(q.x()) < 1.f && std::abs(q.y()) < 1.f)
+                        << "cascade " << i << " misses " << p.x() << "," << p.y() << "," << p.z() << " at " << q.x() << "," << q.y();
+                }
+                if (cam != &outward) EXPECT_GT(held, 0) << "cascade " << i;
+            }
+            // One map over the whole scene: its texel from the width of its clip box.
+            const QMatrix4x4 single = sunShadowMatrix(scene, sun);
+            const float singleTexel = 2.f / QVector3D(single(0, 0), single(0, 1), single(0, 2)).length() / float(size);
+            if (cam == &eye) EXPECT_LT(cs[0].texel, singleTexel * 0.25f);
+            EXPECT_LT(cs[0].texel, singleTexel);
+        }
+    }
+    // The camera steps aside by a fraction of a texel and turns a little: each map keeps its
+    // size and moves by whole texels.
+    const QVector3D sun = suns[0];
+    const std::vector<ShadowCascade> before = fitShadowCascades(eye.view(), eye.projection(aspect), scene, sun, count, size);
+    OrbitCamera moved = eye;
+    moved.target += QVector3D(37.3f, 0.f, -11.9f);
+    moved.yawDeg += 7.f;
+    const std::vector<ShadowCascade> after = fitShadowCascades(moved.view(), moved.projection(aspect), scene, sun, count, size);
+    bool someMoved = false;
+    for (int i = 0; i < count; ++i) {
+        EXPECT_NEAR(after[size_t(i)].texel, before[size_t(i)].texel, before[size_t(i)].texel * 1e-3f);
+        const QVector3D p(10000.f, 0.f, 10000.f);
+        const QVector3D shift = (after[size_t(i)].matrix.map(p) - before[size_t(i)].matrix.map(p)) * (size * 0.5f);
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_NEAR(shift[k], std::round(shift[k]), 0.02f) << "cascade " << i;
+            someMoved = someMoved || std::abs(shift[k]) > 0.5f;
+        }
+    }
+    EXPECT_TRUE(someMoved);
+}
+
+// A wide flat ground, a bed of flowers in its middle and a tall post at its edge. Drawn flat
+// (no land around it), every view holds the whole ground; with the land drawn around it the
+// perspective view frames the bed and the post, which fill half the picture and more, with the
+// horizon in the upper part.
 TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGround)
 {
     LookGuard guard;
-    QTemporaryDir dir;
     dzScene->clear();
-    // A wide ground with a tall thin post near one corner.
-    DzNode* ground = quad("Ground", 0.f, 0.f, 0.f, 1000.f, QColor(90, 140, 60), nullptr);
-    (void)ground;
+    quad("Ground", 0.f, 0.f, 0.f, 1000.f, QColor(90, 140, 60), nullptr);
+    quad("Bed", 0.f, 20.f, 0.f, 400.f, QColor(200, 60, 60), nullptr);
     DzFacetMesh* mesh = nullptr;
     DzFacetShape* shape = nullptr;
     DzNode* post = makeMeshNode("Post", &mesh, &shape);
     addMaterial(shape, "Wood", QColor(120, 90, 60));
     mesh->beginEdit();
-    for (const DzVec3& v : {DzVec3(400, 0, 400), DzVec3(410, 0, 400), DzVec3(405, 300, 405)}) mesh->addVertex(v);
+    for (const DzVec3& v : {DzVec3(200, 0, 200), DzVec3(210, 0, 200), DzVec3(205, 300, 205)}) mesh->addVertex(v);
     const int tri[4] = {0, 1, 2, -1};
     mesh->addFacet(tri, tri);
     mesh->finishEdit();
     dzScene->addNode(post);
 
     const Bounds b = sceneBounds();
-    for (float aspect : {16.f / 9.f, 4.f / 3.f, 0.6f}) {
-        for (NamedView v : {NamedView::Perspective, NamedView::Top, NamedView::Front}) {
-            const OrbitCamera cam = namedViewCamera(v, aspect, 170.f);
-            const QMatrix4x4 m = cam.projection(aspect) * cam.view();
-            float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
-            // Every corner of every mesh (the ground is flat, so its box is the quad).
-            std::vector<QVector3D> pts;
-            for (const MeshNode& mn : sceneMeshNodes(true)) {
-                const Bounds nb = nodeBounds(mn);
-                for (int i = 0; i < 8; ++i)
-                    pts.emplace_back(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(), i & 4 ? nb.max.z() : nb.min.z());
-            }
-            for (const QVector3D& p : pts) {
-                const QVector3D q = m.map(p);
-                for (int k = 0; k < 2; ++k) {
-                    lo[k] = std::min(lo[k], q[k]);
-                    hi[k] = std::max(hi[k], q[k]);
+    ViewLook shaded = viewLook();
+    for (Shading shading : {Shading::Flat, Shading::Full}) {
+        shaded.shading = shading;
+        setViewLook(shaded);
+        for (float aspect : {16.f / 9.f, 4.f / 3.f, 0.6f}) {
+            for (NamedView v : {NamedView::Perspective, NamedView::Top, NamedView::Front}) {
+                const bool content = v == NamedView::Perspective && shading != Shading::Flat;
+                if (shading != Shading::Flat && !content) continue;
+                const OrbitCamera cam = namedViewCamera(v, aspect, 170.f);
+                const QMatrix4x4 m = cam.projection(aspect) * cam.view();
+                float lo[2] = {1e9f, 1e9f}, hi[2] = {-1e9f, -1e9f};
+                // Every corner of every mesh (the ground is flat, so its box is the quad); with
+                // the land drawn around, all but the ground's.
+                for (const MeshNode& mn : sceneMeshNodes(true)) {
+                    if (content && mn.node->getLabel() == "Ground") continue;
+                    const Bounds nb = nodeBounds(mn);
+                    for (int i = 0; i < 8; ++i) {
+                        const QVector3D q = m.map(QVector3D(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(),
+                                                            i & 4 ? nb.max.z() : nb.min.z()));
+                        for (int k = 0; k < 2; ++k) {
+                            lo[k] = std::min(lo[k], q[k]);
+                            hi[k] = std::max(hi[k], q[k]);
+                        }
+                    }
                 }
-            }
-            const QString what = namedViewLabel(v) + QString(" at aspect %1").arg(double(aspect));
-            EXPECT_GE(lo[0], -1.f) << qPrintable(what);
-            EXPECT_GE(lo[1], -1.f) << qPrintable(what);
-            EXPECT_LE(hi[0], 1.f) << qPrintable(what);
-            EXPECT_LE(hi[1], 1.f) << qPrintable(what);
-            // Every view fills the picture along its longer side. The perspective view, the
-            // one a scene opens with, looks down at an angle yet keeps the horizon in the
-            // picture's upper part with sky above it: a flat scene seen so is a wide band
-            // across it, covering a third of the picture or more.
-            EXPECT_GE(std::max(hi[0] - lo[0], hi[1] - lo[1]), 1.7f) << qPrintable(what);
-            if (v == NamedView::Perspective) {
+                const QString what = namedViewLabel(v) + QString(" at aspect %1, %2 shading").arg(double(aspect)).arg(shadingName(shading));
+                EXPECT_GE(lo[0], -1.f) << qPrintable(what);
+                EXPECT_GE(lo[1], -1.f) << qPrintable(what);
+                EXPECT_LE(hi[0], 1.f) << qPrintable(what);
+                EXPECT_LE(hi[1], 1.f) << qPrintable(what);
+                // Every view fills the picture along its longer side.
+                EXPECT_GE(std::max(hi[0] - lo[0], hi[1] - lo[1]), 1.7f) << qPrintable(what);
+                if (v != NamedView::Perspective) continue;
+                // The perspective view looks down at an angle yet keeps the horizon in the
+                // picture's upper part with sky above it: flat ground alone seen so is a wide
+                // band across it; what stands on it fills more.
                 if (aspect > 1.f) {
-                    EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, 0.33f) << qPrintable(what);
+                    EXPECT_GE((hi[0] - lo[0]) * (hi[1] - lo[1]) / 4.f, content ? 0.6f : 0.33f) << qPrintable(what);
                 }
                 const QVector3D level = QVector3D(cam.target.x(), cam.eye().y(), cam.target.z()) - cam.eye();
                 const QVector3D horizon = m.map(cam.eye() + level.normalized() * 1e5f);
@@ -300,7 +407,7 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
     dzScene->clear();
 }
 
-TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
+TEST(WorldGround, RingMeetsTheRimWithItsNormalsContinuesTheTextureAndSettlesAtTheHorizon)
 {
     // A 1000 x 1000 terrain from x = 200, z = -300 whose rim rises from 0 in the west to 200
     // in the east, with a hill in the middle; its texture spans it once.
@@ -316,6 +423,11 @@ TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
             v.px = 200.f + 1000.f * float(i) / n;
             v.pz = -800.f + 1000.f * float(j) / n;
             v.py = height(v.px, v.pz);
+            // The terrain's own normals, from the slope of its height.
+            const float e = 1.f;
+            const QVector3D nrm = QVector3D(height(v.px - e, v.pz) - height(v.px + e, v.pz), 2.f * e,
+                                            height(v.px, v.pz - e) - height(v.px, v.pz + e)).normalized();
+            v.nx = nrm.x(), v.ny = nrm.y(), v.nz = nrm.z();
             v.u = float(i) / n;
             v.v = 1.f - float(j) / n;
             terrain.vertices.push_back(v);
@@ -335,6 +447,14 @@ TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
         if (rim) {
             // The terrain's own rim vertices, and a curtain under them.
             const float below = height(v.px, v.pz) - v.py;
+            // Lit as the terrain's rim: the terrain's normal, not one of the ring's own.
+            const GpuVertex* own = nullptr;
+            for (const GpuVertex& t : terrain.vertices)
+                if (std::abs(t.px - v.px) < 1e-2f && std::abs(t.pz - v.pz) < 1e-2f) own = &t;
+            ASSERT_NE(own, nullptr);
+            EXPECT_NEAR(v.nx, own->nx, 1e-4f);
+            EXPECT_NEAR(v.ny, own->ny, 1e-4f);
+            EXPECT_NEAR(v.nz, own->nz, 1e-4f);
             if (std::abs(below) < 1e-2f) ++onRim;
             else if (below > 1.f) ++underRim;
             else ADD_FAILURE() << "a ring vertex on the rim neither on nor under it: " << below;
