@@ -244,7 +244,8 @@ bool prepareRender(const QSize& size, int samples, PreparedRender* out, QString*
     out->settings.height = size.height();
     out->settings.samples = samples;
     out->settings.exposure = kViewExposure;
-    // The viewport's haze: a depth of air set by the size of the scene.
+    // Haze set by the size of the scene, as the viewport's fog is (a little thicker: the
+    // renders were composed with it).
     out->settings.trace.fogDensity = 0.12f / radius;
     return true;
 }
