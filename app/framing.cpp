@@ -363,6 +363,11 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
         // scene) stands a little above the eye. The camera then tilts so that this skyline
         // sits a little above the middle of the picture, leaving the sky its upper part.
         const float tanHalf = std::tan(qDegreesToRadians(cam.fovDeg) * 0.5f);
+        // The default sun (not the one set now): the place prefers it behind or beside the eye,
+        // which shows lit sides and shadows, and stays where it is when the sun is turned, so
+        // the shadows move in the same picture.
+        const SkyVec sd = sunDirection(SunSky{});
+        const QVector3D sunFlat = QVector3D(sd.x, 0.f, sd.z).normalized() * std::sqrt(std::max(0.f, 1.f - sd.y * sd.y));
         float bestScore = 1e9f, bestRise = 0.f;
         QVector3D bestEye, bestDir;
         // Places around the middle, and the corners: from a corner the scene lies farthest
@@ -398,20 +403,13 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                         if (grid.at(px + dir.x() * d, pz + dir.z() * d, &h)) rise = std::max(rise, (h - eye.y()) / d);
                         else if (rise > -1e9f) break; // past the far edge
                     }
-                    // A tree or tall flower in the first quarter of the way to the centre
-                    // stands before the eye and hides what lies behind it.
-                    bool blocked = false;
-                    for (int i = 1; i <= 12 && !blocked; ++i) {
-                        const float d = reach * 0.125f * float(i) / 12.f;
-                        blocked = !clear(px + dir.x() * d, pz + dir.z() * d);
-                    }
-                    // Nearer the edge and nearer the centre's direction are better by a little.
-                    // The place does not depend on the sun: turning the sun moves the shadows
-                    // in the same picture. The skyline a little above the eye is best: much
-                    // higher is a slope before the eye, much lower a hilltop looking down on
-                    // empty ground.
+                    // Nearer the edge and nearer the centre's direction are better by a little,
+                    // and so is the default sun behind the eye. The skyline a little above the
+                    // eye is best: much higher is a slope before the eye, much lower a hilltop
+                    // looking down on empty ground.
+                    const float intoSun = std::max(0.f, QVector3D::dotProduct(dir, sunFlat));
                     const float score = std::abs(rise - 0.05f) + (0.95f - k) * 0.05f + std::abs(t) * 0.08f +
-                                        (blocked ? 0.5f : 0.f);
+                                        intoSun * 0.15f;
                     if (score < bestScore) {
                         bestScore = score;
                         bestRise = rise;

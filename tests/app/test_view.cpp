@@ -404,6 +404,15 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
     const QVector3D toCentre = (QVector3D(b.center().x(), eye.eye().y(), b.center().z()) - eye.eye()).normalized();
     EXPECT_GT(QVector3D::dotProduct(look, toCentre), 0.9f);
     EXPECT_LT(look.y(), 0.f) << "eyes a little down";
+    // Turning the sun moves the shadows, not the person: the same place and direction under
+    // the sun from the other side.
+    ViewLook turned = viewLook();
+    turned.sun.azimuthDeg = 315.f;
+    setViewLook(turned);
+    const OrbitCamera again = namedViewCamera(NamedView::Eye, 16.f / 9.f, 170.f);
+    setViewLook(ViewLook());
+    EXPECT_LT((again.eye() - eye.eye()).length(), 1e-3f);
+    EXPECT_LT((again.target - eye.target).length(), 1e-3f);
     dzScene->clear();
 }
 
