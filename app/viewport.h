@@ -48,6 +48,10 @@ private slots:
 
 private:
     void cameraChanged();
+    // The first content of an empty scene brought into view; true when the camera moved.
+    bool frameNewContent();
+    // Each mesh's revision mixed with where its node stands.
+    QHash<const DzFacetMesh*, quint64> revisions() const;
     // update(), or held while long work runs.
     void redraw();
 
