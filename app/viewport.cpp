@@ -40,6 +40,7 @@ Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
         connect(dzApp, &DzApp::progressChanged, this, [this]() {
             if (m_heldRedraw && !DzProgress::isRunning()) {
                 m_heldRedraw = false;
+                m_discardAfterFrame = isVisible();
                 update();
             }
         });
@@ -110,6 +111,13 @@ void Viewport::frameDone()
     if (!m_frameStart.isValid()) return;
     const qint64 ms = m_frameStart.elapsed();
     m_frameStart.invalidate();
+    // Until this frame was on screen the window showed the work running (its bar, its Cancel
+    // button): what the user did meanwhile was meant for that, and is dropped as the work's
+    // own input was.
+    if (m_discardAfterFrame) {
+        m_discardAfterFrame = false;
+        DzProgress::discardQueuedInput();
+    }
     // For timing the window as a user meets it (the time to the first whole frame of what
     // was opened): VERDIX_FRAME_TIMES=1 logs each frame's cost, when it was on screen and the
     // processor time the process had used by then (all threads: on a loaded machine the wall
