@@ -66,6 +66,8 @@ private:
     bool m_moved = false;
     bool m_glReady = false;
     bool m_heldRedraw = false;
+    // Meshes in the frame being drawn, for the frame log.
+    int m_frameMeshes = 0;
     // The frame that shows what long work made: input queued while it is drawn is dropped.
     bool m_discardAfterFrame = false;
     // Set while the scene is empty: the next content to arrive (an opened set) is framed.
