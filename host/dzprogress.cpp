@@ -154,7 +154,9 @@ public:
             if (!m_held.contains(obj)) m_held.append(obj);
             return true;
         }
-        if (!isUserInput(event) || !obj->isWidgetType()) return false;
+        // A move acts on nothing by itself, and a drag the user holds (a slider whose change
+        // ran the work) goes on from where the pointer is now.
+        if (!isUserInput(event) || event->type() == QEvent::MouseMove || !obj->isWidgetType()) return false;
         // A message box up now is what the user sees and answers.
         const QWidget* modal = QApplication::activeModalWidget();
         auto* w = static_cast<QWidget*>(obj);
