@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <cstdio>
+#include <sys/resource.h>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <limits>
@@ -39,6 +40,7 @@ Viewport::Viewport(QWidget* parent) : QOpenGLWidget(parent)
         connect(dzApp, &DzApp::progressChanged, this, [this]() {
             if (m_heldRedraw && !DzProgress::isRunning()) {
                 m_heldRedraw = false;
+                m_discardAfterFrame = isVisible();
                 update();
             }
         });
@@ -92,6 +94,13 @@ void Viewport::paintGL()
         return;
     }
     m_frameStart.start();
+    // Content that arrived while long work held the redraws is framed before its first
+    // frame, not one frame later: on a software renderer a frame of a large scene costs seconds.
+    frameNewContent();
+    // What this frame shows is seen: the next look at the revisions asks for no second frame.
+    m_seenRevisions = revisions();
+    m_frameMeshes = m_seenRevisions.size();
+    m_heldRedraw = false;
     m_renderer.sync();
     const int dpr = devicePixelRatio();
     m_renderer.render(m_camera.view(), m_camera.projection(float(width()) / float(std::max(1, height()))),
@@ -103,12 +112,25 @@ void Viewport::frameDone()
     if (!m_frameStart.isValid()) return;
     const qint64 ms = m_frameStart.elapsed();
     m_frameStart.invalidate();
+    // Until this frame was on screen the window showed the work running (its bar, its Cancel
+    // button): what the user did meanwhile was meant for that, and is dropped as the work's
+    // own input was.
+    if (m_discardAfterFrame) {
+        m_discardAfterFrame = false;
+        DzProgress::discardQueuedInput();
+    }
     // For timing the window as a user meets it (the time to the first whole frame of what
-    // was opened): VERDIX_FRAME_TIMES=1 logs each frame's cost and when it was on screen.
+    // was opened): VERDIX_FRAME_TIMES=1 logs each frame's cost, when it was on screen and the
+    // processor time the process had used by then (all threads: on a loaded machine the wall
+    // times stretch, this does not).
     static const bool logFrames = qEnvironmentVariableIsSet("VERDIX_FRAME_TIMES");
-    if (logFrames)
-        fprintf(stderr, "verdix-host: frame of %d meshes in %lld ms, shown at %.2f s\n", int(sceneMeshNodes(true).size()), ms,
-                double(m_life.elapsed()) / 1000.0);
+    if (logFrames) {
+        rusage use{};
+        getrusage(RUSAGE_SELF, &use);
+        const double cpu = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) + double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+        fprintf(stderr, "verdix-host: frame of %d meshes in %lld ms, shown at %.2f s, %.2f s of processor time\n",
+                m_frameMeshes, ms, double(m_life.elapsed()) / 1000.0, cpu);
+    }
 }
 
 void Viewport::poll()
@@ -118,14 +140,7 @@ void Viewport::poll()
         m_heldRedraw = true;
         return;
     }
-    // A cheap look at the revisions and where the nodes stand (the animation moves rocks
-    // without touching their meshes); paintGL uploads only the meshes that changed.
-    QHash<const DzFacetMesh*, quint64> now;
-    for (const MeshNode& mn : sceneMeshNodes(true)) {
-        const DzVec3 p = mn.node->getWSPos();
-        const uint where = qHash(QByteArray::fromRawData(reinterpret_cast<const char*>(&p), int(sizeof p)));
-        now.insert(mn.mesh, (mn.mesh->revision() << 32) ^ where);
-    }
+    const QHash<const DzFacetMesh*, quint64> now = revisions();
     if (now != m_seenRevisions || m_heldRedraw) {
         m_seenRevisions = now;
         m_heldRedraw = false;
@@ -134,14 +149,32 @@ void Viewport::poll()
     // The first thing made in an empty scene (a new landscape, a set opened in the pane, which
     // empties the scene and fills it again) is brought into view; after that the camera stays
     // where the user put it.
-    if (now.isEmpty()) {
-        m_frameWhenFilled = true;
-    } else if (m_frameWhenFilled && !sceneBounds().isEmpty()) {
-        // From the perspective view, horizon and sky in the picture, whatever angle the
-        // camera had over the empty scene.
-        m_frameWhenFilled = false;
-        setNamedView(int(NamedView::Perspective));
+    if (now.isEmpty()) m_frameWhenFilled = true;
+    else if (frameNewContent()) update();
+}
+
+QHash<const DzFacetMesh*, quint64> Viewport::revisions() const
+{
+    // A cheap look at the revisions and where the nodes stand (the animation moves rocks
+    // without touching their meshes); paintGL uploads only the meshes that changed.
+    QHash<const DzFacetMesh*, quint64> now;
+    for (const MeshNode& mn : sceneMeshNodes(true)) {
+        const DzVec3 p = mn.node->getWSPos();
+        const uint where = qHash(QByteArray::fromRawData(reinterpret_cast<const char*>(&p), int(sizeof p)));
+        now.insert(mn.mesh, (mn.mesh->revision() << 32) ^ where);
     }
+    return now;
+}
+
+bool Viewport::frameNewContent()
+{
+    if (!m_frameWhenFilled || sceneBounds().isEmpty()) return false;
+    // From the perspective view, horizon and sky in the picture, whatever angle the camera
+    // had over the empty scene.
+    m_frameWhenFilled = false;
+    m_camera = namedViewCamera(NamedView::Perspective, float(width()) / float(std::max(1, height())), walkEyeHeight());
+    m_camera.writeTo(hostCamera());
+    return true;
 }
 
 void Viewport::cameraChanged()

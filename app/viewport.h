@@ -48,6 +48,10 @@ private slots:
 
 private:
     void cameraChanged();
+    // The first content of an empty scene brought into view; true when the camera moved.
+    bool frameNewContent();
+    // Each mesh's revision mixed with where its node stands.
+    QHash<const DzFacetMesh*, quint64> revisions() const;
     // update(), or held while long work runs.
     void redraw();
 
@@ -62,6 +66,10 @@ private:
     bool m_moved = false;
     bool m_glReady = false;
     bool m_heldRedraw = false;
+    // Meshes in the frame being drawn, for the frame log.
+    int m_frameMeshes = 0;
+    // The frame that shows what long work made: input queued while it is drawn is dropped.
+    bool m_discardAfterFrame = false;
     // Set while the scene is empty: the next content to arrive (an opened set) is framed.
     bool m_frameWhenFilled = true;
 };

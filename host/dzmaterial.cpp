@@ -27,6 +27,29 @@ QImage DzTexture::getImage() const
     return m_image;
 }
 
+bool DzTexture::hasImage() const
+{
+    const QFileInfo fi(m_file);
+    QMutexLocker lock(&m_imageLock);
+    return m_loaded && fi.size() == m_fileSize && fi.lastModified().toMSecsSinceEpoch() == m_fileStamp;
+}
+
+void DzTexture::setDecodedImage(const QImage& image, const QFileInfo& readFrom)
+{
+    if (image.isNull()) return;
+    QMutexLocker lock(&m_imageLock);
+    m_image = image;
+    m_loaded = true;
+    m_fileSize = readFrom.size();
+    m_fileStamp = readFrom.lastModified().toMSecsSinceEpoch();
+}
+
+DzTexture* DzImageMgr::findImage(const QString& file) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_textures.value(QFileInfo(file).absoluteFilePath());
+}
+
 DzTexture* DzImageMgr::getImage(const QString& file)
 {
     QMutexLocker lock(&m_lock);

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QMap>
 #include <QStringList>
+#include <QFileInfo>
 #include <QImage>
 #include <QMutex>
 #include <QPointer>
@@ -92,6 +93,11 @@ public:
     QString getFilename() const { return m_file; }
     // Safe to call from several threads at once (the viewport prepares surfaces in parallel).
     QImage getImage() const;
+    // Whether the pixels are at hand for the file as it now is on disk (getImage() reads nothing).
+    bool hasImage() const;
+    // The file's pixels decoded by a caller that read it whole (to check it): kept as if read
+    // here, for the file as it stood when that read began, so a texture is decoded once.
+    void setDecodedImage(const QImage& image, const QFileInfo& readFrom);
 
 private:
     QString m_file;
@@ -108,6 +114,8 @@ public:
     explicit DzImageMgr(QObject* parent = nullptr) : DzBase(parent) {}
     // One texture per file path; null when no file exists there or it is not an image.
     DzTexture* getImage(const QString& file);
+    // The texture already made for the file, or null; makes none.
+    DzTexture* findImage(const QString& file) const;
 
     // The folders whose images a scene file may name besides those of its own folder: the
     // image libraries of the application and its plug-ins, one per key (a plug-in that

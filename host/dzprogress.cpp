@@ -108,6 +108,71 @@ bool holdPaint(QWidget* w)
     return true;
 }
 
+// What a user does with keys, buttons and wheels (a button release passes: it ends a drag
+// that began before the work).
+bool isUserInput(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TabletPress:
+    case QEvent::DragEnter:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Returns drop, for a filter. A key's shortcut is looked for before the key is delivered: an
+// override event left unaccepted hands the key to the shortcut map, which triggers the action
+// itself (Ctrl+Z undoing inside the work, no widget asked). Accepted, the key goes on to the
+// widget, where it is dropped.
+bool dropInput(QEvent* event, bool drop)
+{
+    if (drop && event->type() == QEvent::ShortcutOverride) event->accept();
+    return drop;
+}
+
+// Drops the input the window system delivers while it is installed, and holds repaints (the
+// window would otherwise be drawn from inside the caller).
+class QueuedInputDrop : public QObject
+{
+public:
+    bool eventFilter(QObject* obj, QEvent* event) override
+    {
+        if (event->type() == QEvent::UpdateRequest) {
+            if (!m_held.contains(obj)) m_held.append(obj);
+            return true;
+        }
+        // A move acts on nothing by itself, and a drag the user holds (a slider whose change
+        // ran the work) goes on from where the pointer is now.
+        if (!isUserInput(event) || event->type() == QEvent::MouseMove || !obj->isWidgetType()) return false;
+        // A message box up now is what the user sees and answers.
+        const QWidget* modal = QApplication::activeModalWidget();
+        auto* w = static_cast<QWidget*>(obj);
+        return dropInput(event, !(modal && (w == modal || modal->isAncestorOf(w))));
+    }
+    void repostHeld()
+    {
+        for (const QPointer<QObject>& o : m_held)
+            if (o) QCoreApplication::postEvent(o, new QEvent(QEvent::UpdateRequest), Qt::LowEventPriority);
+        m_held.clear();
+    }
+
+private:
+    QList<QPointer<QObject>> m_held;
+};
+
 bool InputGate::eventFilter(QObject* obj, QEvent* event)
 {
     if (!obj->isWidgetType()) return false;
@@ -122,20 +187,7 @@ bool InputGate::eventFilter(QObject* obj, QEvent* event)
             event->accept();
             return true;
         }
-        return !takesInput(w);
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TabletPress:
-    case QEvent::DragEnter:
-    case QEvent::Drop:
-        return !takesInput(w);
+        return dropInput(event, !takesInput(w));
     case QEvent::Close:
         // The window stays until the operation has put things back.
         if (w->isWindow() && !takesInput(w)) {
@@ -144,8 +196,7 @@ bool InputGate::eventFilter(QObject* obj, QEvent* event)
         }
         return false;
     default:
-        // A button release ends a drag that began before the operation.
-        return false;
+        return isUserInput(event) && dropInput(event, !takesInput(w));
     }
 }
 
@@ -223,6 +274,23 @@ void DzProgress::finish()
     }
     s.shown = s.consoleShown = false;
     s.label.clear();
+    // Keys and clicks given while the work ran without letting events through (its last
+    // stretch) were aimed at a window showing the work, as those dropped meanwhile were.
+    discardQueuedInput();
+}
+
+void DzProgress::discardQueuedInput()
+{
+    if (!onGuiThread() || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    // Not inside a scope: its gate already drops input, and lets Escape and Cancel through.
+    if (state().depth > 0) return;
+    QueuedInputDrop drop;
+    qApp->installEventFilter(&drop);
+    // A round trip to the window system first: everything the user did up to now has then
+    // arrived, and nothing done later is touched (order, not a span of time, decides).
+    QGuiApplication::sync();
+    qApp->removeEventFilter(&drop);
+    drop.repostHeld();
 }
 
 void DzProgress::setTotal(long long total) { m_total = total < 0 ? 0 : total; }

@@ -48,6 +48,11 @@ public:
     static void requestCancel();
     // The window's Cancel button: the one widget that takes clicks while a scope runs.
     static void setCancelButton(QWidget* button);
+    // Drops the keys and clicks the window system has queued up to this moment (repaints
+    // wait until it returns). The outermost scope does it when it ends; a window whose first
+    // frame after the work takes long does it once that frame is shown: input given while
+    // the screen still showed the work running was aimed at what is no longer there.
+    static void discardQueuedInput();
     // Headless runs with a terminal on stderr: a one-line progress there.
     static void setConsoleOutput(bool on);
     // Milliseconds between event slices, before the bar shows and between bar updates (tests

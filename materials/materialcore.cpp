@@ -104,9 +104,20 @@ QString setMaterialTexture(DzNode* node, const QString& mat, const QString& prop
     const bool exists = info.exists();
     QString refused;
     // Decoded once here, so that a file too large or broken is named now rather than failing
-    // a render or an export later without a word.
-    if (exists && readCheckedImage(path, QStringLiteral("the texture"), &refused).isNull()) return refused;
+    // a render or an export later without a word. The pixels stay with the texture: the view
+    // draws them and the next material naming the same file finds them, without reading the
+    // file again.
+    QImage decoded;
+    if (exists) {
+        const DzTexture* known = dzApp ? dzApp->getImageMgr()->findImage(path) : nullptr;
+        if (known && known->hasImage()) {
+            if (!checkImageToRead(path, QStringLiteral("the texture"), &refused)) return refused;
+        } else if ((decoded = readCheckedImage(path, QStringLiteral("the texture"), &refused)).isNull()) {
+            return refused;
+        }
+    }
     DzTexture* tex = exists && dzApp ? dzApp->getImageMgr()->getImage(path) : nullptr;
+    if (tex && !decoded.isNull()) tex->setDecodedImage(decoded, info);
     if (auto* num = qobject_cast<DzNumericProperty*>(p)) {
         num->beginEdit();
         if (!num->isMappable()) num->setIsMappable(true);

@@ -1,6 +1,14 @@
-// The progress bar the window shows: one bar for nested work, that never runs backwards.
+// The progress bar the window shows: one bar for nested work, that never runs backwards; and
+// the input given while work runs, which acts neither then nor afterwards.
 #include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QVBoxLayout>
 #include <QVector>
+#include <QWidget>
 #include <dzapp.h>
 #include <dzprogress.h>
 
@@ -71,4 +79,52 @@ TEST_F(Progress, NestedWorkFillsItsParentsStepAndTheBarNeverRunsBackwards)
     // The end is said once the outermost scope closes, shown or not.
     EXPECT_EQ(shown.last().value, shown.last().maximum);
     EXPECT_FALSE(DzProgress::isRunning());
+}
+
+TEST_F(Progress, InputGivenWhileWorkRunsActsNeitherThenNorAfterItButInputGivenLaterDoes)
+{
+    QWidget window;
+    auto* edit = new QLineEdit(&window);
+    auto* button = new QPushButton("Apply", &window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(edit);
+    layout->addWidget(button);
+    auto* undo = new QAction("Undo", &window);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    window.addAction(undo);
+    int undone = 0, clicked = 0;
+    QObject::connect(undo, &QAction::triggered, [&]() { ++undone; });
+    QObject::connect(button, &QPushButton::clicked, [&]() { ++clicked; });
+    window.show();
+    QApplication::setActiveWindow(&window);
+    edit->setFocus();
+    QCoreApplication::processEvents();
+
+    {
+        DzProgress work("Opening Grove.txt", 2);
+        work.step(1);
+        // Keys that reach the window while the work lets events through: a shortcut too.
+        QTest::keyClick(button, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClicks(edit, "ab");
+        work.step(2);
+        // Input queued while the work ran on without letting events through (its last stretch).
+        QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
+        const QPoint centre = button->rect().center();
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(undone, 0) << "a shortcut acted inside the work";
+    EXPECT_EQ(edit->text(), QString());
+    EXPECT_EQ(clicked, 0) << "a click queued during the work clicked once it was over";
+
+    // What the user does after the work acts at once, however soon.
+    QTest::keyClicks(edit, "ok");
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, button->rect().center(), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, button->rect().center(), Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::processEvents();
+    QTest::keyClick(button, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(edit->text(), QString("ok"));
+    EXPECT_EQ(clicked, 1);
+    EXPECT_EQ(undone, 1);
 }

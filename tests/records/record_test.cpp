@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -385,4 +388,36 @@ TEST(Record, MaterialsRoundTripThroughTheHost)
     ASSERT_EQ(onlyGloss[0].properties.size(), 2);
     EXPECT_EQ(onlyGloss[0].properties[0].property, "Glossiness");
     EXPECT_EQ(onlyGloss[0].properties[1].property, "Normal Map");
+}
+
+TEST(Record, ATextureIsDrawnFromThePixelsCheckedWhenItWasSet)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("bark.png");
+    QImage green(8, 8, QImage::Format_RGB32);
+    green.fill(Qt::darkGreen);
+    ASSERT_TRUE(green.save(file));
+    std::unique_ptr<DzNode> node(makeNode({"Trunk"}));
+    ASSERT_EQ(setMaterialTexture(node.get(), "Trunk", "Diffuse Color", file), QString());
+    DzTexture* tex = numeric(node.get(), "Trunk", "Diffuse Color")->getMapValue();
+    ASSERT_NE(tex, nullptr);
+    EXPECT_TRUE(tex->hasImage()) << "the check decoded the file whole; the view needs no second read";
+
+    // The file's pixel data damaged behind the texture's back, its size and time kept: only a
+    // second read would notice, and none happens.
+    const QDateTime stamp = QFileInfo(file).lastModified();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const int data = bytes.indexOf("IDAT");
+    ASSERT_GT(data, 0);
+    bytes[data + 6] = char(bytes[data + 6] ^ 0x5a);
+    ASSERT_TRUE(f.seek(0));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+    ASSERT_TRUE(f.flush());
+    ASSERT_TRUE(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+    f.close();
+    const QImage drawn = tex->getImage();
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_EQ(drawn.pixelColor(3, 3), QColor(Qt::darkGreen));
 }
