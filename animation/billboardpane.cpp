@@ -35,14 +35,14 @@ void BillboardBox::capture(const PaneInputs& in, const ControlBox& box, int)
 
 PassReport BillboardBox::layTopology(GeneratorPass& pass)
 {
-    uvEntries = addPolyBillboardCore(params, pass.mesh);
+    uvEntries = addPolyBillboardCore(params, random, pass.mesh);
     return {};
 }
 
 PassReport BillboardBox::update(GeneratorPass& pass)
 {
     lastPass = BillboardUpdateInfo();
-    return {updateBillboardCore(params, pass.mesh, pass.box.groundHeights, uvEntries, pass.ground,
+    return {updateBillboardCore(params, random, pass.mesh, pass.box.groundHeights, uvEntries, pass.ground,
                                    pass.resetCache, &lastPass), {}};
 }
 

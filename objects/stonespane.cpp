@@ -12,14 +12,14 @@
 
 PassReport StonesBox::layTopology(GeneratorPass& pass)
 {
-    addPolyStonesCore(params, pass.mesh);
+    addPolyStonesCore(params, random, pass.mesh);
     return {};
 }
 
 PassReport StonesBox::update(GeneratorPass& pass)
 {
     lastPass = StonesUpdateInfo();
-    return {updateStonesCore(params, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
+    return {updateStonesCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
 }
 
 void ZPK_VerdixPane::Button_CreateStones()

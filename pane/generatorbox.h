@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 #include <dzmath.h>
+#include "common/verdixrandom.h"
 
 class DzFacetMesh;
 class ZPK_VerdixPane;
@@ -83,6 +84,8 @@ public:
     // resetCache.
     virtual PassReport update(GeneratorPass& pass) = 0;
 
+    // The generator the box's passes draw from; each pass seeds it.
+    VxRandomStream random;
     // The node's title, the landscape the box stood on and whether a capture has run.
     QString title;
     int landscape = 0;

@@ -35,7 +35,7 @@ PassReport FlowerBox::layTopology(GeneratorPass& pass)
     refused = !r.error.isEmpty();
     if (refused) return r;
     FlowerPassInfo info;
-    pass.box.builderCount = addPolyFlowerCore(params, mesh, pass.box.builderCount, &info);
+    pass.box.builderCount = addPolyFlowerCore(params, random, mesh, pass.box.builderCount, &info);
     if (info.outOfMemory) r.error = FlowerMessages::meshMemory();
     return r;
 }
@@ -45,13 +45,13 @@ PassReport FlowerBox::update(GeneratorPass& pass)
     ControlBox& box = pass.box;
     FlowerPassInfo info;
     PassReport r;
-    r.status = animateFlowerCore(params, pass.mesh, box.groundHeights, pass.ground, pass.resetCache, &info);
+    r.status = animateFlowerCore(params, random, pass.mesh, box.groundHeights, pass.ground, pass.resetCache, &info);
     if (r.status.isEmpty() && info.topologyMismatch && box.builderCount > 0) {
         // Sliders changed while updates were held back (a record being read): the mesh
         // no longer fits them, so it is built again before it is written. (A count of 0 is
         // a topology that did not fit in memory: it is not tried again on every tick.)
-        box.builderCount = addPolyFlowerCore(params, pass.mesh, info.vertices);
-        r.status = animateFlowerCore(params, pass.mesh, box.groundHeights, pass.ground, pass.resetCache, &info);
+        box.builderCount = addPolyFlowerCore(params, random, pass.mesh, info.vertices);
+        r.status = animateFlowerCore(params, random, pass.mesh, box.groundHeights, pass.ground, pass.resetCache, &info);
     }
     lastPass = info;
     return r;

@@ -51,14 +51,14 @@ QString GrassBox::meshMissing(const NodeMesh& found, const QString& title) const
 
 PassReport GrassBox::layTopology(GeneratorPass& pass)
 {
-    addPolyGrassCore(params, pass.mesh);
+    addPolyGrassCore(params, random, pass.mesh);
     return {};
 }
 
 PassReport GrassBox::update(GeneratorPass& pass)
 {
     lastPass = GrassUpdateInfo();
-    return {updateGrassCore(params, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
+    return {updateGrassCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
 }
 
 void ZPK_VerdixPane::Button_CreateGrass()

@@ -77,7 +77,7 @@ PassReport TreeBox::layTopology(GeneratorPass& pass)
 {
     const TreeParams p = passParams(pass.box);
     TreeBarProgress bar(pass.progress);
-    const TreeBuildInfo info = buildTreeCore(p, pass.mesh, pass.ground, pass.progress ? &bar : nullptr);
+    const TreeBuildInfo info = buildTreeCore(p, random, pass.mesh, pass.ground, pass.progress ? &bar : nullptr);
     built = treeBuiltMesh(p, info);
     pass.box.builderCount = info.vertices;
     return {};
@@ -86,7 +86,7 @@ PassReport TreeBox::layTopology(GeneratorPass& pass)
 PassReport TreeBox::update(GeneratorPass& pass)
 {
     // A mesh that the sliders no longer describe waits for its next update.
-    lastWind = animateTreeCore(passParams(pass.box), wind, pass.mesh, pass.ground, built);
+    lastWind = animateTreeCore(passParams(pass.box), random, wind, pass.mesh, pass.ground, built);
     return {};
 }
 

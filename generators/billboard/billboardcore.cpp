@@ -92,7 +92,7 @@ int BillboardParams::cells() const { return clampi(MapX, 1, 40) * clampi(MapZ, 1
 int BillboardParams::verticesNeeded() const { return billboards() * planes() * 4; }
 int BillboardParams::uvEntriesNeeded() const { return cells() * 4; }
 
-int addPolyBillboardCore(const BillboardParams& params, DzFacetMesh& mesh)
+int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzFacetMesh& mesh)
 {
     const BillboardParams p = params.clamped();
     const int N = p.billboards(), P = p.planes(), COLS = p.MapX, ROWS = p.MapZ;
@@ -128,7 +128,7 @@ int addPolyBillboardCore(const BillboardParams& params, DzFacetMesh& mesh)
     mesh.setUVList(uvs);
 
     // A fixed seed: every rebuild gives each facet the same random cell.
-    VxRandomStream rng(0u);
+    rng.seed(0u);
     const bool oneCell = COLS + ROWS <= 2;
     const float delta = planeStep(P);
     mesh.activateMaterial(0);
@@ -154,7 +154,7 @@ int addPolyBillboardCore(const BillboardParams& params, DzFacetMesh& mesh)
     return COLS * ROWS * 4;
 }
 
-QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, std::vector<float>& cache,
+QString updateBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,
                             int& uvEntries, const GroundSampler& sampler, bool ResetCache, BillboardUpdateInfo* info)
 {
     const BillboardParams p = params.clamped();
@@ -171,7 +171,7 @@ QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, st
     }
 
     const bool rebuild = topologyStale(p, mesh, uvEntries);
-    if (rebuild) uvEntries = addPolyBillboardCore(p, mesh);
+    if (rebuild) uvEntries = addPolyBillboardCore(p, rng, mesh);
 
     const float s = float(p.Shape - 1) * 0.01f;
     // A hair under 1/360, as the sector sliders have always been scaled.
@@ -185,7 +185,7 @@ QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, st
     const float delta = planeStep(P);
     const float camX = p.camera.x(), camZ = p.camera.z();
 
-    VxRandomStream rng(std::uint32_t(p.Seed));
+    rng.seed(std::uint32_t(p.Seed));
     CachedGround ground{cache, sampler, refill};
     mesh.beginEdit();
     DzVec3* out = mesh.getVerticesPtr();
@@ -279,7 +279,6 @@ QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, st
         }
     }
     mesh.finishEdit();
-    vxRandState() = rng.state;
 
     if (info) {
         info->rebuilt = rebuild;

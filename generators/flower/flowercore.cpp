@@ -290,7 +290,7 @@ Mat headMatrix(const FlowerStemPoint& pt, const FlowerWind& W)
 }
 
 template <class Sink, class Ground>
-void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInfo& info)
+void walkFlower(const FlowerParams& p, VxRandomStream& rng, Sink& sink, Ground& ground, FlowerPassInfo& info)
 {
     const UVLayout uv = uvLayout(p);
     sink.begin(p, uv);
@@ -313,7 +313,7 @@ void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInf
 
     FlowerStemPoint* pts = stemPointStore();
     int npts = 0;
-    VxRandomStream rng(std::uint32_t(p.Seed));
+    rng.seed(std::uint32_t(p.Seed));
 
     // Stems, plant by plant.
     for (int i = 0; i < N; ++i) {
@@ -455,7 +455,6 @@ void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInf
     }
 
     info.vertices = sink.cursor();
-    vxRandState() = rng.state;
 }
 
 }  // namespace
@@ -577,9 +576,8 @@ int flowerVertexCount(const FlowerParams& params)
     CountSink sink;
     FlatGround ground;
     FlowerPassInfo info;
-    const std::uint32_t keep = vxRandState();
-    walkFlower(p, sink, ground, info);
-    vxRandState() = keep;
+    VxRandomStream rng;
+    walkFlower(p, rng, sink, ground, info);
     return info.vertices;
 }
 
@@ -615,14 +613,13 @@ QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
     sink.limit = limit;
     FlatGround ground;
     FlowerPassInfo info;
-    const std::uint32_t keep = vxRandState();
+    VxRandomStream rng;
     bool past = false;
     try {
-        walkFlower(p, sink, ground, info);
+        walkFlower(p, rng, sink, ground, info);
     } catch (const PastTheLimit&) {
         past = true;
     }
-    vxRandState() = keep;
     if (!past) return {};
     const auto gb = [](long long b) { return QString::number(double(b) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; };
     if (limit < kMaxFlowerVertices)
@@ -635,7 +632,7 @@ QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
         .arg(kMaxFlowerVertices);
 }
 
-int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
+int addPolyFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
 {
     const FlowerParams p = params.clamped();
     AppendSink sink{mesh, presize};
@@ -643,7 +640,7 @@ int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize
     FlowerPassInfo local;
     mesh.beginEdit();
     try {
-        walkFlower(p, sink, ground, local);
+        walkFlower(p, rng, sink, ground, local);
     } catch (const std::bad_alloc&) {
         // Sliders at their tops ask for more than memory holds: an empty mesh, not a crash.
         mesh.removeAllFacets();
@@ -657,7 +654,7 @@ int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize
     return local.vertices;
 }
 
-QString animateFlowerCore(const FlowerParams& params, DzVertexMesh& mesh, std::vector<float>& cache,
+QString animateFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzVertexMesh& mesh, std::vector<float>& cache,
                           const GroundSampler& sampler, bool ResetCache, FlowerPassInfo* info)
 {
     const FlowerParams p = params.clamped();
@@ -677,7 +674,7 @@ QString animateFlowerCore(const FlowerParams& params, DzVertexMesh& mesh, std::v
     SetSink sink{mesh.getVerticesPtr(), mesh.getNumVertices()};
     FlowerPassInfo local;
     mesh.beginEdit();
-    walkFlower(p, sink, ground, local);
+    walkFlower(p, rng, sink, ground, local);
     mesh.finishEdit();
     local.refilled = refill;
     local.heightQueries = ground.queries;

@@ -76,7 +76,7 @@ struct AppendSink
 };
 
 template <class Sink, class Ground>
-int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
+int layGrass(const GrassParams& p, VxRandomStream& rng, Sink& sink, Ground& ground)
 {
     const int N = p.blades();
     const int L = p.lod();
@@ -92,7 +92,7 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
     const int hx = AX / 2, hz = AZ / 2;
 
     sink.begin(N, L);
-    VxRandomStream rng(std::uint32_t(p.Seed + p.boxIndex));
+    rng.seed(std::uint32_t(p.Seed + p.boxIndex));
 
     int c = 0, S = 0;
     int fx = 0, fz = 0;
@@ -157,7 +157,6 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
         grassBladeVertices(blade, v);
         sink.blade(v, 2 * (L + 1));
     }
-    vxRandState() = rng.state;
     return clumps;
 }
 
@@ -280,7 +279,7 @@ bool grassTopologyStale(const GrassParams& p, const DzFacetMesh& mesh)
         || !uvs || uvs->getNumValues() != 2 * (L + 1);
 }
 
-QString updateGrassCore(const GrassParams& params, DzFacetMesh& mesh, std::vector<float>& cache,
+QString updateGrassCore(const GrassParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,
                         const GroundSampler& sampler, bool ResetCache, GrassUpdateInfo* info)
 {
     const GrassParams p = params.clamped();
@@ -307,10 +306,10 @@ QString updateGrassCore(const GrassParams& params, DzFacetMesh& mesh, std::vecto
     int clumps;
     if (rebuild) {
         AppendSink sink{mesh};
-        clumps = layGrass(p, sink, ground);
+        clumps = layGrass(p, rng, sink, ground);
     } else {
         SetSink sink{mesh};
-        clumps = layGrass(p, sink, ground);
+        clumps = layGrass(p, rng, sink, ground);
     }
     mesh.finishEdit();
     if (info) {
@@ -322,12 +321,12 @@ QString updateGrassCore(const GrassParams& params, DzFacetMesh& mesh, std::vecto
     return QString();
 }
 
-void addPolyGrassCore(const GrassParams& params, DzFacetMesh& mesh)
+void addPolyGrassCore(const GrassParams& params, VxRandomStream& rng, DzFacetMesh& mesh)
 {
     const GrassParams p = params.clamped();
     FlatGround ground;
     AppendSink sink{mesh};
     mesh.beginEdit();
-    layGrass(p, sink, ground);
+    layGrass(p, rng, sink, ground);
     mesh.finishEdit();
 }
