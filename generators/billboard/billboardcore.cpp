@@ -7,6 +7,7 @@
 #include "dzgeometry.h"
 #include "common/verdixrandom.h"
 #include "common/patchlayout.h"
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -157,6 +158,7 @@ int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzF
 QString updateBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,
                             int& uvEntries, const GroundSampler& sampler, bool ResetCache, BillboardUpdateInfo* info)
 {
+    VX_EXPECT(uvEntries >= 0, "the UV entry count the last topology pass returned");
     const BillboardParams p = params.clamped();
     const int N = p.billboards(), P = p.planes(), COLS = p.MapX, ROWS = p.MapZ;
 

@@ -8,6 +8,7 @@
 #include "dzgeometry.h"
 #include "common/verdixrandom.h"
 #include "common/patchlayout.h"
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -634,6 +635,7 @@ QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
 
 int addPolyFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
 {
+    VX_EXPECT(presize >= 0, "a vertex count to pre-size the mesh for");
     const FlowerParams p = params.clamped();
     AppendSink sink{mesh, presize};
     FlatGround ground;

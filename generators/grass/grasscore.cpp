@@ -7,6 +7,7 @@
 #include "dzgeometry.h"
 #include "common/verdixrandom.h"
 #include "common/patchlayout.h"
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -164,6 +165,7 @@ int layGrass(const GrassParams& p, VxRandomStream& rng, Sink& sink, Ground& grou
 
 void grassBladeVertices(const GrassBlade& b, DzVec3* v)
 {
+    VX_EXPECT(v && b.lod >= 1 && b.lod <= kMaxLod, "a blade of 1..32 segments, room for 2 (lod + 1) vertices");
     const int L = b.lod;
     const float fL = float(L);
     const float fL2 = float(L * L);
