@@ -93,7 +93,7 @@ int BillboardParams::cells() const { return clampi(MapX, 1, 40) * clampi(MapZ, 1
 int BillboardParams::verticesNeeded() const { return billboards() * planes() * 4; }
 int BillboardParams::uvEntriesNeeded() const { return cells() * 4; }
 
-int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzFacetMesh& mesh)
+int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzFacetMesh& mesh)
 {
     const BillboardParams p = params.clamped();
     const int N = p.billboards(), P = p.planes(), COLS = p.MapX, ROWS = p.MapZ;
@@ -129,7 +129,7 @@ int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzF
     mesh.setUVList(uvs);
 
     // A fixed seed: every rebuild gives each facet the same random cell.
-    rng.seed(0u);
+    VxRandomStream rng(0u);
     const bool oneCell = COLS + ROWS <= 2;
     const float delta = planeStep(P);
     mesh.activateMaterial(0);
@@ -152,10 +152,11 @@ int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzF
              });
     }
     mesh.finishEdit();
+    gen = rng;
     return COLS * ROWS * 4;
 }
 
-QString updateBillboardCore(const BillboardParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,
+QString updateBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzFacetMesh& mesh, std::vector<float>& cache,
                             int& uvEntries, const GroundSampler& sampler, bool ResetCache, BillboardUpdateInfo* info)
 {
     VX_EXPECT(uvEntries >= 0, "the UV entry count the last topology pass returned");
@@ -173,7 +174,7 @@ QString updateBillboardCore(const BillboardParams& params, VxRandomStream& rng, 
     }
 
     const bool rebuild = topologyStale(p, mesh, uvEntries);
-    if (rebuild) uvEntries = addPolyBillboardCore(p, rng, mesh);
+    if (rebuild) uvEntries = addPolyBillboardCore(p, gen, mesh);
 
     const float s = float(p.Shape - 1) * 0.01f;
     // A hair under 1/360, as the sector sliders have always been scaled.
@@ -187,7 +188,8 @@ QString updateBillboardCore(const BillboardParams& params, VxRandomStream& rng, 
     const float delta = planeStep(P);
     const float camX = p.camera.x(), camZ = p.camera.z();
 
-    rng.seed(std::uint32_t(p.Seed));
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
+    VxRandomStream rng(std::uint32_t(p.Seed));
     CachedGround ground{cache, sampler, refill};
     mesh.beginEdit();
     DzVec3* out = mesh.getVerticesPtr();
@@ -281,6 +283,7 @@ QString updateBillboardCore(const BillboardParams& params, VxRandomStream& rng, 
         }
     }
     mesh.finishEdit();
+    gen = rng;
 
     if (info) {
         info->rebuilt = rebuild;

@@ -291,7 +291,7 @@ Mat headMatrix(const FlowerStemPoint& pt, const FlowerWind& W)
 }
 
 template <class Sink, class Ground>
-void walkFlower(const FlowerParams& p, VxRandomStream& rng, Sink& sink, Ground& ground, FlowerPassInfo& info)
+void walkFlower(const FlowerParams& p, VxRandomStream& gen, Sink& sink, Ground& ground, FlowerPassInfo& info)
 {
     const UVLayout uv = uvLayout(p);
     sink.begin(p, uv);
@@ -314,7 +314,8 @@ void walkFlower(const FlowerParams& p, VxRandomStream& rng, Sink& sink, Ground& 
 
     FlowerStemPoint* pts = stemPointStore();
     int npts = 0;
-    rng.seed(std::uint32_t(p.Seed));
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
+    VxRandomStream rng(std::uint32_t(p.Seed));
 
     // Stems, plant by plant.
     for (int i = 0; i < N; ++i) {
@@ -456,6 +457,7 @@ void walkFlower(const FlowerParams& p, VxRandomStream& rng, Sink& sink, Ground& 
     }
 
     info.vertices = sink.cursor();
+    gen = rng;
 }
 
 }  // namespace

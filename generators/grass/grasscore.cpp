@@ -77,7 +77,7 @@ struct AppendSink
 };
 
 template <class Sink, class Ground>
-int layGrass(const GrassParams& p, VxRandomStream& rng, Sink& sink, Ground& ground)
+int layGrass(const GrassParams& p, VxRandomStream& gen, Sink& sink, Ground& ground)
 {
     const int N = p.blades();
     const int L = p.lod();
@@ -93,7 +93,8 @@ int layGrass(const GrassParams& p, VxRandomStream& rng, Sink& sink, Ground& grou
     const int hx = AX / 2, hz = AZ / 2;
 
     sink.begin(N, L);
-    rng.seed(std::uint32_t(p.Seed + p.boxIndex));
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
+    VxRandomStream rng(std::uint32_t(p.Seed + p.boxIndex));
 
     int c = 0, S = 0;
     int fx = 0, fz = 0;
@@ -158,6 +159,7 @@ int layGrass(const GrassParams& p, VxRandomStream& rng, Sink& sink, Ground& grou
         grassBladeVertices(blade, v);
         sink.blade(v, 2 * (L + 1));
     }
+    gen = rng;
     return clumps;
 }
 

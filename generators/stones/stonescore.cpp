@@ -169,7 +169,7 @@ struct BladeSink
 };
 
 template <class Sink>
-int layStones(const StonesParams& p, VxRandomStream& rng, Sink& sink, StoneGround& ground, StonesUpdateInfo& info)
+int layStones(const StonesParams& p, VxRandomStream& gen, Sink& sink, StoneGround& ground, StonesUpdateInfo& info)
 {
     const int S = p.stones(), K = p.ringVertices(), L = p.bladeLod();
     const int G = p.Grass;
@@ -188,7 +188,8 @@ int layStones(const StonesParams& p, VxRandomStream& rng, Sink& sink, StoneGroun
 
     sink.begin(p, MX, MY);
     ground.rootSlot = std::size_t(3) * std::size_t(S);
-    rng.seed(std::uint32_t(p.Seed));
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
+    VxRandomStream rng(std::uint32_t(p.Seed));
     auto unit = [&rng] { return float(rng.next()) / 32767.f; };
 
     std::vector<Spot> spots;
@@ -313,6 +314,7 @@ int layStones(const StonesParams& p, VxRandomStream& rng, Sink& sink, StoneGroun
     }
     info.steep = steep;
     info.blades = int(spots.size());
+    gen = rng;
     return sink.next;
 }
 

@@ -195,11 +195,12 @@ DzVec3 groundPoint(const Pass& P, const DzVec3& at)
 }
 
 template <class Sink>
-void layTree(Pass& P, VxRandomStream& rng, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo& info, TreeProgress* progress)
+void layTree(Pass& P, VxRandomStream& gen, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo& info, TreeProgress* progress)
 {
     const TreeParams& p = P.p;
     const WindTerms& wt = P.wind;
-    rng.seed(std::uint32_t(p.Seed));
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
+    VxRandomStream rng(std::uint32_t(p.Seed));
     W.reset();
 
     // ---- Trunk ----
@@ -603,6 +604,7 @@ void layTree(Pass& P, VxRandomStream& rng, Sink& sink, Work& W, CountingGround& 
     info.quads = sink.quads;
     info.heightQueries = ground.queries;
     if (progress) progress->end();
+    gen = rng;
 }
 
 // Fills the per-pass constants; false when nothing can be built from p.
