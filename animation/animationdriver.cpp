@@ -43,16 +43,6 @@ void ZPK_VerdixPane::SetupTimer(int Milsec)
     if (m_timer && m_timer->isActive()) m_timer->setInterval(Milsec);
 }
 
-void ZPK_VerdixPane::captureWorkerSnapshots()
-{
-    captureAllGrassParams();
-    captureAllFlowerParams();
-    captureAllStonesParams();
-    captureAllBillboardParams();
-
-    captureAllTreeParams();
-}
-
 void ZPK_VerdixPane::installSnapshotHook()
 {
     static QPointer<ZPK_VerdixPane> hooked;
@@ -151,7 +141,7 @@ void ZPK_VerdixPane::LowLODMode()
     setStatus(m_lowLOD ? QStringLiteral("Low LOD enabled") : QStringLiteral("Low LOD disabled"));
     if (!invokeIfPresent("AllObjectsWithNoLandScape")) {
         // Until the landscape placement is wired, the grass boxes are the objects there are.
-        captureAllGrassParams();
+        captureAllOf(TypeGrass);
         std::vector<std::function<void()>> tasks;
         for (int i = 0; i < m_boxes.count(); ++i)
             if (m_boxes[i].type == TypeGrass) tasks.push_back([this, i] { UpdateGrass(i, true); });

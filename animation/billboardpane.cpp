@@ -9,9 +9,7 @@
 #include <dzintslider.h>
 #include <dznode.h>
 
-#include "billboard/billboardcore.h"
-#include "pane/boundsliders.h"
-#include "pane/paneground.h"
+#include "animation/billboardbox.h"
 #include "pane/verdixpane.h"
 
 DzVec3 ZPK_VerdixPane::activeCameraPosition() const
@@ -24,27 +22,28 @@ DzVec3 ZPK_VerdixPane::activeCameraPosition() const
     return cam ? cam->getWSPos() : DzVec3(0.f, 0.f, 0.f);
 }
 
-void ZPK_VerdixPane::captureBillboardParams(int i)
+void BillboardBox::capture(const PaneInputs& in, const ControlBox& box, int)
 {
-    installSnapshotHook();
-    ControlBox* box = m_boxes.at(i);
-    if (!box || box->type != TypeBillboard) return;
     static const BoundSliders<BillboardParams> bound(TypeBillboard, billboardSliderFields());
     BillboardParams p;
-    bound.read(*box, p);
-    p.lowLOD = m_lowLOD.load();
-    p.frame = m_frame;
-    p.camera = activeCameraPosition();
-    box->billboardParams = p;
-    box->billboardTitle = box->titleLabel ? box->titleLabel->text() : newBoxTitle(TypeBillboard, i);
-    box->billboardLandscape = box->landscapeIndex;
-    box->billboardParamsReady = true;
+    bound.read(box, p);
+    p.lowLOD = in.lowLOD;
+    p.frame = in.frame;
+    p.camera = in.camera;
+    params = p;
 }
 
-void ZPK_VerdixPane::captureAllBillboardParams()
+PassReport BillboardBox::layTopology(GeneratorPass& pass)
 {
-    for (int i = 0; i < m_boxes.count(); ++i)
-        if (m_boxes[i].type == TypeBillboard) captureBillboardParams(i);
+    uvEntries = addPolyBillboardCore(params, random, pass.mesh);
+    return {};
+}
+
+PassReport BillboardBox::update(GeneratorPass& pass)
+{
+    lastPass = BillboardUpdateInfo();
+    return {updateBillboardCore(params, random, pass.mesh, pass.box.groundHeights, uvEntries, pass.ground,
+                                   pass.resetCache, &lastPass), {}};
 }
 
 void ZPK_VerdixPane::Button_CreateBillboard()
@@ -56,34 +55,13 @@ void ZPK_VerdixPane::Button_CreateBillboard()
 
 void ZPK_VerdixPane::Button_AddPolyBillboard(int ControlBoxIndex, DzFacetMesh* mesh)
 {
-    if (!mesh) return;
-    ControlBox* box = m_boxes.at(ControlBoxIndex);
-    if (!box || box->type != TypeBillboard) return;
-    if (QThread::currentThread() == thread()) captureBillboardParams(ControlBoxIndex);
-    box->billboardUVEntries = addPolyBillboardCore(box->billboardParams, *mesh);
+    layGeneratorTopology(ControlBoxIndex, TypeBillboard, mesh);
 }
 
 void ZPK_VerdixPane::UpdateBillboard(int SliderIndex, bool ResetCache)
 {
-    ControlBox* box = m_boxes.at(SliderIndex);
-    if (!box || box->type != TypeBillboard) return;
-    // Widgets and the camera are read on the GUI thread only; a pass on a worker uses the
-    // snapshot that the tick and the batch updates take just before they start it.
-    if (QThread::currentThread() == thread()) captureBillboardParams(SliderIndex);
-    else if (!box->billboardParamsReady) return;
-
-    QString message;
-    DzFacetMesh* mesh = objectNodeMesh(box->billboardTitle, &message);
-    if (!mesh) {
-        if (!message.isEmpty()) reportStatus(message);
-        return;
-    }
-    PaneGroundSampler ground(this, box->billboardLandscape);
-    BillboardUpdateInfo info;
-    const QString msg = updateBillboardCore(box->billboardParams, *mesh, box->groundHeights, box->billboardUVEntries,
-                                            ground, ResetCache, &info);
-    box->billboardLastPass = info;
-    if (!msg.isEmpty()) reportStatus(msg);
+    // The camera is read on the GUI thread only, with the sliders.
+    runGeneratorUpdate(SliderIndex, TypeBillboard, ResetCache);
 }
 
 void ZPK_VerdixPane::SliderUpdateBillboard(int)

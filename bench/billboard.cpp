@@ -61,6 +61,7 @@ struct Field
     DzFacetMesh mesh;
     std::vector<float> cache;
     int uv = 0;
+    VxRandomStream rng;
     explicit Field(bool animate)
     {
         p.Amount = 10000;
@@ -70,7 +71,7 @@ struct Field
         p.AnimateOffOn = animate ? 1 : 0;
         p.AnimateEnd = 31;
         p.camera = DzVec3(1500.f, 300.f, 900.f);
-        updateBillboardCore(p, mesh, cache, uv, g_ground, true);
+        updateBillboardCore(p, rng, mesh, cache, uv, g_ground, true);
     }
 };
 
@@ -80,7 +81,7 @@ void BM_UpdateBillboard10kx4Cached(benchmark::State& st)
     for (auto _ : st) {
         f.p.camera = DzVec3(f.p.camera.x() + 1.f, 300.f, 900.f);
         ++f.p.frame;
-        updateBillboardCore(f.p, f.mesh, f.cache, f.uv, g_ground, false);
+        updateBillboardCore(f.p, f.rng, f.mesh, f.cache, f.uv, g_ground, false);
     }
     st.counters["vertices"] = double(f.mesh.getNumVertices());
 }
@@ -90,7 +91,7 @@ BENCHMARK(BM_UpdateBillboard10kx4Cached)->Arg(0)->Arg(1)->Unit(benchmark::kMilli
 void BM_UpdateBillboard10kx4Requery(benchmark::State& st)
 {
     Field f(false);
-    for (auto _ : st) updateBillboardCore(f.p, f.mesh, f.cache, f.uv, g_ground, true);
+    for (auto _ : st) updateBillboardCore(f.p, f.rng, f.mesh, f.cache, f.uv, g_ground, true);
 }
 BENCHMARK(BM_UpdateBillboard10kx4Requery)->Unit(benchmark::kMillisecond)->UseRealTime();
 

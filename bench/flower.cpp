@@ -40,6 +40,7 @@ struct Box
     FlowerParams p;
     DzFacetMesh mesh;
     std::vector<float> cache;
+    VxRandomStream rng;
 };
 
 std::unique_ptr<Box> makeBox(int seed)
@@ -51,8 +52,8 @@ std::unique_ptr<Box> makeBox(int seed)
     b->p.LeafRowCount = 5;
     b->p.PetalLayers = 3;
     b->p.Seed = seed;
-    addPolyFlowerCore(b->p, b->mesh);
-    animateFlowerCore(b->p, b->mesh, b->cache, g_ground, true);
+    addPolyFlowerCore(b->p, b->rng, b->mesh);
+    animateFlowerCore(b->p, b->rng, b->mesh, b->cache, g_ground, true);
     return b;
 }
 
@@ -64,7 +65,7 @@ void BM_FlowerGeometry250(benchmark::State& st)
     for (auto _ : st) {
         b->p.phase += 1.f;
         const long long before = g_allocations.load();
-        animateFlowerCore(b->p, b->mesh, b->cache, g_ground, false, &info);
+        animateFlowerCore(b->p, b->rng, b->mesh, b->cache, g_ground, false, &info);
         allocations += g_allocations.load() - before;
     }
     st.counters["vertices"] = benchmark::Counter(double(info.vertices));
@@ -88,7 +89,7 @@ void BM_FlowerTick8Serial(benchmark::State& st)
     for (auto _ : st) {
         for (auto& b : boxes) {
             b->p.phase += 1.f;
-            animateFlowerCore(b->p, b->mesh, b->cache, g_ground, false);
+            animateFlowerCore(b->p, b->rng, b->mesh, b->cache, g_ground, false);
         }
     }
 }
@@ -104,7 +105,7 @@ void BM_FlowerTick8Ring2(benchmark::State& st)
             ring.acquire();
             ring.start([p] {
                 p->p.phase += 1.f;
-                animateFlowerCore(p->p, p->mesh, p->cache, g_ground, false);
+                animateFlowerCore(p->p, p->rng, p->mesh, p->cache, g_ground, false);
             });
         }
         ring.finish(0);

@@ -69,6 +69,7 @@ struct Box
     GrassParams p;
     DzFacetMesh mesh;
     std::vector<float> cache;
+    VxRandomStream rng;
 };
 Flat g_ground;
 
@@ -79,7 +80,7 @@ std::vector<std::unique_ptr<Box>> makeBoxes(int n, int blades)
         auto b = std::make_unique<Box>();
         b->p.Amount = blades;
         b->p.boxIndex = i;
-        updateGrassCore(b->p, b->mesh, b->cache, g_ground, true);
+        updateGrassCore(b->p, b->rng, b->mesh, b->cache, g_ground, true);
         v.push_back(std::move(b));
     }
     return v;
@@ -91,7 +92,7 @@ void BM_UpdateGrass200k(benchmark::State& st)
     Box& b = *boxes[0];
     for (auto _ : st) {
         b.p.phase += 1.f;
-        updateGrassCore(b.p, b.mesh, b.cache, g_ground, false);
+        updateGrassCore(b.p, b.rng, b.mesh, b.cache, g_ground, false);
     }
 }
 BENCHMARK(BM_UpdateGrass200k)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -100,7 +101,7 @@ void BM_Tick8x50kSerial(benchmark::State& st)
 {
     auto boxes = makeBoxes(8, 50000);
     for (auto _ : st)
-        for (auto& b : boxes) updateGrassCore(b->p, b->mesh, b->cache, g_ground, false);
+        for (auto& b : boxes) updateGrassCore(b->p, b->rng, b->mesh, b->cache, g_ground, false);
 }
 BENCHMARK(BM_Tick8x50kSerial)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -111,7 +112,7 @@ void BM_Tick8x50kRing2(benchmark::State& st)
         TaskRing ring(2);
         for (auto& b : boxes) {
             Box* p = b.get();
-            ring.start([p] { updateGrassCore(p->p, p->mesh, p->cache, g_ground, false); });
+            ring.start([p] { updateGrassCore(p->p, p->rng, p->mesh, p->cache, g_ground, false); });
         }
         ring.finish(0);
     }
@@ -127,7 +128,7 @@ void BM_TickOverhead64x10(benchmark::State& st)
         for (auto& b : boxes) {
             Box* p = b.get();
             ring.acquire();
-            ring.start([p] { updateGrassCore(p->p, p->mesh, p->cache, g_ground, false); });
+            ring.start([p] { updateGrassCore(p->p, p->rng, p->mesh, p->cache, g_ground, false); });
         }
         ring.finish(0);
     }

@@ -40,8 +40,9 @@ void BM_StonesMaximaBuild(benchmark::State& st)
     const StonesParams p = maxima();
     DzFacetMesh mesh;
     std::vector<float> cache;
+    VxRandomStream rng;
     StonesUpdateInfo info;
-    for (auto _ : st) updateStonesCore(p, mesh, cache, g_ground, true, &info);
+    for (auto _ : st) updateStonesCore(p, rng, mesh, cache, g_ground, true, &info);
     st.counters["vertices"] = double(mesh.getNumVertices());
     st.counters["facets"] = double(mesh.getNumFacets());
     st.counters["blades"] = double(info.blades);
@@ -54,11 +55,12 @@ void BM_StonesMaximaTick(benchmark::State& st)
     StonesParams p = maxima();
     DzFacetMesh mesh;
     std::vector<float> cache;
-    updateStonesCore(p, mesh, cache, g_ground, true);
+    VxRandomStream rng;
+    updateStonesCore(p, rng, mesh, cache, g_ground, true);
     StonesUpdateInfo info;
     for (auto _ : st) {
         p.phase += 1.f;
-        updateStonesCore(p, mesh, cache, g_ground, false, &info);
+        updateStonesCore(p, rng, mesh, cache, g_ground, false, &info);
     }
     st.counters["bladeVertices"] = double(info.bladeVerticesWritten);
     st.counters["bladeVerticesPerSecond"] =

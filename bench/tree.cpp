@@ -107,9 +107,10 @@ void generate(benchmark::State& state, QString file)
 {
     const TreeParams p = VerdixPaneTestAccess::presetParams(file);
     DzFacetMesh mesh;
+    VxRandomStream rng;
     TreeBuildInfo info;
     for (auto _ : state) {
-        info = buildTreeCore(p, mesh, g_ground);
+        info = buildTreeCore(p, rng, mesh, g_ground);
         benchmark::DoNotOptimize(mesh.getVerticesPtr());
     }
     state.counters["vertices"] = info.vertices;
@@ -121,16 +122,17 @@ void wind(benchmark::State& state, QString file)
 {
     const TreeParams p = VerdixPaneTestAccess::presetParams(file);
     DzFacetMesh mesh;
-    const TreeBuildInfo info = buildTreeCore(p, mesh, g_ground);
+    VxRandomStream rng;
+    const TreeBuildInfo info = buildTreeCore(p, rng, mesh, g_ground);
     const TreeBuiltMesh built = treeBuiltMesh(p, info);
     TreeWind w;
-    animateTreeCore(p, w, mesh, g_ground, built);
+    animateTreeCore(p, rng, w, mesh, g_ground, built);
     long allocs = 0;
     for (auto _ : state) {
         w.phase += 1.f;
         g_allocs = 0;
         g_count = true;
-        const bool ok = animateTreeCore(p, w, mesh, g_ground, built);
+        const bool ok = animateTreeCore(p, rng, w, mesh, g_ground, built);
         g_count = false;
         allocs += g_allocs.load();
         if (!ok) state.SkipWithError("the wind pass was skipped");

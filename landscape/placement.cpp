@@ -87,7 +87,7 @@ void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wa
 {
     VerdixFlags::progress = false;
     // Tree passes on workers read the sliders as they stand now.
-    captureAllTreeParams();
+    captureAllOf(TypeTree);
     const bool wasReplacing = m_replacing;
     m_replacing = true;
     {

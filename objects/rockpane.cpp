@@ -9,6 +9,7 @@
 #include <dzscene.h>
 #include <dzshape.h>
 
+#include "common/verdixrandom.h"
 #include "rock/rockmesh.h"
 #include "pane/propnode.h"
 #include "pane/verdixpane.h"
@@ -19,10 +20,10 @@ QString rockLabel(const QString& boxTitle, int k) { return QString("%1 %2").arg(
 
 // One rock node: its own sphere and material, presented as a prop. Red when the height
 // query found the rock's ground in a cell's first triangle, green otherwise.
-DzNode* buildRockNode(const QString& label, bool firstTriangle)
+DzNode* buildRockNode(const QString& label, bool firstTriangle, VxRandomStream& rng)
 {
     auto* mesh = new DzFacetMesh;
-    buildRockMesh(*mesh);
+    buildRockMesh(*mesh, rng);
     const QColor colour = firstTriangle ? QColor(255, 0, 0, 255) : QColor(0, 255, 0, 255);
     DzNode* node = newPropNode(label, "rock", mesh, {newPlainMaterial("Material", colour)}, true);
     return node;
@@ -54,20 +55,24 @@ void ZPK_VerdixPane::CreateRock()
     ControlBox& box = m_boxes[i];
     box.landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
 
+    // Rocks are never reseeded: they draw on from this thread's generator, so every rock
+    // differs, and hand it back for the next box.
+    VxRandomStream rng(vxRandState());
     for (int k = 0; k < kRocksPerBox; ++k) {
-        const RockSpot spot = drawRockSpot();
+        const RockSpot spot = drawRockSpot(rng);
         // The rocks hang under box s's node, so its own terrain gives their ground.
         const HeightAnswer a = heightAnswer(s, spot.x, spot.z, nullptr, nullptr, nullptr);
         const bool first = a.hit == HeightHit::Found && a.firstTriangle;
         if (a.hit == HeightHit::Found) m_heightFirstTriangle = a.firstTriangle;
         const DzVec3 start(spot.x, a.height + spot.lift, spot.z);
 
-        DzNode* node = buildRockNode(rockLabel(title, k), first);
+        DzNode* node = buildRockNode(rockLabel(title, k), first, rng);
         dzScene->addNode(node);
         landNode->addNodeChild(node, false);
         node->setLocalPos(start);
         addMapped(node, start, kRockRadius, kRockBound, box.groupBox);
     }
+    vxRandState() = rng.state;
     setStatus(QString("ControlBox_Selected %1").arg(box.landscapeIndex));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a box's sliders into a generator's parameters through the generator's own binding
-// table (vegetation/sliderbinding.h): the table the core clamps with is the one read here.
+// table (generators/common/sliderbinding.h): the table the core clamps with is the one read here.
 #include <QString>
 #include <vector>
 #include <dzintslider.h>
@@ -46,4 +46,26 @@ public:
 private:
     const SliderFields<P>& m_fields;
     std::vector<int> m_positions;
+};
+
+// The state of a generator whose snapshot is its bound sliders, the pane's wind sliders,
+// the animation phase and the LOD flag.
+template <class G, int Type, class P, const SliderFields<P>& (*fields)()>
+class WindSnapshotBox : public GeneratorBoxOf<G, Type>
+{
+public:
+    P params;
+
+    void capture(const PaneInputs& in, const ControlBox& box, int i) override
+    {
+        static const BoundSliders<P> bound(Type, fields());
+        P p;
+        bound.read(box, p);
+        if (in.hasWindStrength) p.WindStrength1 = in.windStrength;
+        if (in.hasWindSpeed) p.WindSpeed = in.windSpeed;
+        if (in.hasWindSpeed2) p.WindSpeed2 = in.windSpeed2;
+        p.phase = in.phase;
+        p.lowLOD = in.lowLOD;
+        params = p;
+    }
 };

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 #include "pane/boxtypes.h"
 #include "plugin/assetfolders.h"
@@ -14,6 +15,7 @@
 namespace verdix {
 struct TypeLayout;
 }
+class GeneratorBox;
 
 // One material of an object node. Negative specular/glossiness leave the host default.
 struct VerdixMaterialSpec
@@ -89,6 +91,9 @@ struct BoxTypeEntry
     // The generator's slider bindings (its core's table); null for types without one.
     std::vector<BoundSliderRange> (*boundSliders)();
 
+    // Makes a new box's generator state; null for types without one.
+    std::unique_ptr<GeneratorBox> (*makeGenerator)();
+
     bool animates() const { return tick != TickCall::None; }
     // The type's widgets.
     const verdix::TypeLayout& layout() const;
@@ -96,6 +101,10 @@ struct BoxTypeEntry
 
 // The entry of a type code; null outside 1..13.
 const BoxTypeEntry* typeInfo(int type);
+
+// The status line of a generator slot called for a box of another type: "Not a grass
+// object!", the type's title word in lower case.
+QString wrongTypeMessage(int type);
 
 // "(0003) GrassV1.0"; "Error: Label" for an unknown type.
 QString typeLabel(int type, int index);

@@ -51,6 +51,8 @@ int ControlBoxTable::append(int type)
     const int i = m_count++;
     m_boxes[size_t(i)] = ControlBox();
     m_boxes[size_t(i)].type = type;
+    if (const BoxTypeEntry* t = typeInfo(type))
+        if (t->makeGenerator) m_boxes[size_t(i)].generator = t->makeGenerator();
     return i;
 }
 

@@ -10,13 +10,8 @@
 #include <initializer_list>
 #include <atomic>
 #include <vector>
-#include "grass/grasscore.h"
-#include "billboard/billboardcore.h"
-#include "stones/stonescore.h"
-
-#include "tree/treecore.h"
-#include "flower/flowercore.h"
 #include "pane/boxregistry.h"
+#include "pane/generatorbox.h"
 
 class DzIntSlider;
 class QComboBox;
@@ -101,48 +96,8 @@ struct ControlBox
         }
     } terrainMesh;
 
-    // Grass: per-box generator state.
-    // The sliders as last read on the GUI thread; passes on worker threads use these.
-    GrassParams grassParams;
-    QString grassTitle;
-    bool grassParamsReady = false;
-    int grassLandscape = 0;
-    GrassUpdateInfo grassLastPass;
-
-    // Stones: per-box generator state, the snapshot as for grass.
-    StonesParams stonesParams;
-    QString stonesTitle;
-    bool stonesParamsReady = false;
-    int stonesLandscape = 0;
-    StonesUpdateInfo stonesLastPass;
-
-    // Billboard: per-box generator state, the snapshot as for grass.
-    BillboardParams billboardParams;
-    QString billboardTitle;
-    bool billboardParamsReady = false;
-    int billboardLandscape = 0;
-    // UV entries the last topology build laid down; a different sheet size rebuilds.
-    int billboardUVEntries = 0;
-    BillboardUpdateInfo billboardLastPass;
-
-    // Tree: the snapshot passes on worker threads read, and what the last build left.
-    TreeParams treeParams;
-    TreeWind treeWind;
-    QString treeTitle;
-    bool treeParamsReady = false;
-    int treeLandscape = 0;
-    TreeBuiltMesh treeBuilt;
-    bool treeLastWind = false;   // the last wind pass re-posed the mesh
-    QString treeShapeName;       // the shape file images[0] and heightMaps[0] hold
-
-    // Flower: the sliders as last read on the GUI thread, for passes on worker threads.
-    FlowerParams flowerParams;
-    QString flowerTitle;
-    bool flowerParamsReady = false;
-    // The last topology build was refused as too large: the mesh is still the one before,
-    // which the passes of the new sliders must not walk.
-    bool flowerRefused = false;
-    FlowerPassInfo flowerLastPass;
+    // The generator's snapshot and what its passes left; empty for types without one.
+    GeneratorHolder generator;
 
     // The n-th slider of this box's type named name (0 = first occurrence), or null.
     DzIntSlider* slider(const QString& name, int occurrence = 0) const;
@@ -151,6 +106,18 @@ struct ControlBox
     // Frees the buffers; the widgets belong to the pane's layouts.
     void releaseBuffers();
 };
+
+template <class G>
+G* generatorOf(ControlBox& box)
+{
+    return box.type == G::kType ? static_cast<G*>(box.generator.get()) : nullptr;
+}
+
+template <class G>
+const G* generatorOf(const ControlBox& box)
+{
+    return box.type == G::kType ? static_cast<const G*>(box.generator.get()) : nullptr;
+}
 
 // The pane's boxes, dense and in creation order.
 class ControlBoxTable

@@ -36,6 +36,7 @@ class QTimer;
 class QVBoxLayout;
 class VerdixSceneModel;
 class VerdixHistory;
+struct TreeParams;
 class DzNode;
 
 // Byte grids of the height maps.
@@ -76,6 +77,8 @@ public:
     Q_INVOKABLE bool selectBox(int i);
     // Runs the type's update of box i; false when the type has no update wired.
     bool updateBox(int i);
+    // Box i's tree shape image from its shape list, when a tree box's snapshot is taken.
+    void loadSelectedTreeShape(int i);
 
     // The slider-change routing every type's slider slot runs: the box whose slider has
     // keyboard focus is updated alone; without focus every box of the type is. A type's
@@ -423,30 +426,35 @@ private:
     // scene put them there), without applying anything again.
     void showTextureChoices(int i);
 
-    // ---- Grass state ----
-    // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.
-    void captureGrassParams(int i);
-    void captureAllGrassParams();
+    // ---- Generator state (pane/generatorpass.cpp) ----
+    // The pane-wide inputs of a snapshot: wind sliders, phase, frame, LOD, camera.
+    PaneInputs paneInputs() const;
+    // Box i's snapshot of its sliders and the pane's inputs; GUI thread.
+    void captureBox(int i);
+    void captureBox(int i, const PaneInputs& in);
+    void captureAllOf(int type);
+    // Box i's generator when the box is of type; null otherwise, with "Not a ... object!"
+    // in the status line for a box of another type.
+    GeneratorBox* generatorFor(int i, int type);
+    // Takes a fresh snapshot on the GUI thread; on a worker, whether one was taken.
+    bool snapshotReady(int i, const GeneratorBox& g);
+    // The mesh of the generator's node; null with the status message.
+    DzFacetMesh* generatorMesh(const GeneratorBox& g);
+    // Box i's topology pass into mesh, and its update pass into its node's mesh.
+    void layGeneratorTopology(int i, int type, DzFacetMesh* mesh);
+    void runGeneratorUpdate(int i, int type, bool resetCache);
+    void reportPass(const PassReport& r);
     // Status text from any thread: worker threads post it to the GUI thread.
     void reportStatus(const QString& text);
     // An error of a pass, from any thread: the status line and the message box (which fails
     // a batch run), the box shown on the GUI thread.
     void reportError(const QString& text);
 
-    // ---- Stones state ----
-    // Box i's sliders and the pane-wide wind inputs into its snapshot; GUI thread.
-    void captureStonesParams(int i);
-    void captureAllStonesParams();
-
     // ---- Billboard state ----
-    // Box i's sliders, the frame counter and the camera into its snapshot; GUI thread.
-    void captureBillboardParams(int i);
-    void captureAllBillboardParams();
     // World position of the active viewport's camera; the origin when there is none.
     DzVec3 activeCameraPosition() const;
 
     // ---- Tree state ----
-    // Reads box i's sliders, the wind inputs and its shape image into the box's snapshot; GUI thread.
     void captureTreeParams(int i);
     void captureAllTreeParams();
     // The snapshot with the box's shape bytes, for one pass.
@@ -456,11 +464,6 @@ private:
     QMutex m_treeLock;
 
     // ---- Flower state ----
-    // Reads box i's sliders and the pane-wide wind inputs into the box's snapshot; GUI thread.
-    void captureFlowerParams(int i);
-    void captureAllFlowerParams();
-    // The object mesh of box i found by its snapshot title; null with the status message.
-    DzFacetMesh* flowerMesh(int i);
     // Flower updates run one at a time.
     QMutex m_flowerLock;
 

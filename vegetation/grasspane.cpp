@@ -12,10 +12,9 @@
 #include <dzshape.h>
 #include <dzgeometry.h>
 
-#include "pane/boundsliders.h"
-#include "pane/paneground.h"
+#include "pane/nodemesh.h"
 #include "pane/verdixpane.h"
-#include "grass/grasscore.h"
+#include "vegetation/grassbox.h"
 #include "animation/taskring.h"
 
 void ZPK_VerdixPane::reportStatus(const QString& text)
@@ -38,31 +37,28 @@ void ZPK_VerdixPane::reportError(const QString& text)
     }
 }
 
-void ZPK_VerdixPane::captureGrassParams(int i)
+void GrassBox::capture(const PaneInputs& in, const ControlBox& box, int i)
 {
-    // Every ring the pane's subsystems build on the GUI thread refreshes the snapshots first.
-    installSnapshotHook();
-    ControlBox* box = m_boxes.at(i);
-    if (!box || box->type != TypeGrass) return;
-    static const BoundSliders<GrassParams> bound(TypeGrass, grassSliderFields());
-    GrassParams p;
-    bound.read(*box, p);
-    if (m_windStrengthSlider) p.WindStrength1 = m_windStrengthSlider->value();
-    if (m_windSpeedSlider) p.WindSpeed = m_windSpeedSlider->value();
-    if (m_windSpeed2Slider) p.WindSpeed2 = m_windSpeed2Slider->value();
-    p.phase = m_phase;
-    p.lowLOD = m_lowLOD.load();
-    p.boxIndex = i;
-    box->grassParams = p;
-    box->grassTitle = box->titleLabel ? box->titleLabel->text() : newBoxTitle(TypeGrass, i);
-    box->grassLandscape = box->landscapeIndex;
-    box->grassParamsReady = true;
+    WindSnapshotBox::capture(in, box, i);
+    params.boxIndex = i;
 }
 
-void ZPK_VerdixPane::captureAllGrassParams()
+QString GrassBox::meshMissing(const NodeMesh& found, const QString& title) const
 {
-    for (int i = 0; i < m_boxes.count(); ++i)
-        if (m_boxes[i].type == TypeGrass) captureGrassParams(i);
+    // Grass alone has always told a node without an object apart.
+    return found.miss == NodeMesh::Object ? QStringLiteral("Missing object!") : GeneratorBox::meshMissing(found, title);
+}
+
+PassReport GrassBox::layTopology(GeneratorPass& pass)
+{
+    addPolyGrassCore(params, random, pass.mesh);
+    return {};
+}
+
+PassReport GrassBox::update(GeneratorPass& pass)
+{
+    lastPass = GrassUpdateInfo();
+    return {updateGrassCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
 }
 
 void ZPK_VerdixPane::Button_CreateGrass()
@@ -74,46 +70,18 @@ void ZPK_VerdixPane::Button_CreateGrass()
 
 void ZPK_VerdixPane::Button_AddPolyGrass(int ControlBoxIndex, DzFacetMesh* mesh)
 {
-    if (!mesh) return;
-    ControlBox* box = m_boxes.at(ControlBoxIndex);
-    if (!box) return;
-    if (QThread::currentThread() == thread()) captureGrassParams(ControlBoxIndex);
-    addPolyGrassCore(box->grassParams, *mesh);
+    layGeneratorTopology(ControlBoxIndex, TypeGrass, mesh);
 }
 
 void ZPK_VerdixPane::UpdateGrass(int SliderIndex, bool ResetCache)
 {
-    ControlBox* box = m_boxes.at(SliderIndex);
-    if (!box) return;
-    if (box->type != TypeGrass) {
-        reportStatus(GrassMessages::notGrass());
-        return;
-    }
-    // Widgets are read on the GUI thread only; a pass on a worker uses the last snapshot,
-    // which the tick and the batch updates take just before they start their tasks.
-    if (QThread::currentThread() == thread()) captureGrassParams(SliderIndex);
-    else if (!box->grassParamsReady) return;
-
-    const QString& title = box->grassTitle;
-    const NodeMesh found = objectNodeMesh(title);
-    DzFacetMesh* mesh = found.mesh;
-    if (!mesh) {
-        // Grass alone has always told a node without an object apart.
-        reportStatus(found.miss == NodeMesh::Object ? QStringLiteral("Missing object!") : nodeMeshMessage(found.miss, title));
-        return;
-    }
-
-    PaneGroundSampler ground(this, box->grassLandscape);
-    GrassUpdateInfo info;
-    const QString msg = updateGrassCore(box->grassParams, *mesh, box->groundHeights, ground, ResetCache, &info);
-    box->grassLastPass = info;
-    if (!msg.isEmpty()) reportStatus(msg);
+    runGeneratorUpdate(SliderIndex, TypeGrass, ResetCache);
 }
 
 void ZPK_VerdixPane::SliderUpdateGrass(int)
 {
     if (m_loading) return;
     // The all-box update runs on workers: they need every box's sliders as they are now.
-    captureAllGrassParams();
+    captureAllOf(TypeGrass);
     routeSliderChange(TypeGrass);
 }

@@ -18,21 +18,19 @@
 
 #include "landscape/heightmaps.h"
 #include "plugin/readcheck.h"
-#include "pane/boundsliders.h"
-#include "pane/paneground.h"
 #include "pane/verdixpane.h"
-#include "tree/treecore.h"
+#include "vegetation/treebox.h"
 
 namespace {
 
-// The progress bar while a build runs on the GUI thread.
-struct BarProgress : TreeProgress
+// The pane's progress bar as the tree build reports to it.
+struct TreeBarProgress : TreeProgress
 {
-    QProgressBar* bar;
-    explicit BarProgress(QProgressBar* b) : bar(b) {}
-    void begin(int maximum) override { bar->setRange(0, maximum > 0 ? maximum : 1); }
-    void step(int value) override { bar->setValue(value); }
-    void end() override { bar->setValue(0); }
+    PassProgress* bar;
+    explicit TreeBarProgress(PassProgress* b) : bar(b) {}
+    void begin(int maximum) override { bar->begin(maximum); }
+    void step(int value) override { bar->step(value); }
+    void end() override { bar->end(); }
 };
 
 }  // namespace
@@ -49,56 +47,80 @@ void ZPK_VerdixPane::loadTreeShapeBytes(int i, const QImage& image)
     ImagetoHeightMap(map.bytes.data(), image);
 }
 
-void ZPK_VerdixPane::captureTreeParams(int i)
+void TreeBox::capture(const PaneInputs& in, const ControlBox& box, int)
 {
-    ControlBox* box = m_boxes.at(i);
-    if (!box || box->type != TypeTree) return;
     static const BoundSliders<TreeParams> bound(TypeTree, treeSliderFields());
     static const int trunkSides = bound.fieldOf(&TreeParams::TrunkSides);
     TreeParams p;
     // A box without its sliders (made by a script before they exist) builds the built-in tree.
-    if (!bound.slider(*box, size_t(trunkSides))) p = TreeParams::builtIn();
-    else bound.read(*box, p);
-    p.lowLOD = m_lowLOD.load();
-    box->treeParams = p;
-    box->treeWind.WindStrength1 = m_windStrengthSlider ? m_windStrengthSlider->value() : 100;
-    box->treeWind.WindSpeed = m_windSpeedSlider ? m_windSpeedSlider->value() : 100;
-    box->treeWind.WindSpeed2 = m_windSpeed2Slider ? m_windSpeed2Slider->value() : 0;
-    box->treeWind.phase = m_phase;
-    box->treeTitle = box->titleLabel ? box->titleLabel->text() : newBoxTitle(TypeTree, i);
-    box->treeLandscape = box->landscapeIndex;
+    if (!bound.slider(box, size_t(trunkSides))) p = TreeParams::builtIn();
+    else bound.read(box, p);
+    p.lowLOD = in.lowLOD;
+    params = p;
+    wind.WindStrength1 = in.windStrength;
+    wind.WindSpeed = in.windSpeed;
+    wind.WindSpeed2 = in.windSpeed2;
+    wind.phase = in.phase;
+}
 
+void TreeBox::captureFromPane(ZPK_VerdixPane& pane, int i) { pane.loadSelectedTreeShape(i); }
+
+TreeParams TreeBox::passParams(const ControlBox& box) const
+{
+    TreeParams p = params;
+    const ControlBox::HeightMapBytes& map = box.heightMaps[0];
+    if (map.present()) p.image = TreeShapeImage{map.bytes.data(), map.width, map.height};
+    return p;
+}
+
+PassReport TreeBox::layTopology(GeneratorPass& pass)
+{
+    const TreeParams p = passParams(pass.box);
+    TreeBarProgress bar(pass.progress);
+    const TreeBuildInfo info = buildTreeCore(p, random, pass.mesh, pass.ground, pass.progress ? &bar : nullptr);
+    built = treeBuiltMesh(p, info);
+    pass.box.builderCount = info.vertices;
+    return {};
+}
+
+PassReport TreeBox::update(GeneratorPass& pass)
+{
+    // A mesh that the sliders no longer describe waits for its next update.
+    lastWind = animateTreeCore(passParams(pass.box), random, wind, pass.mesh, pass.ground, built);
+    return {};
+}
+
+void ZPK_VerdixPane::loadSelectedTreeShape(int i)
+{
+    ControlBox* box = m_boxes.at(i);
+    TreeBox* tree = box ? generatorOf<TreeBox>(*box) : nullptr;
+    if (!tree) return;
     // The shape image follows the shape list's selection, also when a record or a preset
     // chose it (the list has no focus then, so its slot loaded nothing).
     QComboBox* shapes = box->combo('B');
     const QString wanted = shapes && shapes->currentIndex() > 0 ? shapes->currentText() : QString();
-    if (!wanted.isEmpty() && wanted != box->treeShapeName) {
+    if (!wanted.isEmpty() && wanted != tree->shapeName) {
         const QString path = LoadTree(wanted);
         QString refused;
         const QImage img = verdix::readCheckedImage(path, QStringLiteral("the tree shape"), &refused);
         if (!img.isNull()) box->images[0] = img;
         else if (QFileInfo::exists(path)) errorBox(refused);
-        box->treeShapeName = wanted;
+        tree->shapeName = wanted;
         loadTreeShapeBytes(i, box->images[0]);
     } else if (!box->heightMaps[0].present() && !box->images[0].isNull()) {
         loadTreeShapeBytes(i, box->images[0]);
     }
-    box->treeParamsReady = true;
 }
 
-void ZPK_VerdixPane::captureAllTreeParams()
-{
-    for (int i = 0; i < m_boxes.count(); ++i)
-        if (m_boxes[i].type == TypeTree) captureTreeParams(i);
-}
+void ZPK_VerdixPane::captureTreeParams(int i) { captureBox(i); }
+
+void ZPK_VerdixPane::captureAllTreeParams() { captureAllOf(TypeTree); }
 
 TreeParams ZPK_VerdixPane::treePassParams(int i) const
 {
     const ControlBox& box = m_boxes[i];
-    TreeParams p = box.treeParams;
-    const ControlBox::HeightMapBytes& map = box.heightMaps[0];
-    if (map.present()) p.image = TreeShapeImage{map.bytes.data(), map.width, map.height};
-    return p;
+    const TreeBox* tree = generatorOf<TreeBox>(box);
+    return tree ? tree->passParams(box) : TreeParams();
 }
 
 void ZPK_VerdixPane::Button_CreateTree()
@@ -110,52 +132,22 @@ void ZPK_VerdixPane::Button_CreateTree()
 
 void ZPK_VerdixPane::Button_AddPolyTree(int ControlBoxIndex, DzFacetMesh* mesh)
 {
-    if (!mesh) return;
-    ControlBox* box = m_boxes.at(ControlBoxIndex);
-    if (!box) return;
-    const bool gui = QThread::currentThread() == thread();
-    if (gui) captureTreeParams(ControlBoxIndex);
-    else if (!box->treeParamsReady) return;
-    const TreeParams p = treePassParams(ControlBoxIndex);
-    PaneGroundSampler ground(this, box->treeLandscape);
-    BarProgress bar(m_progress);
-    const bool showProgress = gui && m_progress && VerdixFlags::progress;
-    const TreeBuildInfo info = buildTreeCore(p, *mesh, ground, showProgress ? &bar : nullptr);
-    box->treeBuilt = treeBuiltMesh(p, info);
-    box->builderCount = info.vertices;
+    layGeneratorTopology(ControlBoxIndex, TypeTree, mesh);
 }
 
 void ZPK_VerdixPane::Button_AnimatePolyTree(int ControlBoxIndex)
 {
-    ControlBox* box = m_boxes.at(ControlBoxIndex);
-    if (!box || box->type != TypeTree) return;
-    if (QThread::currentThread() == thread()) captureTreeParams(ControlBoxIndex);
-    else if (!box->treeParamsReady) return;
-    QString error;
-    DzFacetMesh* mesh = objectNodeMesh(box->treeTitle, &error);
-    if (!mesh) {
-        reportStatus(error);
-        return;
-    }
-    PaneGroundSampler ground(this, box->treeLandscape);
-    // A mesh that the sliders no longer describe waits for its next update.
-    box->treeLastWind = animateTreeCore(treePassParams(ControlBoxIndex), box->treeWind, *mesh, ground, box->treeBuilt);
+    runGeneratorUpdate(ControlBoxIndex, TypeTree, false);
 }
 
 void ZPK_VerdixPane::UpdateTree(int SliderIndex, bool ResetCache)
 {
     Q_UNUSED(ResetCache);
     QMutexLocker lock(&m_treeLock);
-    ControlBox* box = m_boxes.at(SliderIndex);
-    if (!box || box->type != TypeTree) return;
-    if (QThread::currentThread() == thread()) captureTreeParams(SliderIndex);
-    else if (!box->treeParamsReady) return;
-    QString error;
-    DzFacetMesh* mesh = objectNodeMesh(box->treeTitle, &error);
-    if (!mesh) {
-        reportStatus(error);
-        return;
-    }
+    GeneratorBox* g = generatorFor(SliderIndex, TypeTree);
+    if (!g || !snapshotReady(SliderIndex, *g)) return;
+    DzFacetMesh* mesh = generatorMesh(*g);
+    if (!mesh) return;
     Button_AddPolyTree(SliderIndex, mesh);
 }
 
@@ -184,7 +176,7 @@ void ZPK_VerdixPane::LoadComboMapImageTree(int Input)
             continue;
         }
         box.images[0] = img;
-        box.treeShapeName = name;
+        if (TreeBox* tree = generatorOf<TreeBox>(box)) tree->shapeName = name;
         setStatus("Tree trunk shape");
         if (m_previewLabel) {
             m_previewLabel->setPixmap(QPixmap::fromImage(img));

@@ -7,6 +7,7 @@
 #include "dzgeometry.h"
 #include "common/verdixrandom.h"
 #include "common/patchlayout.h"
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ int BillboardParams::cells() const { return clampi(MapX, 1, 40) * clampi(MapZ, 1
 int BillboardParams::verticesNeeded() const { return billboards() * planes() * 4; }
 int BillboardParams::uvEntriesNeeded() const { return cells() * 4; }
 
-int addPolyBillboardCore(const BillboardParams& params, DzFacetMesh& mesh)
+int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzFacetMesh& mesh)
 {
     const BillboardParams p = params.clamped();
     const int N = p.billboards(), P = p.planes(), COLS = p.MapX, ROWS = p.MapZ;
@@ -151,12 +152,14 @@ int addPolyBillboardCore(const BillboardParams& params, DzFacetMesh& mesh)
              });
     }
     mesh.finishEdit();
+    gen = rng;
     return COLS * ROWS * 4;
 }
 
-QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, std::vector<float>& cache,
+QString updateBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzFacetMesh& mesh, std::vector<float>& cache,
                             int& uvEntries, const GroundSampler& sampler, bool ResetCache, BillboardUpdateInfo* info)
 {
+    VX_EXPECT(uvEntries >= 0, "the UV entry count the last topology pass returned");
     const BillboardParams p = params.clamped();
     const int N = p.billboards(), P = p.planes(), COLS = p.MapX, ROWS = p.MapZ;
 
@@ -171,7 +174,7 @@ QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, st
     }
 
     const bool rebuild = topologyStale(p, mesh, uvEntries);
-    if (rebuild) uvEntries = addPolyBillboardCore(p, mesh);
+    if (rebuild) uvEntries = addPolyBillboardCore(p, gen, mesh);
 
     const float s = float(p.Shape - 1) * 0.01f;
     // A hair under 1/360, as the sector sliders have always been scaled.
@@ -185,6 +188,7 @@ QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, st
     const float delta = planeStep(P);
     const float camX = p.camera.x(), camZ = p.camera.z();
 
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
     VxRandomStream rng(std::uint32_t(p.Seed));
     CachedGround ground{cache, sampler, refill};
     mesh.beginEdit();
@@ -279,7 +283,7 @@ QString updateBillboardCore(const BillboardParams& params, DzFacetMesh& mesh, st
         }
     }
     mesh.finishEdit();
-    vxRandState() = rng.state;
+    gen = rng;
 
     if (info) {
         info->rebuilt = rebuild;

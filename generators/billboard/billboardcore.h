@@ -13,7 +13,8 @@
 // faces, world units.
 // Threading: passes for different boxes may run in parallel on any thread; passes for one box
 // must not.
-// Random draws: seeded from "Seed" at the start of every layout.
+// Random draws: from the caller's generator, seeded from "Seed" at the start of every layout;
+// no pass touches any other generator.
 // Allocation: the topology pass sizes the mesh and the UV set (uvEntries is the caller's
 // record of it); an update allocates only to rebuild a stale topology or grow the cache.
 #include <QString>
@@ -23,6 +24,7 @@
 
 #include "dzmath.h"
 #include "common/groundsampler.h"
+#include "common/verdixrandom.h"
 
 class DzFacetMesh;
 
@@ -82,11 +84,11 @@ struct BillboardUpdateInfo
 
 // Builds the facets, the placeholder vertices and the sheet's UV table; returns the number
 // of UV entries it laid down, which the caller keeps for the next update's check.
-int addPolyBillboardCore(const BillboardParams& p, DzFacetMesh& mesh);
+int addPolyBillboardCore(const BillboardParams& p, VxRandomStream& rng, DzFacetMesh& mesh);
 
 // Lays out, orients and animates every billboard; rebuilds the topology first when the
 // vertex count or the stored UV entry count no longer fits the sliders. uvEntries is the
 // box's stored count (updated on a rebuild). Returns "" or the status message.
-QString updateBillboardCore(const BillboardParams& p, DzFacetMesh& mesh, std::vector<float>& groundCache,
+QString updateBillboardCore(const BillboardParams& p, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& groundCache,
                             int& uvEntries, const GroundSampler& ground, bool ResetCache,
                             BillboardUpdateInfo* info = nullptr);

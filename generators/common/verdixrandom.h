@@ -20,12 +20,15 @@ inline int vxRand()
     return int((s >> 16) & 0x7FFFu);
 }
 
-// A local copy of the generator for hot loops: thread-local access in a shared library goes
-// through a call, so long passes draw from a register copy and hand the state back at the end.
+// A generator of its own: the one a generator core draws from. The core seeds it at the
+// start of every pass and leaves it where the pass ended; the caller owns it, so passes on
+// different threads (or boxes) never share a state.
 struct VxRandomStream
 {
-    std::uint32_t state;
+    std::uint32_t state = 1u;
+    VxRandomStream() = default;
     explicit VxRandomStream(std::uint32_t s) : state(s) {}
+    void seed(std::uint32_t s) { state = s; }
     int next()
     {
         state = state * 214013u + 2531011u;

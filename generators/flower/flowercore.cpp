@@ -8,6 +8,7 @@
 #include "dzgeometry.h"
 #include "common/verdixrandom.h"
 #include "common/patchlayout.h"
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -290,7 +291,7 @@ Mat headMatrix(const FlowerStemPoint& pt, const FlowerWind& W)
 }
 
 template <class Sink, class Ground>
-void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInfo& info)
+void walkFlower(const FlowerParams& p, VxRandomStream& gen, Sink& sink, Ground& ground, FlowerPassInfo& info)
 {
     const UVLayout uv = uvLayout(p);
     sink.begin(p, uv);
@@ -313,6 +314,7 @@ void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInf
 
     FlowerStemPoint* pts = stemPointStore();
     int npts = 0;
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
     VxRandomStream rng(std::uint32_t(p.Seed));
 
     // Stems, plant by plant.
@@ -455,7 +457,7 @@ void walkFlower(const FlowerParams& p, Sink& sink, Ground& ground, FlowerPassInf
     }
 
     info.vertices = sink.cursor();
-    vxRandState() = rng.state;
+    gen = rng;
 }
 
 }  // namespace
@@ -577,9 +579,8 @@ int flowerVertexCount(const FlowerParams& params)
     CountSink sink;
     FlatGround ground;
     FlowerPassInfo info;
-    const std::uint32_t keep = vxRandState();
-    walkFlower(p, sink, ground, info);
-    vxRandState() = keep;
+    VxRandomStream rng;
+    walkFlower(p, rng, sink, ground, info);
     return info.vertices;
 }
 
@@ -615,14 +616,13 @@ QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
     sink.limit = limit;
     FlatGround ground;
     FlowerPassInfo info;
-    const std::uint32_t keep = vxRandState();
+    VxRandomStream rng;
     bool past = false;
     try {
-        walkFlower(p, sink, ground, info);
+        walkFlower(p, rng, sink, ground, info);
     } catch (const PastTheLimit&) {
         past = true;
     }
-    vxRandState() = keep;
     if (!past) return {};
     const auto gb = [](long long b) { return QString::number(double(b) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; };
     if (limit < kMaxFlowerVertices)
@@ -635,15 +635,16 @@ QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
         .arg(kMaxFlowerVertices);
 }
 
-int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
+int addPolyFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
 {
+    VX_EXPECT(presize >= 0, "a vertex count to pre-size the mesh for");
     const FlowerParams p = params.clamped();
     AppendSink sink{mesh, presize};
     FlatGround ground;
     FlowerPassInfo local;
     mesh.beginEdit();
     try {
-        walkFlower(p, sink, ground, local);
+        walkFlower(p, rng, sink, ground, local);
     } catch (const std::bad_alloc&) {
         // Sliders at their tops ask for more than memory holds: an empty mesh, not a crash.
         mesh.removeAllFacets();
@@ -657,7 +658,7 @@ int addPolyFlowerCore(const FlowerParams& params, DzFacetMesh& mesh, int presize
     return local.vertices;
 }
 
-QString animateFlowerCore(const FlowerParams& params, DzVertexMesh& mesh, std::vector<float>& cache,
+QString animateFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzVertexMesh& mesh, std::vector<float>& cache,
                           const GroundSampler& sampler, bool ResetCache, FlowerPassInfo* info)
 {
     const FlowerParams p = params.clamped();
@@ -677,7 +678,7 @@ QString animateFlowerCore(const FlowerParams& params, DzVertexMesh& mesh, std::v
     SetSink sink{mesh.getVerticesPtr(), mesh.getNumVertices()};
     FlowerPassInfo local;
     mesh.beginEdit();
-    walkFlower(p, sink, ground, local);
+    walkFlower(p, rng, sink, ground, local);
     mesh.finishEdit();
     local.refilled = refill;
     local.heightQueries = ground.queries;

@@ -17,7 +17,8 @@
 // table, never rejected.
 // Threading: passes for different boxes may run in parallel on any thread; passes for one box
 // must not.
-// Random draws: seeded from "Seed" at the start of every walk, which both passes replay.
+// Random draws: from the caller's generator, seeded from "Seed" at the start of every walk,
+// which both passes replay.
 // Allocation: addPolyFlowerCore lays the mesh out (refused, with the mesh left as it was, when
 // it would not fit in memory); animateFlowerCore writes positions in place and allocates only
 // to grow the ground-height cache (owned by the caller).
@@ -29,6 +30,7 @@
 #include <dzgeometry.h>
 
 #include "common/groundsampler.h"
+#include "common/verdixrandom.h"
 #include "common/sliderbinding.h"
 
 class DzFacetMesh;
@@ -122,13 +124,13 @@ QString checkFlowerBuild(const FlowerParams& p, long long freeBytes);
 
 // Lays the topology down. presize is the vertex count of the last build (0 when unknown).
 // Returns the vertex count.
-int addPolyFlowerCore(const FlowerParams& p, DzFacetMesh& mesh, int presize = 0, FlowerPassInfo* info = nullptr);
+int addPolyFlowerCore(const FlowerParams& p, VxRandomStream& rng, DzFacetMesh& mesh, int presize = 0, FlowerPassInfo* info = nullptr);
 
 // Writes every vertex position into a mesh built by addPolyFlowerCore for the same sliders.
 // Returns "" on success, else the status message (the mesh is then left as it was). A mesh
 // whose vertex count differs from the walk's is written only as far as it reaches, and
 // info->topologyMismatch tells the caller to rebuild.
-QString animateFlowerCore(const FlowerParams& p, DzVertexMesh& mesh, std::vector<float>& groundCache,
+QString animateFlowerCore(const FlowerParams& p, VxRandomStream& rng, DzVertexMesh& mesh, std::vector<float>& groundCache,
                           const GroundSampler& ground, bool ResetCache, FlowerPassInfo* info = nullptr);
 
 // Status messages of the adapter's checks.

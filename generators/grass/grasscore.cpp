@@ -7,6 +7,7 @@
 #include "dzgeometry.h"
 #include "common/verdixrandom.h"
 #include "common/patchlayout.h"
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ struct AppendSink
 };
 
 template <class Sink, class Ground>
-int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
+int layGrass(const GrassParams& p, VxRandomStream& gen, Sink& sink, Ground& ground)
 {
     const int N = p.blades();
     const int L = p.lod();
@@ -92,6 +93,7 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
     const int hx = AX / 2, hz = AZ / 2;
 
     sink.begin(N, L);
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
     VxRandomStream rng(std::uint32_t(p.Seed + p.boxIndex));
 
     int c = 0, S = 0;
@@ -157,7 +159,7 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
         grassBladeVertices(blade, v);
         sink.blade(v, 2 * (L + 1));
     }
-    vxRandState() = rng.state;
+    gen = rng;
     return clumps;
 }
 
@@ -165,6 +167,7 @@ int layGrass(const GrassParams& p, Sink& sink, Ground& ground)
 
 void grassBladeVertices(const GrassBlade& b, DzVec3* v)
 {
+    VX_EXPECT(v && b.lod >= 1 && b.lod <= kMaxLod, "a blade of 1..32 segments, room for 2 (lod + 1) vertices");
     const int L = b.lod;
     const float fL = float(L);
     const float fL2 = float(L * L);
@@ -280,7 +283,7 @@ bool grassTopologyStale(const GrassParams& p, const DzFacetMesh& mesh)
         || !uvs || uvs->getNumValues() != 2 * (L + 1);
 }
 
-QString updateGrassCore(const GrassParams& params, DzFacetMesh& mesh, std::vector<float>& cache,
+QString updateGrassCore(const GrassParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,
                         const GroundSampler& sampler, bool ResetCache, GrassUpdateInfo* info)
 {
     const GrassParams p = params.clamped();
@@ -307,10 +310,10 @@ QString updateGrassCore(const GrassParams& params, DzFacetMesh& mesh, std::vecto
     int clumps;
     if (rebuild) {
         AppendSink sink{mesh};
-        clumps = layGrass(p, sink, ground);
+        clumps = layGrass(p, rng, sink, ground);
     } else {
         SetSink sink{mesh};
-        clumps = layGrass(p, sink, ground);
+        clumps = layGrass(p, rng, sink, ground);
     }
     mesh.finishEdit();
     if (info) {
@@ -322,12 +325,12 @@ QString updateGrassCore(const GrassParams& params, DzFacetMesh& mesh, std::vecto
     return QString();
 }
 
-void addPolyGrassCore(const GrassParams& params, DzFacetMesh& mesh)
+void addPolyGrassCore(const GrassParams& params, VxRandomStream& rng, DzFacetMesh& mesh)
 {
     const GrassParams p = params.clamped();
     FlatGround ground;
     AppendSink sink{mesh};
     mesh.beginEdit();
-    layGrass(p, sink, ground);
+    layGrass(p, rng, sink, ground);
     mesh.finishEdit();
 }

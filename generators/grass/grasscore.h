@@ -7,8 +7,8 @@
 // table, never rejected.
 // Threading: passes for different boxes may run in parallel on any thread; passes for one box
 // must not. Nothing here reads widgets or the scene.
-// Random draws: seeded from "Seed" + boxIndex at the start of every layout, so a pass draws
-// the same on any thread, whatever ran before it.
+// Random draws: from the caller's generator, seeded from "Seed" + boxIndex at the start of
+// every layout, so a pass draws the same on any thread, whatever ran before it.
 // Allocation: addPolyGrassCore grows the mesh to 2 (L + 1) N vertices; updateGrassCore
 // allocates only when it rebuilds the topology or grows the ground-height cache (one float
 // per clump, owned by the caller); a wind pass over an unchanged patch allocates nothing.
@@ -18,6 +18,7 @@
 #include "common/sliderbinding.h"
 
 #include "common/groundsampler.h"
+#include "common/verdixrandom.h"
 
 class DzFacetMesh;
 class DzVec3;
@@ -83,13 +84,13 @@ bool grassTopologyStale(const GrassParams& p, const DzFacetMesh& mesh);
 
 // Recomputes every vertex of the patch; rebuilds the topology first when it is stale.
 // Returns "" on success, else the status message (the mesh is then left as it was).
-QString updateGrassCore(const GrassParams& p, DzFacetMesh& mesh, std::vector<float>& groundCache,
+QString updateGrassCore(const GrassParams& p, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& groundCache,
                         const GroundSampler& ground, bool ResetCache,
                         GrassUpdateInfo* info = nullptr);
 
 // Lays down the topology (vertices, quads, shared UV strip) for the current "Amount" and
 // "Grass LOD"; positions are placeholders on flat ground until the next update.
-void addPolyGrassCore(const GrassParams& p, DzFacetMesh& mesh);
+void addPolyGrassCore(const GrassParams& p, VxRandomStream& rng, DzFacetMesh& mesh);
 
 // One blade standing at (x, y, z), turned by phi, bent forward by bend and swayed sideways by
 // sway over its lod segments; halfWidth is its half width at the root, width its width.

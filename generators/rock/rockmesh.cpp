@@ -5,12 +5,12 @@
 
 #include "common/verdixrandom.h"
 
-RockSpot drawRockSpot()
+RockSpot drawRockSpot(VxRandomStream& rng)
 {
     RockSpot s;
-    s.x = float(vxRand() % 10 - 4);
-    s.z = float(vxRand() % 10 - 4);
-    s.lift = float(vxRand() % 100 + 1);
+    s.x = float(rng.next() % 10 - 4);
+    s.z = float(rng.next() % 10 - 4);
+    s.lift = float(rng.next() % 100 + 1);
     return s;
 }
 
@@ -25,7 +25,7 @@ inline int seamUV(int j) { return 2 * kRockSegments + kRockSegments * kRockRings
 
 }  // namespace
 
-void buildRockMesh(DzFacetMesh& mesh)
+void buildRockMesh(DzFacetMesh& mesh, VxRandomStream& rng)
 {
     mesh.beginEdit();
     mesh.preSizeVertexArray(kRockVertices);
@@ -35,7 +35,7 @@ void buildRockMesh(DzFacetMesh& mesh)
         const float theta = float(i) * 2.f * kPi / float(kRockSegments);
         for (int j = 0; j < kRockRings; ++j) {
             const float phi = float(j + 1) * kPi / float(kRockRings + 1);
-            const float n = float(vxRand() % 100 + 1) * 0.003f;
+            const float n = float(rng.next() % 100 + 1) * 0.003f;
             mesh.addVertex(kRockRadius * std::sin(phi) * std::sin(theta) + n, kRockRadius - kRockRadius * std::cos(phi),
                            kRockRadius * std::sin(phi) * std::cos(theta) + n);
         }

@@ -169,7 +169,7 @@ struct BladeSink
 };
 
 template <class Sink>
-int layStones(const StonesParams& p, Sink& sink, StoneGround& ground, StonesUpdateInfo& info)
+int layStones(const StonesParams& p, VxRandomStream& gen, Sink& sink, StoneGround& ground, StonesUpdateInfo& info)
 {
     const int S = p.stones(), K = p.ringVertices(), L = p.bladeLod();
     const int G = p.Grass;
@@ -188,6 +188,7 @@ int layStones(const StonesParams& p, Sink& sink, StoneGround& ground, StonesUpda
 
     sink.begin(p, MX, MY);
     ground.rootSlot = std::size_t(3) * std::size_t(S);
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
     VxRandomStream rng(std::uint32_t(p.Seed));
     auto unit = [&rng] { return float(rng.next()) / 32767.f; };
 
@@ -311,9 +312,9 @@ int layStones(const StonesParams& p, Sink& sink, StoneGround& ground, StonesUpda
         grassBladeVertices(blade, verts);
         sink.blade(verts, 2 * (L + 1));
     }
-    vxRandState() = rng.state;
     info.steep = steep;
     info.blades = int(spots.size());
+    gen = rng;
     return sink.next;
 }
 
@@ -380,7 +381,7 @@ int StonesParams::ringVertices() const { return clampi(StoneLOD, 3, 50); }
 int StonesParams::bladeLod() const { return clampi(GrassLOD, 1, kMaxLod); }
 int StonesParams::stoneVertices() const { return stones() * kRings * ringVertices(); }
 
-void addPolyStonesCore(const StonesParams& params, DzFacetMesh& mesh, StonesUpdateInfo* info)
+void addPolyStonesCore(const StonesParams& params, VxRandomStream& rng, DzFacetMesh& mesh, StonesUpdateInfo* info)
 {
     const StonesParams p = params.clamped();
     std::vector<float> none;
@@ -388,7 +389,7 @@ void addPolyStonesCore(const StonesParams& params, DzFacetMesh& mesh, StonesUpda
     AppendSink sink{mesh};
     StonesUpdateInfo local;
     mesh.beginEdit();
-    layStones(p, sink, flat, local);
+    layStones(p, rng, sink, flat, local);
     mesh.finishEdit();
     local.rebuilt = true;
     local.stoneVerticesWritten = p.stoneVertices();
@@ -396,7 +397,7 @@ void addPolyStonesCore(const StonesParams& params, DzFacetMesh& mesh, StonesUpda
     if (info) *info = local;
 }
 
-QString updateStonesCore(const StonesParams& params, DzFacetMesh& mesh, std::vector<float>& cache,
+QString updateStonesCore(const StonesParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,
                          const GroundSampler& sampler, bool ResetCache, StonesUpdateInfo* info)
 {
     const StonesParams p = params.clamped();
@@ -419,12 +420,12 @@ QString updateStonesCore(const StonesParams& params, DzFacetMesh& mesh, std::vec
         // The topology and the stones on their ground in one pass: both come from the same
         // sequence of draws, so laying them down twice would only repeat the work.
         AppendSink sink{mesh};
-        n = layStones(p, sink, ground, local);
+        n = layStones(p, rng, sink, ground, local);
         local.stoneVerticesWritten = p.stoneVertices();
         local.bladeVerticesWritten = n - p.stoneVertices();
     } else {
         BladeSink sink{mesh};
-        n = layStones(p, sink, ground, local);
+        n = layStones(p, rng, sink, ground, local);
         local.bladeVerticesWritten = sink.written;
     }
     mesh.finishEdit();

@@ -14,7 +14,8 @@
 // Threading: passes for different boxes may run in parallel on any thread; passes for one box
 // must not. ResetCache false (the wind tick) rewrites the blades only, every ground height
 // from the caller's cache.
-// Random draws: seeded from "Seed" at the start of every layout.
+// Random draws: from the caller's generator, seeded from "Seed" at the start of every layout;
+// no pass touches any other generator.
 // Allocation: the topology pass sizes the mesh; the update allocates only to rebuild a stale
 // topology or grow the cache (one float per stone, owned by the caller).
 #include <QString>
@@ -98,10 +99,10 @@ constexpr int kMaxStoneBlades = 10000;
 
 // Lays down the whole topology (vertices, UV points, facets); the stones stand on flat
 // ground until the next update.
-void addPolyStonesCore(const StonesParams& p, DzFacetMesh& mesh, StonesUpdateInfo* info = nullptr);
+void addPolyStonesCore(const StonesParams& p, VxRandomStream& rng, DzFacetMesh& mesh, StonesUpdateInfo* info = nullptr);
 
 // With ResetCache the field is rebuilt on the ground, whose heights go into the cache;
 // without it only the blades are rewritten, with the heights from the cache. Returns ""
 // or the status message.
-QString updateStonesCore(const StonesParams& p, DzFacetMesh& mesh, std::vector<float>& groundCache,
+QString updateStonesCore(const StonesParams& p, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& groundCache,
                          const GroundSampler& ground, bool ResetCache, StonesUpdateInfo* info = nullptr);

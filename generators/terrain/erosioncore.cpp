@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+#include "common/vxexpect.h"
 
 namespace {
 
@@ -400,6 +401,7 @@ ErosionResult erodeTerrain(float* y, int side, float cell, const ErosionParams& 
 
 float steepestSlope(const float* y, int side, float cell)
 {
+    VX_EXPECT(side >= 0 && (side == 0 || y), "side^2 heights");
     float most = 0.f;
     const float diag = cell * std::sqrt(2.f);
     for (int z = 0; z < side; ++z)

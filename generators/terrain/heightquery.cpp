@@ -1,6 +1,7 @@
 #include "terrain/heightquery.h"
 
 #include <cmath>
+#include "common/vxexpect.h"
 
 TerrainGrid TerrainGrid::fromLayout(const DzVec3* vertices, int vertexCount, int tiles, int divisions,
                                     float tileSize)
@@ -127,6 +128,7 @@ inline int estimate(float fromEdge, float extent, int N)
 HeightAnswer terrainHeight(const TerrainGrid& g, float PosX, float PosZ, DzVec3* normal, int* iCache,
                            int* jCache)
 {
+    VX_EXPECT(g.cells >= 0 && g.vertexCount >= 0 && (g.vertexCount == 0 || g.vertices), "a grid over its vertices");
     HeightAnswer out;
     const int N = g.cells;
     const int V = N + 1;

@@ -10,6 +10,7 @@
 #include <dzgeometry.h>
 #include <dzmath.h>
 #include "terrain/heightquery.h"
+#include "common/vxexpect.h"
 
 int TerrainParams::weight(int slot) const
 {
@@ -594,6 +595,7 @@ bool addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh, const Terrain
 
 void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertices)
 {
+    VX_EXPECT(l.cells() > 0 && y && vertices, "a laid-out grid and side^2 heights and vertices");
     const int V = l.side();
     std::vector<float> xs(static_cast<size_t>(V));
     for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);

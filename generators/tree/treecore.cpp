@@ -195,10 +195,11 @@ DzVec3 groundPoint(const Pass& P, const DzVec3& at)
 }
 
 template <class Sink>
-void layTree(Pass& P, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo& info, TreeProgress* progress)
+void layTree(Pass& P, VxRandomStream& gen, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo& info, TreeProgress* progress)
 {
     const TreeParams& p = P.p;
     const WindTerms& wt = P.wind;
+    // Drawn from a local copy, which the compiler keeps in a register, and handed back.
     VxRandomStream rng(std::uint32_t(p.Seed));
     W.reset();
 
@@ -603,7 +604,7 @@ void layTree(Pass& P, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo
     info.quads = sink.quads;
     info.heightQueries = ground.queries;
     if (progress) progress->end();
-    vxRandState() = rng.state;
+    gen = rng;
 }
 
 // Fills the per-pass constants; false when nothing can be built from p.
@@ -653,7 +654,7 @@ Pass& passStorage()
 
 }  // namespace
 
-TreeBuildInfo buildTreeCore(const TreeParams& params, DzFacetMesh& mesh, const GroundSampler& g,
+TreeBuildInfo buildTreeCore(const TreeParams& params, VxRandomStream& rng, DzFacetMesh& mesh, const GroundSampler& g,
                             TreeProgress* progress)
 {
     Pass& P = passStorage();
@@ -681,13 +682,13 @@ TreeBuildInfo buildTreeCore(const TreeParams& params, DzFacetMesh& mesh, const G
     TreeBuildInfo info;
     CountingGround ground{g};
     AppendSink sink{mesh};
-    layTree(P, sink, workStorage(), ground, info, progress);
+    layTree(P, rng, sink, workStorage(), ground, info, progress);
     info.uvs = uvs->getNumValues();
     mesh.finishEdit();
     return info;
 }
 
-bool animateTreeCore(const TreeParams& params, const TreeWind& wind, DzFacetMesh& mesh, const GroundSampler& g,
+bool animateTreeCore(const TreeParams& params, VxRandomStream& rng, const TreeWind& wind, DzFacetMesh& mesh, const GroundSampler& g,
                      const TreeBuiltMesh& built, TreeBuildInfo* out)
 {
     const TreeParams p = params.clamped();
@@ -698,7 +699,7 @@ bool animateTreeCore(const TreeParams& params, const TreeWind& wind, DzFacetMesh
     TreeBuildInfo info;
     CountingGround ground{g};
     SetSink sink{mesh.getVerticesPtr(), mesh.getNumVertices()};
-    layTree(P, sink, workStorage(), ground, info, nullptr);
+    layTree(P, rng, sink, workStorage(), ground, info, nullptr);
     mesh.finishEdit();
     if (out) *out = info;
     return sink.n == sink.cap;

@@ -14,14 +14,15 @@
 // for the pass), and for the wind pass a TreeWind (pane wind sliders, phase).
 // Threading: passes for different meshes may run in parallel on any thread; passes for one
 // mesh must not. A progress sink, when given, is called on the calling thread.
-// Random draws: seeded from "Seed" at the start of every pass, so the wind pass replays the
-// build's draws exactly.
+// Random draws: from the caller's generator, seeded from "Seed" at the start of every pass,
+// so the wind pass replays the build's draws exactly.
 // Allocation: buildTreeCore lays the mesh out anew; animateTreeCore sets every vertex in
 // place and allocates nothing; it refuses (returns false) a mesh not built from these sliders.
 #include <array>
 #include <cstdint>
 
 #include "common/groundsampler.h"
+#include "common/verdixrandom.h"
 #include "common/sliderbinding.h"
 
 class DzFacetMesh;
@@ -187,7 +188,7 @@ struct TreeProgress
 
 // Lays the whole tree into mesh (its previous content is removed): vertices, quads with the
 // four materials "Trunk", "Stem", "Leaf", "Fruit" (indices 0..3), the eight UV blocks.
-TreeBuildInfo buildTreeCore(const TreeParams& params, DzFacetMesh& mesh, const GroundSampler& ground,
+TreeBuildInfo buildTreeCore(const TreeParams& params, VxRandomStream& rng, DzFacetMesh& mesh, const GroundSampler& ground,
                             TreeProgress* progress = nullptr);
 
 // The record of a build for the wind passes that follow it.
@@ -196,7 +197,7 @@ TreeBuiltMesh treeBuiltMesh(const TreeParams& params, const TreeBuildInfo& info)
 // Re-poses a tree built by buildTreeCore: every vertex set in place, nothing allocated.
 // False (the mesh untouched) when the sliders' layout is not the one the mesh was built
 // with or the mesh no longer holds the vertices that build left.
-bool animateTreeCore(const TreeParams& params, const TreeWind& wind, DzFacetMesh& mesh,
+bool animateTreeCore(const TreeParams& params, VxRandomStream& rng, const TreeWind& wind, DzFacetMesh& mesh,
                      const GroundSampler& ground, const TreeBuiltMesh& built, TreeBuildInfo* info = nullptr);
 
 // The fruit profile rings (radius and height factors, top to bottom) for "Apple Pear" 0..100.

@@ -4,6 +4,7 @@
 
 #include "dzgeometry.h"
 #include "tree/treeshape.h"
+#include "common/vxexpect.h"
 
 namespace {
 int clampi(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -139,6 +140,7 @@ TreeParams::TopologyKey TreeParams::topologyKey() const
 
 void treeFruitProfile(int applePear, float radius[8], float height[8])
 {
+    VX_EXPECT(radius && height, "room for the eight rings");
     static const float appleR[8] = {0.011f, 0.01f, 0.5f, 0.9f, 1.0f, 0.9f, 0.45f, 0.0f};
     static const float appleH[8] = {1.0f, 0.87f, 0.9f, 0.8f, 0.6f, 0.4f, 0.2f, 0.205f};
     static const float pearR[8] = {0.011f, 0.01f, 0.25f, 0.4f, 0.35f, 0.6f, 0.45f, 0.0f};

@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
-#include "../hostrun.h"
+#include "hostrun.h"
 #include "animexport.h"
 #include "commandline.h"
 #include "glb.h"

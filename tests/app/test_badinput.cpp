@@ -8,7 +8,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include "commandline.h"
-#include "../hostrun.h"
+#include "hostrun.h"
 
 namespace {
 

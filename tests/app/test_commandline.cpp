@@ -12,7 +12,7 @@
 #include <dzscene.h>
 #include "commandline.h"
 #include "testscene.h"
-#include "../hostrun.h"
+#include "hostrun.h"
 
 TEST(CommandLine, ParsesEveryOptionWhateverTheirOrder)
 {

@@ -18,7 +18,7 @@
 #include "renderscene.h"
 #include "renderwindow.h"
 #include "testscene.h"
-#include "../hostrun.h"
+#include "hostrun.h"
 
 namespace {
 

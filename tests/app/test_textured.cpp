@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <dzapp.h>
 #include <dzmaterial.h>
-#include "../hostrun.h"
+#include "hostrun.h"
 #include "animexport.h"
 #include "glb.h"
 #include "sceneexport.h"

@@ -21,7 +21,7 @@
 #include "viewsettings.h"
 #include "worldground.h"
 #include "testscene.h"
-#include "../hostrun.h"
+#include "hostrun.h"
 
 namespace {
 

@@ -28,6 +28,7 @@ struct Field
     DzFacetMesh mesh;
     std::vector<float> cache;
     int uvEntries = 0;
+    VxRandomStream rng;
     Slope ground;
     BillboardUpdateInfo info;
     explicit Field(int amount, int planes = 1, int mapX = 1, int mapZ = 1)
@@ -37,7 +38,7 @@ struct Field
         p.MapX = mapX;
         p.MapZ = mapZ;
     }
-    QString update(bool reset = true) { return updateBillboardCore(p, mesh, cache, uvEntries, ground, reset, &info); }
+    QString update(bool reset = true) { return updateBillboardCore(p, rng, mesh, cache, uvEntries, ground, reset, &info); }
     DzVec3 v(int k) const { return mesh.getVertex(k); }
     DzPnt2 uv(int k) const { return mesh.getUVs()->getPnt2Value(k); }
     // Horizontal direction of facet f's bottom edge, A to B.
@@ -104,7 +105,7 @@ TEST(BillboardCore, SheetCellsAndTheirUVs)
         first.push_back(fc.m_uvwIdx[0]);
     }
     EXPECT_EQ(cells, (std::set<int>{0, 1}));
-    addPolyBillboardCore(two.p, two.mesh);
+    addPolyBillboardCore(two.p, two.rng, two.mesh);
     for (int f = 0; f < 40; ++f) EXPECT_EQ(two.mesh.getFacet(f).m_uvwIdx[0], first[size_t(f)]);
 }
 

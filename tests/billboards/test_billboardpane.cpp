@@ -1,6 +1,7 @@
 // Billboard boxes in the pane: created by their button, turned to the viewport's camera by
 // the animation tick, and re-placed when their terrain changes.
 #include "fieldfixture.h"
+#include "animation/billboardbox.h"
 
 namespace {
 class BillboardPane : public FieldTest
@@ -33,7 +34,7 @@ TEST_F(BillboardPane, CreateBuildsTheNodeAndTheTickTurnsItToTheCamera)
         for (size_t f = 0; f < now.size(); f += 12)
             ASSERT_NEAR(((now[f] + now[f + 1]) * 0.5f - (start[f] + start[f + 1]) * 0.5f).length(), 0.f, 1e-3f);
     }
-    EXPECT_EQ(box(i).billboardParams.frame, 1) << "the second tick read the frame counter";
+    EXPECT_EQ(generatorOf<BillboardBox>(box(i))->params.frame, 1) << "the second tick read the frame counter";
 }
 
 // From the tick's workers: the message reaches the label through the GUI thread.

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <set>
 #include "fieldfixture.h"
+#include "objects/stonesbox.h"
+#include "animation/billboardbox.h"
 
 namespace {
 QString readAll(const QString& path)
@@ -26,13 +28,13 @@ TEST_F(Butterflies, OpensWithItsMeadowStonesAndAnimatedSwarms)
     // Everything stands on the terrain, stones included.
     const DzVec3 stoneGround = (verts(4)[6 * 16] + verts(4)[6 * 16 + 8]) * 0.5f;
     EXPECT_NEAR(stoneGround.y(), pane->heightAt(0, stoneGround.x(), stoneGround.z()), 2.f);
-    EXPECT_GT(box(4).stonesLastPass.blades, 70);
+    EXPECT_GT(generatorOf<StonesBox>(box(4))->lastPass.blades, 70);
 
     // The swarms play their sheets with the frame counter.
     std::set<int> frames;
     for (int t = 0; t < 6; ++t) {
         tick();
-        frames.insert(box(5).billboardLastPass.frameShown);
+        frames.insert(generatorOf<BillboardBox>(box(5))->lastPass.frameShown);
     }
     EXPECT_EQ(frames.size(), 6u);
     // Texture paths are written absolute; the library names them from its own root.

@@ -6,31 +6,27 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
-#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <dzdialogs.h>
 #include <dznode.h>
 #include <dzscene.h>
 #include <mutex>
 #include <vector>
-#include "paneaccess.h"
+#include "panefixture.h"
 #include "pane/slidersets.h"
 #include "plugin/assetfolders.h"
 
-class BoxTest : public ::testing::Test
+class BoxTest : public PaneFixture
 {
 protected:
-    ZPK_VerdixPane* pane = nullptr;
-    std::unique_ptr<VerdixPaneTestAccess> a;
     QTemporaryDir root;
 
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
         // The pane reads the configured root when it is built; the test's root comes after.
-        pane = thePane();
+        attachPane();
         VerdixAssets::setTextureRoot(root.path());
-        a.reset(new VerdixPaneTestAccess(pane));
         reset();
     }
     void TearDown() override
@@ -86,20 +82,8 @@ protected:
         }
         return i;
     }
-    ControlBox& box(int i) { return a->boxes()[i]; }
-    DzIntSlider* slider(int i, const char* name, int occurrence = 0) { return box(i).slider(name, occurrence); }
     DzNode* nodeOf(int i) { return dzScene->findNodeByLabel(box(i).groupBox->title()); }
 
-    // A press as the mouse gives it: the button is down while pressed() is delivered.
-    static void press(QPushButton* b)
-    {
-        const QPoint c = b->rect().center();
-        QMouseEvent down(QEvent::MouseButtonPress, c, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(b, &down);
-        QMouseEvent up(QEvent::MouseButtonRelease, c, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(b, &up);
-        QApplication::processEvents();
-    }
     void showPane()
     {
         pane->show();

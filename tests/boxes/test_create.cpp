@@ -55,13 +55,13 @@ TEST_F(Creation, WidgetsFollowTheSliderSets)
     ASSERT_FALSE(box(t).sections.empty());
     EXPECT_EQ(hidden(t), int(box(t).sections.size()));
     showPane();
-    press(box(t).showHideButton);
+    click(box(t).showHideButton);
     EXPECT_EQ(hidden(t), 0);
     EXPECT_EQ(hidden(f), int(box(f).sections.size()));
-    press(box(t).showHideButton);
+    click(box(t).showHideButton);
     EXPECT_EQ(hidden(t), int(box(t).sections.size()));
     a->createBush();
-    press(box(3).showHideButton);  // a reserved box has nothing to fold
+    click(box(3).showHideButton);  // a reserved box has nothing to fold
 
     // Trunk and bark lists show the bark folder, without companion maps and other files.
     for (char letter : {'E', 'F'}) {
@@ -96,7 +96,7 @@ TEST_F(Creation, PaneLayoutShowsWholeTextsWithinItsWidth)
     addBox(TypeLandscape);
     addBox(TypeGrass);
     // Every box open, as a user unfolds them.
-    for (int i = 0; i < a->boxes().count(); ++i) press(box(i).showHideButton);
+    for (int i = 0; i < a->boxes().count(); ++i) click(box(i).showHideButton);
     a->status()->setText("Scene load finished.. and a long message that must not push the pane wider");
     for (int k = 0; k < 3; ++k) QApplication::processEvents();
 

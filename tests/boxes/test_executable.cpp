@@ -4,7 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
-#include "../hostrun.h"
+#include "hostrun.h"
 
 using Executable = BoxTest;
 

@@ -13,7 +13,7 @@ TEST_F(Operations, DeleteButtonCompactsAndRelabels)
     DzNode* nodes[] = {nodeOf(0), nodeOf(1), nodeOf(2)};
     slider(2, "Seed")->setValue(33);
 
-    press(box(0).deleteButton);
+    click(box(0).deleteButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_EQ(a->boxes().count(), 2);
     EXPECT_EQ(box(0).groupBox, second);
@@ -35,7 +35,7 @@ TEST_F(Operations, DeleteButtonCompactsAndRelabels)
     dzScene->removeNode(nodes[2]);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     a->status()->clear();
-    press(box(0).deleteButton);
+    click(box(0).deleteButton);
     EXPECT_EQ(a->boxes().count(), 1);
     EXPECT_EQ(a->status()->text(), "");
     // No button down: nothing is deleted.
@@ -89,7 +89,7 @@ TEST_F(Operations, DeleteAllNeedsTwoPresses)
     }
     int changes = 0;
     QObject::connect(a->model(), &VerdixSceneModel::coolTextChanged, [&](const QString&) { ++changes; });
-    press(a->deleteAllButton());
+    click(a->deleteAllButton());
     EXPECT_EQ(a->boxes().count(), 0);
     EXPECT_EQ(a->status()->text(), "Deleted all 3 controls!");
     EXPECT_EQ(a->selector()->count(), 0);
@@ -108,7 +108,7 @@ TEST_F(Operations, SelectionHighlightAndExternalObject)
     addBox(TypeTree);
     // The image button selects the box and its node, and shows the icon.
     box(0).icon = QImage(8, 8, QImage::Format_RGB32);
-    press(box(0).imageButton);
+    click(box(0).imageButton);
     EXPECT_EQ(a->selectedBox(), 0);
     EXPECT_EQ(box(0).groupBox->palette().color(QPalette::Window), QColor(0x008000));
     EXPECT_EQ(box(1).groupBox->palette().color(QPalette::Window), QColor(0x000001));

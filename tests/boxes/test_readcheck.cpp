@@ -7,7 +7,7 @@
 #include <dzmaterial.h>
 #include <dzshape.h>
 #include <sys/stat.h>
-#include "../hostrun.h"
+#include "hostrun.h"
 #include "materials/materialcore.h"
 #include "plugin/readcheck.h"
 

@@ -101,3 +101,26 @@ TEST_F(Routing, DefaultRunnerRunsEveryTaskBeforeReturning)
     pane->routeSliderChange(TypeStones);
     EXPECT_EQ(log.sorted(), std::vector<int>({0, 1, 2, 3}));
 }
+
+// A generator's slot called for a box of another type says so, the same way for every type,
+// and touches nothing; an index past the table is passed over in silence.
+TEST_F(BoxTest, GeneratorSlotsRefuseABoxOfAnotherType)
+{
+    const int land = addBox(TypeLandscape, false);
+    ASSERT_EQ(land, 0);
+    const std::vector<std::pair<const char*, const char*>> calls = {
+        {"UpdateGrass", "Not a grass object!"},   {"UpdateStones", "Not a stones object!"},
+        {"UpdateBillboard", "Not a billboard object!"}, {"UpdateTree", "Not a tree object!"},
+        {"UpdateFlower", "Not a flower object!"}, {"Button_AnimateFlower", "Not a flower object!"}};
+    for (const auto& s : calls) {
+        a->status()->clear();
+        ASSERT_TRUE(QMetaObject::invokeMethod(pane, s.first, Qt::DirectConnection, Q_ARG(int, land), Q_ARG(bool, true)));
+        EXPECT_EQ(a->status()->text(), s.second) << s.first;
+        a->status()->clear();
+        ASSERT_TRUE(QMetaObject::invokeMethod(pane, s.first, Qt::DirectConnection, Q_ARG(int, 5), Q_ARG(bool, true)));
+        EXPECT_EQ(a->status()->text(), "") << s.first;
+    }
+    ASSERT_TRUE(QMetaObject::invokeMethod(pane, "Button_AnimatePolyTree", Qt::DirectConnection, Q_ARG(int, land)));
+    EXPECT_EQ(a->status()->text(), "Not a tree object!");
+    EXPECT_EQ(dzScene->getNumNodes(), 0);
+}

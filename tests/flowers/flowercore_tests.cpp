@@ -16,6 +16,7 @@ struct Built
     DzFacetMesh mesh;
     std::vector<float> cache;
     FlowerPassInfo topo, geo;
+    VxRandomStream rng;
     CountingGround ground;
     Built(int stems = 1, int wind = 0)
     {
@@ -25,13 +26,13 @@ struct Built
     }
     void build()
     {
-        addPolyFlowerCore(p, mesh, 0, &topo);
-        ASSERT_EQ(animateFlowerCore(p, mesh, cache, ground, true, &geo), QString());
+        addPolyFlowerCore(p, rng, mesh, 0, &topo);
+        ASSERT_EQ(animateFlowerCore(p, rng, mesh, cache, ground, true, &geo), QString());
     }
     // A later pass over the same mesh; the vertices it leaves.
     std::vector<DzVec3> pass(bool reset = false, FlowerPassInfo* info = nullptr)
     {
-        EXPECT_EQ(animateFlowerCore(p, mesh, cache, ground, reset, info), QString());
+        EXPECT_EQ(animateFlowerCore(p, rng, mesh, cache, ground, reset, info), QString());
         return vertices(mesh);
     }
 };
@@ -161,7 +162,8 @@ TEST(FlowerCore, AtlasTilesOfAThreeByTwoSheet)
     p.LeafMapY = p.PetalOuterMapY = p.PistilOuterMapY = 2;
     p.PetalLOD = 4;
     DzFacetMesh m;
-    addPolyFlowerCore(p, m);
+    VxRandomStream rng;
+    addPolyFlowerCore(p, rng, m);
     const DzMap* uvs = m.getUVs();
     ASSERT_NE(uvs, nullptr);
     for (int material : {2, 3, 4}) {

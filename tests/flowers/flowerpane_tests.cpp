@@ -6,6 +6,7 @@
 #include <dzshape.h>
 #include <set>
 #include "fieldfixture.h"
+#include "vegetation/flowerbox.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ TEST_F(Flowers, TicksSwayOnlyWithWindStrength)
     for (bool low : {true, false}) {
         a->lowLod()->setChecked(low);
         a->lowLODMode();
-        EXPECT_EQ(box(i).flowerLastPass.stems, low ? 3 : 8);
+        EXPECT_EQ(generatorOf<FlowerBox>(box(i))->lastPass.stems, low ? 3 : 8);
     }
 }
 

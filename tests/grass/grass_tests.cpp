@@ -17,13 +17,14 @@ struct Patch
     std::vector<float> cache;
     Ground g;
     GrassUpdateInfo info;
+    VxRandomStream rng;
     explicit Patch(int amount, int lod, int clump = 0)
     {
         p.Amount = amount;
         p.GrassLOD = lod;
         if (clump) p.ClumpMin = p.ClumpRND = clump;
     }
-    QString update(bool reset = true) { return updateGrassCore(p, mesh, cache, g, reset, &info); }
+    QString update(bool reset = true) { return updateGrassCore(p, rng, mesh, cache, g, reset, &info); }
     float y(int k) const { return mesh.getVertex(k).y(); }
 };
 
@@ -54,6 +55,25 @@ TEST(VerdixRandom, FollowsTheLcgAndIsPerThread)
     vxSrand(12345);
     EXPECT_EQ(QtConcurrent::run([] { vxSrand(5); return vxRand(); }).result(), five);
     EXPECT_EQ(vxRand(), mine) << "the worker's seeding disturbed this thread's sequence";
+}
+
+// A pass seeds the generator it is handed and touches no other: what it left there, or what
+// the thread's generator holds, cannot change a later pass of another box.
+TEST(VerdixRandom, APassDrawsFromItsOwnGeneratorOnly)
+{
+    vxSrand(777);
+    const int next = vxRand();
+    vxSrand(777);
+    Patch<> a(300, 3), b(300, 3);
+    a.p = b.p = smallPatch();
+    b.rng.seed(99u);
+    ASSERT_EQ(a.update(), QString());
+    ASSERT_EQ(b.update(), QString());
+    EXPECT_EQ(vxRand(), next) << "a pass moved the thread's generator";
+    EXPECT_EQ(a.rng.state, b.rng.state);
+    EXPECT_NE(a.rng.state, VxRandomStream().state) << "the pass drew from another generator";
+    ASSERT_EQ(a.mesh.getNumVertices(), b.mesh.getNumVertices());
+    for (int k = 0; k < a.mesh.getNumVertices(); ++k) ASSERT_EQ(a.mesh.getVertex(k), b.mesh.getVertex(k)) << k;
 }
 
 TEST(GrassCore, CacheIsFilledOncePerClumpAndThenSparesTheTerrain)
@@ -120,7 +140,8 @@ TEST(GrassCore, BladesAreStripsOfQuadsThatAllTurnTheSameWay)
     p.Amount = 3;
     p.GrassLOD = 4;
     DzFacetMesh mesh;
-    addPolyGrassCore(p, mesh);
+    VxRandomStream rng;
+    addPolyGrassCore(p, rng, mesh);
     ASSERT_EQ(mesh.getNumVertices(), 30);
     ASSERT_EQ(mesh.getNumFacets(), 12);
     const DzMap* uv = mesh.getUVs();

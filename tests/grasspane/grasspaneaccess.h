@@ -43,7 +43,7 @@ public:
     void deleteControl() { pane->ControlBox_DeleteControl(true, false); }
     void createGrass() { pane->Button_CreateGrass(); }
     void updateGrass(int i, bool reset) { pane->UpdateGrass(i, reset); }
-    void captureGrass(int i) { pane->captureGrassParams(i); }
+    void captureGrass(int i) { pane->captureBox(i); }
     void play() { pane->Animation_Play(); }
     void stop() { pane->Animation_Stop(); }
     void draw() { pane->Animation_Draw(); }

@@ -1,4 +1,5 @@
 #include "grasspaneaccess.h"
+#include "vegetation/grassbox.h"
 
 TEST_F(GrassPaneTest, PlayTogglesTheTimerWithItsInterval)
 {
@@ -69,9 +70,9 @@ TEST_F(GrassPaneTest, AllBoxUpdatesRunInTheRing)
     a->windStrength()->setValue(150);
     slider(2, "Height Min")->setValue(60);
     for (int k = 0; k < 5; ++k) EXPECT_FALSE(verts(k) == before[size_t(k)]) << k;
-    EXPECT_EQ(a->boxes()[0].grassParams.HeightMin, 20);
-    EXPECT_EQ(a->boxes()[2].grassParams.HeightMin, 60);
-    EXPECT_EQ(a->boxes()[4].grassParams.WindStrength1, 150);
+    EXPECT_EQ(generatorOf<GrassBox>(a->boxes()[0])->params.HeightMin, 20);
+    EXPECT_EQ(generatorOf<GrassBox>(a->boxes()[2])->params.HeightMin, 60);
+    EXPECT_EQ(generatorOf<GrassBox>(a->boxes()[4])->params.WindStrength1, 150);
     a->windStrength()->setValue(100);
 }
 
@@ -101,7 +102,7 @@ TEST_F(GrassPaneTest, SixtyFourBoxesTwoHundredTicks)
     EXPECT_EQ(a->lastUsed(), 64);
     a->phase() -= 1.f;  // the phase the last tick used
     for (int k = 0; k < 64; ++k) {
-        EXPECT_EQ(a->boxes()[k].grassLastPass.heightQueries, 0) << k;
+        EXPECT_EQ(generatorOf<GrassBox>(a->boxes()[k])->lastPass.heightQueries, 0) << k;
         const std::vector<DzVec3> ticked = verts(k);
         ASSERT_EQ(ticked.size(), size_t(2 * 7 * (10 + k)));
         a->updateGrass(k, false);

@@ -1,6 +1,7 @@
 #include <thread>
 #include <dzmaterial.h>
 #include "grasspaneaccess.h"
+#include "vegetation/grassbox.h"
 
 TEST_F(GrassPaneTest, CreateBuildsTheNodeMaterialAndFullPatch)
 {
@@ -24,7 +25,7 @@ TEST_F(GrassPaneTest, CreateBuildsTheNodeMaterialAndFullPatch)
     a->createGrass();
     ASSERT_EQ(a->boxes().count(), 1);
     EXPECT_TRUE(verts(0) == first);
-    EXPECT_EQ(a->boxes()[0].grassLastPass.clumps, 0) << "no pass ran over the kept node";
+    EXPECT_EQ(generatorOf<GrassBox>(a->boxes()[0])->lastPass.clumps, 0) << "no pass ran over the kept node";
 }
 
 TEST_F(GrassPaneTest, TaskPassUsesTheSnapshotNotTheWidgets)
@@ -36,7 +37,7 @@ TEST_F(GrassPaneTest, TaskPassUsesTheSnapshotNotTheWidgets)
     a->setLoading(false);
     // Without a GUI-thread capture the worker keeps the sliders it last saw.
     std::thread([this, i] { a->updateGrass(i, false); }).join();
-    EXPECT_EQ(a->boxes()[i].grassParams.Seed, 0);
+    EXPECT_EQ(generatorOf<GrassBox>(a->boxes()[i])->params.Seed, 0);
     EXPECT_TRUE(verts(i) == before);
     a->captureGrass(i);
     std::thread([this, i] { a->updateGrass(i, false); }).join();

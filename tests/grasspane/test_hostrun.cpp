@@ -6,7 +6,7 @@
 #include <cmath>
 #include "grasspaneaccess.h"
 #include "objfile.h"
-#include "../hostrun.h"
+#include "hostrun.h"
 
 namespace {
 

@@ -83,7 +83,7 @@ protected:
     {
         dzApp->dialogs()->queueFileName(path);
         showPane();
-        press(box(i).saveMapButton);
+        click(box(i).saveMapButton);
     }
     void writeFile(const QString& path, const QByteArray& bytes)
     {

@@ -9,6 +9,8 @@
 #include <memory>
 #include "paneaccess.h"
 #include "persistence/verdixscenemodel.h"
+#include "objects/stonesbox.h"
+#include "vegetation/grassbox.h"
 
 TEST(PaneConstruction, FreshPane)
 {
@@ -94,6 +96,36 @@ TEST(ControlBoxModel, TableCompactionAndAccess)
     b.setCombo('Z', &combo);  // outside A..H: ignored
     EXPECT_EQ(b.combo('H'), nullptr);
     EXPECT_EQ(b.slider("Amount"), nullptr);
+}
+
+// Each box holds the state of its own generator only, made by its type's registry entry; the
+// state moves with its box when the table closes a gap, and a copied box owns its own.
+TEST(ControlBoxModel, GeneratorStateBelongsToItsBox)
+{
+    ControlBoxTable t;
+    for (int type : {TypeGrass, TypeStones, TypeLandscape, TypeGrass}) t.append(type);
+    for (int k = 0; k < t.count(); ++k) EXPECT_EQ(bool(t[k].generator), t[k].type != TypeLandscape) << k;
+    EXPECT_EQ(generatorOf<StonesBox>(t[0]), nullptr);
+    EXPECT_EQ(generatorOf<GrassBox>(t[1]), nullptr);
+    ASSERT_NE(generatorOf<GrassBox>(t[3]), nullptr);
+    generatorOf<GrassBox>(t[3])->params.Amount = 77;
+    generatorOf<GrassBox>(t[3])->title = "last";
+    const GeneratorBox* moving = t[3].generator.get();
+
+    t.removeAt(1);
+    ASSERT_EQ(t.count(), 3);
+    EXPECT_EQ(t[2].generator.get(), moving) << "the state moves, it is not rebuilt";
+    EXPECT_EQ(generatorOf<GrassBox>(t[2])->params.Amount, 77);
+    EXPECT_FALSE(t[3].generator) << "the freed record keeps no state";
+
+    ControlBox copy = t[2];
+    ASSERT_NE(copy.generator.get(), moving);
+    generatorOf<GrassBox>(copy)->params.Amount = 5;
+    EXPECT_EQ(generatorOf<GrassBox>(t[2])->params.Amount, 77);
+    EXPECT_EQ(generatorOf<GrassBox>(copy)->title, "last");
+
+    EXPECT_EQ(wrongTypeMessage(TypeGrass), "Not a grass object!");
+    EXPECT_EQ(wrongTypeMessage(TypeStones), "Not a stones object!");
 }
 
 // Saving and loading through the host are checked with host scenes; what they do not reach:

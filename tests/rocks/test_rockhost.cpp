@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include "../grasspane/objfile.h"
-#include "../hostrun.h"
+#include "hostrun.h"
 
 namespace {
 

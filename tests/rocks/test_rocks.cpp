@@ -186,7 +186,7 @@ TEST_F(RockTest, TheResetButtonPutsOnlyItsOwnBoxBack)
     for (int s = 0; s < 12; ++s) call("ObjectMapping_Animation");
     ASSERT_NE(box(r2).resetButton, nullptr);
     EXPECT_EQ(box(r2).resetButton->toolTip(), "Refresh to start");
-    press(box(r2).resetButton);
+    click(box(r2).resetButton);
     for (int k = 0; k < kRocksPerBox; ++k) {
         const MappedObject& m1 = a->mapping()[k];
         const MappedObject& m2 = a->mapping()[kRocksPerBox + k];

@@ -34,8 +34,9 @@ struct Field
     std::vector<float> cache;
     Plane ground;
     StonesUpdateInfo info;
+    VxRandomStream rng;
 
-    QString update(bool reset = true) { return updateStonesCore(p, mesh, cache, ground, reset, &info); }
+    QString update(bool reset = true) { return updateStonesCore(p, rng, mesh, cache, ground, reset, &info); }
     int K() const { return p.ringVertices(); }
     int stoneVerts() const { return p.stones() * 8 * K(); }
     DzVec3 v(int k) const { return mesh.getVertex(k); }

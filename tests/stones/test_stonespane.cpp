@@ -3,6 +3,7 @@
 #include <dzmaterial.h>
 #include <dzshape.h>
 #include "fieldfixture.h"
+#include "objects/stonesbox.h"
 
 class StonesPane : public FieldTest
 {
@@ -19,7 +20,7 @@ TEST_F(StonesPane, CreateBuildsBothMaterialsAndTheTickSwaysTheBlades)
     ASSERT_EQ(shape->getNumMaterials(), 2);
     EXPECT_EQ(shape->getMaterial(0)->getName(), "Stones");
     EXPECT_EQ(shape->getMaterial(1)->getName(), "Grass");
-    EXPECT_GT(box(i).stonesLastPass.blades, 0);
+    EXPECT_GT(generatorOf<StonesBox>(box(i))->lastPass.blades, 0);
 
     const std::vector<DzVec3> before = verts(i);
     for (int t = 0; t < 3; ++t) tick();
@@ -27,6 +28,6 @@ TEST_F(StonesPane, CreateBuildsBothMaterialsAndTheTickSwaysTheBlades)
     const std::vector<DzVec3> after = verts(i);
     ASSERT_EQ(after.size(), before.size());
     EXPECT_NE(after, before);
-    EXPECT_EQ(box(i).stonesLastPass.stoneVerticesWritten, 0) << "a tick rebuilt the stones";
+    EXPECT_EQ(generatorOf<StonesBox>(box(i))->lastPass.stoneVerticesWritten, 0) << "a tick rebuilt the stones";
     EXPECT_TRUE(status().startsWith("Time:")) << qPrintable(status());
 }

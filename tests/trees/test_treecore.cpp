@@ -33,16 +33,17 @@ TreeParams leafyTree()
 struct Tree
 {
     TreeParams p;
+    VxRandomStream rng;
     DzFacetMesh m;
     TreeBuildInfo info;
-    explicit Tree(const TreeParams& params, const GroundSampler& g = g_slope) : p(params), info(buildTreeCore(p, m, g)) {}
+    explicit Tree(const TreeParams& params, const GroundSampler& g = g_slope) : p(params), info(buildTreeCore(p, rng, m, g)) {}
     bool wind(float phase, int strength = 100, DzFacetMesh* mesh = nullptr)
     {
         TreeWind w;
         w.phase = phase;
         w.WindStrength1 = strength;
         w.WindSpeed2 = 80;
-        return animateTreeCore(p, w, mesh ? *mesh : m, g_slope, treeBuiltMesh(p, info));
+        return animateTreeCore(p, rng, w, mesh ? *mesh : m, g_slope, treeBuiltMesh(p, info));
     }
 };
 
@@ -68,7 +69,10 @@ TEST(TreeCore, SameSlidersGiveTheSameTreeOnAnyThread)
 {
     Tree a(leafyTree());
     DzFacetMesh c;
-    QtConcurrent::run([&] { buildTreeCore(a.p, c, g_slope); }).waitForFinished();
+    QtConcurrent::run([&] {
+        VxRandomStream rng;
+        buildTreeCore(a.p, rng, c, g_slope);
+    }).waitForFinished();
     ASSERT_GT(a.info.vertices, 1000);
     EXPECT_EQ(a.info.vertices, a.m.getNumVertices());
     EXPECT_EQ(a.info.quads, a.m.getNumFacets());
@@ -113,7 +117,7 @@ TEST(TreeCore, WindPassLeavesAMeshOfOtherSlidersAlone)
     const TreeBuiltMesh built = treeBuiltMesh(t.p, t.info);
     TreeParams longer = t.p;
     longer.TrunkLOD += 3;  // more rings: another vertex order
-    EXPECT_FALSE(animateTreeCore(longer, TreeWind(), t.m, g_slope, built));
+    EXPECT_FALSE(animateTreeCore(longer, t.rng, TreeWind(), t.m, g_slope, built));
     EXPECT_TRUE(vertices(t.m) == before);
 
     // A mesh that lost vertices behind the generator's back is not written either.

@@ -6,6 +6,7 @@
 #include <dzshape.h>
 #include <set>
 #include "fieldfixture.h"
+#include "vegetation/treebox.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ TEST_F(TreePaneTest, WindOnSlidersAtZeroStopOneTreeWhileAnotherSways)
     for (int t = 0; t < 3; ++t) {
         a->phase() = 10.f + 7.f * float(t);
         a->draw();
-        EXPECT_TRUE(box(calm).treeLastWind);
+        EXPECT_TRUE(generatorOf<TreeBox>(box(calm))->lastWind);
         EXPECT_TRUE(verts(calm) == calmStill) << "tick " << t;
         EXPECT_FALSE(verts(windy) == windyStill) << "tick " << t;
     }
@@ -88,11 +89,11 @@ TEST_F(TreePaneTest, StaleMeshIsLeftAloneUntilTheNextUpdate)
     set(i, {{"Branch LOD", 9}}, false);
     a->phase() = 40.f;
     call("Button_AnimatePolyTree", i);
-    EXPECT_FALSE(box(i).treeLastWind);
+    EXPECT_FALSE(generatorOf<TreeBox>(box(i))->lastWind);
     EXPECT_TRUE(verts(i) == before);
     pane->updateBox(i);
     call("Button_AnimatePolyTree", i);
-    EXPECT_TRUE(box(i).treeLastWind);
+    EXPECT_TRUE(generatorOf<TreeBox>(box(i))->lastWind);
     EXPECT_NE(verts(i).size(), before.size());
 }
 

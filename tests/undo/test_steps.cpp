@@ -89,12 +89,12 @@ TEST_F(Steps, ADragIsOneStepNamedByItsSliderAndATypedValueOneMore)
     DzIntSlider* s = slider(grass, "Height Min");
     QSlider* track = s->slider();
     track->setFocus();
-    mouse(track, QEvent::MouseButtonPress);
+    mouseAt(track, QEvent::MouseButtonPress);
     for (int v = 1; v <= 50; ++v) {
         s->setValue(20 + v);
         QApplication::processEvents();
     }
-    mouse(track, QEvent::MouseButtonRelease);
+    mouseAt(track, QEvent::MouseButtonRelease);
     QApplication::processEvents();
     EXPECT_EQ(dzUndoStack->count(), steps + 1);
     EXPECT_EQ(dzUndoStack->undoText(), "Move 'Height Min' of (0001) GrassV1.0");

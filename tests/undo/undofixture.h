@@ -7,7 +7,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QGroupBox>
-#include <QMouseEvent>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -15,7 +14,7 @@
 #include <dznode.h>
 #include <dzscene.h>
 #include <dzundostack.h>
-#include "paneaccess.h"
+#include "panefixture.h"
 #include "plugin/assetfolders.h"
 #include "sceneexport.h"
 #include "undo/panehistory.h"
@@ -34,19 +33,16 @@ inline std::ostream& operator<<(std::ostream& os, const Fingerprint& f)
     return os << f.vertices.toHex().constData() << "\n" << f.document.toStdString();
 }
 
-class UndoTest : public ::testing::Test
+class UndoTest : public PaneFixture
 {
 protected:
-    ZPK_VerdixPane* pane = nullptr;
-    std::unique_ptr<VerdixPaneTestAccess> a;
     QTemporaryDir tmp;
 
     void SetUp() override
     {
         ASSERT_TRUE(tmp.isValid());
-        pane = thePane();
+        attachPane();
         VerdixAssets::setTextureRoot(VERDIX_LIBRARY_DIR);
-        a.reset(new VerdixPaneTestAccess(pane));
         a->setLoading(false);
         for (QCheckBox* c : {a->merge(), a->renew(), a->autoOff()}) c->setChecked(false);
         dzScene->clear();
@@ -62,9 +58,6 @@ protected:
         VerdixAssets::setTextureRoot(VerdixAssets::defaultTextureRoot());
     }
 
-    ControlBox& box(int i) { return a->boxes()[i]; }
-    int count() { return a->boxes().count(); }
-    DzIntSlider* slider(int i, const char* name) { return box(i).slider(name); }
 
     // A value as a script or preset sets it, pushed as a step of its own.
     void set(int i, const char* name, int value)
@@ -133,18 +126,4 @@ protected:
         EXPECT_EQ(fingerprint(), after);
     }
 
-    // A press, moves and a release as the mouse gives them on widget w.
-    static void mouse(QWidget* w, QEvent::Type type)
-    {
-        const QPoint c = w->rect().center();
-        QMouseEvent e(type, c, Qt::LeftButton, type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                      Qt::NoModifier);
-        QApplication::sendEvent(w, &e);
-    }
-    static void click(QWidget* w)
-    {
-        mouse(w, QEvent::MouseButtonPress);
-        mouse(w, QEvent::MouseButtonRelease);
-        QApplication::processEvents();
-    }
 };
