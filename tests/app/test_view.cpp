@@ -25,7 +25,8 @@
 namespace {
 
 // A flat quad of side size at height y, centred on (cx, cz), with UVs over 0..1.
-DzNode* quad(const QString& label, float cx, float y, float cz, float size, const QColor& colour, DzDefaultMaterial** matOut)
+DzNode* quad(const QString& label, float cx, float y, float cz, float size, const QColor& colour,
+             DzDefaultMaterial** matOut)
 {
     DzFacetMesh* mesh = nullptr;
     DzFacetShape* shape = nullptr;
@@ -63,11 +64,15 @@ private:
     ViewLook m_saved;
 };
 
-} // namespace
+}  // namespace
 
 TEST(ViewOptions, OutOfRangeSunViewAndCameraAreRefusedWithOneClearLine)
 {
-    const struct { QStringList args; QString expect; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        QString expect;
+    } cases[] = {
         {{"--sun", "400,30"}, "--sun: azimuth 400 is not from 0 to 360 degrees"},
         {{"--sun", "90,-5"}, "--sun: elevation -5 is not from 0 to 90 degrees"},
         {{"--sun", "90,95"}, "--sun: elevation 95 is not from 0 to 90 degrees"},
@@ -186,7 +191,7 @@ TEST(SunShadow, CutOutCardsCastShadowsThroughTheirOpacity)
     ASSERT_NE(cardMat->getOpacityMap(), nullptr);
 
     ViewLook look;
-    look.sun.azimuthDeg = 90.f; // east: the shadow of the card at x 60..140 falls on x -40..40
+    look.sun.azimuthDeg = 90.f;  // east: the shadow of the card at x 60..140 falls on x -40..40
     look.sun.elevationDeg = 45.f;
     look.shading = Shading::Full;
     setViewLook(look);
@@ -258,7 +263,8 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
             for (const MeshNode& mn : sceneMeshNodes(true)) {
                 const Bounds nb = nodeBounds(mn);
                 for (int i = 0; i < 8; ++i)
-                    pts.emplace_back(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(), i & 4 ? nb.max.z() : nb.min.z());
+                    pts.emplace_back(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(),
+                                     i & 4 ? nb.max.z() : nb.min.z());
             }
             for (const QVector3D& p : pts) {
                 const QVector3D q = m.map(p);
@@ -329,9 +335,11 @@ TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
     float nearest = 1e9f, farthest = 0.f;
     int onRim = 0, underRim = 0;
     for (const GpuVertex& v : ring.vertices) {
-        const bool inside = v.px > 200.f + 1e-2f && v.px < 1200.f - 1e-2f && v.pz > -800.f + 1e-2f && v.pz < 200.f - 1e-2f;
+        const bool inside =
+            v.px > 200.f + 1e-2f && v.px < 1200.f - 1e-2f && v.pz > -800.f + 1e-2f && v.pz < 200.f - 1e-2f;
         EXPECT_FALSE(inside) << v.px << "," << v.pz;
-        const bool rim = !inside && v.px > 200.f - 1e-2f && v.px < 1200.f + 1e-2f && v.pz > -800.f - 1e-2f && v.pz < 200.f + 1e-2f;
+        const bool rim =
+            !inside && v.px > 200.f - 1e-2f && v.px < 1200.f + 1e-2f && v.pz > -800.f - 1e-2f && v.pz < 200.f + 1e-2f;
         if (rim) {
             // The terrain's own rim vertices, and a curtain under them.
             const float below = height(v.px, v.pz) - v.py;
@@ -372,7 +380,7 @@ TEST(WorldGround, RingMeetsTheRimContinuesTheTextureAndSettlesAtTheHorizon)
 // corners where they are, each vertex with its own UV point, normals as the full mesh has them.
 TEST(GridPreview, SamplesAGridPastTheBudgetKeepingRimUvsAndNormals)
 {
-    const int n = 100; // quads per side: 101 x 101 vertices
+    const int n = 100;  // quads per side: 101 x 101 vertices
     DzFacetMesh mesh;
     mesh.beginEdit();
     auto* uvs = new DzUVSet;

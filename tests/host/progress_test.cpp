@@ -18,8 +18,9 @@ protected:
     void SetUp() override
     {
         DzProgress::setTimings(0, 0, 0);
-        m_link = QObject::connect(dzApp, &DzApp::progressChanged,
-                                  [this](const QString& l, int v, int m) { shown.append({l, v, m}); });
+        m_link = QObject::connect(dzApp, &DzApp::progressChanged, [this](const QString& l, int v, int m) {
+            shown.append({l, v, m});
+        });
     }
     void TearDown() override
     {
