@@ -68,7 +68,9 @@ std::function<void()> ZPK_VerdixPane::tickTask(int i)
     }
     int& at = cached[size_t(t->code)];
     if (at == -2) {
-        const char* args = t->tick == TickCall::BoxSlot ? "(int,bool)" : t->tick == TickCall::BoxSlotIndex ? "(int)" : "()";
+        const char* args = t->tick == TickCall::BoxSlot        ? "(int,bool)"
+                           : t->tick == TickCall::BoxSlotIndex ? "(int)"
+                                                               : "()";
         at = metaObject()->indexOfMethod((QByteArray(t->tickSlot) + args).constData());
     }
     if (at < 0) return {};

@@ -43,12 +43,14 @@ PassReport BillboardBox::update(GeneratorPass& pass)
 {
     lastPass = BillboardUpdateInfo();
     return {updateBillboardCore(params, random, pass.mesh, pass.box.groundHeights, uvEntries, pass.ground,
-                                   pass.resetCache, &lastPass), {}};
+                                pass.resetCache, &lastPass),
+            {}};
 }
 
 void ZPK_VerdixPane::Button_CreateBillboard()
 {
-    const int i = AddGeneratedBox(TypeBillboard, [this](int k, DzFacetMesh* mesh) { Button_AddPolyBillboard(k, mesh); });
+    const int i =
+        AddGeneratedBox(TypeBillboard, [this](int k, DzFacetMesh* mesh) { Button_AddPolyBillboard(k, mesh); });
     if (i < 0) return;
     UpdateBillboard(i, true);
 }

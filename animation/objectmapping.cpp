@@ -67,7 +67,8 @@ public:
         for (int i = 0; i < n; ++i) {
             const MappedObject& r = recs[size_t(i)];
             if (!m_usable[size_t(i)] || !std::isfinite(r.radius)) continue;
-            m_cells.push_back({keyOf(r.position, 0, 0, 0), i, r.position.m_x, r.position.m_y, r.position.m_z, r.radius});
+            m_cells.push_back(
+                {keyOf(r.position, 0, 0, 0), i, r.position.m_x, r.position.m_y, r.position.m_z, r.radius});
         }
         std::sort(m_cells.begin(), m_cells.end(),
                   [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.index < b.index; });

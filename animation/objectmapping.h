@@ -64,7 +64,10 @@ struct MappingGround
 
 // How touching pairs are found. Both give the same pairs in the same order: Grid buckets the
 // objects into cells of the largest diameter, AllPairs is the plain double loop.
-enum class PairSearch { Grid, AllPairs };
+enum class PairSearch {
+    Grid,
+    AllPairs
+};
 
 class ObjectMapping
 {

@@ -32,7 +32,7 @@ bool onGuiThread()
     const QCoreApplication* app = QCoreApplication::instance();
     return app && QThread::currentThread() == app->thread();
 }
-} // namespace
+}  // namespace
 
 void setTaskRingPrepare(std::function<void()> prepare)
 {
@@ -63,7 +63,11 @@ constexpr int kSpins = 200;
 
 struct TaskRing::Job
 {
-    enum State { Queued, Running, Done };
+    enum State {
+        Queued,
+        Running,
+        Done
+    };
     std::mutex m;
     std::condition_variable cv;
     State state = Queued;
@@ -168,7 +172,7 @@ private:
     std::atomic<int> m_pending{0};
 };
 
-} // namespace
+}  // namespace
 
 int taskPoolThreadCount() { return TaskPool::instance().threadCount(); }
 
@@ -182,10 +186,7 @@ TaskRing::TaskRing(int workers, bool prepare) : m_workers(taskRingWorkerCount(wo
 
 TaskRing::~TaskRing() { waitAll(); }
 
-bool TaskRing::slotBusy(int s) const
-{
-    return m_jobs[s] && !m_jobs[s]->done();
-}
+bool TaskRing::slotBusy(int s) const { return m_jobs[s] && !m_jobs[s]->done(); }
 
 void TaskRing::waitSlot(int s)
 {

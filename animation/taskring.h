@@ -28,9 +28,9 @@ int taskRingWorkerCount();
 struct TaskRingStats
 {
     int elapsedMs = 0;
-    int used = 0;       // tasks started
-    int maxThreads = 0; // the ring's size M
-    int waiting = 0;    // waits for a reused slot plus tasks still running after the pause
+    int used = 0;        // tasks started
+    int maxThreads = 0;  // the ring's size M
+    int waiting = 0;     // waits for a reused slot plus tasks still running after the pause
 };
 
 // "Time:%1 UsedThreads:%2 MaxThreads:%3 Waiting:%4"
@@ -48,7 +48,7 @@ public:
     // prepare false skips the GUI thread's snapshot hook, for a caller that has just taken
     // the snapshots itself.
     explicit TaskRing(int workers = taskRingWorkerCount(), bool prepare = true);
-    ~TaskRing(); // waits for every task still running
+    ~TaskRing();  // waits for every task still running
     TaskRing(const TaskRing&) = delete;
     TaskRing& operator=(const TaskRing&) = delete;
 
@@ -112,10 +112,10 @@ AnimationCounters tickCountersEnd(AnimationCounters c);
 
 struct TimelinePosition
 {
-    int step = 1;   // host ticks per frame, never 0
-    int fps = 1;    // frames per second, never 0
+    int step = 1;  // host ticks per frame, never 0
+    int fps = 1;   // frames per second, never 0
     int frame = 0;
-    float phase = 1.0f; // advances 50 per second of timeline time
+    float phase = 1.0f;  // advances 50 per second of timeline time
 };
 
 TimelinePosition timelinePosition(DzTime myTime, DzTime timeStep);

@@ -37,16 +37,13 @@ namespace {
 constexpr int kFloat = 5126, kUInt = 5125, kUShort = 5123, kShort = 5122, kByte = 5120;
 // Nearest integer, halves away from zero; the library's lround is a call per value, too
 // slow for millions of them, and a branch on the sign mispredicts on offsets of either sign.
-inline int roundi(float v)
-{
-    return int(v + std::copysign(0.5f, v));
-}
+inline int roundi(float v) { return int(v + std::copysign(0.5f, v)); }
 
 constexpr int kArrayBuffer = 34962, kElementArrayBuffer = 34963;
 // A quantized mesh's grid spans twice its base extent, so frames may sway half that extent
 // past the base in every direction before a frame falls back to float offsets.
 constexpr float kGridMargin = 2.f;
-constexpr float kTurn = 1e-5f; // normals closer than this to the base count as unturned
+constexpr float kTurn = 1e-5f;  // normals closer than this to the base count as unturned
 
 // One mesh node followed through the frames. Its output vertices are the (vertex, UV) corners
 // the facets use, grouped per material in the order the still glTF export writes them, so a
@@ -66,11 +63,11 @@ struct Track
     struct Prim
     {
         int material = 0;
-        int indices = -1; // accessor
+        int indices = -1;  // accessor
         std::vector<uint32_t> list;
     };
     std::vector<Prim> prims;
-    std::vector<float> basePos, baseNrm; // three per output vertex
+    std::vector<float> basePos, baseNrm;  // three per output vertex
 
     // Quantized tracks: p = centre + q * step with |q| <= 16383, so the difference of two
     // samples fits a signed short; qb and nb are the base as stored.
@@ -86,10 +83,10 @@ struct Track
 // What the main thread learns of a track while the frames are written.
 struct TrackState
 {
-    int position = -1, normal = -1, uv = -1; // base accessors
+    int position = -1, normal = -1, uv = -1;  // base accessors
     struct Target
     {
-        int position = -1, normal = -1; // -1: as the base (still), or normals unturned
+        int position = -1, normal = -1;  // -1: as the base (still), or normals unturned
     };
     std::vector<Target> targets;
     bool moved = false, turned = false;
@@ -229,7 +226,8 @@ void shortBounds(const int16_t* v, size_t n, Attribute& a)
 {
     int lo[3] = {32767, 32767, 32767}, hi[3] = {-32768, -32768, -32768};
     for (size_t j = 0; j < n; ++j)
-        for (size_t c = 0; c < 3; ++c) lo[c] = std::min<int>(lo[c], v[4 * j + c]), hi[c] = std::max<int>(hi[c], v[4 * j + c]);
+        for (size_t c = 0; c < 3; ++c)
+            lo[c] = std::min<int>(lo[c], v[4 * j + c]), hi[c] = std::max<int>(hi[c], v[4 * j + c]);
     a.min = QJsonArray{lo[0], lo[1], lo[2]}, a.max = QJsonArray{hi[0], hi[1], hi[2]};
 }
 
@@ -322,7 +320,7 @@ struct FrameJob
         bool turned = false;
     };
     std::vector<Piece> pieces;
-    bool done = false; // under the pipeline's lock
+    bool done = false;  // under the pipeline's lock
 
     void run(const std::vector<Track>& tracks, bool compress)
     {
@@ -398,7 +396,9 @@ private:
             std::shared_ptr<FrameJob> job;
             {
                 std::unique_lock<std::mutex> lock(m_lock);
-                m_changed.wait(lock, [this] { return (m_stop && m_order.empty()) || (!m_order.empty() && m_order.front()->done); });
+                m_changed.wait(lock, [this] {
+                    return (m_stop && m_order.empty()) || (!m_order.empty() && m_order.front()->done);
+                });
                 if (m_order.empty()) return;
                 job = m_order.front();
             }
@@ -429,7 +429,7 @@ private:
 struct GlbWriter
 {
     QIODevice* out = nullptr;
-    qint64 binStart = 0; // file offset of the binary chunk's data
+    qint64 binStart = 0;  // file offset of the binary chunk's data
     qint64 binSize = 0;
     bool compress = false;
     qint64 fallbackSize = 0;
@@ -477,14 +477,22 @@ struct GlbWriter
         return encodedView(a.rawSize, a.enc, kArrayBuffer, a.stride, count, "ATTRIBUTES");
     }
 
-    int encodedView(qint64 rawSize, const std::vector<unsigned char>& enc, int target, int stride, int count, const char* mode)
+    int encodedView(qint64 rawSize, const std::vector<unsigned char>& enc, int target, int stride, int count,
+                    const char* mode)
     {
         pad();
-        const QJsonObject ext{{"buffer", 0}, {"byteOffset", double(binSize)}, {"byteLength", double(enc.size())},
-                              {"byteStride", stride}, {"count", count}, {"mode", mode}};
+        const QJsonObject ext{{"buffer", 0},
+                              {"byteOffset", double(binSize)},
+                              {"byteLength", double(enc.size())},
+                              {"byteStride", stride},
+                              {"count", count},
+                              {"mode", mode}};
         write(reinterpret_cast<const char*>(enc.data()), qint64(enc.size()));
         fallbackSize = (fallbackSize + 3) / 4 * 4;
-        QJsonObject v{{"buffer", 1}, {"byteOffset", double(fallbackSize)}, {"byteLength", double(rawSize)}, {"target", target},
+        QJsonObject v{{"buffer", 1},
+                      {"byteOffset", double(fallbackSize)},
+                      {"byteLength", double(rawSize)},
+                      {"target", target},
                       {"extensions", QJsonObject{{"EXT_meshopt_compression", ext}}}};
         if (target == kArrayBuffer) v["byteStride"] = stride;
         fallbackSize += rawSize;
@@ -538,7 +546,8 @@ struct GlbWriter
     int texture(int image)
     {
         return looks.texture(image, [this](const GltfImage& img) {
-            images.append(QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
+            images.append(
+                QJsonObject{{"bufferView", plainView(img.png)}, {"mimeType", "image/png"}, {"name", img.name}});
             textures.append(QJsonObject{{"source", images.size() - 1}});
             return int(textures.size()) - 1;
         });
@@ -666,7 +675,8 @@ int writeNode(GlbWriter& w, const Track& t, const TrackState& s, bool* animated)
     }
     QJsonArray prims;
     for (const Track::Prim& p : t.prims) {
-        QJsonObject prim{{"attributes", attributes}, {"indices", p.indices},
+        QJsonObject prim{{"attributes", attributes},
+                         {"indices", p.indices},
                          {"material", w.material(t.mn.node, facetMaterial(t.mn, p.material))}};
         if (!targets.isEmpty()) prim["targets"] = targets;
         prims.append(prim);
@@ -678,8 +688,8 @@ int writeNode(GlbWriter& w, const Track& t, const TrackState& s, bool* animated)
         mesh["weights"] = zeros;
     }
     w.meshes.append(mesh);
-    w.nodes.append(QJsonObject{{"name", t.label}, {"mesh", w.meshes.size() - 1},
-                               {"matrix", jsonArray(matrix.constData(), 16)}});
+    w.nodes.append(
+        QJsonObject{{"name", t.label}, {"mesh", w.meshes.size() - 1}, {"matrix", jsonArray(matrix.constData(), 16)}});
     *animated = !targets.isEmpty();
     return w.nodes.size() - 1;
 }
@@ -708,13 +718,16 @@ bool shiftFile(DzSafeFile& file, qint64 from, qint64 length, qint64 by)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, const TickFunction& tick,
                         QString* error)
 {
     if (opt.frames < 1 || opt.frames > kMaxAnimationFrames) {
-        *error = QString("Cannot write %1: an animation has 1 to %2 frames, not %3").arg(file).arg(kMaxAnimationFrames).arg(opt.frames);
+        *error = QString("Cannot write %1: an animation has 1 to %2 frames, not %3")
+                     .arg(file)
+                     .arg(kMaxAnimationFrames)
+                     .arg(opt.frames);
         return false;
     }
     if (!(opt.fps >= kMinAnimationFps && opt.fps <= kMaxAnimationFps)) {
@@ -757,8 +770,9 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         bytes += perFrame * frames;
         constexpr qint64 kGlbLimit = qint64(0xffffffffu);
         if (bytes > kGlbLimit) {
-            *error = QString("Cannot write %1: %2 frames of this scene need about %3 MB, more than the 4096 MB a .glb "
-                             "can hold")
+            *error = QString(
+                         "Cannot write %1: %2 frames of this scene need about %3 MB, more than the 4096 MB a .glb "
+                         "can hold")
                          .arg(file)
                          .arg(frames)
                          .arg(bytes >> 20);
@@ -791,7 +805,8 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
     for (size_t i = 0; i < tracks.size(); ++i) {
         writeBase(w, tracks[i], states[i]);
         states[i].targets.resize(size_t(opt.frames));
-        for (const Track::Prim& p : tracks[i].prims) w.material(tracks[i].mn.node, facetMaterial(tracks[i].mn, p.material));
+        for (const Track::Prim& p : tracks[i].prims)
+            w.material(tracks[i].mn.node, facetMaterial(tracks[i].mn, p.material));
     }
 
     {
@@ -808,7 +823,8 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
                 const Track& t = tracks[i];
                 const DzFacetMesh& mesh = *t.mn.mesh;
                 if (mesh.getNumVertices() != t.meshVertices || mesh.getNumFacets() != int(t.facets.size())) {
-                    *error = QString("Cannot write %1: %2 changed its number of vertices during the animation").arg(file, t.label);
+                    *error = QString("Cannot write %1: %2 changed its number of vertices during the animation")
+                                 .arg(file, t.label);
                     return false;
                 }
                 const DzVec3* v = mesh.getVerticesPtr();
@@ -839,8 +855,9 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         // at frame k target k has weight one, the rest zero; time 0 is the base.
         std::vector<float> times;
         for (int k = 0; k <= opt.frames; ++k) times.push_back(float(k / opt.fps));
-        const int in = w.accessor(w.plainView(reinterpret_cast<const char*>(times.data()), qint64(times.size() * 4)), kFloat,
-                                  int(times.size()), "SCALAR", false, QJsonArray{0.0}, QJsonArray{double(times.back())});
+        const int in =
+            w.accessor(w.plainView(reinterpret_cast<const char*>(times.data()), qint64(times.size() * 4)), kFloat,
+                       int(times.size()), "SCALAR", false, QJsonArray{0.0}, QJsonArray{double(times.back())});
         // The weights grow with the square of the frames: written a key at a time.
         const qint64 keys = qint64(opt.frames) + 1;
         const int weightsView = w.streamedView(keys * opt.frames * 4, [&] {
@@ -853,7 +870,8 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         });
         const int outAcc = w.accessor(weightsView, kFloat, int(keys * opt.frames), "SCALAR");
         for (int node : animatedNodes) {
-            samplers.append(QJsonObject{{"input", in}, {"output", outAcc}, {"interpolation", opt.linear ? "LINEAR" : "STEP"}});
+            samplers.append(
+                QJsonObject{{"input", in}, {"output", outAcc}, {"interpolation", opt.linear ? "LINEAR" : "STEP"}});
             channels.append(QJsonObject{{"sampler", samplers.size() - 1},
                                         {"target", QJsonObject{{"node", node}, {"path", "weights"}}}});
         }
@@ -875,8 +893,9 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
     for (const Track& t : tracks) quantized = quantized || t.quantize;
     if (quantized) used.append("KHR_mesh_quantization");
     if (w.compress && w.fallbackSize > 0) {
-        buffers.append(QJsonObject{{"byteLength", double(w.fallbackSize)},
-                                   {"extensions", QJsonObject{{"EXT_meshopt_compression", QJsonObject{{"fallback", true}}}}}});
+        buffers.append(
+            QJsonObject{{"byteLength", double(w.fallbackSize)},
+                        {"extensions", QJsonObject{{"EXT_meshopt_compression", QJsonObject{{"fallback", true}}}}}});
         used.append("EXT_meshopt_compression");
     }
     if (!buffers.isEmpty()) json["buffers"] = buffers;
@@ -896,16 +915,15 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& opt, 
         return false;
     }
     char head[20];
-    putU32(head, 0x46546C67); // "glTF"
+    putU32(head, 0x46546C67);  // "glTF"
     putU32(head + 4, 2);
     putU32(head + 8, uint32_t(total));
     putU32(head + 12, uint32_t(reserve));
-    putU32(head + 16, 0x4E4F534A); // "JSON"
+    putU32(head + 16, 0x4E4F534A);  // "JSON"
     char chunk[8];
     putU32(chunk, uint32_t(w.binSize));
-    putU32(chunk + 4, 0x004E4942); // "BIN"
-    if (!w.out->seek(0) || w.out->write(head, 20) != 20 || w.out->write(text) != text.size())
-        return writeFailed();
+    putU32(chunk + 4, 0x004E4942);  // "BIN"
+    if (!w.out->seek(0) || w.out->write(head, 20) != 20 || w.out->write(text) != text.size()) return writeFailed();
     if (w.binSize > 0 && w.out->write(chunk, 8) != 8) return writeFailed();
     if (!out.commit()) {
         *error = out.errorString();

@@ -32,5 +32,4 @@ bool exportAnimationGlb(const QString& file, const AnimationExportOptions& optio
                         QString* error);
 
 // Writes dir/frame_0001.obj ... one still export per tick (ext "obj" or "glb"); dir is made.
-bool exportFrameSequence(const QString& dir, int frames, const QString& ext, const TickFunction& tick,
-                         QString* error);
+bool exportFrameSequence(const QString& dir, int frames, const QString& ext, const TickFunction& tick, QString* error);

@@ -32,70 +32,70 @@
 QString usageText()
 {
     return QString(
-        "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
-        "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE]\n"
-        "                   [--export-animation FILE.glb | --export-sequence DIR] [--frames N] [--fps F]\n"
-        "                   [--interpolation linear|step] [--meshopt] [--sequence-format obj|glb]\n"
-        "                   [--export-heightmap BOX FILE.{png,r16,raw,dat}] [--export FILE.{obj,gltf,glb}]...\n"
-        "                   [--erode BOX [--erode-... VALUE]...]\n"
-        "                   [--screenshot FILE.png]... [--screenshot-size WxH]\n"
-        "                   [--render FILE.png [--samples N] [--render-size WxH]] [--status]\n"
-        "                   [--sun AZIMUTH,ELEVATION] [--shading full|fast|flat]\n"
-        "                   [--view perspective|top|front|eye | --camera X,Y,Z --look-at X,Y,Z] [--fov DEG]\n"
-        "\n"
-        "Options run in the order below, whatever order they are written in.\n"
-        "  --headless              run without a window (batch work); every message the window would\n"
-        "                          show goes to stderr\n"
-        "  --assets DIR            use DIR as the asset library (height maps, textures, sample scenes)\n"
-        "  --load-scene FILE       load a host scene file (.duf)\n"
-        "  --open-set FILE         open a Verdix set document (.txt) in the pane, replacing its boxes\n"
-        "  --script FILE           run a script file line by line; MainWindow.undo() and MainWindow.redo()\n"
-        "                          take back and bring again the last step as the Edit menu does\n"
-        "  --midi-replay FILE.mid  play the control changes of a Standard MIDI File in their order through\n"
-        "                          the MIDI controller pane into the selected box (after --open-set, the\n"
-        "                          last box made); in the window at their recorded times, headless\n"
-        "                          without waiting\n"
-        "  --sun AZIMUTH,ELEVATION the sun's direction in degrees: azimuth 0 to 360 (0 north = -Z, 90 east\n"
-        "                          = +X), elevation 0 to 90 (default 135,35: mid-morning)\n"
-        "  --shading MODE          full (sky, sun shadows, ambient occlusion; the default), fast (no\n"
-        "                          shadows or occlusion) or flat (one fixed light, no sky)\n"
-        "  --view NAME             the camera: perspective (the whole scene from above at an angle), top,\n"
-        "                          front, or eye (standing on the terrain at the walk-through's eye\n"
-        "                          height, looking across the scene to its centre)\n"
-        "  --camera X,Y,Z --look-at X,Y,Z  the camera's eye and the point it looks at\n"
-        "  --fov DEG               vertical field of view, 10 to 120 degrees\n"
-        "                          Headless, the camera is placed after --open-set and --script and before\n"
-        "                          --time and --ticks: billboards turn to it and screenshots look from it\n"
-        "                          (without a view option: a loaded scene's saved camera, else the\n"
-        "                          perspective view of the scene as it then stands)\n"
-        "  --time FRAME            go to frame FRAME (0 to %1)\n"
-        "  --ticks N               run N animation ticks (0 to %2)\n"
-        "%9"
-        "  --save-scene FILE       save the host scene to FILE\n"
-        "  --export-animation FILE.glb  write N ticks of the wind as glTF morph targets (needs --frames N,\n"
-        "                          1 to 10000; --fps F, 0.01 to 1000; --interpolation linear|step,\n"
-        "                          --meshopt compresses them)\n"
-        "  --export-sequence DIR   write DIR/frame_0001.obj ... one file per tick (needs --frames N;\n"
-        "                          --sequence-format glb for .glb files)\n"
-        "  --export-heightmap BOX FILE  write the final heights of landscape box BOX (its index, as in its\n"
-        "                          title) as 16-bit PNG, raw 16-bit (.r16, .raw) or 32-bit float .dat\n"
-        "  --export FILE           write every mesh in world space; .obj, .gltf or .glb (repeatable)\n"
-        "  --screenshot FILE.png   render the viewport to a PNG file (repeatable)\n"
-        "  --screenshot-size WxH   size of the screenshots, 16 to 8192 each (default 1280x720)\n"
-        "%10"
-        "  --status                print the pane's status line last\n"
-        "  --window-shot FILE.png  in the window (not --headless): save a picture of the whole window\n"
-        "                          once the options above ran, then quit\n"
-        "  --help, -h              print this text and exit\n"
-        "  --version               print the version and exit\n"
-        "\n"
-        "Exit codes:\n"
-        "  %3  everything asked was done\n"
-        "  %4  the plug-in library did not load or made no pane\n"
-        "  %5  unknown option, missing or out-of-range value\n"
-        "  %6  a file to read is missing, unreadable or not valid\n"
-        "  %7  the run reported an error (a message, a failed step)\n"
-        "  %8  a file to write could not be written completely\n")
+               "usage: verdix-host [--headless] [--assets DIR] [--load-scene FILE] [--open-set FILE] [--script FILE]\n"
+               "                   [--midi-replay FILE.mid] [--time FRAME] [--ticks N] [--save-scene FILE]\n"
+               "                   [--export-animation FILE.glb | --export-sequence DIR] [--frames N] [--fps F]\n"
+               "                   [--interpolation linear|step] [--meshopt] [--sequence-format obj|glb]\n"
+               "                   [--export-heightmap BOX FILE.{png,r16,raw,dat}] [--export FILE.{obj,gltf,glb}]...\n"
+               "                   [--erode BOX [--erode-... VALUE]...]\n"
+               "                   [--screenshot FILE.png]... [--screenshot-size WxH]\n"
+               "                   [--render FILE.png [--samples N] [--render-size WxH]] [--status]\n"
+               "                   [--sun AZIMUTH,ELEVATION] [--shading full|fast|flat]\n"
+               "                   [--view perspective|top|front|eye | --camera X,Y,Z --look-at X,Y,Z] [--fov DEG]\n"
+               "\n"
+               "Options run in the order below, whatever order they are written in.\n"
+               "  --headless              run without a window (batch work); every message the window would\n"
+               "                          show goes to stderr\n"
+               "  --assets DIR            use DIR as the asset library (height maps, textures, sample scenes)\n"
+               "  --load-scene FILE       load a host scene file (.duf)\n"
+               "  --open-set FILE         open a Verdix set document (.txt) in the pane, replacing its boxes\n"
+               "  --script FILE           run a script file line by line; MainWindow.undo() and MainWindow.redo()\n"
+               "                          take back and bring again the last step as the Edit menu does\n"
+               "  --midi-replay FILE.mid  play the control changes of a Standard MIDI File in their order through\n"
+               "                          the MIDI controller pane into the selected box (after --open-set, the\n"
+               "                          last box made); in the window at their recorded times, headless\n"
+               "                          without waiting\n"
+               "  --sun AZIMUTH,ELEVATION the sun's direction in degrees: azimuth 0 to 360 (0 north = -Z, 90 east\n"
+               "                          = +X), elevation 0 to 90 (default 135,35: mid-morning)\n"
+               "  --shading MODE          full (sky, sun shadows, ambient occlusion; the default), fast (no\n"
+               "                          shadows or occlusion) or flat (one fixed light, no sky)\n"
+               "  --view NAME             the camera: perspective (the whole scene from above at an angle), top,\n"
+               "                          front, or eye (standing on the terrain at the walk-through's eye\n"
+               "                          height, looking across the scene to its centre)\n"
+               "  --camera X,Y,Z --look-at X,Y,Z  the camera's eye and the point it looks at\n"
+               "  --fov DEG               vertical field of view, 10 to 120 degrees\n"
+               "                          Headless, the camera is placed after --open-set and --script and before\n"
+               "                          --time and --ticks: billboards turn to it and screenshots look from it\n"
+               "                          (without a view option: a loaded scene's saved camera, else the\n"
+               "                          perspective view of the scene as it then stands)\n"
+               "  --time FRAME            go to frame FRAME (0 to %1)\n"
+               "  --ticks N               run N animation ticks (0 to %2)\n"
+               "%9"
+               "  --save-scene FILE       save the host scene to FILE\n"
+               "  --export-animation FILE.glb  write N ticks of the wind as glTF morph targets (needs --frames N,\n"
+               "                          1 to 10000; --fps F, 0.01 to 1000; --interpolation linear|step,\n"
+               "                          --meshopt compresses them)\n"
+               "  --export-sequence DIR   write DIR/frame_0001.obj ... one file per tick (needs --frames N;\n"
+               "                          --sequence-format glb for .glb files)\n"
+               "  --export-heightmap BOX FILE  write the final heights of landscape box BOX (its index, as in its\n"
+               "                          title) as 16-bit PNG, raw 16-bit (.r16, .raw) or 32-bit float .dat\n"
+               "  --export FILE           write every mesh in world space; .obj, .gltf or .glb (repeatable)\n"
+               "  --screenshot FILE.png   render the viewport to a PNG file (repeatable)\n"
+               "  --screenshot-size WxH   size of the screenshots, 16 to 8192 each (default 1280x720)\n"
+               "%10"
+               "  --status                print the pane's status line last\n"
+               "  --window-shot FILE.png  in the window (not --headless): save a picture of the whole window\n"
+               "                          once the options above ran, then quit\n"
+               "  --help, -h              print this text and exit\n"
+               "  --version               print the version and exit\n"
+               "\n"
+               "Exit codes:\n"
+               "  %3  everything asked was done\n"
+               "  %4  the plug-in library did not load or made no pane\n"
+               "  %5  unknown option, missing or out-of-range value\n"
+               "  %6  a file to read is missing, unreadable or not valid\n"
+               "  %7  the run reported an error (a message, a failed step)\n"
+               "  %8  a file to write could not be written completely\n")
         .arg(kMaxFrame)
         .arg(kMaxTicks)
         .arg(kExitOk)
@@ -173,7 +173,7 @@ QString paneStatus(QObject* pane)
     return label ? label->text() : QString();
 }
 
-} // namespace
+}  // namespace
 
 bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, int* code)
 {
@@ -311,7 +311,10 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
             bool ok = false;
             cl->fps = v.toDouble(&ok);
             if (!ok || !(cl->fps >= kMinAnimationFps) || !(cl->fps <= kMaxAnimationFps)) {
-                *error = QString("--fps: not a frame rate from %1 to %2: %3").arg(kMinAnimationFps).arg(kMaxAnimationFps).arg(v);
+                *error = QString("--fps: not a frame rate from %1 to %2: %3")
+                             .arg(kMinAnimationFps)
+                             .arg(kMaxAnimationFps)
+                             .arg(v);
                 return false;
             }
         } else if (opt == "--interpolation") {
@@ -340,7 +343,8 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
             cl->heightmapFile = args[++i];
             const QString ext = QFileInfo(cl->heightmapFile).suffix().toLower();
             if (ext != "png" && ext != "r16" && ext != "raw" && ext != "dat") {
-                *error = QString("--export-heightmap: unknown format of %1 (use .png, .r16, .raw or .dat)").arg(cl->heightmapFile);
+                *error = QString("--export-heightmap: unknown format of %1 (use .png, .r16, .raw or .dat)")
+                             .arg(cl->heightmapFile);
                 return false;
             }
             if (!checkOutput(opt, cl->heightmapFile, error)) {
@@ -403,8 +407,8 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
         } else if (isErodeOption(opt)) {
             QString v;
             if (!once() || !takeValue(&v) || !parseErodeOption(opt, v, &cl->erode, error)) return false;
-        } else if (opt == "--sun" || opt == "--shading" || opt == "--view" || opt == "--camera" ||
-                   opt == "--look-at" || opt == "--fov") {
+        } else if (opt == "--sun" || opt == "--shading" || opt == "--view" || opt == "--camera" || opt == "--look-at" ||
+                   opt == "--fov") {
             QString v;
             if (!once() || !takeValue(&v)) return false;
             if (parseViewOption(opt, v, cl, error) < 0) return false;
@@ -423,12 +427,14 @@ bool parseCommandLine(const QStringList& args, CommandLine* cl, QString* error, 
         return false;
     }
     if (animates && cl->frames < 1) {
-        *error = QString("%1 needs --frames N").arg(cl->exportAnimation.isEmpty() ? "--export-sequence" : "--export-animation");
+        *error = QString("%1 needs --frames N")
+                     .arg(cl->exportAnimation.isEmpty() ? "--export-sequence" : "--export-animation");
         return false;
     }
     if (!cl->exportAnimation.isEmpty() && cl->frames > kMaxAnimationFrames) {
-        *error = QString("--frames: %1 frames are more than the %2 an animated .glb may hold (its weights grow with "
-                         "the square of the frames); --export-sequence takes more")
+        *error = QString(
+                     "--frames: %1 frames are more than the %2 an animated .glb may hold (its weights grow with "
+                     "the square of the frames); --export-sequence takes more")
                      .arg(cl->frames)
                      .arg(kMaxAnimationFrames);
         return false;
@@ -457,7 +463,7 @@ private:
 
 QString reportedText(int n) { return n == 1 ? QString("1 error reported") : QString("%1 errors reported").arg(n); }
 
-} // namespace
+}  // namespace
 
 int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* error)
 {
@@ -613,7 +619,8 @@ int runCommands(const CommandLine& cl, DzPane* pane, QTextStream& out, QString* 
                 return kExitWriteFailed;
             }
         }
-        if (!cl.exportSequence.isEmpty() && !exportFrameSequence(cl.exportSequence, cl.frames, cl.sequenceFormat, tick, &why)) {
+        if (!cl.exportSequence.isEmpty() &&
+            !exportFrameSequence(cl.exportSequence, cl.frames, cl.sequenceFormat, tick, &why)) {
             *error = QString("--export-sequence: %1").arg(why);
             return kExitWriteFailed;
         }
@@ -673,7 +680,8 @@ int runHostApplication(int argc, char** argv)
         if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
             const QByteArray dir = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(uint(getuid()));
             QDir().mkpath(QString::fromLocal8Bit(dir));
-            QFile::setPermissions(QString::fromLocal8Bit(dir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QFile::setPermissions(QString::fromLocal8Bit(dir),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             qputenv("XDG_RUNTIME_DIR", dir);
         }
         if (forced.isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");

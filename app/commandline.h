@@ -49,11 +49,11 @@ struct CommandLine
     // The look and the camera of the viewport and the screenshots (viewcommands.cpp).
     bool hasSun = false;
     float sunAzimuth = 0.f, sunElevation = 0.f;
-    QString shading;      // flat, fast or full; empty: as it is
-    QString view;         // perspective, top, front or eye; empty: none asked
+    QString shading;  // flat, fast or full; empty: as it is
+    QString view;     // perspective, top, front or eye; empty: none asked
     bool hasCamera = false, hasLookAt = false;
     float camera[3] = {0.f, 0.f, 0.f}, lookAt[3] = {0.f, 0.f, 0.f};
-    float fov = 0.f;      // 0: the view's own
+    float fov = 0.f;  // 0: the view's own
 };
 
 // The view options: sets what opt names from the value (taking it from args at i when it is
@@ -92,11 +92,11 @@ constexpr const char* kStatusLabelName = "VerdixStatusLabel";
 // Exit codes: one table for every run, printed by --help. A run that exits 0 did everything
 // it was asked.
 constexpr int kExitOk = 0;
-constexpr int kExitPluginFailed = 1;   // the plug-in library did not load or made no pane
-constexpr int kExitUsage = 2;          // unknown option, missing or out-of-range value
-constexpr int kExitInputFailed = 3;    // a file to read is missing, unreadable or not valid
-constexpr int kExitRunFailed = 4;      // the run reported an error (a message box, a failed step)
-constexpr int kExitWriteFailed = 5;    // a file to write could not be written completely
+constexpr int kExitPluginFailed = 1;  // the plug-in library did not load or made no pane
+constexpr int kExitUsage = 2;         // unknown option, missing or out-of-range value
+constexpr int kExitInputFailed = 3;   // a file to read is missing, unreadable or not valid
+constexpr int kExitRunFailed = 4;     // the run reported an error (a message box, a failed step)
+constexpr int kExitWriteFailed = 5;   // a file to write could not be written completely
 
 QString versionText();
 

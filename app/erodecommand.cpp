@@ -10,13 +10,19 @@ namespace {
 // The ranges are the erosion core's own; the pane checks them again, so a caller that
 // bypasses this table is refused just the same (tests/app holds the two side by side).
 const ErodeOption kOptions[] = {
-    {"--erode-iterations", "iterations", 0, 10000000, 200000, true, "droplets of rain let fall (0 to 10000000, default 200000)"},
+    {"--erode-iterations", "iterations", 0, 10000000, 200000, true,
+     "droplets of rain let fall (0 to 10000000, default 200000)"},
     {"--erode-rain", "rain", 0.1, 10, 1, false, "water per droplet (0.1 to 10, default 1)"},
-    {"--erode-capacity", "capacity", 0.5, 32, 4, false, "sediment a droplet carries per speed and drop (0.5 to 32, default 4)"},
-    {"--erode-strength", "strength", 0.01, 1, 0.3, false, "share of the free capacity taken from the ground per step (0.01 to 1, default 0.3)"},
-    {"--erode-deposition", "deposition", 0.01, 1, 0.3, false, "share of the excess sediment dropped per step (0.01 to 1, default 0.3)"},
-    {"--erode-evaporation", "evaporation", 0, 0.5, 0.01, false, "share of the water lost per step (0 to 0.5, default 0.01)"},
-    {"--erode-thermal", "thermal", 0, 89, 0, false, "angle of repose in degrees; steeper ground slides down (0 = off, up to 89)"},
+    {"--erode-capacity", "capacity", 0.5, 32, 4, false,
+     "sediment a droplet carries per speed and drop (0.5 to 32, default 4)"},
+    {"--erode-strength", "strength", 0.01, 1, 0.3, false,
+     "share of the free capacity taken from the ground per step (0.01 to 1, default 0.3)"},
+    {"--erode-deposition", "deposition", 0.01, 1, 0.3, false,
+     "share of the excess sediment dropped per step (0.01 to 1, default 0.3)"},
+    {"--erode-evaporation", "evaporation", 0, 0.5, 0.01, false,
+     "share of the water lost per step (0 to 0.5, default 0.01)"},
+    {"--erode-thermal", "thermal", 0, 89, 0, false,
+     "angle of repose in degrees; steeper ground slides down (0 = off, up to 89)"},
     {"--erode-thermal-passes", "thermalPasses", 1, 10000, 50, true, "passes of the sliding (1 to 10000, default 50)"},
     {"--erode-seed", "seed", 0, 2147483647, 1, true, "the seed of the droplets (0 to 2147483647, default 1)"},
 };
@@ -38,10 +44,11 @@ const ErodeOption* erodeOptions(int* count)
 
 QString erodeUsageText()
 {
-    QString t = "  --erode BOX             erode the final heights of landscape box BOX (its index, as in its\n"
-                "                          title) with rain and, with --erode-thermal, sliding ground; the result\n"
-                "                          is saved as \"Eroded BOX.dat\" in the User folder and becomes the box's\n"
-                "                          User map, so the box (and what stands on it) shows it\n";
+    QString t =
+        "  --erode BOX             erode the final heights of landscape box BOX (its index, as in its\n"
+        "                          title) with rain and, with --erode-thermal, sliding ground; the result\n"
+        "                          is saved as \"Eroded BOX.dat\" in the User folder and becomes the box's\n"
+        "                          User map, so the box (and what stands on it) shows it\n";
     for (const ErodeOption& o : kOptions) {
         QString line = QString("  %1 %2").arg(QLatin1String(o.option), o.whole ? "N" : "X");
         line = line.leftJustified(26, ' ');

@@ -8,9 +8,9 @@ class QObject;
 
 struct ErodeRequest
 {
-    int box = -1;          // --erode BOX; -1: not asked
-    QVariantMap options;   // the pane's keys (iterations, rain, ...), only those given
-    QStringList given;     // the --erode-... options given, for the check that --erode came too
+    int box = -1;         // --erode BOX; -1: not asked
+    QVariantMap options;  // the pane's keys (iterations, rain, ...), only those given
+    QStringList given;    // the --erode-... options given, for the check that --erode came too
 };
 
 // One option of the table: its name, the pane's key, its range and whether it is whole.

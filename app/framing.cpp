@@ -27,10 +27,14 @@ bool parseNamedView(const QString& text, NamedView* out)
 QString namedViewLabel(NamedView v)
 {
     switch (v) {
-    case NamedView::Perspective: return "Perspective";
-    case NamedView::Top: return "Top";
-    case NamedView::Front: return "Front";
-    case NamedView::Eye: return "Eye level";
+    case NamedView::Perspective:
+        return "Perspective";
+    case NamedView::Top:
+        return "Top";
+    case NamedView::Front:
+        return "Front";
+    case NamedView::Eye:
+        return "Eye level";
     }
     return QString();
 }
@@ -52,7 +56,7 @@ void corners(const Bounds& b, QVector3D out[8])
         out[i] = QVector3D(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(), i & 4 ? b.max.z() : b.min.z());
 }
 
-} // namespace
+}  // namespace
 
 void frameBounds(OrbitCamera* cam, const Bounds& bIn, float aspect, float fill)
 {
@@ -80,7 +84,8 @@ void framePoints(OrbitCamera* cam, const std::vector<QVector3D>& pts, float aspe
         float dist = 0.f;
         for (const QVector3D& p : c) {
             const QVector3D q = p - cam->target;
-            const float x = QVector3D::dotProduct(q, right), y = QVector3D::dotProduct(q, up), z = QVector3D::dotProduct(q, fwd);
+            const float x = QVector3D::dotProduct(q, right), y = QVector3D::dotProduct(q, up),
+                        z = QVector3D::dotProduct(q, fwd);
             // In the picture when |x| <= tanH * (dist + z), likewise y; and in front of the eye.
             dist = std::max({dist, std::abs(x) / tanH - z, std::abs(y) / tanV - z, -z + 1.f});
         }
@@ -150,7 +155,7 @@ bool triangleHeightAt(const QVector3D& a, const QVector3D& b, const QVector3D& c
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool groundHeightAt(float x, float z, float* height)
 {
@@ -217,7 +222,7 @@ struct GroundGrid
     }
 };
 
-} // namespace
+}  // namespace
 
 std::vector<QVector3D> sceneOutline()
 {
@@ -228,12 +233,14 @@ std::vector<QVector3D> sceneOutline()
         const int n = GroundGrid::N;
         // Cell edges from the first to the last, so the outline reaches the ground's rim;
         // heights from the cell just inside.
-        const float dx = (grid.b.max.x() - grid.b.min.x()) / float(n), dz = (grid.b.max.z() - grid.b.min.z()) / float(n);
+        const float dx = (grid.b.max.x() - grid.b.min.x()) / float(n),
+                    dz = (grid.b.max.z() - grid.b.min.z()) / float(n);
         for (int j = 0; j <= n; j += (j + 3 > n && j < n) ? n - j : 3)
             for (int i = 0; i <= n; i += (i + 3 > n && i < n) ? n - i : 3) {
                 const float x = grid.b.min.x() + float(i) * dx, z = grid.b.min.z() + float(j) * dz;
                 float h = 0.f;
-                if (grid.at(std::min(x + 0.5f * dx, grid.b.max.x() - 0.5f * dx), std::min(z + 0.5f * dz, grid.b.max.z() - 0.5f * dz), &h))
+                if (grid.at(std::min(x + 0.5f * dx, grid.b.max.x() - 0.5f * dx),
+                            std::min(z + 0.5f * dz, grid.b.max.z() - 0.5f * dz), &h))
                     pts.emplace_back(x, h, z);
             }
     }
@@ -395,21 +402,22 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
                 for (float turnDeg : {0.f}) {
                     const float t = qDegreesToRadians(turnDeg);
                     const QVector3D c0 = toCentre.normalized();
-                    const QVector3D dir(c0.x() * std::cos(t) - c0.z() * std::sin(t), 0.f, c0.x() * std::sin(t) + c0.z() * std::cos(t));
+                    const QVector3D dir(c0.x() * std::cos(t) - c0.z() * std::sin(t), 0.f,
+                                        c0.x() * std::sin(t) + c0.z() * std::cos(t));
                     float rise = -1e9f;
                     for (int i = 1; i <= 24; ++i) {
                         const float d = reach * float(i) / 24.f;
                         float h = 0.f;
                         if (grid.at(px + dir.x() * d, pz + dir.z() * d, &h)) rise = std::max(rise, (h - eye.y()) / d);
-                        else if (rise > -1e9f) break; // past the far edge
+                        else if (rise > -1e9f) break;  // past the far edge
                     }
                     // Nearer the edge and nearer the centre's direction are better by a little,
                     // and so is the default sun behind the eye. The skyline a little above the
                     // eye is best: much higher is a slope before the eye, much lower a hilltop
                     // looking down on empty ground.
                     const float intoSun = std::max(0.f, QVector3D::dotProduct(dir, sunFlat));
-                    const float score = std::abs(rise - 0.05f) + (0.95f - k) * 0.05f + std::abs(t) * 0.08f +
-                                        intoSun * 0.15f;
+                    const float score =
+                        std::abs(rise - 0.05f) + (0.95f - k) * 0.05f + std::abs(t) * 0.08f + intoSun * 0.15f;
                     if (score < bestScore) {
                         bestScore = score;
                         bestRise = rise;
@@ -425,7 +433,8 @@ OrbitCamera namedViewCamera(NamedView v, float aspect, float eyeHeight, float fo
             if (groundHeightAt(bestEye.x(), bestEye.z(), &exact)) bestEye.setY(exact + eyeHeight);
             const float skyline = std::atan(std::max(bestRise, -1.f));
             // Never so far down that the horizon leaves the picture.
-            const float pitch = qBound(qDegreesToRadians(-10.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
+            const float pitch =
+                qBound(qDegreesToRadians(-10.f), skyline - std::atan(0.3f * tanHalf), qDegreesToRadians(10.f));
             cam.lookAt(bestEye, bestEye + (bestDir * std::cos(pitch) + QVector3D(0.f, std::sin(pitch), 0.f)) *
                                               std::max(halfX, halfZ));
             return cam;

@@ -7,12 +7,11 @@
 #include "orbitcamera.h"
 #include "scenemeshes.h"
 
-enum class NamedView
-{
-    Perspective, // from above at an angle, the whole scene in the picture
-    Top,         // straight down
-    Front,       // level, looking north
-    Eye,         // a person standing on the terrain, looking across the scene
+enum class NamedView {
+    Perspective,  // from above at an angle, the whole scene in the picture
+    Top,          // straight down
+    Front,        // level, looking north
+    Eye,          // a person standing on the terrain, looking across the scene
 };
 
 bool parseNamedView(const QString& text, NamedView* out);

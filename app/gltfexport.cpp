@@ -31,10 +31,7 @@
 
 namespace {
 
-aiString aiStr(const QString& s)
-{
-    return aiString(s.toUtf8().constData());
-}
+aiString aiStr(const QString& s) { return aiString(s.toUtf8().constData()); }
 
 aiMatrix4x4 toAi(const DzTransform& t)
 {
@@ -136,7 +133,8 @@ struct Builder
                 pos.emplace_back(g.px, g.py, g.pz);
                 // A facet too large or too small for float arithmetic has no normal; any
                 // unit vector serves it better than a NaN a viewer cannot draw.
-                if (std::isfinite(g.nx) && std::isfinite(g.ny) && std::isfinite(g.nz)) nrm.emplace_back(g.nx, g.ny, g.nz);
+                if (std::isfinite(g.nx) && std::isfinite(g.ny) && std::isfinite(g.nz))
+                    nrm.emplace_back(g.nx, g.ny, g.nz);
                 else nrm.emplace_back(0.f, 1.f, 0.f);
                 const DzPnt2 p = ui >= 0 ? uvMap->getPnt2Value(ui) : DzPnt2();
                 uv.emplace_back(p.u, p.v, 0.f);
@@ -227,9 +225,9 @@ struct Builder
         struct Item
         {
             DzNode* node;
-            aiNode* parent;    // where the node's aiNode goes; null for the root
-            int depth;         // of the aiNode
-            DzTransform local; // relative to parent's node
+            aiNode* parent;     // where the node's aiNode goes; null for the root
+            int depth;          // of the aiNode
+            DzTransform local;  // relative to parent's node
         };
         std::unordered_map<aiNode*, std::vector<aiNode*>> kids;
         aiNode* top = nullptr;
@@ -245,10 +243,8 @@ struct Builder
             for (int i = it.node->getNumNodeChildren() - 1; i >= 0; --i) {
                 DzNode* c = it.node->getNodeChild(i);
                 if (!included.contains(c)) continue;
-                if (flatten)
-                    stack.push_back({c, it.parent, it.depth, it.local * c->getLocalTransform()});
-                else
-                    stack.push_back({c, out, it.depth + 1, c->getLocalTransform()});
+                if (flatten) stack.push_back({c, it.parent, it.depth, it.local * c->getLocalTransform()});
+                else stack.push_back({c, out, it.depth + 1, c->getLocalTransform()});
             }
         }
         for (auto& k : kids) k.first->addChildren(unsigned(k.second.size()), k.second.data());
@@ -360,7 +356,7 @@ bool tidyFile(const QString& file, bool binary, QString* error)
     return DzSafeFile::writeAll(file, out, error);
 }
 
-} // namespace
+}  // namespace
 
 bool exportGltf(const QString& file, bool binary, QString* error)
 {

@@ -17,7 +17,7 @@ QByteArray pngOf(const QImage& img)
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 int GltfMaterialWriter::image(DzTexture* tex)
 {

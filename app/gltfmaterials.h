@@ -19,19 +19,23 @@ class DzTexture;
 
 struct GltfImage
 {
-    QString name;   // the file name it is known by, for the file's readers
-    QByteArray png; // PNG of the decoded pixels
+    QString name;    // the file name it is known by, for the file's readers
+    QByteArray png;  // PNG of the decoded pixels
 };
 
 struct GltfMaterial
 {
-    enum class Alpha { Opaque, Mask, Blend };
+    enum class Alpha {
+        Opaque,
+        Mask,
+        Blend
+    };
     QString name;
     float baseColor[4] = {1.f, 1.f, 1.f, 1.f};
-    int baseColorImage = -1; // index into the writer's images, -1 for none
+    int baseColorImage = -1;  // index into the writer's images, -1 for none
     int normalImage = -1;
     Alpha alpha = Alpha::Opaque;
-    float alphaCutoff = 0.5f; // for Mask
+    float alphaCutoff = 0.5f;  // for Mask
     float metallic = 0.f;
     bool doubleSided = true;  // the viewport draws every surface from both sides; blades and leaves are cards
 };

@@ -35,13 +35,15 @@ void onMidiError(RtMidiError::Type, const std::string& text, void* user)
 {
     auto* label = static_cast<QLabel*>(user);
     const QString t = QString::fromStdString(text);
-    QMetaObject::invokeMethod(label, [label, t]() { label->setText(t); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        label, [label, t]() { label->setText(t); }, Qt::QueuedConnection);
 }
 
 QString forwardScript(int packed)
 {
-    return QString("var oPaneMgr=MainWindow.getPaneMgr(); var myPane=oPaneMgr.findPane(\"ZPK_VerdixPane\"); "
-                   "if(myPane){myPane.VerdixScriptInput(%1);}")
+    return QString(
+               "var oPaneMgr=MainWindow.getPaneMgr(); var myPane=oPaneMgr.findPane(\"ZPK_VerdixPane\"); "
+               "if(myPane){myPane.VerdixScriptInput(%1);}")
         .arg(packed);
 }
 

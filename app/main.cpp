@@ -1,6 +1,3 @@
 #include "commandline.h"
 
-int main(int argc, char** argv)
-{
-    return runHostApplication(argc, argv);
-}
+int main(int argc, char** argv) { return runHostApplication(argc, argv); }

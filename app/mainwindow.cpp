@@ -51,7 +51,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&New scene", this, &MainWindow::newScene, QKeySequence::New);
     file->addAction("&Open scene...", this, &MainWindow::openScene, QKeySequence::Open);
-    file->addAction("&Save scene...", this, [this]() { saveScene(); }, QKeySequence::Save);
+    file->addAction(
+        "&Save scene...", this, [this]() { saveScene(); }, QKeySequence::Save);
     file->addAction("&Export...", this, &MainWindow::exportScene);
     file->addSeparator();
     // Spelled out: platforms without a standard quit key (offscreen, some desktops) have none.
@@ -101,9 +102,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
             m_progressLabel->setVisible(running && !label.isEmpty());
             m_cancel->setVisible(running && DzProgress::isRunning());
             m_cancel->setEnabled(DzProgress::isCancellable());
-            m_cancel->setToolTip(DzProgress::isCancellable()
-                                     ? QString("Stop the running operation and leave the scene as it was before it (Escape)")
-                                     : QString("This step cannot be undone once begun; it cannot be cancelled"));
+            m_cancel->setToolTip(
+                DzProgress::isCancellable()
+                    ? QString("Stop the running operation and leave the scene as it was before it (Escape)")
+                    : QString("This step cannot be undone once begun; it cannot be cancelled"));
         });
         connect(dzApp->getPaneMgr(), &DzPaneMgr::paneCreated, this, &MainWindow::dockPane);
         connect(dzApp->getPaneMgr(), &DzPaneMgr::paneShowRequested, this, &MainWindow::dockPane);
@@ -233,7 +235,8 @@ void MainWindow::openScene()
 
 bool MainWindow::saveScene()
 {
-    const QString file = dzApp->dialogs()->getSaveFileName(this, "Save scene", suggestedPath(".duf"), "Scenes (*.duf *.json)");
+    const QString file =
+        dzApp->dialogs()->getSaveFileName(this, "Save scene", suggestedPath(".duf"), "Scenes (*.duf *.json)");
     if (file.isEmpty()) return false;
     rememberFolder(file);
     QString error;
@@ -255,8 +258,8 @@ void MainWindow::exportScene()
     QString error;
     if (!::exportScene(file, &error)) {
         if (DzProgress::wasCancelled()) return report(error);
-        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Export", error, QString(), QMessageBox::Ok,
-                                     QMessageBox::Ok, this);
+        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Export", error, QString(), QMessageBox::Ok, QMessageBox::Ok,
+                                     this);
         return;
     }
     report("Exported " + file);

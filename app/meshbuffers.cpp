@@ -14,7 +14,7 @@ bool validFacet(const DzFacet& f, int nv)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 void smoothNormals(const DzVec3* pos, int nv, const DzFacet* facets, int nf, std::vector<float>& out)
 {

@@ -19,8 +19,8 @@ struct GpuVertex
 struct MaterialRange
 {
     int material = 0;
-    uint32_t first = 0; // first index
-    uint32_t count = 0; // number of indices
+    uint32_t first = 0;  // first index
+    uint32_t count = 0;  // number of indices
 };
 
 struct MeshBuffers

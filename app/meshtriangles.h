@@ -21,6 +21,7 @@ void forEachTriangle(const DzFacetMesh& mesh, F&& f)
     for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {
         const DzFacet& fc = facets[i];
         if (!facetInMesh(fc, nv)) continue;
-        for (int t = 0; t + 2 < (fc.isQuad() ? 4 : 3); ++t) f(fc.m_vertIdx[0], fc.m_vertIdx[t + 1], fc.m_vertIdx[t + 2]);
+        for (int t = 0; t + 2 < (fc.isQuad() ? 4 : 3); ++t)
+            f(fc.m_vertIdx[0], fc.m_vertIdx[t + 1], fc.m_vertIdx[t + 2]);
     }
 }

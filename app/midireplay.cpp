@@ -41,7 +41,11 @@ public:
         return true;
     }
     // A variable-length number: seven bits a byte, at most four bytes (28 bits).
-    enum Vlq { Ok, Short, TooLong };
+    enum Vlq {
+        Ok,
+        Short,
+        TooLong
+    };
     Vlq vlq(quint32* v)
     {
         quint32 r = 0;
@@ -93,7 +97,8 @@ bool readTrack(Bytes in, int track, qint64* events, std::vector<TickedChange>& c
     int running = 0;
     for (int index = 0; in.left() > 0; ++index) {
         if (++*events > kMaxMidiEvents)
-            return refuse(reason, QString("more than %1 events (the most a session file may hold)").arg(kMaxMidiEvents));
+            return refuse(reason,
+                          QString("more than %1 events (the most a session file may hold)").arg(kMaxMidiEvents));
         quint32 delta = 0;
         const Bytes::Vlq d = in.vlq(&delta);
         if (d == Bytes::TooLong)
@@ -110,7 +115,8 @@ bool readTrack(Bytes in, int track, qint64* events, std::vector<TickedChange>& c
             quint32 length = 0;
             const Bytes::Vlq l = in.vlq(&length);
             if (l == Bytes::TooLong)
-                return refuse(reason, QString("%1, event %2: a length longer than four bytes").arg(where).arg(index + 1));
+                return refuse(reason,
+                              QString("%1, event %2: a length longer than four bytes").arg(where).arg(index + 1));
             const uchar* data = in.at();
             if (l == Bytes::Short || !in.skip(qint64(length)))
                 return refuse(reason, QString("%1 is cut off in event %2").arg(where).arg(index + 1));
@@ -120,7 +126,9 @@ bool readTrack(Bytes in, int track, qint64* events, std::vector<TickedChange>& c
             if (type == 0x2F) return true;  // end of track; what follows is no part of it
             if (type == 0x51) {
                 if (length != 3)
-                    return refuse(reason, QString("%1, event %2: a tempo of %3 bytes, not 3").arg(where).arg(index + 1).arg(length));
+                    return refuse(
+                        reason,
+                        QString("%1, event %2: a tempo of %3 bytes, not 3").arg(where).arg(index + 1).arg(length));
                 if (tempi.size() >= size_t(kMaxMidiTempoChanges))
                     return refuse(reason, QString("more than %1 tempo changes (the most a session file may hold)")
                                               .arg(kMaxMidiTempoChanges));
@@ -152,8 +160,9 @@ bool readTrack(Bytes in, int track, qint64* events, std::vector<TickedChange>& c
             return refuse(reason, QString("%1, event %2: a data byte above 127").arg(where).arg(index + 1));
         if (kind != 0xB0) continue;
         if (changes.size() >= size_t(kMaxMidiControlChanges))
-            return refuse(reason, QString("more than %1 control changes (the most a session file may hold)")
-                                      .arg(kMaxMidiControlChanges));
+            return refuse(
+                reason,
+                QString("more than %1 control changes (the most a session file may hold)").arg(kMaxMidiControlChanges));
         TickedChange c{tick, track, index, {}};
         c.change.status = status;
         c.change.controller = data1;
@@ -170,7 +179,9 @@ bool parseControlChanges(const QByteArray& bytes, QVector<TimedControlChange>* o
 {
     out->clear();
     if (bytes.size() > kMaxMidiFileBytes)
-        return refuse(reason, QString("%1 bytes, more than the %2 a session file may have").arg(bytes.size()).arg(kMaxMidiFileBytes));
+        return refuse(
+            reason,
+            QString("%1 bytes, more than the %2 a session file may have").arg(bytes.size()).arg(kMaxMidiFileBytes));
     Bytes in(reinterpret_cast<const uchar*>(bytes.constData()), bytes.size());
     quint32 id = 0, headerLength = 0, format = 0, tracks = 0, division = 0;
     if (!in.be(4, &id) || id != 0x4D546864u /* MThd */ || !in.be(4, &headerLength) || headerLength < 6 ||
@@ -180,14 +191,16 @@ bool parseControlChanges(const QByteArray& bytes, QVector<TimedControlChange>* o
         return refuse(reason, QString("the header's length %1 is past the end of the file").arg(headerLength));
     if (format > 2) return refuse(reason, QString("unknown format %1").arg(format));
     if (tracks > quint32(kMaxMidiTracks))
-        return refuse(reason, QString("%1 tracks, more than the %2 a session file may hold").arg(tracks).arg(kMaxMidiTracks));
+        return refuse(reason,
+                      QString("%1 tracks, more than the %2 a session file may hold").arg(tracks).arg(kMaxMidiTracks));
     // Ticks per quarter note, or (top bit set) frames a second and ticks per frame.
     double secondsPerTick = 0.0;  // SMPTE time only
     if (division & 0x8000u) {
         const int fps = -int(qint8(quint8(division >> 8)));
         const int perFrame = int(division & 0xFF);
         if ((fps != 24 && fps != 25 && fps != 29 && fps != 30) || perFrame == 0)
-            return refuse(reason, QString("the header's division 0x%1 is no valid frame rate").arg(division, 4, 16, QChar('0')));
+            return refuse(
+                reason, QString("the header's division 0x%1 is no valid frame rate").arg(division, 4, 16, QChar('0')));
         secondsPerTick = 1.0 / ((fps == 29 ? 29.97 : double(fps)) * perFrame);
     } else if (division == 0) {
         return refuse(reason, "the header's division is 0 ticks per quarter note");
@@ -261,7 +274,10 @@ bool readControlChanges(const QString& path, QVector<TimedControlChange>* out, Q
         return false;
     }
     if (qint64(st.st_size) > kMaxMidiFileBytes) {
-        *error = QString("%1 is %2 bytes, more than the %3 a session file may have").arg(path).arg(qint64(st.st_size)).arg(kMaxMidiFileBytes);
+        *error = QString("%1 is %2 bytes, more than the %3 a session file may have")
+                     .arg(path)
+                     .arg(qint64(st.st_size))
+                     .arg(kMaxMidiFileBytes);
         return false;
     }
     QFile f(path);

@@ -20,8 +20,8 @@ struct TimedControlChange
 // or broken file from costing more than a few hundred megabytes or minutes.
 constexpr qint64 kMaxMidiFileBytes = 16 * 1024 * 1024;
 constexpr int kMaxMidiTracks = 1024;
-constexpr qint64 kMaxMidiEvents = 2000000;       // events of every kind, over all tracks
-constexpr int kMaxMidiControlChanges = 10000;    // each may rebuild a box: minutes at most
+constexpr qint64 kMaxMidiEvents = 2000000;     // events of every kind, over all tracks
+constexpr int kMaxMidiControlChanges = 10000;  // each may rebuild a box: minutes at most
 constexpr int kMaxMidiTempoChanges = 100000;
 
 // Every control change of every track in time order (equal times keep the tracks' order).
@@ -36,7 +36,10 @@ bool readControlChanges(const QString& path, QVector<TimedControlChange>* out, Q
 // How the replay keeps the changes' times: in the window it waits for each as it was
 // recorded; a batch run goes by the file's clock alone, every change in order without
 // waiting, since nothing without a window watches the time pass.
-enum class ReplayClock { WallClock, FileClock };
+enum class ReplayClock {
+    WallClock,
+    FileClock
+};
 
 // Connects the controller pane to the Verdix pane through the Verdix pane's own connect
 // button action, then hands it each change in order (by the wall clock, letting events

@@ -49,7 +49,9 @@ class ImageCopies
 {
 public:
     explicit ImageCopies(const QFileInfo& obj)
-        : m_dir(obj.path()), m_folder(noSpaces(obj.completeBaseName() + "_textures")) {}
+        : m_dir(obj.path()), m_folder(noSpaces(obj.completeBaseName() + "_textures"))
+    {
+    }
 
     bool place(DzTexture* t, QString* ref, QString* error)
     {
@@ -90,7 +92,7 @@ private:
     QSet<QString> m_names;
 };
 
-} // namespace
+}  // namespace
 
 bool exportObj(const QString& file, QString* error)
 {
@@ -153,8 +155,8 @@ bool exportObj(const QString& file, QString* error)
         const int nmat = mn.shape->getNumMaterials();
         for (int m = 0; m < nmat; ++m) {
             DzMaterial* mat = mn.shape->getMaterial(m);
-            const QString base = mtlName(mn.node->getLabel() + "_" +
-                                         (mat->getLabel().isEmpty() ? mat->getName() : mat->getLabel()));
+            const QString base =
+                mtlName(mn.node->getLabel() + "_" + (mat->getLabel().isEmpty() ? mat->getName() : mat->getLabel()));
             QString name = base;
             for (int k = 2; usedNames.contains(name); ++k) name = base + "_" + QString::number(k);
             usedNames.insert(name, 1);

@@ -41,10 +41,7 @@ void OrbitCamera::pan(float dxView, float dyView)
     target += (-dxView * right + dyView * up) * scale;
 }
 
-void OrbitCamera::zoom(float factor)
-{
-    distance = qBound(0.1f, distance * factor, 1e7f);
-}
+void OrbitCamera::zoom(float factor) { distance = qBound(0.1f, distance * factor, 1e7f); }
 
 void OrbitCamera::frame(const Bounds& b, float aspect)
 {

@@ -12,8 +12,8 @@ class OrbitCamera
 public:
     QVector3D target{0.f, 0.f, 0.f};
     float distance = 1612.f;
-    float yawDeg = 0.f;    // about +Y, 0 looks down -Z
-    float pitchDeg = 30.f; // above the horizon
+    float yawDeg = 0.f;     // about +Y, 0 looks down -Z
+    float pitchDeg = 30.f;  // above the horizon
     float fovDeg = 45.f;
 
     QVector3D eye() const;

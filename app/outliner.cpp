@@ -85,8 +85,8 @@ QTreeWidgetItem* Outliner::add(DzNode* root, const QSet<DzNode*>& inScene)
         else top = item;
         const bool flatten = it.depth >= kMaxDepth;
         if (flatten && it.node->getNumNodeChildren() > 0 && it.parent)
-            it.parent->setToolTip(0, QString("Nodes nested deeper than %1 levels are listed here, one level down")
-                                         .arg(kMaxDepth));
+            it.parent->setToolTip(
+                0, QString("Nodes nested deeper than %1 levels are listed here, one level down").arg(kMaxDepth));
         for (int i = it.node->getNumNodeChildren() - 1; i >= 0; --i) {
             DzNode* c = it.node->getNodeChild(i);
             if (!inScene.contains(c)) continue;
@@ -117,10 +117,7 @@ void Outliner::rebuild()
     m_updatingSelection = false;
 }
 
-DzNode* Outliner::nodeFor(QTreeWidgetItem* item) const
-{
-    return m_items.key(item, nullptr);
-}
+DzNode* Outliner::nodeFor(QTreeWidgetItem* item) const { return m_items.key(item, nullptr); }
 
 void Outliner::onItemClicked(QTreeWidgetItem* item)
 {

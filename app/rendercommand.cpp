@@ -10,11 +10,12 @@
 
 QString renderUsageText()
 {
-    return QString("  --render FILE.png       path-trace the scene (sky, sun, soft shadows, bounced light) from the\n"
-                   "                          screenshots' camera and write it as a PNG; the previous file is kept\n"
-                   "                          when the render fails or is cancelled\n"
-                   "  --samples N             samples per pixel of --render, 1 to %1 (default %2)\n"
-                   "  --render-size WxH       size of --render, 16 to 8192 each (default 1280x720)\n")
+    return QString(
+               "  --render FILE.png       path-trace the scene (sky, sun, soft shadows, bounced light) from the\n"
+               "                          screenshots' camera and write it as a PNG; the previous file is kept\n"
+               "                          when the render fails or is cancelled\n"
+               "  --samples N             samples per pixel of --render, 1 to %1 (default %2)\n"
+               "  --render-size WxH       size of --render, 16 to 8192 each (default 1280x720)\n")
         .arg(kMaxRenderSamples)
         .arg(kDefaultRenderSamples);
 }

@@ -6,9 +6,9 @@
 
 struct RenderRequest
 {
-    QString file;         // --render FILE.png; empty: not asked
-    int samples = 64;     // --samples N
-    QSize size{1280, 720}; // --render-size WxH
+    QString file;           // --render FILE.png; empty: not asked
+    int samples = 64;       // --samples N
+    QSize size{1280, 720};  // --render-size WxH
     bool hasSamples = false, hasSize = false;
 };
 

@@ -22,7 +22,6 @@
 #include "viewsettings.h"
 #include "viewshaders.h"
 
-
 SceneRenderer::SceneRenderer() = default;
 
 SceneRenderer::~SceneRenderer() = default;
@@ -97,11 +96,11 @@ void SceneRenderer::upload(GpuMesh& g, const MeshBuffers& b)
     if (!g.vbo) glGenBuffers(1, &g.vbo);
     if (!g.ibo) glGenBuffers(1, &g.ibo);
     glBindBuffer(GL_ARRAY_BUFFER, g.vbo);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(b.vertices.size() * sizeof(GpuVertex)),
-                 b.vertices.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(b.vertices.size() * sizeof(GpuVertex)), b.vertices.data(),
+                 GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.ibo);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(b.indices.size() * sizeof(uint32_t)),
-                 b.indices.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(b.indices.size() * sizeof(uint32_t)), b.indices.data(),
+                 GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     g.ranges = b.ranges;
@@ -172,7 +171,7 @@ void onAllProcessors(size_t n, F&& work)
     for (std::thread& t : threads) t.join();
 }
 
-} // namespace
+}  // namespace
 
 void SceneRenderer::prepareSurfaces()
 {
@@ -225,7 +224,8 @@ QOpenGLTexture* SceneRenderer::upload(const std::vector<QImage>& levels)
     // Trilinear, and anisotropic where a GPU does it (see glcaps.h): grass and terrain at a
     // grazing angle neither shimmer nor blur into one colour.
     tex->setMinMagFilters(QOpenGLTexture::LinearMipMapLinear, QOpenGLTexture::Linear);
-    if (tex->hasFeature(QOpenGLTexture::AnisotropicFiltering) && !isSoftwareRasterizer()) tex->setMaximumAnisotropy(8.f);
+    if (tex->hasFeature(QOpenGLTexture::AnisotropicFiltering) && !isSoftwareRasterizer())
+        tex->setMaximumAnisotropy(8.f);
     tex->setWrapMode(QOpenGLTexture::Repeat);
     return tex;
 }
@@ -235,8 +235,7 @@ const SceneRenderer::GpuTexture* SceneRenderer::surface(DzTexture* colour, DzTex
     if (!colour && !opacity) return nullptr;
     const TextureKey key(colour, opacity);
     auto it = m_textures.find(key);
-    if (it != m_textures.end() && it->second.colour == colour && it->second.opacity == opacity)
-        return &it->second;
+    if (it != m_textures.end() && it->second.colour == colour && it->second.opacity == opacity) return &it->second;
     if (it != m_textures.end()) {
         delete it->second.texture;
         m_textures.erase(it);
@@ -272,9 +271,10 @@ QOpenGLTexture* SceneRenderer::relief(DzTexture* t)
 
 void SceneRenderer::drawGrid(const QMatrix4x4& viewProj, const Bounds& b)
 {
-    float extent = b.isEmpty() ? 500.f
-                               : std::max({std::abs(b.min.x()), std::abs(b.max.x()), std::abs(b.min.z()),
-                                           std::abs(b.max.z()), 100.f});
+    float extent =
+        b.isEmpty()
+            ? 500.f
+            : std::max({std::abs(b.min.x()), std::abs(b.max.x()), std::abs(b.min.z()), std::abs(b.max.z()), 100.f});
     float step = std::pow(10.f, std::floor(std::log10(extent / 5.f)));
     const int n = int(std::ceil(extent / step));
     extent = n * step;
@@ -303,9 +303,8 @@ void SceneRenderer::drawGrid(const QMatrix4x4& viewProj, const Bounds& b)
 void SceneRenderer::drawBox(const QMatrix4x4& mvp, const Bounds& b)
 {
     const QVector3D a = b.min, c = b.max;
-    const float p[8][3] = {{a.x(), a.y(), a.z()}, {c.x(), a.y(), a.z()}, {c.x(), a.y(), c.z()},
-                           {a.x(), a.y(), c.z()}, {a.x(), c.y(), a.z()}, {c.x(), c.y(), a.z()},
-                           {c.x(), c.y(), c.z()}, {a.x(), c.y(), c.z()}};
+    const float p[8][3] = {{a.x(), a.y(), a.z()}, {c.x(), a.y(), a.z()}, {c.x(), a.y(), c.z()}, {a.x(), a.y(), c.z()},
+                           {a.x(), c.y(), a.z()}, {c.x(), c.y(), a.z()}, {c.x(), c.y(), c.z()}, {a.x(), c.y(), c.z()}};
     const int e[24] = {0, 1, 1, 2, 2, 3, 3, 0, 4, 5, 5, 6, 6, 7, 7, 4, 0, 4, 1, 5, 2, 6, 3, 7};
     std::vector<float> lines;
     for (int i : e) lines.insert(lines.end(), {p[i][0], p[i][1], p[i][2]});
@@ -384,7 +383,8 @@ void SceneRenderer::drawDepth(const QMatrix4x4& viewProj, const QList<MeshNode>&
             QVector3D lo(1e30f, 1e30f, 1e30f), hi(-1e30f, -1e30f, -1e30f);
             for (int i = 0; i < 8; ++i) {
                 const Bounds& b = g.localBounds;
-                const QVector3D q = mvp.map(QVector3D(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(), i & 4 ? b.max.z() : b.min.z()));
+                const QVector3D q = mvp.map(QVector3D(i & 1 ? b.max.x() : b.min.x(), i & 2 ? b.max.y() : b.min.y(),
+                                                      i & 4 ? b.max.z() : b.min.z()));
                 for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], q[k]), hi[k] = std::max(hi[k], q[k]);
             }
             if (lo.x() > 1.f || lo.y() > 1.f || hi.x() < -1.f || hi.y() < -1.f) continue;
@@ -420,22 +420,20 @@ Bounds worldBox(const Bounds& lb, const QMatrix4x4& model)
 {
     Bounds wb;
     for (int i = 0; i < 8; ++i)
-        wb.add(model.map(QVector3D(i & 1 ? lb.max.x() : lb.min.x(), i & 2 ? lb.max.y() : lb.min.y(), i & 4 ? lb.max.z() : lb.min.z())));
+        wb.add(model.map(QVector3D(i & 1 ? lb.max.x() : lb.min.x(), i & 2 ? lb.max.y() : lb.min.y(),
+                                   i & 4 ? lb.max.z() : lb.min.z())));
     return wb;
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 // The distance over which the land around the scene fades into the haze (by four of it it is
 // gone): the terrain's width, and never under 30 m, so a flower bed does not stand in a fog bank.
-float landScale(float terrainWidth)
-{
-    return std::max(terrainWidth, 3000.f);
-}
+float landScale(float terrainWidth) { return std::max(terrainWidth, 3000.f); }
 
-} // namespace
+}  // namespace
 
 Bounds SceneRenderer::drawnBounds(const QList<MeshNode>& nodes) const
 {
@@ -478,7 +476,8 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
         return;
     }
     // The far edge follows the scene's size, so it is rebuilt only when that changes a lot.
-    const bool sameSize = m_ground.radius > 0.f && sceneRadius < m_ground.radius * 1.25f && sceneRadius > m_ground.radius * 0.8f;
+    const bool sameSize =
+        m_ground.radius > 0.f && sceneRadius < m_ground.radius * 1.25f && sceneRadius > m_ground.radius * 0.8f;
     if (m_ground.mesh == best.mesh && m_ground.revision == bestRev && m_ground.transform == bestModel && sameSize) {
         m_ground.node = best;
         return;
@@ -491,7 +490,8 @@ void SceneRenderer::syncGround(const QList<MeshNode>& nodes, float sceneRadius)
     MeshBuffers terrain, ring;
     terrainForGround(*best.mesh, bestModel, terrain);
     // Out to where the haze has hidden it (see landScale()), a small terrain's too.
-    m_ground.valid = buildWorldGround(terrain, std::max(sceneRadius * 25.f, 10.f * landScale(bestWidth)), ring, &m_ground.shape);
+    m_ground.valid =
+        buildWorldGround(terrain, std::max(sceneRadius * 25.f, 10.f * landScale(bestWidth)), ring, &m_ground.shape);
     if (m_ground.valid) upload(m_ground.gpu, ring);
 }
 
@@ -581,7 +581,8 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
     m_meshProgram->bind();
     m_meshProgram->setUniformValue("uMode", mode == Shading::Flat ? 0 : 1);
     // Flat shading: light from above, over the viewer's shoulder.
-    m_meshProgram->setUniformValue("uLightDir", mode == Shading::Flat ? QVector3D(0.35f, 0.85f, 0.4f).normalized() : toSun);
+    m_meshProgram->setUniformValue("uLightDir",
+                                   mode == Shading::Flat ? QVector3D(0.35f, 0.85f, 0.4f).normalized() : toSun);
     m_meshProgram->setUniformValue("uTex", 0);
     m_meshProgram->setUniformValue("uReliefTex", 1);
     m_meshProgram->setUniformValue("uCoverage", coverage ? 1 : 0);
@@ -619,7 +620,8 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
             m_meshProgram->setUniformValueArray("uCascadeFar", fars, kShadowCascades, 1);
             m_meshProgram->setUniformValueArray("uCascadeBlend", blends, kShadowCascades, 1);
             m_meshProgram->setUniformValue("uCascades", int(cascades.size()));
-            m_meshProgram->setUniformValue("uShadowTexel", QVector2D(1.f / float(kShadowMapSize * kShadowCascades), 1.f / float(kShadowMapSize)));
+            m_meshProgram->setUniformValue(
+                "uShadowTexel", QVector2D(1.f / float(kShadowMapSize * kShadowCascades), 1.f / float(kShadowMapSize)));
             m_meshProgram->setUniformValue("uViewDir", -QVector3D(view(2, 0), view(2, 1), view(2, 2)).normalized());
         }
         m_meshProgram->setUniformValue("uInvViewport", QVector2D(1.f / float(width), 1.f / float(height)));
@@ -638,8 +640,10 @@ void SceneRenderer::render(const QMatrix4x4& view, const QMatrix4x4& proj, int w
         // scene itself only with the air.
         const bool land = m_ground.valid && m_ground.gpu.vbo;
         m_meshProgram->setUniformValue("uWorldCentre", land ? m_ground.shape.centre : QVector3D());
-        m_meshProgram->setUniformValue("uTerrainHalf", land ? QVector2D(m_ground.shape.halfX, m_ground.shape.halfZ) : QVector2D(1e30f, 1e30f));
-        m_meshProgram->setUniformValue("uLandScale", landScale(2.f * std::max(m_ground.shape.halfX, m_ground.shape.halfZ)));
+        m_meshProgram->setUniformValue(
+            "uTerrainHalf", land ? QVector2D(m_ground.shape.halfX, m_ground.shape.halfZ) : QVector2D(1e30f, 1e30f));
+        m_meshProgram->setUniformValue("uLandScale",
+                                       landScale(2.f * std::max(m_ground.shape.halfX, m_ground.shape.halfZ)));
         m_meshProgram->setUniformValue("uMvp", viewProj);
         drawGround();
         m_meshProgram->setUniformValue("uUseAO", occlusion ? 1 : 0);
@@ -695,7 +699,8 @@ OrbitCamera screenshotCamera(const QSize& size)
         cam.readFrom(host);
         return cam;
     }
-    return namedViewCamera(NamedView::Perspective, float(size.width()) / float(std::max(1, size.height())), walkEyeHeight());
+    return namedViewCamera(NamedView::Perspective, float(size.width()) / float(std::max(1, size.height())),
+                           walkEyeHeight());
 }
 
 QImage renderSceneImage(const QSize& size, QString* error)
@@ -724,7 +729,10 @@ QImage renderSceneImage(const QSize& size, QString* error)
         SceneRenderer renderer;
         QString why;
         if (!fbo.isValid() || !renderer.initialize(&why)) {
-            if (error) *error = why.isEmpty() ? QString("Cannot create a %1x%2 framebuffer").arg(size.width()).arg(size.height()) : why;
+            if (error)
+                *error = why.isEmpty()
+                             ? QString("Cannot create a %1x%2 framebuffer").arg(size.width()).arg(size.height())
+                             : why;
             renderer.release();
             ctx.doneCurrent();
             return QImage();

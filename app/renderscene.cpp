@@ -62,7 +62,9 @@ private:
                     // Cut-outs keep their coverage down the mip chain, as in the viewport.
                     s.texture = mode == AlphaMode::Mask ? RenderTexture::fromLevels(coverageMipmaps(rgba), true)
                                                         : RenderTexture::fromImage(rgba, true);
-                    s.cutout = mode == AlphaMode::Mask ? Cutout::Mask : mode == AlphaMode::Blend ? Cutout::Blend : Cutout::None;
+                    s.cutout = mode == AlphaMode::Mask    ? Cutout::Mask
+                               : mode == AlphaMode::Blend ? Cutout::Blend
+                                                          : Cutout::None;
                 }
                 m_surfaces.insert(key, s);
             }
@@ -175,7 +177,8 @@ bool worldGroundMesh(const RenderMesh& terrainMesh, const MaterialTable& table, 
     terrain.vertices.resize(nv);
     for (size_t i = 0; i < nv; ++i) {
         GpuVertex& v = terrain.vertices[i];
-        v.px = terrainMesh.positions[3 * i], v.py = terrainMesh.positions[3 * i + 1], v.pz = terrainMesh.positions[3 * i + 2];
+        v.px = terrainMesh.positions[3 * i], v.py = terrainMesh.positions[3 * i + 1],
+        v.pz = terrainMesh.positions[3 * i + 2];
         v.nx = 0.f, v.ny = 1.f, v.nz = 0.f;
         v.u = terrainMesh.uvs.empty() ? 0.f : terrainMesh.uvs[2 * i];
         v.v = terrainMesh.uvs.empty() ? 0.f : terrainMesh.uvs[2 * i + 1];
@@ -195,7 +198,7 @@ bool worldGroundMesh(const RenderMesh& terrainMesh, const MaterialTable& table, 
     return true;
 }
 
-} // namespace
+}  // namespace
 
 RenderCamera renderCameraOf(const OrbitCamera& cam)
 {

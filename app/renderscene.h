@@ -24,7 +24,6 @@ struct PreparedRender
 // Reads the host scene and the look; false with error set when the renderer cannot take it.
 // cancelled (when given) is asked between meshes: true from it stops the reading and sets
 // error to say so.
-bool prepareRender(const QSize& size, int samples, PreparedRender* out, QString* error,
-                   bool (*cancelled)() = nullptr);
+bool prepareRender(const QSize& size, int samples, PreparedRender* out, QString* error, bool (*cancelled)() = nullptr);
 
 RenderCamera renderCameraOf(const OrbitCamera& cam);

@@ -32,10 +32,11 @@ constexpr int kRefreshMs = 400;
 QString durationText(qint64 ms)
 {
     const qint64 s = ms / 1000;
-    return s >= 60 ? QString("%1 min %2 s").arg(s / 60).arg(s % 60) : QString("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
+    return s >= 60 ? QString("%1 min %2 s").arg(s / 60).arg(s % 60)
+                   : QString("%1 s").arg(double(ms) / 1000.0, 0, 'f', 1);
 }
 
-} // namespace
+}  // namespace
 
 RenderWindow::RenderWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -92,12 +93,13 @@ bool RenderWindow::start(const QSize& size, int samples)
     QApplication::processEvents();
     if (!prepareRender(size, samples, &m_prepared, &error)) {
         m_status->setText("Cannot render: " + error);
-        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Render", "The scene cannot be rendered: " + error, QString(),
-                                     QMessageBox::Ok, QMessageBox::Ok, this);
+        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Render", "The scene cannot be rendered: " + error,
+                                     QString(), QMessageBox::Ok, QMessageBox::Ok, this);
         return false;
     }
     setWindowTitle(QString("Render %1 \u00d7 %2, %3 samples").arg(size.width()).arg(size.height()).arg(samples));
-    m_job.reset(new RenderJob(*m_prepared.scene, *m_prepared.env, m_prepared.sun, m_prepared.camera, m_prepared.settings));
+    m_job.reset(
+        new RenderJob(*m_prepared.scene, *m_prepared.env, m_prepared.sun, m_prepared.camera, m_prepared.settings));
     m_clock.start();
     m_job->start();
     m_cancel->setEnabled(true);
@@ -122,22 +124,27 @@ void RenderWindow::refresh()
     m_bar->setValue(int(m_job->progress() * 1000.0));
     const int done = m_job->samplesDone(), total = m_prepared.settings.samples;
     if (!finished) {
-        m_status->setText(QString("Rendering: %1 of %2 samples per pixel, %3").arg(done).arg(total).arg(durationText(m_clock.elapsed())));
+        m_status->setText(QString("Rendering: %1 of %2 samples per pixel, %3")
+                              .arg(done)
+                              .arg(total)
+                              .arg(durationText(m_clock.elapsed())));
         return;
     }
     m_timer->stop();
     m_done = true;
     m_cancel->setEnabled(false);
     if (m_cancelled)
-        m_status->setText(QString("Cancelled after %1 of %2 samples per pixel; the picture so far can be saved").arg(done).arg(total));
-    else
-        m_status->setText(QString("Done: %1 samples per pixel in %2").arg(total).arg(durationText(m_clock.elapsed())));
+        m_status->setText(QString("Cancelled after %1 of %2 samples per pixel; the picture so far can be saved")
+                              .arg(done)
+                              .arg(total));
+    else m_status->setText(QString("Done: %1 samples per pixel in %2").arg(total).arg(durationText(m_clock.elapsed())));
 }
 
 void RenderWindow::showPicture()
 {
     if (m_picture.isNull()) return;
-    m_view->setPixmap(QPixmap::fromImage(m_picture.scaled(m_view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_view->setPixmap(
+        QPixmap::fromImage(m_picture.scaled(m_view->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void RenderWindow::cancel()
@@ -161,7 +168,8 @@ bool RenderWindow::saveTo(const QString& file)
     if (m_job) m_picture = m_job->image();
     QString why;
     if (!DzSafeFile::writeImage(m_picture, file, "PNG", &why)) {
-        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Render", why, QString(), QMessageBox::Ok, QMessageBox::Ok, this);
+        dzApp->dialogs()->messageBox(QMessageBox::Warning, "Render", why, QString(), QMessageBox::Ok, QMessageBox::Ok,
+                                     this);
         return false;
     }
     m_status->setText(QString("Saved %1").arg(QDir::toNativeSeparators(file)));
@@ -251,7 +259,7 @@ void renderImage(QMainWindow* window)
     if (!w->start(size, RenderDialog::s_samples)) w->close();
 }
 
-} // namespace
+}  // namespace
 
 void addRenderMenu(QMainWindow* window)
 {

@@ -43,7 +43,7 @@ void boxIn(const QMatrix4x4& m, const Bounds& b, QVector3D* lo, QVector3D* hi)
     }
 }
 
-} // namespace
+}  // namespace
 
 QMatrix4x4 sunShadowMatrix(const Bounds& bIn, const QVector3D& toSun)
 {
@@ -102,7 +102,8 @@ std::vector<ShadowCascade> fitShadowCascades(const QMatrix4x4& view, const QMatr
     const float usable = float(std::max(mapSize - 2 * border, 1));
     std::vector<ShadowCascade> out;
     for (int i = 0; i < count; ++i) {
-        const float a = i == 0 ? splits[0] : splits[size_t(i)] - kCascadeBlend * (splits[size_t(i)] - splits[size_t(i) - 1]);
+        const float a =
+            i == 0 ? splits[0] : splits[size_t(i)] - kCascadeBlend * (splits[size_t(i)] - splits[size_t(i) - 1]);
         const float b = splits[size_t(i) + 1];
         // The slice's corners in light space and the sphere around them: its size depends on
         // the slice alone, not on where the camera points.
@@ -153,7 +154,8 @@ bool ShadowMap::ensure(int size, int tiles)
     if (m_fbo && m_size == size && m_tiles == tiles) return true;
     release();
     // Compared in hardware, with linear filtering between the four nearest results.
-    m_depth = newTargetTexture(this, GL_DEPTH_COMPONENT24, size * tiles, size, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, GL_LINEAR);
+    m_depth = newTargetTexture(this, GL_DEPTH_COMPONENT24, size * tiles, size, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT,
+                               GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -176,10 +178,7 @@ void ShadowMap::begin()
     glPolygonOffset(1.5f, 4.f);
 }
 
-void ShadowMap::tile(int i)
-{
-    glViewport(i * m_size, 0, m_size, m_size);
-}
+void ShadowMap::tile(int i) { glViewport(i * m_size, 0, m_size, m_size); }
 
 void ShadowMap::end(GLuint fbo)
 {

@@ -14,10 +14,10 @@ QMatrix4x4 sunShadowMatrix(const Bounds& b, const QVector3D& toSun);
 
 struct ShadowCascade
 {
-    QMatrix4x4 matrix;      // world to the cascade's clip space
-    float fitNear = 0.f;    // the view depths the cascade covers: from where the one before
-    float splitFar = 0.f;   // it starts blending into it, to where the next one takes over
-    float texel = 0.f;      // world size of one texel (the larger of its two sides)
+    QMatrix4x4 matrix;     // world to the cascade's clip space
+    float fitNear = 0.f;   // the view depths the cascade covers: from where the one before
+    float splitFar = 0.f;  // it starts blending into it, to where the next one takes over
+    float texel = 0.f;     // world size of one texel (the larger of its two sides)
 };
 
 // Splits the view of a camera (view and proj, perspective or orthographic) between the

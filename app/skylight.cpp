@@ -11,7 +11,7 @@ constexpr int kSkyW = 256, kSkyH = 128;
 
 QVector3D toQ(const SkyVec& v) { return QVector3D(v.x, v.y, v.z); }
 
-} // namespace
+}  // namespace
 
 SkyLight::SkyLight() = default;
 SkyLight::~SkyLight() = default;
@@ -21,7 +21,8 @@ bool SkyLight::initialize(QString* error)
     initializeOpenGLFunctions();
     m_skyProgram.reset(new QOpenGLShaderProgram);
     m_aoProgram.reset(new QOpenGLShaderProgram);
-    for (auto pair : {std::make_pair(m_skyProgram.get(), viewshaders::kSkyFS), std::make_pair(m_aoProgram.get(), viewshaders::kOcclusionFS)}) {
+    for (auto pair : {std::make_pair(m_skyProgram.get(), viewshaders::kSkyFS),
+                      std::make_pair(m_aoProgram.get(), viewshaders::kOcclusionFS)}) {
         QOpenGLShaderProgram* p = pair.first;
         p->bindAttributeLocation("aPos", 0);
         if (!p->addCacheableShaderFromSourceCode(QOpenGLShader::Vertex, viewshaders::kScreenVS) ||

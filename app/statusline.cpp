@@ -37,7 +37,8 @@ void StatusLine::setFullText(const QString& text)
         }
     }
     const bool more = m_line != text.simplified();
-    setToolTip(text.size() > kTooltipChars ? text.left(kTooltipChars) + QStringLiteral("…") : (more ? text : QString()));
+    setToolTip(text.size() > kTooltipChars ? text.left(kTooltipChars) + QStringLiteral("…")
+                                           : (more ? text : QString()));
     if (more && !m_line.isEmpty() && text.contains('\n')) m_line += QStringLiteral(" …");
     fit();
 }

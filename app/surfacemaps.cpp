@@ -18,10 +18,10 @@ QImage combineOpacity(const QImage& colour, const QImage& opacity)
         out = colour.convertToFormat(QImage::Format_RGBA8888);
     }
     if (opacity.isNull()) return out;
-    const QImage mask = (opacity.size() == out.size()
-                             ? opacity
-                             : opacity.scaled(out.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
-                            .convertToFormat(QImage::Format_RGBA8888);
+    const QImage mask =
+        (opacity.size() == out.size() ? opacity
+                                      : opacity.scaled(out.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+            .convertToFormat(QImage::Format_RGBA8888);
     for (int y = 0; y < out.height(); ++y) {
         uchar* d = out.scanLine(y);
         const uchar* m = mask.constScanLine(y);
@@ -62,13 +62,14 @@ QImage halfSize(const QImage& src)
         uchar* d = out.scanLine(y);
         for (int x = 0; x < w; ++x) {
             const int x0 = std::min(2 * x, src.width() - 1) * 4, x1 = std::min(2 * x + 1, src.width() - 1) * 4;
-            for (int c = 0; c < 4; ++c) d[4 * x + c] = uchar((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) / 4);
+            for (int c = 0; c < 4; ++c)
+                d[4 * x + c] = uchar((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) / 4);
         }
     }
     return out;
 }
 
-} // namespace
+}  // namespace
 
 double alphaCoverage(const QImage& rgba)
 {
@@ -136,7 +137,7 @@ QString fileStamp(const DzTexture* t)
 
 using SurfacePtr = std::shared_ptr<const PreparedSurface>;
 
-} // namespace
+}  // namespace
 
 SurfacePtr preparedSurface(const DzTexture* colour, const DzTexture* opacity)
 {

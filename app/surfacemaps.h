@@ -7,7 +7,11 @@
 
 class DzTexture;
 
-enum class AlphaMode { Opaque, Mask, Blend };
+enum class AlphaMode {
+    Opaque,
+    Mask,
+    Blend
+};
 
 // The colour image with alpha taken from the opacity map's brightness (scaled to the colour
 // image's size), as non-premultiplied RGBA8888. Either image may be null: without colour the

@@ -31,7 +31,8 @@ QObject* verdixPane()
 QVariantList landscapeBoxes(QObject* pane)
 {
     QVariantList boxes;
-    if (pane) QMetaObject::invokeMethod(pane, "landscapeBoxes", Qt::DirectConnection, Q_RETURN_ARG(QVariantList, boxes));
+    if (pane)
+        QMetaObject::invokeMethod(pane, "landscapeBoxes", Qt::DirectConnection, Q_RETURN_ARG(QVariantList, boxes));
     return boxes;
 }
 
@@ -112,8 +113,8 @@ void erode(QMainWindow* window)
     QObject* pane = verdixPane();
     const QVariantList boxes = landscapeBoxes(pane);
     if (!pane || boxes.isEmpty()) {
-        dzApp->dialogs()->messageBox(QMessageBox::Information, "Erode", "There is no landscape box to erode.", QString(),
-                                     QMessageBox::Ok, QMessageBox::Ok, window);
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "Erode", "There is no landscape box to erode.",
+                                     QString(), QMessageBox::Ok, QMessageBox::Ok, window);
         return;
     }
     ErodeDialog dialog(boxes, window);

@@ -45,7 +45,10 @@ Timeline::Timeline(QWidget* parent) : QWidget(parent)
             m_timer.stop();
             m_play->setText("Play");
         });
-        connect(dzScene, &DzScene::sceneCleared, this, [this]() { updateRange(); onTimeChanged(0); });
+        connect(dzScene, &DzScene::sceneCleared, this, [this]() {
+            updateRange();
+            onTimeChanged(0);
+        });
     }
 }
 

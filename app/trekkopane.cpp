@@ -94,8 +94,8 @@ void ZPK_TrekkoPane::placeAt(double x, double z, double headingDeg)
 void ZPK_TrekkoPane::step(int forward, int right)
 {
     if (!m_started) startFromCamera();
-    const QVector3D move = (forwardOf(m_heading) * float(forward) + rightOf(m_heading) * float(right)) *
-                           float(stepLength());
+    const QVector3D move =
+        (forwardOf(m_heading) * float(forward) + rightOf(m_heading) * float(right)) * float(stepLength());
     m_x += move.x();
     m_z += move.z();
     askGround();
@@ -160,16 +160,30 @@ void ZPK_TrekkoPane::keyPressEvent(QKeyEvent* e)
 {
     switch (e->key()) {
     case Qt::Key_W:
-    case Qt::Key_Up: step(1, 0); break;
+    case Qt::Key_Up:
+        step(1, 0);
+        break;
     case Qt::Key_S:
-    case Qt::Key_Down: step(-1, 0); break;
-    case Qt::Key_A: step(0, -1); break;
-    case Qt::Key_D: step(0, 1); break;
+    case Qt::Key_Down:
+        step(-1, 0);
+        break;
+    case Qt::Key_A:
+        step(0, -1);
+        break;
+    case Qt::Key_D:
+        step(0, 1);
+        break;
     case Qt::Key_Q:
-    case Qt::Key_Left: turn(kTurnDeg); break;
+    case Qt::Key_Left:
+        turn(kTurnDeg);
+        break;
     case Qt::Key_E:
-    case Qt::Key_Right: turn(-kTurnDeg); break;
-    default: DzPane::keyPressEvent(e); return;
+    case Qt::Key_Right:
+        turn(-kTurnDeg);
+        break;
+    default:
+        DzPane::keyPressEvent(e);
+        return;
     }
     e->accept();
 }

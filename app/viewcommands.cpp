@@ -23,7 +23,7 @@ bool readNumbers(const QString& text, int n, float* out)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int parseViewOption(const QString& opt, const QString& v, CommandLine* cl, QString* error)
 {
@@ -86,7 +86,9 @@ bool checkViewOptions(const CommandLine& cl, QString* error)
         *error = "use --view or --camera, not both";
         return false;
     }
-    if (cl.hasCamera && QVector3D(cl.camera[0] - cl.lookAt[0], cl.camera[1] - cl.lookAt[1], cl.camera[2] - cl.lookAt[2]).length() < 1e-3f) {
+    if (cl.hasCamera &&
+        QVector3D(cl.camera[0] - cl.lookAt[0], cl.camera[1] - cl.lookAt[1], cl.camera[2] - cl.lookAt[2]).length() <
+            1e-3f) {
         *error = "--camera and --look-at are the same point";
         return false;
     }
@@ -112,7 +114,8 @@ void applyViewOptions(const CommandLine& cl, bool setOpened)
     OrbitCamera cam;
     NamedView nv = NamedView::Perspective;
     if (cl.hasCamera) {
-        cam.lookAt(QVector3D(cl.camera[0], cl.camera[1], cl.camera[2]), QVector3D(cl.lookAt[0], cl.lookAt[1], cl.lookAt[2]));
+        cam.lookAt(QVector3D(cl.camera[0], cl.camera[1], cl.camera[2]),
+                   QVector3D(cl.lookAt[0], cl.lookAt[1], cl.lookAt[2]));
         if (cl.fov <= 0.f) cam.fovDeg = 45.f;
     } else if (!cl.view.isEmpty() && parseNamedView(cl.view, &nv)) {
         cam = namedViewCamera(nv, aspect, walkEyeHeight(), cl.fov);

@@ -22,8 +22,10 @@ public:
         setWindowTitle("Sun & Sky");
         setObjectName("SunSkyDialog");
         auto* form = new QFormLayout;
-        m_azimuth = spin("SunAzimuth", 0.0, 360.0, 1.0, 0, "Where the sun stands: 0 north (-Z), 90 east (+X), 180 south");
-        m_elevation = spin("SunElevation", kMinElevation, kMaxElevation, 1.0, 0, "How high the sun stands above the horizon");
+        m_azimuth =
+            spin("SunAzimuth", 0.0, 360.0, 1.0, 0, "Where the sun stands: 0 north (-Z), 90 east (+X), 180 south");
+        m_elevation =
+            spin("SunElevation", kMinElevation, kMaxElevation, 1.0, 0, "How high the sun stands above the horizon");
         m_turbidity = spin("SkyTurbidity", kMinTurbidity, kMaxTurbidity, 0.1, 1, "Haze: 2 very clear, 3 clear, 6 hazy");
         m_strength = spin("SunStrength", 0.0, 4.0, 0.05, 2, "Strength of the sun's light (the sky's stays)");
         form->addRow("Azimuth (°)", m_azimuth);
@@ -82,7 +84,7 @@ private:
     bool m_following = false;
 };
 
-} // namespace
+}  // namespace
 
 QWidget* sunSkyDialog(QWidget* parent)
 {
@@ -105,7 +107,12 @@ void buildViewMenu(QMenu* view, Viewport* viewport)
     }
     view->addSeparator();
     auto* group = new QActionGroup(view);
-    const struct { Shading mode; const char* label; const char* tip; } modes[] = {
+    const struct
+    {
+        Shading mode;
+        const char* label;
+        const char* tip;
+    } modes[] = {
         {Shading::Full, "Shading: &Full", "Sky, sun with shadows, ambient occlusion, fog"},
         {Shading::Fast, "Shading: F&ast", "Sky, sun and fog without shadows or occlusion, for very large scenes"},
         {Shading::Flat, "Shading: Fl&at", "One fixed light and no sky, for checking geometry"},
@@ -124,9 +131,8 @@ void buildViewMenu(QMenu* view, Viewport* viewport)
             l.shading = mode;
             setViewLook(l);
         });
-        QObject::connect(ViewLookNotifier::instance(), &ViewLookNotifier::changed, a, [a, mode]() {
-            a->setChecked(viewLook().shading == mode);
-        });
+        QObject::connect(ViewLookNotifier::instance(), &ViewLookNotifier::changed, a,
+                         [a, mode]() { a->setChecked(viewLook().shading == mode); });
     }
     view->addSeparator();
     QWidget* window = viewport->window();

@@ -127,7 +127,8 @@ void Viewport::frameDone()
     if (logFrames) {
         rusage use{};
         getrusage(RUSAGE_SELF, &use);
-        const double cpu = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) + double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+        const double cpu = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+                           double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
         fprintf(stderr, "verdix-host: frame of %d meshes in %lld ms, shown at %.2f s, %.2f s of processor time\n",
                 m_frameMeshes, ms, double(m_life.elapsed()) / 1000.0, cpu);
     }
@@ -217,8 +218,8 @@ void Viewport::mousePressEvent(QMouseEvent* e)
     m_pressPos = m_lastPos = e->pos();
     m_moved = false;
     m_dragButton = e->button();
-    m_panning = e->button() == Qt::MiddleButton ||
-                (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
+    m_panning =
+        e->button() == Qt::MiddleButton || (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ShiftModifier));
 }
 
 void Viewport::mouseMoveEvent(QMouseEvent* e)
@@ -293,7 +294,7 @@ bool hitBox(const QVector3D& o, const QVector3D& d, const Bounds& b)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 DzNode* Viewport::pick(const QPoint& pos) const
 {

@@ -28,7 +28,7 @@ public slots:
     void frameAll();
     // Frames the selected node (the whole scene when nothing is selected).
     void frameSelected();
-    void setNamedView(int view); // a NamedView
+    void setNamedView(int view);  // a NamedView
     // Takes the view from the host camera after someone else (the walk-through) moved it.
     void followHostCamera();
 

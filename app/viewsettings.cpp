@@ -27,7 +27,7 @@ bool readVec(const QJsonValue& v, QVector3D* out)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 const ViewLook& viewLook() { return look(); }
 
@@ -43,10 +43,7 @@ ViewLookNotifier* ViewLookNotifier::instance()
     return &n;
 }
 
-QString shadingName(Shading s)
-{
-    return s == Shading::Flat ? "flat" : s == Shading::Fast ? "fast" : "full";
-}
+QString shadingName(Shading s) { return s == Shading::Flat ? "flat" : s == Shading::Fast ? "fast" : "full"; }
 
 bool parseShading(const QString& text, Shading* out)
 {
@@ -60,16 +57,23 @@ bool parseShading(const QString& text, Shading* out)
 
 QString checkSun(float az, float el)
 {
-    if (!std::isfinite(az) || az < 0.f || az > 360.f) return QString("azimuth %1 is not from 0 to 360 degrees").arg(double(az));
+    if (!std::isfinite(az) || az < 0.f || az > 360.f)
+        return QString("azimuth %1 is not from 0 to 360 degrees").arg(double(az));
     if (!std::isfinite(el) || el < kMinElevation || el > kMaxElevation)
-        return QString("elevation %1 is not from %2 to %3 degrees").arg(double(el)).arg(double(kMinElevation)).arg(double(kMaxElevation));
+        return QString("elevation %1 is not from %2 to %3 degrees")
+            .arg(double(el))
+            .arg(double(kMinElevation))
+            .arg(double(kMaxElevation));
     return QString();
 }
 
 QString checkTurbidity(float t)
 {
     if (!std::isfinite(t) || t < kMinTurbidity || t > kMaxTurbidity)
-        return QString("turbidity %1 is not from %2 to %3").arg(double(t)).arg(double(kMinTurbidity)).arg(double(kMaxTurbidity));
+        return QString("turbidity %1 is not from %2 to %3")
+            .arg(double(t))
+            .arg(double(kMinTurbidity))
+            .arg(double(kMaxTurbidity));
     return QString();
 }
 
@@ -109,7 +113,8 @@ bool viewFromJson(const QJsonObject& o, OrbitCamera* cam, bool* hasCamera, ViewL
         l.sun.sunStrength = float(so.value("strength").toDouble(double(l.sun.sunStrength)));
         QString why = checkSun(l.sun.azimuthDeg, l.sun.elevationDeg);
         if (why.isEmpty()) why = checkTurbidity(l.sun.turbidity);
-        if (why.isEmpty() && !(l.sun.sunStrength >= 0.f && l.sun.sunStrength <= 10.f)) why = "sun strength is not from 0 to 10";
+        if (why.isEmpty() && !(l.sun.sunStrength >= 0.f && l.sun.sunStrength <= 10.f))
+            why = "sun strength is not from 0 to 10";
         if (!why.isEmpty()) {
             *error = "the view's sun: " + why;
             return false;

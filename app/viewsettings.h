@@ -8,11 +8,10 @@
 
 class OrbitCamera;
 
-enum class Shading
-{
-    Flat, // one fixed light, no sky: for checking geometry
-    Fast, // sky, sun and ambient light, fog and tone curve; no shadows or occlusion
-    Full, // Fast plus sun shadows and ambient occlusion
+enum class Shading {
+    Flat,  // one fixed light, no sky: for checking geometry
+    Fast,  // sky, sun and ambient light, fog and tone curve; no shadows or occlusion
+    Full,  // Fast plus sun shadows and ambient occlusion
 };
 
 struct ViewLook

@@ -24,22 +24,22 @@ void main() {
 // The tone curve and the sky lookup, shared by the mesh and sky shaders (same formulas as
 // tonecurve.h; the sky texture holds sky.h's radiance over the sphere, longitude by
 // latitude).
-#define VIEW_COMMON \
-    "uniform sampler2D uSkyTex;\n" \
-    "uniform float uExposure;\n" \
-    "vec3 skyRadiance(vec3 d) {\n" \
-    "    float u = atan(d.x, -d.z) / 6.2831853 + 0.5;\n" \
-    "    float v = asin(clamp(d.y, -1.0, 1.0)) / 3.1415927 + 0.5;\n" \
-    "    return texture2D(uSkyTex, vec2(u, v)).rgb;\n" \
-    "}\n" \
-    "vec3 filmic(vec3 x) {\n" \
-    "    x *= uExposure;\n" \
+#define VIEW_COMMON                                                                           \
+    "uniform sampler2D uSkyTex;\n"                                                            \
+    "uniform float uExposure;\n"                                                              \
+    "vec3 skyRadiance(vec3 d) {\n"                                                            \
+    "    float u = atan(d.x, -d.z) / 6.2831853 + 0.5;\n"                                      \
+    "    float v = asin(clamp(d.y, -1.0, 1.0)) / 3.1415927 + 0.5;\n"                          \
+    "    return texture2D(uSkyTex, vec2(u, v)).rgb;\n"                                        \
+    "}\n"                                                                                     \
+    "vec3 filmic(vec3 x) {\n"                                                                 \
+    "    x *= uExposure;\n"                                                                   \
     "    return clamp((x * (2.51 * x + 0.03)) / (x * (2.43 * x + 0.59) + 0.14), 0.0, 1.0);\n" \
-    "}\n" \
-    "vec3 toSrgb(vec3 c) {\n" \
-    "    vec3 lo = 12.92 * c;\n" \
-    "    vec3 hi = 1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055;\n" \
-    "    return mix(lo, hi, step(vec3(0.0031308), c));\n" \
+    "}\n"                                                                                     \
+    "vec3 toSrgb(vec3 c) {\n"                                                                 \
+    "    vec3 lo = 12.92 * c;\n"                                                              \
+    "    vec3 hi = 1.055 * pow(c, vec3(1.0 / 2.4)) - 0.055;\n"                                \
+    "    return mix(lo, hi, step(vec3(0.0031308), c));\n"                                     \
     "}\n"
 
 // Alpha modes: 0 opaque, 1 cut-out (opacity map of solid and clear parts), 2 blended (a soft
@@ -389,4 +389,4 @@ void main() {
 }
 )";
 
-} // namespace viewshaders
+}  // namespace viewshaders

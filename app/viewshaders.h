@@ -17,4 +17,4 @@ extern const char* const kScreenVS;
 extern const char* const kSkyFS;
 extern const char* const kOcclusionFS;
 
-} // namespace viewshaders
+}  // namespace viewshaders

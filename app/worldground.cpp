@@ -55,7 +55,7 @@ bool fitPlanes(const std::vector<GpuVertex>& v, Plane* pu, Plane* pv)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& out, WorldGroundShape* shape)
 {
@@ -77,7 +77,7 @@ bool buildWorldGround(const MeshBuffers& terrain, float farRadius, MeshBuffers& 
     const float eps = size * 1e-4f;
     struct RimPoint
     {
-        float s;      // distance along the outline
+        float s;  // distance along the outline
         QVector3D p;
         QVector3D n;  // the terrain's normal there (null when it has none)
         bool operator<(const RimPoint& o) const { return s < o.s; }
@@ -225,7 +225,7 @@ void terrainForGround(const DzFacetMesh& mesh, const QMatrix4x4& model, MeshBuff
     // A terrain past the drawing budget: its sampled grid keeps the rim and the texture plane.
     if (buildGridPreview(mesh, kMaxDrawnGridVertices, terrain)) {
         const QMatrix3x3 normalMat = model.normalMatrix();
-        const float* m = normalMat.constData(); // column-major
+        const float* m = normalMat.constData();  // column-major
         for (GpuVertex& v : terrain.vertices) {
             const QVector3D p = model.map(QVector3D(v.px, v.py, v.pz));
             v.px = p.x(), v.py = p.y(), v.pz = p.z();
@@ -250,7 +250,9 @@ void terrainForGround(const DzFacetMesh& mesh, const QMatrix4x4& model, MeshBuff
         z0 = std::min(z0, v.pz), z1 = std::max(z1, v.pz);
     }
     const float eps = std::max(x1 - x0, z1 - z0) * 1e-4f;
-    auto onRim = [&](const GpuVertex& v) { return v.px <= x0 + eps || v.px >= x1 - eps || v.pz <= z0 + eps || v.pz >= z1 - eps; };
+    auto onRim = [&](const GpuVertex& v) {
+        return v.px <= x0 + eps || v.px >= x1 - eps || v.pz <= z0 + eps || v.pz >= z1 - eps;
+    };
     const DzFacet* f = mesh.getFacetsPtr();
     const DzMap* uvs = mesh.getUVs();
     for (int i = 0, n = mesh.getNumFacets(); i < n; ++i) {

@@ -13,9 +13,9 @@ class DzFacetMesh;
 
 struct WorldGroundShape
 {
-    QVector3D centre;   // the middle of the terrain at the ring's far height
-    float radius = 0.f; // of the far edge, from the centre
-    float halfX = 0.f, halfZ = 0.f; // the terrain's footprint around the centre
+    QVector3D centre;                // the middle of the terrain at the ring's far height
+    float radius = 0.f;              // of the far edge, from the centre
+    float halfX = 0.f, halfZ = 0.f;  // the terrain's footprint around the centre
 };
 
 // Builds the ring around terrain (its triangles in world space, as buildMeshBuffers lays

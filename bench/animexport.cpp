@@ -75,7 +75,13 @@ void BM_MeadowExport60(benchmark::State& state)
         state.ResumeTiming();
         const double w = wallSeconds(), c = processCpuSeconds();
         QString error;
-        const bool ok = exportAnimationGlb(file, opt, [](QString*) { tick(); return true; }, &error);
+        const bool ok = exportAnimationGlb(
+            file, opt,
+            [](QString*) {
+                tick();
+                return true;
+            },
+            &error);
         exported = {wallSeconds() - w, processCpuSeconds() - c};
         if (!ok) {
             state.SkipWithError(qPrintable(error));
@@ -89,10 +95,16 @@ void BM_MeadowExport60(benchmark::State& state)
     state.counters["ratio_cpu"] = exported.cpu / ticks.cpu;
     state.counters["MB"] = double(bytes) / 1e6;
 }
-BENCHMARK(BM_MeadowExport60)->ArgName("meshopt")->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->UseRealTime()
-    ->MeasureProcessCPUTime()->Iterations(1);
+BENCHMARK(BM_MeadowExport60)
+    ->ArgName("meshopt")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Iterations(1);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

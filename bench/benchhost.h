@@ -14,8 +14,7 @@ extern "C" DzPlugin* getPluginDefinition();
 class BenchHost
 {
 public:
-    BenchHost(int& argc, char** argv, const char* program)
-        : m_app((offscreenUnlessSet(), argc), argv)
+    BenchHost(int& argc, char** argv, const char* program) : m_app((offscreenUnlessSet(), argc), argv)
     {
         QString error;
         m_ok = dzApp->getPluginMgr()->addPlugin(getPluginDefinition(), &error);

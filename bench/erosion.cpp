@@ -34,8 +34,16 @@ void BM_Droplets(benchmark::State& st)
         benchmark::DoNotOptimize(y.data());
     }
 }
-BENCHMARK(BM_Droplets)->Name("Droplets2001/200k/threads:1")->Args({200000, 1})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Droplets)->Name("Droplets2001/200k/threads:2")->Args({200000, 2})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Droplets)
+    ->Name("Droplets2001/200k/threads:1")
+    ->Args({200000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_Droplets)
+    ->Name("Droplets2001/200k/threads:2")
+    ->Args({200000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Thermal(benchmark::State& st)
 {

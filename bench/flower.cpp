@@ -69,7 +69,8 @@ void BM_FlowerGeometry250(benchmark::State& st)
         allocations += g_allocations.load() - before;
     }
     st.counters["vertices"] = benchmark::Counter(double(info.vertices));
-    st.counters["vertices_per_s"] = benchmark::Counter(double(info.vertices), benchmark::Counter::kIsIterationInvariantRate);
+    st.counters["vertices_per_s"] =
+        benchmark::Counter(double(info.vertices), benchmark::Counter::kIsIterationInvariantRate);
     st.counters["allocations"] = benchmark::Counter(double(allocations));
     st.counters["height_queries"] = benchmark::Counter(double(info.heightQueries));
 }

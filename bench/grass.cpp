@@ -167,7 +167,7 @@ void BM_PaneTickOverhead64x10(benchmark::State& st)
     }
 }
 BENCHMARK(BM_PaneTickOverhead64x10)->Unit(benchmark::kMicrosecond)->UseRealTime();
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -80,8 +80,16 @@ void BM_UpdateLandScape(benchmark::State& st)
     st.counters["vertices"] = double(VV);
     st.counters["peak_MB"] = double(peakMegabytes());
 }
-BENCHMARK(BM_UpdateLandScape)->Name("UpdateLandScape/T20D20")->Args({20, 20})->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_UpdateLandScape)->Name("UpdateLandScape/T100D20")->Args({100, 20})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UpdateLandScape)
+    ->Name("UpdateLandScape/T20D20")
+    ->Args({20, 20})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_UpdateLandScape)
+    ->Name("UpdateLandScape/T100D20")
+    ->Args({100, 20})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_UpdateLandScape)
     ->Name("UpdateLandScape/T100D100")
     ->Args({100, 100})
@@ -92,7 +100,13 @@ BENCHMARK(BM_UpdateLandScape)
 
 // Each pass alone at 2001 x 2001, to set against memory bandwidth: every pass reads and
 // writes the 16 MB of heights once (the vertex write reads 16 MB and writes 48 MB).
-enum Pass { Blend, PathPass, SmoothPass, DenoisePass, Vertices };
+enum Pass {
+    Blend,
+    PathPass,
+    SmoothPass,
+    DenoisePass,
+    Vertices
+};
 void BM_Pass(benchmark::State& st)
 {
     Inputs in(100, 20);
@@ -102,11 +116,21 @@ void BM_Pass(benchmark::State& st)
     blendTerrain(in.p, in.s, field.data());
     for (auto _ : st) {
         switch (st.range(0)) {
-        case Blend: blendTerrain(in.p, in.s, field.data()); break;
-        case PathPass: relaxTerrainPath(in.p, in.s, field.data()); break;
-        case SmoothPass: smoothTerrain(in.p.layout, in.p.smooth(), field.data()); break;
-        case DenoisePass: denoiseTerrain(in.p.layout, in.p.denoise(), field.data()); break;
-        case Vertices: writeTerrainVertices(in.p.layout, field.data(), vertices.data()); break;
+        case Blend:
+            blendTerrain(in.p, in.s, field.data());
+            break;
+        case PathPass:
+            relaxTerrainPath(in.p, in.s, field.data());
+            break;
+        case SmoothPass:
+            smoothTerrain(in.p.layout, in.p.smooth(), field.data());
+            break;
+        case DenoisePass:
+            denoiseTerrain(in.p.layout, in.p.denoise(), field.data());
+            break;
+        case Vertices:
+            writeTerrainVertices(in.p.layout, field.data(), vertices.data());
+            break;
         }
         benchmark::ClobberMemory();
     }

@@ -17,9 +17,8 @@ namespace {
 struct Terrain : MappingGround, BenchTerrain
 {
     Terrain()
-        : BenchTerrain([](float x, float z) {
-              return 120.f * std::exp(-(x * x + z * z) / 90000.f) + 8.f * std::sin(x * 0.05f);
-          })
+        : BenchTerrain(
+              [](float x, float z) { return 120.f * std::exp(-(x * x + z * z) / 90000.f) + 8.f * std::sin(x * 0.05f); })
     {
     }
     HeightAnswer height(float x, float z, DzVec3* normal, int* i, int* j) const override

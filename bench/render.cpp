@@ -90,8 +90,15 @@ void BM_Render(benchmark::State& state)
     state.counters["primary_share"] = double(rays.primary) / double(rays.total());
     state.counters["shadow_share"] = double(rays.shadow) / double(rays.total());
 }
-BENCHMARK(BM_Render)->ArgNames({"sample", "threads"})->Args({0, 2})->Args({1, 2})->Args({2, 2})->Args({3, 2})
-    ->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_Render)
+    ->ArgNames({"sample", "threads"})
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Args({2, 2})
+    ->Args({3, 2})
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 void BM_RenderBuild(benchmark::State& state)
 {
@@ -115,7 +122,7 @@ void BM_RenderBuild(benchmark::State& state)
 }
 BENCHMARK(BM_RenderBuild)->ArgName("sample")->DenseRange(0, 3)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

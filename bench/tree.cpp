@@ -115,7 +115,8 @@ void generate(benchmark::State& state, QString file)
     }
     state.counters["vertices"] = info.vertices;
     state.counters["quads"] = info.quads;
-    state.counters["vertices_per_s"] = benchmark::Counter(double(info.vertices), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["vertices_per_s"] =
+        benchmark::Counter(double(info.vertices), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void wind(benchmark::State& state, QString file)
@@ -139,7 +140,8 @@ void wind(benchmark::State& state, QString file)
     }
     state.counters["vertices"] = info.vertices;
     state.counters["allocations"] = double(allocs);
-    state.counters["vertices_per_s"] = benchmark::Counter(double(info.vertices), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["vertices_per_s"] =
+        benchmark::Counter(double(info.vertices), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void treeTick(benchmark::State& state)
@@ -162,10 +164,15 @@ int main(int argc, char** argv)
     for (const QString& name : QDir(presetDir()).entryList({"*.txt"}, QDir::Files, QDir::Name)) {
         const QString file = presetDir() + "/" + name;
         const std::string label = name.chopped(4).toStdString();
-        benchmark::RegisterBenchmark(("BM_GenerateTree/" + label).c_str(), generate, file)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BM_GenerateTree/" + label).c_str(), generate, file)
+            ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("BM_WindTree/" + label).c_str(), wind, file)->Unit(benchmark::kMillisecond);
     }
-    benchmark::RegisterBenchmark("BM_TreeTick16", treeTick)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("BM_TreeTick16", treeTick)
+        ->Arg(0)
+        ->Arg(2)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -60,7 +60,8 @@ int firstTree()
 }
 
 // Takes the step change makes, reports its memory, and times its undo.
-template <class Change> void measure(benchmark::State& state, Change change)
+template <class Change>
+void measure(benchmark::State& state, Change change)
 {
     double bytes = 0, heap = 0;
     for (auto _ : state) {

@@ -223,8 +223,8 @@ void BM_Screenshot(benchmark::State& state)
     g_gl->ctx.makeCurrent(&g_gl->surface);
     const double megapixels = double(size.width()) * size.height() / 1e6;
     state.counters["Mpx"] = megapixels;
-    state.counters["s_per_Mpx"] =
-        benchmark::Counter(double(state.iterations()) * megapixels, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["s_per_Mpx"] = benchmark::Counter(double(state.iterations()) * megapixels,
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Screenshot)
     ->Args({640, 360})
@@ -266,15 +266,39 @@ void BM_SampleFrame(benchmark::State& state, const char* sample, Shading mode, N
     setViewLook(look);
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
-BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_flat, "Meadow", Shading::Flat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_fast, "Meadow", Shading::Fast)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_full, "Meadow", Shading::Full)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK_CAPTURE(BM_SampleFrame, Valley_flat, "Valley", Shading::Flat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK_CAPTURE(BM_SampleFrame, Valley_fast, "Valley", Shading::Fast)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK_CAPTURE(BM_SampleFrame, Valley_full, "Valley", Shading::Full)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_flat, "Meadow", Shading::Flat)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_fast, "Meadow", Shading::Fast)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Meadow_full, "Meadow", Shading::Full)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_flat, "Valley", Shading::Flat)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_fast, "Valley", Shading::Fast)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_full, "Valley", Shading::Full)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
 // Standing in the Valley: the shadow cascades' near slices are small, the far ones wide.
-BENCHMARK_CAPTURE(BM_SampleFrame, Valley_eye_flat, "Valley", Shading::Flat, NamedView::Eye)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
-BENCHMARK_CAPTURE(BM_SampleFrame, Valley_eye_full, "Valley", Shading::Full, NamedView::Eye)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_eye_flat, "Valley", Shading::Flat, NamedView::Eye)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SampleFrame, Valley_eye_full, "Valley", Shading::Full, NamedView::Eye)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(3.0);
 
 }  // namespace
 

@@ -32,8 +32,9 @@ QString companionReplyScript(float height)
 {
     // A broken terrain must not break the companion's script with a "nan".
     const double h = std::isfinite(height) ? double(height) : 0.0;
-    return QString("var oPaneMgr=MainWindow.getPaneMgr(); var myPane=oPaneMgr.findPane(\"ZPK_TrekkoPane\"); "
-                   "if(myPane){myPane.VerdixHeight(%1);}")
+    return QString(
+               "var oPaneMgr=MainWindow.getPaneMgr(); var myPane=oPaneMgr.findPane(\"ZPK_TrekkoPane\"); "
+               "if(myPane){myPane.VerdixHeight(%1);}")
         .arg(h, 0, 'g', 6);
 }
 

@@ -9,7 +9,7 @@ namespace verdix {
 
 struct LandscapeAnswer
 {
-    int box = 0;      // box index of the landscape
+    int box = 0;  // box index of the landscape
     HeightAnswer answer;
 };
 

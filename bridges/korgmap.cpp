@@ -38,11 +38,23 @@ Map grassMap()
     group(m, kKnobs, KorgOp::Set,
           {"Shape", "Area size X", "Full off X", "Clump Min", "Height Min", "Bend Min", "Thick Min", "Move X"});
     defaults(m, kSButtons,
-             {{"Shape", 1}, {"Area size X", 100}, {"Full off X", 0}, {"Clump Min", 1}, {"Height Min", 20},
-              {"Bend Min", 500}, {"Thick Min", 200}, {"Move X", 0}});
+             {{"Shape", 1},
+              {"Area size X", 100},
+              {"Full off X", 0},
+              {"Clump Min", 1},
+              {"Height Min", 20},
+              {"Bend Min", 500},
+              {"Thick Min", 200},
+              {"Move X", 0}});
     defaults(m, kMButtons,
-             {{"Ring", 1}, {"Area size Z", 100}, {"Full off Z", 0}, {"Clump RND", 7}, {"Height RND", 40},
-              {"Bend RND", 300}, {"Thick RND", 250}, {"Move Z", 0}});
+             {{"Ring", 1},
+              {"Area size Z", 100},
+              {"Full off Z", 0},
+              {"Clump RND", 7},
+              {"Height RND", 40},
+              {"Bend RND", 300},
+              {"Thick RND", 250},
+              {"Move Z", 0}});
     return m;
 }
 
@@ -121,13 +133,20 @@ const Map& mapOf(int type)
     static const Map grass = grassMap(), billboard = billboardMap(), landscape = landscapeMap(), tree = treeMap(),
                      flower = flowerMap(), stones = stonesMap();
     switch (type) {
-    case TypeGrass: return grass;
-    case TypeBillboard: return billboard;
-    case TypeLandscape: return landscape;
-    case TypeTree: return tree;
-    case TypeFlower: return flower;
-    case TypeStones: return stones;
-    default: return none;
+    case TypeGrass:
+        return grass;
+    case TypeBillboard:
+        return billboard;
+    case TypeLandscape:
+        return landscape;
+    case TypeTree:
+        return tree;
+    case TypeFlower:
+        return flower;
+    case TypeStones:
+        return stones;
+    default:
+        return none;
     }
 }
 

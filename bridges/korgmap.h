@@ -34,9 +34,9 @@ enum class KorgOp {
 struct KorgAction
 {
     KorgOp op = KorgOp::None;
-    QString slider;   // target slider's display name (Set, NegativeSet, Default, Zero)
-    int combo = -1;   // ComboStep: the box's combo box by creation order, 0-based
-    int value = 0;    // Default: the value set
+    QString slider;  // target slider's display name (Set, NegativeSet, Default, Zero)
+    int combo = -1;  // ComboStep: the box's combo box by creation order, 0-based
+    int value = 0;   // Default: the value set
 };
 
 // The action of controller cc on a box of type; op None for a control the type leaves alone

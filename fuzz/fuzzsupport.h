@@ -13,12 +13,12 @@
 #include <unistd.h>
 
 // Aborts with the message: libFuzzer and the replay test both count that as a finding.
-#define FUZZ_CHECK(cond, msg)                                                          \
-    do {                                                                               \
-        if (!(cond)) {                                                                 \
+#define FUZZ_CHECK(cond, msg)                                                                 \
+    do {                                                                                      \
+        if (!(cond)) {                                                                        \
             std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", msg, __FILE__, __LINE__); \
-            std::abort();                                                              \
-        }                                                                              \
+            std::abort();                                                                     \
+        }                                                                                     \
     } while (0)
 
 // One file per process, rewritten for every input.

@@ -44,19 +44,17 @@ struct SizeCap
     int max;
 };
 const SizeCap kSizeCaps[] = {
-    {TypeLandscape, "DIVISIONS", 12},    {TypeLandscape, "TILES", 4},
-    {TypeGrass, "Amount", 100},          {TypeGrass, "Grass LOD", 8},
-    {TypeTree, "Trunk Sides", 12},       {TypeTree, "Trunk LOD", 10},        {TypeTree, "Branch Sides", 8},
-    {TypeTree, "Branch LOD", 8},         {TypeTree, "BranchB LOD", 8},       {TypeTree, "Twig Sides", 6},
-    {TypeTree, "Twig LOD A", 4},         {TypeTree, "Twig LOD B", 4},        {TypeTree, "Fruit Sides", 8},
-    {TypeTree, "Fruit LOD", 30},
-    {TypeFlower, "Amount", 6},           {TypeFlower, "Stem Sides", 8},      {TypeFlower, "Stem LOD", 10},
-    {TypeFlower, "Stem Count", 3},       {TypeFlower, "Stem Count RND", 3},  {TypeFlower, "Petal Layers", 4},
-    {TypeFlower, "Petal Spin Inner", 8}, {TypeFlower, "Petal Spin Outer", 8}, {TypeFlower, "Petal LOD", 6},
-    {TypeFlower, "Leaf Row Count", 8},   {TypeFlower, "Leaf LOD", 6},
-    {TypeStones, "Grass", 30},           {TypeStones, "Grass LOD", 6},       {TypeStones, "Stone Amount", 16},
-    {TypeStones, "Stone LOD", 10},
-    {TypeBillboard, "Amount", 100},      {TypeBillboard, "Spin LOD", 8},
+    {TypeLandscape, "DIVISIONS", 12},    {TypeLandscape, "TILES", 4},     {TypeGrass, "Amount", 100},
+    {TypeGrass, "Grass LOD", 8},         {TypeTree, "Trunk Sides", 12},   {TypeTree, "Trunk LOD", 10},
+    {TypeTree, "Branch Sides", 8},       {TypeTree, "Branch LOD", 8},     {TypeTree, "BranchB LOD", 8},
+    {TypeTree, "Twig Sides", 6},         {TypeTree, "Twig LOD A", 4},     {TypeTree, "Twig LOD B", 4},
+    {TypeTree, "Fruit Sides", 8},        {TypeTree, "Fruit LOD", 30},     {TypeFlower, "Amount", 6},
+    {TypeFlower, "Stem Sides", 8},       {TypeFlower, "Stem LOD", 10},    {TypeFlower, "Stem Count", 3},
+    {TypeFlower, "Stem Count RND", 3},   {TypeFlower, "Petal Layers", 4}, {TypeFlower, "Petal Spin Inner", 8},
+    {TypeFlower, "Petal Spin Outer", 8}, {TypeFlower, "Petal LOD", 6},    {TypeFlower, "Leaf Row Count", 8},
+    {TypeFlower, "Leaf LOD", 6},         {TypeStones, "Grass", 30},       {TypeStones, "Grass LOD", 6},
+    {TypeStones, "Stone Amount", 16},    {TypeStones, "Stone LOD", 10},   {TypeBillboard, "Amount", 100},
+    {TypeBillboard, "Spin LOD", 8},
 };
 
 int sizeCap(int type, const DzIntSlider* s)
@@ -93,7 +91,7 @@ void checkFinite()
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
@@ -110,7 +108,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     for (const SizeCap& c : kSizeCaps) {
         FUZZ_CHECK(pane->createBoxOfType(c.type), "a box of a shown type is not created");
         bool found = false;
-        for (DzIntSlider* s : paneAccess->boxes()[0].sliders) found = found || (s && s->getLabel() == QLatin1String(c.slider));
+        for (DzIntSlider* s : paneAccess->boxes()[0].sliders)
+            found = found || (s && s->getLabel() == QLatin1String(c.slider));
         FUZZ_CHECK(found, c.slider);
         paneAccess->deleteControl(true, false);
     }

@@ -41,7 +41,7 @@ Summary summarize()
     return s;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {

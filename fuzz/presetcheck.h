@@ -22,4 +22,4 @@ inline void checkPreset(const uint8_t* data, size_t size, int type, const char* 
     readChecked(line, t);
 }
 
-} // namespace fuzz
+}  // namespace fuzz

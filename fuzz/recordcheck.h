@@ -64,4 +64,4 @@ inline verdix::BoxSnapshot readChecked(const QString& text, const verdix::ReadTa
     return snap;
 }
 
-} // namespace fuzz
+}  // namespace fuzz

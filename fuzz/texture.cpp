@@ -14,7 +14,7 @@
 namespace {
 // Inputs are small; a larger side only costs time here (the gate itself is the same).
 constexpr int kSide = 1024;
-}
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString name = QString::fromLatin1(reinterpret_cast<const char*>(data), int(std::min<size_t>(size, 48)));
     const verdix::GridTags tags = verdix::readGridTags(name);
     if (tags.fault.isEmpty())
-        FUZZ_CHECK(tags.columns >= 1 && tags.columns <= 40 && tags.rows >= 1 && tags.rows <= 40, "grid tag out of range");
+        FUZZ_CHECK(tags.columns >= 1 && tags.columns <= 40 && tags.rows >= 1 && tags.rows <= 40,
+                   "grid tag out of range");
     return 0;
 }

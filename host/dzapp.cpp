@@ -22,10 +22,7 @@ DzMainWindow::DzMainWindow(QObject* parent) : QObject(parent), m_viewportMgr(new
     setObjectName("MainWindow");
 }
 
-QObject* DzMainWindow::getPaneMgr() const
-{
-    return dzApp ? dzApp->getPaneMgr() : nullptr;
-}
+QObject* DzMainWindow::getPaneMgr() const { return dzApp ? dzApp->getPaneMgr() : nullptr; }
 
 bool DzMainWindow::undo() { return dzUndoStack && dzUndoStack->undoStep(); }
 bool DzMainWindow::redo() { return dzUndoStack && dzUndoStack->redoStep(); }
@@ -56,19 +53,12 @@ bool DzMainWindow::moveNode(const QString& label, double x, double y, double z)
 }
 
 DzApp::DzApp(QObject* parent)
-    : QObject(parent),
-      m_imageMgr(new DzImageMgr(this)),
-      m_mainWindow(new DzMainWindow(this)),
-      m_paneMgr(new DzPaneMgr(this)),
-      m_pluginMgr(new DzPluginMgr(this)),
-      m_dialogs(new DzDialogService)
+    : QObject(parent), m_imageMgr(new DzImageMgr(this)), m_mainWindow(new DzMainWindow(this)),
+      m_paneMgr(new DzPaneMgr(this)), m_pluginMgr(new DzPluginMgr(this)), m_dialogs(new DzDialogService)
 {
 }
 
-DzApp::~DzApp()
-{
-    delete m_dialogs;
-}
+DzApp::~DzApp() { delete m_dialogs; }
 
 void DzApp::statusLine(const QString& text, bool)
 {

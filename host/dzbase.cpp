@@ -3,10 +3,7 @@
 
 DzElement::DzElement(QObject* parent) : DzBase(parent) {}
 
-DzElement::~DzElement()
-{
-    qDeleteAll(m_properties);
-}
+DzElement::~DzElement() { qDeleteAll(m_properties); }
 
 void DzElement::setLabel(const QString& label)
 {

@@ -38,7 +38,10 @@ public:
     DzProperty* getProperty(int i) const { return m_properties.value(i); }
 
     void beginEdit() { ++m_editDepth; }
-    void finishEdit() { if (m_editDepth > 0) --m_editDepth; }
+    void finishEdit()
+    {
+        if (m_editDepth > 0) --m_editDepth;
+    }
     bool isEditing() const { return m_editDepth > 0; }
 
 signals:

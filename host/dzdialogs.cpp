@@ -5,8 +5,7 @@
 QMessageBox::StandardButton DzDialogService::messageBox(QMessageBox::Icon icon, const QString& title,
                                                         const QString& text, const QString& informativeText,
                                                         QMessageBox::StandardButtons buttons,
-                                                        QMessageBox::StandardButton defaultButton,
-                                                        QWidget* parent)
+                                                        QMessageBox::StandardButton defaultButton, QWidget* parent)
 {
     const bool reportsError = icon != QMessageBox::Question && (buttons & ~QMessageBox::Ok) == 0;
     m_messages.append({title, text, informativeText, reportsError});

@@ -4,10 +4,7 @@
 
 DzVertexMesh::DzVertexMesh(QObject* parent) : DzBase(parent) {}
 
-DzVertexMesh::~DzVertexMesh()
-{
-    delete m_uvs;
-}
+DzVertexMesh::~DzVertexMesh() { delete m_uvs; }
 
 void DzVertexMesh::setUVList(DzMap* map)
 {

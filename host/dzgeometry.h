@@ -31,7 +31,9 @@ struct DzBulkAllocator
     using value_type = T;
     DzBulkAllocator() = default;
     template <class U>
-    DzBulkAllocator(const DzBulkAllocator<U>&) noexcept {}
+    DzBulkAllocator(const DzBulkAllocator<U>&) noexcept
+    {
+    }
     T* allocate(size_t n)
     {
         if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
@@ -50,9 +52,15 @@ struct DzBulkAllocator
         ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
     }
     template <class U>
-    bool operator==(const DzBulkAllocator<U>&) const noexcept { return true; }
+    bool operator==(const DzBulkAllocator<U>&) const noexcept
+    {
+        return true;
+    }
     template <class U>
-    bool operator!=(const DzBulkAllocator<U>&) const noexcept { return false; }
+    bool operator!=(const DzBulkAllocator<U>&) const noexcept
+    {
+        return false;
+    }
 };
 template <class T>
 using DzBulkVector = std::vector<T, DzBulkAllocator<T>>;
@@ -73,7 +81,11 @@ public:
     }
     // As setNumValues, but the new values are undefined until the caller writes each one.
     void setNumValuesForWrite(int n) { m_values.resize(size_t(n < 0 ? 0 : n)); }
-    int appendPnt2Vec(const DzPnt2& p) { m_values.push_back(p); return int(m_values.size()) - 1; }
+    int appendPnt2Vec(const DzPnt2& p)
+    {
+        m_values.push_back(p);
+        return int(m_values.size()) - 1;
+    }
     // Out-of-range indices are ignored rather than growing the map behind the caller's back.
     void setPnt2Value(int index, const DzPnt2& p)
     {
@@ -155,17 +167,18 @@ public:
     }
     // As setNumVertices, but the new vertices are undefined until the caller writes each one.
     void setNumVerticesForWrite(int n) { m_verts.resize(size_t(n < 0 ? 0 : n)); }
-    int addVertex(const DzVec3& v) { m_verts.push_back(v); return int(m_verts.size()) - 1; }
+    int addVertex(const DzVec3& v)
+    {
+        m_verts.push_back(v);
+        return int(m_verts.size()) - 1;
+    }
     int addVertex(float x, float y, float z) { return addVertex(DzVec3(x, y, z)); }
     // The hot path of every animation tick: a bounds-checked inline store.
     void setVertex(int index, const DzVec3& v)
     {
         if (unsigned(index) < m_verts.size()) m_verts[size_t(index)] = v;
     }
-    DzVec3 getVertex(int index) const
-    {
-        return unsigned(index) < m_verts.size() ? m_verts[size_t(index)] : DzVec3();
-    }
+    DzVec3 getVertex(int index) const { return unsigned(index) < m_verts.size() ? m_verts[size_t(index)] : DzVec3(); }
     const DzVec3* getVerticesPtr() const { return m_verts.data(); }
     DzVec3* getVerticesPtr() { return m_verts.data(); }
     void clearAllVertices() { m_verts.clear(); }

@@ -47,7 +47,7 @@ private:
     bool m_open = false;
 };
 
-} // namespace
+}  // namespace
 
 bool dzIsPngFile(const QString& path)
 {

@@ -11,7 +11,8 @@
 #include <QVBoxLayout>
 
 DzIntSlider::DzIntSlider(QWidget* parent)
-    : QWidget(parent), m_label(new QLabel(this)), m_slider(new QSlider(Qt::Horizontal, this)), m_edit(new QLineEdit(this))
+    : QWidget(parent), m_label(new QLabel(this)), m_slider(new QSlider(Qt::Horizontal, this)),
+      m_edit(new QLineEdit(this))
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(1, 1, 1, 1);
@@ -53,8 +54,9 @@ void DzIntSlider::fitTextField()
     // Wide enough for every value of the range (200000 in a grass amount), never narrower
     // than the field the rows were laid out for.
     const QFontMetrics fm(m_edit->font());
-    const int widest = std::max(fm.horizontalAdvance(QString::number(m_min)), fm.horizontalAdvance(QString::number(m_max))) +
-                       (m_percent ? fm.horizontalAdvance('%') : 0);
+    const int widest =
+        std::max(fm.horizontalAdvance(QString::number(m_min)), fm.horizontalAdvance(QString::number(m_max))) +
+        (m_percent ? fm.horizontalAdvance('%') : 0);
     QStyleOptionFrame opt;
     opt.initFrom(m_edit);
     const int frame = m_edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, m_edit);
@@ -102,10 +104,7 @@ bool DzIntSlider::hasFocus() const
 
 QString DzIntSlider::text() const { return m_edit->text(); }
 
-int DzIntSlider::clampValue(int v) const
-{
-    return m_clamped ? qBound(m_min, v, m_max) : v;
-}
+int DzIntSlider::clampValue(int v) const { return m_clamped ? qBound(m_min, v, m_max) : v; }
 
 void DzIntSlider::setValue(int v)
 {

@@ -79,13 +79,14 @@ QStringList DzImageMgr::getImageFolders() const
 namespace {
 const char* const kDiffuse = "Diffuse Color";
 const char* const kOpacity = "Opacity Strength";
-}
+}  // namespace
 
 QStringList DzDefaultMaterial::propertyNames()
 {
-    return {"Diffuse Color", "Diffuse Strength", "Opacity Strength", "Specular Color", "Specular Strength",
-            "Glossiness", "Ambient Color", "Ambient Strength", "Bump Strength", "Normal Map",
-            "Displacement Strength", "Reflection Strength", "Refraction Strength", "Index of Refraction"};
+    return {"Diffuse Color",       "Diffuse Strength",   "Opacity Strength",      "Specular Color",
+            "Specular Strength",   "Glossiness",         "Ambient Color",         "Ambient Strength",
+            "Bump Strength",       "Normal Map",         "Displacement Strength", "Reflection Strength",
+            "Refraction Strength", "Index of Refraction"};
 }
 
 DzDefaultMaterial::DzDefaultMaterial(QObject* parent) : DzMaterial(parent)

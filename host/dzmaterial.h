@@ -25,16 +25,28 @@ class DZHOST_EXPORT DzNumericProperty : public DzProperty
     Q_OBJECT
 public:
     explicit DzNumericProperty(const QString& name, double value = 0.0, QObject* parent = nullptr)
-        : DzProperty(name, parent), m_value(value) {}
+        : DzProperty(name, parent), m_value(value)
+    {
+    }
 
     double getDoubleValue() const { return m_value; }
-    virtual void setDoubleValue(double v) { m_value = v; emit valueChanged(); }
+    virtual void setDoubleValue(double v)
+    {
+        m_value = v;
+        emit valueChanged();
+    }
 
     bool isMappable() const { return m_mappable; }
     void setIsMappable(bool on) { m_mappable = on; }
     DzTexture* getMapValue() const { return m_map; }
     // Maps are only kept on mappable properties, as on the real host.
-    void setMap(DzTexture* tex) { if (m_mappable || !tex) { m_map = tex; emit valueChanged(); } }
+    void setMap(DzTexture* tex)
+    {
+        if (m_mappable || !tex) {
+            m_map = tex;
+            emit valueChanged();
+        }
+    }
 
 signals:
     void valueChanged();
@@ -52,7 +64,9 @@ class DZHOST_EXPORT DzFloatProperty : public DzNumericProperty
     Q_OBJECT
 public:
     explicit DzFloatProperty(const QString& name, double value = 0.0, QObject* parent = nullptr)
-        : DzNumericProperty(name, value, parent) {}
+        : DzNumericProperty(name, value, parent)
+    {
+    }
 };
 
 // A colour whose numeric value is 0xRRGGBB.
@@ -61,7 +75,9 @@ class DZHOST_EXPORT DzColorProperty : public DzNumericProperty
     Q_OBJECT
 public:
     explicit DzColorProperty(const QString& name, const QColor& c = Qt::white, QObject* parent = nullptr)
-        : DzNumericProperty(name, double(c.rgb() & 0xFFFFFF), parent) {}
+        : DzNumericProperty(name, double(c.rgb() & 0xFFFFFF), parent)
+    {
+    }
 
     QColor getColorValue() const { return QColor::fromRgb(QRgb(quint32(m_value) | 0xFF000000u)); }
     void setColorValue(const QColor& c) { setDoubleValue(double(c.rgb() & 0xFFFFFF)); }

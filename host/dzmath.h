@@ -36,9 +36,27 @@ public:
     DzVec3 operator-() const { return {-m_x, -m_y, -m_z}; }
     DzVec3 operator*(float s) const { return {m_x * s, m_y * s, m_z * s}; }
     DzVec3 operator/(float s) const { return {m_x / s, m_y / s, m_z / s}; }
-    DzVec3& operator+=(const DzVec3& o) { m_x += o.m_x; m_y += o.m_y; m_z += o.m_z; return *this; }
-    DzVec3& operator-=(const DzVec3& o) { m_x -= o.m_x; m_y -= o.m_y; m_z -= o.m_z; return *this; }
-    DzVec3& operator*=(float s) { m_x *= s; m_y *= s; m_z *= s; return *this; }
+    DzVec3& operator+=(const DzVec3& o)
+    {
+        m_x += o.m_x;
+        m_y += o.m_y;
+        m_z += o.m_z;
+        return *this;
+    }
+    DzVec3& operator-=(const DzVec3& o)
+    {
+        m_x -= o.m_x;
+        m_y -= o.m_y;
+        m_z -= o.m_z;
+        return *this;
+    }
+    DzVec3& operator*=(float s)
+    {
+        m_x *= s;
+        m_y *= s;
+        m_z *= s;
+        return *this;
+    }
     bool operator==(const DzVec3& o) const { return m_x == o.m_x && m_y == o.m_y && m_z == o.m_z; }
     bool operator!=(const DzVec3& o) const { return !(*this == o); }
 
@@ -51,9 +69,18 @@ public:
     void normalize()
     {
         const float l = length();
-        if (l > 0.f) { m_x /= l; m_y /= l; m_z /= l; }
+        if (l > 0.f) {
+            m_x /= l;
+            m_y /= l;
+            m_z /= l;
+        }
     }
-    DzVec3 normalized() const { DzVec3 v(*this); v.normalize(); return v; }
+    DzVec3 normalized() const
+    {
+        DzVec3 v(*this);
+        v.normalize();
+        return v;
+    }
 };
 
 // Row-major 3x3 matrix. Rotations post-multiply: after rotateX then rotateY a vector is
@@ -72,15 +99,19 @@ public:
     float value(int row, int col) const { return m[row][col]; }
     void setValue(int row, int col, float v) { m[row][col] = v; }
     DzVec3 row(int r) const { return {m[r][0], m[r][1], m[r][2]}; }
-    void setRow(int r, const DzVec3& v) { m[r][0] = v.m_x; m[r][1] = v.m_y; m[r][2] = v.m_z; }
+    void setRow(int r, const DzVec3& v)
+    {
+        m[r][0] = v.m_x;
+        m[r][1] = v.m_y;
+        m[r][2] = v.m_z;
+    }
     float* rowPointer(int r) { return m[r]; }
 
     DzMatrix3 operator*(const DzMatrix3& o) const
     {
         DzMatrix3 out;
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                out.m[r][c] = m[r][0] * o.m[0][c] + m[r][1] * o.m[1][c] + m[r][2] * o.m[2][c];
+            for (int c = 0; c < 3; ++c) out.m[r][c] = m[r][0] * o.m[0][c] + m[r][1] * o.m[1][c] + m[r][2] * o.m[2][c];
         return out;
     }
     // Column-vector product M * v.
@@ -96,24 +127,30 @@ public:
     {
         const float c = std::cos(radians), s = std::sin(radians);
         DzMatrix3 r;
-        r.m[1][1] = c; r.m[1][2] = -s;
-        r.m[2][1] = s; r.m[2][2] = c;
+        r.m[1][1] = c;
+        r.m[1][2] = -s;
+        r.m[2][1] = s;
+        r.m[2][2] = c;
         *this = r * *this;
     }
     void rotateY(float radians)
     {
         const float c = std::cos(radians), s = std::sin(radians);
         DzMatrix3 r;
-        r.m[0][0] = c; r.m[0][2] = s;
-        r.m[2][0] = -s; r.m[2][2] = c;
+        r.m[0][0] = c;
+        r.m[0][2] = s;
+        r.m[2][0] = -s;
+        r.m[2][2] = c;
         *this = r * *this;
     }
     void rotateZ(float radians)
     {
         const float c = std::cos(radians), s = std::sin(radians);
         DzMatrix3 r;
-        r.m[0][0] = c; r.m[0][1] = -s;
-        r.m[1][0] = s; r.m[1][1] = c;
+        r.m[0][0] = c;
+        r.m[0][1] = -s;
+        r.m[1][0] = s;
+        r.m[1][1] = c;
         *this = r * *this;
     }
 };
@@ -146,10 +183,7 @@ public:
         const DzVec3 t = u.cross(v) * 2.f;
         return v + t * m_w + u.cross(t);
     }
-    bool operator==(const DzQuat& o) const
-    {
-        return m_x == o.m_x && m_y == o.m_y && m_z == o.m_z && m_w == o.m_w;
-    }
+    bool operator==(const DzQuat& o) const { return m_x == o.m_x && m_y == o.m_y && m_z == o.m_z && m_w == o.m_w; }
 };
 
 // A rigid transform with uniform-per-axis scale: world = T * R * S.
@@ -170,8 +204,7 @@ struct DzTransform
         DzTransform out;
         out.pos = apply(child.pos);
         out.rot = rot * child.rot;
-        out.scale = DzVec3(scale.m_x * child.scale.m_x, scale.m_y * child.scale.m_y,
-                           scale.m_z * child.scale.m_z);
+        out.scale = DzVec3(scale.m_x * child.scale.m_x, scale.m_y * child.scale.m_y, scale.m_z * child.scale.m_z);
         return out;
     }
     DzTransform inverse() const

@@ -2,8 +2,7 @@
 #include "dzapp.h"
 #include "dzplugin.h"
 
-DzPaneAction::DzPaneAction(const QString& paneClassName, QObject* parent)
-    : QAction(parent), m_paneClass(paneClassName)
+DzPaneAction::DzPaneAction(const QString& paneClassName, QObject* parent) : QAction(parent), m_paneClass(paneClassName)
 {
     connect(this, &QAction::triggered, this, &DzPaneAction::showPane);
 }
@@ -13,10 +12,7 @@ void DzPaneAction::showPane()
     if (dzApp) dzApp->getPaneMgr()->showPane(m_paneClass);
 }
 
-QObject* DzPaneMgr::findPane(const QString& className) const
-{
-    return findPaneByClass(className);
-}
+QObject* DzPaneMgr::findPane(const QString& className) const { return findPaneByClass(className); }
 
 DzPane* DzPaneMgr::findPaneByClass(const QString& className) const
 {

@@ -2,16 +2,13 @@
 #include <QFileInfo>
 #include <QLibrary>
 
-DzPlugin::DzPlugin(const QString& name, const QString& author, const QString& description, int major,
-                   int minor, int revision, int build)
+DzPlugin::DzPlugin(const QString& name, const QString& author, const QString& description, int major, int minor,
+                   int revision, int build)
     : m_name(name), m_author(author), m_description(description), m_version{major, minor, revision, build}
 {
 }
 
-DzPlugin::~DzPlugin()
-{
-    qDeleteAll(m_factories);
-}
+DzPlugin::~DzPlugin() { qDeleteAll(m_factories); }
 
 DzClassFactory* DzPlugin::findClassFactory(const QString& className) const
 {
@@ -54,9 +51,9 @@ bool DzPluginMgr::addPlugin(DzPlugin* plugin, QString* error)
             for (int j = 0; j < other->getNumClassFactories(); ++j) {
                 if (other->getClassFactory(j)->getClassID() == f->getClassID()) {
                     if (error)
-                        *error = QString("Class %1 of plug-in %2 reuses the id of %3")
-                                     .arg(f->getClassName(), plugin->getName(),
-                                          other->getClassFactory(j)->getClassName());
+                        *error =
+                            QString("Class %1 of plug-in %2 reuses the id of %3")
+                                .arg(f->getClassName(), plugin->getName(), other->getClassFactory(j)->getClassName());
                     return false;
                 }
             }

@@ -25,7 +25,12 @@ class DZHOST_EXPORT DzGuid
 {
 public:
     DzGuid() = default;
-    static DzGuid fromString(const QString& s) { DzGuid g; g.m_uuid = QUuid::fromString(s); return g; }
+    static DzGuid fromString(const QString& s)
+    {
+        DzGuid g;
+        g.m_uuid = QUuid::fromString(s);
+        return g;
+    }
     QString toString() const { return m_uuid.toString(); }
     bool isNull() const { return m_uuid.isNull(); }
     bool operator==(const DzGuid& o) const { return m_uuid == o.m_uuid; }
@@ -91,8 +96,8 @@ struct DzSceneDataIORegistration
 class DZHOST_EXPORT DzPlugin
 {
 public:
-    DzPlugin(const QString& name, const QString& author, const QString& description,
-             int major, int minor, int revision, int build);
+    DzPlugin(const QString& name, const QString& author, const QString& description, int major, int minor, int revision,
+             int build);
     ~DzPlugin();
 
     QString getName() const { return m_name; }

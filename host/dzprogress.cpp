@@ -70,8 +70,7 @@ bool takesInput(QWidget* w)
     ProgressState& s = state();
     if (s.cancelButton && (w == s.cancelButton || s.cancelButton->isAncestorOf(w))) return true;
     // A message box the operation itself shows must be answerable.
-    if (QWidget* modal = QApplication::activeModalWidget())
-        return w == modal || modal->isAncestorOf(w);
+    if (QWidget* modal = QApplication::activeModalWidget()) return w == modal || modal->isAncestorOf(w);
     return false;
 }
 
@@ -333,10 +332,8 @@ void DzProgress::report(bool)
     }
     if (s.console) {
         s.consoleShown = true;
-        if (s.lastMax > 0)
-            std::fprintf(stderr, "\r\033[K%s %d%%", qPrintable(m_label), s.lastValue / 10);
-        else
-            std::fprintf(stderr, "\r\033[K%s ...", qPrintable(m_label));
+        if (s.lastMax > 0) std::fprintf(stderr, "\r\033[K%s %d%%", qPrintable(m_label), s.lastValue / 10);
+        else std::fprintf(stderr, "\r\033[K%s ...", qPrintable(m_label));
         std::fflush(stderr);
     }
 }

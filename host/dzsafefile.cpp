@@ -94,7 +94,8 @@ bool resolveTarget(const QString& target, QString* final, int* mode, QString* wh
     }
     const QString canonicalDir = QFileInfo(dirPath).canonicalFilePath();
     if (canonicalDir.isEmpty() || inSpecialTree(canonicalDir)) {
-        *why = QString("Cannot write %1: %2 is a system folder, not one for files").arg(target, canonicalDir.isEmpty() ? dirPath : canonicalDir);
+        *why = QString("Cannot write %1: %2 is a system folder, not one for files")
+                   .arg(target, canonicalDir.isEmpty() ? dirPath : canonicalDir);
         return false;
     }
     *final = canonicalDir + QLatin1Char('/') + info.fileName();
@@ -154,7 +155,7 @@ bool replace(const QString& temp, const QString& final, const QString& target, Q
     return true;
 }
 
-} // namespace
+}  // namespace
 
 DzSafeFile::DzSafeFile(const QString& target) : m_target(target) {}
 
@@ -308,10 +309,7 @@ bool DzSafeFileSet::open()
     return true;
 }
 
-QString DzSafeFileSet::mainTempPath() const
-{
-    return m_dir + QLatin1Char('/') + QFileInfo(m_target).fileName();
-}
+QString DzSafeFileSet::mainTempPath() const { return m_dir + QLatin1Char('/') + QFileInfo(m_target).fileName(); }
 
 bool DzSafeFileSet::commit()
 {
@@ -338,7 +336,8 @@ bool DzSafeFileSet::commit()
     names.append(mainName);
     for (const QString& n : names) {
         QString why;
-        if (!replace(m_dir + QLatin1Char('/') + n, folder + QLatin1Char('/') + n, folder + QLatin1Char('/') + n, &why)) {
+        if (!replace(m_dir + QLatin1Char('/') + n, folder + QLatin1Char('/') + n, folder + QLatin1Char('/') + n,
+                     &why)) {
             m_error = why;
             return false;
         }

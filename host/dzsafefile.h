@@ -25,7 +25,7 @@ class DZHOST_EXPORT DzSafeFile
 {
 public:
     explicit DzSafeFile(const QString& target);
-    ~DzSafeFile(); // discards the temporary file unless committed
+    ~DzSafeFile();  // discards the temporary file unless committed
     DzSafeFile(const DzSafeFile&) = delete;
     DzSafeFile& operator=(const DzSafeFile&) = delete;
 
@@ -80,7 +80,7 @@ class DZHOST_EXPORT DzSafeFileSet
 {
 public:
     explicit DzSafeFileSet(const QString& mainTarget);
-    ~DzSafeFileSet(); // removes the temporary folder and whatever is still in it
+    ~DzSafeFileSet();  // removes the temporary folder and whatever is still in it
 
     // Creates the temporary folder; false with errorString() set.
     bool open();

@@ -134,11 +134,31 @@ public:
         m_afterKey = true;
     }
 
-    void value(const QString& s) { separate(); writeString(s); }
-    void value(bool b) { separate(); m_buf += b ? "true" : "false"; }
-    void value(int i) { separate(); m_buf += QByteArray::number(i); }
-    void value(qint64 i) { separate(); m_buf += QByteArray::number(i); }
-    void null() { separate(); m_buf += "null"; }
+    void value(const QString& s)
+    {
+        separate();
+        writeString(s);
+    }
+    void value(bool b)
+    {
+        separate();
+        m_buf += b ? "true" : "false";
+    }
+    void value(int i)
+    {
+        separate();
+        m_buf += QByteArray::number(i);
+    }
+    void value(qint64 i)
+    {
+        separate();
+        m_buf += QByteArray::number(i);
+    }
+    void null()
+    {
+        separate();
+        m_buf += "null";
+    }
 
     // Exact for every double (and so every float); non-finite values become strings.
     void number(double d)
@@ -162,15 +182,21 @@ public:
     {
         switch (v.type()) {
         case QJsonValue::Null:
-        case QJsonValue::Undefined: null(); break;
-        case QJsonValue::Bool: value(v.toBool()); break;
+        case QJsonValue::Undefined:
+            null();
+            break;
+        case QJsonValue::Bool:
+            value(v.toBool());
+            break;
         case QJsonValue::Double: {
             const double d = v.toDouble();
             if (std::isfinite(d)) number(d);
             else null();  // plain JSON has no such numbers; the reader would not know them
             break;
         }
-        case QJsonValue::String: value(v.toString()); break;
+        case QJsonValue::String:
+            value(v.toString());
+            break;
         case QJsonValue::Array: {
             const QJsonArray a = v.toArray();
             beginArray();
@@ -265,13 +291,27 @@ private:
         for (char ch : utf8) {
             const unsigned char c = static_cast<unsigned char>(ch);
             switch (c) {
-            case '"': m_buf += "\\\""; break;
-            case '\\': m_buf += "\\\\"; break;
-            case '\n': m_buf += "\\n"; break;
-            case '\r': m_buf += "\\r"; break;
-            case '\t': m_buf += "\\t"; break;
-            case '\b': m_buf += "\\b"; break;
-            case '\f': m_buf += "\\f"; break;
+            case '"':
+                m_buf += "\\\"";
+                break;
+            case '\\':
+                m_buf += "\\\\";
+                break;
+            case '\n':
+                m_buf += "\\n";
+                break;
+            case '\r':
+                m_buf += "\\r";
+                break;
+            case '\t':
+                m_buf += "\\t";
+                break;
+            case '\b':
+                m_buf += "\\b";
+                break;
+            case '\f':
+                m_buf += "\\f";
+                break;
             default:
                 if (c < 0x20) {
                     m_buf += "\\u00";
@@ -330,10 +370,7 @@ QString checkFacets(const DzFacet* facets, qint64 numFacets, qint64 numVerts, qi
     return QString();
 }
 
-void packLE32(const void* src, qint64 words, char* dst)
-{
-    qToLittleEndian<quint32>(src, qsizetype(words), dst);
-}
+void packLE32(const void* src, qint64 words, char* dst) { qToLittleEndian<quint32>(src, qsizetype(words), dst); }
 
 // ---------------------------------------------------------------------------------------
 // Reading: records that hold a checked file before any of it reaches the scene.
@@ -411,7 +448,9 @@ bool isNumericClass(const QString& cls)
 // the blob members qualify (labels and plug-in texts stay as they are), and only strings
 // without escapes, which base64 never has.
 constexpr qint64 kBlobMinLength = 4096;
-const char* const kBlobMark = "\x01" "blob#";
+const char* const kBlobMark =
+    "\x01"
+    "blob#";
 
 struct BlobText
 {
@@ -799,8 +838,7 @@ bool readProperty(Reader& r, const QJsonObject& o, PropertyRec& p)
     Scope s(r, QString("property %1").arg(quoted(p.name)));
     if (!r.getClass(o, propertyClasses(), p.cls)) return false;
     if (isNumericClass(p.cls))
-        return r.getNumber(o, "value", p.value) && r.getBool(o, "mappable", p.mappable) &&
-               r.getString(o, "map", p.map);
+        return r.getNumber(o, "value", p.value) && r.getBool(o, "mappable", p.mappable) && r.getString(o, "map", p.map);
     if (p.cls == "DzImageProperty") return r.getString(o, "image", p.map);
     return true;
 }
@@ -864,7 +902,8 @@ bool readMesh(Reader& r, const QJsonObject& o, int numMaterials, MeshRec& rec)
         const float* uv = reinterpret_cast<const float*>(map->getPnt2ArrayPtr());
         for (qint64 i = 0; i < qint64(numUVs) * 2; ++i)
             if (!std::isfinite(uv[i]))
-                return r.fail(QString("UV %1 of %2 is not a finite number (%3)").arg(i / 2).arg(numUVs).arg(double(uv[i])));
+                return r.fail(
+                    QString("UV %1 of %2 is not a finite number (%3)").arg(i / 2).arg(numUVs).arg(double(uv[i])));
     }
     if (!r.getFacets(o, "facets", numFacets, mesh)) return false;
     const QString bad = checkFacets(mesh->getFacetsPtr(), numFacets, numVerts, numUVs, numMaterials);
@@ -947,9 +986,8 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
     int version = 0;
     if (!r.getInt(root, "version", version, 1)) return false;
     if (version > kFormatVersion)
-        return r.fail(QString("written by a newer host (format %1, this host reads up to %2)")
-                          .arg(version)
-                          .arg(kFormatVersion));
+        return r.fail(
+            QString("written by a newer host (format %1, this host reads up to %2)").arg(version).arg(kFormatVersion));
     QJsonArray nodes;
     QJsonObject sceneData;
     // A frame is at least one tick long and at most an hour; times before the start do not exist.
@@ -973,7 +1011,11 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
     // Parents must form a forest: walk up from each node, marking the chains already known
     // to end at a root, so the whole check stays linear.
     {
-        enum : char { Unknown, OnPath, Rooted };
+        enum : char {
+            Unknown,
+            OnPath,
+            Rooted
+        };
         std::vector<char> state(scene.nodes.size(), Unknown);
         std::vector<int> path;
         for (size_t i = 0; i < scene.nodes.size(); ++i) {
@@ -985,9 +1027,8 @@ bool readScene(Reader& r, const QJsonObject& root, SceneRec& scene)
                 n = scene.nodes[size_t(n)].parent;
             }
             if (n >= 0 && state[size_t(n)] == OnPath)
-                return r.fail(QString("node %1 %2 is its own ancestor")
-                                  .arg(n)
-                                  .arg(quoted(scene.nodes[size_t(n)].label)));
+                return r.fail(
+                    QString("node %1 %2 is its own ancestor").arg(n).arg(quoted(scene.nodes[size_t(n)].label)));
             for (int p : path) state[size_t(p)] = Rooted;
         }
     }
@@ -1043,9 +1084,10 @@ public:
         const auto decode = [&] {
             for (size_t k; (k = next.fetch_add(1)) < distinct.size();) distinct[k]->getImage();
         };
-        const size_t helpers = dzApp->isMultiThreadingEnabled()
-                                   ? std::min<size_t>(distinct.size(), std::max(1u, std::thread::hardware_concurrency())) - 1
-                                   : 0;
+        const size_t helpers =
+            dzApp->isMultiThreadingEnabled()
+                ? std::min<size_t>(distinct.size(), std::max(1u, std::thread::hardware_concurrency())) - 1
+                : 0;
         std::vector<std::thread> threads;
         for (size_t k = 0; k < helpers && distinct.size() > 1; ++k) threads.emplace_back(decode);
         decode();
@@ -1252,29 +1294,41 @@ void DzSceneFile::writeMaterial(JsonWriter& w, const DzMaterial* mat)
 {
     const auto* dm = qobject_cast<const DzDefaultMaterial*>(mat);
     w.beginObject();
-    w.key("class"); w.value(QString(dm ? "DzDefaultMaterial" : "DzMaterial"));
-    w.key("name"); w.value(mat->getName());
-    w.key("label"); w.value(mat->getLabel());
-    w.key("smoothing"); w.value(dm ? dm->isSmoothingOn() : false);
+    w.key("class");
+    w.value(QString(dm ? "DzDefaultMaterial" : "DzMaterial"));
+    w.key("name");
+    w.value(mat->getName());
+    w.key("label");
+    w.value(mat->getLabel());
+    w.key("smoothing");
+    w.value(dm ? dm->isSmoothingOn() : false);
     w.key("properties");
     w.beginArray();
     for (int i = 0; i < mat->getNumProperties(); ++i) {
         const DzProperty* p = mat->getProperty(i);
         w.beginObject(true);
-        w.key("name"); w.value(p->getLabel());
+        w.key("name");
+        w.value(p->getLabel());
         if (const auto* num = qobject_cast<const DzNumericProperty*>(p)) {
             const char* cls = qobject_cast<const DzColorProperty*>(p)   ? "DzColorProperty"
                               : qobject_cast<const DzFloatProperty*>(p) ? "DzFloatProperty"
-                                                                         : "DzNumericProperty";
-            w.key("class"); w.value(QString(cls));
-            w.key("value"); w.number(num->getDoubleValue());
-            w.key("mappable"); w.value(num->isMappable());
-            w.key("map"); w.value(textureFile(num->getMapValue()));
+                                                                        : "DzNumericProperty";
+            w.key("class");
+            w.value(QString(cls));
+            w.key("value");
+            w.number(num->getDoubleValue());
+            w.key("mappable");
+            w.value(num->isMappable());
+            w.key("map");
+            w.value(textureFile(num->getMapValue()));
         } else if (const auto* img = qobject_cast<const DzImageProperty*>(p)) {
-            w.key("class"); w.value(QString("DzImageProperty"));
-            w.key("image"); w.value(textureFile(img->getValue()));
+            w.key("class");
+            w.value(QString("DzImageProperty"));
+            w.key("image");
+            w.value(textureFile(img->getValue()));
         } else {
-            w.key("class"); w.value(QString("DzProperty"));
+            w.key("class");
+            w.value(QString("DzProperty"));
         }
         w.endObject();
     }
@@ -1289,21 +1343,27 @@ void DzSceneFile::writeMesh(JsonWriter& w, const DzFacetMesh* mesh)
     const qint64 nuv = uvMap ? uvMap->getNumValues() : 0;
     const qint64 nf = mesh->getNumFacets();
     w.beginObject();
-    w.key("class"); w.value(QString("DzFacetMesh"));
-    w.key("name"); w.value(mesh->objectName());
-    w.key("active_material"); w.value(mesh->getActiveMaterial());
-    w.key("vertex_count"); w.value(nv);
+    w.key("class");
+    w.value(QString("DzFacetMesh"));
+    w.key("name");
+    w.value(mesh->objectName());
+    w.key("active_material");
+    w.value(mesh->getActiveMaterial());
+    w.key("vertex_count");
+    w.value(nv);
     w.key("vertices");
     const DzVec3* verts = mesh->getVerticesPtr();
     w.blob(nv, 12, [verts](qint64 first, qint64 n, char* dst) { packLE32(verts + first, n * 3, dst); });
     w.key("uv_class");
     if (uvMap) w.value(QString(qobject_cast<const DzUVSet*>(uvMap) ? "DzUVSet" : "DzMap"));
     else w.null();
-    w.key("uv_count"); w.value(nuv);
+    w.key("uv_count");
+    w.value(nuv);
     w.key("uvs");
     const DzPnt2* uvs = uvMap ? uvMap->getPnt2ArrayPtr() : nullptr;
     w.blob(nuv, 8, [uvs](qint64 first, qint64 n, char* dst) { packLE32(uvs + first, n * 2, dst); });
-    w.key("facet_count"); w.value(nf);
+    w.key("facet_count");
+    w.value(nf);
     w.key("facets");
     const DzFacet* facets = mesh->getFacetsPtr();
     w.blob(nf, kIntsPerFacet * 4, [facets](qint64 first, qint64 n, char* dst) {
@@ -1321,7 +1381,8 @@ void DzSceneFile::writeMesh(JsonWriter& w, const DzFacetMesh* mesh)
 bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
 {
     auto fail = [&](const QString& why) {
-        if (error) *error = oneLine(QString("Cannot save scene %1: %2").arg(quoted(QDir::toNativeSeparators(file)), why));
+        if (error)
+            *error = oneLine(QString("Cannot save scene %1: %2").arg(quoted(QDir::toNativeSeparators(file)), why));
         return false;
     };
     if (file.isEmpty()) return fail("no file name given");
@@ -1342,10 +1403,11 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
             const auto* shape = qobject_cast<const DzFacetShape*>(obj->getShape(s));
             const DzFacetMesh* mesh = shape ? shape->getFacetMesh() : nullptr;
             if (!mesh) continue;
-            const QString bad = checkFacets(mesh->getFacetsPtr(), mesh->getNumFacets(), mesh->getNumVertices(),
-                                            mesh->getUVs() ? mesh->getUVs()->getNumValues() : 0,
-                                            shape->getNumMaterials());
-            if (!bad.isEmpty()) return fail(QString("node %1, shape %2: %3").arg(quoted(n->getLabel())).arg(s).arg(bad));
+            const QString bad =
+                checkFacets(mesh->getFacetsPtr(), mesh->getNumFacets(), mesh->getNumVertices(),
+                            mesh->getUVs() ? mesh->getUVs()->getNumValues() : 0, shape->getNumMaterials());
+            if (!bad.isEmpty())
+                return fail(QString("node %1, shape %2: %3").arg(quoted(n->getLabel())).arg(s).arg(bad));
         }
     }
 
@@ -1375,11 +1437,16 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
     if (!out.open()) return fail(out.errorString());
     JsonWriter w(out.device());
     w.beginObject();
-    w.key("format"); w.value(QString(kFormatTag));
-    w.key("version"); w.value(kFormatVersion);
-    w.key("time"); w.value(qint64(scene.m_time));
-    w.key("time_step"); w.value(qint64(scene.m_timeStep));
-    w.key("anim_end"); w.value(qint64(scene.m_animEnd));
+    w.key("format");
+    w.value(QString(kFormatTag));
+    w.key("version");
+    w.value(kFormatVersion);
+    w.key("time");
+    w.value(qint64(scene.m_time));
+    w.key("time_step");
+    w.value(qint64(scene.m_timeStep));
+    w.key("anim_end");
+    w.value(qint64(scene.m_animEnd));
     w.key("nodes");
     w.beginArray();
     for (const DzNode* n : nodes) {
@@ -1388,39 +1455,57 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
         const int parentIdx = parent ? index.value(parent, -1) : -1;
         const DzTransform t = (parent && parentIdx < 0) ? n->getWSTransform() : n->getLocalTransform();
         w.beginObject();
-        w.key("class"); w.value(QString("DzNode"));
-        w.key("name"); w.value(n->getName());
-        w.key("label"); w.value(n->getLabel());
-        w.key("asset_id"); w.value(n->getAssetId());
-        w.key("parent"); w.value(parentIdx);
+        w.key("class");
+        w.value(QString("DzNode"));
+        w.key("name");
+        w.value(n->getName());
+        w.key("label");
+        w.value(n->getLabel());
+        w.key("asset_id");
+        w.value(n->getAssetId());
+        w.key("parent");
+        w.value(parentIdx);
         const float pos[3] = {t.pos.m_x, t.pos.m_y, t.pos.m_z};
         const float rot[4] = {t.rot.m_x, t.rot.m_y, t.rot.m_z, t.rot.m_w};
         const float scale[3] = {t.scale.m_x, t.scale.m_y, t.scale.m_z};
-        w.key("pos"); w.floats(pos, 3);
-        w.key("rot"); w.floats(rot, 4);
-        w.key("scale"); w.floats(scale, 3);
-        w.key("visible"); w.value(n->isVisible());
-        w.key("selectable"); w.value(n->isSelectable());
-        w.key("visible_in_render"); w.value(n->isVisibleInRender());
-        w.key("render_priority"); w.value(n->getRenderPriority());
+        w.key("pos");
+        w.floats(pos, 3);
+        w.key("rot");
+        w.floats(rot, 4);
+        w.key("scale");
+        w.floats(scale, 3);
+        w.key("visible");
+        w.value(n->isVisible());
+        w.key("selectable");
+        w.value(n->isSelectable());
+        w.key("visible_in_render");
+        w.value(n->isVisibleInRender());
+        w.key("render_priority");
+        w.value(n->getRenderPriority());
         w.key("presentation");
         if (n->getPresentation()) w.value(n->getPresentation()->getType());
         else w.null();
         w.key("object");
         if (const DzObject* obj = n->getObject()) {
             w.beginObject();
-            w.key("class"); w.value(QString("DzObject"));
-            w.key("name"); w.value(obj->getName());
-            w.key("label"); w.value(obj->getLabel());
+            w.key("class");
+            w.value(QString("DzObject"));
+            w.key("name");
+            w.value(obj->getName());
+            w.key("label");
+            w.value(obj->getLabel());
             w.key("shapes");
             w.beginArray();
             for (int s = 0; s < obj->getNumShapes(); ++s) {
                 const DzShape* shape = obj->getShape(s);
                 const auto* facetShape = qobject_cast<const DzFacetShape*>(shape);
                 w.beginObject();
-                w.key("class"); w.value(QString(facetShape ? "DzFacetShape" : "DzShape"));
-                w.key("name"); w.value(shape->getName());
-                w.key("label"); w.value(shape->getLabel());
+                w.key("class");
+                w.value(QString(facetShape ? "DzFacetShape" : "DzShape"));
+                w.key("name");
+                w.value(shape->getName());
+                w.key("label");
+                w.value(shape->getLabel());
                 w.key("materials");
                 w.beginArray();
                 for (int m = 0; m < shape->getNumMaterials(); ++m) writeMaterial(w, shape->getMaterial(m));
@@ -1462,7 +1547,8 @@ bool DzSceneFile::save(DzScene& scene, const QString& file, QString* error)
 bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool merge)
 {
     auto fail = [&](const QString& why) {
-        if (error) *error = oneLine(QString("Cannot load scene %1: %2").arg(quoted(QDir::toNativeSeparators(file)), why));
+        if (error)
+            *error = oneLine(QString("Cannot load scene %1: %2").arg(quoted(QDir::toNativeSeparators(file)), why));
         return false;
     };
     if (file.isEmpty()) return fail("no file name given");
@@ -1470,7 +1556,8 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
     // a cancel drops what was made, and the scene stays as it was.
     DzProgress progress(QString("Opening %1").arg(QFileInfo(file).fileName()), 0);
     auto cancelled = [&]() {
-        if (error) *error = QString("Opening of %1 cancelled; the scene was not changed").arg(QFileInfo(file).fileName());
+        if (error)
+            *error = QString("Opening of %1 cancelled; the scene was not changed").arg(QFileInfo(file).fileName());
         return false;
     };
     SceneRec rec;
@@ -1574,7 +1661,10 @@ bool DzSceneFile::load(DzScene& scene, const QString& file, QString* error, bool
             for (const auto& sd : rec.sceneData) {
                 const DzSceneDataIORegistration* reg = nullptr;
                 for (const DzSceneDataIORegistration& g : regs)
-                    if (g.path == sd.first) { reg = &g; break; }
+                    if (g.path == sd.first) {
+                        reg = &g;
+                        break;
+                    }
                 if (!reg) continue;
                 std::unique_ptr<DzExtraSceneDataIO> io(createIO(*reg));
                 if (!io) continue;
@@ -1615,7 +1705,4 @@ bool DzScene::loadScene(const QString& file, QString* error)
     return true;
 }
 
-bool DzScene::mergeScene(const QString& file, QString* error)
-{
-    return DzSceneFile::load(*this, file, error, true);
-}
+bool DzScene::mergeScene(const QString& file, QString* error) { return DzSceneFile::load(*this, file, error, true); }

@@ -1,6 +1,3 @@
 #include "dzsceneio.h"
 
-bool DzAssetJsonObject::addMember(const QString&, const QJsonValue&)
-{
-    return false;
-}
+bool DzAssetJsonObject::addMember(const QString&, const QJsonValue&) { return false; }

@@ -11,7 +11,11 @@ class DZHOST_EXPORT DzScript : public QObject
     Q_OBJECT
 public:
     explicit DzScript(QObject* parent = nullptr) : QObject(parent) {}
-    void clear() { m_lines.clear(); m_error.clear(); }
+    void clear()
+    {
+        m_lines.clear();
+        m_error.clear();
+    }
     void addLine(const QString& line) { m_lines.append(line); }
     QString getCode() const { return m_lines.join('\n'); }
     // Runs the text; false with errorMessage() set when the script throws or fails to parse.

@@ -25,8 +25,8 @@ namespace {
 bool sameTransform(const DzTransform& a, const DzTransform& b)
 {
     return a.pos.m_x == b.pos.m_x && a.pos.m_y == b.pos.m_y && a.pos.m_z == b.pos.m_z && a.rot.m_x == b.rot.m_x &&
-           a.rot.m_y == b.rot.m_y && a.rot.m_z == b.rot.m_z && a.rot.m_w == b.rot.m_w &&
-           a.scale.m_x == b.scale.m_x && a.scale.m_y == b.scale.m_y && a.scale.m_z == b.scale.m_z;
+           a.rot.m_y == b.rot.m_y && a.rot.m_z == b.rot.m_z && a.rot.m_w == b.rot.m_w && a.scale.m_x == b.scale.m_x &&
+           a.scale.m_y == b.scale.m_y && a.scale.m_z == b.scale.m_z;
 }
 
 class NodeMoveCommand : public DzUndoCommand
@@ -64,7 +64,10 @@ private:
 
 DzUndoStack::DzUndoStack(QObject* parent) : QUndoStack(parent) {}
 
-void DzUndoStack::addBusyTest(QObject* owner, std::function<bool()> busy) { m_busyTests.append({owner, std::move(busy)}); }
+void DzUndoStack::addBusyTest(QObject* owner, std::function<bool()> busy)
+{
+    m_busyTests.append({owner, std::move(busy)});
+}
 
 bool DzUndoStack::partBusy() const
 {

@@ -37,7 +37,7 @@ int pngBitDepth(const QString& path)
     const QByteArray depth = f.read(1);
     return depth.size() == 1 ? quint8(depth[0]) : 0;
 }
-} // namespace
+}  // namespace
 
 MapImageRead readMapImage(const QString& path, int maxSide)
 {
@@ -215,8 +215,7 @@ void imageToHeightWords(uint16_t* wMem, const QImage& image)
     if (!wMem || image.isNull()) return;
     const int W = image.width(), H = image.height();
     if (image.format() == QImage::Format_Grayscale16) {
-        for (int r = 0; r < H; ++r)
-            std::memcpy(wMem + (long long)r * W, image.constScanLine(r), size_t(W) * 2);
+        for (int r = 0; r < H; ++r) std::memcpy(wMem + (long long)r * W, image.constScanLine(r), size_t(W) * 2);
         return;
     }
     const QImage rgb = image.format() == QImage::Format_RGBA64 ? image : image.convertToFormat(QImage::Format_RGBA64);
@@ -271,7 +270,8 @@ bool writeHeightExport(const QString& path, const float* heights, int side, QStr
     const QString offsetText = QString::number(offset, 'g', 9), scaleText = QString::number(scale, 'g', 9);
     if (ext == "png") {
         QImage img(side, side, QImage::Format_Grayscale16);
-        for (int r = 0; r < side; ++r) std::memcpy(img.scanLine(r), words.data() + (long long)r * side, size_t(side) * 2);
+        for (int r = 0; r < side; ++r)
+            std::memcpy(img.scanLine(r), words.data() + (long long)r * side, size_t(side) * 2);
         img.setText("HeightOffset", offsetText);
         img.setText("HeightScale", scaleText);
         QByteArray bytes;

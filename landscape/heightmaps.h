@@ -33,7 +33,14 @@ constexpr long long kMaxHeightFileBytes = 512LL * 1024 * 1024;
 struct HeightFileRead
 {
     // Empty: fewer bytes than one float. NotFinite: a value is NaN or infinite.
-    enum Status { Ok, OpenFailed, Empty, TooLarge, ReadFailed, NotFinite };
+    enum Status {
+        Ok,
+        OpenFailed,
+        Empty,
+        TooLarge,
+        ReadFailed,
+        NotFinite
+    };
     Status status = OpenFailed;
     long long fileSize = 0;
     int mapSize = 0;

@@ -180,11 +180,21 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
     if (slot < kImageSlots) {
         QString path;
         switch (slot) {
-        case SlotLand: path = LoadGround(name); break;
-        case SlotRiver: path = LoadRiver(name); break;
-        case SlotHill: path = LoadHill(name); break;
-        case SlotFlat: path = LoadFlat(name); break;
-        default: path = LoadPath(name); break;
+        case SlotLand:
+            path = LoadGround(name);
+            break;
+        case SlotRiver:
+            path = LoadRiver(name);
+            break;
+        case SlotHill:
+            path = LoadHill(name);
+            break;
+        case SlotFlat:
+            path = LoadFlat(name);
+            break;
+        default:
+            path = LoadPath(name);
+            break;
         }
         box = m_boxes.at(i);
         if (!box) return true;
@@ -225,13 +235,13 @@ bool ZPK_VerdixPane::loadMapSlot(int i, int slot)
         return false;
     case HeightFileRead::TooLarge:
         // Refused before anything was allocated; the map held so far stays in use.
-        dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(),
-                                     QMessageBox::Ok, QMessageBox::Ok, this);
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
         return false;
     case HeightFileRead::Empty:
         if ((box = m_boxes.at(i))) box->mapSize = 0;
-        dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(),
-                                     QMessageBox::Ok, QMessageBox::Ok, this);
+        dzApp->dialogs()->messageBox(QMessageBox::Information, "error: MemSize", file.error, QString(), QMessageBox::Ok,
+                                     QMessageBox::Ok, this);
         return false;
     case HeightFileRead::Ok:
         break;
@@ -288,8 +298,8 @@ void ZPK_VerdixPane::SaveUserHeightMap()
             if (m_boxes[k].saveMapButton == from && m_boxes[k].groupBox) i = k;
     }
     if (i < 0) return;
-    const QString path = dzApp->dialogs()->getSaveFileName(
-        this, "Save File", userFolder(), "DAT (*.dat);;PNG 16-bit (*.png);;RAW 16-bit (*.r16 *.raw)");
+    const QString path = dzApp->dialogs()->getSaveFileName(this, "Save File", userFolder(),
+                                                           "DAT (*.dat);;PNG 16-bit (*.png);;RAW 16-bit (*.r16 *.raw)");
     if (path.isEmpty()) return;
     ControlBox* box = m_boxes.at(i);
     if (!box) return;
@@ -297,8 +307,9 @@ void ZPK_VerdixPane::SaveUserHeightMap()
     if (isHeightExportFormat(path) && QFileInfo(path).suffix().toLower() != "dat") {
         // The forms other tools read; a name without one of their extensions stays a .dat.
         if (!exportHeightMap(i, path)) {
-            dzApp->dialogs()->messageBox(QMessageBox::Information, "error", m_statusLabel ? m_statusLabel->text() : path,
-                                         QString(), QMessageBox::Ok, QMessageBox::Ok, this);
+            dzApp->dialogs()->messageBox(QMessageBox::Information, "error",
+                                         m_statusLabel ? m_statusLabel->text() : path, QString(), QMessageBox::Ok,
+                                         QMessageBox::Ok, this);
         }
         return;
     }
@@ -360,7 +371,8 @@ void ZPK_VerdixPane::Button_CreateLandscape()
     if (m_boxes.isFull()) return;
     const QString title = newBoxTitle(TypeLandscape, i);
     m_landscapeSelector->addItem(title);
-    m_landscapeSelector->setCurrentIndex(m_landscapeSelector->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    m_landscapeSelector->setCurrentIndex(
+        m_landscapeSelector->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
     Network_AddControlBox(QString::fromLatin1(typeInfo(TypeLandscape)->iconFile), title, TypeLandscape);
     if (m_boxes.count() != i + 1) return;
     buildHeightMapsFromImages(i);
@@ -580,7 +592,8 @@ void ZPK_VerdixPane::UpdateLandScape(int SliderIndex, bool UpdateObjects)
             rest.dy = P.y() - Q.y();
             // Without caches each query starts at the cell the point falls in by the other
             // grid's layout, so a jump to the next line costs a cell test, not a search.
-            restTerrain(l, rest, y.data(), [&](float x, float z) { return fHeight(j, x, z, nullptr, nullptr, nullptr); });
+            restTerrain(l, rest, y.data(),
+                        [&](float x, float z) { return fHeight(j, x, z, nullptr, nullptr, nullptr); });
         }
         if (!progress.step(stepBase)) {
             putBack();

@@ -28,7 +28,7 @@ bool standsOnTerrain(int type)
 
 // The landscape sliders whose focus picks the box, in the order they are asked; the first
 // five are the map weights with their map slot.
-const char* const kFocusSliders[] = {"Land", "River", "Hill", "Flat", "Path", "Smooth",
+const char* const kFocusSliders[] = {"Land",    "River",   "Hill",      "Flat",  "Path",  "Smooth",
                                      "DeNoise", "Size XZ", "DIVISIONS", "TILES", "Size Y"};
 constexpr int kMapWeights = 5;
 
@@ -82,8 +82,7 @@ void ZPK_VerdixPane::SliderMoveLandScape(int Input)
 
 // ---- Re-evaluating objects ---------------------------------------------------------------
 
-void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wanted, bool interactive,
-                                              bool lookFirst)
+void ZPK_VerdixPane::updateObjectsThroughRing(const std::function<bool(int)>& wanted, bool interactive, bool lookFirst)
 {
     VerdixFlags::progress = false;
     // Tree passes on workers read the sliders as they stand now.

@@ -21,12 +21,15 @@ DzVertexMesh* ZPK_VerdixPane::terrainMeshOf(int i)
     // A mesh deleted with its node must not be read again through the cache.
     // The pointer is compared, never used: by the time destroyed() is emitted the object is
     // no longer a DzVertexMesh, so it is not cast back to one.
-    connect(mesh, &QObject::destroyed, this, [this, mesh]() {
-        for (int k = 0; k < m_boxes.count(); ++k) {
-            DzVertexMesh* expected = mesh;
-            m_boxes[k].terrainMesh.mesh.compare_exchange_strong(expected, nullptr);
-        }
-    }, Qt::DirectConnection);
+    connect(
+        mesh, &QObject::destroyed, this,
+        [this, mesh]() {
+            for (int k = 0; k < m_boxes.count(); ++k) {
+                DzVertexMesh* expected = mesh;
+                m_boxes[k].terrainMesh.mesh.compare_exchange_strong(expected, nullptr);
+            }
+        },
+        Qt::DirectConnection);
     box->terrainMesh.mesh.store(mesh);
     return mesh;
 }
@@ -41,8 +44,8 @@ void ZPK_VerdixPane::clearAllTerrainMeshCaches()
     for (int k = 0; k < kMaxControlBoxes; ++k) m_boxes[k].terrainMesh.mesh.store(nullptr);
 }
 
-HeightAnswer ZPK_VerdixPane::heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal,
-                                          int* iCache, int* jCache)
+HeightAnswer ZPK_VerdixPane::heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
+                                          int* jCache)
 {
     HeightAnswer none;
     none.hit = HeightHit::NotFound;
@@ -55,14 +58,12 @@ HeightAnswer ZPK_VerdixPane::heightAnswer(int ControlBoxIndex, float PosX, float
     return terrainHeight(grid, PosX, PosZ, TNormal, iCache, jCache);
 }
 
-float ZPK_VerdixPane::fHeight(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
-                              int* jCache)
+float ZPK_VerdixPane::fHeight(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache, int* jCache)
 {
     return heightAt(ControlBoxIndex, PosX, PosZ, TNormal, iCache, jCache);
 }
 
-float ZPK_VerdixPane::heightAt(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
-                               int* jCache)
+float ZPK_VerdixPane::heightAt(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache, int* jCache)
 {
     const HeightAnswer a = heightAnswer(ControlBoxIndex, PosX, PosZ, TNormal, iCache, jCache);
     // Only the GUI thread reads the pane-wide flag; background tasks keep their own answer.

@@ -16,19 +16,15 @@ namespace verdix {
 namespace {
 
 const CompanionMap kCompanions[] = {
-    {"_O.", "Opacity Strength", false, 0.0},
-    {"_B.", "Bump Strength", true, 1.0},
-    {"_N.", "Normal Map", false, 0.0},
-    {"_S.", "Specular Strength", true, 1.0},
+    {"_O.", "Opacity Strength", false, 0.0},     {"_B.", "Bump Strength", true, 1.0},
+    {"_N.", "Normal Map", false, 0.0},           {"_S.", "Specular Strength", true, 1.0},
     {"_D.", "Displacement Strength", true, 2.0},
 };
 
 // The first tag that occurs, two-digit numbers before one-digit ones.
 int firstTag(const QString& name, bool numberFirst)
 {
-    auto tag = [numberFirst](int n) {
-        return numberFirst ? QString::number(n) + 'X' : 'X' + QString::number(n);
-    };
+    auto tag = [numberFirst](int n) { return numberFirst ? QString::number(n) + 'X' : 'X' + QString::number(n); };
     for (int n = 10; n <= 40; ++n)
         if (name.contains(tag(n), Qt::CaseSensitive)) return n;
     for (int n = 1; n <= 9; ++n)
@@ -44,7 +40,7 @@ DzProperty* findMaterialProperty(DzNode* node, const QString& mat, const QString
     return m ? m->findProperty(prop) : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 GridTags readGridTags(const QString& fileName)
 {
@@ -60,8 +56,9 @@ GridTags readGridTags(const QString& fileName)
             if (digits.isEmpty()) continue;
             const int n = digits.size() <= 3 ? digits.toInt() : 0;
             if (n < 1 || n > 40) {
-                tags.fault = QStringLiteral("The sprite sheet %1 names a grid tag %2 outside 1 to 40; its grid was "
-                                            "not read")
+                tags.fault = QStringLiteral(
+                                 "The sprite sheet %1 names a grid tag %2 outside 1 to 40; its grid was "
+                                 "not read")
                                  .arg(fileName, fileName.mid(from, to - from));
                 break;
             }
@@ -159,4 +156,4 @@ void setMaterialValue(DzNode* node, const QString& mat, const QString& prop, dou
     num->finishEdit();
 }
 
-} // namespace verdix
+}  // namespace verdix

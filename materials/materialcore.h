@@ -51,7 +51,7 @@ QString resolveTexturePath(const QString& path, const QString& textureRoot);
 // "Did not processMaterials %1" for a property of another kind. Missing node, object,
 // shape, material or property: nothing.
 QString setMaterialTexture(DzNode* node, const QString& mat, const QString& prop, const QString& path,
-                        const std::function<void(const QString&)>& report = {});
+                           const std::function<void(const QString&)>& report = {});
 // The same look-up; a numeric property takes value.
 // Whether a texture path a document holds stays inside one of the folders (the library,
 // the document's own folder), symbolic links and ".." resolved; a path to no file reads
@@ -60,4 +60,4 @@ bool textureInside(const QString& path, const QStringList& folders, QString* why
 
 void setMaterialValue(DzNode* node, const QString& mat, const QString& prop, double value);
 
-} // namespace verdix
+}  // namespace verdix

@@ -84,7 +84,7 @@ const TextureCombo kTextureCombos[] = {
     {TypeBillboard, 'C', Folder::TextureBillboard, "Billboard"},
 };
 
-} // namespace
+}  // namespace
 
 void ZPK_VerdixPane::showTextureChoices(int i)
 {

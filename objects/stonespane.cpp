@@ -19,7 +19,9 @@ PassReport StonesBox::layTopology(GeneratorPass& pass)
 PassReport StonesBox::update(GeneratorPass& pass)
 {
     lastPass = StonesUpdateInfo();
-    return {updateStonesCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
+    return {
+        updateStonesCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass),
+        {}};
 }
 
 void ZPK_VerdixPane::Button_CreateStones()

@@ -41,8 +41,7 @@ bool ZPK_VerdixPane::invokeIfPresent(const char* name)
 
 // ---- Slider set-up -----------------------------------------------------------------------
 
-void ZPK_VerdixPane::setupBoxSlider(const char* slot, DzIntSlider* s, const QString& name, int min, int max,
-                                    int value)
+void ZPK_VerdixPane::setupBoxSlider(const char* slot, DzIntSlider* s, const QString& name, int min, int max, int value)
 {
     if (!s) return;
     s->setRange(min, max);
@@ -227,12 +226,12 @@ void ZPK_VerdixPane::buildTypePart(int i)
         const verdix::SliderDef& d = layout.sliders[k];
         auto* s = new DzIntSlider(box.groupBox);
         box.sliders[size_t(k)] = s;
-        const QByteArray setup = QByteArray(layout.sliderSetup ? layout.sliderSetup : "") +
-                                 "(DzIntSlider*,QString,int,int,int)";
+        const QByteArray setup =
+            QByteArray(layout.sliderSetup ? layout.sliderSetup : "") + "(DzIntSlider*,QString,int,int,int)";
         if (hasSlot(setup.constData()))
             QMetaObject::invokeMethod(this, layout.sliderSetup, Qt::DirectConnection, Q_ARG(DzIntSlider*, s),
-                                      Q_ARG(QString, QString::fromLatin1(d.name)), Q_ARG(int, d.min),
-                                      Q_ARG(int, d.max), Q_ARG(int, d.def));
+                                      Q_ARG(QString, QString::fromLatin1(d.name)), Q_ARG(int, d.min), Q_ARG(int, d.max),
+                                      Q_ARG(int, d.def));
         if (d.percent) s->setDisplayAsPercent(true);
         if (d.tooltip) s->setToolTip(QString::fromLatin1(d.tooltip));
         place(s, d.place);
@@ -299,7 +298,8 @@ void ZPK_VerdixPane::buildTypePart(int i)
     box.titleLabel->hide();
 
     // Images a new box starts from: the landscape's height maps, the tree's shape.
-    const std::vector<DefaultImage>& images = typeInfo(type) ? typeInfo(type)->defaultImages : std::vector<DefaultImage>();
+    const std::vector<DefaultImage>& images =
+        typeInfo(type) ? typeInfo(type)->defaultImages : std::vector<DefaultImage>();
     for (size_t k = 0; k < images.size() && k < box.images.size(); ++k) {
         const QString path = loadAssetFile(int(images[k].folder), QString::fromLatin1(images[k].file));
         const MapImageRead read = readMapImage(path);
@@ -356,7 +356,8 @@ bool ZPK_VerdixPane::updateBox(int i)
         return true;
     }
     if (!generatorWired(box->type)) return false;
-    return QMetaObject::invokeMethod(this, g->updateSlot, Qt::DirectConnection, Q_ARG(int, i), Q_ARG(bool, g->fullUpdate));
+    return QMetaObject::invokeMethod(this, g->updateSlot, Qt::DirectConnection, Q_ARG(int, i),
+                                     Q_ARG(bool, g->fullUpdate));
 }
 
 void ZPK_VerdixPane::createWithoutGenerator(int type)
@@ -371,7 +372,8 @@ void ZPK_VerdixPane::createWithoutGenerator(int type)
     // landscape, and a landscape is offered to the objects created after it.
     if (type == TypeLandscape) {
         m_landscapeSelector->addItem(title);
-        m_landscapeSelector->setCurrentIndex(m_landscapeSelector->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        m_landscapeSelector->setCurrentIndex(
+            m_landscapeSelector->findText(title, Qt::MatchExactly | Qt::MatchCaseSensitive));
     } else {
         m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector->currentText());
     }

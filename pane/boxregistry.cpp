@@ -25,9 +25,12 @@ const std::vector<BoxTypeEntry>& registry()
     const double none = -1.0;
     // A reserved type: a box with its header only, no node, no generator.
     auto reserved = [](int code, const char* title, const char* label, const char* icon) {
-        return BoxTypeEntry{code,    title,   label, icon,  nullptr, nullptr, nullptr, nullptr, nullptr, false, false,
-                            false,   TickCall::None, nullptr, {}, {}, {}, nullptr, nullptr, false, nullptr, nullptr};
+        return BoxTypeEntry{code,    title,   label,   icon,  nullptr,        nullptr, nullptr, nullptr,
+                            nullptr, false,   false,   false, TickCall::None, nullptr, {},      {},
+                            {},      nullptr, nullptr, false, nullptr,        nullptr};
     };
+    // One row per type, laid out by hand.
+    // clang-format off
     static const std::vector<BoxTypeEntry> table = {
         {TypeLandscape, "LandscapeV1.0", "(%1) LandscapeV1.0", "LandscapeV1.png", "land", nullptr, "Added landscape",
          "Button_CreateLandscape", "UpdateLandScape", false, false, false, TickCall::None, nullptr,
@@ -79,6 +82,7 @@ const std::vector<BoxTypeEntry>& registry()
          {{"Stones", white, none, none}, {"Grass", grass, none, none}}, {}, {}, nullptr, nullptr, true,
          &rangesOf<StonesParams, stonesSliderFields>, &StonesBox::make},
     };
+    // clang-format on
     return table;
 }
 

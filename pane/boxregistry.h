@@ -29,10 +29,10 @@ struct VerdixMaterialSpec
 // How a box of the type takes part in an animation tick. Every tick task runs on a worker
 // of the tick's task ring; the slot reads the snapshot its capture took on the GUI thread.
 enum class TickCall {
-    None,         // does not animate
-    BoxSlot,      // tickSlot(int box, bool ResetCache = false)
-    BoxSlotIndex, // tickSlot(int box)
-    MappingStep,  // tickSlot() once per box of the type, one at a time (shared object table)
+    None,          // does not animate
+    BoxSlot,       // tickSlot(int box, bool ResetCache = false)
+    BoxSlotIndex,  // tickSlot(int box)
+    MappingStep,   // tickSlot() once per box of the type, one at a time (shared object table)
 };
 
 // An image a new box loads at creation, from an asset folder.
@@ -53,12 +53,12 @@ struct BoundSliderRange
 struct BoxTypeEntry
 {
     int code;
-    const char* titleWord;   // "GrassV1.0": new box titles; null when the type has no create
-    const char* labelWord;   // "(%1) GrassV1.0": GetTypeLable
-    const char* iconFile;    // box icon, null when none
-    const char* assetId;     // asset id of the object node, null when the type builds no node
-    const char* addedTo;     // status after placing on a landscape ("%1" = its title)
-    const char* added;       // status without a landscape
+    const char* titleWord;  // "GrassV1.0": new box titles; null when the type has no create
+    const char* labelWord;  // "(%1) GrassV1.0": GetTypeLable
+    const char* iconFile;   // box icon, null when none
+    const char* assetId;    // asset id of the object node, null when the type builds no node
+    const char* addedTo;    // status after placing on a landscape ("%1" = its title)
+    const char* added;      // status without a landscape
 
     // Generator slots, found by name so that a type is wired as soon as its slots exist.
     // A type with a create slot but no update slot (the rock) makes its own box or none.

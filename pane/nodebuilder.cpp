@@ -89,9 +89,11 @@ int ZPK_VerdixPane::AddGeneratedBox(int Type, const MeshFill& fill)
     if (m_boxes.count() != i + 1) return -1;
 
     // An existing node of that title stays as it is unless "Renew" asks for a new one.
-    const bool keepExisting = dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
+    const bool keepExisting =
+        dzScene && dzScene->findNodeByLabel(title) && !(m_renewCheck && m_renewCheck->isChecked());
     if (keepExisting) {
-        m_boxes[i].landscapeIndex = FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
+        m_boxes[i].landscapeIndex =
+            FindLandScapeIndex(m_landscapeSelector ? m_landscapeSelector->currentText() : QString());
         return -1;
     }
     BuildObjectNode(Type, i, title, fill);

@@ -25,16 +25,23 @@ NodeMesh nodeFacetMesh(DzNode* node)
     return r;
 }
 
-NodeMesh objectNodeMesh(const QString& title) { return nodeFacetMesh(dzScene ? dzScene->findNodeByLabel(title) : nullptr); }
+NodeMesh objectNodeMesh(const QString& title)
+{
+    return nodeFacetMesh(dzScene ? dzScene->findNodeByLabel(title) : nullptr);
+}
 
 QString nodeMeshMessage(NodeMesh::Miss miss, const QString& title)
 {
     switch (miss) {
-    case NodeMesh::None: break;
-    case NodeMesh::Node: return QStringLiteral("Error: Mesh %1 missing!").arg(title);
+    case NodeMesh::None:
+        break;
+    case NodeMesh::Node:
+        return QStringLiteral("Error: Mesh %1 missing!").arg(title);
     case NodeMesh::Object:
-    case NodeMesh::Shape: return QStringLiteral("No shapes in object!");
-    case NodeMesh::Geometry: return QStringLiteral("No geometry in object!");
+    case NodeMesh::Shape:
+        return QStringLiteral("No shapes in object!");
+    case NodeMesh::Geometry:
+        return QStringLiteral("No geometry in object!");
     }
     return QString();
 }

@@ -8,7 +8,13 @@ class DzNode;
 
 struct NodeMesh
 {
-    enum Miss { None, Node, Object, Shape, Geometry };
+    enum Miss {
+        None,
+        Node,
+        Object,
+        Shape,
+        Geometry
+    };
     DzFacetMesh* mesh = nullptr;
     Miss miss = Node;
 };

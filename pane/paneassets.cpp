@@ -11,7 +11,7 @@ using VerdixAssets::Folder;
 
 namespace {
 QString applicationDir() { return dzApp ? dzApp->getApplicationDir() : QString(); }
-}
+}  // namespace
 
 void ZPK_VerdixPane::InitTextureFolder()
 {
@@ -24,8 +24,7 @@ void ZPK_VerdixPane::InitTextureFolder()
     // A missing or unreadable file keeps the default root without a word.
     if (VerdixAssets::readConfiguredRoot(VerdixAssets::configFilePath(applicationDir()), &root))
         VerdixAssets::setTextureRoot(root);
-    else
-        VerdixAssets::shareTextureRoot();
+    else VerdixAssets::shareTextureRoot();
 }
 
 QString ZPK_VerdixPane::LoadQSFile(QString input)

@@ -11,9 +11,5 @@ struct PaneGroundSampler : GroundSampler
     int landscape;
 
     PaneGroundSampler(ZPK_VerdixPane* p, int land) : pane(p), landscape(land) {}
-    float height(float x, float z) const override
-    {
-        return pane->heightAt(landscape, x, z);
-    }
+    float height(float x, float z) const override { return pane->heightAt(landscape, x, z); }
 };
-

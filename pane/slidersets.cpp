@@ -4,6 +4,9 @@
 
 #include <vector>
 
+// The tables below are laid out by hand, a row per slider or preset.
+// clang-format off
+
 namespace verdix {
 namespace {
 
@@ -602,3 +605,4 @@ QStringList listComboFiles(const QString& folder, FileFilter filter)
 }
 
 } // namespace verdix
+// clang-format on

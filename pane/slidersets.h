@@ -41,7 +41,7 @@ struct SliderDef
     int max;
     int def;
     bool percent;
-    const char* tooltip;   // nullptr: none
+    const char* tooltip;  // nullptr: none
     GridPlace place;
     // False for the sliders that the type's slider-change slot does not ask for keyboard
     // focus, so moving one of them rebuilds every box of the type.
@@ -64,8 +64,8 @@ struct ComboDef
     const char* placeholder;
     const char* folderKey;  // asset folder name under the texture root; nullptr: none
     FileFilter filter;
-    const char* slot;       // currentIndexChanged(int) target; nullptr: not connected
-    char letter;            // combo table of the box ('A' = first)
+    const char* slot;  // currentIndexChanged(int) target; nullptr: not connected
+    char letter;       // combo table of the box ('A' = first)
     bool editable;
     GridPlace place;
 
@@ -75,13 +75,18 @@ struct ComboDef
 
 struct ButtonDef
 {
-    enum Role { SavePreset, OpenPreset, SaveMap, ResetRock };
+    enum Role {
+        SavePreset,
+        OpenPreset,
+        SaveMap,
+        ResetRock
+    };
     Role role;
-    const char* icon;      // image file looked up through LoadQSFile; nullptr: none
+    const char* icon;  // image file looked up through LoadQSFile; nullptr: none
     const char* tooltip;
-    const char* slot;      // pressed() target
+    const char* slot;        // pressed() target
     const char* styleSheet;  // nullptr: none
-    int maxWidth;          // 0: no limit
+    int maxWidth;            // 0: no limit
     GridPlace place;
 };
 
@@ -93,16 +98,16 @@ struct SectionDef
 struct TypeLayout
 {
     int type;
-    const char* name;          // "Grass", for messages and tests
-    const char* sliderSetup;   // SliderNewGrass and its siblings; nullptr when no sliders
-    const char* sliderSlot;    // what every slider's valueChanged(int) is connected to
+    const char* name;         // "Grass", for messages and tests
+    const char* sliderSetup;  // SliderNewGrass and its siblings; nullptr when no sliders
+    const char* sliderSlot;   // what every slider's valueChanged(int) is connected to
     // Header sliders sit in a borderless group of their own (grass, stones, billboard).
     bool headerGroup;
     // The show/hide button is connected (not for the rock and the header-only types).
     bool showHide;
     TableView<SectionDef> sections;
-    TableView<SliderDef> sliders;     // creation order
-    TableView<ComboDef> combos;       // creation order
+    TableView<SliderDef> sliders;  // creation order
+    TableView<ComboDef> combos;    // creation order
     TableView<ButtonDef> buttons;
     // Record order: creation indices of the sliders as records store them; -1 marks a
     // record position that this type has no slider for (never written nor read).
@@ -162,4 +167,4 @@ bool isCompanionMap(const QString& fileName);
 // sorted by name, companion maps left out of texture combos. Empty for a missing folder.
 QStringList listComboFiles(const QString& folder, FileFilter filter);
 
-} // namespace verdix
+}  // namespace verdix

@@ -24,7 +24,7 @@ namespace VerdixFlags {
 std::atomic<bool> refreshBlocked{false};
 std::atomic<bool> deleteAllArmed{false};
 std::atomic<bool> progress{true};
-}
+}  // namespace VerdixFlags
 
 ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
 {
@@ -89,13 +89,14 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_createGrid->addWidget(m_createTree, 0, 3);
     m_createGrid->addWidget(m_createFlower, 0, 4);
     m_createGrid->addWidget(m_createBillboard, 0, 5);
-    for (QPushButton* hidden : {m_createRock, m_createBush, m_createIvy, m_createWeed, m_createMushroom, m_createCrystals})
+    for (QPushButton* hidden :
+         {m_createRock, m_createBush, m_createIvy, m_createWeed, m_createMushroom, m_createCrystals})
         hidden->hide();
     // A button whose generator is not in this build says so rather than doing nothing; it
     // comes alive by itself in a build whose pane has the generator's slots.
-    const std::pair<QPushButton*, int> generated[] = {{m_createLandscape, TypeLandscape}, {m_createStones, TypeStones},
-                                                      {m_createGrass, TypeGrass},         {m_createTree, TypeTree},
-                                                      {m_createFlower, TypeFlower},       {m_createBillboard, TypeBillboard}};
+    const std::pair<QPushButton*, int> generated[] = {
+        {m_createLandscape, TypeLandscape}, {m_createStones, TypeStones}, {m_createGrass, TypeGrass},
+        {m_createTree, TypeTree},           {m_createFlower, TypeFlower}, {m_createBillboard, TypeBillboard}};
     for (const auto& g : generated) {
         if (generatorWired(g.second)) continue;
         g.first->setEnabled(false);
@@ -115,7 +116,8 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     m_landscapeSelector->setMinimumContentsLength(20);
     m_landscapeSelector->setToolTip("Put object on this landscape when swap button is pressed");
     m_swapButton = makeToolButton("Swap.png", "Swap landscape", 45, 32);
-    m_refreshButton = makeToolButton("refreshBig.png", "Refresh all landscapes and objects. Use after swapping!", 45, 32);
+    m_refreshButton =
+        makeToolButton("refreshBig.png", "Refresh all landscapes and objects. Use after swapping!", 45, 32);
     m_timerSlider = new DzIntSlider(this);
     m_timerSlider->setLabel("Timer");
     m_timerSlider->showLabel(true);
@@ -197,9 +199,9 @@ ZPK_VerdixPane::ZPK_VerdixPane() : DzPane("Verdix")
     auto* toolbar = new QHBoxLayout(toolFrame);
     toolbar->setContentsMargins(1, 1, 1, 1);
     toolbar->setSpacing(1);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_deleteAllButton, m_saveAllButton, m_openAllButton, m_korgButton,
-                                                      m_externalButton, m_autoOffCheck, m_mergeCheck, m_lowLodCheck,
-                                                      m_renewCheck})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_deleteAllButton, m_saveAllButton, m_openAllButton, m_korgButton,
+                                         m_externalButton, m_autoOffCheck, m_mergeCheck, m_lowLodCheck, m_renewCheck})
         toolbar->addWidget(w);
     toolbar->addSpacing(6);
     toolbar->addWidget(m_statusLabel, 1);
@@ -319,8 +321,7 @@ void ZPK_VerdixPane::SetupSlider(DzIntSlider* Slider, QString Name, int row, int
     if (m_settingsGrid) m_settingsGrid->addWidget(Slider, row, col);
 }
 
-void ZPK_VerdixPane::SetupSliderInt(DzIntSlider* Slider, QString Name, int row, int col, int Min, int Max,
-                                    int DefValue)
+void ZPK_VerdixPane::SetupSliderInt(DzIntSlider* Slider, QString Name, int row, int col, int Min, int Max, int DefValue)
 {
     if (!Slider) return;
     setupSliderCommon(Slider, Name, Min, Max, DefValue);

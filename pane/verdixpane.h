@@ -113,8 +113,7 @@ public:
     float heightAt(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal = nullptr, int* iCache = nullptr,
                    int* jCache = nullptr);
     // The same query with its own result, for callers that need the triangle on any thread.
-    HeightAnswer heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache,
-                              int* jCache);
+    HeightAnswer heightAnswer(int ControlBoxIndex, float PosX, float PosZ, DzVec3* TNormal, int* iCache, int* jCache);
     // Set when the last GUI-thread query that found a triangle used the cell's first one.
     bool heightFirstTriangle() const { return m_heightFirstTriangle.load(); }
     // Forgets box i's terrain mesh: a topology build, a delete and a swap call it.
@@ -132,7 +131,7 @@ public slots:
     void InputFromTrekko(float X, float Z);
 
 private slots:
-    void OutputToKorg();  // bridges/
+    void OutputToKorg();   // bridges/
     void Asm_ClosePane();  // animation/
     // Scene gates and box operations (pane/).
     void blockRefresh();
@@ -186,7 +185,7 @@ private slots:
     void processMaterials(DzNode* node, QString matName, QString propName, QString texturePath);
     void processMaterialsDouble(DzNode* node, QString matName, QString propName, double dValue);
     void WarnMissingFolder(QString input);  // pane/
-    void GravityChanged(int Gravity);  // animation/
+    void GravityChanged(int Gravity);       // animation/
     // Controller bridge (bridges/).
     void KorgSetSlider(DzIntSlider* Slider, int KorgValue);
     void KorgSetSliderNeg(DzIntSlider* Slider, int KorgValue);
@@ -290,7 +289,7 @@ private slots:
     void Button_AddPolyBillboard(int ControlBoxIndex, DzFacetMesh* mesh);
     void UpdateBillboard(int SliderIndex, bool ResetCache);
     void SliderUpdateBillboard(int ControlBoxIndex);
-    void LoadTexureBillboard(int i);  // materials/
+    void LoadTexureBillboard(int i);    // materials/
     void on_DeleteAllButton_pressed();  // pane/
     // Set documents (persistence/).
     void SaveScene();
@@ -550,4 +549,4 @@ extern std::atomic<bool> refreshBlocked;
 extern std::atomic<bool> deleteAllArmed;
 // Cleared while a set document is opened; long landscape and plant passes test it.
 extern std::atomic<bool> progress;
-}
+}  // namespace VerdixFlags

@@ -68,7 +68,7 @@ bool zeroOnEnd(int type, int recordPos, int count)
     return t && t->lastSliderOptional && recordPos == count - 1;
 }
 
-} // namespace
+}  // namespace
 
 int RecordRead::appliedSliderCount() const
 {
@@ -177,14 +177,16 @@ RecordRead readRecord(const QString& text, const ReadTarget& target)
                 // A typed name in the editable combo is never in its list; losing the
                 // whole landscape over it would be worse than leaving that combo alone.
                 if (idx < 0 && !l.combos[l.recordCombos[c]].editable) {
-                    r.message = QStringLiteral("Error: %1 is not among the files of the box's list (missing from "
-                                               "the asset library); the record was read up to it")
+                    r.message = QStringLiteral(
+                                    "Error: %1 is not among the files of the box's list (missing from "
+                                    "the asset library); the record was read up to it")
                                     .arg(quotedField(f[k]));
                     return ReadStatus::UnknownCombo;
                 }
                 if (idx < 0 && !f[k].isEmpty())
-                    r.missingFile = QStringLiteral("Error: %1 is not among the files of the box's list (missing "
-                                                   "from the asset library); the box goes on without it")
+                    r.missingFile = QStringLiteral(
+                                        "Error: %1 is not among the files of the box's list (missing "
+                                        "from the asset library); the box goes on without it")
                                         .arg(quotedField(f[k]));
                 r.comboIndex[c] = idx > 0 ? idx : -1;
             } else {
@@ -237,7 +239,10 @@ RecordRead readRecord(const QString& text, const ReadTarget& target)
         for (int e = 0; e < kMaxEntries && k < n; ++e) {
             const bool isDouble = f[k] == kDouble;
             if (!isDouble && f[k] != kPath) break;  // not an entry: the next material round stops
-            if (k + 2 >= n) { k = n; break; }        // an entry cut short is not applied
+            if (k + 2 >= n) {
+                k = n;
+                break;
+            }  // an entry cut short is not applied
             MaterialProperty p;
             p.kind = isDouble ? MaterialProperty::Double : MaterialProperty::Path;
             p.property = f[k + 1];
@@ -266,7 +271,8 @@ void applyRead(const RecordRead& read, const ReadTarget& target, BoxSnapshot& sn
     }
     for (int p = 0; p < read.sliders.size(); ++p) {
         if (!read.sliderSet[p]) continue;
-        while (snap.sliders.size() <= p) snap.sliders.append(l.sliders[l.sliderAtRecordPosition(snap.sliders.size())].def);
+        while (snap.sliders.size() <= p)
+            snap.sliders.append(l.sliders[l.sliderAtRecordPosition(snap.sliders.size())].def);
         snap.sliders[p] = read.sliders[p];
     }
     if (read.hasPosition) {
@@ -296,13 +302,13 @@ QVector<MaterialRecord> collectMaterials(const DzNode* node, const PropertyTest&
                 if (auto* num = qobject_cast<const DzNumericProperty*>(prop)) {
                     if (admit && !admit(prop)) continue;
                     if (num->isMappable() && num->getMapValue())
-                        rec.properties.append({MaterialProperty::Path, prop->getLabel(), 0.0,
-                                               num->getMapValue()->getFilename()});
+                        rec.properties.append(
+                            {MaterialProperty::Path, prop->getLabel(), 0.0, num->getMapValue()->getFilename()});
                     rec.properties.append({MaterialProperty::Double, prop->getLabel(), num->getDoubleValue(), {}});
                 } else if (auto* img = qobject_cast<const DzImageProperty*>(prop)) {
                     if (img->getValue())
-                        rec.properties.append({MaterialProperty::Path, prop->getLabel(), 0.0,
-                                               img->getValue()->getFilename()});
+                        rec.properties.append(
+                            {MaterialProperty::Path, prop->getLabel(), 0.0, img->getValue()->getFilename()});
                 }
             }
             out.append(rec);
@@ -339,12 +345,16 @@ MaterialApplier hostMaterialApplier(const std::function<void(const QString&)>& r
 // ---- Set documents -----------------------------------------------------------------------
 
 namespace {
-struct HeaderWord { int type; const char* word; };
+struct HeaderWord
+{
+    int type;
+    const char* word;
+};
 const HeaderWord kSetHeaders[] = {
     {TypeTree, "TreeV1.0"},     {TypeGrass, "GrassV1.0"},   {TypeLandscape, "LandscapeV1.0"},
     {TypeFlower, "FlowerV1.0"}, {TypeStones, "StonesV1.0"}, {TypeBillboard, "BillboardV1.0"},
 };
-} // namespace
+}  // namespace
 
 QString setRecordHeader(int type)
 {
@@ -443,8 +453,7 @@ QString recordFault(const QString& text, int type)
     const auto fieldName = [&](int k, const QString& what) {
         return QStringLiteral("field %1 (%2) reads %3, not a number").arg(k + 1).arg(what, quotedField(f[k]));
     };
-    const QString cutOff =
-        QStringLiteral("the record is cut off after field %1 (no closing \";\")").arg(n);
+    const QString cutOff = QStringLiteral("the record is cut off after field %1 (no closing \";\")").arg(n);
     int k = 1 + l.recordCombos.size();
     // A record may end among its combos (older files): whole when its ";" is there.
     for (int c = 1; c < k && c < n; ++c)
@@ -538,4 +547,4 @@ SetDocument splitSetDocument(const QString& text)
     return doc;
 }
 
-} // namespace verdix
+}  // namespace verdix

@@ -28,15 +28,17 @@ namespace verdix {
 // One "Double" or "Path" entry of a material.
 struct MaterialProperty
 {
-    enum Kind { Double, Path };
+    enum Kind {
+        Double,
+        Path
+    };
     Kind kind = Double;
     QString property;
     double value = 0.0;  // Double
     QString path;        // Path: texture file name
     bool operator==(const MaterialProperty& o) const
     {
-        return kind == o.kind && property == o.property && path == o.path &&
-               (kind == Path || value == o.value);
+        return kind == o.kind && property == o.property && path == o.path && (kind == Path || value == o.value);
     }
 };
 
@@ -156,18 +158,23 @@ QString joinSetDocument(const QStringList& records, const QVector<int>& landscap
 
 struct SetDocumentLine
 {
-    enum Kind { Box, Header, LandscapeList, Unknown };
+    enum Kind {
+        Box,
+        Header,
+        LandscapeList,
+        Unknown
+    };
     Kind kind = Unknown;
-    int type = 0;          // Box: the type to create
-    QString text;          // the whole line, the record for a Box
-    QString firstField;    // for the "Error: Model %1" message of Unknown lines
+    int type = 0;                // Box: the type to create
+    QString text;                // the whole line, the record for a Box
+    QString firstField;          // for the "Error: Model %1" message of Unknown lines
     QVector<int> landscapeList;  // LandscapeList: the raw entries
-    int number = 0;        // line number in the document, from 1
+    int number = 0;              // line number in the document, from 1
 };
 
 struct SetDocument
 {
-    bool empty = true;   // shorter than 10 characters
+    bool empty = true;  // shorter than 10 characters
     // Up to the first line with fewer than 2 fields or ";". A line of fewer than 2 fields
     // that is neither empty nor the end mark is kept as the last, Unknown line: text that
     // is not a set document, which the opening must report instead of ignoring.
@@ -207,4 +214,4 @@ QVector<int> parseLandscapeList(const QStringList& fields);
 // (negative, or at or past boxCount) fall back to target.
 int resolveLandscapeEntry(int v, bool boxIsLandscape, int base, int target, int boxCount);
 
-} // namespace verdix
+}  // namespace verdix

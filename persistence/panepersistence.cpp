@@ -37,7 +37,10 @@ const char* const kFilter = "TXT (*.txt)";
 
 QString rootFolder(const QString& name) { return QString("%1/%2").arg(VerdixAssets::textureRoot(), name); }
 
-DzNode* nodeByLabel(const QString& label) { return dzScene && !label.isEmpty() ? dzScene->findNodeByLabel(label) : nullptr; }
+DzNode* nodeByLabel(const QString& label)
+{
+    return dzScene && !label.isEmpty() ? dzScene->findNodeByLabel(label) : nullptr;
+}
 
 }  // namespace
 
@@ -135,7 +138,7 @@ void ZPK_VerdixPane::ReadSaveControls(int i, int Type, QString HeaderName, QStri
         // of both would read (and exports would carry) any image of the machine.
         if (applier.path)
             applier.path = [this, inner = applier.path](DzNode* n, const QString& m, const QString& p,
-                                                         const QString& path) {
+                                                        const QString& path) {
                 const QString resolved = verdix::resolveTexturePath(path, VerdixAssets::textureRoot());
                 QString why;
                 if (!verdix::textureInside(resolved, {VerdixAssets::textureRoot(), m_documentFolder}, &why)) {
@@ -189,8 +192,8 @@ void ZPK_VerdixPane::errorBox(const QString& text)
     }
     // Also without dialogs (a batch opening): the host's dialog service then logs the
     // text, and a headless host prints it and fails the run.
-    dzApp->dialogs()->messageBox(QMessageBox::Information, "error", text, QString(), QMessageBox::Ok,
-                                 QMessageBox::Ok, this);
+    dzApp->dialogs()->messageBox(QMessageBox::Information, "error", text, QString(), QMessageBox::Ok, QMessageBox::Ok,
+                                 this);
 }
 
 bool ZPK_VerdixPane::readTextFile(const QString& path, QString* text, QString* error) const
@@ -231,8 +234,7 @@ void ZPK_VerdixPane::SaveScene()
     }
     saveModelData();
     const QString doc = m_model ? m_model->coolText() : buildSetDocument();
-    const QString path =
-        dzApp->dialogs()->getSaveFileName(this, "Save File", rootFolder("Verdix_Scene"), kFilter);
+    const QString path = dzApp->dialogs()->getSaveFileName(this, "Save File", rootFolder("Verdix_Scene"), kFilter);
     if (path.isEmpty()) return;
     QString error;
     if (!writeTextFile(path, doc, &error)) {
@@ -426,8 +428,8 @@ bool ZPK_VerdixPane::openDocument(const QString& text, bool fileOpening, const Q
         for (int p = 0; p < list.size(); ++p) {
             ControlBox* b = m_boxes.at(base + p);
             if (!b) break;
-            b->landscapeIndex = verdix::resolveLandscapeEntry(list[p], b->type == TypeLandscape, base, target,
-                                                              m_boxes.count());
+            b->landscapeIndex =
+                verdix::resolveLandscapeEntry(list[p], b->type == TypeLandscape, base, target, m_boxes.count());
         }
     };
 
@@ -611,7 +613,6 @@ void ZPK_VerdixPane::SavePreset(int Index, int Type, QString FolderName, QString
     list->addItems(verdix::listComboFiles(folder, layout.combos[c].filter));
     list->blockSignals(false);
 }
-
 
 void ZPK_VerdixPane::OpenPreset(int i, int Type, QString FolderName, QString HeaderName, bool isPreset)
 {

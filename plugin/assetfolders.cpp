@@ -115,10 +115,8 @@ QString imageFallbackPath(const QString& name, const QString& currentDir)
     // With a drive letter ("E:/...") the install folder is looked for on that drive. A
     // path without one (Unix) has a single root, so the same layout is looked for
     // directly under "/".
-    if (currentDir.size() >= 2 && currentDir.at(1) == ':' && currentDir.at(0).isLetter())
-        p[0] = currentDir.at(0);
-    else
-        p.remove(0, 2);
+    if (currentDir.size() >= 2 && currentDir.at(1) == ':' && currentDir.at(0).isLetter()) p[0] = currentDir.at(0);
+    else p.remove(0, 2);
     return p;
 }
 

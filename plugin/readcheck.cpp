@@ -34,8 +34,9 @@ QString pngChunkFault(const QString& path, qint64 fileSize)
         if (head.size() < 8) return {};
         const quint32 length = qFromBigEndian<quint32>(head.constData());
         if (qint64(length) > fileSize - at - 12)
-            return QStringLiteral("its %1 chunk at byte %2 claims %3 bytes, past the end of the file (cut off or "
-                                  "corrupt)")
+            return QStringLiteral(
+                       "its %1 chunk at byte %2 claims %3 bytes, past the end of the file (cut off or "
+                       "corrupt)")
                 .arg(QString::fromLatin1(head.mid(4, 4).toHex()))
                 .arg(at)
                 .arg(length);
@@ -116,7 +117,7 @@ bool statedSizeFits(QSize stated, const QString& path, const QString& what, QStr
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool checkFileToRead(const QString& path, const QString& what, qint64 maxBytes, QString* why)
 {
@@ -163,8 +164,9 @@ bool checkImageToRead(const QString& path, const QString& what, QString* why, in
     if (!reader.canRead()) {
         const QString detail = decoder.reason();
         if (why)
-            *why = detail.isEmpty() ? QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString())
-                                    : QStringLiteral("Cannot read %1 %2: %3 (%4)").arg(what, path, reader.errorString(), detail);
+            *why = detail.isEmpty()
+                       ? QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString())
+                       : QStringLiteral("Cannot read %1 %2: %3 (%4)").arg(what, path, reader.errorString(), detail);
         return false;
     }
     return statedSizeFits(reader.size(), path, what, why, maxSide, size);
@@ -185,8 +187,9 @@ QImage readCheckedImage(const QString& path, const QString& what, QString* why, 
     if (!reader.read(&image) || image.isNull()) {
         const QString detail = decoder.reason();
         if (why)
-            *why = detail.isEmpty() ? QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString())
-                                    : QStringLiteral("Cannot read %1 %2: %3 (%4)").arg(what, path, reader.errorString(), detail);
+            *why = detail.isEmpty()
+                       ? QStringLiteral("Cannot read %1 %2: %3").arg(what, path, reader.errorString())
+                       : QStringLiteral("Cannot read %1 %2: %3 (%4)").arg(what, path, reader.errorString(), detail);
         return {};
     }
     // A format whose header states no size is held to the limit once decoded.
@@ -197,4 +200,4 @@ QImage readCheckedImage(const QString& path, const QString& what, QString* why, 
     return image;
 }
 
-} // namespace verdix
+}  // namespace verdix

@@ -31,4 +31,4 @@ bool checkImageToRead(const QString& path, const QString& what, QString* why, in
 // not decode whole (a corrupt or truncated file).
 QImage readCheckedImage(const QString& path, const QString& what, QString* why, int maxSide = kMaxImageSide);
 
-} // namespace verdix
+}  // namespace verdix

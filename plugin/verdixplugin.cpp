@@ -32,13 +32,12 @@ QString description()
 DzPlugin* buildDefinition()
 {
     auto* plugin = new DzPlugin("Verdix", "ZPK Halvorn", description(), 1, 0, 0, 114);
-    plugin->addClassFactory(new DzTClassFactory<ZPK_VerdixPaneAction>(
-        "ZPK_VerdixPaneAction", DzGuid::fromString(kPaneActionId)));
+    plugin->addClassFactory(
+        new DzTClassFactory<ZPK_VerdixPaneAction>("ZPK_VerdixPaneAction", DzGuid::fromString(kPaneActionId)));
     plugin->addClassFactory(new DzTClassFactory<ZPK_VerdixPane>("ZPK_VerdixPane", DzGuid::fromString(kPaneId)));
     plugin->addClassFactory(
         new DzTClassFactory<VerdixSceneModel>("VerdixSceneModel", DzGuid::fromString(kSceneModelId)));
-    plugin->addClassFactory(
-        new DzTClassFactory<MySceneModelIO>("MySceneModelIO", DzGuid::fromString(kSceneModelIOId)));
+    plugin->addClassFactory(new DzTClassFactory<MySceneModelIO>("MySceneModelIO", DzGuid::fromString(kSceneModelIOId)));
     plugin->registerSceneDataIO("studio/scene_data/" + QString("verdix_scene_data"), "MySceneModelIO",
                                 "VerdixSceneModel");
     return plugin;
@@ -56,7 +55,4 @@ extern "C" Q_DECL_EXPORT DzVersion getSDKVersion()
     return DzVersion{4, 5, 0, 100};
 }
 
-extern "C" Q_DECL_EXPORT DzPlugin* getPluginDefinition()
-{
-    return g_definition;
-}
+extern "C" Q_DECL_EXPORT DzPlugin* getPluginDefinition() { return g_definition; }

@@ -29,7 +29,7 @@ inline Vec3 offsetFrom(const SurfaceHit& h, const Vec3& facing, bool thin, const
     return p + side * (4e-5f * scale);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -54,7 +54,7 @@ inline float fastAcos(float x)
     return x < 0.f ? kPi - r : r;
 }
 
-} // namespace
+}  // namespace
 
 Environment Environment::fromSky(const SunSky& s, int width, int height)
 {
@@ -204,12 +204,14 @@ SunLight SunLight::fromSky(const SunSky& s)
     return l;
 }
 
-Integrator::Integrator(const RenderScene& scene, const Environment& env, const SunLight& sun, const TraceSettings& settings)
+Integrator::Integrator(const RenderScene& scene, const Environment& env, const SunLight& sun,
+                       const TraceSettings& settings)
     : m_scene(scene), m_env(env), m_sun(sun), m_sunCos(std::cos(sun.angularRadius)), m_set(settings)
 {
 }
 
-Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixelSpread, Rng& rng, RayCounts& counts) const
+Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixelSpread, Rng& rng,
+                          RayCounts& counts) const
 {
     constexpr float kInf = std::numeric_limits<float>::infinity();
     Vec3 L(0.f), beta(1.f);
@@ -290,7 +292,8 @@ Vec3 Integrator::radiance(const Vec3& origin, const Vec3& direction, float pixel
             const uint32_t salt = rng.nextU32();
             if (!isBlack(f)) {
                 ++counts.shadow;
-                if (!m_scene.occluded(offsetFrom(h, ng, bsdf.passesThrough(), wi), wi, 0.f, kInf, salt)) add(beta * f * m_sun.irradiance);
+                if (!m_scene.occluded(offsetFrom(h, ng, bsdf.passesThrough(), wi), wi, 0.f, kInf, salt))
+                    add(beta * f * m_sun.irradiance);
             }
         }
         if (!m_env.isBlack()) {

@@ -33,7 +33,7 @@ private:
 
     int m_w = 1, m_h = 1;
     std::vector<Vec3> m_texels;
-    std::vector<float> m_weight; // per texel: luminance x sin theta
+    std::vector<float> m_weight;  // per texel: luminance x sin theta
     std::vector<float> m_aliasProb;
     std::vector<uint32_t> m_alias;
     float m_total = 0.f;
@@ -41,9 +41,9 @@ private:
 
 struct SunLight
 {
-    Vec3 direction{0.f, 1.f, 0.f}; // towards the sun, unit length
-    Vec3 irradiance{0.f, 0.f, 0.f}; // on a surface facing it
-    Vec3 discRadiance{0.f, 0.f, 0.f}; // what a camera ray that meets the disc sees
+    Vec3 direction{0.f, 1.f, 0.f};     // towards the sun, unit length
+    Vec3 irradiance{0.f, 0.f, 0.f};    // on a surface facing it
+    Vec3 discRadiance{0.f, 0.f, 0.f};  // what a camera ray that meets the disc sees
     float angularRadius = 0.0093f;
     static SunLight fromSky(const SunSky& s);
 };
@@ -51,13 +51,13 @@ struct SunLight
 struct RenderCamera
 {
     Vec3 eye{0.f, 0.f, 0.f};
-    Vec3 forward{0.f, 0.f, -1.f}, up{0.f, 1.f, 0.f}; // need not be orthogonal; normalized inside
+    Vec3 forward{0.f, 0.f, -1.f}, up{0.f, 1.f, 0.f};  // need not be orthogonal; normalized inside
     float fovYDeg = 45.f;
 };
 
 struct TraceSettings
 {
-    int minBounces = 2;   // bounces always followed before Russian roulette may end a path
+    int minBounces = 2;  // bounces always followed before Russian roulette may end a path
     int maxBounces = 8;
     // Haze along camera rays, as the viewport's fog: the sky's colour comes in with distance
     // as 1 - exp(-distance x density). 0: clear air.

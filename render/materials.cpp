@@ -25,7 +25,8 @@ QImage halfSize(const QImage& src)
         uchar* d = out.scanLine(y);
         for (int x = 0; x < w; ++x) {
             const int x0 = std::min(2 * x, src.width() - 1) * 4, x1 = std::min(2 * x + 1, src.width() - 1) * 4;
-            for (int c = 0; c < 4; ++c) d[4 * x + c] = uchar((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) / 4);
+            for (int c = 0; c < 4; ++c)
+                d[4 * x + c] = uchar((r0[x0 + c] + r0[x1 + c] + r1[x0 + c] + r1[x1 + c] + 2) / 4);
         }
     }
     return out;
@@ -42,7 +43,7 @@ inline int toIndex(float f) { return std::abs(f) < 1e8f ? int(f) : 0; }
 
 inline float byteOf(uint32_t texel, int c) { return float((texel >> (8 * c)) & 0xffu); }
 
-} // namespace
+}  // namespace
 
 float srgbByteToLinear(int v) { return srgbTable()[std::clamp(v, 0, 255)]; }
 
@@ -68,8 +69,9 @@ std::shared_ptr<RenderTexture> RenderTexture::fromLevels(const std::vector<QImag
         for (int y = 0; y < l.h; ++y) {
             const uchar* s = img.constScanLine(y);
             for (int x = 0; x < l.w; ++x)
-                l.rgba[size_t(y) * size_t(l.w) + size_t(x)] =
-                    uint32_t(s[4 * x]) | uint32_t(s[4 * x + 1]) << 8 | uint32_t(s[4 * x + 2]) << 16 | uint32_t(s[4 * x + 3]) << 24;
+                l.rgba[size_t(y) * size_t(l.w) + size_t(x)] = uint32_t(s[4 * x]) | uint32_t(s[4 * x + 1]) << 8 |
+                                                              uint32_t(s[4 * x + 2]) << 16 |
+                                                              uint32_t(s[4 * x + 3]) << 24;
         }
         t->m_levels.push_back(std::move(l));
     }

@@ -36,7 +36,7 @@ private:
     struct Level
     {
         int w = 0, h = 0;
-        std::vector<uint32_t> rgba; // 8 bits per channel, R in the low byte
+        std::vector<uint32_t> rgba;  // 8 bits per channel, R in the low byte
     };
     std::vector<Level> m_levels;
     bool m_srgb = true;
@@ -66,25 +66,24 @@ private:
     std::vector<uint64_t> m_bits;
 };
 
-enum class Cutout
-{
-    None,  // solid
-    Mask,  // opacity is either there or not (blades, leaves, petals, sprites): a threshold at one half
-    Blend, // partly see-through: a ray passes with the probability of its transparency
+enum class Cutout {
+    None,   // solid
+    Mask,   // opacity is either there or not (blades, leaves, petals, sprites): a threshold at one half
+    Blend,  // partly see-through: a ray passes with the probability of its transparency
 };
 
 struct RenderMaterial
 {
-    Vec3 diffuse{0.8f, 0.8f, 0.8f};            // linear, multiplies the colour map
-    std::shared_ptr<const RenderTexture> colour; // its alpha is the opacity map
+    Vec3 diffuse{0.8f, 0.8f, 0.8f};               // linear, multiplies the colour map
+    std::shared_ptr<const RenderTexture> colour;  // its alpha is the opacity map
     float opacity = 1.f;
     Cutout cutout = Cutout::None;
-    std::shared_ptr<const CoverageMask> coverage; // of a Mask; made by the scene when it is built
+    std::shared_ptr<const CoverageMask> coverage;  // of a Mask; made by the scene when it is built
     std::shared_ptr<const RenderTexture> normalMap;
     std::shared_ptr<const RenderTexture> bumpMap;
-    float bumpHeight = 0.f; // scene units a white texel stands above a black one
-    Vec3 specular{0.f, 0.f, 0.f}; // reflectance at normal incidence, linear
-    float roughness = 1.f;        // 0 a mirror, 1 matte
+    float bumpHeight = 0.f;        // scene units a white texel stands above a black one
+    Vec3 specular{0.f, 0.f, 0.f};  // reflectance at normal incidence, linear
+    float roughness = 1.f;         // 0 a mirror, 1 matte
     // Thin sheets (blades, leaves, petals) let this share of their diffuse light through to
     // the other side.
     float translucency = 0.f;
@@ -115,7 +114,7 @@ private:
     Vec3 m_diffuseR, m_diffuseT, m_f0;
     float m_alpha;
     float m_trans;
-    float m_pSpec, m_pTrans; // choice of lobe when sampling
+    float m_pSpec, m_pTrans;  // choice of lobe when sampling
 };
 
 // Radiance scale of an sRGB 8-bit value, for colours a user picks.

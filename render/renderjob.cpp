@@ -13,7 +13,7 @@ double threadCpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-} // namespace
+}  // namespace
 
 RenderJob::RenderJob(const RenderScene& scene, const Environment& env, const SunLight& sun, const RenderCamera& camera,
                      const RenderSettings& settings)
@@ -144,7 +144,7 @@ void RenderJob::worker()
                 m_count[p] += uint32_t(m_passSamples[size_t(pass)]);
             }
         m_rays += counts;
-        m_samplesDone += (long long)(w) * h * m_passSamples[size_t(pass)];
+        m_samplesDone += (long long)(w)*h * m_passSamples[size_t(pass)];
         ++m_itemsDone;
         if (m_itemsDone % tiles == 0) m_passDone.notify_all();
     }

@@ -18,8 +18,8 @@ struct RenderSettings
     int width = 640, height = 360;
     int samples = 16;  // per pixel
     uint32_t seed = 1;
-    int threads = 0;   // 0: one per processor
-    float exposure = 0.85f; // the viewport's, applied before the filmic curve
+    int threads = 0;         // 0: one per processor
+    float exposure = 0.85f;  // the viewport's, applied before the filmic curve
     TraceSettings trace;
 };
 
@@ -29,7 +29,7 @@ public:
     // The scene, sky and sun must outlive the job.
     RenderJob(const RenderScene& scene, const Environment& env, const SunLight& sun, const RenderCamera& camera,
               const RenderSettings& settings);
-    ~RenderJob(); // cancels and waits
+    ~RenderJob();  // cancels and waits
 
     // Starts the workers and returns; wait() blocks until they end.
     void start();
@@ -48,7 +48,7 @@ public:
     double progress() const;
     int passesDone() const;
     int passCount() const { return int(m_passSamples.size()); }
-    int samplesDone() const; // per pixel, of the passes finished
+    int samplesDone() const;  // per pixel, of the passes finished
 
     // The picture so far (each pixel the mean of its samples), tone-mapped to 8-bit sRGB.
     QImage image() const;
@@ -75,13 +75,13 @@ private:
     std::atomic<int> m_next{0};
     mutable std::mutex m_lock;
     std::condition_variable m_passDone;
-    int m_itemsDone = 0; // guarded by m_lock
+    int m_itemsDone = 0;  // guarded by m_lock
     int m_running = 0;
-    std::vector<float> m_sum;    // guarded by m_lock
-    std::vector<uint32_t> m_count; // guarded by m_lock; samples per pixel so far
-    RayCounts m_rays;            // guarded by m_lock
-    double m_cpu = 0.0;          // guarded by m_lock
-    long long m_samplesDone = 0; // pixel samples, guarded by m_lock
+    std::vector<float> m_sum;       // guarded by m_lock
+    std::vector<uint32_t> m_count;  // guarded by m_lock; samples per pixel so far
+    RayCounts m_rays;               // guarded by m_lock
+    double m_cpu = 0.0;             // guarded by m_lock
+    long long m_samplesDone = 0;    // pixel samples, guarded by m_lock
 };
 
 constexpr int kRenderTile = 32;

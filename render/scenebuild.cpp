@@ -15,7 +15,7 @@ struct RayContext
 
 struct MeshRecord
 {
-    const float* positions = nullptr; // Embree's copy (xyz, 12-byte stride)
+    const float* positions = nullptr;  // Embree's copy (xyz, 12-byte stride)
     const uint32_t* triangles = nullptr;
     std::vector<float> normals, uvs;
     std::vector<uint32_t> materials;
@@ -67,16 +67,17 @@ void cutoutFilter(const RTCFilterFunctionNArguments* args)
 void onEmbreeError(void* user, RTCError code, const char* str)
 {
     auto* out = static_cast<QString*>(user);
-    if (out->isEmpty()) out->append(QString("Embree error %1: %2").arg(int(code)).arg(QString::fromUtf8(str ? str : "")));
+    if (out->isEmpty())
+        out->append(QString("Embree error %1: %2").arg(int(code)).arg(QString::fromUtf8(str ? str : "")));
 }
 
-} // namespace
+}  // namespace
 
 struct RenderScene::Impl
 {
     RTCDevice device = nullptr;
     RTCScene scene = nullptr;
-    std::vector<std::unique_ptr<MeshRecord>> meshes; // by geometry id
+    std::vector<std::unique_ptr<MeshRecord>> meshes;  // by geometry id
     std::vector<RenderMaterial> materials;
     QString error;
     size_t geometryBytes = 0;
@@ -134,8 +135,8 @@ bool RenderScene::build(RenderSceneInput input, QString* error)
         RTCGeometry geom = rtcNewGeometry(d->device, RTC_GEOMETRY_TYPE_TRIANGLE);
         auto* vb = static_cast<float*>(
             rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), nv));
-        auto* ib = static_cast<uint32_t*>(
-            rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(uint32_t), tris.size() / 3));
+        auto* ib = static_cast<uint32_t*>(rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
+                                                                  3 * sizeof(uint32_t), tris.size() / 3));
         if (!vb || !ib) {
             rtcReleaseGeometry(geom);
             *error = d->error.isEmpty() ? QString("out of memory for the scene's geometry") : d->error;
@@ -155,7 +156,8 @@ bool RenderScene::build(RenderSceneInput input, QString* error)
         if (hasUvs) rec->uvs = std::move(mesh.uvs);
         rec->materials = std::move(mats);
         rec->table = &d->materials;
-        d->geometryBytes += nv * (12 + (hasNormals ? 12 : 0) + (hasUvs ? 8 : 0)) + tris.size() * 4 + rec->materials.size() * 4;
+        d->geometryBytes +=
+            nv * (12 + (hasNormals ? 12 : 0) + (hasUvs ? 8 : 0)) + tris.size() * 4 + rec->materials.size() * 4;
         m_triangles += tris.size() / 3;
         rtcSetGeometryUserData(geom, rec.get());
         if (cutouts) {
@@ -181,7 +183,8 @@ bool RenderScene::build(RenderSceneInput input, QString* error)
     return true;
 }
 
-bool RenderScene::intersect(const Vec3& o, const Vec3& dir, float tnear, float tfar, uint32_t salt, SurfaceHit* hit) const
+bool RenderScene::intersect(const Vec3& o, const Vec3& dir, float tnear, float tfar, uint32_t salt,
+                            SurfaceHit* hit) const
 {
     RayContext ctx;
     rtcInitIntersectContext(&ctx.ctx);

@@ -12,11 +12,11 @@
 
 struct RenderMesh
 {
-    std::vector<float> positions; // x, y, z per vertex, world space
-    std::vector<float> normals;   // x, y, z per vertex (smooth shading); empty: flat facets
-    std::vector<float> uvs;       // u, v per vertex; empty: none
-    std::vector<uint32_t> triangles; // three vertex indices per triangle
-    std::vector<uint32_t> materials; // per triangle, an index into the scene's materials
+    std::vector<float> positions;     // x, y, z per vertex, world space
+    std::vector<float> normals;       // x, y, z per vertex (smooth shading); empty: flat facets
+    std::vector<float> uvs;           // u, v per vertex; empty: none
+    std::vector<uint32_t> triangles;  // three vertex indices per triangle
+    std::vector<uint32_t> materials;  // per triangle, an index into the scene's materials
 };
 
 struct RenderSceneInput
@@ -29,16 +29,16 @@ struct RenderSceneInput
 struct SurfaceHit
 {
     float t = 0.f;
-    Vec3 p;        // the point
-    Vec3 ng;       // geometric normal, unit length, as the triangle winds
-    Vec3 ns;       // interpolated shading normal (before relief), same side as ng
+    Vec3 p;   // the point
+    Vec3 ng;  // geometric normal, unit length, as the triangle winds
+    Vec3 ns;  // interpolated shading normal (before relief), same side as ng
     // Where rays leaving the front (the side ng points to) or the back start from: the point
     // lifted onto the smooth surface the vertex normals describe. Leaving from the flat
     // triangle itself, a coarse mesh would shadow itself in saw teeth near the terminator.
     Vec3 frontOrigin, backOrigin;
-    float u = 0.f, v = 0.f; // texture coordinates
-    Vec3 dpdu, dpdv;        // how the point moves with them (zero when the mesh has no UVs)
-    float texelScale = 0.f; // sqrt(uv area / world area) of the triangle
+    float u = 0.f, v = 0.f;  // texture coordinates
+    Vec3 dpdu, dpdv;         // how the point moves with them (zero when the mesh has no UVs)
+    float texelScale = 0.f;  // sqrt(uv area / world area) of the triangle
     const RenderMaterial* material = nullptr;
 };
 

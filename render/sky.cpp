@@ -27,8 +27,8 @@ struct Perez
 struct Model
 {
     Perez Y, x, y;
-    float zY, zx, zy;    // zenith values
-    float normY, normx, normy; // the distribution at the zenith
+    float zY, zx, zy;           // zenith values
+    float normY, normx, normy;  // the distribution at the zenith
     SkyVec sun;
 };
 
@@ -63,7 +63,8 @@ SkyRgb fromYxy(float Y, float x, float y)
 {
     y = std::max(y, 1e-4f);
     const float X = x * Y / y, Z = (1.f - x - y) * Y / y;
-    return {std::max(0.f, 3.2406f * X - 1.5372f * Y - 0.4986f * Z), std::max(0.f, -0.9689f * X + 1.8758f * Y + 0.0415f * Z),
+    return {std::max(0.f, 3.2406f * X - 1.5372f * Y - 0.4986f * Z),
+            std::max(0.f, -0.9689f * X + 1.8758f * Y + 0.0415f * Z),
             std::max(0.f, 0.0557f * X - 0.2040f * Y + 1.0570f * Z)};
 }
 
@@ -104,7 +105,7 @@ SkyRgb opticalDepth(float T)
     return {tau[0], tau[1], tau[2]};
 }
 
-} // namespace
+}  // namespace
 
 SkyVec sunDirection(const SunSky& s)
 {
@@ -132,8 +133,8 @@ SkyRgb sunIrradiance(const SunSky& s)
     const float el = clampf(s.elevationDeg, 0.f, 90.f);
     // Kasten and Young's air mass, finite at the horizon.
     const float zenithDeg = 90.f - el;
-    const float airMass =
-        1.f / (std::cos(zenithDeg * kPi / 180.f) + 0.50572f * std::pow(std::max(96.07995f - zenithDeg, 0.1f), -1.6364f));
+    const float airMass = 1.f / (std::cos(zenithDeg * kPi / 180.f) +
+                                 0.50572f * std::pow(std::max(96.07995f - zenithDeg, 0.1f), -1.6364f));
     const SkyRgb tau = opticalDepth(clampf(s.turbidity, kMinTurbidity, kMaxTurbidity));
     // Relative to a clear noon sun, which is white in the viewport.
     const SkyRgb ref = opticalDepth(2.f);
@@ -167,7 +168,7 @@ void shBasis(const SkyVec& n, float y[9])
     y[8] = 0.546274f * (n.x * n.x - n.y * n.y);
 }
 
-} // namespace
+}  // namespace
 
 SkySH skyIrradianceSH(const SunSky& s, float groundAlbedo)
 {
@@ -211,9 +212,10 @@ SkySH skyIrradianceSH(const SunSky& s, float groundAlbedo)
         acc[size_t(k)].b += G.b * Lg[k];
     }
     // Cosine-lobe convolution (Ramamoorthi and Hanrahan).
-    const float A[9] = {kPi, 2.f * kPi / 3.f, 2.f * kPi / 3.f, 2.f * kPi / 3.f, kPi / 4.f, kPi / 4.f, kPi / 4.f,
-                        kPi / 4.f, kPi / 4.f};
-    for (int k = 0; k < 9; ++k) sh[size_t(k)] = {acc[size_t(k)].r * A[k], acc[size_t(k)].g * A[k], acc[size_t(k)].b * A[k]};
+    const float A[9] = {kPi,       2.f * kPi / 3.f, 2.f * kPi / 3.f, 2.f * kPi / 3.f, kPi / 4.f,
+                        kPi / 4.f, kPi / 4.f,       kPi / 4.f,       kPi / 4.f};
+    for (int k = 0; k < 9; ++k)
+        sh[size_t(k)] = {acc[size_t(k)].r * A[k], acc[size_t(k)].g * A[k], acc[size_t(k)].b * A[k]};
     return sh;
 }
 

@@ -20,10 +20,10 @@ struct SkyRgb
 struct SunSky
 {
     // Defaults: a clear mid-morning sun in the south-east, a third of the way up the sky.
-    float azimuthDeg = 135.f;  // 0 north, 90 east, 180 south, 270 west
-    float elevationDeg = 35.f; // above the horizon
-    float turbidity = 2.5f;    // haze: 2 very clear, 3 clear, 6 hazy, 10 overcast-ish
-    float sunStrength = 1.f;   // scales the sun's light, not the sky's
+    float azimuthDeg = 135.f;   // 0 north, 90 east, 180 south, 270 west
+    float elevationDeg = 35.f;  // above the horizon
+    float turbidity = 2.5f;     // haze: 2 very clear, 3 clear, 6 hazy, 10 overcast-ish
+    float sunStrength = 1.f;    // scales the sun's light, not the sky's
 };
 
 constexpr float kMinTurbidity = 1.7f, kMaxTurbidity = 10.f;
@@ -39,7 +39,7 @@ SkyRgb skyRadiance(const SunSky& s, const SkyVec& dir);
 SkyRgb sunIrradiance(const SunSky& s);
 // The radiance of the visible sun disc (for drawing it), and its angular radius in radians.
 SkyRgb sunDiscRadiance(const SunSky& s);
-constexpr float kSunDiscRadius = 0.0093f; // twice the real sun, so it reads in a small picture
+constexpr float kSunDiscRadius = 0.0093f;  // twice the real sun, so it reads in a small picture
 
 // Irradiance from the sky dome (sun excluded) as nine spherical-harmonic coefficients, already
 // convolved with the cosine lobe: E(n) = sum c[i] * Y_i(n) with the basis of shIrradiance.

@@ -28,13 +28,8 @@ class PaneStep : public DzUndoCommand
 public:
     PaneStep(VerdixHistory* history, std::shared_ptr<const PaneState> before, std::shared_ptr<const PaneState> after,
              const QString& text, qint64 bytes, const QString& wheelKey)
-        : DzUndoCommand(text),
-          m_history(history),
-          m_before(std::move(before)),
-          m_after(std::move(after)),
-          m_bytes(bytes),
-          m_wheelKey(wheelKey),
-          m_time(QDateTime::currentMSecsSinceEpoch())
+        : DzUndoCommand(text), m_history(history), m_before(std::move(before)), m_after(std::move(after)),
+          m_bytes(bytes), m_wheelKey(wheelKey), m_time(QDateTime::currentMSecsSinceEpoch())
     {
     }
     qint64 bytes() const override { return m_bytes; }
@@ -111,9 +106,8 @@ VerdixHistory::VerdixHistory(ZPK_VerdixPane* pane) : QObject(pane), m_pane(pane)
     m_baseline = std::make_shared<const PaneState>(capture());
     if (dzUndoStack) {
         connect(dzUndoStack, &DzUndoStack::flushRequested, this, [this]() { commit(true); });
-        dzUndoStack->addBusyTest(this, [this]() {
-            return !m_restoring && (m_pane->m_busy || m_pane->m_loading || m_pane->m_sceneOpening);
-        });
+        dzUndoStack->addBusyTest(
+            this, [this]() { return !m_restoring && (m_pane->m_busy || m_pane->m_loading || m_pane->m_sceneOpening); });
         // Another part's step (a node move) changes what the pane sees (a landscape's
         // position is in its record): the pane starts again from there.
         connect(dzUndoStack, &QUndoStack::indexChanged, this, [this]() {
@@ -230,7 +224,8 @@ PaneState VerdixHistory::capture() const
     for (const DzIntSlider* sl : {p->m_gravitySlider, p->m_frictionSlider, p->m_windStrengthSlider,
                                   p->m_windSpeedSlider, p->m_windSpeed2Slider, p->m_timerSlider})
         s.paneSliders << (sl ? sl->value() : 0);
-    for (const QCheckBox* c : {p->m_animateCheck, p->m_autoOffCheck, p->m_mergeCheck, p->m_lowLodCheck, p->m_renewCheck})
+    for (const QCheckBox* c :
+         {p->m_animateCheck, p->m_autoOffCheck, p->m_mergeCheck, p->m_lowLodCheck, p->m_renewCheck})
         s.checks << (c && c->isChecked());
     if (dzScene)
         for (DzNode* n : dzScene->nodeList())
@@ -292,21 +287,21 @@ void VerdixHistory::restore(const PaneState& target)
     const PaneState current = capture();
 
     // The pane-wide sliders first: the wind poses the meshes the boxes build below.
-    DzIntSlider* const sliders[] = {p->m_gravitySlider, p->m_frictionSlider, p->m_windStrengthSlider,
+    DzIntSlider* const sliders[] = {p->m_gravitySlider,   p->m_frictionSlider,   p->m_windStrengthSlider,
                                     p->m_windSpeedSlider, p->m_windSpeed2Slider, p->m_timerSlider};
     for (int k = 0; k < target.paneSliders.size() && k < 6; ++k)
         if (sliders[k] && sliders[k]->value() != target.paneSliders[k]) sliders[k]->setValue(target.paneSliders[k]);
 
     bool sameLandscapes = current.sameBoxes(target);
     for (int i = 0; sameLandscapes && i < target.boxes.size(); ++i)
-        sameLandscapes = current.boxes[i].landscape == target.boxes[i].landscape ||
-                         target.boxes[i].type != TypeLandscape;
+        sameLandscapes =
+            current.boxes[i].landscape == target.boxes[i].landscape || target.boxes[i].type != TypeLandscape;
     if (current.sameBoxes(target) && current.sameNodeLabels(target) && sameLandscapes) {
         for (int i = 0; i < target.boxes.size(); ++i) {
             const PaneBoxState& want = target.boxes[i];
             const PaneBoxState& have = current.boxes[i];
-            const bool recordChanged = want.record != have.record || want.sliders != have.sliders ||
-                                       want.combos != have.combos;
+            const bool recordChanged =
+                want.record != have.record || want.sliders != have.sliders || want.combos != have.combos;
             const bool moved = want.landscape != have.landscape;
             if (!recordChanged && !moved) continue;
             if (recordChanged && !want.record.isEmpty()) {
@@ -344,7 +339,8 @@ void VerdixHistory::restore(const PaneState& target)
                 box->landscapeIndex = want.landscape;
                 p->clearTerrainMeshCache(i);
                 const ControlBox* land = p->m_boxes.at(want.landscape);
-                DzNode* landNode = dzScene && land && land->titleLabel ? dzScene->findNodeByLabel(land->titleLabel->text()) : nullptr;
+                DzNode* landNode =
+                    dzScene && land && land->titleLabel ? dzScene->findNodeByLabel(land->titleLabel->text()) : nullptr;
                 DzNode* node = dzScene && box->titleLabel ? dzScene->findNodeByLabel(box->titleLabel->text()) : nullptr;
                 if (land && land->type == TypeLandscape && landNode && node) landNode->addNodeChild(node, false);
             }

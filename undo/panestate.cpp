@@ -11,7 +11,11 @@ const char* const kCheckNames[] = {"Animate", "AutoOff", "Merge", "LowLOD", "Ren
 
 qint64 stringBytes(const QString& s) { return 24 + qint64(s.capacity()) * 2; }
 
-template <class T> bool equalOrShared(const T& a, const T& b) { return a.isSharedWith(b) || a == b; }
+template <class T>
+bool equalOrShared(const T& a, const T& b)
+{
+    return a.isSharedWith(b) || a == b;
+}
 
 bool sameBox(const PaneBoxState& a, const PaneBoxState& b)
 {
@@ -23,7 +27,7 @@ bool sameBox(const PaneBoxState& a, const PaneBoxState& b)
 QString landscapeTitle(const PaneState& s, int index)
 {
     return index >= 0 && index < s.boxes.size() && s.boxes[index].type == 1 ? s.boxes[index].title
-                                                                               : QString("no landscape");
+                                                                            : QString("no landscape");
 }
 
 }  // namespace
@@ -187,7 +191,8 @@ QString describeChange(const PaneState& before, const PaneState& after, const QS
         return QString("Change boxes");
     }
     for (int k = 0; k < before.paneSliders.size() && k < after.paneSliders.size(); ++k)
-        if (before.paneSliders[k] != after.paneSliders[k] && k < int(sizeof kPaneSliderNames / sizeof *kPaneSliderNames))
+        if (before.paneSliders[k] != after.paneSliders[k] &&
+            k < int(sizeof kPaneSliderNames / sizeof *kPaneSliderNames))
             return QString("Move '%1'").arg(kPaneSliderNames[k]);
     for (int k = 0; k < before.checks.size() && k < after.checks.size(); ++k)
         if (before.checks[k] != after.checks[k])

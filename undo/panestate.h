@@ -16,10 +16,10 @@ struct PaneBoxState
 {
     int type = 0;
     QString title;
-    QString record;          // empty for types that write no record
-    QVector<int> sliders;    // the box's sliders, creation order
+    QString record;        // empty for types that write no record
+    QVector<int> sliders;  // the box's sliders, creation order
     QStringList sliderNames;
-    QStringList combos;      // current texts of the combo tables 'A'..'H' ("" where none)
+    QStringList combos;  // current texts of the combo tables 'A'..'H' ("" where none)
     int landscape = 0;
     bool folded = false;
 };

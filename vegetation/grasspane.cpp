@@ -58,7 +58,8 @@ PassReport GrassBox::layTopology(GeneratorPass& pass)
 PassReport GrassBox::update(GeneratorPass& pass)
 {
     lastPass = GrassUpdateInfo();
-    return {updateGrassCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass), {}};
+    return {updateGrassCore(params, random, pass.mesh, pass.box.groundHeights, pass.ground, pass.resetCache, &lastPass),
+            {}};
 }
 
 void ZPK_VerdixPane::Button_CreateGrass()

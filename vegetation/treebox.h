@@ -10,8 +10,8 @@ public:
     TreeWind wind;
     // What the last build left, for the wind passes.
     TreeBuiltMesh built;
-    bool lastWind = false;   // the last wind pass re-posed the mesh
-    QString shapeName;       // the shape file images[0] and heightMaps[0] hold
+    bool lastWind = false;  // the last wind pass re-posed the mesh
+    QString shapeName;      // the shape file images[0] and heightMaps[0] hold
 
     void capture(const PaneInputs& in, const ControlBox& box, int i) override;
     // The shape image follows the box's shape list.

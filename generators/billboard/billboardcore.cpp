@@ -156,8 +156,9 @@ int addPolyBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzF
     return COLS * ROWS * 4;
 }
 
-QString updateBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzFacetMesh& mesh, std::vector<float>& cache,
-                            int& uvEntries, const GroundSampler& sampler, bool ResetCache, BillboardUpdateInfo* info)
+QString updateBillboardCore(const BillboardParams& params, VxRandomStream& gen, DzFacetMesh& mesh,
+                            std::vector<float>& cache, int& uvEntries, const GroundSampler& sampler, bool ResetCache,
+                            BillboardUpdateInfo* info)
 {
     VX_EXPECT(uvEntries >= 0, "the UV entry count the last topology pass returned");
     const BillboardParams p = params.clamped();

@@ -31,34 +31,34 @@ class DzFacetMesh;
 struct BillboardParams
 {
     // Box sliders, by display name.
-    int Amount = 100;          // "Amount"            1..10000
-    int AreaSizeX = 1000;      // "Area size X"       1..4000
-    int FullOffX = 0;          // "Full off X"        0..500
-    int AnimateStartRND = 0;   // "Animate Start RND" 0..512
-    int SpinLOD = 1;           // "Spin LOD"          1..16
-    int AreaSizeZ = 1000;      // "Area size Z"       1..4000
-    int FullOffZ = 0;          // "Full off Z"        0..500
-    int AnimateEnd = 0;        // "Animate End"       0..512
-    int HeightMin = 100;       // "Height Min"        1..2000
-    int HeightRND = 1;         // "Height RND"        1..1000
-    int MapX = 1;              // "Map X"             1..40
-    int MapZ = 1;              // "Map Z"             1..40
-    int WidthMin = 100;        // "Width Min"         1..2000
-    int WidthRND = 1;          // "Width RND"         1..1000
-    int Shape = 100;           // "Shape"             -300..300
-    int Ring = 1000;           // "Ring"              0..4000
-    int Rotate = 0;            // "Rotate"            0..360
-    int Seed = 0;              // "Seed"              0..1000
-    int AnimateOffOn = 0;      // "Animate Off On"    0..1
-    int SectorSize = 0;        // "Sector Size"       0..359
-    int SectorStart = 0;       // "Sector Start"      0..360
-    int MoveX = 0;             // "Move X"            -10000..10000
-    int MoveZ = 0;             // "Move Z"            -10000..10000
+    int Amount = 100;         // "Amount"            1..10000
+    int AreaSizeX = 1000;     // "Area size X"       1..4000
+    int FullOffX = 0;         // "Full off X"        0..500
+    int AnimateStartRND = 0;  // "Animate Start RND" 0..512
+    int SpinLOD = 1;          // "Spin LOD"          1..16
+    int AreaSizeZ = 1000;     // "Area size Z"       1..4000
+    int FullOffZ = 0;         // "Full off Z"        0..500
+    int AnimateEnd = 0;       // "Animate End"       0..512
+    int HeightMin = 100;      // "Height Min"        1..2000
+    int HeightRND = 1;        // "Height RND"        1..1000
+    int MapX = 1;             // "Map X"             1..40
+    int MapZ = 1;             // "Map Z"             1..40
+    int WidthMin = 100;       // "Width Min"         1..2000
+    int WidthRND = 1;         // "Width RND"         1..1000
+    int Shape = 100;          // "Shape"             -300..300
+    int Ring = 1000;          // "Ring"              0..4000
+    int Rotate = 0;           // "Rotate"            0..360
+    int Seed = 0;             // "Seed"              0..1000
+    int AnimateOffOn = 0;     // "Animate Off On"    0..1
+    int SectorSize = 0;       // "Sector Size"       0..359
+    int SectorStart = 0;      // "Sector Start"      0..360
+    int MoveX = 0;            // "Move X"            -10000..10000
+    int MoveZ = 0;            // "Move Z"            -10000..10000
 
     // Pane-wide inputs.
-    bool lowLOD = false;       // at most 100 billboards
-    int frame = 0;             // the pane's frame counter
-    DzVec3 camera;             // world position of the active viewport's camera
+    bool lowLOD = false;  // at most 100 billboards
+    int frame = 0;        // the pane's frame counter
+    DzVec3 camera;        // world position of the active viewport's camera
 
     // Every slider forced into its range: records and scripts may bring anything, and a
     // zero "RND" or sheet size would divide by zero.
@@ -89,6 +89,6 @@ int addPolyBillboardCore(const BillboardParams& p, VxRandomStream& rng, DzFacetM
 // Lays out, orients and animates every billboard; rebuilds the topology first when the
 // vertex count or the stored UV entry count no longer fits the sliders. uvEntries is the
 // box's stored count (updated on a rebuild). Returns "" or the status message.
-QString updateBillboardCore(const BillboardParams& p, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& groundCache,
-                            int& uvEntries, const GroundSampler& ground, bool ResetCache,
-                            BillboardUpdateInfo* info = nullptr);
+QString updateBillboardCore(const BillboardParams& p, VxRandomStream& rng, DzFacetMesh& mesh,
+                            std::vector<float>& groundCache, int& uvEntries, const GroundSampler& ground,
+                            bool ResetCache, BillboardUpdateInfo* info = nullptr);

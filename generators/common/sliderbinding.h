@@ -8,7 +8,7 @@
 template <class P>
 struct SliderField
 {
-    const char* name;    // the slider's display name
+    const char* name;  // the slider's display name
     int P::*member;
     int min, max;        // inclusive
     int occurrence = 0;  // names repeat within a tree box: 0 is the first slider of the name

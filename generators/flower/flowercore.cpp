@@ -20,7 +20,7 @@ constexpr std::size_t kMinCache = 500;
 
 // Radius and height factors of the pistil's rings, top to bottom.
 const float kPistilProfile[kPistilRings][2] = {{0.0001f, 0.96f}, {0.25f, 0.955f}, {0.5f, 0.95f}, {0.75f, 0.9f},
-                                               {0.9f, 0.8f},     {0.95f, 0.6f},   {0.9f, 0.4f}, {0.75f, 0.2f}};
+                                               {0.9f, 0.8f},     {0.95f, 0.6f},   {0.9f, 0.4f},  {0.75f, 0.2f}};
 
 int clampi(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
@@ -262,8 +262,8 @@ int drawTile(VxRandomStream& rng, int MX, int MY)
 // A strip of rows of three points, bent progressively by curl: row 0 at the base, each
 // further row one step on along the direction the curl has turned to.
 template <class Sink>
-void emitStrip(Sink& sink, const Mat& T, const DzVec3& at, const Mat& curl, int rows, float halfWidth,
-               float widthStep, float step, float lift, float tipLift)
+void emitStrip(Sink& sink, const Mat& T, const DzVec3& at, const Mat& curl, int rows, float halfWidth, float widthStep,
+               float step, float lift, float tipLift)
 {
     Mat C;
     DzVec3 c(0.f, lift, 0.f);
@@ -386,8 +386,8 @@ void walkFlower(const FlowerParams& p, VxRandomStream& gen, Sink& sink, Ground& 
         const float length = (float(p.LeafLengthBottom) + float(p.LeafLengthTop - p.LeafLengthBottom) * t) * 0.1f;
         // The angle sliders' values are taken as radians, as stored presets expect.
         const float angle = -(float(p.LeafAngleBottom) + float(p.LeafAngleTop - p.LeafAngleBottom) * t);
-        const float curlX = -(float(rng.next() % p.LeafCurlRND + p.LeafCurl) * 0.01f) / float(p.LeafLOD)
-                            + W.leafB / float(p.PetalLOD);
+        const float curlX =
+            -(float(rng.next() % p.LeafCurlRND + p.LeafCurl) * 0.01f) / float(p.LeafLOD) + W.leafB / float(p.PetalLOD);
         const float rowX = float(p.StemBend + rng.next() % p.StemBendRND) * kDeg + W.leafA;
         // A slight sideways lean of the row, and a tenth of it as twist along each leaf.
         const float rowZ = (float(rng.next()) / 32767.f - 0.5f) * 0.3f;
@@ -626,16 +626,19 @@ QString checkFlowerBuild(const FlowerParams& params, long long freeBytes)
     if (!past) return {};
     const auto gb = [](long long b) { return QString::number(double(b) / (1024.0 * 1024 * 1024), 'f', 1) + " GB"; };
     if (limit < kMaxFlowerVertices)
-        return QStringLiteral("Error: these flowers need more than the %1 free (over %2 vertices); choose fewer or "
-                              "smaller flowers")
+        return QStringLiteral(
+                   "Error: these flowers need more than the %1 free (over %2 vertices); choose fewer or "
+                   "smaller flowers")
             .arg(gb(freeBytes))
             .arg(limit);
-    return QStringLiteral("Error: these flowers would have more than %1 vertices, more than a flower mesh may hold; "
-                          "choose fewer or smaller flowers")
+    return QStringLiteral(
+               "Error: these flowers would have more than %1 vertices, more than a flower mesh may hold; "
+               "choose fewer or smaller flowers")
         .arg(kMaxFlowerVertices);
 }
 
-int addPolyFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzFacetMesh& mesh, int presize, FlowerPassInfo* info)
+int addPolyFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzFacetMesh& mesh, int presize,
+                      FlowerPassInfo* info)
 {
     VX_EXPECT(presize >= 0, "a vertex count to pre-size the mesh for");
     const FlowerParams p = params.clamped();
@@ -658,8 +661,9 @@ int addPolyFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzFacetMe
     return local.vertices;
 }
 
-QString animateFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzVertexMesh& mesh, std::vector<float>& cache,
-                          const GroundSampler& sampler, bool ResetCache, FlowerPassInfo* info)
+QString animateFlowerCore(const FlowerParams& params, VxRandomStream& rng, DzVertexMesh& mesh,
+                          std::vector<float>& cache, const GroundSampler& sampler, bool ResetCache,
+                          FlowerPassInfo* info)
 {
     const FlowerParams p = params.clamped();
     const std::size_t want = std::max<std::size_t>(std::size_t(p.Amount), kMinCache);

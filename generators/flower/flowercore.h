@@ -59,11 +59,11 @@ struct FlowerParams
     int WindStem = 100, WindLeaf = 100, WindPetal = 100;
 
     // Pane-wide inputs.
-    int WindStrength1 = 100; // "Wind Strength 1" 0..200
-    int WindSpeed = 100;     // "Wind Speed"      0..200
-    int WindSpeed2 = 0;      // "Wind Speed2"     0..200
-    float phase = 1.0f;      // the pane's phase counter
-    bool lowLOD = false;     // the low level-of-detail flag
+    int WindStrength1 = 100;  // "Wind Strength 1" 0..200
+    int WindSpeed = 100;      // "Wind Speed"      0..200
+    int WindSpeed2 = 0;       // "Wind Speed2"     0..200
+    float phase = 1.0f;       // the pane's phase counter
+    bool lowLOD = false;      // the low level-of-detail flag
 
     // Every slider forced into its range: records and scripts may carry anything, and a
     // zero "RND" or map size would otherwise divide by zero.
@@ -89,9 +89,9 @@ FlowerWind flowerWindTerms(const FlowerParams& p);
 struct FlowerStemPoint
 {
     float x, y, z;
-    float turn;     // the stem's turn about the vertical, degrees
-    float tilt;     // the plant's head tilt, degrees
-    float lean;     // a head's sideways lean, radians (drawn with its petals)
+    float turn;  // the stem's turn about the vertical, degrees
+    float tilt;  // the plant's head tilt, degrees
+    float lean;  // a head's sideways lean, radians (drawn with its petals)
     bool head;
 };
 constexpr int kMaxStemPoints = 30000;
@@ -124,17 +124,19 @@ QString checkFlowerBuild(const FlowerParams& p, long long freeBytes);
 
 // Lays the topology down. presize is the vertex count of the last build (0 when unknown).
 // Returns the vertex count.
-int addPolyFlowerCore(const FlowerParams& p, VxRandomStream& rng, DzFacetMesh& mesh, int presize = 0, FlowerPassInfo* info = nullptr);
+int addPolyFlowerCore(const FlowerParams& p, VxRandomStream& rng, DzFacetMesh& mesh, int presize = 0,
+                      FlowerPassInfo* info = nullptr);
 
 // Writes every vertex position into a mesh built by addPolyFlowerCore for the same sliders.
 // Returns "" on success, else the status message (the mesh is then left as it was). A mesh
 // whose vertex count differs from the walk's is written only as far as it reaches, and
 // info->topologyMismatch tells the caller to rebuild.
-QString animateFlowerCore(const FlowerParams& p, VxRandomStream& rng, DzVertexMesh& mesh, std::vector<float>& groundCache,
-                          const GroundSampler& ground, bool ResetCache, FlowerPassInfo* info = nullptr);
+QString animateFlowerCore(const FlowerParams& p, VxRandomStream& rng, DzVertexMesh& mesh,
+                          std::vector<float>& groundCache, const GroundSampler& ground, bool ResetCache,
+                          FlowerPassInfo* info = nullptr);
 
 // Status messages of the adapter's checks.
 namespace FlowerMessages {
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
 inline QString meshMemory() { return QStringLiteral("Error: Flower mesh too large for memory"); }
-}
+}  // namespace FlowerMessages

@@ -99,7 +99,7 @@ int layGrass(const GrassParams& p, VxRandomStream& gen, Sink& sink, Ground& grou
     int c = 0, S = 0;
     int fx = 0, fz = 0;
     float x = 0.f, z = 0.f, y = 0.f, phi = 0.f;
-    float lx = 0.f, lz = 0.f; // root in the patch's own frame, before rotation and move
+    float lx = 0.f, lz = 0.f;  // root in the patch's own frame, before rotation and move
     int clumps = 0;
     DzVec3 v[kBladeVerts];
 
@@ -131,10 +131,8 @@ int layGrass(const GrassParams& p, VxRandomStream& gen, Sink& sink, Ground& grou
         ++c;
 
         float hgt = float(rng.next() % p.HeightRND + p.HeightMin);
-        if (lx > float(hx) || lx < -float(hx))
-            hgt *= (1.f - float(fx) * 0.004f);
-        else if (lz > float(hz) || lz < -float(hz))
-            hgt *= (1.f - float(fz) * 0.004f);
+        if (lx > float(hx) || lx < -float(hx)) hgt *= (1.f - float(fx) * 0.004f);
+        else if (lz > float(hz) || lz < -float(hz)) hgt *= (1.f - float(fz) * 0.004f);
 
         const float wd = float(rng.next() % p.ThickRND + p.ThickMin) / 1000.f + hgt * 0.0007f;
 
@@ -163,7 +161,7 @@ int layGrass(const GrassParams& p, VxRandomStream& gen, Sink& sink, Ground& grou
     return clumps;
 }
 
-} // namespace
+}  // namespace
 
 void grassBladeVertices(const GrassBlade& b, DzVec3* v)
 {
@@ -279,8 +277,8 @@ bool grassTopologyStale(const GrassParams& p, const DzFacetMesh& mesh)
 {
     const int L = p.lod();
     const DzMap* uvs = mesh.getUVs();
-    return mesh.getNumVertices() != p.verticesNeeded() || mesh.getNumFacets() != L * p.blades()
-        || !uvs || uvs->getNumValues() != 2 * (L + 1);
+    return mesh.getNumVertices() != p.verticesNeeded() || mesh.getNumFacets() != L * p.blades() || !uvs ||
+           uvs->getNumValues() != 2 * (L + 1);
 }
 
 QString updateGrassCore(const GrassParams& params, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& cache,

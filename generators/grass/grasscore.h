@@ -26,37 +26,37 @@ class DzVec3;
 struct GrassParams
 {
     // Box sliders, by display name.
-    int Amount = 1000;      // "Amount"        1..200000
-    int AreaSizeX = 100;    // "Area size X"   1..4000
-    int AreaSizeZ = 100;    // "Area size Z"   1..4000
-    int FullOffX = 0;       // "Full off X"    0..200
-    int FullOffZ = 0;       // "Full off Z"    0..200
-    int ClumpMin = 1;       // "Clump Min"     1..100 (its nominal default 0 clamps to 1)
-    int ClumpRND = 3;       // "Clump RND"     1..100
-    int GrassLOD = 6;       // "Grass LOD"     1..32
-    int HeightMin = 20;     // "Height Min"    1..500
-    int HeightRND = 5;      // "Height RND"    1..500
-    int BendMin = 500;      // "Bend Min"      1..1000
-    int BendRND = 300;      // "Bend RND"      1..1000
-    int ThickMin = 200;     // "Thick Min"     100..500
-    int ThickRND = 100;     // "Thick RND"     100..500
-    int Shape = 0;          // "Shape"         -300..300
-    int Ring = 1;           // "Ring"          0..4000
-    int Rotate = 0;         // "Rotate"        0..360
-    int Seed = 0;           // "Seed"          0..1000
-    int Wind = 100;         // "Wind"          0..200
-    int SectorSize = 0;     // "Sector Size"   0..359
-    int SectorStart = 0;    // "Sector Start"  0..360
-    int MoveX = 0;          // "Move X"        -10000..10000
-    int MoveZ = 0;          // "Move Z"        -10000..10000
+    int Amount = 1000;    // "Amount"        1..200000
+    int AreaSizeX = 100;  // "Area size X"   1..4000
+    int AreaSizeZ = 100;  // "Area size Z"   1..4000
+    int FullOffX = 0;     // "Full off X"    0..200
+    int FullOffZ = 0;     // "Full off Z"    0..200
+    int ClumpMin = 1;     // "Clump Min"     1..100 (its nominal default 0 clamps to 1)
+    int ClumpRND = 3;     // "Clump RND"     1..100
+    int GrassLOD = 6;     // "Grass LOD"     1..32
+    int HeightMin = 20;   // "Height Min"    1..500
+    int HeightRND = 5;    // "Height RND"    1..500
+    int BendMin = 500;    // "Bend Min"      1..1000
+    int BendRND = 300;    // "Bend RND"      1..1000
+    int ThickMin = 200;   // "Thick Min"     100..500
+    int ThickRND = 100;   // "Thick RND"     100..500
+    int Shape = 0;        // "Shape"         -300..300
+    int Ring = 1;         // "Ring"          0..4000
+    int Rotate = 0;       // "Rotate"        0..360
+    int Seed = 0;         // "Seed"          0..1000
+    int Wind = 100;       // "Wind"          0..200
+    int SectorSize = 0;   // "Sector Size"   0..359
+    int SectorStart = 0;  // "Sector Start"  0..360
+    int MoveX = 0;        // "Move X"        -10000..10000
+    int MoveZ = 0;        // "Move Z"        -10000..10000
 
     // Pane-wide inputs.
-    int WindStrength1 = 100; // "Wind Strength 1" 0..200
-    int WindSpeed = 100;     // "Wind Speed"      0..200
-    int WindSpeed2 = 0;      // "Wind Speed2"     0..200
-    float phase = 1.0f;      // the pane's phase counter
-    bool lowLOD = false;     // the low level-of-detail flag
-    int boxIndex = 0;        // added to "Seed" so equal boxes differ
+    int WindStrength1 = 100;  // "Wind Strength 1" 0..200
+    int WindSpeed = 100;      // "Wind Speed"      0..200
+    int WindSpeed2 = 0;       // "Wind Speed2"     0..200
+    float phase = 1.0f;       // the pane's phase counter
+    bool lowLOD = false;      // the low level-of-detail flag
+    int boxIndex = 0;         // added to "Seed" so equal boxes differ
 
     // Every slider value forced into its range; values from records or scripts may be out of
     // range, and a zero "RND" would otherwise divide by zero.
@@ -85,8 +85,7 @@ bool grassTopologyStale(const GrassParams& p, const DzFacetMesh& mesh);
 // Recomputes every vertex of the patch; rebuilds the topology first when it is stale.
 // Returns "" on success, else the status message (the mesh is then left as it was).
 QString updateGrassCore(const GrassParams& p, VxRandomStream& rng, DzFacetMesh& mesh, std::vector<float>& groundCache,
-                        const GroundSampler& ground, bool ResetCache,
-                        GrassUpdateInfo* info = nullptr);
+                        const GroundSampler& ground, bool ResetCache, GrassUpdateInfo* info = nullptr);
 
 // Lays down the topology (vertices, quads, shared UV strip) for the current "Amount" and
 // "Grass LOD"; positions are placeholders on flat ground until the next update.
@@ -113,4 +112,4 @@ void grassBladeVertices(const GrassBlade& blade, DzVec3* out);
 namespace GrassMessages {
 inline QString notGrass() { return QStringLiteral("Not a grass object!"); }
 inline QString cacheMemory() { return QStringLiteral("Error: Catch memory"); }
-}
+}  // namespace GrassMessages

@@ -8,10 +8,10 @@ class DzFacetMesh;
 struct VxRandomStream;
 
 constexpr int kRocksPerBox = 20;
-constexpr int kRockSegments = 40;  // around the vertical axis
-constexpr int kRockRings = 19;     // between the poles
-constexpr int kRockVertices = 2 + kRockSegments * kRockRings;        // 762
-constexpr int kRockFacets = kRockSegments * (kRockRings + 1);        // 800
+constexpr int kRockSegments = 40;                                                      // around the vertical axis
+constexpr int kRockRings = 19;                                                         // between the poles
+constexpr int kRockVertices = 2 + kRockSegments * kRockRings;                          // 762
+constexpr int kRockFacets = kRockSegments * (kRockRings + 1);                          // 800
 constexpr int kRockUVs = 2 * kRockSegments + kRockSegments * kRockRings + kRockRings;  // 859
 constexpr float kRockRadius = 5.f;
 constexpr float kRockBound = 10.f;

@@ -286,10 +286,8 @@ int layStones(const StonesParams& p, VxRandomStream& gen, Sink& sink, StoneGroun
         float hgt = float(rng.next() % p.HeightRND + p.HeightMin);
         // Tufts beyond the area's edges come out shorter, judged in the layout's own frame.
         const float lx = x - float(p.MoveX), lz = z - float(p.MoveZ);
-        if (lx > float(hxA) || lx < -float(hxA))
-            hgt *= (1.f - float(fx) * 0.004f);
-        else if (lz > float(hzA) || lz < -float(hzA))
-            hgt *= (1.f - float(fz) * 0.004f);
+        if (lx > float(hxA) || lx < -float(hxA)) hgt *= (1.f - float(fx) * 0.004f);
+        else if (lz > float(hzA) || lz < -float(hzA)) hgt *= (1.f - float(fz) * 0.004f);
         const float wd = float(rng.next() % p.WidthRND + p.WidthMin) / 1000.f + hgt * 0.0007f;
         const float fi = float(i);
         float sa = std::sin(fi + s1 * 0.2f * w) * strength;

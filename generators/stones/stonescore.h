@@ -30,53 +30,53 @@ class DzFacetMesh;
 struct StonesParams
 {
     // Box sliders, by display name.
-    int Grass = 10;          // "Grass"           0..100, upper bound of blades per stone
-    int AreaSizeX = 100;     // "Area size X"     1..4000
-    int FullOffX = 0;        // "Full off X"      0..200
-    int ClumpMin = 1;        // "Clump Min"       1..100
-    int GrassLOD = 6;        // "Grass LOD"       1..32
-    int AreaSizeZ = 100;     // "Area size Z"     1..4000
-    int FullOffZ = 0;        // "Full off Z"      0..200
-    int ClumpRND = 3;        // "Clump RND"       1..100
-    int HeightMin = 10;      // "Height Min"      1..500
-    int HeightRND = 5;       // "Height RND"      1..500
-    int BendMin = 200;       // "Bend Min"        1..1000
-    int BendRND = 300;       // "Bend RND"        1..1000
-    int WidthMin = 150;      // "Width Min"       100..500
-    int WidthRND = 100;      // "Width RND"       100..500
-    int AShape = 0;          // "A Shape"         -300..300
-    int ARing = 0;           // "A Ring"          0..4000
-    int ARotate = 0;         // "A Rotate"        0..360
-    int Seed = 0;            // "Seed"            0..1000
-    int Wind = 100;          // "Wind"            0..200
-    int ASectorSize = 0;     // "A Sector Size"   0..359
-    int ASectorStart = 0;    // "A Sector Start"  0..360
-    int StoneMapX = 1;       // "Stone Map X"     1..9
-    int StoneMapY = 1;       // "Stone Map Y"     1..9
-    int MoveX = 0;           // "Move X"          -10000..10000
-    int MoveZ = 0;           // "Move Z"          -10000..10000
-    int StoneAmount = 50;    // "Stone Amount"    1..1000
-    int StoneLOD = 12;       // "Stone LOD"       3..50
-    int StoneSizeX = 50;     // "Stone Size X"    1..400
-    int StoneSizeY = 40;     // "Stone Size Y"    1..400
-    int StoneSizeZ = 50;     // "Stone Size Z"    1..400
-    int StoneOffsetY = 0;    // "Stone Offset Y"  -100..100
-    int StandOffX = 10;      // "StandOff X"      1..100
-    int StandOffZ = 10;      // "StandOff Z"      1..100
-    int Rough = 0;           // "Rough"           -100..100
+    int Grass = 10;        // "Grass"           0..100, upper bound of blades per stone
+    int AreaSizeX = 100;   // "Area size X"     1..4000
+    int FullOffX = 0;      // "Full off X"      0..200
+    int ClumpMin = 1;      // "Clump Min"       1..100
+    int GrassLOD = 6;      // "Grass LOD"       1..32
+    int AreaSizeZ = 100;   // "Area size Z"     1..4000
+    int FullOffZ = 0;      // "Full off Z"      0..200
+    int ClumpRND = 3;      // "Clump RND"       1..100
+    int HeightMin = 10;    // "Height Min"      1..500
+    int HeightRND = 5;     // "Height RND"      1..500
+    int BendMin = 200;     // "Bend Min"        1..1000
+    int BendRND = 300;     // "Bend RND"        1..1000
+    int WidthMin = 150;    // "Width Min"       100..500
+    int WidthRND = 100;    // "Width RND"       100..500
+    int AShape = 0;        // "A Shape"         -300..300
+    int ARing = 0;         // "A Ring"          0..4000
+    int ARotate = 0;       // "A Rotate"        0..360
+    int Seed = 0;          // "Seed"            0..1000
+    int Wind = 100;        // "Wind"            0..200
+    int ASectorSize = 0;   // "A Sector Size"   0..359
+    int ASectorStart = 0;  // "A Sector Start"  0..360
+    int StoneMapX = 1;     // "Stone Map X"     1..9
+    int StoneMapY = 1;     // "Stone Map Y"     1..9
+    int MoveX = 0;         // "Move X"          -10000..10000
+    int MoveZ = 0;         // "Move Z"          -10000..10000
+    int StoneAmount = 50;  // "Stone Amount"    1..1000
+    int StoneLOD = 12;     // "Stone LOD"       3..50
+    int StoneSizeX = 50;   // "Stone Size X"    1..400
+    int StoneSizeY = 40;   // "Stone Size Y"    1..400
+    int StoneSizeZ = 50;   // "Stone Size Z"    1..400
+    int StoneOffsetY = 0;  // "Stone Offset Y"  -100..100
+    int StandOffX = 10;    // "StandOff X"      1..100
+    int StandOffZ = 10;    // "StandOff Z"      1..100
+    int Rough = 0;         // "Rough"           -100..100
 
     // Pane-wide inputs.
-    int WindStrength1 = 100; // "Wind Strength 1"
-    int WindSpeed = 100;     // "Wind Speed"
-    int WindSpeed2 = 0;      // "Wind Speed2"
-    float phase = 1.0f;      // the pane's phase counter
-    bool lowLOD = false;     // at most 20 stones
+    int WindStrength1 = 100;  // "Wind Strength 1"
+    int WindSpeed = 100;      // "Wind Speed"
+    int WindSpeed2 = 0;       // "Wind Speed2"
+    float phase = 1.0f;       // the pane's phase counter
+    bool lowLOD = false;      // at most 20 stones
 
     StonesParams clamped() const;
-    int stones() const;          // S
-    int ringVertices() const;    // K
-    int bladeLod() const;        // L
-    int stoneVertices() const;   // S 8 K
+    int stones() const;         // S
+    int ringVertices() const;   // K
+    int bladeLod() const;       // L
+    int stoneVertices() const;  // S 8 K
 };
 
 // The box sliders the passes read, in reading order: display name, member, range. clamped()
@@ -85,9 +85,9 @@ const SliderFields<StonesParams>& stonesSliderFields();
 
 struct StonesUpdateInfo
 {
-    bool rebuilt = false;     // topology laid down in this call
-    bool refilled = false;    // ground heights queried and stored
-    bool steep = false;       // some stone leans by more than 0.1 rad: blades ask the ground
+    bool rebuilt = false;   // topology laid down in this call
+    bool refilled = false;  // ground heights queried and stored
+    bool steep = false;     // some stone leans by more than 0.1 rad: blades ask the ground
     int blades = 0;
     int stoneVerticesWritten = 0;
     int bladeVerticesWritten = 0;

@@ -253,7 +253,8 @@ bool hydraulic(float* y, int side, float cell, const ErosionParams& p, const Ero
         const float x = rng.unit() * float(cells), z = rng.unit() * float(cells);
         start[size_t(2 * i)] = std::min(x, std::nextafter(float(cells), 0.f));
         start[size_t(2 * i + 1)] = std::min(z, std::nextafter(float(cells), 0.f));
-        const int bx = std::min(nb - 1, int(start[size_t(2 * i)]) / B), bz = std::min(nb - 1, int(start[size_t(2 * i + 1)]) / B);
+        const int bx = std::min(nb - 1, int(start[size_t(2 * i)]) / B),
+                  bz = std::min(nb - 1, int(start[size_t(2 * i + 1)]) / B);
         key[size_t(i)] = int(i * rounds / n) * blocks + bz * nb + bx;
     }
     std::vector<long long> first(size_t(rounds) * blocks + 1, 0);

@@ -35,7 +35,7 @@ struct ErosionParams
 
     // Fixed properties of the droplets.
     static constexpr int kLifetime = 128;  // steps, each one cell long
-    static constexpr int kRadius = 3;     // cells around the droplet that it erodes
+    static constexpr int kRadius = 3;      // cells around the droplet that it erodes
     static constexpr float kInertia = 0.05f;
     static constexpr float kGravity = 4.f;
     static constexpr float kMinCapacity = 0.01f;
@@ -62,10 +62,10 @@ QString checkErosionParams(const ErosionParams& p);
 
 struct ErosionResult
 {
-    bool complete = true;  // false when progress stopped it (the heights are then partly eroded)
-    double eroded = 0;     // ground taken up by droplets, in height units times cells
-    double deposited = 0;  // ground dropped again
-    double carriedOff = 0; // ground carried past the edge
+    bool complete = true;   // false when progress stopped it (the heights are then partly eroded)
+    double eroded = 0;      // ground taken up by droplets, in height units times cells
+    double deposited = 0;   // ground dropped again
+    double carriedOff = 0;  // ground carried past the edge
 };
 
 // Asked between steps of the work with the share done so far (0 to 1); false stops it.

@@ -3,8 +3,7 @@
 #include <cmath>
 #include "common/vxexpect.h"
 
-TerrainGrid TerrainGrid::fromLayout(const DzVec3* vertices, int vertexCount, int tiles, int divisions,
-                                    float tileSize)
+TerrainGrid TerrainGrid::fromLayout(const DzVec3* vertices, int vertexCount, int tiles, int divisions, float tileSize)
 {
     TerrainGrid g;
     g.vertices = vertices;
@@ -125,8 +124,7 @@ inline int estimate(float fromEdge, float extent, int N)
 
 }  // namespace
 
-HeightAnswer terrainHeight(const TerrainGrid& g, float PosX, float PosZ, DzVec3* normal, int* iCache,
-                           int* jCache)
+HeightAnswer terrainHeight(const TerrainGrid& g, float PosX, float PosZ, DzVec3* normal, int* iCache, int* jCache)
 {
     VX_EXPECT(g.cells >= 0 && g.vertexCount >= 0 && (g.vertexCount == 0 || g.vertices), "a grid over its vertices");
     HeightAnswer out;

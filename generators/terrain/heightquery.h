@@ -38,8 +38,7 @@ struct HeightAnswer
 // iCache holds a column and jCache a row; either may be null. When given they pick the
 // start cell and receive the answer's cell. normal, when given, receives minus the found
 // triangle's unit normal, or zero on a miss. Concurrent callers must not share caches.
-HeightAnswer terrainHeight(const TerrainGrid& grid, float PosX, float PosZ, DzVec3* normal, int* iCache,
-                           int* jCache);
+HeightAnswer terrainHeight(const TerrainGrid& grid, float PosX, float PosZ, DzVec3* normal, int* iCache, int* jCache);
 
 // pV1 x pV2.
 DzVec3 crossProduct(const DzVec3& v1, const DzVec3& v2);

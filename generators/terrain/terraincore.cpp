@@ -15,13 +15,20 @@
 int TerrainParams::weight(int slot) const
 {
     switch (slot) {
-    case SlotLand: return Land;
-    case SlotRiver: return River;
-    case SlotHill: return Hill;
-    case SlotFlat: return Flat;
-    case SlotPath: return Path;
-    case SlotUser: return User;
-    default: return 0;
+    case SlotLand:
+        return Land;
+    case SlotRiver:
+        return River;
+    case SlotHill:
+        return Hill;
+    case SlotFlat:
+        return Flat;
+    case SlotPath:
+        return Path;
+    case SlotUser:
+        return User;
+    default:
+        return 0;
     }
 }
 
@@ -110,8 +117,7 @@ void shareLines(int n, long long vertices, RowTicker* T, const Lines& lines, con
     for (int t = 1; t < threads; ++t) {
         try {
             helpers.emplace_back([&]() {
-                while (take()) {
-                }
+                while (take()) {}
             });
         } catch (const std::system_error&) {
             break;
@@ -128,10 +134,7 @@ void shareLines(int n, long long vertices, RowTicker* T, const Lines& lines, con
 }
 
 // Even bands of count lines over items items: the lines of band k.
-inline long long bandLines(long long count, int items, int k)
-{
-    return count * (k + 1) / items - count * k / items;
-}
+inline long long bandLines(long long count, int items, int k) { return count * (k + 1) / items - count * k / items; }
 // Bands for passes down the columns: enough for every processor to keep busy.
 constexpr int kColumnBands = 16;
 
@@ -146,10 +149,7 @@ struct RelaxFactor
     int W = 0, H = 0, V = 0;
     std::vector<int> cols;
 
-    const unsigned char* row(int r) const
-    {
-        return PerVertex ? map + (long long)sampleRow(r, H, V) * W : nullptr;
-    }
+    const unsigned char* row(int r) const { return PerVertex ? map + (long long)sampleRow(r, H, V) * W : nullptr; }
     float at(const unsigned char* rowBytes, int c) const
     {
         return PerVertex ? lut[rowBytes[cols[size_t(c)]]] : constant;
@@ -211,20 +211,22 @@ void relaxColumns(int N, int V, float* y, const RelaxFactor<PerVertex>& F, RowTi
     // Columns are independent lines: bands of them run side by side, each down all rows.
     std::vector<float> p(y, y + V);
     const int bands = std::min(kColumnBands, V);
-    shareLines(bands, (long long)V * V, T, [&](int k) { return bandLines(V, bands, k); }, [&](int k) {
-        const int c0 = int((long long)V * k / bands), c1 = int((long long)V * (k + 1) / bands);
-        float* pp = p.data();
-        for (int s = 0; s <= N; ++s) {
-            const int r = Reverse ? N - s : s;
-            float* row = y + (long long)r * V;
-            const unsigned char* bytes = F.row(r);
-            for (int c = c0; c < c1; ++c) {
-                const float v = relax(row[c], pp[c], F.at(bytes, c));
-                row[c] = v;
-                pp[c] = v;
+    shareLines(
+        bands, (long long)V * V, T, [&](int k) { return bandLines(V, bands, k); },
+        [&](int k) {
+            const int c0 = int((long long)V * k / bands), c1 = int((long long)V * (k + 1) / bands);
+            float* pp = p.data();
+            for (int s = 0; s <= N; ++s) {
+                const int r = Reverse ? N - s : s;
+                float* row = y + (long long)r * V;
+                const unsigned char* bytes = F.row(r);
+                for (int c = c0; c < c1; ++c) {
+                    const float v = relax(row[c], pp[c], F.at(bytes, c));
+                    row[c] = v;
+                    pp[c] = v;
+                }
             }
-        }
-    });
+        });
 }
 
 template <bool PerVertex>
@@ -263,40 +265,40 @@ void blendRows(const TerrainParams& p, const TerrainSources& s, float* y, RowTic
     const int bands = (V + kBand - 1) / kBand;
     auto size = [V](int k) { return (long long)(std::min(V, (k + 1) * kBand) - k * kBand); };
     shareLines(bands, (long long)V * V, T, size, [&](int k) {
-    for (int r = k * kBand; r < std::min(V, (k + 1) * kBand); ++r) {
-        const unsigned char* row[kImageSlots] = {};
-        const uint16_t* wrow[kImageSlots] = {};
-        for (int k = 0; k < kImageSlots; ++k) {
-            if (!s.active[k]) continue;
-            const long long at = (long long)sampleRow(r, s.maps[k].height, V) * s.maps[k].width;
-            row[k] = s.maps[k].bytes + at;
-            if (s.maps[k].words) wrow[k] = s.maps[k].words + at;
-        }
-        auto sample = [&](int k, int c) {
-            const int x = cols[k][size_t(c)];
-            return wrow[k] ? float(wrow[k][x]) * (1.f / 257.f) : float(row[k][x]);
-        };
-        const float* urow = U ? s.user + (long long)sampleRow(r, s.userSize, V) * s.userSize : nullptr;
-        float* out = y + (long long)r * V;
-        for (int c = 0; c < V; ++c) {
-            float h = 0.f;
-            if (U) h = urow[userCols[size_t(c)]] * user;
-            if (A) h += sample(SlotLand, c) * land;
-            const float vC = C ? sample(SlotHill, c) : 0.f;
-            if (C) h += (vC + vC) * hill;
-            if (B) {
-                float b = sample(SlotRiver, c) * river;
-                // Hills lift the river bed: the higher the hill, the shallower the cut.
-                if (C && vC > 0.f) b = b * (1.f - vC * hill * 0.002f);
-                h -= b;
+        for (int r = k * kBand; r < std::min(V, (k + 1) * kBand); ++r) {
+            const unsigned char* row[kImageSlots] = {};
+            const uint16_t* wrow[kImageSlots] = {};
+            for (int k = 0; k < kImageSlots; ++k) {
+                if (!s.active[k]) continue;
+                const long long at = (long long)sampleRow(r, s.maps[k].height, V) * s.maps[k].width;
+                row[k] = s.maps[k].bytes + at;
+                if (s.maps[k].words) wrow[k] = s.maps[k].words + at;
             }
-            if (D) {
-                const float vD = sample(SlotFlat, c);
-                if (vD > 0.f) h = h * (1.f - (vD * 0.392f / 100.f) * flat);
+            auto sample = [&](int k, int c) {
+                const int x = cols[k][size_t(c)];
+                return wrow[k] ? float(wrow[k][x]) * (1.f / 257.f) : float(row[k][x]);
+            };
+            const float* urow = U ? s.user + (long long)sampleRow(r, s.userSize, V) * s.userSize : nullptr;
+            float* out = y + (long long)r * V;
+            for (int c = 0; c < V; ++c) {
+                float h = 0.f;
+                if (U) h = urow[userCols[size_t(c)]] * user;
+                if (A) h += sample(SlotLand, c) * land;
+                const float vC = C ? sample(SlotHill, c) : 0.f;
+                if (C) h += (vC + vC) * hill;
+                if (B) {
+                    float b = sample(SlotRiver, c) * river;
+                    // Hills lift the river bed: the higher the hill, the shallower the cut.
+                    if (C && vC > 0.f) b = b * (1.f - vC * hill * 0.002f);
+                    h -= b;
+                }
+                if (D) {
+                    const float vD = sample(SlotFlat, c);
+                    if (vD > 0.f) h = h * (1.f - (vD * 0.392f / 100.f) * flat);
+                }
+                out[c] = h * sy;
             }
-            out[c] = h * sy;
         }
-    }
     });
 }
 
@@ -345,15 +347,17 @@ void denoiseRows(const TerrainLayout& l, float denoise, float* y, RowTicker* T)
     if (T && T->stopped) return;
     // Columns: the row above is already treated; bands of columns run side by side.
     const int bands = std::min(kColumnBands, V);
-    shareLines(bands, (long long)V * V, T, [&](int k) { return bandLines(N - 1, bands, k); }, [&](int k) {
-        const int c0 = int((long long)V * k / bands), c1 = int((long long)V * (k + 1) / bands);
-        for (int r = 1; r < N; ++r) {
-            const float* above = y + (long long)(r - 1) * V;
-            float* row = y + (long long)r * V;
-            const float* below = y + (long long)(r + 1) * V;
-            for (int c = c0; c < c1; ++c) row[c] = treat(above[c], row[c], below[c]);
-        }
-    });
+    shareLines(
+        bands, (long long)V * V, T, [&](int k) { return bandLines(N - 1, bands, k); },
+        [&](int k) {
+            const int c0 = int((long long)V * k / bands), c1 = int((long long)V * (k + 1) / bands);
+            for (int r = 1; r < N; ++r) {
+                const float* above = y + (long long)(r - 1) * V;
+                float* row = y + (long long)r * V;
+                const float* below = y + (long long)(r + 1) * V;
+                for (int c = c0; c < c1; ++c) row[c] = treat(above[c], row[c], below[c]);
+            }
+        });
 }
 
 }  // namespace
@@ -504,8 +508,9 @@ TerrainBuildCheck checkTerrainBuild(const TerrainLayout& l, long long freeBytes)
     const QString grid = QString("%1 x %1").arg(l.side());
     if (freeBytes >= 0 && need > freeBytes) {
         out.refuse = true;
-        out.text = QString("Error: a %1 terrain (TILES %2, DIVISIONS %3) needs about %4, more than the %5 free; "
-                           "choose fewer tiles or divisions")
+        out.text = QString(
+                       "Error: a %1 terrain (TILES %2, DIVISIONS %3) needs about %4, more than the %5 free; "
+                       "choose fewer tiles or divisions")
                        .arg(grid)
                        .arg(l.tiles)
                        .arg(l.divisions)
@@ -565,7 +570,8 @@ bool addTerrainTopology(const TerrainLayout& l, DzFacetMesh& mesh, const Terrain
         }
     };
     std::vector<std::thread> helpers;
-    const int threads = (long long)V * V >= 65536 ? int(std::min(8u, std::max(1u, std::thread::hardware_concurrency()))) : 1;
+    const int threads =
+        (long long)V * V >= 65536 ? int(std::min(8u, std::max(1u, std::thread::hardware_concurrency()))) : 1;
     for (int t = 1; t < threads; ++t) {
         try {
             helpers.emplace_back([&]() {
@@ -601,11 +607,13 @@ void writeTerrainVertices(const TerrainLayout& l, const float* y, DzVec3* vertic
     for (int c = 0; c < V; ++c) xs[size_t(c)] = l.x(c);
     constexpr int kBand = 16;
     const int bands = (V + kBand - 1) / kBand;
-    shareLines(bands, (long long)V * V, nullptr, [](int) { return 0LL; }, [&](int k) {
-        for (int r = k * kBand; r < std::min(V, (k + 1) * kBand); ++r) {
-            const float z = l.z(r);
-            const long long base = (long long)r * V;
-            for (int c = 0; c < V; ++c) vertices[base + c] = DzVec3(xs[size_t(c)], y[base + c], z);
-        }
-    });
+    shareLines(
+        bands, (long long)V * V, nullptr, [](int) { return 0LL; },
+        [&](int k) {
+            for (int r = k * kBand; r < std::min(V, (k + 1) * kBand); ++r) {
+                const float z = l.z(r);
+                const long long base = (long long)r * V;
+                for (int c = 0; c < V; ++c) vertices[base + c] = DzVec3(xs[size_t(c)], y[base + c], z);
+            }
+        });
 }

@@ -28,7 +28,15 @@ struct TerrainLayout
 };
 
 // The map slots in the order the messages and the combos use them.
-enum TerrainSlot { SlotLand = 0, SlotRiver, SlotHill, SlotFlat, SlotPath, SlotUser, kTerrainSlots };
+enum TerrainSlot {
+    SlotLand = 0,
+    SlotRiver,
+    SlotHill,
+    SlotFlat,
+    SlotPath,
+    SlotUser,
+    kTerrainSlots
+};
 constexpr int kImageSlots = 5;
 
 // The box's slider values as integers; the divisors turn them into the factors.
@@ -120,9 +128,9 @@ struct TerrainRest
 {
     float rest = 0.f;
     float restY = 0.f;
-    int blend = 10;          // vertices over which the edge is eased back to the own heights
-    bool flagX = false;      // this node's x >= the other's: the -X edge faces it
-    bool flagZ = false;      // this node's z >= the other's: the -Z edge (row N) faces it
+    int blend = 10;            // vertices over which the edge is eased back to the own heights
+    bool flagX = false;        // this node's x >= the other's: the -X edge faces it
+    bool flagZ = false;        // this node's z >= the other's: the -Z edge (row N) faces it
     float dx = 0.f, dz = 0.f;  // this node's position minus the other's, in x and z
     float dy = 0.f;            // the same in y
 };

@@ -89,10 +89,10 @@ struct Pass
     TreeParams p;
     UvLayout uv;
     WindTerms wind;
-    int S, BS, TS;          // trunk, branch and twig sides
+    int S, BS, TS;  // trunk, branch and twig sides
     int spinHi, spinLow;
     float X, Z, ground;
-    float B;                // trunk base radius
+    float B;  // trunk base radius
     // Angle tables: cos, sin, and sin(angle * shape) of the profile points.
     float tc[kMaxTrunkSides], ts[kMaxTrunkSides], tShape[kMaxTrunkSides];
     float bc[kMaxTubeSides], bs[kMaxTubeSides], bShape[kMaxTubeSides];
@@ -104,7 +104,7 @@ struct Pass
 struct TubeSpec
 {
     int rings = 2;
-    int lod = 2;            // the order's LOD: blend and wobble steps
+    int lod = 2;  // the order's LOD: blend and wobble steps
     int sides = 3;
     const float* c = nullptr;
     const float* s = nullptr;
@@ -113,12 +113,12 @@ struct TubeSpec
     float r0 = 1.f;
     float d0 = 0.f;
     float step = 1.f;
-    float bendRad = 0.f;    // added about X before every ring after the first
-    float chaos = 0.f;      // wobble offset length
+    float bendRad = 0.f;  // added about X before every ring after the first
+    float chaos = 0.f;    // wobble offset length
     int interval = 1;
-    Mat3 frame;             // the trunk's frame at the start
-    Mat3 orient;            // turn about Y of the tilt about X
-    Mat3 collar;            // turn about Y of 90 degrees about X
+    Mat3 frame;   // the trunk's frame at the start
+    Mat3 orient;  // turn about Y of the tilt about X
+    Mat3 collar;  // turn about Y of 90 degrees about X
     DzVec3 start;
     int uvBase = 0;
 };
@@ -128,8 +128,8 @@ struct RingInfo
     int index;
     DzVec3 centre, prevCentre;
     float radius, prevRadius;
-    Mat3 local;             // the ring's matrix (without the start point)
-    DzVec3 offset;          // wobble offset of the ring, in tube space
+    Mat3 local;     // the ring's matrix (without the start point)
+    DzVec3 offset;  // wobble offset of the ring, in tube space
     float distance;
 };
 
@@ -167,7 +167,8 @@ void tube(Sink& sink, VxRandomStream& rng, const TubeSpec& t, OnRing&& onRing)
             const float r = rho[j] + (0.01f - rho[j]) * blend;
             sink.vertex(apply(M, t.c[j] * r * scale + cx, d, t.s[j] * r * scale + cz) + t.start);
         }
-        if (i > 0) ringQuads(sink, prevBase, base, t.sides, t.uvBase + (i - 1) * (t.sides + 1), t.uvBase + i * (t.sides + 1));
+        if (i > 0)
+            ringQuads(sink, prevBase, base, t.sides, t.uvBase + (i - 1) * (t.sides + 1), t.uvBase + i * (t.sides + 1));
         const DzVec3 centre = apply(M, cx, d, cz) + t.start;
         const float radius = t.r0 + (0.01f - t.r0) * blend;
         onRing(RingInfo{i, centre, prevCentre, radius, prevRadius, M, DzVec3(cx, 0.f, cz), d});
@@ -195,7 +196,8 @@ DzVec3 groundPoint(const Pass& P, const DzVec3& at)
 }
 
 template <class Sink>
-void layTree(Pass& P, VxRandomStream& gen, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo& info, TreeProgress* progress)
+void layTree(Pass& P, VxRandomStream& gen, Sink& sink, Work& W, CountingGround& ground, TreeBuildInfo& info,
+             TreeProgress* progress)
 {
     const TreeParams& p = P.p;
     const WindTerms& wt = P.wind;
@@ -493,7 +495,8 @@ void layTree(Pass& P, VxRandomStream& gen, Sink& sink, Work& W, CountingGround& 
                     }
                 }
                 if (first && r.index > childRing)
-                    W.tb.add(Start{lerp3(r.prevCentre, r.centre, childFrac), r.radius, 0.f, turn, st.tilt, 0.f, st.frame});
+                    W.tb.add(
+                        Start{lerp3(r.prevCentre, r.centre, childFrac), r.radius, 0.f, turn, st.tilt, 0.f, st.frame});
             });
             ++info.built[2 + order];
             len -= len / float(count);
@@ -507,7 +510,8 @@ void layTree(Pass& P, VxRandomStream& gen, Sink& sink, Work& W, CountingGround& 
     // ---- Leaves ----
     sink.material(2);
     const float hx = float(p.LeafSizeX) * 0.5f, ly = float(p.LeafSizeY);
-    const DzVec3 corners[4] = {DzVec3(-hx, 0.f, 0.f), DzVec3(hx, 0.f, 0.f), DzVec3(hx, -ly, 0.f), DzVec3(-hx, -ly, 0.f)};
+    const DzVec3 corners[4] = {DzVec3(-hx, 0.f, 0.f), DzVec3(hx, 0.f, 0.f), DzVec3(hx, -ly, 0.f),
+                               DzVec3(-hx, -ly, 0.f)};
     const int nl = W.nLeaves;
     const int keep = int(std::int64_t(nl) * p.LeafFloorLOD / 100);
     int acc = 0;
@@ -688,8 +692,8 @@ TreeBuildInfo buildTreeCore(const TreeParams& params, VxRandomStream& rng, DzFac
     return info;
 }
 
-bool animateTreeCore(const TreeParams& params, VxRandomStream& rng, const TreeWind& wind, DzFacetMesh& mesh, const GroundSampler& g,
-                     const TreeBuiltMesh& built, TreeBuildInfo* out)
+bool animateTreeCore(const TreeParams& params, VxRandomStream& rng, const TreeWind& wind, DzFacetMesh& mesh,
+                     const GroundSampler& g, const TreeBuiltMesh& built, TreeBuildInfo* out)
 {
     const TreeParams p = params.clamped();
     if (built.vertices <= 0 || p.topologyKey() != built.key || mesh.getNumVertices() != built.vertices) return false;

@@ -132,10 +132,31 @@ TreeParams TreeParams::clamped() const
 TreeParams::TopologyKey TreeParams::topologyKey() const
 {
     const TreeParams q = clamped();
-    return {q.lowLOD ? 3 : q.TrunkSides, q.TrunkLOD, q.Start1, q.lowLOD ? 0 : q.SpinHi, q.lowLOD ? 1 : q.SpinLow,
-            q.EndOfTrunk, q.lowLOD ? 3 : q.BranchSides, q.BranchLOD, q.BranchBLOD, q.Start2, q.EndOfBranch, q.Start3,
-            q.lowLOD ? 3 : q.TwigSides, q.TwigLODA, q.TwigLODB, q.TwigStart3, q.LeafLOD, q.LeafFloorLOD, q.FruitLOD,
-            q.FruitFloorLOD, q.FruitSides, q.LeafMapsX, q.LeafMapsY, q.FruitMapsX, q.FruitMapsY};
+    return {q.lowLOD ? 3 : q.TrunkSides,
+            q.TrunkLOD,
+            q.Start1,
+            q.lowLOD ? 0 : q.SpinHi,
+            q.lowLOD ? 1 : q.SpinLow,
+            q.EndOfTrunk,
+            q.lowLOD ? 3 : q.BranchSides,
+            q.BranchLOD,
+            q.BranchBLOD,
+            q.Start2,
+            q.EndOfBranch,
+            q.Start3,
+            q.lowLOD ? 3 : q.TwigSides,
+            q.TwigLODA,
+            q.TwigLODB,
+            q.TwigStart3,
+            q.LeafLOD,
+            q.LeafFloorLOD,
+            q.FruitLOD,
+            q.FruitFloorLOD,
+            q.FruitSides,
+            q.LeafMapsX,
+            q.LeafMapsY,
+            q.FruitMapsX,
+            q.FruitMapsY};
 }
 
 void treeFruitProfile(int applePear, float radius[8], float height[8])

@@ -38,24 +38,30 @@ inline Mat3 rotX(float r)
 {
     Mat3 o;
     const float c = std::cos(r), s = std::sin(r);
-    o.m[1][1] = c; o.m[1][2] = -s;
-    o.m[2][1] = s; o.m[2][2] = c;
+    o.m[1][1] = c;
+    o.m[1][2] = -s;
+    o.m[2][1] = s;
+    o.m[2][2] = c;
     return o;
 }
 inline Mat3 rotY(float r)
 {
     Mat3 o;
     const float c = std::cos(r), s = std::sin(r);
-    o.m[0][0] = c; o.m[0][2] = s;
-    o.m[2][0] = -s; o.m[2][2] = c;
+    o.m[0][0] = c;
+    o.m[0][2] = s;
+    o.m[2][0] = -s;
+    o.m[2][2] = c;
     return o;
 }
 inline Mat3 rotZ(float r)
 {
     Mat3 o;
     const float c = std::cos(r), s = std::sin(r);
-    o.m[0][0] = c; o.m[0][1] = -s;
-    o.m[1][0] = s; o.m[1][1] = c;
+    o.m[0][0] = c;
+    o.m[0][1] = -s;
+    o.m[1][0] = s;
+    o.m[1][1] = c;
     return o;
 }
 
@@ -71,13 +77,13 @@ void appendUvBlocks(const TreeParams& p, const UvLayout& layout, int trunkSides,
 // The wind's share of the pass's angles; all zero for the static tree.
 struct WindTerms
 {
-    float stemX = 0.f, stemZ = 0.f;              // trunk lean per ring, radians
-    float branchHi = 0.f, branchLo = 0.f;        // added to "Bending Hi"/"Bending Lo"
+    float stemX = 0.f, stemZ = 0.f;        // trunk lean per ring, radians
+    float branchHi = 0.f, branchLo = 0.f;  // added to "Bending Hi"/"Bending Lo"
     float twigHiA = 0.f, twigLoA = 0.f, twigHiB = 0.f, twigLoB = 0.f;
-    float leafA = 0.f, leafB = 0.f;              // leaf tilt terms, degrees
-    bool second = false;                         // "Wind Speed2" above 0
-    float leafTurn = 0.f;                        // degrees
-    float fruitRoll = 0.f;                       // degrees about Z, hanging fruit
+    float leafA = 0.f, leafB = 0.f;  // leaf tilt terms, degrees
+    bool second = false;             // "Wind Speed2" above 0
+    float leafTurn = 0.f;            // degrees
+    float fruitRoll = 0.f;           // degrees about Z, hanging fruit
     // The hanging leaf's tilt about X without its 10 degrees: whole degrees, as the slider
     // values it starts from.
     int leafTilt(int base) const
@@ -93,11 +99,11 @@ struct Start
 {
     DzVec3 pos;
     float radius = 0.f;
-    float half = 0.f;   // where the child's distance starts
-    float spin = 0.f;   // degrees
-    float tilt = 0.f;   // the first-order tilt, degrees
-    float bend = 0.f;   // the first-order bend per ring, degrees
-    Mat3 frame;         // the trunk's frame at the start
+    float half = 0.f;  // where the child's distance starts
+    float spin = 0.f;  // degrees
+    float tilt = 0.f;  // the first-order tilt, degrees
+    float bend = 0.f;  // the first-order bend per ring, degrees
+    Mat3 frame;        // the trunk's frame at the start
 };
 
 struct StartList

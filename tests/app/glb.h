@@ -72,12 +72,26 @@ struct Glb
                 const char* e = p + i * stride + c * size;
                 float x = 0.f;
                 switch (ct) {
-                case 5126: x = qFromLittleEndian<float>(e); break;
-                case 5125: x = float(qFromLittleEndian<uint32_t>(e)); break;
-                case 5123: x = float(qFromLittleEndian<uint16_t>(e)); break;
-                case 5122: x = float(qFromLittleEndian<int16_t>(e)); if (norm) x = std::max(x / 32767.f, -1.f); break;
-                case 5121: x = float(uint8_t(*e)); break;
-                case 5120: x = float(int8_t(*e)); if (norm) x = std::max(x / 127.f, -1.f); break;
+                case 5126:
+                    x = qFromLittleEndian<float>(e);
+                    break;
+                case 5125:
+                    x = float(qFromLittleEndian<uint32_t>(e));
+                    break;
+                case 5123:
+                    x = float(qFromLittleEndian<uint16_t>(e));
+                    break;
+                case 5122:
+                    x = float(qFromLittleEndian<int16_t>(e));
+                    if (norm) x = std::max(x / 32767.f, -1.f);
+                    break;
+                case 5121:
+                    x = float(uint8_t(*e));
+                    break;
+                case 5120:
+                    x = float(int8_t(*e));
+                    if (norm) x = std::max(x / 127.f, -1.f);
+                    break;
                 }
                 out.push_back(x);
             }
@@ -94,7 +108,8 @@ struct Glb
             return m;
         }
         if (node.contains("translation")) m.translate(f("translation", 0), f("translation", 1), f("translation", 2));
-        if (node.contains("rotation")) m.rotate(QQuaternion(f("rotation", 3), f("rotation", 0), f("rotation", 1), f("rotation", 2)));
+        if (node.contains("rotation"))
+            m.rotate(QQuaternion(f("rotation", 3), f("rotation", 0), f("rotation", 1), f("rotation", 2)));
         if (node.contains("scale")) m.scale(f("scale", 0), f("scale", 1), f("scale", 2));
         return m;
     }

@@ -47,7 +47,7 @@ std::map<QString, QJsonObject> materialsOf(const Glb& g)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
 {
@@ -66,8 +66,8 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
         if (k == 1) stillMaterials = materialsOf(b);
     }
     const QString anim = dir.path() + "/wind-meshopt.glb";
-    const HostRun r = runHost(meadowRun({"--export-animation", anim, "--frames", QString::number(kFrames), "--fps", "24",
-                                         "--meshopt"}));
+    const HostRun r = runHost(
+        meadowRun({"--export-animation", anim, "--frames", QString::number(kFrames), "--fps", "24", "--meshopt"}));
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     Glb a;
     ASSERT_TRUE(a.read(anim));
@@ -103,7 +103,8 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
         EXPECT_EQ(m.second, stillMaterials.at(m.first)) << qPrintable(m.first);
         if (m.second["alphaMode"] == "MASK") {
             ++masks;
-            const QImage img = QImage::fromData(QByteArray::fromBase64(m.second["baseColorTexture"].toString().toLatin1()));
+            const QImage img =
+                QImage::fromData(QByteArray::fromBase64(m.second["baseColorTexture"].toString().toLatin1()));
             EXPECT_TRUE(img.hasAlphaChannel()) << qPrintable(m.first);
         }
     }
@@ -127,7 +128,8 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
                 float best = 1e30f;
                 for (size_t rot = 0; rot < 3; ++rot) {
                     float d = 0.f;
-                    for (size_t c = 0; c < 3; ++c) d = std::max(d, (g[t + (c + rot) % 3] - node.second[t + c]).length());
+                    for (size_t c = 0; c < 3; ++c)
+                        d = std::max(d, (g[t + (c + rot) % 3] - node.second[t + c]).length());
                     best = std::min(best, d);
                 }
                 worst = std::max(worst, best);
@@ -140,7 +142,8 @@ TEST(AnimationExport, FrameKIsTheStillExportAfterKTicks)
     const auto f1 = a.corners(1), f2 = a.corners(2);
     float moved = 0.f;
     for (const auto& node : f1)
-        for (size_t i = 0; i < node.second.size(); ++i) moved = std::max(moved, (node.second[i] - f2.at(node.first)[i]).length());
+        for (size_t i = 0; i < node.second.size(); ++i)
+            moved = std::max(moved, (node.second[i] - f2.at(node.first)[i]).length());
     EXPECT_GT(moved, 0.01f);
 }
 
@@ -164,7 +167,7 @@ TEST(AnimationExport, StillSlidingBentAndOffGridFramesAllDecode)
         DzFacetShape* shape = nullptr;
         DzNode* node = makeMeshNode("Sheet", &sheet, &shape);
         addMaterial(shape, "Cloth", QColor(200, 200, 60));
-        const int side = 40; // 1600 vertices: quantized
+        const int side = 40;  // 1600 vertices: quantized
         sheet->beginEdit();
         for (int v = 0; v < side * side; ++v) sheet->addVertex(float(v % side), 0.f, float(v / side));
         for (int a = 0; a < side * (side - 1); ++a)
@@ -223,9 +226,11 @@ TEST(AnimationExport, StillSlidingBentAndOffGridFramesAllDecode)
             }
             ASSERT_EQ(targets.size(), 4);
             for (const QJsonValue& t : targets) EXPECT_TRUE(t.toObject().contains("NORMAL"));
-            const auto type = [&](int k) { return accessors[targets[k].toObject()["POSITION"].toInt()].toObject()["componentType"].toInt(); };
-            EXPECT_EQ(type(1), 5122); // 16-bit offsets on the grid
-            EXPECT_EQ(type(3), 5126); // off the grid: floats
+            const auto type = [&](int k) {
+                return accessors[targets[k].toObject()["POSITION"].toInt()].toObject()["componentType"].toInt();
+            };
+            EXPECT_EQ(type(1), 5122);  // 16-bit offsets on the grid
+            EXPECT_EQ(type(3), 5126);  // off the grid: floats
         }
     }
     dzScene->clear();
@@ -237,7 +242,8 @@ TEST(AnimationExportCommandLine, SequenceWritesNumberedFramesAndHeightMapsNeedAL
     const QString seq = dir.path() + "/frames";
     const HostRun r = runHost(meadowRun({"--export-sequence", seq, "--frames", "2"}));
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
-    EXPECT_EQ(QDir(seq).entryList(QDir::Files), (QStringList{"frame_0001.mtl", "frame_0001.obj", "frame_0002.mtl", "frame_0002.obj"}));
+    EXPECT_EQ(QDir(seq).entryList(QDir::Files),
+              (QStringList{"frame_0001.mtl", "frame_0001.obj", "frame_0002.mtl", "frame_0002.obj"}));
     // A box that is no landscape: reported, nothing written, non-zero.
     const HostRun g = runHost(meadowRun({"--export-heightmap", "1", dir.path() + "/h.png"}));
     EXPECT_EQ(g.code, 5);
@@ -251,7 +257,11 @@ TEST(AnimationExportCommandLine, FramesAndRatesPastTheFormatAreRefusedBeforeTick
 {
     QTemporaryDir dir;
     const QString glb = dir.path() + "/wind.glb";
-    const struct { QStringList args; const char* says; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        const char* says;
+    } cases[] = {
         {{"--frames", "40000"}, "more than the 10000 an animated .glb may hold"},
         {{"--frames", "2", "--fps", "1e-300"}, "--fps: not a frame rate from 0.01 to 1000: 1e-300"},
         {{"--frames", "2", "--fps", "1e308"}, "from 0.01 to 1000"},
@@ -265,7 +275,8 @@ TEST(AnimationExportCommandLine, FramesAndRatesPastTheFormatAreRefusedBeforeTick
     // A sequence of files has no such bound.
     CommandLine cl;
     QString error;
-    EXPECT_TRUE(parseCommandLine({"--export-sequence", dir.path() + "/seq", "--frames", "40000"}, &cl, &error)) << qPrintable(error);
+    EXPECT_TRUE(parseCommandLine({"--export-sequence", dir.path() + "/seq", "--frames", "40000"}, &cl, &error))
+        << qPrintable(error);
 
     // In process: a mesh whose frames need more than 4 GiB is refused before a tick.
     dzScene->clear();
@@ -285,12 +296,14 @@ TEST(AnimationExportCommandLine, FramesAndRatesPastTheFormatAreRefusedBeforeTick
     int ticks = 0;
     AnimationExportOptions opt;
     opt.frames = kMaxAnimationFrames;
-    EXPECT_FALSE(exportAnimationGlb(glb, opt, [&](QString*) { return ++ticks > 0; }, &error));
+    EXPECT_FALSE(exportAnimationGlb(
+        glb, opt, [&](QString*) { return ++ticks > 0; }, &error));
     EXPECT_EQ(ticks, 0);
     EXPECT_TRUE(error.contains(glb) && error.contains("more than the 4096 MB a .glb can hold")) << qPrintable(error);
     opt.frames = 3;
     opt.fps = 1e-300;
-    EXPECT_FALSE(exportAnimationGlb(glb, opt, [&](QString*) { return ++ticks > 0; }, &error));
+    EXPECT_FALSE(exportAnimationGlb(
+        glb, opt, [&](QString*) { return ++ticks > 0; }, &error));
     EXPECT_TRUE(error.contains("from 0.01 to 1000")) << qPrintable(error);
     EXPECT_EQ(ticks, 0);
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());

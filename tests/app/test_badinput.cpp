@@ -47,14 +47,17 @@ QByteArray be32(quint32 v)
     return QByteArray(b, 4);
 }
 
-QByteArray chunk(const QByteArray& typeAndData) { return be32(quint32(typeAndData.size() - 4)) + typeAndData + be32(crc32(typeAndData)); }
+QByteArray chunk(const QByteArray& typeAndData)
+{
+    return be32(quint32(typeAndData.size() - 4)) + typeAndData + be32(crc32(typeAndData));
+}
 
 // A PNG whose header claims width x height (8-bit RGB) and that holds no pixels at all, an
 // empty IDAT after it: only a reader that decodes before it looks at the size would ask for the memory.
 QByteArray pngHeaderOnly(quint32 width, quint32 height)
 {
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR" + be32(width) + be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5)) +
-           chunk("IDAT");
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) +
+           chunk("IHDR" + be32(width) + be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5)) + chunk("IDAT");
 }
 
 class BadInput : public ::testing::Test
@@ -97,7 +100,10 @@ TEST_F(BadInput, HeightFilesThatHoldNoUsableMapFailTheRunNamingFileAndReason)
     heights[5] = 1.f;
     heights[9] = -INFINITY;
     writeFile(user + "inf.dat", QByteArray(reinterpret_cast<const char*>(heights.data()), 64));
-    const struct { QString file, says; } cases[] = {
+    const struct
+    {
+        QString file, says;
+    } cases[] = {
         {"nan.dat", "holds nan at index 5: heights must be finite numbers"},
         {"inf.dat", "holds -inf at index 9"},
         // Listed in the record, yet not in the library.
@@ -176,9 +182,9 @@ TEST(Executable, HelpListsEveryOptionTheExitCodesAndTheVersion)
 {
     const HostRun help = runHost({"--help"});
     EXPECT_EQ(help.code, kExitOk);
-    for (const char* opt : {"--headless", "--assets", "--load-scene", "--open-set", "--script", "--midi-replay", "--time", "--ticks",
-                            "--save-scene", "--export", "--screenshot ", "--screenshot-size", "--render ", "--samples",
-                            "--render-size", "--status", "--version"})
+    for (const char* opt : {"--headless", "--assets", "--load-scene", "--open-set", "--script", "--midi-replay",
+                            "--time", "--ticks", "--save-scene", "--export", "--screenshot ", "--screenshot-size",
+                            "--render ", "--samples", "--render-size", "--status", "--version"})
         EXPECT_TRUE(help.out.contains(QString("\n  ") + opt)) << opt;
     for (int code : {kExitOk, kExitPluginFailed, kExitUsage, kExitInputFailed, kExitRunFailed, kExitWriteFailed})
         EXPECT_TRUE(help.out.contains(QString("\n  %1  ").arg(code))) << code;

@@ -21,11 +21,30 @@ TEST(CommandLine, ParsesEveryOptionWhateverTheirOrder)
     QFile(in).open(QIODevice::WriteOnly);
     CommandLine cl;
     QString error;
-    ASSERT_TRUE(parseCommandLine({"--status", "--export", dir.path() + "/a.obj", "--time", "12", "--headless", "--script", in,
-                       "--export=" + dir.path() + "/b.glb", "--ticks", "4", "--assets", dir.path(), "--screenshot",
-                       dir.path() + "/s.png", "--screenshot-size", "640x360", "--open-set", in, "--load-scene", in,
-                       "--save-scene", dir.path() + "/s.duf"},
-                      &cl, &error))
+    ASSERT_TRUE(parseCommandLine({"--status",
+                                  "--export",
+                                  dir.path() + "/a.obj",
+                                  "--time",
+                                  "12",
+                                  "--headless",
+                                  "--script",
+                                  in,
+                                  "--export=" + dir.path() + "/b.glb",
+                                  "--ticks",
+                                  "4",
+                                  "--assets",
+                                  dir.path(),
+                                  "--screenshot",
+                                  dir.path() + "/s.png",
+                                  "--screenshot-size",
+                                  "640x360",
+                                  "--open-set",
+                                  in,
+                                  "--load-scene",
+                                  in,
+                                  "--save-scene",
+                                  dir.path() + "/s.duf"},
+                                 &cl, &error))
         << qPrintable(error);
     EXPECT_TRUE(cl.headless);
     EXPECT_TRUE(cl.status);
@@ -44,7 +63,12 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
     const QString locked = dir.path() + "/locked";
     QDir().mkpath(locked);
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const struct { QStringList args; QString expect; int code; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        QString expect;
+        int code;
+    } cases[] = {
         {{"--frobnicate"}, "unknown option: --frobnicate", kExitUsage},
         {{"--export"}, "--export needs a value", kExitUsage},
         {{"--time", "--headless"}, "--time needs a value", kExitUsage},
@@ -68,7 +92,9 @@ TEST(CommandLine, RefusesBadInputWithOneClearLineAndItsExitCode)
         {{"--export-animation", dir.path() + "/a.glb", "--frames", "0"}, "--frames", kExitUsage},
         {{"--export-animation", dir.path() + "/a.glb", "--frames", "2", "--fps", "-1"}, "--fps", kExitUsage},
         {{"--frames", "2"}, "go with --export-animation", kExitUsage},
-        {{"--export-animation", dir.path() + "/a.glb", "--export-sequence", dir.path(), "--frames", "2"}, "not both", kExitUsage},
+        {{"--export-animation", dir.path() + "/a.glb", "--export-sequence", dir.path(), "--frames", "2"},
+         "not both",
+         kExitUsage},
         {{"--export-heightmap", "0"}, "needs a box index and a file", kExitUsage},
         {{"--export-heightmap", "0", dir.path() + "/h.jpg"}, "unknown format", kExitUsage},
     };
@@ -108,7 +134,8 @@ TEST(CommandLine, RunsPaneSlotsAndScriptsInOrderAndPrintsThePaneStatus)
         EXPECT_TRUE(parseCommandLine(args, &c, &error)) << qPrintable(error);
         return c;
     };
-    const CommandLine cl = parsed({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"});
+    const CommandLine cl =
+        parsed({"--status", "--ticks", "3", "--time", "7", "--open-set", set, "--export", dir.path() + "/o.obj"});
     QString printed;
     QTextStream out(&printed);
     ASSERT_EQ(runCommands(cl, pane, out, &error), 0) << qPrintable(error);
@@ -156,8 +183,13 @@ TEST(Executable, WritesThatCannotBeDoneFailWithTheWriteCode)
     QTemporaryDir dir;
     const QString fifo = dir.path() + "/scene.duf";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const struct { QStringList args; const char* says; } cases[] = {
-        {{"--save-scene", fifo}, "a pipe"}, {{"--export", "/proc/self/scene.glb"}, "not writable"},
+    const struct
+    {
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {{"--save-scene", fifo}, "a pipe"},
+        {{"--export", "/proc/self/scene.glb"}, "not writable"},
     };
     for (const auto& c : cases) {
         const HostRun r = runHost(QStringList{"--headless"} + c.args);
@@ -191,8 +223,12 @@ TEST(Executable, SavesReplaceALinkInTheirPlaceAndNeverWriteThroughIt)
         ASSERT_TRUE(QFile::link(i % 2 ? victim : missing + QString::number(i), out));
     }
     ASSERT_TRUE(QFile::link(victim, dir.path() + "/still.mtl"));
-    args << "--save-scene" << dir.path() + "/scene.duf" << "--export-animation" << dir.path() + "/wind.glb"
-         << "--frames" << "1" << "--export-heightmap" << "0" << dir.path() + "/height.png";
+    args << "--save-scene" << dir.path() + "/scene.duf"
+         << "--export-animation" << dir.path() + "/wind.glb"
+         << "--frames"
+         << "1"
+         << "--export-heightmap"
+         << "0" << dir.path() + "/height.png";
     for (const QString& o : {"still.glb", "still.gltf", "still.obj"}) args << "--export" << dir.path() + "/" + o;
     const HostRun r = runHost(args);
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
@@ -214,7 +250,11 @@ TEST(Executable, WritesOntoAFullDiskSayCouldNotBeWritten)
 {
     QTemporaryDir dir;
     const QString sample = QString(VERDIX_LIBRARY_DIR) + "/Verdix_Scene/Landscape_Sample.txt";
-    const struct { QStringList args; QString file; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        QString file;
+    } cases[] = {
         {{"--screenshot", dir.path() + "/shot.png"}, dir.path() + "/shot.png"},
         {{"--export", dir.path() + "/scene.glb"}, dir.path() + "/scene.glb"},
         {{"--save-scene", dir.path() + "/scene.duf"}, dir.path() + "/scene.duf"},
@@ -227,8 +267,9 @@ TEST(Executable, WritesOntoAFullDiskSayCouldNotBeWritten)
         p.setProcessEnvironment(env);
         // 16 KiB a file; the signal a process gets past the limit is ignored (and stays so
         // through exec), so the write itself reports the failure.
-        p.start("/bin/sh", QStringList{"-c", "trap '' XFSZ; ulimit -f 16; exec \"$@\"", "sh", VERDIX_HOST_EXE, "--headless",
-                                       "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample} + c.args);
+        p.start("/bin/sh", QStringList{"-c", "trap '' XFSZ; ulimit -f 16; exec \"$@\"", "sh", VERDIX_HOST_EXE,
+                                       "--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample} +
+                               c.args);
         ASSERT_TRUE(p.waitForFinished(120000));
         const QString err = QString::fromUtf8(p.readAllStandardError());
         EXPECT_EQ(p.exitCode(), kExitWriteFailed) << qPrintable(c.file) << ": " << qPrintable(err);

@@ -54,7 +54,7 @@ void expectAtChainEnd(float x, float y, float z)
     EXPECT_FLOAT_EQ(z, 0.f);
 }
 
-} // namespace
+}  // namespace
 
 TEST(DeepScene, HundredThousandLinksSaveLoadExportAndShow)
 {

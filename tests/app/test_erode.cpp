@@ -8,8 +8,8 @@ TEST(ErodeOptions, TakenIntoTheRequestOrRefusedNamingOptionAndRange)
 {
     CommandLine cl;
     QString error;
-    ASSERT_TRUE(parseCommandLine({"--erode", "2", "--erode-iterations", "5000", "--erode-rain=2.5", "--erode-thermal", "35",
-                                  "--erode-seed", "9"},
+    ASSERT_TRUE(parseCommandLine({"--erode", "2", "--erode-iterations", "5000", "--erode-rain=2.5", "--erode-thermal",
+                                  "35", "--erode-seed", "9"},
                                  &cl, &error))
         << qPrintable(error);
     EXPECT_EQ(cl.erode.box, 2);
@@ -19,10 +19,15 @@ TEST(ErodeOptions, TakenIntoTheRequestOrRefusedNamingOptionAndRange)
     EXPECT_EQ(cl.erode.options.value("seed").toLongLong(), 9);
     EXPECT_FALSE(cl.erode.options.contains("capacity"));
 
-    const struct { QStringList args; QString expect; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        QString expect;
+    } cases[] = {
         {{"--erode", "0", "--erode-rain", "0"}, "--erode-rain: 0 is not a number from 0.1 to 10"},
         {{"--erode", "0", "--erode-thermal", "90"}, "--erode-thermal: 90 is not a number from 0 to 89"},
-        {{"--erode", "0", "--erode-iterations", "1.5"}, "--erode-iterations: 1.5 is not a whole number from 0 to 10000000"},
+        {{"--erode", "0", "--erode-iterations", "1.5"},
+         "--erode-iterations: 1.5 is not a whole number from 0 to 10000000"},
         {{"--erode", "0", "--erode-evaporation", "nan"}, "--erode-evaporation: nan is not a number from 0 to 0.5"},
         {{"--erode", "-1"}, "--erode: not a landscape box index (0 to 9999): -1"},
         {{"--erode-capacity", "8"}, "--erode-capacity goes with --erode BOX"},
@@ -41,8 +46,8 @@ TEST(ErodeOptions, TakenIntoTheRequestOrRefusedNamingOptionAndRange)
 
 TEST(ErodeOptions, RangesAreTheErosionsOwn)
 {
-    const ErosionRange core[] = {kErodeIterationsRange, kErodeRainRange,         kErodeCapacityRange,
-                                 kErodeStrengthRange,   kErodeDepositionRange,   kErodeEvaporationRange,
+    const ErosionRange core[] = {kErodeIterationsRange, kErodeRainRange,          kErodeCapacityRange,
+                                 kErodeStrengthRange,   kErodeDepositionRange,    kErodeEvaporationRange,
                                  kErodeThermalRange,    kErodeThermalPassesRange, kErodeSeedRange};
     int n = 0;
     const ErodeOption* opts = erodeOptions(&n);

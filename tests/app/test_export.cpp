@@ -22,7 +22,7 @@ struct ObjFile
     {
         QString name;
         std::vector<QVector3D> v;
-        std::vector<std::vector<QString>> faces; // corner tokens
+        std::vector<std::vector<QString>> faces;  // corner tokens
         std::vector<QString> faceMaterial;
     };
     std::vector<Object> objects;
@@ -67,10 +67,7 @@ std::map<QString, QStringList> readMtl(const QString& file)
     return out;
 }
 
-QVector3D world(DzNode* n, int i)
-{
-    return toQt(n->getWSTransform().apply(meshNodeOf(n).mesh->getVertex(i)));
-}
+QVector3D world(DzNode* n, int i) { return toQt(n->getWSTransform().apply(meshNodeOf(n).mesh->getVertex(i))); }
 
 QByteArray bytes(const QString& f)
 {
@@ -78,7 +75,10 @@ QByteArray bytes(const QString& f)
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }
 
-QString kd(int r, int g, int b) { return QString("Kd %1 %2 %3").arg(r / 255.0, 0, 'g', 6).arg(g / 255.0, 0, 'g', 6).arg(b / 255.0, 0, 'g', 6); }
+QString kd(int r, int g, int b)
+{
+    return QString("Kd %1 %2 %3").arg(r / 255.0, 0, 'g', 6).arg(g / 255.0, 0, 'g', 6).arg(b / 255.0, 0, 'g', 6);
+}
 
 class ExportTest : public ::testing::Test
 {
@@ -88,7 +88,7 @@ protected:
     TestScene scene;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ExportTest, ObjCarriesEveryVertexFacetAndMaterialInWorldSpace)
 {
@@ -110,7 +110,8 @@ TEST_F(ExportTest, ObjCarriesEveryVertexFacetAndMaterialInWorldSpace)
         const ObjFile::Object& ob = obj.objects[size_t(o)];
         ASSERT_EQ(int(ob.v.size()), mn.mesh->getNumVertices());
         // 9 significant digits hold a float exactly.
-        for (int i = 0; i < mn.mesh->getNumVertices(); ++i) EXPECT_EQ(ob.v[size_t(i)], world(node, i)) << o << " vertex " << i;
+        for (int i = 0; i < mn.mesh->getNumVertices(); ++i)
+            EXPECT_EQ(ob.v[size_t(i)], world(node, i)) << o << " vertex " << i;
         ASSERT_EQ(int(ob.faces.size()), mn.mesh->getNumFacets());
         for (int i = 0; i < mn.mesh->getNumFacets(); ++i) {
             const DzFacet& f = mn.mesh->getFacet(i);
@@ -130,8 +131,8 @@ TEST_F(ExportTest, ObjCarriesEveryVertexFacetAndMaterialInWorldSpace)
                     EXPECT_EQ(parts.size(), 1);
                 }
             }
-            const QString want = QString(node->getLabel() + "_" + mn.shape->getMaterial(f.m_materialIdx)->getLabel())
-                                     .replace(' ', '_');
+            const QString want =
+                QString(node->getLabel() + "_" + mn.shape->getMaterial(f.m_materialIdx)->getLabel()).replace(' ', '_');
             EXPECT_EQ(ob.faceMaterial[size_t(i)], want);
         }
         base += mn.mesh->getNumVertices();
@@ -195,7 +196,8 @@ TEST_F(ExportTest, ObjMapsWithSpacesInTheirNamesNameFilesThatExist)
     const QString spaced = dir.path() + "/my textures/moss stone.png";
     ASSERT_TRUE(QFile::copy(scene.texture, spaced));
     auto* mat = qobject_cast<DzDefaultMaterial*>(meshNodeOf(scene.rock).shape->getMaterial(1));
-    qobject_cast<DzNumericProperty*>(mat->findProperty("Diffuse Color"))->setMap(dzApp->getImageMgr()->getImage(spaced));
+    qobject_cast<DzNumericProperty*>(mat->findProperty("Diffuse Color"))
+        ->setMap(dzApp->getImageMgr()->getImage(spaced));
     ASSERT_TRUE(QDir(dir.path()).mkpath("out put"));
     QString error;
     ASSERT_TRUE(exportObj(dir.path() + "/out put/my scene.obj", &error)) << qPrintable(error);
@@ -225,8 +227,7 @@ void collect(const aiNode* n, const aiMatrix4x4& parent, std::map<QString, std::
     for (unsigned i = 0; i < n->mNumChildren; ++i) collect(n->mChildren[i], m, out);
 }
 
-} // namespace
-
+}  // namespace
 
 class GltfExportTest : public ExportTest, public ::testing::WithParamInterface<bool>
 {
@@ -270,7 +271,9 @@ TEST_P(GltfExportTest, ReimportsWithHierarchyMaterialsAndEveryTriangleAndPassesT
             aiColor4D base;
             ASSERT_EQ(mat->Get(AI_MATKEY_BASE_COLOR, base), aiReturn_SUCCESS);
             const QColor want = qobject_cast<DzDefaultMaterial*>(mn.shape->getMaterial(idx))->getDiffuseColor();
-            EXPECT_LT(std::abs(base.r - want.redF()) + std::abs(base.g - want.greenF()) + std::abs(base.b - want.blueF()), 3e-5);
+            EXPECT_LT(
+                std::abs(base.r - want.redF()) + std::abs(base.g - want.greenF()) + std::abs(base.b - want.blueF()),
+                3e-5);
             EXPECT_EQ(mat->GetTextureCount(aiTextureType_DIFFUSE) + mat->GetTextureCount(aiTextureType_BASE_COLOR) > 0,
                       node == scene.ground);
             // Every exported vertex, through the node's world transform, is a mesh vertex in world space.
@@ -278,7 +281,8 @@ TEST_P(GltfExportTest, ReimportsWithHierarchyMaterialsAndEveryTriangleAndPassesT
                 const aiVector3D p = entry.second * m->mVertices[v];
                 bool found = false;
                 for (int i = 0; i < mn.mesh->getNumVertices(); ++i)
-                    if ((world(node, i) - QVector3D(p.x, p.y, p.z)).length() < 1e-3f) found = vertexSeen[size_t(i)] = true;
+                    if ((world(node, i) - QVector3D(p.x, p.y, p.z)).length() < 1e-3f)
+                        found = vertexSeen[size_t(i)] = true;
                 EXPECT_TRUE(found) << "vertex " << v << " of " << qPrintable(node->getLabel());
             }
         }

@@ -26,8 +26,8 @@ const QString kSample = QString(VERDIX_LIBRARY_DIR) + "/Verdix_Scene/Meadow.txt"
 
 QStringList renderArgs(const QString& file, const QString& size, const QString& samples)
 {
-    return {"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", kSample, "--view", "eye",
-            "--render", file, "--render-size", size, "--samples", samples};
+    return {"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", kSample,     "--view", "eye",
+            "--render",   file,       "--render-size",    size,         "--samples", samples};
 }
 
 QByteArray bytesOf(const QString& file)
@@ -36,7 +36,7 @@ QByteArray bytesOf(const QString& file)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-} // namespace
+}  // namespace
 
 TEST(RenderCommand, WritesTheSceneUnderItsSkyTheSameOnEveryRun)
 {
@@ -60,7 +60,12 @@ TEST(RenderCommand, BadValuesAreRefusedBeforeAnythingRuns)
 {
     QTemporaryDir dir;
     const QString out = dir.path() + "/x.png";
-    const struct { QStringList args; QString says; int code; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        QString says;
+        int code;
+    } cases[] = {
         {{"--render", dir.path() + "/x.jpg"}, "not a .png file", kExitUsage},
         {{"--render", out, "--samples", "0"}, "--samples: 0 is not a whole number from 1 to 65536", kExitUsage},
         {{"--render", out, "--samples", "many"}, "--samples", kExitUsage},
@@ -128,7 +133,8 @@ TEST(RenderWindowRuns, RefinesSavesAndStopsOnEscape)
         dzApp->dialogs()->queueFileName(dir.path() + "/saved");
         w.findChild<QPushButton*>("RenderSave")->click();
         EXPECT_EQ(QImage(file).size(), QSize(48, 27));
-        EXPECT_EQ(QImage(file).convertToFormat(QImage::Format_RGB32), w.picture().convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(QImage(file).convertToFormat(QImage::Format_RGB32),
+                  w.picture().convertToFormat(QImage::Format_RGB32));
     }
     {
         RenderWindow w;

@@ -24,7 +24,7 @@ QImage embeddedImage(const Glb& glb, int textureIndex)
     return img.contains("bufferView") ? QImage::fromData(glb.views[size_t(img["bufferView"].toInt())]) : QImage();
 }
 
-} // namespace
+}  // namespace
 
 TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheValidator)
 {
@@ -61,8 +61,10 @@ TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheVa
         ASSERT_TRUE(embedded.hasAlphaChannel());
         if (embedded.size() != colour.size()) continue;
         // Green or lush: compare with the texture the box chose.
-        const QString file = doc["images"].toArray()[doc["textures"].toArray()[tex].toObject()["source"].toInt()]
-                                 .toObject()["name"].toString();
+        const QString file = doc["images"]
+                                 .toArray()[doc["textures"].toArray()[tex].toObject()["source"].toInt()]
+                                 .toObject()["name"]
+                                 .toString();
         const QString base = file.startsWith("Grass_Lush") ? "Grass_Lush" : "Grass_Green";
         const QImage c(library("Verdix_Texture_Grass/" + base + ".png"));
         const QImage o(library("Verdix_Texture_Grass/" + base + "_O.png"));
@@ -70,7 +72,9 @@ TEST(TexturedExport, GrassAlphaComesFromItsOpacityCompanionAndTheFilePassesTheVa
             for (int x = 5; x < c.width(); x += 89) {
                 const QRgb e = embedded.pixel(x, y);
                 EXPECT_EQ(qAlpha(e), qGray(o.pixel(x, y))) << x << "," << y;
-                if (qAlpha(e) > 0) { EXPECT_EQ(qRgb(qRed(e), qGreen(e), qBlue(e)), c.pixel(x, y) | 0xFF000000u); }
+                if (qAlpha(e) > 0) {
+                    EXPECT_EQ(qRgb(qRed(e), qGreen(e), qBlue(e)), c.pixel(x, y) | 0xFF000000u);
+                }
             }
     }
     EXPECT_EQ(terrain, 1);
@@ -99,7 +103,9 @@ TEST(TexturedExport, ImagesAreEncodedFromTheirPixelsNeverCopiedFromTheirFiles)
     ASSERT_TRUE(exportScene(gltf, &error)) << qPrintable(error);
     AnimationExportOptions opt;
     opt.frames = 1;
-    ASSERT_TRUE(exportAnimationGlb(anim, opt, [](QString*) { return true; }, &error)) << qPrintable(error);
+    ASSERT_TRUE(exportAnimationGlb(
+        anim, opt, [](QString*) { return true; }, &error))
+        << qPrintable(error);
     for (const QString& f : {glb, gltf, dir.filePath("still.bin"), anim}) {
         QFile in(f);
         ASSERT_TRUE(in.open(QIODevice::ReadOnly)) << qPrintable(f);
@@ -114,7 +120,8 @@ TEST(TexturedExport, ImagesAreEncodedFromTheirPixelsNeverCopiedFromTheirFiles)
         ASSERT_EQ(soil["name"].toString(), "Ground plane_Soil") << qPrintable(f);
         const int tex = soil["pbrMetallicRoughness"].toObject()["baseColorTexture"].toObject()["index"].toInt(-1);
         ASSERT_GE(tex, 0) << qPrintable(f);
-        EXPECT_EQ(embeddedImage(file, tex).convertToFormat(QImage::Format_RGB32), pixels.convertToFormat(QImage::Format_RGB32))
+        EXPECT_EQ(embeddedImage(file, tex).convertToFormat(QImage::Format_RGB32),
+                  pixels.convertToFormat(QImage::Format_RGB32))
             << qPrintable(f);
     }
     dzScene->clear();

@@ -26,7 +26,8 @@
 namespace {
 
 // A flat quad of side size at height y, centred on (cx, cz), with UVs over 0..1.
-DzNode* quad(const QString& label, float cx, float y, float cz, float size, const QColor& colour, DzDefaultMaterial** matOut)
+DzNode* quad(const QString& label, float cx, float y, float cz, float size, const QColor& colour,
+             DzDefaultMaterial** matOut)
 {
     DzFacetMesh* mesh = nullptr;
     DzFacetShape* shape = nullptr;
@@ -64,11 +65,15 @@ private:
     ViewLook m_saved;
 };
 
-} // namespace
+}  // namespace
 
 TEST(ViewOptions, OutOfRangeSunViewAndCameraAreRefusedWithOneClearLine)
 {
-    const struct { QStringList args; QString expect; } cases[] = {
+    const struct
+    {
+        QStringList args;
+        QString expect;
+    } cases[] = {
         {{"--sun", "400,30"}, "--sun: azimuth 400 is not from 0 to 360 degrees"},
         {{"--sun", "90,-5"}, "--sun: elevation -5 is not from 0 to 90 degrees"},
         {{"--sun", "90,95"}, "--sun: elevation 95 is not from 0 to 90 degrees"},
@@ -187,7 +192,7 @@ TEST(SunShadow, CutOutCardsCastShadowsThroughTheirOpacity)
     ASSERT_NE(cardMat->getOpacityMap(), nullptr);
 
     ViewLook look;
-    look.sun.azimuthDeg = 90.f; // east: the shadow of the card at x 60..140 falls on x -40..40
+    look.sun.azimuthDeg = 90.f;  // east: the shadow of the card at x 60..140 falls on x -40..40
     look.sun.elevationDeg = 45.f;
     look.shading = Shading::Full;
     setViewLook(look);
@@ -284,7 +289,8 @@ TEST(ShadowCascades, EachHoldsItsSliceOfTheSceneSharpNearTheEyeAndSnappedToTexel
                                       k & 4 ? scene.max.z() : scene.min.z());
                     const QVector3D q = (proj * view).map(p);
                     const float d = -view.map(p).z();
-                    if (std::abs(q.x()) <= 1.f && std::abs(q.y()) <= 1.f && d >= c.fitNear && d <= c.splitFar) pts.push_back(p);
+                    if (std::abs(q.x()) <= 1.f && std::abs(q.y()) <= 1.f && d >= c.fitNear && d <= c.splitFar)
+                        pts.push_back(p);
                     // Every caster of the scene lies in the depth range.
                     const float z = c.matrix.map(p).z();
                     EXPECT_TRUE(z > -1.f && z < 1.f) << "cascade " << i << " corner " << k;
@@ -295,7 +301,8 @@ TEST(ShadowCascades, EachHoldsItsSliceOfTheSceneSharpNearTheEyeAndSnappedToTexel
                     const QVector3D q = c.matrix.map(p);
                     ++held;
                     ASSERT_TRUE(std::abs(q.x()) < 1.f && std::abs(q.y()) < 1.f)
-                        << "cascade " << i << " misses " << p.x() << "," << p.y() << "," << p.z() << " at " << q.x() << "," << q.y();
+                        << "cascade " << i << " misses " << p.x() << "," << p.y() << "," << p.z() << " at " << q.x()
+                        << "," << q.y();
                 }
                 if (cam != &outward) EXPECT_GT(held, 0) << "cascade " << i;
             }
@@ -309,11 +316,13 @@ TEST(ShadowCascades, EachHoldsItsSliceOfTheSceneSharpNearTheEyeAndSnappedToTexel
     // The camera steps aside by a fraction of a texel and turns a little: each map keeps its
     // size and moves by whole texels.
     const QVector3D sun = suns[0];
-    const std::vector<ShadowCascade> before = fitShadowCascades(eye.view(), eye.projection(aspect), scene, sun, count, size);
+    const std::vector<ShadowCascade> before =
+        fitShadowCascades(eye.view(), eye.projection(aspect), scene, sun, count, size);
     OrbitCamera moved = eye;
     moved.target += QVector3D(37.3f, 0.f, -11.9f);
     moved.yawDeg += 7.f;
-    const std::vector<ShadowCascade> after = fitShadowCascades(moved.view(), moved.projection(aspect), scene, sun, count, size);
+    const std::vector<ShadowCascade> after =
+        fitShadowCascades(moved.view(), moved.projection(aspect), scene, sun, count, size);
     bool someMoved = false;
     for (int i = 0; i < count; ++i) {
         EXPECT_NEAR(after[size_t(i)].texel, before[size_t(i)].texel, before[size_t(i)].texel * 1e-3f);
@@ -366,15 +375,17 @@ TEST(Framing, NamedViewsFillThePictureWithTheWholeSceneAndTheEyeStandsOnTheGroun
                     if (content && mn.node->getLabel() == "Ground") continue;
                     const Bounds nb = nodeBounds(mn);
                     for (int i = 0; i < 8; ++i) {
-                        const QVector3D q = m.map(QVector3D(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(),
-                                                            i & 4 ? nb.max.z() : nb.min.z()));
+                        const QVector3D q =
+                            m.map(QVector3D(i & 1 ? nb.max.x() : nb.min.x(), i & 2 ? nb.max.y() : nb.min.y(),
+                                            i & 4 ? nb.max.z() : nb.min.z()));
                         for (int k = 0; k < 2; ++k) {
                             lo[k] = std::min(lo[k], q[k]);
                             hi[k] = std::max(hi[k], q[k]);
                         }
                     }
                 }
-                const QString what = namedViewLabel(v) + QString(" at aspect %1, %2 shading").arg(double(aspect)).arg(shadingName(shading));
+                const QString what = namedViewLabel(v) +
+                                     QString(" at aspect %1, %2 shading").arg(double(aspect)).arg(shadingName(shading));
                 EXPECT_GE(lo[0], -1.f) << qPrintable(what);
                 EXPECT_GE(lo[1], -1.f) << qPrintable(what);
                 EXPECT_LE(hi[0], 1.f) << qPrintable(what);
@@ -435,7 +446,8 @@ TEST(WorldGround, RingMeetsTheRimWithItsNormalsContinuesTheTextureAndSettlesAtTh
             // The terrain's own normals, from the slope of its height.
             const float e = 1.f;
             const QVector3D nrm = QVector3D(height(v.px - e, v.pz) - height(v.px + e, v.pz), 2.f * e,
-                                            height(v.px, v.pz - e) - height(v.px, v.pz + e)).normalized();
+                                            height(v.px, v.pz - e) - height(v.px, v.pz + e))
+                                      .normalized();
             v.nx = nrm.x(), v.ny = nrm.y(), v.nz = nrm.z();
             v.u = float(i) / n;
             v.v = 1.f - float(j) / n;
@@ -450,9 +462,11 @@ TEST(WorldGround, RingMeetsTheRimWithItsNormalsContinuesTheTextureAndSettlesAtTh
     float nearest = 1e9f, farthest = 0.f;
     int onRim = 0, underRim = 0;
     for (const GpuVertex& v : ring.vertices) {
-        const bool inside = v.px > 200.f + 1e-2f && v.px < 1200.f - 1e-2f && v.pz > -800.f + 1e-2f && v.pz < 200.f - 1e-2f;
+        const bool inside =
+            v.px > 200.f + 1e-2f && v.px < 1200.f - 1e-2f && v.pz > -800.f + 1e-2f && v.pz < 200.f - 1e-2f;
         EXPECT_FALSE(inside) << v.px << "," << v.pz;
-        const bool rim = !inside && v.px > 200.f - 1e-2f && v.px < 1200.f + 1e-2f && v.pz > -800.f - 1e-2f && v.pz < 200.f + 1e-2f;
+        const bool rim =
+            !inside && v.px > 200.f - 1e-2f && v.px < 1200.f + 1e-2f && v.pz > -800.f - 1e-2f && v.pz < 200.f + 1e-2f;
         if (rim) {
             // The terrain's own rim vertices, and a curtain under them.
             const float below = height(v.px, v.pz) - v.py;
@@ -501,7 +515,7 @@ TEST(WorldGround, RingMeetsTheRimWithItsNormalsContinuesTheTextureAndSettlesAtTh
 // corners where they are, each vertex with its own UV point, normals as the full mesh has them.
 TEST(GridPreview, SamplesAGridPastTheBudgetKeepingRimUvsAndNormals)
 {
-    const int n = 100; // quads per side: 101 x 101 vertices
+    const int n = 100;  // quads per side: 101 x 101 vertices
     DzFacetMesh mesh;
     mesh.beginEdit();
     auto* uvs = new DzUVSet;

@@ -43,7 +43,7 @@ void addFacets(DzFacetMesh* mesh, std::initializer_list<std::array<int, 5>> face
         mesh->addFacet(f.data() + 1);
     }
 }
-} // namespace
+}  // namespace
 
 TestScene buildTestScene(const QString& dir)
 {
@@ -54,14 +54,16 @@ TestScene buildTestScene(const QString& dir)
     ts.texture = dir + "/checker.png";
     QImage img(64, 64, QImage::Format_RGB32);
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) img.setPixel(x, y, ((x / 8 + y / 8) % 2) ? qRgb(255, 255, 255) : qRgb(200, 200, 200));
+        for (int x = 0; x < 64; ++x)
+            img.setPixel(x, y, ((x / 8 + y / 8) % 2) ? qRgb(255, 255, 255) : qRgb(200, 200, 200));
     img.save(ts.texture);
 
     DzFacetMesh* mesh = nullptr;
     DzFacetShape* shape = nullptr;
     ts.ground = makeMeshNode("Ground plane", &mesh, &shape);
     DzDefaultMaterial* groundMat = addMaterial(shape, "Soil", QColor(200, 40, 30));
-    qobject_cast<DzNumericProperty*>(groundMat->findProperty("Diffuse Color"))->setMap(dzApp->getImageMgr()->getImage(ts.texture));
+    qobject_cast<DzNumericProperty*>(groundMat->findProperty("Diffuse Color"))
+        ->setMap(dzApp->getImageMgr()->getImage(ts.texture));
     const int n = 3;
     const float size = 300.f;
     mesh->beginEdit();
@@ -84,8 +86,8 @@ TestScene buildTestScene(const QString& dir)
     addMaterial(shape, "Stone", QColor(90, 90, 100));
     addMaterial(shape, "Moss", QColor(40, 160, 40));
     mesh->beginEdit();
-    for (const DzVec3& v : {DzVec3(0.f, 0.f, 0.f), DzVec3(40.f, 0.f, 0.f), DzVec3(20.f, 0.f, 35.f), DzVec3(20.f, 45.f, 12.f),
-                            DzVec3(0.1234567f, 45.f, 40.f)})
+    for (const DzVec3& v : {DzVec3(0.f, 0.f, 0.f), DzVec3(40.f, 0.f, 0.f), DzVec3(20.f, 0.f, 35.f),
+                            DzVec3(20.f, 45.f, 12.f), DzVec3(0.1234567f, 45.f, 40.f)})
         mesh->addVertex(v);
     addFacets(mesh, {{0, 0, 1, 3, -1}, {0, 1, 2, 3, -1}, {1, 2, 0, 3, -1}, {1, 0, 2, 4, 3}});
     mesh->finishEdit();
@@ -145,6 +147,7 @@ bool expectValidGltf(const QString& file)
     p.setProcessEnvironment(env);
     p.start("node", {QString(GLTF_VALIDATE_SCRIPT), file});
     EXPECT_TRUE(p.waitForFinished(60000)) << "the validator did not finish";
-    EXPECT_EQ(p.exitCode(), 0) << qPrintable(file) << ": " << p.readAllStandardOutput().constData() << p.readAllStandardError().constData();
+    EXPECT_EQ(p.exitCode(), 0) << qPrintable(file) << ": " << p.readAllStandardOutput().constData()
+                               << p.readAllStandardError().constData();
     return true;
 }

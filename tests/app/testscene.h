@@ -14,10 +14,10 @@
 
 struct TestScene
 {
-    DzNode* ground = nullptr; // 3x3 quad grid, textured, red-ish
-    DzNode* rock = nullptr;   // child of ground, triangles and a quad over two materials
-    DzNode* hidden = nullptr; // not visible: never exported or drawn
-    QString texture;          // the ground's diffuse map
+    DzNode* ground = nullptr;  // 3x3 quad grid, textured, red-ish
+    DzNode* rock = nullptr;    // child of ground, triangles and a quad over two materials
+    DzNode* hidden = nullptr;  // not visible: never exported or drawn
+    QString texture;           // the ground's diffuse map
 };
 
 // Runs the Khronos glTF validator on file and expects it to report no error; false, with

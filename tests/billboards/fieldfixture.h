@@ -51,7 +51,8 @@ protected:
     {
         a->setLoading(true);
         int k = 0;
-        for (DzIntSlider* s : box(i).sliders) s->setValue(s->getMin() + (k++ * 7 + 3) % std::min(s->getMax() - s->getMin() + 1, 12));
+        for (DzIntSlider* s : box(i).sliders)
+            s->setValue(s->getMin() + (k++ * 7 + 3) % std::min(s->getMax() - s->getMin() + 1, 12));
         a->setLoading(false);
     }
     std::vector<int> values(int i)

@@ -38,7 +38,10 @@ struct Field
         p.MapX = mapX;
         p.MapZ = mapZ;
     }
-    QString update(bool reset = true) { return updateBillboardCore(p, rng, mesh, cache, uvEntries, ground, reset, &info); }
+    QString update(bool reset = true)
+    {
+        return updateBillboardCore(p, rng, mesh, cache, uvEntries, ground, reset, &info);
+    }
     DzVec3 v(int k) const { return mesh.getVertex(k); }
     DzPnt2 uv(int k) const { return mesh.getUVs()->getPnt2Value(k); }
     // Horizontal direction of facet f's bottom edge, A to B.

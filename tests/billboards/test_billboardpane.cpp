@@ -7,7 +7,10 @@ namespace {
 class BillboardPane : public FieldTest
 {
 protected:
-    float worstFacing(int i, const DzVec3& cam) { return FieldTest::worstFacing(verts(i), cam, slider(i, "Spin LOD")->value()); }
+    float worstFacing(int i, const DzVec3& cam)
+    {
+        return FieldTest::worstFacing(verts(i), cam, slider(i, "Spin LOD")->value());
+    }
 };
 }  // namespace
 

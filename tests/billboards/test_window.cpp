@@ -39,7 +39,8 @@ TEST_F(BillboardWindow, OrbitingTheCameraAndTickingTurnsTheBillboards)
     const DzVec3 before = camera()->getWSPos();
     const QPoint from = view->rect().center(), to = from + QPoint(450, 0);
     mouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-    for (int k = 1; k <= 10; ++k) mouse(view, QEvent::MouseMove, from + (to - from) * k / 10, Qt::NoButton, Qt::LeftButton);
+    for (int k = 1; k <= 10; ++k)
+        mouse(view, QEvent::MouseMove, from + (to - from) * k / 10, Qt::NoButton, Qt::LeftButton);
     mouse(view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
     ASSERT_GT((camera()->getWSPos() - before).length(), 100.f) << "the drag orbited the host camera";
     ASSERT_GT(worstFacing(verts(i), camera()->getWSPos()), 0.05f) << "they faced the old place";

@@ -22,7 +22,9 @@ TEST_F(Creation, LimitOf129BoxesAndTheirTitles)
     EXPECT_EQ(dzScene->getNumNodes(), 3);
 
     // The 130th box leaves no trace: no widget, no node, no status, nothing in the tables.
-    const auto groups = [&] { return a->area()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly).size(); };
+    const auto groups = [&] {
+        return a->area()->findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly).size();
+    };
     const int before = groups();
     a->status()->setText("before");
     a->createWeed();
@@ -100,8 +102,8 @@ TEST_F(Creation, PaneLayoutShowsWholeTextsWithinItsWidth)
     a->status()->setText("Scene load finished.. and a long message that must not push the pane wider");
     for (int k = 0; k < 3; ++k) QApplication::processEvents();
 
-    for (QWidget* w : std::initializer_list<QWidget*>{a->animate(), a->autoOff(), a->merge(), a->lowLod(),
-                                                      a->renew(), a->selector()})
+    for (QWidget* w : std::initializer_list<QWidget*>{a->animate(), a->autoOff(), a->merge(), a->lowLod(), a->renew(),
+                                                      a->selector()})
         EXPECT_GE(w->width(), w->sizeHint().width()) << w->metaObject()->className();
     auto inPane = [&](QWidget* w) { return QRect(w->mapTo(pane, QPoint(0, 0)), w->size()); };
     EXPECT_FALSE(inPane(a->renew()).intersects(inPane(a->status())));

@@ -15,7 +15,8 @@ protected:
     void buildMixedPane()
     {
         for (int t = 0; t <= kLastType; ++t) a->setUpdateOverride(t, [](int, bool) {});
-        for (int t : {TypeLandscape, TypeGrass, TypeTree, TypeBush, TypeLandscape, TypeFlower, TypeStones, TypeBillboard})
+        for (int t :
+             {TypeLandscape, TypeGrass, TypeTree, TypeBush, TypeLandscape, TypeFlower, TypeStones, TypeBillboard})
             t == TypeBush ? a->createBush() : void(addBox(t));
         int v = 1;
         for (int i = 0; i < a->boxes().count(); ++i)
@@ -72,9 +73,9 @@ TEST_F(Documents, SaveClearOpenGivesTheSameBoxes)
     // The bush has no record, so the boxes after it move up; everything else comes back. The
     // list is taken in order: the bush's entry goes to the box that took its place, and the
     // indices still count the bush.
-    EXPECT_EQ(titles(), QStringList({"(0000) LandscapeV1.0", "(0001) GrassV1.0", "(0002) TreeV1.0",
-                                     "(0003) LandscapeV1.0", "(0004) FlowerV1.0", "(0005) StonesV1.0",
-                                     "(0006) BillboardV1.0"}));
+    EXPECT_EQ(titles(),
+              QStringList({"(0000) LandscapeV1.0", "(0001) GrassV1.0", "(0002) TreeV1.0", "(0003) LandscapeV1.0",
+                           "(0004) FlowerV1.0", "(0005) StonesV1.0", "(0006) BillboardV1.0"}));
     const QString expected = QString(saved).replace("List,0,0,0,0,0,4,4,4,;", "List,0,0,0,0,0,4,4,;");
     EXPECT_EQ(pane->setDocumentText(), expected);
     EXPECT_EQ(a->model()->coolText(), expected);
@@ -228,7 +229,9 @@ TEST_F(Documents, OpeningSaysWhatWasNotLoaded)
         QVector<int> amounts;
     } cases[] = {
         {QString("VerdixV1.0,6,2018\n\x01\x7f garbage without fields\nGrassV1.0,1,;\n"),
-         "has no box records: line 2 (\"?? garbage", -1, {}},
+         "has no box records: line 2 (\"?? garbage",
+         -1,
+         {}},
         {"VerdixV1.0,6,2018\nTreeV1,1,2,;\nNothing,;\n;", "line 2 (\"TreeV1\") is not a box record", -1, {}},
         {QString(), "is empty", -1, {}},
         {"\n\n\n\n\n\n\n\n\n\n\n", "", -1, {}},
@@ -242,17 +245,30 @@ TEST_F(Documents, OpeningSaysWhatWasNotLoaded)
         {"VerdixV1.0,6,2018\nOnLandScapeList,0,;\n;", "has no box records after its header", -1, {}},
         // Records the reader would complete with defaults: cut off in the values or in the
         // materials, and values that are not numbers.
-        {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nGrassV1.0,6000,120,0,3", "line 3 (GrassV1.0): the record is cut off", -1, {}},
+        {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nGrassV1.0,6000,120,0,3",
+         "line 3 (GrassV1.0): the record is cut off",
+         -1,
+         {}},
         {"VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color,Verdix_Tex",
-         "line 2 (GrassV1.0): the record is cut off", -1, {}},
+         "line 2 (GrassV1.0): the record is cut off",
+         -1,
+         {}},
         {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nGrassV1.0,abc,def,;\n;",
-         "line 3 (GrassV1.0): field 2 (slider \"Amount\") reads \"abc\", not a number", -1, {}},
+         "line 3 (GrassV1.0): field 2 (slider \"Amount\") reads \"abc\", not a number",
+         -1,
+         {}},
         {"VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Double,Diffuse Strength,nan,;\n;",
-         "field 9 (material value \"Diffuse Strength\") reads \"nan\"", -1, {}},
+         "field 9 (material value \"Diffuse Strength\") reads \"nan\"",
+         -1,
+         {}},
         // The empty line ends the document; the preset line is reported and skipped.
         {"VerdixV1.0,6,2018\nGrassV1.0,5,;\nTreeV1,1,2,;\nBillboardV1.0,7,;\n\nGrassV1.0,9,;\n;",
-         "bad.txt: 1 of 4 lines skipped (line 3 (\"TreeV1\") is not a box record)", 2, {5, 7}},
-        {many + ";", "bad.txt: 11 of 140 box records not loaded: the pane holds at most 129 boxes", kMaxControlBoxes,
+         "bad.txt: 1 of 4 lines skipped (line 3 (\"TreeV1\") is not a box record)",
+         2,
+         {5, 7}},
+        {many + ";",
+         "bad.txt: 11 of 140 box records not loaded: the pane holds at most 129 boxes",
+         kMaxControlBoxes,
          {1, 1}},
     };
     for (const auto& c : cases) {

@@ -26,7 +26,9 @@ TEST_F(Executable, OpenSetSaveSceneThenLoadSceneGivesTheSameBoxes)
     // is compared here is every box's type, combos and sliders, and the landscape list.
     const QByteArray script =
         "var p = MainWindow.getPaneMgr().findPane(\"ZPK_VerdixPane\");\n"
-        "var expected = " + expected + "[0];\n"
+        "var expected = " +
+        expected +
+        "[0];\n"
         "function boxes(t) {\n"
         "  return t.split(\"\\n\").map(function(l) {\n"
         "    l = l.replace(/,;,Materials,.*$/, \"\");\n"
@@ -39,7 +41,8 @@ TEST_F(Executable, OpenSetSaveSceneThenLoadSceneGivesTheSameBoxes)
         QFile out(f.first);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(f.second) == f.second.size());
     }
-    HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", set, "--save-scene", scene, "--status"});
+    HostRun r =
+        runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", set, "--save-scene", scene, "--status"});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     EXPECT_TRUE(r.out.contains("Scene load finished..")) << qPrintable(r.out);
     r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--load-scene", scene, "--script", check, "--status"});

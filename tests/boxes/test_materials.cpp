@@ -129,9 +129,9 @@ TEST_F(Materials, LandscapeBlendTouchesNoSliderAndTakesNoCompanion)
     EXPECT_EQ(number(0, "Landscape", "Bump Strength"), 0.0);
     EXPECT_EQ(values(), before);
     choose(0, 'G', "Soil.png");
-    EXPECT_EQ(maps(0, "Landscape", props), QStringList({"Verdix_Texture_Landscape_Alpha/Mask_4X2.png",
-                                                        "Verdix_Texture_Landscape/Soil.png",
-                                                        "Verdix_Texture_Landscape/Soil_N.png"}));
+    EXPECT_EQ(maps(0, "Landscape", props),
+              QStringList({"Verdix_Texture_Landscape_Alpha/Mask_4X2.png", "Verdix_Texture_Landscape/Soil.png",
+                           "Verdix_Texture_Landscape/Soil_N.png"}));
     // The blend placeholder clears the opacity map alone.
     choose(0, 'H', "Landscape Blend None");
     EXPECT_EQ(maps(0, "Landscape", {kOpacity, kColour}), QStringList({"", "Verdix_Texture_Landscape/Soil.png"}));
@@ -139,14 +139,22 @@ TEST_F(Materials, LandscapeBlendTouchesNoSliderAndTakesNoCompanion)
 
 TEST_F(Materials, CompanionsGoOnTheirPropertiesWithTheirValues)
 {
-    images("Verdix_Texture_Stones", {"Rock.png", "Rock_O.png", "Rock_B.png", "Rock_N.png", "Rock_S.png",
-                                     "Rock_D.png", "Plain.png"});
+    images("Verdix_Texture_Stones",
+           {"Rock.png", "Rock_O.png", "Rock_B.png", "Rock_N.png", "Rock_S.png", "Rock_D.png", "Plain.png"});
     boxes({TypeStones});
     qobject_cast<DzNumericProperty*>(property(0, "Stones", "Specular Strength"))->setDoubleValue(0.2);
     choose(0, 'D', "Rock.png");
-    const struct { const char* prop; const char* file; double value; } want[] = {
-        {kOpacity, "Rock_O.png", 1.0}, {"Bump Strength", "Rock_B.png", 1.0}, {"Normal Map", "Rock_N.png", -1},
-        {"Specular Strength", "Rock_S.png", 1.0}, {"Displacement Strength", "Rock_D.png", 2.0},
+    const struct
+    {
+        const char* prop;
+        const char* file;
+        double value;
+    } want[] = {
+        {kOpacity, "Rock_O.png", 1.0},
+        {"Bump Strength", "Rock_B.png", 1.0},
+        {"Normal Map", "Rock_N.png", -1},
+        {"Specular Strength", "Rock_S.png", 1.0},
+        {"Displacement Strength", "Rock_D.png", 2.0},
     };
     for (const auto& w : want) {
         EXPECT_EQ(maps(0, "Stones", {w.prop}), QStringList(QString("Verdix_Texture_Stones/") + w.file));
@@ -172,7 +180,9 @@ TEST_F(Materials, ReopenedDocumentAndHostSceneBringEveryMapBack)
     pane->setFocus();
     const QString doc = pane->setDocumentText();
     ASSERT_TRUE(doc.contains("Path,Opacity Strength," + root.filePath(rels[3])));
-    const auto allMaps = [&] { return maps(0, "Landscape", {kColour, "Normal Map"}) + maps(1, "Grass", {kColour, kOpacity}); };
+    const auto allMaps = [&] {
+        return maps(0, "Landscape", {kColour, "Normal Map"}) + maps(1, "Grass", {kColour, kOpacity});
+    };
 
     // The library moves (another machine, another build): the document finds it again.
     QTemporaryDir moved;
@@ -218,7 +228,9 @@ TEST(MaterialNames, GridTagsCompanionNamesAndMovedPaths)
     const QString here = QFileInfo(f).absoluteFilePath();
     using verdix::resolveTexturePath;
     EXPECT_EQ(resolveTexturePath(here, "/elsewhere"), here);
-    EXPECT_EQ(QFileInfo(resolveTexturePath("C:\\Lib\\Verdix_Texture_Grass\\G.png", dir.path())).absoluteFilePath(), here);
+    EXPECT_EQ(QFileInfo(resolveTexturePath("C:\\Lib\\Verdix_Texture_Grass\\G.png", dir.path())).absoluteFilePath(),
+              here);
     EXPECT_EQ(resolveTexturePath("None", dir.path()), "None");
-    EXPECT_EQ(resolveTexturePath("/old/Verdix_Texture_Grass/Gone.png", dir.path()), "/old/Verdix_Texture_Grass/Gone.png");
+    EXPECT_EQ(resolveTexturePath("/old/Verdix_Texture_Grass/Gone.png", dir.path()),
+              "/old/Verdix_Texture_Grass/Gone.png");
 }

@@ -51,7 +51,7 @@ TEST_F(Operations, LandscapeReferencesSurviveDeletion)
     for (int t : {TypeGrass, TypeLandscape, TypeTree, TypeGrass, TypeLandscape}) addBox(t);
     EXPECT_EQ(box(1).landscapeIndex, 0);
     EXPECT_EQ(box(3).landscapeIndex, 2);
-    box(3).landscapeIndex = 5;  // moved to the last landscape
+    box(3).landscapeIndex = 5;          // moved to the last landscape
     a->selector()->setCurrentIndex(1);  // "(0002) LandscapeV1.0"
 
     // Delete the first landscape: landscapes 2 and 5 become 1 and 4, and so do references;

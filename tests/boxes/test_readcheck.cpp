@@ -82,7 +82,8 @@ TEST_F(ReadCheck, FilesAreLookedAtBeforeTheyAreRead)
     file("garbage.png", QByteArray(300, 'g'));
     // A sound PNG reads as Qt's own reader gives it: the same pixels, alpha only where the file has it.
     const QImage read = readCheckedImage(path("small.png"), "the texture", &why);
-    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), QImage(path("small.png")).convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32),
+              QImage(path("small.png")).convertToFormat(QImage::Format_RGB32));
     EXPECT_FALSE(read.hasAlphaChannel());
     QImage seeThrough(3, 2, QImage::Format_ARGB32);
     for (int i = 0; i < 6; ++i) seeThrough.setPixel(i % 3, i / 3, qRgba(40 * i, 255 - 30 * i, 7 * i, 50 * i));
@@ -143,7 +144,8 @@ TEST_F(ReadCheck, BrokenPresetsAndSetDocumentsAreReportedAndChangeNothing)
         {"header.txt", "TreeV1,", "holds only its header"},
         {"garbage.txt", "\x01\x02 garbage", "does not start with \"TreeV1\""},
         {"flower.txt", "FlowerV1,1,2,3,;", "does not start with \"TreeV1\""},
-        {"words.txt", "TreeV1,Gnarled.png,32,tall,;", "is broken: field 4 (slider \"Trunk LOD\") reads \"tall\", not a number"},
+        {"words.txt", "TreeV1,Gnarled.png,32,tall,;",
+         "is broken: field 4 (slider \"Trunk LOD\") reads \"tall\", not a number"},
     };
     box(t).openFileButton->setFocus();
     QApplication::processEvents();
@@ -189,7 +191,8 @@ TEST_F(ReadCheck, TexturesOfADocumentAreConfinedAndCheckedBeforeTheyAreRead)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.texture.toStdString());
         reset();
-        const QString doc = "VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," + c.texture + ",;\n;";
+        const QString doc =
+            "VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," + c.texture + ",;\n;";
         put(docs.filePath("set.txt"), doc.toUtf8());
         const int before = errors();
         ASSERT_TRUE(pane->openSetDocument(docs.filePath("set.txt")));
@@ -209,10 +212,9 @@ TEST_F(ReadCheck, TexturesOfADocumentAreConfinedAndCheckedBeforeTheyAreRead)
     }
 
     // Headless, such a document fails the run with the input code.
-    put(docs.filePath("out.txt"),
-        ("VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," + elsewhere.filePath("secret.png") +
-         ",;\n;")
-            .toUtf8());
+    put(docs.filePath("out.txt"), ("VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," +
+                                   elsewhere.filePath("secret.png") + ",;\n;")
+                                      .toUtf8());
     const HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", docs.filePath("out.txt")});
     EXPECT_EQ(r.code, 3) << qPrintable(r.err);
     EXPECT_TRUE(r.err.contains(elsewhere.filePath("secret.png"))) << qPrintable(r.err);
@@ -223,13 +225,15 @@ TEST_F(ReadCheck, TexturesOfADocumentAreConfinedAndCheckedBeforeTheyAreRead)
     const int data = damaged.indexOf("IDAT") + 4;
     for (int k = data + 40; k < data + 200; ++k) damaged[k] = char(damaged[k] ^ 0x5a);
     put(docs.filePath("damaged.png"), damaged);
-    put(docs.filePath("damaged.txt"),
-        ("VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," + docs.filePath("damaged.png") + ",;\n;")
-            .toUtf8());
-    const HostRun d = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", docs.filePath("damaged.txt")});
+    put(docs.filePath("damaged.txt"), ("VerdixV1.0,6,2018\nGrassV1.0,5,;,Materials,+,Grass,Path,Diffuse Color," +
+                                       docs.filePath("damaged.png") + ",;\n;")
+                                          .toUtf8());
+    const HostRun d =
+        runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", docs.filePath("damaged.txt")});
     EXPECT_EQ(d.code, 3) << qPrintable(d.err);
     const QStringList lines = d.err.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << qPrintable(d.err);  // the texture's message, the run's summary
-    EXPECT_TRUE(lines[0].contains("Cannot read the texture " + docs.filePath("damaged.png") + ": its PNG data is damaged ("))
+    EXPECT_TRUE(
+        lines[0].contains("Cannot read the texture " + docs.filePath("damaged.png") + ": its PNG data is damaged ("))
         << qPrintable(d.err);
 }

@@ -89,7 +89,10 @@ TEST_F(Routing, DefaultRunnerRunsEveryTaskBeforeReturning)
 {
     VerdixPoolRunner runner;
     std::atomic<int> done{0};
-    std::vector<std::function<void()>> list(40, [&done] { QThread::msleep(1); ++done; });
+    std::vector<std::function<void()>> list(40, [&done] {
+        QThread::msleep(1);
+        ++done;
+    });
     runner.runAndWait(list);
     EXPECT_EQ(done, 40);
 
@@ -109,12 +112,13 @@ TEST_F(BoxTest, GeneratorSlotsRefuseABoxOfAnotherType)
     const int land = addBox(TypeLandscape, false);
     ASSERT_EQ(land, 0);
     const std::vector<std::pair<const char*, const char*>> calls = {
-        {"UpdateGrass", "Not a grass object!"},   {"UpdateStones", "Not a stones object!"},
+        {"UpdateGrass", "Not a grass object!"},         {"UpdateStones", "Not a stones object!"},
         {"UpdateBillboard", "Not a billboard object!"}, {"UpdateTree", "Not a tree object!"},
-        {"UpdateFlower", "Not a flower object!"}, {"Button_AnimateFlower", "Not a flower object!"}};
+        {"UpdateFlower", "Not a flower object!"},       {"Button_AnimateFlower", "Not a flower object!"}};
     for (const auto& s : calls) {
         a->status()->clear();
-        ASSERT_TRUE(QMetaObject::invokeMethod(pane, s.first, Qt::DirectConnection, Q_ARG(int, land), Q_ARG(bool, true)));
+        ASSERT_TRUE(
+            QMetaObject::invokeMethod(pane, s.first, Qt::DirectConnection, Q_ARG(int, land), Q_ARG(bool, true)));
         EXPECT_EQ(a->status()->text(), s.second) << s.first;
         a->status()->clear();
         ASSERT_TRUE(QMetaObject::invokeMethod(pane, s.first, Qt::DirectConnection, Q_ARG(int, 5), Q_ARG(bool, true)));

@@ -40,8 +40,8 @@ inline QByteArray track(const QList<QPair<int, QByteArray>>& events)
 
 inline QByteArray file(int format, int ticksPerQuarter, const QList<QByteArray>& tracks)
 {
-    QByteArray out = "MThd" + be(6, 4) + be(quint32(format), 2) + be(quint32(tracks.size()), 2) +
-                     be(quint32(ticksPerQuarter), 2);
+    QByteArray out =
+        "MThd" + be(6, 4) + be(quint32(format), 2) + be(quint32(tracks.size()), 2) + be(quint32(ticksPerQuarter), 2);
     for (const QByteArray& t : tracks) out += t;
     return out;
 }

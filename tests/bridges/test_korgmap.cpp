@@ -5,11 +5,11 @@
 #include "pane/controlbox.h"
 #include "pane/slidersets.h"
 
-using verdix::KorgOp;
-using verdix::TypeLayout;
 using verdix::korgMap;
+using verdix::KorgOp;
 using verdix::layoutFor;
 using verdix::sliderIndex;
+using verdix::TypeLayout;
 
 TEST(KorgMap, EveryControlNamesAWidgetOfItsType)
 {
@@ -34,20 +34,22 @@ TEST(KorgMap, EveryControlNamesAWidgetOfItsType)
     }
     // Grass 32, billboard 24, landscape 24, tree 7, flower 25, stones 16.
     EXPECT_EQ(mapped, 32 + 24 + 24 + 7 + 25 + 16);
-    for (int type : std::initializer_list<int>{TypeRock, TypeBush, TypeIvy, TypeWeed, TypeMushroom, TypeCrystals, TypeParticles, 0, 99})
+    for (int type : std::initializer_list<int>{TypeRock, TypeBush, TypeIvy, TypeWeed, TypeMushroom, TypeCrystals,
+                                               TypeParticles, 0, 99})
         EXPECT_TRUE(korgMap(type).empty()) << type;
 }
 
 TEST(KorgMap, TravelOfAControl)
 {
     // Both ends of the travel reach both ends of the range, wide ranges included.
-    for (auto [min, max] : {std::pair(1, 200000), std::pair(-100, 100), std::pair(0, 4000), std::pair(2, 256), std::pair(-10000, 10000)}) {
+    for (auto [min, max] : {std::pair(1, 200000), std::pair(-100, 100), std::pair(0, 4000), std::pair(2, 256),
+                            std::pair(-10000, 10000)}) {
         EXPECT_EQ(verdix::korgSetValue(min, max, 127), max);
         EXPECT_EQ(verdix::korgSetValue(min, max, 0), min);
     }
     // Truncated toward zero on either side of it.
-    EXPECT_EQ(verdix::korgSetValue(-100, 100, 100), 57);   // 57.48
-    EXPECT_EQ(verdix::korgSetValue(-100, 100, 27), -57);   // -57.48
+    EXPECT_EQ(verdix::korgSetValue(-100, 100, 100), 57);  // 57.48
+    EXPECT_EQ(verdix::korgSetValue(-100, 100, 27), -57);  // -57.48
     // The top of a combo's travel chooses nothing; a combo of the placeholder alone neither.
     EXPECT_EQ(verdix::korgComboIndex(5, 126), 4);
     EXPECT_EQ(verdix::korgComboIndex(1, 0), -1);

@@ -42,8 +42,8 @@ protected:
     {
         using namespace smf;
         const QByteArray first = track({{0, tempo(500000)}, {0, cc(0, 0, 127)}, {24, cc(0, 2, 0)}});
-        const QByteArray second = track({{12, cc(0, 1, 100)}, {4, noteOn(60, 90)}, {4, cc(1, 3, 100)},
-                                         {22, cc(0, 32, 127)}, {1, noteOff(60)}});
+        const QByteArray second = track(
+            {{12, cc(0, 1, 100)}, {4, noteOn(60, 90)}, {4, cc(1, 3, 100)}, {22, cc(0, 32, 127)}, {1, noteOff(60)}});
         const QString path = dir.path() + "/session.mid";
         EXPECT_TRUE(write(path, smf::file(1, 96, {first, second})));
         return path;
@@ -120,16 +120,19 @@ TEST(MidiFileReading, ControlChangesOfEveryTrackInTimeOrder)
                                  {track({{0, cc(0, 7, 64)}, {96, cc(0, 16, 127)}, {0, noteOn(60, 1)}}),
                                   track({{48, cc(2, 0, 0)}, {144, cc(0, 55, 1)}})})));
     ASSERT_TRUE(readControlChanges(path, &c, &error)) << qPrintable(error);
-    const TimedControlChange want[] = {{0.0, 0xB0, 7, 64}, {0.25, 0xB2, 0, 0}, {0.5, 0xB0, 16, 127}, {1.0, 0xB0, 55, 1}};
+    const TimedControlChange want[] = {
+        {0.0, 0xB0, 7, 64}, {0.25, 0xB2, 0, 0}, {0.5, 0xB0, 16, 127}, {1.0, 0xB0, 55, 1}};
     ASSERT_EQ(c.size(), 4);
     for (int i = 0; i < 4; ++i) {
         EXPECT_NEAR(c[i].seconds, want[i].seconds, 1e-9) << i;
         EXPECT_EQ(QList<int>({c[i].status, c[i].controller, c[i].value}),
-                  QList<int>({want[i].status, want[i].controller, want[i].value})) << i;
+                  QList<int>({want[i].status, want[i].controller, want[i].value}))
+            << i;
     }
 
     // A tempo change halfway: one beat a second at first, then two.
-    ASSERT_TRUE(write(path, file(0, 96, {track({{0, tempo(1000000)}, {96, cc(0, 1, 1)}, {0, tempo(500000)}, {96, cc(0, 2, 2)}})})));
+    ASSERT_TRUE(write(
+        path, file(0, 96, {track({{0, tempo(1000000)}, {96, cc(0, 1, 1)}, {0, tempo(500000)}, {96, cc(0, 2, 2)}})})));
     ASSERT_TRUE(readControlChanges(path, &c, &error)) << qPrintable(error);
     ASSERT_EQ(c.size(), 2);
     EXPECT_NEAR(c[0].seconds, 1.0, 1e-9);
@@ -186,7 +189,8 @@ TEST_F(Replay, BatchRunAppliesTheSessionAfterOpeningTheSet)
     // A file that is no MIDI file: one line, the input exit status, nothing on the output.
     const QString junk = dir.path() + "/junk.mid";
     ASSERT_TRUE(smf::write(junk, "RIFF....not a midi file"));
-    r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", junk, "--status"});
+    r = runHost(
+        {"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", junk, "--status"});
     EXPECT_EQ(r.code, kExitInputFailed);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
@@ -222,7 +226,8 @@ TEST(MidiFileReading, RefusesBrokenAndOversizedFilesNamingTheReason)
         {"event cut off", file(0, 96, {"MTrk" + be(3, 4) + bytes({0x00, 0xB0, 0x01})}), "cut off"},
         {"missing tracks", file(1, 96, {one}).replace(10, 2, be(3, 2)), "names 3 tracks, the file holds 1"},
         {"too many tracks", manyTracks, "1025 tracks"},
-        {"too many changes", file(0, 96, {"MTrk" + be(quint32(many.size()), 4) + many}), "more than 10000 control changes"},
+        {"too many changes", file(0, 96, {"MTrk" + be(quint32(many.size()), 4) + many}),
+         "more than 10000 control changes"},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(write(path, c.data));
@@ -242,7 +247,8 @@ TEST(MidiFileReading, RefusesBrokenAndOversizedFilesNamingTheReason)
 
     // The longest wait a file can state, at the slowest tempo and coarsest division: a few
     // thousand years, exactly.
-    ASSERT_TRUE(write(path, file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0x0FFFFFFF, cc(0, 1, 2)}, {0x0FFFFFFF, cc(0, 1, 3)}})})));
+    ASSERT_TRUE(
+        write(path, file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0x0FFFFFFF, cc(0, 1, 2)}, {0x0FFFFFFF, cc(0, 1, 3)}})})));
     ASSERT_TRUE(readControlChanges(path, &out, &error)) << qPrintable(error);
     ASSERT_EQ(out.size(), 2);
     EXPECT_DOUBLE_EQ(out[1].seconds, 2.0 * 0x0FFFFFFF * 0xFFFFFF / 1e6);
@@ -261,12 +267,16 @@ TEST_F(Replay, BatchRunGoesByTheFilesClockWithoutWaiting)
     {
         using namespace smf;
         const QString session = dir.path() + "/centuries.mid";
-        ASSERT_TRUE(write(session, smf::file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0, cc(0, 1, 127)}, {0x0FFFFFFF, cc(0, 1, 0)},
-                                                      {0x0FFFFFFF, cc(0, 2, 127)}})})));
+        ASSERT_TRUE(write(session, smf::file(0, 1,
+                                             {track({{0, tempo(0xFFFFFF)},
+                                                     {0, cc(0, 1, 127)},
+                                                     {0x0FFFFFFF, cc(0, 1, 0)},
+                                                     {0x0FFFFFFF, cc(0, 2, 127)}})})));
         QVector<TimedControlChange> changes;
         QString error;
         ASSERT_TRUE(readControlChanges(session, &changes, &error)) << qPrintable(error);
-        ASSERT_TRUE(replayControlChanges(changes, pane, korgPane(), ReplayClock::FileClock, &error)) << qPrintable(error);
+        ASSERT_TRUE(replayControlChanges(changes, pane, korgPane(), ReplayClock::FileClock, &error))
+            << qPrintable(error);
     }
     EXPECT_EQ(moves, QStringList({"River 100 (Last message: control 1 = 127 (channel 1) at 0.000 s)",
                                   "River -100 (Last message: control 1 = 0 (channel 1) at 4503599342.158 s)",
@@ -276,15 +286,20 @@ TEST_F(Replay, BatchRunGoesByTheFilesClockWithoutWaiting)
     // a quarter note), then Hill after another.
     using namespace smf;
     const QString session = dir.path() + "/century.mid";
-    ASSERT_TRUE(write(session, smf::file(0, 1, {track({{0, tempo(0xFFFFFF)}, {0, cc(0, 1, 127)}, {0x0FFFFFFF, cc(0, 1, 0)},
-                                                  {0x0FFFFFFF, cc(0, 2, 127)}})})));
+    ASSERT_TRUE(write(
+        session,
+        smf::file(
+            0, 1,
+            {track(
+                {{0, tempo(0xFFFFFF)}, {0, cc(0, 1, 127)}, {0x0FFFFFFF, cc(0, 1, 0)}, {0x0FFFFFFF, cc(0, 2, 127)}})})));
     const QString scene = dir.path() + "/replayed.duf";
     HostRun r = runHost({"--headless", "--assets", VERDIX_LIBRARY_DIR, "--open-set", sample, "--midi-replay", session,
                          "--save-scene", scene});
     ASSERT_EQ(r.code, 0) << qPrintable(r.err);
     QFile f(scene);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll().contains("Landscape Blend None,50,-100,100,40,")) << "the changes were not all replayed in order";
+    EXPECT_TRUE(f.readAll().contains("Landscape Blend None,50,-100,100,40,"))
+        << "the changes were not all replayed in order";
 
     // A refused file: the input status and one line naming the file and the reason.
     ASSERT_TRUE(write(session, smf::file(0, 0, {track({{0, cc(0, 1, 127)}})})));

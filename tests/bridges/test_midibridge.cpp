@@ -39,17 +39,22 @@ protected:
 // Faders, knobs and the S, M and R buttons on the selected box's sliders, one box per type.
 TEST_F(MidiBridge, ControlsReachBothEndsOfTheSelectedBoxsSliders)
 {
-    const struct { int type, cc, value; const char* slider; int expected; } steps[] = {
+    const struct
+    {
+        int type, cc, value;
+        const char* slider;
+        int expected;
+    } steps[] = {
         {TypeGrass, 4, 127, "Height RND", 500},  // fader 5: 1..500
         {TypeGrass, 4, 0, "Height RND", 1},
-        {TypeGrass, 7, 0, "Move Z", 10000},      // fader 8 runs the other way
+        {TypeGrass, 7, 0, "Move Z", 10000},  // fader 8 runs the other way
         {TypeGrass, 7, 127, "Move Z", -10000},
-        {TypeGrass, 16, 127, "Shape", 300},      // knob 1: -300..300
+        {TypeGrass, 16, 127, "Shape", 300},  // knob 1: -300..300
         // S and M buttons put their slider back to its own value, whatever the button sends.
         {TypeGrass, 36, 0, "Height Min", 20},
         {TypeGrass, 52, 127, "Height RND", 40},
-        {TypeStones, 1, 10, "A Ring", 314},      // 4000 x 10 / 127
-        {TypeStones, 33, 127, "A Ring", 4000},   // zero buttons give max plus min
+        {TypeStones, 1, 10, "A Ring", 314},     // 4000 x 10 / 127
+        {TypeStones, 33, 127, "A Ring", 4000},  // zero buttons give max plus min
         {TypeStones, 16, 127, "A Shape", 300},
         {TypeStones, 32, 0, "A Shape", 0},
         {TypeLandscape, 2, 127, "Hill", 100},
@@ -100,7 +105,8 @@ TEST_F(MidiBridge, TheSelectedBoxAloneMovesAndRegenerates)
     a->setUpdateOverride(TypeGrass, log.hook());
     // A new box is the selected one; selecting the first box's node in the scene turns the
     // controller to it. The slider takes the focus, so its box alone is rebuilt.
-    for (auto [selected, v, other, expected, untouched] : {std::tuple(second, 127, first, 4000, 100), std::tuple(first, 0, second, 1, 4000)}) {
+    for (auto [selected, v, other, expected, untouched] :
+         {std::tuple(second, 127, first, 4000, 100), std::tuple(first, 0, second, 1, 4000)}) {
         if (selected == first) {
             ASSERT_NE(nodeOf(first), nullptr);
             nodeOf(first)->setSelected(true);

@@ -116,7 +116,8 @@ TEST_F(Flowers, LibraryPresetsOpenAndSaveBackUnchanged)
     VerdixAssets::setTextureRoot(VERDIX_LIBRARY_DIR);
     std::set<int> counts;
     std::set<QString> petalColours;
-    for (const char* name : {"Daisy.txt", "Tulip.txt", "Poppy_Field.txt", "Bluebells.txt", "Sunflower.txt", "Wildflower_Mix.txt"}) {
+    for (const char* name :
+         {"Daisy.txt", "Tulip.txt", "Poppy_Field.txt", "Bluebells.txt", "Sunflower.txt", "Wildflower_Mix.txt"}) {
         SCOPED_TRACE(name);
         const QString text = readAll(QString(VERDIX_SAMPLE_DIR "/Verdix_Presets_Flower/") + name);
         ASSERT_TRUE(text.startsWith("FlowerV1,0,0,")) << "missing or not a flower preset";

@@ -53,7 +53,11 @@ TEST(VerdixRandom, FollowsTheLcgAndIsPerThread)
     vxSrand(12345);
     const int mine = vxRand();
     vxSrand(12345);
-    EXPECT_EQ(QtConcurrent::run([] { vxSrand(5); return vxRand(); }).result(), five);
+    EXPECT_EQ(QtConcurrent::run([] {
+                  vxSrand(5);
+                  return vxRand();
+              }).result(),
+              five);
     EXPECT_EQ(vxRand(), mine) << "the worker's seeding disturbed this thread's sequence";
 }
 

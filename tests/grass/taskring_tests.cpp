@@ -10,7 +10,9 @@ void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 // A task that runs until the flag is raised.
 std::function<void()> until(std::atomic<bool>& flag)
 {
-    return [&flag] { while (!flag.load()) sleepMs(1); };
+    return [&flag] {
+        while (!flag.load()) sleepMs(1);
+    };
 }
 }  // namespace
 
@@ -85,7 +87,10 @@ TEST(TaskRing, ReusingABusySlotIsCountedAsWaiting)
     ring.start(until(release));
     EXPECT_TRUE(ring.wrapped());
     EXPECT_EQ(ring.waiting(), 0);
-    std::thread opener([&] { sleepMs(30); release = true; });
+    std::thread opener([&] {
+        sleepMs(30);
+        release = true;
+    });
     ring.start([] {});  // slot 0 still runs: wait for it
     opener.join();
     EXPECT_EQ(ring.waiting(), 1);
@@ -101,7 +106,10 @@ TEST(TaskRing, ReusingABusySlotIsCountedAsWaiting)
     fresh.start(until(go));
     fresh.acquire();
     EXPECT_EQ(fresh.waiting(), 0);
-    std::thread later([&] { sleepMs(20); go = true; });
+    std::thread later([&] {
+        sleepMs(20);
+        go = true;
+    });
     const TaskRingStats fs = fresh.finish(0);
     later.join();
     EXPECT_EQ(fs.waiting, 1);
@@ -113,11 +121,17 @@ TEST(TaskRing, NestedBatchesFinishWhileEveryWorkerWaits)
 {
     std::atomic<int> inner{0};
     std::vector<std::function<void()>> outer(4, [&inner] {
-        std::vector<std::function<void()>> tasks(6, [&inner] { sleepMs(1); ++inner; });
+        std::vector<std::function<void()>> tasks(6, [&inner] {
+            sleepMs(1);
+            ++inner;
+        });
         runTaskBatch(tasks, 0, 2);
     });
     std::atomic<bool> finished{false};
-    std::thread runner([&] { runTaskBatch(outer, 0, 2); finished = true; });
+    std::thread runner([&] {
+        runTaskBatch(outer, 0, 2);
+        finished = true;
+    });
     for (int ms = 0; ms < 10000 && !finished.load(); ms += 5) sleepMs(5);
     ASSERT_TRUE(finished.load()) << "nested batches deadlocked";
     runner.join();

@@ -124,6 +124,7 @@ protected:
     std::vector<DzVec3> verts(int i)
     {
         DzFacetMesh* m = mesh(i);
-        return m ? std::vector<DzVec3>(m->getVerticesPtr(), m->getVerticesPtr() + m->getNumVertices()) : std::vector<DzVec3>();
+        return m ? std::vector<DzVec3>(m->getVerticesPtr(), m->getVerticesPtr() + m->getNumVertices())
+                 : std::vector<DzVec3>();
     }
 };

@@ -16,7 +16,8 @@ float maxDiff(const std::vector<DzVec3>& x, const std::vector<DzVec3>& y)
     if (x.size() != y.size() || x.empty()) return INFINITY;
     float d = 0.f;
     for (size_t k = 0; k < x.size(); ++k)
-        d = std::max({d, std::fabs(x[k].m_x - y[k].m_x), std::fabs(x[k].m_y - y[k].m_y), std::fabs(x[k].m_z - y[k].m_z)});
+        d = std::max(
+            {d, std::fabs(x[k].m_x - y[k].m_x), std::fabs(x[k].m_y - y[k].m_y), std::fabs(x[k].m_z - y[k].m_z)});
     return d;
 }
 
@@ -41,7 +42,8 @@ TEST_F(GrassPaneTest, HostTicksAndTimeMoveTheExportedBlades)
     // sets the counters (the 30 fps timeline at frame 30 gives phase 51) and, with "Animate"
     // ticked as a new pane has it, ticks once. The time-to-phase table itself is the pane's.
     const float at12 = timelinePosition(12 * 160, 160).phase;
-    const std::pair<QStringList, float> runs[] = {  // the options, the phase of the last pass
+    const std::pair<QStringList, float> runs[] = {
+        // the options, the phase of the last pass
         {{"--ticks", "3"}, 3.f},
         {{"--time", "30"}, 51.f},
         {{"--time", "12", "--ticks", "2"}, at12 + 2.f},
@@ -49,7 +51,8 @@ TEST_F(GrassPaneTest, HostTicksAndTimeMoveTheExportedBlades)
     std::vector<std::vector<DzVec3>> tips;
     for (const auto& [options, phase] : runs) {
         QFile::remove(obj);
-        const QStringList args = QStringList{"--headless", "--open-set", doc} + options + QStringList{"--export", obj, "--status"};
+        const QStringList args =
+            QStringList{"--headless", "--open-set", doc} + options + QStringList{"--export", obj, "--status"};
         SCOPED_TRACE(qPrintable(args.join(' ')));
         const HostRun r = runHost(args);
         ASSERT_EQ(r.code, 0) << qPrintable(r.err);
@@ -61,8 +64,9 @@ TEST_F(GrassPaneTest, HostTicksAndTimeMoveTheExportedBlades)
         EXPECT_LT(maxDiff(got.value(titles[0]), verts(0)), 1e-4f);
         EXPECT_LT(maxDiff(got.value(titles[1]), verts(j)), 1e-4f);
         tips.push_back(got.value(titles[0]));
-        EXPECT_TRUE(QRegularExpression("^Time:\\d+ UsedThreads:2 MaxThreads:\\d+ Waiting:\\d+\\n$").match(r.out).hasMatch())
-                << qPrintable(r.out);
+        EXPECT_TRUE(
+            QRegularExpression("^Time:\\d+ UsedThreads:2 MaxThreads:\\d+ Waiting:\\d+\\n$").match(r.out).hasMatch())
+            << qPrintable(r.out);
     }
     // The ticks really moved the blades: roots stay, tips sway.
     ASSERT_EQ(tips[0].size(), tips[1].size());

@@ -17,7 +17,8 @@ void spin(int ms)
 
 // Runs the event loop until done() holds, for at most a generous while: a loaded machine
 // delivers fewer timer ticks per second, never none.
-template <class Done> void spinUntil(Done done)
+template <class Done>
+void spinUntil(Done done)
 {
     QElapsedTimer t;
     t.start();
@@ -61,7 +62,8 @@ TEST_F(GrassPaneTest, TimelineAndPlayButtonSwayTheGrassInTheViewport)
     EXPECT_FALSE(a->playing());
     spinUntil(hasTicked);
     expectTicked();
-    EXPECT_EQ(a->frame(), int(dzScene->getTime() / dzScene->getTimeStep()) + 1) << "the last tick ran at the timeline's frame";
+    EXPECT_EQ(a->frame(), int(dzScene->getTime() / dzScene->getTimeStep()) + 1)
+        << "the last tick ran at the timeline's frame";
 
     // Stopped by the timeline (its own tests show the time then stays), the pane's play button
     // ticks on its own timer while the timeline stays where it is.

@@ -26,8 +26,9 @@ protected:
     void SetUp() override
     {
         DzProgress::setTimings(0, 0, 0);
-        m_link = QObject::connect(dzApp, &DzApp::progressChanged,
-                                  [this](const QString& l, int v, int m) { shown.append({l, v, m}); });
+        m_link = QObject::connect(dzApp, &DzApp::progressChanged, [this](const QString& l, int v, int m) {
+            shown.append({l, v, m});
+        });
     }
     void TearDown() override
     {
@@ -110,8 +111,10 @@ TEST_F(Progress, InputGivenWhileWorkRunsActsNeitherThenNorAfterItButInputGivenLa
         // Input queued while the work ran on without letting events through (its last stretch).
         QCoreApplication::postEvent(edit, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x"));
         const QPoint centre = button->rect().center();
-        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-        QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            button, new QMouseEvent(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            button, new QMouseEvent(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(undone, 0) << "a shortcut acted inside the work";
@@ -120,8 +123,10 @@ TEST_F(Progress, InputGivenWhileWorkRunsActsNeitherThenNorAfterItButInputGivenLa
 
     // What the user does after the work acts at once, however soon.
     QTest::keyClicks(edit, "ok");
-    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, button->rect().center(), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, button->rect().center(), Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, button->rect().center(),
+                                                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, button->rect().center(),
+                                                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     QCoreApplication::processEvents();
     QTest::keyClick(button, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(edit->text(), QString("ok"));

@@ -29,7 +29,7 @@ QStringList leftovers(const QString& dir)
     return QDir(dir).entryList(QStringList{".*.tmp-*"}, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
-} // namespace
+}  // namespace
 
 TEST(SafeFile, ReplacesWholeFilesKeepsModesAndNeverWritesThroughALink)
 {
@@ -46,7 +46,8 @@ TEST(SafeFile, ReplacesWholeFilesKeepsModesAndNeverWritesThroughALink)
 
     // A link in the target's place is replaced by the new file, whether it names a file, a
     // device or nothing; what it named stays as it was. Links among the folders are followed.
-    const QString link = tmp.filePath("link.txt"), devLink = tmp.filePath("null.txt"), dangling = tmp.filePath("dangling.txt");
+    const QString link = tmp.filePath("link.txt"), devLink = tmp.filePath("null.txt"),
+                  dangling = tmp.filePath("dangling.txt");
     ASSERT_TRUE(QFile::link(target, link));
     ASSERT_TRUE(QFile::link("/dev/null", devLink));
     ASSERT_TRUE(QFile::link(tmp.filePath("nowhere.txt"), dangling));
@@ -89,10 +90,19 @@ TEST(SafeFile, RefusesSpecialFilesAndFoldersThatTakeNoFiles)
     const QString plain = tmp.filePath("plain");
     ASSERT_TRUE(DzSafeFile::writeAll(plain, "x", nullptr));
 
-    const struct { QString target; const char* says; } cases[] = {
-        {fifo, "a pipe"}, {"/dev/null", "a device"}, {tmp.path(), "a folder"},
-        {plain + "/inside.txt", "Not a directory"}, {"/dev/verdix-new-file", "system folder"},
-        {"/proc/self/verdix.txt", "system folder"}, {"/sys/kernel/verdix.txt", "system folder"}, {"", "no file name"},
+    const struct
+    {
+        QString target;
+        const char* says;
+    } cases[] = {
+        {fifo, "a pipe"},
+        {"/dev/null", "a device"},
+        {tmp.path(), "a folder"},
+        {plain + "/inside.txt", "Not a directory"},
+        {"/dev/verdix-new-file", "system folder"},
+        {"/proc/self/verdix.txt", "system folder"},
+        {"/sys/kernel/verdix.txt", "system folder"},
+        {"", "no file name"},
     };
     for (const auto& c : cases) {
         QString why;
@@ -143,7 +153,7 @@ void buildLargeScene(DzTime time)
     dzScene->setTime(time);
 }
 
-} // namespace
+}  // namespace
 
 // Run by KilledSavesLeaveTheOldOrTheNewFile in a process of its own: saves two versions of
 // a large scene over one file, turn about, until killed.

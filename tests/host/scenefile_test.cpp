@@ -42,7 +42,10 @@ struct SignalLog
         on(&DzScene::nodeAdded, "nodeAdded"), on(&DzScene::nodeRemoved, "nodeRemoved");
         on(&DzScene::timeChanged, "timeChanged"), on(&DzScene::primarySelectionChanged, "selection");
     }
-    ~SignalLog() { for (const auto& c : connections) QObject::disconnect(c); }
+    ~SignalLog()
+    {
+        for (const auto& c : connections) QObject::disconnect(c);
+    }
     // Only the named ones, in order.
     QStringList only(const QStringList& wanted) const
     {
@@ -62,12 +65,18 @@ QStringList describeScene()
     const QList<DzNode*> nodes = dzScene->nodeList();
     for (DzNode* n : nodes) {
         const DzTransform t = n->getLocalTransform();
-        out << QStringList{n->getName(), n->getLabel(), n->getAssetId(),
+        out << QStringList{n->getName(),
+                           n->getLabel(),
+                           n->getAssetId(),
                            n->getPresentation() ? n->getPresentation()->getType() : "-",
                            QString::number(nodes.indexOf(n->getNodeParent())),
                            hexOf(&t.pos, sizeof t.pos) + hexOf(&t.rot, sizeof t.rot) + hexOf(&t.scale, sizeof t.scale),
-                           QString("%1%2%3 %4").arg(n->isVisible()).arg(n->isSelectable()).arg(n->isVisibleInRender())
-                               .arg(n->getRenderPriority())}.join('|');
+                           QString("%1%2%3 %4")
+                               .arg(n->isVisible())
+                               .arg(n->isSelectable())
+                               .arg(n->isVisibleInRender())
+                               .arg(n->getRenderPriority())}
+                   .join('|');
         DzObject* obj = n->getObject();
         if (!obj) continue;
         out << "object " + obj->getName() + "|" + obj->getLabel();
@@ -185,7 +194,11 @@ protected:
         if (label) m->setLabel(label);
         return m;
     }
-    template <typename P> static P* prop(DzMaterial* m, const char* name) { return qobject_cast<P*>(m->findProperty(name)); }
+    template <typename P>
+    static P* prop(DzMaterial* m, const char* name)
+    {
+        return qobject_cast<P*>(m->findProperty(name));
+    }
 
     void buildScene()
     {
@@ -343,7 +356,12 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
             v = s;
         });
     };
-    struct Case { const char* what; QByteArray bytes; const char* expect; };
+    struct Case
+    {
+        const char* what;
+        QByteArray bytes;
+        const char* expect;
+    };
     const QList<Case> cases{
         {"truncated", goodBytes.left(goodBytes.size() / 2), "not a scene file"},
         {"empty", QByteArray(), "empty"},
@@ -352,10 +370,11 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
         {"wrong tag", withValue(root, {"format"}, "other-scene"), "not a Verdix host scene file"},
         {"newer version", withValue(root, {"version"}, 2), "newer"},
         {"unknown node class", withValue(root, {"nodes", 0, "class"}, "DzFigure"), "unknown class \"DzFigure\""},
-        {"unknown material class", withValue(root, {"nodes", 0, "object", "shapes", 0, "materials", 1, "class"}, "DzUberMaterial"),
+        {"unknown material class",
+         withValue(root, {"nodes", 0, "object", "shapes", 0, "materials", 1, "class"}, "DzUberMaterial"),
          "unknown class \"DzUberMaterial\""},
         {"facet index out of range", facetWord(2, 9), "facet 0 refers to vertex 9 of 9"},  // third vertex of facet 0
-        {"material index out of range", facetWord(8, 2), "refers to material 2 of 2"},      // its material
+        {"material index out of range", facetWord(8, 2), "refers to material 2 of 2"},     // its material
         {"vertex count does not match", withValue(root, mesh + QVariantList{"vertex_count"}, 10), "\"vertices\""},
         {"not base64", badChar(mesh + QVariantList{"vertices"}, 5, '*'), "\"vertices\""},
         {"not base64 in a long blob", badChar({"nodes", 2, "object", "shapes", 0, "mesh", "facets"}, -9, '.'),
@@ -364,11 +383,14 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
         {"parent out of range", withValue(root, {"nodes", 0, "parent"}, 3), "\"parent\""},
         {"wrong type", withValue(root, {"nodes", 2, "visible"}, "yes"), "\"visible\" must be true or false"},
         {"short transform", withValue(root, {"nodes", 2, "rot"}, QJsonArray{0, 0, 1}), "\"rot\""},
-        {"missing member", edited(root, {"nodes", 1}, [](QJsonValue& v) {
-             QJsonObject n = v.toObject();
-             n.remove("label");
-             v = n;
-         }), "missing \"label\""},
+        {"missing member",
+         edited(root, {"nodes", 1},
+                [](QJsonValue& v) {
+                    QJsonObject n = v.toObject();
+                    n.remove("label");
+                    v = n;
+                }),
+         "missing \"label\""},
         {"time step of 0", withValue(root, {"time_step"}, 0), "\"time_step\" must be a whole number"},
         {"negative animation end", withValue(root, {"anim_end"}, -160), "\"anim_end\" must be"},
         {"negative time", withValue(root, {"time"}, -1), "\"time\" must be"},
@@ -382,7 +404,8 @@ TEST_F(SceneFile, CorruptFilesAreRefusedAndTheSceneIsUntouched)
          "vertex 8 of 9 has a coordinate that is not a finite number (-inf)"},
         {"NaN UV", vertexWord(mesh + QVariantList{"uvs"}, 3, std::numeric_limits<float>::quiet_NaN()),
          "UV 1 of 9 is not a finite number"},
-        {"position NaN", withValue(root, {"nodes", 2, "pos"}, QJsonArray{"nan", 1, 2}), "\"pos\" holds nan, not a finite number"},
+        {"position NaN", withValue(root, {"nodes", 2, "pos"}, QJsonArray{"nan", 1, 2}),
+         "\"pos\" holds nan, not a finite number"},
         {"position past the float range", withValue(root, {"nodes", 2, "pos"}, QJsonArray{1, 1e308, 2}),
          "\"pos\" holds 1e+308, not a finite number"},
         {"scale infinite", withValue(root, {"nodes", 0, "scale"}, QJsonArray{1, 1, "inf"}), "\"scale\" holds inf"},
@@ -453,10 +476,11 @@ TEST_F(SceneFile, MissingTexturesLeaveMapsEmptyAndRelativePathsFollowTheFile)
     ASSERT_TRUE(QFile::copy(m_png, path("relative.png")));
     const QStringList names = DzDefaultMaterial::propertyNames();
     const QVariantList mats{"nodes", 0, "object", "shapes", 0, "materials"};
-    const QByteArray gone = withValue(readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"},
-                                      path("gone.png"));
-    writeBytes(file, withValue(QJsonDocument::fromJson(gone).object(),
-                               mats + QVariantList{1, "properties", names.indexOf("Normal Map"), "image"}, "relative.png"));
+    const QByteArray gone = withValue(
+        readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"}, path("gone.png"));
+    writeBytes(file,
+               withValue(QJsonDocument::fromJson(gone).object(),
+                         mats + QVariantList{1, "properties", names.indexOf("Normal Map"), "image"}, "relative.png"));
 
     QString error;
     ASSERT_TRUE(dzScene->loadScene(file, &error)) << qPrintable(error);
@@ -490,7 +514,8 @@ TEST_F(SceneFile, TexturesOutOfTheSceneFolderAndTheLibrariesAreLeftOffWithAMessa
     const QStringList names = DzDefaultMaterial::propertyNames();
     const QVariantList mats{"nodes", 0, "object", "shapes", 0, "materials"};
     const auto sceneWith = [&](const QString& diffuse, const QString& normal) {
-        const QByteArray a = withValue(readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"}, diffuse);
+        const QByteArray a = withValue(
+            readJson(file), mats + QVariantList{0, "properties", names.indexOf("Diffuse Color"), "map"}, diffuse);
         writeBytes(file, withValue(QJsonDocument::fromJson(a).object(),
                                    mats + QVariantList{1, "properties", names.indexOf("Normal Map"), "image"}, normal));
     };
@@ -580,7 +605,8 @@ TEST_F(SceneFile, MergeAddsNodesAndKeepsNameTimeAndSceneData)
     SignalLog log;
     QString error;
     ASSERT_TRUE(dzScene->mergeScene(other, &error)) << qPrintable(error);
-    EXPECT_EQ(log.only({"loadStarting", "clearStarting", "cleared", "loaded"}), (QStringList{"loadStarting", "loaded"}));
+    EXPECT_EQ(log.only({"loadStarting", "clearStarting", "cleared", "loaded"}),
+              (QStringList{"loadStarting", "loaded"}));
     ASSERT_EQ(dzScene->getNumNodes(), 4);
     EXPECT_EQ(dzScene->getNode(0), mine);
     EXPECT_EQ(dzScene->findNodeByLabel("(0001) Tree")->getNodeParent(), dzScene->findNodeByLabel("(0000) Landscape"));
@@ -619,7 +645,8 @@ TEST_F(SceneFile, CountsPastTheDataAreRefusedBeforeAllocating)
     const QString file = path("claims.json");
     ASSERT_TRUE(dzScene->saveScene(file));
     const QVariantList mesh{"nodes", 0, "object", "shapes", 0, "mesh"};
-    const QJsonObject vertices = QJsonDocument::fromJson(withValue(readJson(file), mesh + QVariantList{"vertex_count"}, 178000000)).object();
+    const QJsonObject vertices =
+        QJsonDocument::fromJson(withValue(readJson(file), mesh + QVariantList{"vertex_count"}, 178000000)).object();
     writeBytes(file, withValue(vertices, mesh + QVariantList{"uv_count"}, 178000000));
 
     // Loaded in a child of its own, whose peak memory tells what the load asked for.

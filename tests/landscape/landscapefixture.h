@@ -39,7 +39,10 @@ protected:
         // Lossless even for the Path map's jpg name: the image reader goes by content.
         ASSERT_TRUE(img.save(at(rel), "PNG"));
     }
-    void flatMap(const QString& rel, int v) { greyMap(rel, 4, 4, [v](int, int) { return v; }); }
+    void flatMap(const QString& rel, int v)
+    {
+        greyMap(rel, 4, 4, [v](int, int) { return v; });
+    }
     // All five default maps, each one grey value.
     void defaultMaps(int land = 0, int river = 0, int hill = 0, int flat = 0, int path = 0)
     {

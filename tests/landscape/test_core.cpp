@@ -17,7 +17,10 @@ struct Map
 {
     int w = 1, h = 1;
     std::vector<unsigned char> bytes;
-    static Map flat(unsigned char v, int w = 1, int h = 1) { return {w, h, std::vector<unsigned char>(size_t(w * h), v)}; }
+    static Map flat(unsigned char v, int w = 1, int h = 1)
+    {
+        return {w, h, std::vector<unsigned char>(size_t(w * h), v)};
+    }
 };
 
 struct Case
@@ -238,9 +241,8 @@ TEST(TerrainRest, EdgeFollowsTheOtherTerrainAndEasesBackWithoutAStep)
     r.rest = 1.f;
     r.blend = 4;
     r.flagX = r.flagZ = true;
-    const TerrainRestInfo info = restTerrain(l, r, y.data(), [](float x, float z) {
-        return (x <= 0.f && z <= 0.f) ? 20.f : kHeightMiss;
-    });
+    const TerrainRestInfo info =
+        restTerrain(l, r, y.data(), [](float x, float z) { return (x <= 0.f && z <= 0.f) ? 20.f : kHeightMiss; });
     auto at = [&](int row, int col) { return y[size_t(row * V + col)]; };
     EXPECT_EQ(info.maxMiss, 6);
     EXPECT_EQ(info.firstMiss, 6);  // counted from the -Z edge: rows 10..5 overlap
@@ -278,8 +280,8 @@ TEST(HeightSources, GreyBytesAndFloatFileSizes)
     EXPECT_EQ(bytes[5], 2);  // (1 + 2 + 4) / 3, rounded down
 
     // A float file's side is the largest whose square fits in it.
-    const long long sizes[][2] = {{0, 0}, {3, 0}, {36, 3}, {40, 3}, {1764, 21}, {4LL * 10001 * 10001, 10001},
-                                  {4LL * 10001 * 10001 - 4, 10000}};
+    const long long sizes[][2] = {
+        {0, 0}, {3, 0}, {36, 3}, {40, 3}, {1764, 21}, {4LL * 10001 * 10001, 10001}, {4LL * 10001 * 10001 - 4, 10000}};
     for (const auto& c : sizes) EXPECT_EQ(heightFileMapSize(c[0]), c[1]) << c[0];
     EXPECT_GE(kMaxHeightFileBytes, 4LL * 10001 * 10001);  // the largest terrain's own file loads
 }

@@ -53,7 +53,8 @@ struct Valley
     double channel(int z0, int z1) const
     {
         double s = 0;
-        for (int z = z0; z < z1; ++z) s += *std::min_element(y.begin() + long(z) * side, y.begin() + long(z + 1) * side);
+        for (int z = z0; z < z1; ++z)
+            s += *std::min_element(y.begin() + long(z) * side, y.begin() + long(z + 1) * side);
         return s / (z1 - z0);
     }
     // Mean height of a box of vertices.
@@ -92,8 +93,8 @@ TEST(Erosion, MaterialIsConservedUpToWhatLeavesTheEdge)
     const double change = total(v.y) - before;
     const double difference = change + r.carriedOff;
     EXPECT_NEAR(r.eroded - r.deposited, r.carriedOff, 1e-4 * r.eroded);
-    EXPECT_LT(std::fabs(difference), 1e-4 * r.eroded) << "height change " << change << ", carried off "
-                                                         << r.carriedOff << ", difference " << difference;
+    EXPECT_LT(std::fabs(difference), 1e-4 * r.eroded)
+        << "height change " << change << ", carried off " << r.carriedOff << ", difference " << difference;
 }
 
 TEST(Erosion, ThermalSettlesAConeToTheTalusAngle)
@@ -138,7 +139,8 @@ TEST(Erosion, SameSeedSameHeightsOnOneAndTwoThreads)
     std::vector<float> base(size_t(side) * side);
     for (int z = 0; z < side; ++z)
         for (int x = 0; x < side; ++x)
-            base[size_t(z) * side + x] = 30.f * std::sin(float(x) * 0.03f) * std::cos(float(z) * 0.025f) + 0.01f * float(x);
+            base[size_t(z) * side + x] =
+                30.f * std::sin(float(x) * 0.03f) * std::cos(float(z) * 0.025f) + 0.01f * float(x);
     ErosionParams p = rain(20000);
     p.talusDegrees = 40.f;
     p.thermalPasses = 5;

@@ -17,10 +17,17 @@ protected:
         defaultMaps();
         greyMap(kGround, 64, 64, [](int x, int y) { return (x * 5 + y * 3) % 256; });
         greyMap(kRiver, 64, 64, [](int x, int) { return x > 20 && x < 30 ? 200 : 0; });
-        greyMap(kHill, 64, 64, [](int x, int y) { return std::max(0, 255 - (x - 32) * (x - 32) - (y - 32) * (y - 32)); });
+        greyMap(kHill, 64, 64,
+                [](int x, int y) { return std::max(0, 255 - (x - 32) * (x - 32) - (y - 32) * (y - 32)); });
         const int i = createLandscape();
-        set(i, {{"TILES", 2}, {"DIVISIONS", 20}, {"Size XZ", 10}, {"Land", 60}, {"River", 80}, {"Hill", 40},
-                {"Smooth", 30}, {"Size Y", 130}});
+        set(i, {{"TILES", 2},
+                {"DIVISIONS", 20},
+                {"Size XZ", 10},
+                {"Land", 60},
+                {"River", 80},
+                {"Hill", 40},
+                {"Smooth", 30},
+                {"Size Y", 130}});
         return i;
     }
 };

@@ -20,13 +20,29 @@ protected:
         choose(A, 'C', "Hill_B.png");
         choose(A, 'E', "Path_B.jpg");
         choose(A, 'F', "bump.dat");
-        set(A, {{"Land", 80}, {"Hill", 35}, {"Path", 60}, {"User", -40}, {"Smooth", 30}, {"DeNoise", 20},
-                {"TILES", 3}, {"DIVISIONS", 8}, {"Size XZ", 12}, {"Size Y", 150}});
+        set(A, {{"Land", 80},
+                {"Hill", 35},
+                {"Path", 60},
+                {"User", -40},
+                {"Smooth", 30},
+                {"DeNoise", 20},
+                {"TILES", 3},
+                {"DIVISIONS", 8},
+                {"Size XZ", 12},
+                {"Size Y", 150}});
         const int B = createLandscape();
         box(B).landscapeIndex = A;
         nodeOf(B)->setWSPos(DzVec3(20.f, 2.f, -9.f));
-        set(B, {{"Land", 40}, {"River", 25}, {"Flat", -30}, {"TILES", 2}, {"DIVISIONS", 9}, {"Size XZ", 14},
-                {"Rest", 90}, {"Rest Y Offset", 40}, {"Rest Blend", 4}, {"Size Y", 80}});
+        set(B, {{"Land", 40},
+                {"River", 25},
+                {"Flat", -30},
+                {"TILES", 2},
+                {"DIVISIONS", 9},
+                {"Size XZ", 14},
+                {"Rest", 90},
+                {"Rest Y Offset", 40},
+                {"Rest Blend", 4},
+                {"Size Y", 80}});
     }
     void choose(int i, char letter, const QString& name)
     {

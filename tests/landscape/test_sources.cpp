@@ -104,7 +104,14 @@ TEST_F(Sources, FloatFilesOfEverySize)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         ASSERT_TRUE(f.resize(1024LL * 1024 * 1024));  // sparse: costs no disk
     }
-    const struct { const char* name; int shown; const char* title; QString says; bool keeps; } bad[] = {
+    const struct
+    {
+        const char* name;
+        int shown;
+        const char* title;
+        QString says;
+        bool keeps;
+    } bad[] = {
         {"empty.dat", 1, "error: MemSize", user + "empty.dat holds", false},
         {"three.dat", 1, "error: MemSize", user + "three.dat holds", false},
         {"missing.dat", 2, "error", "Cannot open the height file " + user + "missing.dat", true},

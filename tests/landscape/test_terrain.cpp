@@ -109,7 +109,8 @@ TEST_F(Terrain, CancelledUpdateLeavesTheMeshTheHeightsAndTheRecordAsBefore)
     for (const Case& c : {Case{"TILES", 10, true}, Case{"TILES", 30, false}, Case{"Land", -40, false}}) {
         QWidget* target = slider(i, c.slider);
         QTimer::singleShot(0, pane, [target, c]() {
-            if (c.escape) QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            if (c.escape)
+                QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
             else DzProgress::requestCancel();
         });
         slider(i, c.slider)->setValue(c.value);
@@ -170,8 +171,9 @@ TEST_F(Terrain, GridsThatDoNotFitAreRefusedAndLargeOnesAnnounced)
     const TerrainLayout largest{100, 100, 200.f};
     TerrainBuildCheck c = checkTerrainBuild(largest, 2LL << 30);
     EXPECT_TRUE(c.refuse);
-    EXPECT_EQ(c.text, "Error: a 10001 x 10001 terrain (TILES 100, DIVISIONS 100) needs about 2.2 GB, more than the "
-                      "2.0 GB free; choose fewer tiles or divisions");
+    EXPECT_EQ(c.text,
+              "Error: a 10001 x 10001 terrain (TILES 100, DIVISIONS 100) needs about 2.2 GB, more than the "
+              "2.0 GB free; choose fewer tiles or divisions");
     c = checkTerrainBuild(largest, 64LL << 30);
     EXPECT_FALSE(c.refuse);
     EXPECT_EQ(c.text, "Building a 10001 x 10001 terrain: about 2.2 GB of memory");
@@ -188,7 +190,8 @@ TEST_F(Terrain, GridsThatDoNotFitAreRefusedAndLargeOnesAnnounced)
     const int errors = dzApp->dialogs()->errorCount();
     set(i, {{"TILES", 100}, {"DIVISIONS", 20}});
     EXPECT_EQ(mesh(i)->getNumVertices(), 25);
-    EXPECT_TRUE(status().startsWith("Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 92 MB, more than the 1 MB free"))
+    EXPECT_TRUE(status().startsWith(
+        "Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 92 MB, more than the 1 MB free"))
         << qPrintable(status());
     EXPECT_EQ(dzApp->dialogs()->errorCount(), errors + 1);
     a->setFreeMemory(nullptr);

@@ -94,6 +94,7 @@ TEST_F(TerrainMemory, EstimateHoldsForABuildThatFitsAndOneThatIsRefused)
     const ChildRun refused = buildInChild("100,20,64");
     ASSERT_GT(refused.estimate, 0);
     EXPECT_LT(refused.grown, refused.estimate / 10) << "peak grew " << refused.grown;
-    EXPECT_EQ(refused.status, "Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 92 MB, more than "
-                              "the 64 MB free; choose fewer tiles or divisions");
+    EXPECT_EQ(refused.status,
+              "Error: a 2001 x 2001 terrain (TILES 100, DIVISIONS 20) needs about 92 MB, more than "
+              "the 64 MB free; choose fewer tiles or divisions");
 }

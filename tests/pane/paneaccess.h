@@ -33,7 +33,7 @@ public:
     }
     QList<QPushButton*> hiddenCreateButtons()
     {
-        return {pane->m_createRock, pane->m_createBush, pane->m_createIvy,
+        return {pane->m_createRock, pane->m_createBush,     pane->m_createIvy,
                 pane->m_createWeed, pane->m_createMushroom, pane->m_createCrystals};
     }
     QList<DzIntSlider*> paneSliders()
@@ -64,7 +64,10 @@ public:
     void deleteAll() { pane->on_DeleteAllButton_pressed(); }
     void colourBox() { pane->ColourBox(); }
     void refreshSelected(DzNode* n) { pane->refreshSelected(n); }
-    void write(int i, int type, const QString& header, QString& text) { pane->WriteSaveControls(i, type, header, text); }
+    void write(int i, int type, const QString& header, QString& text)
+    {
+        pane->WriteSaveControls(i, type, header, text);
+    }
     void read(int i, int type, const QString& header, QString& text, bool presets)
     {
         pane->ReadSaveControls(i, type, header, text, presets);

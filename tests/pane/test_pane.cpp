@@ -39,7 +39,7 @@ TEST(ControlBoxModel, TypeLabelsAndLandscapesFoundByTitle)
     {
         int type, index;
         const char* label;
-    } cases[] = {{1, 0, "(0000) LandscapeV1.0"}, {2, 12, "(0012) RockV1.0"}, {11, 9, "(0009) ParticlesV1.0"},
+    } cases[] = {{1, 0, "(0000) LandscapeV1.0"}, {2, 12, "(0012) RockV1.0"},     {11, 9, "(0009) ParticlesV1.0"},
                  {13, 128, "(0128) StonesV1.0"}, {8, 1234, "(1234) FlowerV1.0"}, {14, 5, "Error: Label"},
                  {0, 5, "Error: Label"}};
     for (const auto& c : cases) EXPECT_EQ(a.typeLable(c.type, c.index), c.label) << c.type;

@@ -54,8 +54,8 @@ TEST(PluginDefinition, PaneActionOpensThePane)
     EXPECT_EQ(action->getPaneClass(), "ZPK_VerdixPane");
     ZPK_VerdixPane* pane = thePane();
     int shown = 0;
-    auto c = QObject::connect(dzApp->getPaneMgr(), &DzPaneMgr::paneShowRequested,
-                              [&](DzPane* p) { shown += (p == pane); });
+    auto c =
+        QObject::connect(dzApp->getPaneMgr(), &DzPaneMgr::paneShowRequested, [&](DzPane* p) { shown += (p == pane); });
     action->trigger();
     QObject::disconnect(c);
     EXPECT_EQ(shown, 1);

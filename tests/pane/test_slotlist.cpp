@@ -9,6 +9,7 @@
 namespace {
 
 // "[public ]result name(type name, ...)", types as moc normalises them; a parameter may go unnamed.
+// clang-format off
 const char* const kSlotList[] = {
     "public void VerdixScriptInput(int In)", "public void InputFromTrekko(float X, float Z)", "void OutputToKorg()",
     "void Asm_ClosePane()", "void blockRefresh()", "void unblockRefresh()", "void nodeAboutToRemove(DzNode*)",
@@ -83,6 +84,7 @@ const char* const kSlotList[] = {
     "void ObjectMapping_Add(DzNode* Node, DzVec3 XYZ, float Rad, float BoundMax)", "void ObjectMapping_Animation()",
     "void createModel()", "void readModel()", "void saveModelData()", "void openModelData()",
 };
+// clang-format on
 
 QString describe(const QMetaMethod& m)
 {
@@ -92,7 +94,9 @@ QString describe(const QMetaMethod& m)
         params << QString::fromLatin1(m.parameterTypes()[k] + (name.isEmpty() ? "" : " " + name));
     }
     return QString("%1%2 %3(%4)")
-        .arg(m.access() == QMetaMethod::Public ? "public " : m.access() == QMetaMethod::Private ? "" : "protected ",
+        .arg(m.access() == QMetaMethod::Public    ? "public "
+             : m.access() == QMetaMethod::Private ? ""
+                                                  : "protected ",
              m.typeName(), QString::fromLatin1(m.name()), params.join(", "));
 }
 

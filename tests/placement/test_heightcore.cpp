@@ -113,7 +113,11 @@ TEST(HeightCore, NormalPointsDownOnFlatAndAgainstTheSlope)
 {
     // Flat: (0, -1, 0). y = x: the surface normal is (-1, 1, 0)/sqrt2, the result (1, -1, 0)/sqrt2.
     const float s = 0.70710678f;
-    const struct { TestTerrain t; DzVec3 want; } cases[] = {
+    const struct
+    {
+        TestTerrain t;
+        DzVec3 want;
+    } cases[] = {
         {TestTerrain::make(3, 2, 5.f, [](float, float) { return 4.f; }), DzVec3(0.f, -1.f, 0.f)},
         {TestTerrain::make(2, 2, 3.f, [](float x, float) { return x; }), DzVec3(s, -s, 0.f)},
     };

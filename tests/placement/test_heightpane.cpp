@@ -92,7 +92,8 @@ TEST_F(PaneHeightTest, ParallelQueriesMatchSerialOnes)
     for (int th = 0; th < 4; ++th)
         running << QtConcurrent::run([&, th] {
             int i = 0, j = 0;
-            for (size_t k = 0; k < xs.size(); ++k) got[size_t(th)].push_back(pane->heightAt(l, xs[k], zs[k], nullptr, &i, &j));
+            for (size_t k = 0; k < xs.size(); ++k)
+                got[size_t(th)].push_back(pane->heightAt(l, xs[k], zs[k], nullptr, &i, &j));
         });
     for (QFuture<void>& f : running) f.waitForFinished();
     for (int th = 0; th < 4; ++th) EXPECT_EQ(got[size_t(th)], serial);

@@ -177,7 +177,10 @@ TEST_F(PlacementTest, PutOnLandscapePrefersBoxZeroThenTheHighest)
     nodeOf(l1)->setWSPos(DzVec3(20, 0, 0));
     nodeOf(l2)->setWSPos(DzVec3(20, 0, 0));
     select(rock);
-    const struct { float x, l1x, want; } drops[] = {
+    const struct
+    {
+        float x, l1x, want;
+    } drops[] = {
         {3, 20, 2.f},           // over box 0 only
         {3, 0, 2.f},            // box 1 over box 0 and higher: box 0 still
         {18, 20, 6.f},          // off box 0, over boxes 1 and 2

@@ -18,7 +18,8 @@ TEST(SetDocument, JoinedBoxesSplitBackInOrder)
         if (!setRecordHeader(t).isEmpty()) records << writeRecord(defaultSnapshot(t, setRecordHeader(t)));
     const QVector<int> list{0, 0, 0, 2, 0, 0, 0};
     const SetDocument doc = splitSetDocument(joinSetDocument(records, list));
-    EXPECT_EQ(doc.boxTypes(), (QVector<int>{TypeLandscape, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard}));
+    EXPECT_EQ(doc.boxTypes(),
+              (QVector<int>{TypeLandscape, TypeTree, TypeGrass, TypeFlower, TypeStones, TypeBillboard}));
     ASSERT_EQ(doc.lines.size(), 8);
     EXPECT_EQ(doc.lines[2].text, records[1]);
     EXPECT_EQ(doc.landscapeList, list);
@@ -41,7 +42,8 @@ TEST(SetDocument, StopsAtEmptyLinesAndReportsUnknownModels)
     EXPECT_EQ(doc.lines.size(), 1);
     EXPECT_EQ(doc.boxLines(), 0);
 
-    doc = splitSetDocument("VerdixV1.0,6,2018\nTreeV1,1,2,;,Materials,;\nGrassV1.0,1,;,Materials,;\n;,x\nGrassV1.0,2,\n");
+    doc =
+        splitSetDocument("VerdixV1.0,6,2018\nTreeV1,1,2,;,Materials,;\nGrassV1.0,1,;,Materials,;\n;,x\nGrassV1.0,2,\n");
     ASSERT_EQ(doc.lines.size(), 3);
     EXPECT_EQ(doc.lines[1].kind, SetDocumentLine::Unknown);
     EXPECT_EQ(doc.lines[1].firstField, "TreeV1");
@@ -65,7 +67,12 @@ TEST(SetDocument, LandscapeListEntriesOnMerge)
     // A two-box document merged after three boxes (target landscape 1): entries move up
     // by three, except a 0 on a landscape, which takes the target.
     // Entries naming no box of the pane (2, -4) fall back to the target.
-    const struct { int entry; bool onLandscape; int want; } cases[] = {{0, true, 1}, {0, false, 3}, {1, false, 4}, {2, false, 1}, {-4, false, 1}};
+    const struct
+    {
+        int entry;
+        bool onLandscape;
+        int want;
+    } cases[] = {{0, true, 1}, {0, false, 3}, {1, false, 4}, {2, false, 1}, {-4, false, 1}};
     for (const auto& c : cases) EXPECT_EQ(resolveLandscapeEntry(c.entry, c.onLandscape, 3, 1, 5), c.want) << c.entry;
     EXPECT_EQ(resolveLandscapeEntry(0, true, 0, 0, 1), 0);
 }

@@ -29,11 +29,15 @@ BoxSnapshot randomSnapshot(int type, Lcg& rng, const ReadTarget& target)
         s.position = DzVec3(rng.range(-4000, 4000) * 0.25f, rng.range(-100, 100) * 0.5f, -1250.5f);
     }
     const auto D = MaterialProperty::Double;
-    MaterialRecord a{"Trunk", {{MaterialProperty::Path, "Diffuse Color", 0, "/tex/Verdix_Texture_Tree_Bark/bark.png"},
-                               {D, "Diffuse Color", double(0xFAFFF0), {}}, {D, "Glossiness", 0.4, {}},
-                               {D, "Index of Refraction", 1.0 / 3.0, {}}, {D, "Bump Strength", -2.5e-300, {}}}};
-    MaterialRecord b{"Leaf", {{D, "Specular Color", double(rng.range(0, 0xFFFFFF)), {}},
-                              {MaterialProperty::Path, "Normal Map", 0, "C:\\Halvorn_Texture\\leaf_N.png"}}};
+    MaterialRecord a{"Trunk",
+                     {{MaterialProperty::Path, "Diffuse Color", 0, "/tex/Verdix_Texture_Tree_Bark/bark.png"},
+                      {D, "Diffuse Color", double(0xFAFFF0), {}},
+                      {D, "Glossiness", 0.4, {}},
+                      {D, "Index of Refraction", 1.0 / 3.0, {}},
+                      {D, "Bump Strength", -2.5e-300, {}}}};
+    MaterialRecord b{"Leaf",
+                     {{D, "Specular Color", double(rng.range(0, 0xFFFFFF)), {}},
+                      {MaterialProperty::Path, "Normal Map", 0, "C:\\Halvorn_Texture\\leaf_N.png"}}};
     s.materials = {a, b, MaterialRecord{"Fruit", {}}};
     return s;
 }
@@ -58,7 +62,7 @@ QString grassUpToMaterials()
 
 RecordRead readGrass(const QString& text) { return readRecord(text, targetFor(TypeGrass)); }
 
-} // namespace
+}  // namespace
 
 TEST(Record, EveryTypeRoundTripsExactly)
 {
@@ -89,7 +93,10 @@ TEST(Record, FieldLayoutAndNumberFormats)
     grass.sliders[at(TypeGrass, "Move X")] = -250;
     QStringList expect{"GrassV1.0"};
     for (int v : grass.sliders) expect << QString::number(v);
-    EXPECT_EQ(writeRecord(grass), (expect << ";" << "Materials" << ";").join(','));
+    EXPECT_EQ(writeRecord(grass), (expect << ";"
+                                          << "Materials"
+                                          << ";")
+                                      .join(','));
 
     BoxSnapshot land = defaultSnapshot(TypeLandscape, "LandscapeV1.0");
     land.hasPosition = true;
@@ -301,8 +308,9 @@ TEST(Record, TextsThatWouldSplitTheRecordAreNotWritten)
     BoxSnapshot tree = defaultSnapshot(TypeTree, "TreeV1.0");
     tree.combos[0] = "odd,name.png";
     tree.sliders[0] = 99;
-    tree.materials = {MaterialRecord{"Trunk", {{MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\a,b.png"},
-                                               {MaterialProperty::Double, "Glossiness", 0.25, {}}}},
+    tree.materials = {MaterialRecord{"Trunk",
+                                     {{MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\a,b.png"},
+                                      {MaterialProperty::Double, "Glossiness", 0.25, {}}}},
                       MaterialRecord{"Leaf", {{MaterialProperty::Path, "Diffuse Color", 0, "C:\\tex\\leaf.png"}}}};
     const RecordRead r = readRecord(writeRecord(tree), targetFor(TypeTree));
     // The shape falls back to the placeholder; the sliders and the other entries survive.
@@ -336,7 +344,7 @@ DzNumericProperty* numeric(DzNode* node, const char* mat, const char* prop)
 {
     return qobject_cast<DzNumericProperty*>(node->getObject()->getShape(0)->findMaterial(mat)->findProperty(prop));
 }
-} // namespace
+}  // namespace
 
 TEST(Record, MaterialsRoundTripThroughTheHost)
 {
@@ -370,7 +378,8 @@ TEST(Record, MaterialsRoundTripThroughTheHost)
     EXPECT_EQ(qobject_cast<DzDefaultMaterial*>(dst->getObject()->getShape(0)->findMaterial("Trunk"))->getDiffuseColor(),
               QColor(250, 255, 240));
     ASSERT_NE(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue(), nullptr);
-    EXPECT_EQ(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue()->getFilename(), QFileInfo(bark).absoluteFilePath());
+    EXPECT_EQ(numeric(dst.get(), "Trunk", "Diffuse Color")->getMapValue()->getFilename(),
+              QFileInfo(bark).absoluteFilePath());
 
     // "None" (no file there) clears a map; a material the node lacks is skipped.
     applyMaterials(dst.get(),
@@ -384,7 +393,8 @@ TEST(Record, MaterialsRoundTripThroughTheHost)
     applyMaterials(nullptr, snap.materials, hostMaterialApplier());
 
     // A property test narrows the numeric entries; image entries stay.
-    const auto onlyGloss = collectMaterials(src.get(), [](const DzProperty* p) { return p->getLabel() == "Glossiness"; });
+    const auto onlyGloss =
+        collectMaterials(src.get(), [](const DzProperty* p) { return p->getLabel() == "Glossiness"; });
     ASSERT_EQ(onlyGloss[0].properties.size(), 2);
     EXPECT_EQ(onlyGloss[0].properties[0].property, "Glossiness");
     EXPECT_EQ(onlyGloss[0].properties[1].property, "Normal Map");

@@ -8,7 +8,11 @@ namespace verdix {
 struct Lcg
 {
     quint32 state;
-    int next() { state = state * 214013u + 2531011u; return int((state >> 16) & 0x7FFF); }
+    int next()
+    {
+        state = state * 214013u + 2531011u;
+        return int((state >> 16) & 0x7FFF);
+    }
     int range(int lo, int hi) { return lo + int((qint64(next()) << 15 | next()) % (qint64(hi) - lo + 1)); }
 };
 
@@ -26,4 +30,4 @@ inline ReadTarget targetFor(int type)
     return t;
 }
 
-} // namespace verdix
+}  // namespace verdix

@@ -22,7 +22,7 @@ QStringList recordNames(int type, bool inRecordOrder = true)
 
 const int kAllTypes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
 
-} // namespace
+}  // namespace
 
 TEST(SliderSets, RepeatedTreeNamesAreToldApartByOccurrenceAndSection)
 {
@@ -111,14 +111,16 @@ TEST(SliderSets, NoTwoWidgetsShareAGridCell)
 TEST(SliderSets, ComboFileListsOfferCompanionsOnlyAsMaps)
 {
     QTemporaryDir dir;
-    for (const char* name : {"b.png", "a.jpg", "bark_B.png", "bark_N.tif", "bark_b.png", "Y_Bush.png", "leaf_4X_X2_O.png",
-                             "notes.txt", "map.dat", "c.bmp", "d.gif"}) {
+    for (const char* name : {"b.png", "a.jpg", "bark_B.png", "bark_N.tif", "bark_b.png", "Y_Bush.png",
+                             "leaf_4X_X2_O.png", "notes.txt", "map.dat", "c.bmp", "d.gif"}) {
         ASSERT_TRUE(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
     }
     QDir(dir.path()).mkdir("sub.png");
-    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Textures), (QStringList{"Y_Bush.png", "a.jpg", "b.png", "bark_b.png", "c.bmp"}));
-    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Maps), (QStringList{"Y_Bush.png", "a.jpg", "b.png", "bark_B.png",
-                                                                          "bark_N.tif", "bark_b.png", "c.bmp", "leaf_4X_X2_O.png"}));
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Textures),
+              (QStringList{"Y_Bush.png", "a.jpg", "b.png", "bark_b.png", "c.bmp"}));
+    EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Maps),
+              (QStringList{"Y_Bush.png", "a.jpg", "b.png", "bark_B.png", "bark_N.tif", "bark_b.png", "c.bmp",
+                           "leaf_4X_X2_O.png"}));
     EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Dat), QStringList{"map.dat"});
     EXPECT_EQ(listComboFiles(dir.path(), FileFilter::Presets), QStringList{"notes.txt"});
     EXPECT_TRUE(listComboFiles(dir.path(), FileFilter::None).isEmpty());

@@ -107,7 +107,7 @@ SunLight sunAt(float azimuthDeg, float elevationDeg)
     return l;
 }
 
-} // namespace
+}  // namespace
 
 // A diffuse plane under a sky of radiance L reflects albedo x L whatever the direction; under
 // the daylight sky it reflects albedo / pi times the sky's irradiance, summed here by brute

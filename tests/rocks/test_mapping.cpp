@@ -131,7 +131,12 @@ TEST(ObjectMapping, OverlappingSpheresExchangeSpeedOnlyWhenClosing)
     EXPECT_EQ(together[0].restCount, 0);
 
     // Separating, just out of reach, the first not simulated, or coincident: nothing happens.
-    const struct { const char* what; DzVec3 p1, v0; bool simulated; } alone[] = {
+    const struct
+    {
+        const char* what;
+        DzVec3 p1, v0;
+        bool simulated;
+    } alone[] = {
         {"separating", {8, 50, 0}, {-1, 0, 0}, true},
         {"out of reach", {10.01f, 50, 0}, {2, 0, 0}, true},
         {"not simulated", {8, 50, 0}, {2, 0, 0}, false},

@@ -33,7 +33,10 @@ protected:
         const int i = a->boxes().count();
         return pane->createBoxOfType(TypeRock) ? i : -1;
     }
-    DzNode* rock(int i, int k) { return dzScene->findNodeByLabel(QString("%1 %2").arg(box(i).groupBox->title()).arg(k)); }
+    DzNode* rock(int i, int k)
+    {
+        return dzScene->findNodeByLabel(QString("%1 %2").arg(box(i).groupBox->title()).arg(k));
+    }
     float ground(float x, float z) { return terrainHeight(terrain.grid(), x, z, nullptr, nullptr, nullptr).height; }
     void flushDeletes()
     {

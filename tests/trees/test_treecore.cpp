@@ -36,7 +36,10 @@ struct Tree
     VxRandomStream rng;
     DzFacetMesh m;
     TreeBuildInfo info;
-    explicit Tree(const TreeParams& params, const GroundSampler& g = g_slope) : p(params), info(buildTreeCore(p, rng, m, g)) {}
+    explicit Tree(const TreeParams& params, const GroundSampler& g = g_slope)
+        : p(params), info(buildTreeCore(p, rng, m, g))
+    {
+    }
     bool wind(float phase, int strength = 100, DzFacetMesh* mesh = nullptr)
     {
         TreeWind w;

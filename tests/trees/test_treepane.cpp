@@ -49,8 +49,9 @@ TEST_F(TreePaneTest, WindOnSlidersAtZeroStopOneTreeWhileAnotherSways)
 {
     const int calm = tree(), windy = tree();
     set(windy, {{"X", 400}});
-    set(calm, {{"Wind On Stem", 0}, {"Wind On Branch", 0}, {"Wind On Twigs", 0}, {"Wind On Leaves", 0},
-               {"Wind On Fruit", 0}}, false);
+    set(calm,
+        {{"Wind On Stem", 0}, {"Wind On Branch", 0}, {"Wind On Twigs", 0}, {"Wind On Leaves", 0}, {"Wind On Fruit", 0}},
+        false);
     call("SliderUpdateTree", 0);  // as a script or the controller would: every tree is rebuilt
     const std::vector<DzVec3> calmStill = verts(calm), windyStill = verts(windy);
     ASSERT_FALSE(calmStill.empty());
@@ -146,7 +147,8 @@ TEST_F(TreePaneTest, ShippedPresetsAreDifferentTrees)
 // (Run and exported headless: the grass host-run test.)
 TEST_F(TreePaneTest, GroveHasTreesOfSeveralPresetsThatSway)
 {
-    ASSERT_TRUE(pane->openSetDocument(QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Grove.txt"))) << qPrintable(status());
+    ASSERT_TRUE(pane->openSetDocument(QStringLiteral(VERDIX_LIBRARY_DIR "/Verdix_Scene/Grove.txt")))
+        << qPrintable(status());
     std::vector<int> trees;
     int grass = 0;
     for (int i = 0; i < a->boxes().count(); ++i) {

@@ -58,7 +58,6 @@ protected:
         VerdixAssets::setTextureRoot(VerdixAssets::defaultTextureRoot());
     }
 
-
     // A value as a script or preset sets it, pushed as a step of its own.
     void set(int i, const char* name, int value)
     {
@@ -110,7 +109,8 @@ protected:
     }
 
     // A change, then undo and redo: undo gives the state before, redo the state after.
-    template <class Change> void expectUndoable(const char* what, Change change)
+    template <class Change>
+    void expectUndoable(const char* what, Change change)
     {
         SCOPED_TRACE(what);
         const Fingerprint before = fingerprint();
@@ -125,5 +125,4 @@ protected:
         ASSERT_TRUE(dzUndoStack->redoStep());
         EXPECT_EQ(fingerprint(), after);
     }
-
 };

@@ -17,15 +17,16 @@ namespace assetgen {
 
 namespace {
 
-struct Cutout {
-    QString rel; // without ".png"
+struct Cutout
+{
+    QString rel;  // without ".png"
     int w, h;
     QColor fill;
-    std::function<void(QPainter &, bool mask)> draw;
-    double grain; // strength of the colour noise laid over the painting
+    std::function<void(QPainter&, bool mask)> draw;
+    double grain;  // strength of the colour noise laid over the painting
 };
 
-bool writeCutout(const QString &root, const Cutout &c, QString *error)
+bool writeCutout(const QString& root, const Cutout& c, QString* error)
 {
     const TileNoise noise(qHash(c.rel), 16);
     for (bool mask : {false, true}) {
@@ -38,7 +39,7 @@ bool writeCutout(const QString &root, const Cutout &c, QString *error)
         }
         if (!mask && c.grain > 0) {
             for (int y = 0; y < c.h; ++y) {
-                QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+                QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
                 for (int x = 0; x < c.w; ++x) {
                     const double u = (x + 0.5) / c.w, v = (y + 0.5) / c.h;
                     const double f = 1.0 + c.grain * (0.7 * noise.fbm(u, v, 3) + 0.3 * noise.perlin(u, v, 256));
@@ -46,19 +47,18 @@ bool writeCutout(const QString &root, const Cutout &c, QString *error)
                 }
             }
         }
-        if (!writeTexture(root, c.rel + (mask ? "_O.png" : ".png"), img, error))
-            return false;
+        if (!writeTexture(root, c.rel + (mask ? "_O.png" : ".png"), img, error)) return false;
     }
     return true;
 }
 
-QBrush solid(bool mask, const QBrush &colour) { return mask ? QBrush(Qt::white) : colour; }
+QBrush solid(bool mask, const QBrush& colour) { return mask ? QBrush(Qt::white) : colour; }
 
 // ---- Grass: one blade card, u across the blade, v up it (the image's bottom is the root) ----
 
-std::function<void(QPainter &, bool)> grassCard(QColor root, QColor tip, QColor rib, std::uint32_t seed)
+std::function<void(QPainter&, bool)> grassCard(QColor root, QColor tip, QColor rib, std::uint32_t seed)
 {
-    return [=](QPainter &p, bool mask) {
+    return [=](QPainter& p, bool mask) {
         const double W = p.device()->width(), H = p.device()->height();
         Sequence s(seed);
         p.setPen(Qt::NoPen);
@@ -109,7 +109,7 @@ QPainterPath ovalLeaf(QPointF base, QPointF tip, double width, int teeth, double
         right << base + d * t - n * w;
     }
     path.moveTo(base);
-    for (const QPointF &q : left) path.lineTo(q);
+    for (const QPointF& q : left) path.lineTo(q);
     for (int i = right.size() - 1; i >= 0; --i) path.lineTo(right[i]);
     path.closeSubpath();
     return path;
@@ -134,7 +134,7 @@ QPainterPath lobedLeaf(QPointF centre, double radius, int lobes, double depth, d
     return path;
 }
 
-void veins(QPainter &p, QPointF base, QPointF tip, double width, const QColor &c, double scale, int pairs)
+void veins(QPainter& p, QPointF base, QPointF tip, double width, const QColor& c, double scale, int pairs)
 {
     p.setPen(QPen(c, 6 * scale, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(base, tip);
@@ -154,22 +154,20 @@ void veins(QPainter &p, QPointF base, QPointF tip, double width, const QColor &c
     }
 }
 
-struct LeafLook {
+struct LeafLook
+{
     QColor dark, light, vein;
-    int kind; // 0 oval, 1 oak, 2 maple
+    int kind;  // 0 oval, 1 oak, 2 maple
 };
 
-void drawLeaf(QPainter &p, bool mask, const QRectF &cell, const LeafLook &look)
+void drawLeaf(QPainter& p, bool mask, const QRectF& cell, const LeafLook& look)
 {
     const double s = cell.width() / 1024.0;
     const QPointF base(cell.center().x(), cell.bottom() - 30 * s), tip(cell.center().x(), cell.top() + 40 * s);
     QPainterPath shape;
-    if (look.kind == 0)
-        shape = ovalLeaf(base, tip, 300 * s, 22);
-    else if (look.kind == 1)
-        shape = ovalLeaf(base, tip, 380 * s, 5, 0.4);
-    else
-        shape = lobedLeaf(QPointF(cell.center().x(), cell.center().y() - 10 * s), 470 * s, 5, 0.55, 2.2, 1.0);
+    if (look.kind == 0) shape = ovalLeaf(base, tip, 300 * s, 22);
+    else if (look.kind == 1) shape = ovalLeaf(base, tip, 380 * s, 5, 0.4);
+    else shape = lobedLeaf(QPointF(cell.center().x(), cell.center().y() - 10 * s), 470 * s, 5, 0.55, 2.2, 1.0);
     QRadialGradient g(cell.center(), cell.width() * 0.6);
     g.setColorAt(0, look.light);
     g.setColorAt(1, look.dark);
@@ -187,21 +185,22 @@ void drawLeaf(QPainter &p, bool mask, const QRectF &cell, const LeafLook &look)
     }
 }
 
-std::function<void(QPainter &, bool)> leafCard(const LeafLook &look)
+std::function<void(QPainter&, bool)> leafCard(const LeafLook& look)
 {
-    return [look](QPainter &p, bool mask) {
+    return [look](QPainter& p, bool mask) {
         drawLeaf(p, mask, QRectF(0, 0, p.device()->width(), p.device()->height()), look);
     };
 }
 
 // ---- Petals: base at the bottom, light to the rim -----------------------------------------
 
-struct PetalLook {
+struct PetalLook
+{
     QColor base, mid, rim;
-    double width, notch; // width relative to the cell, notch depth at the tip
+    double width, notch;  // width relative to the cell, notch depth at the tip
 };
 
-void drawPetal(QPainter &p, bool mask, const QRectF &cell, const PetalLook &look)
+void drawPetal(QPainter& p, bool mask, const QRectF& cell, const PetalLook& look)
 {
     const double W = cell.width(), H = cell.height();
     const double cx = cell.center().x(), bottom = cell.bottom() - H * 0.01, top = cell.top() + H * 0.02;
@@ -242,21 +241,22 @@ const PetalLook kPoppy{QColor(30, 14, 14), QColor(226, 40, 20), QColor(250, 80, 
 const PetalLook kBluebell{QColor(70, 40, 140), QColor(100, 80, 200), QColor(170, 160, 240), 0.6, 0.0};
 const PetalLook kSunflower{QColor(200, 110, 10), QColor(250, 190, 20), QColor(255, 220, 60), 0.3, 0.02};
 
-std::function<void(QPainter &, bool)> petalCard(const PetalLook &look)
+std::function<void(QPainter&, bool)> petalCard(const PetalLook& look)
 {
-    return [look](QPainter &p, bool mask) {
+    return [look](QPainter& p, bool mask) {
         drawPetal(p, mask, QRectF(0, 0, p.device()->width(), p.device()->height()), look);
     };
 }
 
 // ---- Sprite sheets: frames left to right, top row first -----------------------------------
 
-struct WingLook {
+struct WingLook
+{
     QColor inner, outer, edge, spot;
 };
 
 // One butterfly seen from above; open is the wings' apparent width (1 flat, 0 closed up).
-void drawButterfly(QPainter &p, bool mask, const QRectF &cell, double open, const WingLook &look)
+void drawButterfly(QPainter& p, bool mask, const QRectF& cell, double open, const WingLook& look)
 {
     const double s = cell.width() / 256.0;
     const QPointF c = cell.center();
@@ -300,9 +300,9 @@ void drawButterfly(QPainter &p, bool mask, const QRectF &cell, double open, cons
     p.drawLine(c + QPointF(2 * s, -34 * s), c + QPointF(22 * s, -72 * s));
 }
 
-std::function<void(QPainter &, bool)> butterflySheet(const WingLook &look)
+std::function<void(QPainter&, bool)> butterflySheet(const WingLook& look)
 {
-    return [look](QPainter &p, bool mask) {
+    return [look](QPainter& p, bool mask) {
         const double cw = p.device()->width() / 8.0, ch = p.device()->height() / 4.0;
         for (int f = 0; f < 32; ++f) {
             // Two wing beats per cycle of the sheet.
@@ -313,7 +313,7 @@ std::function<void(QPainter &, bool)> butterflySheet(const WingLook &look)
 }
 
 // A bird seen from the side: the wings sweep from high over the back to low under the body.
-void birdSheet(QPainter &p, bool mask)
+void birdSheet(QPainter& p, bool mask)
 {
     const double cw = p.device()->width() / 4.0, ch = p.device()->height() / 2.0;
     const QColor body(52, 48, 46), belly(140, 128, 112);
@@ -356,9 +356,9 @@ void birdSheet(QPainter &p, bool mask)
     }
 }
 
-} // namespace
+}  // namespace
 
-bool writeCutoutTextures(const QString &root, QString *error)
+bool writeCutoutTextures(const QString& root, QString* error)
 {
     const LeafLook oak{QColor(38, 84, 24), QColor(104, 150, 52), QColor(150, 190, 100), 1};
     const LeafLook maple{QColor(60, 110, 30), QColor(130, 180, 60), QColor(170, 210, 120), 2};
@@ -378,7 +378,7 @@ bool writeCutoutTextures(const QString &root, QString *error)
         {"Verdix_Texture_Tree_Leaf/Leaf_Maple", 1024, 1024, maple.dark, leafCard(maple), 0.12},
         {"Verdix_Texture_Tree_Leaf/Leaf_Birch", 1024, 1024, birch.dark, leafCard(birch), 0.12},
         {"Verdix_Texture_Tree_Leaf/Leaf_Autumn_2X2", 2048, 2048, QColor(170, 90, 30),
-         [autumn](QPainter &p, bool mask) {
+         [autumn](QPainter& p, bool mask) {
              for (int k = 0; k < 4; ++k)
                  drawLeaf(p, mask, QRectF((k % 2) * 1024, (k / 2) * 1024, 1024, 1024), autumn[k]);
          },
@@ -386,7 +386,7 @@ bool writeCutoutTextures(const QString &root, QString *error)
         {"Verdix_Texture_Flower_Leaf/FlowerLeaf_Broad", 1024, 1024, QColor(50, 110, 36),
          leafCard({QColor(36, 90, 26), QColor(100, 170, 60), QColor(150, 210, 110), 0}), 0.1},
         {"Verdix_Texture_Flower_Leaf/FlowerLeaf_Narrow", 1024, 1024, QColor(60, 120, 40),
-         [](QPainter &p, bool mask) {
+         [](QPainter& p, bool mask) {
              QLinearGradient g(0, 1024, 0, 0);
              g.setColorAt(0, QColor(40, 96, 30));
              g.setColorAt(1, QColor(120, 180, 70));
@@ -397,7 +397,7 @@ bool writeCutoutTextures(const QString &root, QString *error)
          },
          0.1},
         {"Verdix_Texture_Flower_Leaf/FlowerLeaf_Round", 1024, 1024, QColor(56, 120, 40),
-         [](QPainter &p, bool mask) {
+         [](QPainter& p, bool mask) {
              QRadialGradient g(QPointF(512, 480), 520);
              g.setColorAt(0, QColor(120, 184, 70));
              g.setColorAt(1, QColor(40, 100, 30));
@@ -412,15 +412,14 @@ bool writeCutoutTextures(const QString &root, QString *error)
         {"Verdix_Texture_Flower_Petal/Petal_Daisy", 1024, 1024, QColor(248, 246, 236), petalCard(kDaisy), 0.05},
         {"Verdix_Texture_Flower_Petal/Petal_Tulip", 1024, 1024, QColor(214, 30, 40), petalCard(kTulip), 0.08},
         {"Verdix_Texture_Flower_Petal/Petal_Poppy", 1024, 1024, QColor(226, 40, 20), petalCard(kPoppy), 0.08},
-        {"Verdix_Texture_Flower_Petal/Petal_Bluebell", 1024, 1024, QColor(100, 80, 200), petalCard(kBluebell),
-         0.08},
-        {"Verdix_Texture_Flower_Petal/Petal_Sunflower", 1024, 1024, QColor(250, 190, 20), petalCard(kSunflower),
-         0.08},
+        {"Verdix_Texture_Flower_Petal/Petal_Bluebell", 1024, 1024, QColor(100, 80, 200), petalCard(kBluebell), 0.08},
+        {"Verdix_Texture_Flower_Petal/Petal_Sunflower", 1024, 1024, QColor(250, 190, 20), petalCard(kSunflower), 0.08},
         {"Verdix_Texture_Flower_Petal/Petal_Mix_3X2", 1536, 1024, QColor(230, 120, 120),
-         [](QPainter &p, bool mask) {
-             const PetalLook looks[] = {kDaisy, kTulip, kPoppy, kBluebell, kSunflower,
-                                        {QColor(200, 80, 140), QColor(240, 140, 200), QColor(255, 200, 230), 0.5,
-                                         0.03}};
+         [](QPainter& p, bool mask) {
+             const PetalLook looks[] = {
+                 kDaisy,     kTulip,
+                 kPoppy,     kBluebell,
+                 kSunflower, {QColor(200, 80, 140), QColor(240, 140, 200), QColor(255, 200, 230), 0.5, 0.03}};
              for (int k = 0; k < 6; ++k) drawPetal(p, mask, QRectF((k % 3) * 512, (k / 3) * 512, 512, 512), looks[k]);
          },
          0.08},
@@ -430,10 +429,9 @@ bool writeCutoutTextures(const QString &root, QString *error)
          butterflySheet({QColor(110, 40, 0), QColor(245, 150, 30), QColor(30, 18, 10), QColor(255, 248, 230)}), 0.06},
         {"Verdix_Texture_Billboard/Bird_4X2", 2048, 1024, QColor(60, 56, 54), birdSheet, 0.05},
     };
-    for (const Cutout &c : list)
-        if (!writeCutout(root, c, error))
-            return false;
+    for (const Cutout& c : list)
+        if (!writeCutout(root, c, error)) return false;
     return true;
 }
 
-} // namespace assetgen
+}  // namespace assetgen

@@ -19,7 +19,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-QLinearGradient vertical(double top, double bottom, const QColor &a, const QColor &b)
+QLinearGradient vertical(double top, double bottom, const QColor& a, const QColor& b)
 {
     QLinearGradient g(0, top, 0, bottom);
     g.setColorAt(0, a);
@@ -27,8 +27,7 @@ QLinearGradient vertical(double top, double bottom, const QColor &a, const QColo
     return g;
 }
 
-QRadialGradient glow(QPointF centre, double radius, QPointF focus, const QColor &a,
-                     const QColor &b)
+QRadialGradient glow(QPointF centre, double radius, QPointF focus, const QColor& a, const QColor& b)
 {
     QRadialGradient g(centre, radius, focus);
     g.setColorAt(0, a);
@@ -36,7 +35,7 @@ QRadialGradient glow(QPointF centre, double radius, QPointF focus, const QColor 
     return g;
 }
 
-QPen outline(const QColor &c, double w)
+QPen outline(const QColor& c, double w)
 {
     QPen pen(c, w);
     pen.setJoinStyle(Qt::RoundJoin);
@@ -53,7 +52,7 @@ QPainterPath circle(double cx, double cy, double r)
 
 // Dark rounded tile behind the object pictograms, so box icons and create buttons read as
 // one family on any pane palette.
-void tile(QPainter &p, double w, double h)
+void tile(QPainter& p, double w, double h)
 {
     const QRectF r(1.5, 1.5, w - 3, h - 3);
     p.setPen(outline(QColor(120, 150, 170), 1.5));
@@ -62,7 +61,7 @@ void tile(QPainter &p, double w, double h)
 }
 
 // Green "+" in the corner marks a create button as opposed to a box's own icon.
-void growBadge(QPainter &p, double w, double h)
+void growBadge(QPainter& p, double w, double h)
 {
     const QPointF c(w - 12, h - 12);
     p.setPen(outline(QColor(20, 70, 20), 1.5));
@@ -73,7 +72,7 @@ void growBadge(QPainter &p, double w, double h)
     p.drawLine(c - QPointF(0, 5), c + QPointF(0, 5));
 }
 
-void groundShadow(QPainter &p, double cx, double cy, double rx, double ry)
+void groundShadow(QPainter& p, double cx, double cy, double rx, double ry)
 {
     QRadialGradient g(QPointF(cx, cy), rx);
     g.setColorAt(0, QColor(0, 0, 0, 110));
@@ -89,7 +88,7 @@ void groundShadow(QPainter &p, double cx, double cy, double rx, double ry)
 
 // ---- object pictograms -----------------------------------------------------------------
 
-void drawTree(QPainter &p)
+void drawTree(QPainter& p)
 {
     groundShadow(p, 32, 58, 18, 4);
     QPainterPath trunk;
@@ -106,12 +105,14 @@ void drawTree(QPainter &p)
     p.setBrush(bark);
     p.drawPath(trunk);
 
-    QPainterPath crown = circle(32, 19, 14).united(circle(19, 29, 11)).united(circle(45, 29, 11))
-                             .united(circle(32, 33, 12)).united(circle(24, 19, 8))
+    QPainterPath crown = circle(32, 19, 14)
+                             .united(circle(19, 29, 11))
+                             .united(circle(45, 29, 11))
+                             .united(circle(32, 33, 12))
+                             .united(circle(24, 19, 8))
                              .united(circle(41, 20, 8));
     p.setPen(outline(QColor(20, 70, 25), 1.5));
-    p.setBrush(glow(QPointF(30, 24), 26, QPointF(24, 14), QColor(150, 225, 110),
-                    QColor(30, 110, 40)));
+    p.setBrush(glow(QPointF(30, 24), 26, QPointF(24, 14), QColor(150, 225, 110), QColor(30, 110, 40)));
     p.drawPath(crown);
 }
 
@@ -125,15 +126,19 @@ QPainterPath blade(double baseX, double baseW, double tipX, double tipY, double 
     return b;
 }
 
-void drawGrass(QPainter &p)
+void drawGrass(QPainter& p)
 {
-    struct B { double x, w, tx, ty, bend; bool back; };
-    const B blades[] = {
-        {14, 3.0, 4, 22, -2, true},  {26, 3.0, 22, 8, 0, true},   {40, 3.0, 46, 10, 2, true},
-        {52, 3.0, 60, 24, 3, true},  {10, 3.5, 12, 30, 0, false}, {20, 3.5, 14, 16, -4, false},
-        {32, 4.0, 33, 5, 0, false},  {44, 3.5, 52, 17, 4, false}, {54, 3.5, 52, 34, -1, false},
+    struct B
+    {
+        double x, w, tx, ty, bend;
+        bool back;
     };
-    for (const B &b : blades) {
+    const B blades[] = {
+        {14, 3.0, 4, 22, -2, true}, {26, 3.0, 22, 8, 0, true},   {40, 3.0, 46, 10, 2, true},
+        {52, 3.0, 60, 24, 3, true}, {10, 3.5, 12, 30, 0, false}, {20, 3.5, 14, 16, -4, false},
+        {32, 4.0, 33, 5, 0, false}, {44, 3.5, 52, 17, 4, false}, {54, 3.5, 52, 34, -1, false},
+    };
+    for (const B& b : blades) {
         const QColor top = b.back ? QColor(110, 180, 70) : QColor(170, 235, 100);
         const QColor bottom = b.back ? QColor(25, 80, 25) : QColor(40, 120, 35);
         p.setPen(outline(QColor(15, 60, 15), 1.0));
@@ -142,7 +147,7 @@ void drawGrass(QPainter &p)
     }
 }
 
-void drawFlower(QPainter &p)
+void drawFlower(QPainter& p)
 {
     QPainterPath stem;
     stem.moveTo(32, 60);
@@ -175,8 +180,7 @@ void drawFlower(QPainter &p)
         QPainterPath petal;
         petal.addEllipse(QPointF(0, -10), 6.5, 11);
         p.setPen(outline(QColor(140, 20, 70), 1.0));
-        p.setBrush(glow(QPointF(0, -6), 14, QPointF(0, -4), QColor(255, 170, 210),
-                        QColor(220, 40, 110)));
+        p.setBrush(glow(QPointF(0, -6), 14, QPointF(0, -4), QColor(255, 170, 210), QColor(220, 40, 110)));
         p.drawPath(petal);
         p.restore();
     }
@@ -185,20 +189,19 @@ void drawFlower(QPainter &p)
     p.drawEllipse(c, 5.5, 5.5);
 }
 
-void pebble(QPainter &p, QRectF r, double rotation, const QColor &light, const QColor &dark)
+void pebble(QPainter& p, QRectF r, double rotation, const QColor& light, const QColor& dark)
 {
     p.save();
     p.translate(r.center());
     p.rotate(rotation);
     const QRectF local(-r.width() / 2, -r.height() / 2, r.width(), r.height());
     p.setPen(outline(QColor(40, 40, 45), 1.2));
-    p.setBrush(glow(QPointF(0, 0), r.width() * 0.6, QPointF(-r.width() * 0.2, -r.height() * 0.3),
-                    light, dark));
+    p.setBrush(glow(QPointF(0, 0), r.width() * 0.6, QPointF(-r.width() * 0.2, -r.height() * 0.3), light, dark));
     p.drawRoundedRect(local, r.width() * 0.45, r.height() * 0.5);
     p.restore();
 }
 
-void drawStones(QPainter &p)
+void drawStones(QPainter& p)
 {
     groundShadow(p, 32, 56, 26, 5);
     pebble(p, QRectF(26, 34, 30, 20), -8, QColor(200, 200, 205), QColor(95, 95, 105));
@@ -207,25 +210,23 @@ void drawStones(QPainter &p)
     pebble(p, QRectF(44, 48, 13, 9), 10, QColor(200, 195, 185), QColor(100, 95, 90));
 }
 
-void drawRock(QPainter &p)
+void drawRock(QPainter& p)
 {
     groundShadow(p, 32, 56, 26, 5);
     const QPointF pts[] = {{8, 56}, {12, 34}, {24, 16}, {40, 12}, {54, 28}, {58, 56}};
     QPainterPath body;
     body.moveTo(pts[0]);
-    for (const QPointF &q : pts)
-        body.lineTo(q);
+    for (const QPointF& q : pts) body.lineTo(q);
     body.closeSubpath();
     p.setPen(outline(QColor(35, 35, 40), 1.5));
     p.setBrush(QColor(120, 115, 110));
     p.drawPath(body);
     // Facets in three tones give the boulder its light direction.
-    auto facet = [&](std::initializer_list<QPointF> poly, const QColor &c) {
+    auto facet = [&](std::initializer_list<QPointF> poly, const QColor& c) {
         QPainterPath f;
         auto it = poly.begin();
         f.moveTo(*it);
-        for (++it; it != poly.end(); ++it)
-            f.lineTo(*it);
+        for (++it; it != poly.end(); ++it) f.lineTo(*it);
         f.closeSubpath();
         p.setPen(outline(QColor(35, 35, 40), 1.0));
         p.setBrush(c);
@@ -237,7 +238,7 @@ void drawRock(QPainter &p)
     facet({{30, 32}, {42, 36}, {44, 56}, {26, 56}}, QColor(105, 100, 96));
 }
 
-void drawBillboard(QPainter &p)
+void drawBillboard(QPainter& p)
 {
     groundShadow(p, 32, 59, 12, 3);
     p.setPen(outline(QColor(60, 36, 16), 1.2));
@@ -263,11 +264,14 @@ void drawBillboard(QPainter &p)
     p.drawLine(QPointF(c.x(), c.y() - 7), QPointF(c.x(), c.y() + 8));
 }
 
-void drawBush(QPainter &p)
+void drawBush(QPainter& p)
 {
     groundShadow(p, 32, 56, 27, 5);
-    QPainterPath bush = circle(16, 44, 11).united(circle(28, 36, 13)).united(circle(42, 37, 12))
-                            .united(circle(50, 46, 9)).united(circle(32, 47, 11));
+    QPainterPath bush = circle(16, 44, 11)
+                            .united(circle(28, 36, 13))
+                            .united(circle(42, 37, 12))
+                            .united(circle(50, 46, 9))
+                            .united(circle(32, 47, 11));
     QPainterPath ground;
     ground.addRect(0, 55, 64, 9);
     bush = bush.subtracted(ground);
@@ -276,11 +280,11 @@ void drawBush(QPainter &p)
     p.drawPath(bush);
     p.setPen(outline(QColor(110, 0, 20), 0.8));
     p.setBrush(QColor(220, 30, 50));
-    for (const QPointF &b : {QPointF(20, 40), QPointF(34, 31), QPointF(44, 43), QPointF(28, 48)})
+    for (const QPointF& b : {QPointF(20, 40), QPointF(34, 31), QPointF(44, 43), QPointF(28, 48)})
         p.drawEllipse(b, 2.5, 2.5);
 }
 
-void drawIvy(QPainter &p)
+void drawIvy(QPainter& p)
 {
     QPainterPath vine;
     vine.moveTo(8, 60);
@@ -308,7 +312,7 @@ void drawIvy(QPainter &p)
     }
 }
 
-void drawWeed(QPainter &p)
+void drawWeed(QPainter& p)
 {
     // Jagged rosette leaves of a dandelion-like weed.
     for (int i = 0; i < 5; ++i) {
@@ -352,7 +356,7 @@ void drawWeed(QPainter &p)
     p.drawEllipse(c, 2.5, 2.5);
 }
 
-void drawMushroom(QPainter &p)
+void drawMushroom(QPainter& p)
 {
     groundShadow(p, 32, 58, 16, 3.5);
     QPainterPath stem;
@@ -373,21 +377,24 @@ void drawMushroom(QPainter &p)
     p.drawPath(cap);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 250, 240));
-    for (const QPointF &d : {QPointF(20, 22), QPointF(33, 14), QPointF(45, 22), QPointF(28, 27),
-                             QPointF(50, 30)})
+    for (const QPointF& d : {QPointF(20, 22), QPointF(33, 14), QPointF(45, 22), QPointF(28, 27), QPointF(50, 30)})
         p.drawEllipse(d, 3.2, 2.6);
 }
 
-void drawCrystals(QPainter &p)
+void drawCrystals(QPainter& p)
 {
     groundShadow(p, 32, 57, 24, 4);
-    struct C { double x, h, w, ang; QColor a, b; };
+    struct C
+    {
+        double x, h, w, ang;
+        QColor a, b;
+    };
     const C crystals[] = {
         {20, 30, 10, -22, QColor(200, 160, 255), QColor(100, 40, 180)},
         {46, 28, 10, 20, QColor(170, 230, 255), QColor(30, 120, 200)},
         {32, 44, 13, 0, QColor(210, 250, 255), QColor(40, 150, 210)},
     };
-    for (const C &c : crystals) {
+    for (const C& c : crystals) {
         p.save();
         p.translate(c.x, 56);
         p.rotate(c.ang);
@@ -412,7 +419,7 @@ void drawCrystals(QPainter &p)
     }
 }
 
-void drawLandscape(QPainter &p, double w, double h)
+void drawLandscape(QPainter& p, double w, double h)
 {
     const QRectF r(1.5, 1.5, w - 3, h - 3);
     QPainterPath frame;
@@ -454,8 +461,7 @@ void drawLandscape(QPainter &p, double w, double h)
     p.setPen(outline(QColor(90, 170, 235), 3.0));
     p.drawPath(river);
 
-    for (const QPointF &t : {QPointF(w * 0.18, h * 0.62), QPointF(w * 0.26, h * 0.66),
-                             QPointF(w * 0.8, h * 0.64)}) {
+    for (const QPointF& t : {QPointF(w * 0.18, h * 0.62), QPointF(w * 0.26, h * 0.66), QPointF(w * 0.8, h * 0.64)}) {
         QPainterPath fir;
         fir.moveTo(t.x(), t.y() - 10);
         fir.lineTo(t.x() + 4, t.y());
@@ -473,7 +479,7 @@ void drawLandscape(QPainter &p, double w, double h)
 
 // ---- toolbar pictograms ----------------------------------------------------------------
 
-void drawPlay(QPainter &p)
+void drawPlay(QPainter& p)
 {
     QPainterPath tri;
     tri.moveTo(16, 8);
@@ -485,7 +491,7 @@ void drawPlay(QPainter &p)
     p.drawPath(tri);
 }
 
-void drawPause(QPainter &p)
+void drawPause(QPainter& p)
 {
     p.setPen(outline(QColor(20, 50, 100), 2.0));
     p.setBrush(vertical(8, 56, QColor(130, 180, 250), QColor(30, 80, 180)));
@@ -493,7 +499,7 @@ void drawPause(QPainter &p)
     p.drawRoundedRect(QRectF(38, 8, 14, 48), 4, 4);
 }
 
-void drawDelete(QPainter &p)
+void drawDelete(QPainter& p)
 {
     // Thick strokes with a dark rim so the cross still reads at 16 px.
     for (int pass = 0; pass < 2; ++pass) {
@@ -506,7 +512,7 @@ void drawDelete(QPainter &p)
     p.drawLine(QPointF(48, 14), QPointF(40, 22));
 }
 
-void drawDeleteAll(QPainter &p)
+void drawDeleteAll(QPainter& p)
 {
     p.setPen(outline(QColor(40, 45, 55), 2.0));
     // Can body, slightly tapered.
@@ -523,8 +529,7 @@ void drawDeleteAll(QPainter &p)
     p.setBrush(metal);
     p.drawPath(body);
     p.setPen(outline(QColor(70, 75, 90), 2.5));
-    for (double x : {24.0, 32.0, 40.0})
-        p.drawLine(QPointF(x, 24), QPointF(x + (32 - x) * 0.1, 52));
+    for (double x : {24.0, 32.0, 40.0}) p.drawLine(QPointF(x, 24), QPointF(x + (32 - x) * 0.1, 52));
     // Lid and handle.
     p.setPen(outline(QColor(40, 45, 55), 2.0));
     p.setBrush(metal);
@@ -540,7 +545,7 @@ void drawDeleteAll(QPainter &p)
     p.drawLine(QPointF(56, 36), QPointF(36, 56));
 }
 
-void drawHelp(QPainter &p)
+void drawHelp(QPainter& p)
 {
     p.setPen(outline(QColor(15, 50, 110), 2.0));
     p.setBrush(glow(QPointF(32, 32), 32, QPointF(24, 20), QColor(120, 180, 255), QColor(25, 80, 180)));
@@ -578,7 +583,7 @@ QPainterPath arrow(QPointF from, QPointF to, double shaft, double head)
     return a;
 }
 
-void drawSwap(QPainter &p)
+void drawSwap(QPainter& p)
 {
     p.setPen(outline(QColor(120, 60, 0), 1.5));
     p.setBrush(vertical(10, 30, QColor(255, 200, 90), QColor(230, 120, 20)));
@@ -588,7 +593,7 @@ void drawSwap(QPainter &p)
     p.drawPath(arrow({58, 44}, {6, 44}, 5, 12));
 }
 
-void drawWindow(QPainter &p)
+void drawWindow(QPainter& p)
 {
     const QRectF r(5, 8, 54, 48);
     p.setPen(Qt::NoPen);
@@ -601,14 +606,13 @@ void drawWindow(QPainter &p)
     p.setBrush(vertical(r.top(), r.top() + 15, QColor(90, 150, 240), QColor(30, 80, 190)));
     p.drawPath(bar.simplified());
     p.setBrush(Qt::white);
-    for (int i = 0; i < 3; ++i)
-        p.drawEllipse(QPointF(r.right() - 8 - i * 8, r.top() + 7.5), 2.5, 2.5);
+    for (int i = 0; i < 3; ++i) p.drawEllipse(QPointF(r.right() - 8 - i * 8, r.top() + 7.5), 2.5, 2.5);
     p.setPen(outline(QColor(25, 45, 80), 4.0));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(r, 5, 5);
 }
 
-void folderBack(QPainter &p)
+void folderBack(QPainter& p)
 {
     QPainterPath back;
     back.moveTo(4, 14);
@@ -623,7 +627,7 @@ void folderBack(QPainter &p)
     p.drawPath(back);
 }
 
-void folderFront(QPainter &p)
+void folderFront(QPainter& p)
 {
     QPainterPath front;
     front.moveTo(12, 28);
@@ -636,13 +640,13 @@ void folderFront(QPainter &p)
     p.drawPath(front);
 }
 
-void drawOpen(QPainter &p)
+void drawOpen(QPainter& p)
 {
     folderBack(p);
     folderFront(p);
 }
 
-void drawOpenFile(QPainter &p)
+void drawOpenFile(QPainter& p)
 {
     folderBack(p);
     // A sheet standing in the folder: opens one file rather than a whole set.
@@ -660,13 +664,12 @@ void drawOpenFile(QPainter &p)
     p.setBrush(QColor(252, 252, 255));
     p.drawPath(sheet);
     p.setPen(outline(QColor(120, 160, 210), 1.5));
-    for (int i = 0; i < 4; ++i)
-        p.drawLine(QPointF(-8, -21 + i * 5), QPointF(8, -21 + i * 5));
+    for (int i = 0; i < 4; ++i) p.drawLine(QPointF(-8, -21 + i * 5), QPointF(8, -21 + i * 5));
     p.restore();
     folderFront(p);
 }
 
-void floppy(QPainter &p, const std::function<void(QRectF)> &label)
+void floppy(QPainter& p, const std::function<void(QRectF)>& label)
 {
     QPainterPath body;
     body.moveTo(6, 8);
@@ -692,19 +695,18 @@ void floppy(QPainter &p, const std::function<void(QRectF)> &label)
     label(lab);
 }
 
-void drawSave(QPainter &p)
+void drawSave(QPainter& p)
 {
     floppy(p, [&](QRectF lab) {
         p.setPen(outline(QColor(200, 60, 60), 1.5));
         p.drawLine(QPointF(lab.left() + 4, lab.top() + 6), QPointF(lab.right() - 4, lab.top() + 6));
         p.setPen(outline(QColor(150, 170, 200), 1.5));
         for (int i = 1; i < 3; ++i)
-            p.drawLine(QPointF(lab.left() + 4, lab.top() + 6 + i * 5),
-                       QPointF(lab.right() - 4, lab.top() + 6 + i * 5));
+            p.drawLine(QPointF(lab.left() + 4, lab.top() + 6 + i * 5), QPointF(lab.right() - 4, lab.top() + 6 + i * 5));
     });
 }
 
-void drawSaveMap(QPainter &p)
+void drawSaveMap(QPainter& p)
 {
     floppy(p, [&](QRectF lab) {
         // A small terrain on the label: this one saves height data.
@@ -729,7 +731,7 @@ void drawSaveMap(QPainter &p)
     });
 }
 
-void drawRefresh(QPainter &p, double width, const QColor &light, const QColor &dark)
+void drawRefresh(QPainter& p, double width, const QColor& light, const QColor& dark)
 {
     const QPointF c(32, 32);
     const double r = 21;
@@ -764,7 +766,7 @@ void drawRefresh(QPainter &p, double width, const QColor &light, const QColor &d
     arcArrow(200);
 }
 
-void drawKorg(QPainter &p)
+void drawKorg(QPainter& p)
 {
     const QRectF body(3, 14, 58, 36);
     p.setPen(outline(QColor(10, 10, 12), 1.5));
@@ -799,7 +801,7 @@ void drawKorg(QPainter &p)
     p.drawPath(cable);
 }
 
-void drawSignpost(QPainter &p)
+void drawSignpost(QPainter& p)
 {
     groundShadow(p, 32, 59, 12, 3);
     p.setPen(outline(QColor(60, 36, 16), 1.5));
@@ -809,7 +811,7 @@ void drawSignpost(QPainter &p)
     wood.setColorAt(1, QColor(100, 65, 30));
     p.setBrush(wood);
     p.drawRect(QRectF(28.5, 6, 7, 53));
-    auto sign = [&](double y, bool right, const QColor &a, const QColor &b) {
+    auto sign = [&](double y, bool right, const QColor& a, const QColor& b) {
         QPainterPath s;
         const double l = right ? 14 : 4, rr = right ? 60 : 50;
         if (right) {
@@ -834,42 +836,40 @@ void drawSignpost(QPainter &p)
     sign(34, false, QColor(255, 210, 120), QColor(210, 130, 40));
 }
 
-struct IconJob {
+struct IconJob
+{
     QString file;
     int w, h;
-    std::function<void(QPainter &, int, int)> draw;
+    std::function<void(QPainter&, int, int)> draw;
 };
 
-std::function<void(QPainter &, int, int)> objectIcon(void (*pictogram)(QPainter &), bool grow)
+std::function<void(QPainter&, int, int)> objectIcon(void (*pictogram)(QPainter&), bool grow)
 {
-    return [pictogram, grow](QPainter &p, int w, int h) {
+    return [pictogram, grow](QPainter& p, int w, int h) {
         tile(p, w, h);
         pictogram(p);
-        if (grow)
-            growBadge(p, w, h);
+        if (grow) growBadge(p, w, h);
     };
 }
 
-std::function<void(QPainter &, int, int)> plain(void (*pictogram)(QPainter &))
+std::function<void(QPainter&, int, int)> plain(void (*pictogram)(QPainter&))
 {
-    return [pictogram](QPainter &p, int, int) { pictogram(p); };
+    return [pictogram](QPainter& p, int, int) { pictogram(p); };
 }
 
-} // namespace
+}  // namespace
 
-bool writeIcons(const QString &imagesDir, QString *error)
+bool writeIcons(const QString& imagesDir, QString* error)
 {
-    if (!ensureDir(imagesDir, error))
-        return false;
+    if (!ensureDir(imagesDir, error)) return false;
     auto landscape = [](bool grow) {
-        return [grow](QPainter &p, int w, int h) {
+        return [grow](QPainter& p, int w, int h) {
             drawLandscape(p, w, h);
-            if (grow)
-                growBadge(p, w, h);
+            if (grow) growBadge(p, w, h);
         };
     };
     auto refresh = [](double width, QColor light, QColor dark) {
-        return [=](QPainter &p, int, int) { drawRefresh(p, width, light, dark); };
+        return [=](QPainter& p, int, int) { drawRefresh(p, width, light, dark); };
     };
     const QVector<IconJob> jobs = {
         {"BillboardV1.png", 64, 64, objectIcon(drawBillboard, false)},
@@ -907,17 +907,16 @@ bool writeIcons(const QString &imagesDir, QString *error)
         {"save_map.png", 64, 64, plain(drawSaveMap)},
         {"signpost.png", 64, 64, plain(drawSignpost)},
     };
-    for (const IconJob &job : jobs) {
+    for (const IconJob& job : jobs) {
         QImage img = makeCanvas(job.w, job.h);
         {
             QPainter p(&img);
             prepare(p);
             job.draw(p, job.w, job.h);
         }
-        if (!saveImage(img, QDir(imagesDir).filePath(job.file), "PNG", -1, error))
-            return false;
+        if (!saveImage(img, QDir(imagesDir).filePath(job.file), "PNG", -1, error)) return false;
     }
     return true;
 }
 
-} // namespace assetgen
+}  // namespace assetgen

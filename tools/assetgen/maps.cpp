@@ -25,11 +25,12 @@ namespace {
 constexpr int kMapSize = 512;
 constexpr double kPi = 3.14159265358979323846;
 
-struct Field {
+struct Field
+{
     int w = 0, h = 0;
     QVector<double> v;
     Field(int width, int height) : w(width), h(height), v(width * height, 0.0) {}
-    double &at(int x, int y) { return v[y * w + x]; }
+    double& at(int x, int y) { return v[y * w + x]; }
 };
 
 double clamp01(double x) { return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x); }
@@ -40,30 +41,28 @@ double smoothstep(double e0, double e1, double x)
 }
 
 // Fills a field from a function of normalised coordinates (0..1, pixel centres).
-Field sample(int w, int h, const std::function<double(double, double)> &f)
+Field sample(int w, int h, const std::function<double(double, double)>& f)
 {
     Field out(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            out.at(x, y) = f((x + 0.5) / w, (y + 0.5) / h);
+        for (int x = 0; x < w; ++x) out.at(x, y) = f((x + 0.5) / w, (y + 0.5) / h);
     return out;
 }
 
 // Stretches the field so its extremes land on lo..hi (0..255 scale).
-void normalise(Field &f, double lo, double hi)
+void normalise(Field& f, double lo, double hi)
 {
     const auto [mn, mx] = std::minmax_element(f.v.begin(), f.v.end());
     const double a = *mn, b = *mx;
     const double span = b - a > 1e-12 ? b - a : 1.0;
-    for (double &x : f.v)
-        x = lo + (x - a) / span * (hi - lo);
+    for (double& x : f.v) x = lo + (x - a) / span * (hi - lo);
 }
 
-QImage toGrey(const Field &f)
+QImage toGrey(const Field& f)
 {
     QImage img(f.w, f.h, QImage::Format_Grayscale8);
     for (int y = 0; y < f.h; ++y) {
-        uchar *line = img.scanLine(y);
+        uchar* line = img.scanLine(y);
         for (int x = 0; x < f.w; ++x) {
             const double v = f.v[y * f.w + x];
             line[x] = static_cast<uchar>(std::lround(std::clamp(v, 0.0, 255.0)));
@@ -113,33 +112,31 @@ Field groundRugged()
 
 // ---- hills -----------------------------------------------------------------------------
 
-struct Bump {
+struct Bump
+{
     double cx, cy, r, a;
 };
 
 // Cosine bell: flat-topped enough to read as a rounded hill, and exactly zero at its rim.
 double bell(double d, double r)
 {
-    if (d >= r)
-        return 0.0;
+    if (d >= r) return 0.0;
     return 0.5 + 0.5 * std::cos(kPi * d / r);
 }
 
-Field hillsFrom(const QVector<Bump> &bumps, std::uint32_t seed, double roughness)
+Field hillsFrom(const QVector<Bump>& bumps, std::uint32_t seed, double roughness)
 {
     const Noise n(seed);
     Field f = sample(kMapSize, kMapSize, [&](double x, double y) {
         // A cubic norm joins overlapping hills into one mass but keeps a summit for each,
         // where a plain sum would stack them into spikes or clip them into a plateau.
         double sum = 0.0;
-        for (const Bump &b : bumps)
-            sum += std::pow(b.a * bell(std::hypot(x - b.cx, y - b.cy), b.r), 3.0);
+        for (const Bump& b : bumps) sum += std::pow(b.a * bell(std::hypot(x - b.cx, y - b.cy), b.r), 3.0);
         const double body = std::cbrt(sum);
         const double detail = 1.0 + roughness * n.fbm(x * 9.0, y * 9.0, 4);
         return body * detail;
     });
-    for (double &v : f.v)
-        v = std::max(0.0, v);
+    for (double& v : f.v) v = std::max(0.0, v);
     normalise(f, 0.0, 255.0);
     return f;
 }
@@ -149,15 +146,11 @@ Field hillsScattered()
     Sequence s(17);
     QVector<Bump> bumps;
     for (int i = 0; i < 9; ++i)
-        bumps.push_back({s.range(0.2, 0.8), s.range(0.2, 0.8), s.range(0.12, 0.24),
-                         s.range(0.4, 1.0)});
+        bumps.push_back({s.range(0.2, 0.8), s.range(0.2, 0.8), s.range(0.12, 0.24), s.range(0.4, 1.0)});
     return hillsFrom(bumps, 401, 0.12);
 }
 
-Field hillSingle()
-{
-    return hillsFrom({{0.5, 0.5, 0.42, 1.0}, {0.6, 0.42, 0.2, 0.45}}, 402, 0.08);
-}
+Field hillSingle() { return hillsFrom({{0.5, 0.5, 0.42, 1.0}, {0.6, 0.42, 0.2, 0.45}}, 402, 0.08); }
 
 Field hillChain()
 {
@@ -174,17 +167,17 @@ Field hillChain()
 
 // ---- rivers and paths: soft bands around winding centre lines --------------------------
 
-struct Curve {
+struct Curve
+{
     QVector<QPointF> pts;
-    QVector<double> width; // half width at each point, normalised units
+    QVector<double> width;  // half width at each point, normalised units
 };
 
 // Strongest band value at every pixel over all curve segments. Each segment only visits the
 // pixels within its reach, which keeps this fast enough to run on every build.
-void bandField(const QVector<Curve> &curves, const std::function<double(double, double)> &profile,
-               Field &out)
+void bandField(const QVector<Curve>& curves, const std::function<double(double, double)>& profile, Field& out)
 {
-    for (const Curve &c : curves) {
+    for (const Curve& c : curves) {
         for (int i = 0; i + 1 < c.pts.size(); ++i) {
             const QPointF a = c.pts[i], b = c.pts[i + 1];
             const double reach = std::max(c.width[i], c.width[i + 1]);
@@ -201,7 +194,7 @@ void bandField(const QVector<Curve> &curves, const std::function<double(double, 
                     const double t = len2 > 0.0 ? clamp01(((x - a.x()) * dx + (y - a.y()) * dy) / len2) : 0.0;
                     const double d = std::hypot(x - (a.x() + t * dx), y - (a.y() + t * dy));
                     const double w = c.width[i] + (c.width[i + 1] - c.width[i]) * t;
-                    double &v = out.at(px, py);
+                    double& v = out.at(px, py);
                     v = std::max(v, profile(d, w) * 255.0);
                 }
             }
@@ -211,8 +204,8 @@ void bandField(const QVector<Curve> &curves, const std::function<double(double, 
 
 // Meandering line from one map edge to another; coordinates run past the edges so the band
 // leaves the map cleanly instead of ending in a rounded cap.
-Curve meander(QPointF from, QPointF to, double amplitude, double waves, double phase,
-              double w0, double w1, std::uint32_t seed, int steps = 480)
+Curve meander(QPointF from, QPointF to, double amplitude, double waves, double phase, double w0, double w1,
+              std::uint32_t seed, int steps = 480)
 {
     const Noise n(seed);
     Curve c;
@@ -221,8 +214,8 @@ Curve meander(QPointF from, QPointF to, double amplitude, double waves, double p
     const double nx = -dy / len, ny = dx / len;
     for (int i = 0; i <= steps; ++i) {
         const double t = double(i) / steps;
-        const double off = amplitude * std::sin(t * waves * 2.0 * kPi + phase)
-                           + amplitude * 0.45 * n.fbm(t * 3.0, 0.5, 3);
+        const double off =
+            amplitude * std::sin(t * waves * 2.0 * kPi + phase) + amplitude * 0.45 * n.fbm(t * 3.0, 0.5, 3);
         c.pts.push_back(QPointF(from.x() + dx * t + nx * off, from.y() + dy * t + ny * off));
         c.width.push_back(w0 + (w1 - w0) * t + 0.15 * w0 * n.perlin(t * 5.0, 2.5));
     }
@@ -232,23 +225,18 @@ Curve meander(QPointF from, QPointF to, double amplitude, double waves, double p
 // River bed: deepest at the centre line, easing smoothly up to the banks.
 double riverProfile(double d, double w)
 {
-    if (d >= w)
-        return 0.0;
+    if (d >= w) return 0.0;
     const double c = std::cos(0.5 * kPi * d / w);
     return c * c;
 }
 
 // Path: a fully relaxed core with a short soft shoulder.
-double pathProfile(double d, double w)
-{
-    return 1.0 - smoothstep(w * 0.6, w, d);
-}
+double pathProfile(double d, double w) { return 1.0 - smoothstep(w * 0.6, w, d); }
 
 Field riverMeander()
 {
     Field f(kMapSize, kMapSize);
-    bandField({meander({0.45, -0.06}, {0.55, 1.06}, 0.17, 1.6, 0.4, 0.055, 0.075, 501)},
-              riverProfile, f);
+    bandField({meander({0.45, -0.06}, {0.55, 1.06}, 0.17, 1.6, 0.4, 0.055, 0.075, 501)}, riverProfile, f);
     return f;
 }
 
@@ -262,8 +250,8 @@ Field riverFork()
     auto nearestOnMain = [&](QPointF q) {
         int best = 0;
         for (int i = 1; i < main.pts.size(); ++i)
-            if (std::hypot(main.pts[i].x() - q.x(), main.pts[i].y() - q.y())
-                < std::hypot(main.pts[best].x() - q.x(), main.pts[best].y() - q.y()))
+            if (std::hypot(main.pts[i].x() - q.x(), main.pts[i].y() - q.y()) <
+                std::hypot(main.pts[best].x() - q.x(), main.pts[best].y() - q.y()))
                 best = i;
         return best;
     };
@@ -285,24 +273,21 @@ Field riverFork()
 Field riverWide()
 {
     Field f(kMapSize, kMapSize);
-    bandField({meander({-0.06, 0.55}, {1.06, 0.45}, 0.2, 1.0, 0.0, 0.1, 0.12, 504)},
-              riverProfile, f);
+    bandField({meander({-0.06, 0.55}, {1.06, 0.45}, 0.2, 1.0, 0.0, 0.1, 0.12, 504)}, riverProfile, f);
     return f;
 }
 
 Field pathWinding()
 {
     Field f(kMapSize, kMapSize);
-    bandField({meander({-0.06, 0.4}, {1.06, 0.62}, 0.14, 1.4, 0.9, 0.028, 0.028, 601)},
-              pathProfile, f);
+    bandField({meander({-0.06, 0.4}, {1.06, 0.62}, 0.14, 1.4, 0.9, 0.028, 0.028, 601)}, pathProfile, f);
     return f;
 }
 
 Field pathDiagonal()
 {
     Field f(kMapSize, kMapSize);
-    bandField({meander({-0.06, 0.85}, {1.06, 0.15}, 0.09, 1.7, 0.0, 0.024, 0.03, 602)},
-              pathProfile, f);
+    bandField({meander({-0.06, 0.85}, {1.06, 0.15}, 0.09, 1.7, 0.0, 0.024, 0.03, 602)}, pathProfile, f);
     return f;
 }
 
@@ -319,16 +304,12 @@ Field pathCrossing()
 
 // White core (exactly 255, so the terrain there is pulled almost to zero) with a smooth
 // shoulder out to black.
-double plateau(double d, double core, double edge)
-{
-    return 1.0 - smoothstep(core, edge, d);
-}
+double plateau(double d, double core, double edge) { return 1.0 - smoothstep(core, edge, d); }
 
 Field flatRound()
 {
-    return sample(kMapSize, kMapSize, [](double x, double y) {
-        return 255.0 * plateau(std::hypot(x - 0.5, y - 0.5), 0.2, 0.36);
-    });
+    return sample(kMapSize, kMapSize,
+                  [](double x, double y) { return 255.0 * plateau(std::hypot(x - 0.5, y - 0.5), 0.2, 0.36); });
 }
 
 Field flatTwoRounds()
@@ -359,8 +340,8 @@ Field flatSquare()
 
 constexpr int kShapeSize = 256;
 
-Field trunkProfile(int lobes, double twist, std::uint32_t seed,
-                   const std::function<double(double)> &heightProfile, double lobeDepth)
+Field trunkProfile(int lobes, double twist, std::uint32_t seed, const std::function<double(double)>& heightProfile,
+                   double lobeDepth)
 {
     const Noise n(seed);
     return sample(kShapeSize, kShapeSize, [&](double u, double h) {
@@ -375,43 +356,43 @@ Field trunkProfile(int lobes, double twist, std::uint32_t seed,
 
 Field trunkButtress()
 {
-    return trunkProfile(5, 0.4, 701, [](double h) { return 0.12 + 0.88 * std::exp(-h * 7.0); },
-                        0.7);
+    return trunkProfile(
+        5, 0.4, 701, [](double h) { return 0.12 + 0.88 * std::exp(-h * 7.0); }, 0.7);
 }
 
 Field trunkTwisted()
 {
-    return trunkProfile(4, 2.5, 702, [](double h) { return 0.55 - 0.35 * h; }, 0.8);
+    return trunkProfile(
+        4, 2.5, 702, [](double h) { return 0.55 - 0.35 * h; }, 0.8);
 }
 
 Field trunkBaobab()
 {
-    return trunkProfile(7, 0.0, 703,
-                        [](double h) { return 0.2 + 0.8 * std::exp(-std::pow((h - 0.3) / 0.22, 2)); },
-                        0.2);
+    return trunkProfile(
+        7, 0.0, 703, [](double h) { return 0.2 + 0.8 * std::exp(-std::pow((h - 0.3) / 0.22, 2)); }, 0.2);
 }
 
-struct MapJob {
-    const char *folder;
-    const char *file;
-    const char *format;
+struct MapJob
+{
+    const char* folder;
+    const char* file;
+    const char* format;
     std::function<Field()> make;
 };
 
-bool writeJobs(const QString &root, const QVector<MapJob> &jobs, QString *error)
+bool writeJobs(const QString& root, const QVector<MapJob>& jobs, QString* error)
 {
-    for (const MapJob &job : jobs) {
+    for (const MapJob& job : jobs) {
         const QString path = QDir(root).filePath(QString("%1/%2").arg(job.folder, job.file));
         const bool jpeg = QByteArray(job.format) == "JPEG";
-        if (!saveImage(toGrey(job.make()), path, job.format, jpeg ? 95 : -1, error))
-            return false;
+        if (!saveImage(toGrey(job.make()), path, job.format, jpeg ? 95 : -1, error)) return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
-bool writeHeightMaps(const QString &root, QString *error)
+bool writeHeightMaps(const QString& root, QString* error)
 {
     const QVector<MapJob> jobs = {
         {"Verdix_Landscape_Ground", "Ground_A.png", "PNG", groundClassic},
@@ -433,7 +414,7 @@ bool writeHeightMaps(const QString &root, QString *error)
     return writeJobs(root, jobs, error);
 }
 
-bool writeTreeShapes(const QString &root, QString *error)
+bool writeTreeShapes(const QString& root, QString* error)
 {
     const QVector<MapJob> jobs = {
         {"Verdix_Shapes_Tree", "default.png", "PNG", trunkButtress},
@@ -443,15 +424,12 @@ bool writeTreeShapes(const QString &root, QString *error)
     return writeJobs(root, jobs, error) && writeTreeShapeProfiles(root, error);
 }
 
-bool writeLibrary(const QString &root, QString *error)
+bool writeLibrary(const QString& root, QString* error)
 {
-    if (!ensureDir(root, error))
-        return false;
-    for (const QString &folder : libraryFolderNames())
-        if (!ensureDir(QDir(root).filePath(folder), error))
-            return false;
-    return writeHeightMaps(root, error) && writeTreeShapes(root, error)
-           && writeTextures(root, error);
+    if (!ensureDir(root, error)) return false;
+    for (const QString& folder : libraryFolderNames())
+        if (!ensureDir(QDir(root).filePath(folder), error)) return false;
+    return writeHeightMaps(root, error) && writeTreeShapes(root, error) && writeTextures(root, error);
 }
 
-} // namespace assetgen
+}  // namespace assetgen

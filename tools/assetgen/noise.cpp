@@ -18,7 +18,7 @@ std::uint32_t mix32(std::uint32_t h)
 
 double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
 
-} // namespace
+}  // namespace
 
 std::uint32_t Noise::hash(std::int32_t ix, std::int32_t iy) const
 {
@@ -28,10 +28,7 @@ std::uint32_t Noise::hash(std::int32_t ix, std::int32_t iy) const
     return h;
 }
 
-double Noise::hash01(std::int32_t ix, std::int32_t iy) const
-{
-    return (hash(ix, iy) >> 8) * (1.0 / 16777216.0);
-}
+double Noise::hash01(std::int32_t ix, std::int32_t iy) const { return (hash(ix, iy) >> 8) * (1.0 / 16777216.0); }
 
 double Noise::perlin(double x, double y) const
 {
@@ -41,7 +38,8 @@ double Noise::perlin(double x, double y) const
 
     // Sixteen gradient directions spread evenly around the circle avoid the axis-aligned
     // streaks that the classic four/eight gradient sets leave in height maps.
-    struct Dirs {
+    struct Dirs
+    {
         double c[16], s[16];
         Dirs()
         {
@@ -101,4 +99,4 @@ double Sequence::next01()
     return (mix32(m_state) >> 8) * (1.0 / 16777216.0);
 }
 
-} // namespace assetgen
+}  // namespace assetgen

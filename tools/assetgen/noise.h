@@ -6,7 +6,8 @@ namespace assetgen {
 
 // Seeded, platform-independent noise. Every generated asset must come out byte-identical on
 // every build machine, so nothing here touches the C library's random generator.
-class Noise {
+class Noise
+{
 public:
     explicit Noise(std::uint32_t seed) : m_seed(seed) {}
 
@@ -25,7 +26,8 @@ private:
 };
 
 // Small deterministic sequence for scattering shapes (positions of hills, petals, ...).
-class Sequence {
+class Sequence
+{
 public:
     explicit Sequence(std::uint32_t seed) : m_state(seed * 2654435761u + 1u) {}
     double next01();
@@ -35,4 +37,4 @@ private:
     std::uint32_t m_state;
 };
 
-} // namespace assetgen
+}  // namespace assetgen

@@ -15,7 +15,7 @@ inline QImage makeCanvas(int w, int h)
     return img;
 }
 
-inline void prepare(QPainter &p)
+inline void prepare(QPainter& p)
 {
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
@@ -23,7 +23,6 @@ inline void prepare(QPainter &p)
 
 // Writes an image, reporting the path on failure. PNG icons are saved as non-premultiplied
 // ARGB so viewers and the pane see straight alpha.
-bool saveImage(const QImage &img, const QString &path, const char *format, int quality,
-               QString *error);
+bool saveImage(const QImage& img, const QString& path, const char* format, int quality, QString* error);
 
-} // namespace assetgen
+}  // namespace assetgen

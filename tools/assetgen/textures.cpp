@@ -20,7 +20,7 @@ namespace {
 
 double fade(double t) { return t * t * t * (t * (t * 6.0 - 15.0) + 10.0); }
 
-} // namespace
+}  // namespace
 
 double TileNoise::perlin(double u, double v, int period) const
 {
@@ -29,7 +29,8 @@ double TileNoise::perlin(double u, double v, int period) const
     const int ix = int(fx), iy = int(fy);
     const double dx = x - fx, dy = y - fy;
     auto wrap = [period](int i) { return ((i % period) + period) % period; };
-    struct Dirs {
+    struct Dirs
+    {
         double c[256], s[256];
         Dirs()
         {
@@ -80,7 +81,7 @@ double TileNoise::ridged(double u, double v, int octaves) const
     return sum / norm;
 }
 
-void TileNoise::cells(double u, double v, int period, double *d1, double *d2, double *id) const
+void TileNoise::cells(double u, double v, int period, double* d1, double* d2, double* id) const
 {
     const double x = u * period, y = v * period;
     const int cx = int(std::floor(x)), cy = int(std::floor(y));
@@ -104,57 +105,54 @@ void TileNoise::cells(double u, double v, int period, double *d1, double *d2, do
     *id = bestId;
 }
 
-QColor mixColor(const QColor &a, const QColor &b, double t)
+QColor mixColor(const QColor& a, const QColor& b, double t)
 {
     t = clamp01(t);
     return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
                             a.blueF() + (b.blueF() - a.blueF()) * t);
 }
 
-QColor scaled(const QColor &c, double f)
+QColor scaled(const QColor& c, double f)
 {
     return QColor::fromRgbF(clamp01(c.redF() * f), clamp01(c.greenF() * f), clamp01(c.blueF() * f));
 }
 
-Field makeField(int w, int h, const std::function<double(double, double)> &f)
+Field makeField(int w, int h, const std::function<double(double, double)>& f)
 {
     Field out;
     out.w = w;
     out.h = h;
     out.v.resize(size_t(w) * size_t(h));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            out.v[size_t(y * w + x)] = float(clamp01(f((x + 0.5) / w, (y + 0.5) / h)));
+        for (int x = 0; x < w; ++x) out.v[size_t(y * w + x)] = float(clamp01(f((x + 0.5) / w, (y + 0.5) / h)));
     return out;
 }
 
-QImage colourFrom(const Field &f, const std::function<QColor(double, double, double)> &c)
+QImage colourFrom(const Field& f, const std::function<QColor(double, double, double)>& c)
 {
     QImage img(f.w, f.h, QImage::Format_RGB32);
     for (int y = 0; y < f.h; ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
-        for (int x = 0; x < f.w; ++x)
-            line[x] = c((x + 0.5) / f.w, (y + 0.5) / f.h, f.v[size_t(y * f.w + x)]).rgb();
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < f.w; ++x) line[x] = c((x + 0.5) / f.w, (y + 0.5) / f.h, f.v[size_t(y * f.w + x)]).rgb();
     }
     return img;
 }
 
-QImage pixelImage(int w, int h, const std::function<QColor(double, double)> &f)
+QImage pixelImage(int w, int h, const std::function<QColor(double, double)>& f)
 {
     QImage img(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            line[x] = f((x + 0.5) / w, (y + 0.5) / h).rgb();
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) line[x] = f((x + 0.5) / w, (y + 0.5) / h).rgb();
     }
     return img;
 }
 
-QImage normalMap(const Field &f, double strength)
+QImage normalMap(const Field& f, double strength)
 {
     QImage img(f.w, f.h, QImage::Format_RGB32);
     for (int y = 0; y < f.h; ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < f.w; ++x) {
             const double dx = (f.at(x + 1, y) - f.at(x - 1, y)) * strength;
             // Image rows run downwards, the map's +Y runs up the image.
@@ -167,7 +165,7 @@ QImage normalMap(const Field &f, double strength)
     return img;
 }
 
-QImage greyImage(const Field &f)
+QImage greyImage(const Field& f)
 {
     return colourFrom(f, [](double, double, double h) {
         const int g = std::clamp(int(std::lround(h * 255)), 0, 255);
@@ -175,11 +173,10 @@ QImage greyImage(const Field &f)
     });
 }
 
-bool writeTexture(const QString &root, const QString &rel, const QImage &img, QString *error)
+bool writeTexture(const QString& root, const QString& rel, const QImage& img, QString* error)
 {
     const QString path = QDir(root).filePath(rel);
-    if (!ensureDir(QFileInfo(path).absolutePath(), error))
-        return false;
+    if (!ensureDir(QFileInfo(path).absolutePath(), error)) return false;
     return saveImage(img, path, "PNG", 80, error);
 }
 
@@ -189,16 +186,16 @@ namespace {
 
 constexpr int S = 1024;
 
-struct Named {
+struct Named
+{
     QString rel;
     QImage img;
 };
 
-bool writeAll(const QString &root, const std::vector<Named> &list, QString *error)
+bool writeAll(const QString& root, const std::vector<Named>& list, QString* error)
 {
-    for (const Named &n : list)
-        if (!writeTexture(root, n.rel, n.img, error))
-            return false;
+    for (const Named& n : list)
+        if (!writeTexture(root, n.rel, n.img, error)) return false;
     return true;
 }
 
@@ -206,9 +203,8 @@ bool writeAll(const QString &root, const std::vector<Named> &list, QString *erro
 std::vector<Named> terrain()
 {
     const TileNoise broad(101, 4), fine(102, 32), blades(103, 128);
-    const Field meadowH = makeField(S, S, [&](double u, double v) {
-        return 0.5 + 0.35 * broad.fbm(u, v, 4) + 0.25 * blades.fbm(u, v, 2);
-    });
+    const Field meadowH = makeField(
+        S, S, [&](double u, double v) { return 0.5 + 0.35 * broad.fbm(u, v, 4) + 0.25 * blades.fbm(u, v, 2); });
     const QImage meadow = colourFrom(meadowH, [&](double u, double v, double h) {
         const double soil = smooth(0.15, 0.45, broad.fbm(u + 0.31, v + 0.77, 5));
         const double f = fine.fbm(u, v, 3), b = blades.fbm(u, v, 2);
@@ -267,13 +263,14 @@ std::vector<Named> blends()
     return {
         {"Verdix_Texture_Landscape_Alpha/Blend_Soft.png",
          pixelImage(S, S, [&](double u, double v) { return grey(0.5 + 0.9 * soft.fbm(u, v, 4)); })},
-        {"Verdix_Texture_Landscape_Alpha/Blend_Patches.png", pixelImage(S, S, [&](double u, double v) {
-             return grey(smooth(-0.08, 0.08, patches.fbm(u, v, 5)));
-         })},
-        {"Verdix_Texture_Landscape_Alpha/Blend_Stripes.png", pixelImage(S, S, [&](double u, double v) {
-             const double s = std::sin(2 * kTexPi * (4 * u + 0.6 * stripes.fbm(u, v, 4)));
-             return grey(smooth(-0.35, 0.35, s));
-         })},
+        {"Verdix_Texture_Landscape_Alpha/Blend_Patches.png",
+         pixelImage(S, S, [&](double u, double v) { return grey(smooth(-0.08, 0.08, patches.fbm(u, v, 5))); })},
+        {"Verdix_Texture_Landscape_Alpha/Blend_Stripes.png",
+         pixelImage(S, S,
+                    [&](double u, double v) {
+                        const double s = std::sin(2 * kTexPi * (4 * u + 0.6 * stripes.fbm(u, v, 4)));
+                        return grey(smooth(-0.35, 0.35, s));
+                    })},
     };
 }
 
@@ -281,9 +278,8 @@ std::vector<Named> blends()
 std::vector<Named> stones()
 {
     const TileNoise a(141, 4), b(142, 16), speck(143, 512);
-    const Field graniteH = makeField(S, S, [&](double u, double v) {
-        return 0.5 + 0.3 * a.fbm(u, v, 5) + 0.15 * speck.perlin(u, v, 512);
-    });
+    const Field graniteH = makeField(
+        S, S, [&](double u, double v) { return 0.5 + 0.3 * a.fbm(u, v, 5) + 0.15 * speck.perlin(u, v, 512); });
     const QImage granite = colourFrom(graniteH, [&](double u, double v, double h) {
         const double s = speck.perlin(u, v, 512), t = b.perlin(u + 0.3, v, 256);
         QColor c = mixColor(QColor(108, 104, 100), QColor(176, 170, 162), h);
@@ -382,8 +378,7 @@ std::vector<Named> fruitAndStems()
     });
     const QImage orange = pixelImage(S, S, [&](double u, double v) {
         const double d = dimple.perlin(u, v, 96);
-        return scaled(mixColor(QColor(230, 120, 20), QColor(250, 160, 40), 0.5 + streak.fbm(u, v, 3)),
-                      0.9 + 0.12 * d);
+        return scaled(mixColor(QColor(230, 120, 20), QColor(250, 160, 40), 0.5 + streak.fbm(u, v, 3)), 0.9 + 0.12 * d);
     });
     const TileNoise fibre(211, 32);
     auto stem = [&](QColor a, QColor b, double knots) {
@@ -405,7 +400,7 @@ std::vector<Named> fruitAndStems()
 }
 
 // Flower centres: florets on the sunflower's spiral, painted as discs.
-QImage pistil(const QColor &ground, const QColor &inner, const QColor &outer)
+QImage pistil(const QColor& ground, const QColor& inner, const QColor& outer)
 {
     QImage img(S, S, QImage::Format_RGB32);
     img.fill(ground);
@@ -428,13 +423,12 @@ QImage pistil(const QColor &ground, const QColor &inner, const QColor &outer)
     return img;
 }
 
-} // namespace
+}  // namespace
 
-bool writeTilingTextures(const QString &root, QString *error)
+bool writeTilingTextures(const QString& root, QString* error)
 {
     for (auto make : {terrain, blends, stones, bark, fruitAndStems})
-        if (!writeAll(root, make(), error))
-            return false;
+        if (!writeAll(root, make(), error)) return false;
     return writeAll(root,
                     {{"Verdix_Texture_Flower_Pistil/Pistil_Yellow.png",
                       pistil(QColor(120, 80, 10), QColor(200, 130, 20), QColor(250, 214, 50))},
@@ -445,9 +439,9 @@ bool writeTilingTextures(const QString &root, QString *error)
                     error);
 }
 
-bool writeTextures(const QString &root, QString *error)
+bool writeTextures(const QString& root, QString* error)
 {
     return writeTilingTextures(root, error) && writeCutoutTextures(root, error);
 }
 
-} // namespace assetgen
+}  // namespace assetgen

@@ -5,6 +5,9 @@
 #include <utility>
 #include <vector>
 
+// The tables below are laid out by hand, a row per slider or preset.
+// clang-format off
+
 struct FlowerPresetDef
 {
     const char* file;
@@ -125,3 +128,4 @@ inline const std::vector<MeadowPatch>& meadowPatches()
                                                      {"Wildflower_Mix.txt", 0, 0, 40, 40, 100, 140, 0, 0, 0}};
     return patches;
 }
+// clang-format on

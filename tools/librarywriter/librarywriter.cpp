@@ -123,7 +123,13 @@ struct Writer
         }
         a.setLoading(false);
         // Bark, leaf and fruit textures of each preset.
-        struct Choice { const char* preset; const char* bark; const char* leaf; const char* fruit; };
+        struct Choice
+        {
+            const char* preset;
+            const char* bark;
+            const char* leaf;
+            const char* fruit;
+        };
         static const Choice choices[] = {
             {"Broad Oak.txt", "Bark_Oak.png", "Leaf_Oak.png", nullptr},
             {"Tall Poplar.txt", "Bark_Pine.png", "Leaf_Birch.png", nullptr},
@@ -167,7 +173,8 @@ struct Writer
                 openTreePreset(i, def.file);
                 set(i, {{"X", 0}, {"Z", 0}});
                 QFile f(singles + "/" + QString::fromLatin1(def.file));
-                if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return complain("cannot write " + f.fileName());
+                if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    return complain("cannot write " + f.fileName());
                 f.write(pane->setDocumentText().toLatin1());
             }
             return;
@@ -203,9 +210,13 @@ struct Writer
             choose(i, 'D', p.petalTex, true);
             choose(i, 'E', p.petalTex, true);
             choose(i, 'F', p.pistilTex, true);
-            const std::pair<const char*, int> colours[] = {
-                {"Stem", p.stem}, {"Leaf", p.leaf}, {"PetalIn", p.petalIn}, {"PetalOut", p.petalOut}, {"Pistil", p.pistil}};
-            for (const auto& c : colours) verdix::setMaterialValue(nodeOf(i), c.first, "Diffuse Color", double(c.second));
+            const std::pair<const char*, int> colours[] = {{"Stem", p.stem},
+                                                           {"Leaf", p.leaf},
+                                                           {"PetalIn", p.petalIn},
+                                                           {"PetalOut", p.petalOut},
+                                                           {"Pistil", p.pistil}};
+            for (const auto& c : colours)
+                verdix::setMaterialValue(nodeOf(i), c.first, "Diffuse Color", double(c.second));
             box(i).savePresetButton->setFocus();
             QApplication::processEvents();
             dzApp->dialogs()->queueFileName(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(p.file));
@@ -217,25 +228,45 @@ struct Writer
 
         const int L = create(TypeLandscape);
         choose(L, 'C', "Hill_B.png");
-        set(L, {{"Land", 30}, {"Hill", 40}, {"Smooth", 40}, {"TILES", 4}, {"DIVISIONS", 25}, {"Size XZ", 120},
+        set(L, {{"Land", 30},
+                {"Hill", 40},
+                {"Smooth", 40},
+                {"TILES", 4},
+                {"DIVISIONS", 25},
+                {"Size XZ", 120},
                 {"Size Y", 40}});
         verdix::setMaterialValue(nodeOf(L), "Landscape", "Diffuse Color", double(0x6B8F3E));
         for (const MeadowGrass& g : meadowGrass()) {
             const int i = create(TypeGrass);
-            set(i, {{"Shape", g.shape}, {"Area size X", g.ax}, {"Area size Z", g.az}, {"Move X", g.mx},
-                    {"Move Z", g.mz}, {"Amount", g.amount}, {"Seed", g.seed}, {"Height Min", 8}, {"Height RND", 8},
-                    {"Clump Min", 3}, {"Clump RND", 6}});
+            set(i, {{"Shape", g.shape},
+                    {"Area size X", g.ax},
+                    {"Area size Z", g.az},
+                    {"Move X", g.mx},
+                    {"Move Z", g.mz},
+                    {"Amount", g.amount},
+                    {"Seed", g.seed},
+                    {"Height Min", 8},
+                    {"Height RND", 8},
+                    {"Clump Min", 3},
+                    {"Clump RND", 6}});
             verdix::setMaterialValue(nodeOf(i), "Grass", "Diffuse Color", double(0x5E9A35));
         }
         for (const MeadowPatch& p : meadowPatches()) {
             const int i = create(TypeFlower);
-            QString text = readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(p.preset)).section('\n', 0, 0);
+            QString text =
+                readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(p.preset)).section('\n', 0, 0);
             if (text.isEmpty()) return complain(QString("no preset %1").arg(p.preset));
             a.setLoading(true);
             a.read(i, TypeFlower, "FlowerV1", text, true);
             a.setLoading(false);
-            set(i, {{"X", p.x}, {"Z", p.z}, {"Area X", p.ax}, {"Area Y", p.az}, {"A Shape", p.shape},
-                    {"A Ring", p.ring}, {"A Rotate", p.rotate}, {"A Sector Size", p.sectorSize},
+            set(i, {{"X", p.x},
+                    {"Z", p.z},
+                    {"Area X", p.ax},
+                    {"Area Y", p.az},
+                    {"A Shape", p.shape},
+                    {"A Ring", p.ring},
+                    {"A Rotate", p.rotate},
+                    {"A Sector Size", p.sectorSize},
                     {"A Sector Start", p.sectorStart}});
             if (box(i).landscapeIndex != L) complain(QString("%1 is not on the landscape").arg(p.preset));
         }
@@ -250,35 +281,80 @@ struct Writer
         const int L = create(TypeLandscape);
         choose(L, 'C', "Hill_B.png");
         choose(L, 'G', "Ground_Meadow.png");
-        set(L, {{"Land", 30}, {"Hill", 40}, {"Smooth", 40}, {"TILES", 4}, {"DIVISIONS", 25}, {"Size XZ", 200},
+        set(L, {{"Land", 30},
+                {"Hill", 40},
+                {"Smooth", 40},
+                {"TILES", 4},
+                {"DIVISIONS", 25},
+                {"Size XZ", 200},
                 {"Size Y", 50}});
 
-        struct Patch { int shape, ax, az, mx, mz, amount, seed; };
+        struct Patch
+        {
+            int shape, ax, az, mx, mz, amount, seed;
+        };
         for (const Patch& p : {Patch{100, 110, 110, -190, -170, 7000, 3}, Patch{1, 80, 80, 200, -160, 5000, 7},
                                Patch{40, 120, 70, -200, 200, 6000, 11}}) {
             const int g = create(TypeGrass);
             choose(g, 'C', "Grass_Green.png");
-            set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
-                    {"Move Z", p.mz}, {"Amount", p.amount}, {"Seed", p.seed}, {"Height Min", 22}, {"Height RND", 12},
-                    {"Clump Min", 3}, {"Clump RND", 6}});
+            set(g, {{"Shape", p.shape},
+                    {"Area size X", p.ax},
+                    {"Area size Z", p.az},
+                    {"Move X", p.mx},
+                    {"Move Z", p.mz},
+                    {"Amount", p.amount},
+                    {"Seed", p.seed},
+                    {"Height Min", 22},
+                    {"Height RND", 12},
+                    {"Clump Min", 3},
+                    {"Clump RND", 6}});
         }
 
         const int s = create(TypeStones);
         choose(s, 'C', "Grass_Green.png");
         choose(s, 'D', "Stone_Granite.png");
-        set(s, {{"Stone Amount", 70}, {"Area size X", 90}, {"Area size Z", 90}, {"A Shape", 100}, {"Move X", 170},
-                {"Move Z", 170}, {"Stone Size X", 90}, {"Stone Size Y", 60}, {"Stone Size Z", 80}, {"Stone LOD", 16},
-                {"Rough", 30}, {"Grass", 8}, {"Height Min", 10}, {"Height RND", 8}, {"Clump RND", 4}, {"Seed", 5}});
+        set(s, {{"Stone Amount", 70},
+                {"Area size X", 90},
+                {"Area size Z", 90},
+                {"A Shape", 100},
+                {"Move X", 170},
+                {"Move Z", 170},
+                {"Stone Size X", 90},
+                {"Stone Size Y", 60},
+                {"Stone Size Z", 80},
+                {"Stone LOD", 16},
+                {"Rough", 30},
+                {"Grass", 8},
+                {"Height Min", 10},
+                {"Height RND", 8},
+                {"Clump RND", 4},
+                {"Seed", 5}});
 
-        struct Swarm { const char* sheet; int amount, area, mx, mz, seed; };
+        struct Swarm
+        {
+            const char* sheet;
+            int amount, area, mx, mz, seed;
+        };
         for (const Swarm& w : {Swarm{"Butterfly_Blue_8X4.png", 45, 300, 0, 0, 1},
                                Swarm{"Butterfly_Orange_8X4.png", 30, 160, 150, 150, 9}}) {
             const int b = create(TypeBillboard);
             choose(b, 'C', w.sheet);
-            set(b, {{"Amount", w.amount}, {"Area size X", w.area}, {"Area size Z", w.area}, {"Ring", 0},
-                    {"Move X", w.mx}, {"Move Z", w.mz}, {"Seed", w.seed}, {"Width Min", 26}, {"Width RND", 10},
-                    {"Height Min", 22}, {"Height RND", 8}, {"Map X", 8}, {"Map Z", 4}, {"Animate Off On", 1},
-                    {"Animate End", 31}, {"Animate Start RND", 32}});
+            set(b, {{"Amount", w.amount},
+                    {"Area size X", w.area},
+                    {"Area size Z", w.area},
+                    {"Ring", 0},
+                    {"Move X", w.mx},
+                    {"Move Z", w.mz},
+                    {"Seed", w.seed},
+                    {"Width Min", 26},
+                    {"Width RND", 10},
+                    {"Height Min", 22},
+                    {"Height RND", 8},
+                    {"Map X", 8},
+                    {"Map Z", 4},
+                    {"Animate Off On", 1},
+                    {"Animate End", 31},
+                    {"Animate Start RND", 32}});
         }
         const QString sample = repo + "/Verdix_Scene/Butterflies.txt";
         dzApp->dialogs()->queueFileName(sample);
@@ -296,29 +372,63 @@ struct Writer
         choose(L, 'B', "River_A.png");
         choose(L, 'C', "Hill_A.png");
         choose(L, 'G', "Ground_Rock.png");
-        set(L, {{"Land", 30}, {"River", 50}, {"Hill", 45}, {"Flat", 0}, {"Path", 0}, {"Smooth", 20}, {"DeNoise", 0},
-                {"TILES", 4}, {"DIVISIONS", 50}, {"Size XZ", 300}, {"Size Y", 50}});
-        const QVariantMap erosion{{"iterations", 40000}, {"rain", 1}, {"capacity", 4}, {"thermal", 50},
-                                  {"thermalPasses", 40}, {"seed", 11}, {"name", "Eroded Valley.dat"}};
+        set(L, {{"Land", 30},
+                {"River", 50},
+                {"Hill", 45},
+                {"Flat", 0},
+                {"Path", 0},
+                {"Smooth", 20},
+                {"DeNoise", 0},
+                {"TILES", 4},
+                {"DIVISIONS", 50},
+                {"Size XZ", 300},
+                {"Size Y", 50}});
+        const QVariantMap erosion{{"iterations", 40000},
+                                  {"rain", 1},
+                                  {"capacity", 4},
+                                  {"thermal", 50},
+                                  {"thermalPasses", 40},
+                                  {"seed", 11},
+                                  {"name", "Eroded Valley.dat"}};
         if (!pane->erodeLandscape(L, erosion)) return complain("erosion failed: " + a.status()->text());
         const QString dat = "/Verdix_Landscape_User/Eroded Valley.dat";
         QDir().mkpath(repo + "/Verdix_Landscape_User");
         QFile::remove(repo + dat);
         if (!QFile::copy(generated + dat, repo + dat)) return complain("cannot copy " + dat);
 
-        struct Patch { int shape, ax, az, mx, mz, amount, seed; };
+        struct Patch
+        {
+            int shape, ax, az, mx, mz, amount, seed;
+        };
         for (const Patch& p : {Patch{100, 220, 220, -300, 250, 12000, 4}, Patch{40, 200, 120, 300, -200, 9000, 8}}) {
             const int g = create(TypeGrass);
             choose(g, 'C', "Grass_Green.png");
-            set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
-                    {"Move Z", p.mz}, {"Amount", p.amount}, {"Seed", p.seed}, {"Height Min", 18}, {"Height RND", 10},
-                    {"Clump Min", 3}, {"Clump RND", 6}});
+            set(g, {{"Shape", p.shape},
+                    {"Area size X", p.ax},
+                    {"Area size Z", p.az},
+                    {"Move X", p.mx},
+                    {"Move Z", p.mz},
+                    {"Amount", p.amount},
+                    {"Seed", p.seed},
+                    {"Height Min", 18},
+                    {"Height RND", 10},
+                    {"Clump Min", 3},
+                    {"Clump RND", 6}});
         }
         const int s = create(TypeStones);
         choose(s, 'D', "Stone_Granite.png");
-        set(s, {{"Stone Amount", 60}, {"Area size X", 250}, {"Area size Z", 250}, {"A Shape", 100}, {"Move X", 0},
-                {"Move Z", 0}, {"Stone Size X", 70}, {"Stone Size Y", 50}, {"Stone Size Z", 60}, {"Stone LOD", 16},
-                {"Rough", 30}, {"Seed", 6}});
+        set(s, {{"Stone Amount", 60},
+                {"Area size X", 250},
+                {"Area size Z", 250},
+                {"A Shape", 100},
+                {"Move X", 0},
+                {"Move Z", 0},
+                {"Stone Size X", 70},
+                {"Stone Size Y", 50},
+                {"Stone Size Z", 60},
+                {"Stone LOD", 16},
+                {"Rough", 30},
+                {"Seed", 6}});
         const QString sample = repo + "/Verdix_Scene/Eroded Valley.txt";
         dzApp->dialogs()->queueFileName(sample);
         a.saveScene();
@@ -335,64 +445,132 @@ struct Writer
         choose(L, 'C', "Hill_B.png");
         choose(L, 'E', "Path_A.jpg");
         choose(L, 'G', "Ground_Meadow.png");
-        set(L, {{"Land", 30}, {"Hill", -45}, {"Path", -12}, {"Smooth", 60}, {"TILES", 6}, {"DIVISIONS", 40},
-                {"Size XZ", 500}, {"Size Y", 160}});
+        set(L, {{"Land", 30},
+                {"Hill", -45},
+                {"Path", -12},
+                {"Smooth", 60},
+                {"TILES", 6},
+                {"DIVISIONS", 40},
+                {"Size XZ", 500},
+                {"Size Y", 160}});
 
-        struct Patch { const char* tex; int shape, ax, az, mx, mz, amount, seed, height; };
+        struct Patch
+        {
+            const char* tex;
+            int shape, ax, az, mx, mz, amount, seed, height;
+        };
         for (const Patch& p : {Patch{"Grass_Green.png", 100, 420, 260, -250, -420, 30000, 3, 26},
                                Patch{"Grass_Lush.png", 100, 380, 300, 300, 380, 30000, 5, 30},
                                Patch{"Grass_Green.png", 1, 300, 300, 420, -330, 18000, 7, 24},
                                Patch{"Grass_Dry.png", 40, 360, 240, -430, 380, 18000, 11, 22}}) {
             const int g = create(TypeGrass);
             choose(g, 'C', p.tex);
-            set(g, {{"Shape", p.shape}, {"Area size X", p.ax}, {"Area size Z", p.az}, {"Move X", p.mx},
-                    {"Move Z", p.mz}, {"Amount", p.amount}, {"Seed", p.seed}, {"Height Min", p.height},
-                    {"Height RND", 14}, {"Clump Min", 3}, {"Clump RND", 6}});
+            set(g, {{"Shape", p.shape},
+                    {"Area size X", p.ax},
+                    {"Area size Z", p.az},
+                    {"Move X", p.mx},
+                    {"Move Z", p.mz},
+                    {"Amount", p.amount},
+                    {"Seed", p.seed},
+                    {"Height Min", p.height},
+                    {"Height RND", 14},
+                    {"Clump Min", 3},
+                    {"Clump RND", 6}});
         }
 
-        struct Tree { const char* preset; int x, z; };
-        for (const Tree& t : {Tree{"Broad Oak.txt", -620, -560}, Tree{"Tall Poplar.txt", 640, -700},
-                              Tree{"Apple Tree.txt", 560, 520}, Tree{"Winter Birch.txt", -760, 420},
-                              Tree{"Young Sapling.txt", -260, 720}, Tree{"Tall Poplar.txt", 820, -260},
-                              Tree{"Broad Oak.txt", -150, -820}}) {
+        struct Tree
+        {
+            const char* preset;
+            int x, z;
+        };
+        for (const Tree& t :
+             {Tree{"Broad Oak.txt", -620, -560}, Tree{"Tall Poplar.txt", 640, -700}, Tree{"Apple Tree.txt", 560, 520},
+              Tree{"Winter Birch.txt", -760, 420}, Tree{"Young Sapling.txt", -260, 720},
+              Tree{"Tall Poplar.txt", 820, -260}, Tree{"Broad Oak.txt", -150, -820}}) {
             const int i = create(TypeTree);
             openTreePreset(i, t.preset);
             set(i, {{"X", t.x}, {"Z", t.z}});
         }
 
-        struct Flowers { const char* preset; int x, z, ax, az; };
-        for (const Flowers& f : {Flowers{"Daisy.txt", -520, 60, 90, 70}, Flowers{"Poppy_Field.txt", -200, -40, 110, 70},
-                                 Flowers{"Bluebells.txt", 120, 40, 90, 70}, Flowers{"Wildflower_Mix.txt", 420, -60, 100, 70}}) {
+        struct Flowers
+        {
+            const char* preset;
+            int x, z, ax, az;
+        };
+        for (const Flowers& f :
+             {Flowers{"Daisy.txt", -520, 60, 90, 70}, Flowers{"Poppy_Field.txt", -200, -40, 110, 70},
+              Flowers{"Bluebells.txt", 120, 40, 90, 70}, Flowers{"Wildflower_Mix.txt", 420, -60, 100, 70}}) {
             const int i = create(TypeFlower);
-            QString text = readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(f.preset)).section('\n', 0, 0);
+            QString text =
+                readAll(repo + "/Verdix_Presets_Flower/" + QString::fromLatin1(f.preset)).section('\n', 0, 0);
             if (text.isEmpty()) return complain(QString("no preset %1").arg(f.preset));
             a.setLoading(true);
             a.read(i, TypeFlower, "FlowerV1", text, true);
             a.setLoading(false);
-            set(i, {{"X", f.x}, {"Z", f.z}, {"Area X", f.ax}, {"Area Y", f.az}, {"A Shape", 100}, {"A Ring", 0},
-                    {"A Rotate", 0}, {"A Sector Size", 0}, {"A Sector Start", 0}});
+            set(i, {{"X", f.x},
+                    {"Z", f.z},
+                    {"Area X", f.ax},
+                    {"Area Y", f.az},
+                    {"A Shape", 100},
+                    {"A Ring", 0},
+                    {"A Rotate", 0},
+                    {"A Sector Size", 0},
+                    {"A Sector Start", 0}});
         }
 
-        struct Stones { const char* tex; int amount, area, mx, mz, seed; };
-        for (const Stones& st : {Stones{"Stone_Granite.png", 60, 150, 250, 700, 5}, Stones{"Stone_Mossy.png", 45, 130, -700, -150, 9}}) {
+        struct Stones
+        {
+            const char* tex;
+            int amount, area, mx, mz, seed;
+        };
+        for (const Stones& st :
+             {Stones{"Stone_Granite.png", 60, 150, 250, 700, 5}, Stones{"Stone_Mossy.png", 45, 130, -700, -150, 9}}) {
             const int i = create(TypeStones);
             choose(i, 'C', "Grass_Green.png");
             choose(i, 'D', st.tex);
-            set(i, {{"Stone Amount", st.amount}, {"Area size X", st.area}, {"Area size Z", st.area}, {"A Shape", 100},
-                    {"Move X", st.mx}, {"Move Z", st.mz}, {"Stone Size X", 90}, {"Stone Size Y", 60},
-                    {"Stone Size Z", 80}, {"Stone LOD", 16}, {"Rough", 30}, {"Grass", 8}, {"Height Min", 14},
-                    {"Height RND", 8}, {"Clump RND", 4}, {"Seed", st.seed}});
+            set(i, {{"Stone Amount", st.amount},
+                    {"Area size X", st.area},
+                    {"Area size Z", st.area},
+                    {"A Shape", 100},
+                    {"Move X", st.mx},
+                    {"Move Z", st.mz},
+                    {"Stone Size X", 90},
+                    {"Stone Size Y", 60},
+                    {"Stone Size Z", 80},
+                    {"Stone LOD", 16},
+                    {"Rough", 30},
+                    {"Grass", 8},
+                    {"Height Min", 14},
+                    {"Height RND", 8},
+                    {"Clump RND", 4},
+                    {"Seed", st.seed}});
         }
 
-        struct Swarm { const char* sheet; int amount, area, mx, mz, seed; };
+        struct Swarm
+        {
+            const char* sheet;
+            int amount, area, mx, mz, seed;
+        };
         for (const Swarm& w : {Swarm{"Butterfly_Blue_8X4.png", 30, 300, -360, 20, 1},
                                Swarm{"Butterfly_Orange_8X4.png", 30, 300, 270, -20, 9}}) {
             const int b = create(TypeBillboard);
             choose(b, 'C', w.sheet);
-            set(b, {{"Amount", w.amount}, {"Area size X", w.area}, {"Area size Z", w.area / 2}, {"Ring", 0},
-                    {"Move X", w.mx}, {"Move Z", w.mz}, {"Seed", w.seed}, {"Width Min", 26}, {"Width RND", 10},
-                    {"Height Min", 40}, {"Height RND", 30}, {"Map X", 8}, {"Map Z", 4}, {"Animate Off On", 1},
-                    {"Animate End", 31}, {"Animate Start RND", 32}});
+            set(b, {{"Amount", w.amount},
+                    {"Area size X", w.area},
+                    {"Area size Z", w.area / 2},
+                    {"Ring", 0},
+                    {"Move X", w.mx},
+                    {"Move Z", w.mz},
+                    {"Seed", w.seed},
+                    {"Width Min", 26},
+                    {"Width RND", 10},
+                    {"Height Min", 40},
+                    {"Height RND", 30},
+                    {"Map X", 8},
+                    {"Map Z", 4},
+                    {"Animate Off On", 1},
+                    {"Animate End", 31},
+                    {"Animate Start RND", 32}});
         }
         const QString sample = repo + "/Verdix_Scene/Valley.txt";
         dzApp->dialogs()->queueFileName(sample);
@@ -408,17 +586,19 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QByteArray what = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (argc < 4 || (what != "trees" && what != "flowers" && what != "butterflies" && what != "eroded" &&
-                     what != "valley")) {
-        fprintf(stderr, "usage: library_writer trees|flowers|butterflies|eroded|valley <generated library> <repository library>"
-                        " [--only-presets | --singles DIR]\n");
+    if (argc < 4 ||
+        (what != "trees" && what != "flowers" && what != "butterflies" && what != "eroded" && what != "valley")) {
+        fprintf(stderr,
+                "usage: library_writer trees|flowers|butterflies|eroded|valley <generated library> <repository library>"
+                " [--only-presets | --singles DIR]\n");
         return 1;
     }
     // Absolute, as the pane writes texture paths: the root is taken off them again.
     const QString generated = QDir(QString::fromLocal8Bit(argv[2])).absolutePath();
     const QString repo = QDir(QString::fromLocal8Bit(argv[3])).absolutePath();
     const bool onlyPresets = argc > 4 && QByteArray(argv[4]) == "--only-presets";
-    const QString singles = argc > 5 && QByteArray(argv[4]) == "--singles" ? QString::fromLocal8Bit(argv[5]) : QString();
+    const QString singles =
+        argc > 5 && QByteArray(argv[4]) == "--singles" ? QString::fromLocal8Bit(argv[5]) : QString();
 
     DzHostSession session;
     QString error;

@@ -3,6 +3,9 @@
 // Sliders not listed keep the values a new tree box starts with.
 #include <vector>
 
+// The tables below are laid out by hand, a row per slider or preset.
+// clang-format off
+
 struct TreeSliderValue
 {
     const char* name;
@@ -119,3 +122,4 @@ inline const std::vector<GroveTree>& groveTrees()
     };
     return trees;
 }
+// clang-format on
